@@ -17,10 +17,10 @@ extern "C" {
 
 /* Commands of i2c_ioctl. Any other command does nothing and returns -1. */
 enum {
-  REGBUS_OPEN = 0,  /* open the bus, or join the users of the open bus */
-  REGBUS_CLOSE = 1, /* leave; the last user closes the device and destroys the lock */
-  REGBUS_READ = 2,  /* i2c_read_reg under the lock; the result goes to *value */
-  REGBUS_WRITE = 3  /* i2c_write_reg of *value under the lock */
+    REGBUS_OPEN = 0,  /* open the bus, or join the users of the open bus */
+    REGBUS_CLOSE = 1, /* leave; the last user closes the device and destroys the lock */
+    REGBUS_READ = 2,  /* i2c_read_reg under the lock; the result goes to *value */
+    REGBUS_WRITE = 3  /* i2c_write_reg of *value under the lock */
 };
 
 /* Lock handle created by the host's MakeSem; 0 means none. */

@@ -6,11 +6,11 @@
 #include <vector>
 
 struct ChildResult {
-  bool started = false;
-  bool timedOut = false;
-  int exitCode = -1;  // exit status, or 128 + signal number when killed by a signal
-  std::string out;
-  std::string err;
+    bool started = false;
+    bool timedOut = false;
+    int exitCode = -1; // exit status, or 128 + signal number when killed by a signal
+    std::string out;
+    std::string err;
 };
 
 // argv[0] is a path; env replaces the environment completely; stdin is /dev/null.
