@@ -1,0 +1,276 @@
+// Loading a recording folder into the document and keeping the three arrays in step.
+#include "catalogue/corvanadoc.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+#include <filesystem>
+#include <utility>
+#include <vector>
+
+const char kMapPagePath[] = "corvana_mapview/google_map_world.html";
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// What one folder holds, read once per load. Names are in the order the recorder's users see on
+// their card (by name, without regard to case); matching of clip patterns, the data folder and
+// data files ignores case, as on the card's FAT file system.
+struct CFolderListing {
+    QString path;
+    QStringList files; // everything that is not a directory
+    QStringList dirs;
+    QHash<QString, QString> dirByLowerName;
+    bool dataListed = false;
+    QSet<QString> dataFileExact; // files of its "data" folder
+    QHash<QString, QString> dataFileByLowerName;
+};
+
+bool NameLess(const QString &a, const QString &b)
+{
+    const int ci = QString::compare(a, b, Qt::CaseInsensitive);
+    return ci != 0 ? ci < 0 : a < b;
+}
+
+QString FromNative(const fs::path &p)
+{
+#ifdef _WIN32
+    return QString::fromStdWString(p.native());
+#else
+    return QFile::decodeName(QByteArray::fromStdString(p.native()));
+#endif
+}
+
+fs::path ToNative(const QString &s)
+{
+#ifdef _WIN32
+    return fs::path(s.toStdWString());
+#else
+    return fs::path(QFile::encodeName(s).toStdString());
+#endif
+}
+
+// Lists one folder; a folder that vanished or cannot be read lists as empty.
+void ListFolder(const QString &path, QStringList *files, QStringList *dirs)
+{
+    std::error_code ec;
+    fs::directory_iterator it(ToNative(path), ec);
+    if (ec)
+        return;
+    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec)
+            break;
+        std::error_code typeEc;
+        const QString name = FromNative(it->path().filename());
+        if (it->is_directory(typeEc))
+            dirs->append(name);
+        else
+            files->append(name);
+    }
+    std::sort(files->begin(), files->end(), NameLess);
+    std::sort(dirs->begin(), dirs->end(), NameLess);
+}
+
+void IndexDirs(CFolderListing *listing)
+{
+    for (const QString &d : listing->dirs) {
+        if (d == QLatin1String("data") || !listing->dirByLowerName.contains(d.toLower()))
+            listing->dirByLowerName.insert(d.toLower(), d);
+    }
+}
+
+QString Join(const QString &folder, const QString &name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// The folder and all its subfolders, depth first, each folder followed at once by its own
+// subfolders. Links that lead back into the tree are followed only once.
+void CollectFolders(const QString &folder, std::vector<CFolderListing> *out, QSet<QString> *seen)
+{
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (!canonical.isEmpty()) {
+        if (seen->contains(canonical))
+            return;
+        seen->insert(canonical);
+    }
+    CFolderListing listing;
+    listing.path = folder;
+    ListFolder(folder, &listing.files, &listing.dirs);
+    IndexDirs(&listing);
+    const QStringList dirs = listing.dirs;
+    out->push_back(std::move(listing));
+    for (const QString &d : dirs)
+        CollectFolders(Join(folder, d), out, seen);
+}
+
+bool MatchesPattern(const QString &name, const QLatin1String &suffix)
+{
+    return name.endsWith(suffix, Qt::CaseInsensitive);
+}
+
+// The data file of a clip in this folder, or "" when there is none. An exact spelling wins over
+// other spellings of the same name.
+QString FindDataFile(CFolderListing &folder, const QString &clipPath)
+{
+    const QString expected = DataFilePathForClip(clipPath);
+    const QString expectedName = expected.mid(expected.lastIndexOf(QLatin1Char('/')) + 1);
+    const auto dataDir = folder.dirByLowerName.constFind(QStringLiteral("data"));
+    if (dataDir == folder.dirByLowerName.constEnd())
+        return QString();
+    const QString dataPath = Join(folder.path, *dataDir);
+    if (!folder.dataListed) {
+        QStringList files, dirs;
+        ListFolder(dataPath, &files, &dirs);
+        for (const QString &f : files) {
+            folder.dataFileExact.insert(f);
+            folder.dataFileByLowerName.insert(f.toLower(), f);
+        }
+        folder.dataListed = true;
+    }
+    if (folder.dataFileExact.contains(expectedName))
+        return Join(dataPath, expectedName);
+    const auto it = folder.dataFileByLowerName.constFind(expectedName.toLower());
+    return it == folder.dataFileByLowerName.constEnd() ? QString() : Join(dataPath, *it);
+}
+
+} // namespace
+
+CCorvanaDoc::CCorvanaDoc(QObject *parent)
+    : QObject(parent), m_mapPage(QString::fromLatin1(kMapPagePath))
+{
+}
+
+void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
+{
+    const auto report = [&progress](int percent) {
+        if (progress)
+            progress(percent);
+    };
+    m_mediaPaths.clear();
+    m_dataPaths.clear();
+    m_records.clear();
+    m_currentIndex = -1;
+    m_currentMediaPath.clear();
+    m_lastPosition = 0;
+    m_playing = 0;
+
+    // The tree is read once; both clip patterns scan the same listings.
+    std::vector<CFolderListing> folders;
+    QSet<QString> seen;
+    CollectFolders(m_folder, &folders, &seen);
+    const int folderCount = static_cast<int>(folders.size());
+
+    for (const QLatin1String suffix : {QLatin1String(".avi"), QLatin1String(".mp4")}) {
+        report(10);
+        int total = 0;
+        for (int h = 0; h < folderCount; ++h) {
+            for (const QString &f : folders[h].files)
+                total += MatchesPattern(f, suffix) ? 1 : 0;
+            report((20 / folderCount) * h + 10);
+        }
+        int collected = 0;
+        for (CFolderListing &folder : folders) {
+            for (const QString &f : folder.files) {
+                if (!MatchesPattern(f, suffix))
+                    continue;
+                report(collected * 40 / total + 30);
+                const QString clipPath = Join(folder.path, f);
+                QString dataPath = FindDataFile(folder, clipPath);
+                m_reader.Load(dataPath);
+                if (m_reader.OpenFailed())
+                    dataPath.clear(); // unreadable counts as missing
+                m_mediaPaths.append(clipPath);
+                m_dataPaths.append(dataPath);
+                m_records.append(m_reader.Info());
+                ++collected;
+            }
+        }
+    }
+    Sort(2);
+}
+
+QString CCorvanaDoc::DataFileOfClip(const QString &clipPath)
+{
+    const QFileInfo clip(clipPath);
+    CFolderListing folder;
+    folder.path = clip.path();
+    QStringList files;
+    ListFolder(folder.path, &files, &folder.dirs);
+    IndexDirs(&folder);
+    return FindDataFile(folder, Join(folder.path, clip.fileName()));
+}
+
+tagDATAFILEINFO CCorvanaDoc::CurrentRecord() const { return RecordAt(m_currentIndex); }
+
+tagDATAFILEINFO CCorvanaDoc::RecordAt(int index) const
+{
+    if (index < 0 || index >= Count())
+        return tagDATAFILEINFO();
+    return m_records.at(index);
+}
+
+const tagDATAFILEINFO &CCorvanaDoc::RecordRef(int index) const
+{
+    static const tagDATAFILEINFO kEmpty;
+    if (index < 0 || index >= Count())
+        return kEmpty;
+    return m_records.at(index);
+}
+
+QString CCorvanaDoc::MediaPathAt(int index) const { return m_mediaPaths.value(index); }
+
+QString CCorvanaDoc::DataPathAt(int index) const { return m_dataPaths.value(index); }
+
+void CCorvanaDoc::Swap(int i, int j)
+{
+    if (i < 0 || j < 0 || i >= Count() || j >= Count() || i == j)
+        return;
+    m_mediaPaths.swapItemsAt(i, j);
+    m_dataPaths.swapItemsAt(i, j);
+    m_records.swapItemsAt(i, j);
+}
+
+void CCorvanaDoc::Sort(int mode)
+{
+    // Exchange sort over all pairs, as the recorder's users have always seen it ordered: equal
+    // times never swap, so equal keys end up in an order of the exchanges' making.
+    struct Key {
+        bool valid;
+        int64_t ms;
+    };
+    const int n = Count();
+    std::vector<Key> keys(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        int64_t ms = 0;
+        // A record whose sync time is outside the calendar has no place in time; it sorts with
+        // the recordings without data.
+        keys[i].valid = OrderingKey(m_records.at(i), &ms);
+        keys[i].ms = ms;
+    }
+    for (int k = 0; k < n; ++k) {
+        for (int l = k + 1; l < n; ++l) {
+            bool swap = false;
+            if (keys[k].valid && keys[l].valid)
+                swap = mode == 1 ? keys[l].ms > keys[k].ms : (mode == 2 && keys[l].ms < keys[k].ms);
+            else if (!keys[k].valid && keys[l].valid)
+                swap = true;
+            if (swap) {
+                Swap(k, l);
+                std::swap(keys[k], keys[l]);
+            }
+        }
+    }
+}
+
+int CCorvanaDoc::ExportGpx(const QString &outputPath) const
+{
+    if (m_currentIndex < 0 || m_currentIndex >= Count())
+        return 0;
+    return CDataFileInfo::WriteGpx(outputPath, m_records.at(m_currentIndex).vecGps);
+}

@@ -1,0 +1,328 @@
+// Reader of the recorder's telemetry data files. Files are read in blocks and split into lines
+// in place: a card holds thousands of them and every one is read at each folder load.
+#include "catalogue/datafileinfo.h"
+
+#include "catalogue/numparse.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+using pellister::TextToDouble;
+using pellister::TruncToInt;
+
+namespace {
+
+// A piece of a line; positions are clamped the way a string's Mid/Right are.
+struct Text {
+    const char *p = nullptr;
+    int n = 0;
+
+    Text Mid(int start, int count) const
+    {
+        if (start >= n)
+            return {p + n, 0};
+        return {p + start, qMin(count, n - start)};
+    }
+    Text Right(int count) const
+    {
+        if (count <= 0)
+            return {p + n, 0};
+        if (count >= n)
+            return *this;
+        return {p + n - count, count};
+    }
+    double Number() const { return TextToDouble(p, p + n); }
+    uint16_t Word() const { return static_cast<uint16_t>(TruncToInt(Number())); }
+    QString Latin1() const { return QString::fromLatin1(p, n); }
+    bool Is(const char *s) const
+    {
+        return static_cast<size_t>(n) == std::strlen(s) && std::memcmp(p, s, n) == 0;
+    }
+};
+
+constexpr int kMaxFields = 10; // tag and nine fields; later fields are never read
+
+// Splits a line into the fields that a comma follows. Returns how many of them there are (the
+// text after the last comma is not a field).
+int SplitFields(const char *line, int length, Text *fields)
+{
+    int count = 0;
+    int start = 0;
+    for (int i = 0; i < length && count < kMaxFields; ++i) {
+        if (line[i] == ',') {
+            fields[count++] = {line + start, i - start};
+            start = i + 1;
+        }
+    }
+    return count;
+}
+
+bool TagEquals(const Text &tag, const char *upperTag)
+{
+    const int n = static_cast<int>(std::strlen(upperTag));
+    if (tag.n != n)
+        return false;
+    for (int i = 0; i < n; ++i) {
+        char c = tag.p[i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        if (c != upperTag[i])
+            return false;
+    }
+    return true;
+}
+
+// hhmmss.fff; the fraction is scaled by its own length, so ".2" is 200 ms and a time without a
+// fraction reads its whole text as thousandths (083015 gives 83).
+void ParseTimeField(const Text &t, SYSTEMTIME *st)
+{
+    st->wHour = t.Mid(0, 2).Word();
+    st->wMinute = t.Mid(2, 2).Word();
+    st->wSecond = t.Mid(4, 2).Word();
+    const char *dot = static_cast<const char *>(std::memchr(t.p, '.', static_cast<size_t>(t.n)));
+    const int dotIndex = dot ? static_cast<int>(dot - t.p) : -1;
+    const int n = t.n - dotIndex - 1;
+    const double ms = t.Right(n).Number() * std::pow(10.0, 3 - n);
+    st->wMilliseconds = static_cast<uint16_t>(TruncToInt(ms));
+}
+
+// yymmdd, as $SYNCTIME and $ACCELERATOR write it.
+void ParseDateYmd(const Text &d, SYSTEMTIME *st)
+{
+    st->wYear = d.Mid(0, 2).Word();
+    st->wMonth = d.Mid(2, 2).Word();
+    st->wDay = d.Right(2).Word();
+}
+
+QString FormatDegrees(double v) { return QString::asprintf("%f", v); }
+
+void ParseCoordinate(const Text &field, double *raw, double *value, QString *text)
+{
+    *raw = field.Number();
+    const int degrees = TruncToInt(*raw / 100);
+    const double minutes = (*raw / 100 - degrees) * 100;
+    *value = degrees + minutes / 60.0;
+    *text = FormatDegrees(*value);
+}
+
+void ApplyHemisphere(const Text &field, const char *positive, double *value, QString *text)
+{
+    if (field.Is(positive))
+        return;
+    *value = -*value;
+    text->prepend(QLatin1Char('-'));
+}
+
+constexpr int kReadBlock = 64 * 1024;
+// Lines are kept up to this length; no field the reader looks at lies further out in a line a
+// recorder writes, and a runaway line in a broken file must not take all memory.
+constexpr size_t kMaxLine = 64 * 1024 * 1024;
+
+} // namespace
+
+const char kProductWebAddress[] = "http://www.pellister.com";
+
+QString CompassName(int course)
+{
+    struct Sector {
+        double upTo;
+        const char *name;
+    };
+    static const Sector kSectors[] = {
+        {33.75, "N-NE"},  {56.25, "NE"},   {78.75, "E-NE"},  {101.25, "E"},  {123.75, "E-SE"},
+        {146.25, "SE"},   {168.75, "S-SE"}, {191.25, "S"},   {213.75, "S-SW"}, {236.25, "SW"},
+        {258.75, "W-SW"}, {281.25, "W"},   {303.75, "W-NW"}, {326.25, "NW"}, {348.75, "N-NW"},
+    };
+    const double c = course;
+    if (c >= 348.75 || c < 11.25)
+        return QStringLiteral("N");
+    for (const Sector &s : kSectors) {
+        if (c < s.upTo)
+            return QString::fromLatin1(s.name);
+    }
+    return QStringLiteral("N");
+}
+
+CDataFileInfo::CDataFileInfo() { Reset(); }
+
+void CDataFileInfo::Reset()
+{
+    m_info.bValid = 0;
+    m_info.nType = RT_UNKNOWN;
+    m_info.stSyncTime = SYSTEMTIME();
+    m_info.vecGps.clear();
+    m_info.vecAccel.clear();
+    m_accel = tagACCELINFO();
+    m_gps.stTime = SYSTEMTIME();
+    m_gps.cStatus = 'V';
+    m_gps.strDate = QStringLiteral(" ");
+    m_gps.strTime = QStringLiteral(" ");
+    m_gps.strDirection = QStringLiteral(" ");
+    m_gps.strLat = QStringLiteral("37");
+    m_gps.strLon = QStringLiteral("127");
+    m_gps.strSpeed = QStringLiteral("0 Km");
+}
+
+DataLineKind CDataFileInfo::Classify(const char *line, int length)
+{
+    const char *comma = static_cast<const char *>(std::memchr(line, ',', static_cast<size_t>(length)));
+    if (!comma)
+        return DL_OTHER;
+    const Text tag{line, static_cast<int>(comma - line)};
+    if (TagEquals(tag, "$SYNCTIME"))
+        return DL_SYNCTIME;
+    if (TagEquals(tag, "$GPRMC"))
+        return DL_GPRMC;
+    if (TagEquals(tag, "$ACCELERATOR"))
+        return DL_ACCELERATOR;
+    return DL_OTHER;
+}
+
+bool CDataFileInfo::ParseSyncTime(const char *line, int length)
+{
+    Text f[kMaxFields];
+    const int count = SplitFields(line, length, f);
+    if (count > 1)
+        ParseTimeField(f[1], &m_info.stSyncTime);
+    if (count > 2)
+        ParseDateYmd(f[2], &m_info.stSyncTime);
+    return count > 2;
+}
+
+bool CDataFileInfo::ParseAccelerator(const char *line, int length)
+{
+    Text f[kMaxFields];
+    const int count = SplitFields(line, length, f);
+    if (count > 1)
+        ParseTimeField(f[1], &m_accel.stTime);
+    if (count > 2)
+        ParseDateYmd(f[2], &m_accel.stTime);
+    if (count > 3)
+        m_accel.fX = static_cast<float>(f[3].Number());
+    if (count > 4)
+        m_accel.fY = static_cast<float>(f[4].Number());
+    if (count > 5)
+        m_accel.fZ = static_cast<float>(f[5].Number());
+    return count > 5;
+}
+
+void CDataFileInfo::ParseGprmc(const char *line, int length)
+{
+    Text f[kMaxFields];
+    const int count = SplitFields(line, length, f);
+    tagGPSINFO &g = m_gps;
+    if (count > 1) {
+        ParseTimeField(f[1], &g.stTime);
+        g.strTime = QString::asprintf("%s:%s:%s", qPrintable(f[1].Mid(0, 2).Latin1()),
+                                      qPrintable(f[1].Mid(2, 2).Latin1()),
+                                      qPrintable(f[1].Mid(4, 2).Latin1()));
+    }
+    if (count > 2)
+        g.cStatus = f[2].Is("A") ? 'A' : 'V';
+    if (count > 3)
+        ParseCoordinate(f[3], &g.dLatRaw, &g.dLat, &g.strLat);
+    if (count > 4)
+        ApplyHemisphere(f[4], "N", &g.dLat, &g.strLat);
+    if (count > 5)
+        ParseCoordinate(f[5], &g.dLonRaw, &g.dLon, &g.strLon);
+    if (count > 6)
+        ApplyHemisphere(f[6], "E", &g.dLon, &g.strLon);
+    if (count > 7) {
+        g.dSpeedKnots = f[7].Number();
+        g.strSpeed = QString::asprintf("%d Km/h", TruncToInt(g.dSpeedKnots * 1.85166));
+    }
+    if (count > 8) {
+        const int course = TruncToInt(f[8].Number());
+        g.dCourse = course;
+        g.strDirection = CompassName(course);
+    }
+    if (count > 9) {
+        const Text &d = f[9];
+        g.stTime.wDay = d.Mid(0, 2).Word();
+        g.stTime.wMonth = d.Mid(2, 2).Word();
+        g.stTime.wYear = d.Right(2).Word();
+        g.strDate = QStringLiteral("20") + d.Right(2).Latin1() + QLatin1Char('/') +
+                    d.Mid(2, 2).Latin1() + QLatin1Char('/') + d.Mid(0, 2).Latin1();
+    }
+}
+
+// Returns false when reading should stop (the file does not begin with a sync line).
+bool CDataFileInfo::HandleLine(const char *line, int length, bool *synchronised, bool *hasData)
+{
+    if (length > 0 && line[length - 1] == '\r')
+        --length;
+    if (!*synchronised) {
+        if (Classify(line, length) == DL_SYNCTIME && ParseSyncTime(line, length))
+            *synchronised = true;
+        return *synchronised;
+    }
+    *hasData = true;
+    switch (Classify(line, length)) {
+    case DL_GPRMC:
+        ParseGprmc(line, length);
+        m_info.vecGps.append(m_gps);
+        break;
+    case DL_ACCELERATOR:
+        if (ParseAccelerator(line, length))
+            m_info.vecAccel.append(m_accel);
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+int CDataFileInfo::Load(const QString &path)
+{
+    Reset();
+    m_openFailed = false;
+    bool synchronised = false;
+    bool hasData = false;
+    if (!path.isEmpty()) {
+        m_info.nType = RecordingTypeFromPath(path);
+        QFile file(path);
+        // Only a regular file is read: a directory, a pipe or a device named like a data file
+        // would fail or block.
+        if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+            m_openFailed = true;
+        } else {
+            std::vector<char> block(kReadBlock);
+            std::vector<char> carry; // a line that runs over a block boundary
+            bool go = true;
+            while (go) {
+                const qint64 got = file.read(block.data(), kReadBlock);
+                if (got <= 0)
+                    break;
+                const char *p = block.data();
+                const char *end = p + got;
+                while (go && p < end) {
+                    const char *nl = static_cast<const char *>(std::memchr(p, '\n', end - p));
+                    if (!nl) {
+                        carry.insert(carry.end(), p, p + qMin<size_t>(end - p, kMaxLine - qMin(kMaxLine, carry.size())));
+                        break;
+                    }
+                    if (carry.empty()) {
+                        go = HandleLine(p, static_cast<int>(nl - p), &synchronised, &hasData);
+                    } else {
+                        carry.insert(carry.end(), p, p + qMin<size_t>(nl - p, kMaxLine - qMin(kMaxLine, carry.size())));
+                        go = HandleLine(carry.data(), static_cast<int>(carry.size()), &synchronised,
+                                        &hasData);
+                        carry.clear();
+                    }
+                    p = nl + 1;
+                }
+            }
+            if (go && !carry.empty())
+                HandleLine(carry.data(), static_cast<int>(carry.size()), &synchronised, &hasData);
+        }
+    }
+    if (hasData)
+        m_info.bValid = 1;
+    else
+        Reset();
+    return hasData ? 1 : 0;
+}

@@ -1,0 +1,64 @@
+// CDataFileInfo turns one telemetry data file ($SYNCTIME, $ACCELERATOR, $GPRMC lines) into a
+// tagDATAFILEINFO, and writes GPS fixes as a GPX 1.0 track.
+#pragma once
+
+#include "catalogue/recordinfo.h"
+
+#include <QByteArray>
+
+enum DataLineKind : int {
+    DL_OTHER = -1,
+    DL_SYNCTIME = 0,
+    DL_GPRMC = 1,
+    DL_ACCELERATOR = 2,
+};
+
+// The product's web address, named in the GPX files we write.
+extern const char kProductWebAddress[];
+
+class CDataFileInfo
+{
+public:
+    CDataFileInfo();
+
+    // Empties the record and resets the scratch sample and the scratch fix's texts. The scratch
+    // fix's numbers survive on purpose: a $GPRMC line that stops early keeps what the previous
+    // fix held.
+    void Reset();
+
+    // Reads the data file at path (an empty path means the clip has none). Returns 1 when the file
+    // began with an accepted $SYNCTIME line and held at least one further line; the record is then
+    // valid. A file that cannot be opened is treated like a missing one (see OpenFailed()).
+    int Load(const QString &path);
+
+    // True when the last Load was given a path that could not be opened as a file.
+    bool OpenFailed() const { return m_openFailed; }
+
+    const tagDATAFILEINFO &Info() const { return m_info; }
+
+    // Writes fixes as a GPX 1.0 track (CR LF, one blank before each line end). Returns 1 when the
+    // whole file was written, 0 for no fixes or any failure; a failed write leaves no partial
+    // file behind.
+    static int WriteGpx(const QString &outputPath, const QVector<tagGPSINFO> &fixes);
+    // The same bytes, for a given UTC time stamp of the header.
+    static QByteArray FormatGpx(const QVector<tagGPSINFO> &fixes, const SYSTEMTIME &utcNow);
+
+    // One line of a file, without its line end. Public for the line-level tests.
+    static DataLineKind Classify(const char *line, int length);
+    bool ParseSyncTime(const char *line, int length);
+    bool ParseAccelerator(const char *line, int length);
+    void ParseGprmc(const char *line, int length);
+    const tagACCELINFO &ScratchSample() const { return m_accel; }
+    const tagGPSINFO &ScratchFix() const { return m_gps; }
+
+private:
+    bool HandleLine(const char *line, int length, bool *synchronised, bool *hasData);
+
+    tagDATAFILEINFO m_info;
+    tagACCELINFO m_accel;
+    tagGPSINFO m_gps;
+    bool m_openFailed = false;
+};
+
+// Compass name of a whole-degree course ("N", "N-NE", ... "N-NW").
+QString CompassName(int course);

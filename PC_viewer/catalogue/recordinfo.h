@@ -1,0 +1,95 @@
+// What the viewer keeps about one recording: its kind, sync time, G-sensor samples and GPS fixes,
+// and the naming rules that pair a clip with its data file and read the kind from the name.
+#pragma once
+
+#include <QString>
+#include <QVector>
+#include <cstdint>
+
+// Calendar time as the recorder writes it. The year holds two digits (13 for 2013); day of week is
+// always 0. Every member keeps only the low 16 bits of what was parsed.
+struct SYSTEMTIME {
+    uint16_t wYear = 0;
+    uint16_t wMonth = 0;
+    uint16_t wDayOfWeek = 0;
+    uint16_t wDay = 0;
+    uint16_t wHour = 0;
+    uint16_t wMinute = 0;
+    uint16_t wSecond = 0;
+    uint16_t wMilliseconds = 0;
+
+    bool operator==(const SYSTEMTIME &o) const;
+    bool operator!=(const SYSTEMTIME &o) const { return !(*this == o); }
+};
+
+enum RecordingType : int {
+    RT_UNKNOWN = -1,
+    RT_ORDINARY = 0,
+    RT_EVENT = 1,
+    RT_USER = 2,
+    RT_AUDIO = 3,
+    RT_PARKING = 4,
+    RT_PARKING_MOTION = 5,
+    RT_PARKING_AUDIO = 6,
+};
+
+// "Ordinary", "Event", ... ; any value outside 0..6 reads "Unknown".
+QString RecordingTypeName(int type);
+
+// One G-sensor sample.
+struct tagACCELINFO {
+    SYSTEMTIME stTime;
+    float fX = 0.0f;
+    float fY = 0.0f;
+    float fZ = 0.0f;
+};
+
+// One GPS fix with its display texts.
+struct tagGPSINFO {
+    SYSTEMTIME stTime;
+    char cStatus = 'V';
+    double dLatRaw = 0.0;
+    double dLonRaw = 0.0;
+    double dSpeedKnots = 0.0;
+    double dCourse = 0.0;
+    QString strDate;
+    QString strTime;
+    QString strLat;
+    QString strLon;
+    QString strSpeed;
+    QString strDirection;
+    double dLat = 0.0;
+    double dLon = 0.0;
+};
+
+// One recording's telemetry; a value type (copies copy both arrays).
+struct tagDATAFILEINFO {
+    int bValid = 0;
+    int nType = RT_UNKNOWN;
+    SYSTEMTIME stSyncTime;
+    QVector<tagGPSINFO> vecGps;
+    QVector<tagACCELINFO> vecAccel;
+};
+
+// Data-file path of a clip: <clip folder>/data/<clip base name>.dat, cut at the last path
+// separator and the last dot. Accepts both '/' and '\\' as separators.
+QString DataFilePathForClip(const QString &clipPath);
+
+// Kind of a recording from its data-file path (character rules on the file name and "PARKING"
+// anywhere in the path).
+int RecordingTypeFromPath(const QString &dataFilePath);
+
+// Local calendar time of a time stamp in milliseconds since the epoch (year 2000 + two-digit year,
+// daylight saving left to the C library). Returns false for a time stamp outside the calendar
+// (month 13, hour 25, ...), which has no key.
+bool TimeKey(const SYSTEMTIME &st, int64_t *keyMs);
+
+// Ordering key of a record with bValid 1; false when its sync time has no key.
+bool OrderingKey(const tagDATAFILEINFO &rec, int64_t *keyMs);
+
+// The list's "Contents List" text of a recording: its start time
+// ("2013/05/12 - 08:30:15.250") when it has data, else "File name : x.avi".
+QString RecordListText(const tagDATAFILEINFO &rec, const QString &mediaPath);
+
+// File name part of a path (after the last separator).
+QString FileNameOfPath(const QString &path);

@@ -1,0 +1,66 @@
+// pellister-cli commands of the recording catalogue: list a folder, export a clip's GPS track.
+#include "cli/clicommands.h"
+
+#include "catalogue/corvanadoc.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+int RunCatalogue(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    const QString folder = args.at(0);
+    if (!QFileInfo(folder).isDir()) {
+        err << "pellister-cli: not a folder: " << folder << "\n";
+        return kExitFailed;
+    }
+    CCorvanaDoc doc;
+    doc.SetFolder(QDir::fromNativeSeparators(folder));
+    doc.LoadFolder();
+    for (int i = 0; i < doc.Count(); ++i) {
+        const tagDATAFILEINFO &rec = doc.RecordRef(i);
+        const QString media = doc.MediaPathAt(i);
+        out << i << '\t' << RecordingTypeName(rec.nType) << '\t' << RecordListText(rec, media)
+            << '\t' << QDir::toNativeSeparators(media) << '\t'
+            << QDir::toNativeSeparators(doc.DataPathAt(i)) << '\t' << rec.vecAccel.size() << '\t'
+            << rec.vecGps.size() << '\n';
+    }
+    return kExitOk;
+}
+
+int RunGpx(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    const QString clip = QDir::fromNativeSeparators(args.at(0));
+    if (!QFileInfo(clip).isFile()) {
+        err << "pellister-cli: no such clip: " << args.at(0) << "\n";
+        return kExitFailed;
+    }
+    CDataFileInfo reader;
+    reader.Load(CCorvanaDoc::DataFileOfClip(clip));
+    const tagDATAFILEINFO &rec = reader.Info();
+    if (rec.bValid != 1 || rec.vecGps.isEmpty()) {
+        out << "GPS data does not exist.\n";
+        return kExitFailed;
+    }
+    if (CDataFileInfo::WriteGpx(QDir::fromNativeSeparators(args.at(1)), rec.vecGps) == 1) {
+        out << "Success to convert the data.\n";
+        return kExitOk;
+    }
+    out << "An error occured in converting.\n";
+    return kExitFailed;
+}
+
+} // namespace
+
+QVector<CliCommand> CatalogueCommands()
+{
+    return {
+        {"catalogue", "FOLDER",
+         "List the recordings of FOLDER in the viewer's order: index, kind, start time or file "
+         "name, media path, data path, G-sensor samples, GPS fixes (TAB separated)",
+         1, 1, RunCatalogue},
+        {"gpx", "CLIP OUT.gpx", "Export the GPS fixes of CLIP's data file as a GPX 1.0 track", 2, 2,
+         RunGpx},
+    };
+}

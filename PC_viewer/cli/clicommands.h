@@ -1,0 +1,25 @@
+// The command table of pellister-cli. Each subsystem contributes its commands; main() parses
+// the command name and hands the remaining arguments to the command.
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+#include <QVector>
+
+// Exit statuses shared by every command.
+enum CliExit : int {
+    kExitOk = 0,
+    kExitFailed = 1,    // the command ran and failed (bad input file, write error, ...)
+    kExitUsage = 2,     // wrong arguments
+};
+
+struct CliCommand {
+    const char *name;
+    const char *synopsis; // arguments, for the usage text
+    const char *summary;
+    int minArgs;
+    int maxArgs;
+    int (*run)(const QStringList &args, QTextStream &out, QTextStream &err);
+};
+
+QVector<CliCommand> CatalogueCommands();

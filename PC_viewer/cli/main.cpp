@@ -1,0 +1,70 @@
+// pellister-cli: the viewer's catalogue, media and export code without the main window.
+#include "cli/clicommands.h"
+
+#include "version.h"
+
+#include <QCoreApplication>
+
+#include <clocale>
+#include <cstdio>
+
+namespace {
+
+QVector<CliCommand> AllCommands()
+{
+    QVector<CliCommand> all;
+    all += CatalogueCommands();
+    return all;
+}
+
+void PrintUsage(QTextStream &s, const QVector<CliCommand> &commands)
+{
+    s << "Usage: pellister-cli COMMAND [ARGUMENTS]\n\n"
+      << "Pellister " << PELLISTER_VERSION_STRING << " command-line companion.\n\nCommands:\n";
+    for (const CliCommand &c : commands)
+        s << "  " << c.name << ' ' << c.synopsis << "\n      " << c.summary << "\n";
+    s << "\n  --help  Show this text.\n"
+      << "\nExit status: 0 success, 1 the command failed, 2 wrong arguments.\n";
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    // Files for and from the recorder always use '.' as the decimal point.
+    std::setlocale(LC_NUMERIC, "C");
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const QVector<CliCommand> commands = AllCommands();
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) {
+        PrintUsage(err, commands);
+        return kExitUsage;
+    }
+    const QString name = args.takeFirst();
+    if (name == QLatin1String("--help") || name == QLatin1String("-h") ||
+        name == QLatin1String("help")) {
+        PrintUsage(out, commands);
+        return kExitOk;
+    }
+    for (const CliCommand &c : commands) {
+        if (name != QLatin1String(c.name))
+            continue;
+        if (args.contains(QLatin1String("--help"))) {
+            out << "Usage: pellister-cli " << c.name << ' ' << c.synopsis << "\n" << c.summary << "\n";
+            return kExitOk;
+        }
+        if (args.size() < c.minArgs || args.size() > c.maxArgs) {
+            err << "pellister-cli: " << c.name << " takes " << c.synopsis << "\n"
+                << "Usage: pellister-cli " << c.name << ' ' << c.synopsis << "\n";
+            return kExitUsage;
+        }
+        const int status = c.run(args, out, err);
+        out.flush();
+        err.flush();
+        return status;
+    }
+    err << "pellister-cli: unknown command '" << name << "' (see pellister-cli --help)\n";
+    return kExitUsage;
+}
