@@ -199,6 +199,18 @@ Run runOnBus(const Target &target, Program program, const std::vector<std::strin
     std::vector<std::string> argv;
     if (target.emulator.empty()) {
         env.push_back("LD_PRELOAD=" + target.fakebus);
+        // In sanitizer builds the fake bus is instrumented too, so it comes before the sanitizer
+        // runtime in the preload order, which AddressSanitizer refuses unless told otherwise.
+        bool hasAsanOptions = false;
+        for (auto &var : env) {
+            if (startsWith(var, "ASAN_OPTIONS=")) {
+                var += ":verify_asan_link_order=0";
+                hasAsanOptions = true;
+            }
+        }
+        if (!hasAsanOptions) {
+            env.push_back("ASAN_OPTIONS=verify_asan_link_order=0");
+        }
     } else {
         // The preload is for the emulated program only, not for the emulator itself.
         argv = {target.emulator, "-L", target.sysroot, "-E", "LD_PRELOAD=" + target.fakebus};
