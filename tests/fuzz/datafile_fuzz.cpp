@@ -1,0 +1,41 @@
+// libFuzzer target for the telemetry data-file reader: any bytes must load without a crash,
+// a hang or a sanitizer report, and a loaded record must be consistent.
+//
+//   cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
+//   cmake --build build-fuzz --target fuzz_datafile
+//   build-fuzz/tests/fuzz/fuzz_datafile -max_total_time=300 -max_len=4096
+#include "catalogue/datafileinfo.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static QTemporaryDir dir;
+    static const QString path = dir.filePath(QStringLiteral("data/X20130512083000N.dat"));
+    static bool made = QDir().mkpath(dir.filePath(QStringLiteral("data")));
+    (void)made;
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            std::abort();
+        f.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
+    }
+    CDataFileInfo reader;
+    const int loaded = reader.Load(path);
+    const tagDATAFILEINFO &info = reader.Info();
+    if (loaded != info.bValid)
+        std::abort();
+    if (!loaded && (info.nType != RT_UNKNOWN || !info.vecGps.isEmpty() || !info.vecAccel.isEmpty()))
+        std::abort();
+    if (loaded && info.nType != RT_ORDINARY)
+        std::abort();
+    for (const tagGPSINFO &g : info.vecGps) {
+        if (g.cStatus != 'A' && g.cStatus != 'V')
+            std::abort();
+        (void)CDataFileInfo::FormatGpx({g}, SYSTEMTIME());
+    }
+    return 0;
+}
