@@ -46,6 +46,7 @@
 #include <memory>
 
 class QPainter;
+class CAudioOutput;
 class CMediaSource;
 class CMediaPlayer;
 class CPicture;
@@ -196,7 +197,7 @@ private:
     // Thread-safe: makes a decoded picture the current one.
     void SetCurrentPicture(const std::shared_ptr<CPicture> &pPicture, int64_t llFrame,
                            int64_t llTime);
-    HRESULT ShowFrame(int64_t llFrame);
+    HRESULT ShowFrame(int64_t llFrame, int64_t llPosition);
     HRESULT ApplyVolume();
     void StopPlayer();
     void CancelAsyncSeek();
@@ -221,6 +222,7 @@ private:
     QRect m_rcVideo;
 
     std::shared_ptr<CMediaSource> m_pSource;
+    std::unique_ptr<CAudioOutput> m_pAudio;
     std::unique_ptr<CMediaPlayer> m_pPlayer;
 
     // Shared with the player and the asynchronous seek.

@@ -1,0 +1,64 @@
+// One opened media file (demuxer) whose every blocking call can be cut off: a deadline and an
+// abort flag are checked by FFmpeg's interrupt callback, so a damaged, vanished or stalled file
+// never hangs its caller.
+#pragma once
+
+#include "ffmpegptr.h"
+#include "mediaresult.h"
+
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+
+// Time limits of the engine's blocking work.
+constexpr std::chrono::milliseconds MEDIA_OPEN_TIME_LIMIT{20000};
+constexpr std::chrono::milliseconds MEDIA_SEEK_TIME_LIMIT{8000};
+
+class CMediaInput {
+public:
+    CMediaInput();
+    ~CMediaInput();
+    CMediaInput(const CMediaInput &) = delete;
+    CMediaInput &operator=(const CMediaInput &) = delete;
+
+    // Opens the file and finds its streams without decoding anything. E_UNEXPECTED when there is
+    // no video stream, VFW_E_CANNOT_RENDER when the file is not media, VFW_E_NOT_FOUND when it
+    // cannot be read, VFW_E_TIMEOUT when it did not open in time.
+    HRESULT Open(const QString &strPath, std::chrono::milliseconds timeLimit);
+    // Opens the file for its sound only: E_UNEXPECTED when it has no sound stream.
+    HRESULT OpenAudio(const QString &strPath, std::chrono::milliseconds timeLimit);
+
+    AVFormatContext *Format() const { return m_pFormat.get(); }
+    AVStream *VideoStream() const;
+    AVStream *AudioStream() const;
+    int VideoIndex() const { return m_nVideo; }
+    int AudioIndex() const { return m_nAudio; }
+
+    // Leave only these streams' packets to the demuxer (others are skipped cheaply).
+    void KeepOnly(int nStream);
+
+    void SetTimeLimit(std::chrono::milliseconds limit);
+    void ClearTimeLimit();
+    bool TimedOut() const;
+    // Thread-safe: makes the blocking call in progress (and every later one) fail.
+    void Abort() { m_bAbort.store(true); }
+    bool Aborted() const { return m_bAbort.load(); }
+
+    // Maps an FFmpeg error seen while reading to a result code, time-outs first.
+    HRESULT ReadError(int nAvError) const;
+
+private:
+    HRESULT OpenFormat(const QString &strPath, std::chrono::milliseconds timeLimit);
+    static int InterruptCallback(void *pOpaque);
+
+    AVFormatContextPtr m_pFormat;
+    int m_nVideo = -1;
+    int m_nAudio = -1;
+    std::atomic<int64_t> m_llDeadlineNs{0};
+    std::atomic<bool> m_bAbort{false};
+    std::atomic<bool> m_bTimedOut{false};
+};
+
+// Native path for FFmpeg (UTF-8 on every platform we build for).
+QByteArray MediaPathBytes(const QString &strPath);

@@ -1,0 +1,104 @@
+// Decoded pictures and their conversion to QImage.
+#include "picture.h"
+
+#include "picturecache.h"
+
+namespace {
+
+// The JPEG pixel formats are full-range versions of the plain ones; swscale wants the plain
+// format with the range said explicitly.
+AVPixelFormat PlainFormat(AVPixelFormat fmt, bool *pFullRange)
+{
+    *pFullRange = true;
+    switch (fmt) {
+    case AV_PIX_FMT_YUVJ420P:
+        return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P:
+        return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P:
+        return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P:
+        return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P:
+        return AV_PIX_FMT_YUV411P;
+    default:
+        break;
+    }
+    *pFullRange = false;
+    return fmt;
+}
+
+} // namespace
+
+CPicture::CPicture(const AVFrame *pFrame) : m_pFrame(MakeAvFrame())
+{
+    if (m_pFrame && av_frame_ref(m_pFrame.get(), pFrame) == 0) {
+        for (const AVBufferRef *pBuf : m_pFrame->buf)
+            if (pBuf)
+                m_llPlaneBytes += static_cast<int64_t>(pBuf->size);
+    }
+}
+
+QImage CPicture::ToImage(const AVFrame *pFrame, QSize size)
+{
+    if (!pFrame || pFrame->width <= 0 || pFrame->height <= 0 || !pFrame->data[0])
+        return QImage();
+    if (!size.isValid() || size.isEmpty())
+        size = QSize(pFrame->width, pFrame->height);
+    bool bFullRange = false;
+    const AVPixelFormat srcFormat =
+        PlainFormat(static_cast<AVPixelFormat>(pFrame->format), &bFullRange);
+    if (pFrame->color_range == AVCOL_RANGE_JPEG)
+        bFullRange = true;
+    // One scaler per thread, reused while the sizes stay the same.
+    thread_local SwsContextPtr tlsScaler;
+    const bool bSameSize = size.width() == pFrame->width && size.height() == pFrame->height;
+    SwsContext *pScaler = sws_getCachedContext(
+        tlsScaler.release(), pFrame->width, pFrame->height, srcFormat, size.width(), size.height(),
+        AV_PIX_FMT_RGB32, bSameSize ? SWS_POINT : SWS_AREA, nullptr, nullptr, nullptr);
+    tlsScaler.reset(pScaler);
+    if (!pScaler)
+        return QImage();
+    const int *pCoeffs = sws_getCoefficients(pFrame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709
+                                                                                  : SWS_CS_DEFAULT);
+    sws_setColorspaceDetails(pScaler, pCoeffs, bFullRange ? 1 : 0,
+                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull())
+        return QImage();
+    uint8_t *pDst[4] = {image.bits(), nullptr, nullptr, nullptr};
+    int nDstStride[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
+    if (sws_scale(pScaler, pFrame->data, pFrame->linesize, 0, pFrame->height, pDst, nDstStride) <=
+        0)
+        return QImage();
+    return image;
+}
+
+QImage CPicture::Image() const
+{
+    bool bMade = false;
+    QImage image;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_image.isNull()) {
+            m_image = ToImage(m_pFrame.get());
+            bMade = !m_image.isNull();
+        }
+        image = m_image;
+    }
+    if (bMade)
+        CPictureCache::Instance().Grow(image.sizeInBytes());
+    return image;
+}
+
+bool CPicture::HasImage() const
+{
+    QMutexLocker lock(&m_mutex);
+    return !m_image.isNull();
+}
+
+int64_t CPicture::Bytes() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_llPlaneBytes + (m_image.isNull() ? 0 : m_image.sizeInBytes());
+}

@@ -1,0 +1,131 @@
+// The process-wide decoded-picture cache.
+#include "picturecache.h"
+
+#include "picture.h"
+
+CPictureCache &CPictureCache::Instance()
+{
+    static CPictureCache s_cache;
+    return s_cache;
+}
+
+std::shared_ptr<CPicture> CPictureCache::Find(uint64_t llSource, int64_t llFrame)
+{
+    QMutexLocker lock(&m_mutex);
+    const auto it = m_slots.find({llSource, llFrame});
+    if (it == m_slots.end())
+        return nullptr;
+    m_lru.splice(m_lru.begin(), m_lru, it->second.itLru);
+    return it->second.pPicture;
+}
+
+bool CPictureCache::Contains(uint64_t llSource, int64_t llFrame) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_slots.count({llSource, llFrame}) != 0;
+}
+
+void CPictureCache::Insert(uint64_t llSource, int64_t llFrame, std::shared_ptr<CPicture> pPicture)
+{
+    if (!pPicture)
+        return;
+    const int64_t llBytes = pPicture->Bytes();
+    QMutexLocker lock(&m_mutex);
+    const Key key{llSource, llFrame};
+    auto it = m_slots.find(key);
+    if (it != m_slots.end()) {
+        m_llBytes -= it->second.llBytes;
+        it->second.pPicture = std::move(pPicture);
+        it->second.llBytes = llBytes;
+        m_lru.splice(m_lru.begin(), m_lru, it->second.itLru);
+    } else {
+        m_lru.push_front(key);
+        m_slots.emplace(key, Slot{std::move(pPicture), llBytes, m_lru.begin()});
+    }
+    m_llBytes += llBytes;
+    TrimLocked();
+}
+
+void CPictureCache::RemoveSource(uint64_t llSource)
+{
+    QMutexLocker lock(&m_mutex);
+    for (auto it = m_slots.begin(); it != m_slots.end();) {
+        if (it->first.llSource == llSource) {
+            m_llBytes -= it->second.llBytes;
+            m_lru.erase(it->second.itLru);
+            it = m_slots.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void CPictureCache::Grow(int64_t)
+{
+    // Which slot grew is not known here, and a picture may be in no slot at all (evicted but
+    // still shown): count again from the pictures.
+    QMutexLocker lock(&m_mutex);
+    RecountLocked();
+    TrimLocked();
+}
+
+void CPictureCache::RecountLocked()
+{
+    m_llBytes = 0;
+    for (auto &slot : m_slots) {
+        slot.second.llBytes = slot.second.pPicture->Bytes();
+        m_llBytes += slot.second.llBytes;
+    }
+}
+
+void CPictureCache::TrimLocked()
+{
+    while (m_llBytes > m_llLimit && !m_lru.empty()) {
+        const Key key = m_lru.back();
+        m_lru.pop_back();
+        const auto it = m_slots.find(key);
+        if (it != m_slots.end()) {
+            m_llBytes -= it->second.llBytes;
+            m_slots.erase(it);
+        }
+    }
+    if (m_llBytes > m_llPeak)
+        m_llPeak = m_llBytes;
+}
+
+void CPictureCache::SetLimit(int64_t llBytes)
+{
+    QMutexLocker lock(&m_mutex);
+    m_llLimit = llBytes > 0 ? llBytes : 0;
+    TrimLocked();
+}
+
+int64_t CPictureCache::Limit() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_llLimit;
+}
+
+int64_t CPictureCache::Bytes() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_llBytes;
+}
+
+size_t CPictureCache::Count() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_slots.size();
+}
+
+int64_t CPictureCache::PeakBytes() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_llPeak;
+}
+
+void CPictureCache::ResetPeak()
+{
+    QMutexLocker lock(&m_mutex);
+    m_llPeak = m_llBytes;
+}

@@ -1,0 +1,63 @@
+// The decoded-picture cache shared by every graph of the process: keyed by source and frame,
+// bounded in bytes (a setting, 256 MB by default), least recently used pictures dropped first.
+#pragma once
+
+#include <QMutex>
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <unordered_map>
+
+class CPicture;
+
+constexpr int64_t PICTURE_CACHE_DEFAULT_BYTES = int64_t(256) * 1024 * 1024;
+
+class CPictureCache {
+public:
+    static CPictureCache &Instance();
+
+    std::shared_ptr<CPicture> Find(uint64_t llSource, int64_t llFrame);
+    bool Contains(uint64_t llSource, int64_t llFrame) const;
+    void Insert(uint64_t llSource, int64_t llFrame, std::shared_ptr<CPicture> pPicture);
+    void RemoveSource(uint64_t llSource);
+    // A cached picture made its RGB image: count the bytes and trim.
+    void Grow(int64_t llBytes);
+
+    void SetLimit(int64_t llBytes);
+    int64_t Limit() const;
+    int64_t Bytes() const;
+    size_t Count() const;
+    // Highest byte count seen since the last reset (benchmarks report it).
+    int64_t PeakBytes() const;
+    void ResetPeak();
+
+private:
+    struct Key {
+        uint64_t llSource;
+        int64_t llFrame;
+        bool operator==(const Key &o) const { return llSource == o.llSource && llFrame == o.llFrame; }
+    };
+    struct KeyHash {
+        size_t operator()(const Key &k) const
+        {
+            return std::hash<uint64_t>()(k.llSource * 0x9E3779B97F4A7C15ull ^
+                                         static_cast<uint64_t>(k.llFrame));
+        }
+    };
+    struct Slot {
+        std::shared_ptr<CPicture> pPicture;
+        int64_t llBytes;
+        std::list<Key>::iterator itLru;
+    };
+
+    void TrimLocked();
+    void RecountLocked();
+
+    mutable QMutex m_mutex;
+    std::unordered_map<Key, Slot, KeyHash> m_slots;
+    std::list<Key> m_lru; // front = most recently used
+    int64_t m_llBytes = 0;
+    int64_t m_llPeak = 0;
+    int64_t m_llLimit = PICTURE_CACHE_DEFAULT_BYTES;
+};

@@ -1,0 +1,185 @@
+// Sound output through QAudioSink.
+#include "qtaudiooutput.h"
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QMediaDevices>
+#include <QSemaphore>
+#include <QThread>
+
+#include <algorithm>
+
+namespace {
+// Samples buffered ahead of the sound card.
+constexpr int64_t RING_MS = 250;
+// How long to wait for the sound thread to answer before giving up on sound.
+constexpr int SINK_ANSWER_MS = 3000;
+} // namespace
+
+// Pull-mode source for the sink: thread-safe ring of bytes; silence is not invented, an empty
+// ring simply makes the sink wait.
+class CQtAudioOutput::CRingDevice : public QIODevice {
+public:
+    explicit CRingDevice(int64_t llCapacity) : m_llCapacity(llCapacity) {}
+
+    int64_t Push(const char *pData, int64_t llBytes)
+    {
+        QMutexLocker lock(&m_mutex);
+        const int64_t llTaken =
+            std::min<int64_t>(llBytes, m_llCapacity - m_buffer.size()) & ~int64_t(3);
+        if (llTaken > 0)
+            m_buffer.append(pData, static_cast<qsizetype>(llTaken));
+        return std::max<int64_t>(0, llTaken);
+    }
+    int64_t Free() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_llCapacity - m_buffer.size();
+    }
+    int64_t Pulled() const { return m_llPulled.load(); }
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_buffer.size() + QIODevice::bytesAvailable();
+    }
+
+protected:
+    qint64 readData(char *pData, qint64 llMax) override
+    {
+        QMutexLocker lock(&m_mutex);
+        const qint64 llCount = std::min<qint64>(llMax, m_buffer.size());
+        std::copy_n(m_buffer.constData(), llCount, pData);
+        m_buffer.remove(0, llCount);
+        m_llPulled += llCount;
+        return llCount;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    mutable QMutex m_mutex;
+    QByteArray m_buffer;
+    int64_t m_llCapacity;
+    std::atomic<int64_t> m_llPulled{0};
+};
+
+CQtAudioOutput::CQtAudioOutput() = default;
+
+CQtAudioOutput::~CQtAudioOutput() { Stop(); }
+
+bool CQtAudioOutput::DeviceAvailable() { return !QMediaDevices::defaultAudioOutput().isNull(); }
+
+bool CQtAudioOutput::Start(int nSampleRate, int nChannels)
+{
+    Stop();
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull())
+        return false;
+    QAudioFormat format;
+    format.setSampleRate(nSampleRate);
+    format.setChannelCount(nChannels);
+    format.setSampleFormat(QAudioFormat::Int16);
+    if (!device.isFormatSupported(format))
+        return false;
+    m_llBytesPerSecond = int64_t(nSampleRate) * nChannels * 2;
+    m_pThread = std::make_unique<QThread>();
+    m_pThread->setObjectName(QStringLiteral("audio-output"));
+    m_pThread->start();
+    m_pDevice = new CRingDevice(m_llBytesPerSecond * RING_MS / 1000);
+    m_pDevice->open(QIODevice::ReadOnly);
+    m_pDevice->moveToThread(m_pThread.get());
+
+    // The sink must be made and driven on its own thread.
+    struct Answer {
+        QSemaphore ready;
+        QAudioSink *pSink = nullptr;
+        bool bStarted = false;
+        int64_t llBufferBytes = 0;
+    };
+    auto pAnswer = std::make_shared<Answer>();
+    CRingDevice *pDevice = m_pDevice;
+    QMetaObject::invokeMethod(
+        m_pDevice,
+        [pAnswer, pDevice, device, format] {
+            pAnswer->pSink = new QAudioSink(device, format, pDevice);
+            pAnswer->pSink->start(pDevice);
+            pAnswer->bStarted = pAnswer->pSink->error() == QAudio::NoError;
+            pAnswer->llBufferBytes = pAnswer->pSink->bufferSize();
+            pAnswer->ready.release();
+        },
+        Qt::QueuedConnection);
+    const bool bAnswered = pAnswer->ready.tryAcquire(1, SINK_ANSWER_MS);
+    m_pSink = bAnswered ? pAnswer->pSink : nullptr;
+    m_llSinkBufferBytes = pAnswer->llBufferBytes;
+    const bool bStarted = bAnswered && pAnswer->bStarted;
+    if (!bAnswered) {
+        // The sound thread hangs: leave it (and its objects) behind rather than block the viewer.
+        m_pThread->quit();
+        (void)m_pThread.release();
+        m_pDevice = nullptr;
+        m_pSink = nullptr;
+        return false;
+    }
+    if (!bStarted) {
+        Stop();
+        return false;
+    }
+    return true;
+}
+
+void CQtAudioOutput::Stop()
+{
+    if (!m_pThread)
+        return;
+    QAudioSink *pSink = m_pSink;
+    CRingDevice *pDevice = m_pDevice;
+    if (pDevice) {
+        // Sink and device belong to the sound thread: they are taken down there.
+        auto pDone = std::make_shared<QSemaphore>();
+        QMetaObject::invokeMethod(
+            pDevice,
+            [pSink, pDevice, pDone] {
+                if (pSink) {
+                    pSink->stop();
+                    delete pSink;
+                }
+                pDevice->deleteLater();
+                pDone->release();
+            },
+            Qt::QueuedConnection);
+        pDone->tryAcquire(1, SINK_ANSWER_MS);
+    }
+    m_pThread->quit();
+    if (!m_pThread->wait(SINK_ANSWER_MS))
+        (void)m_pThread.release(); // left behind rather than hang the viewer
+    m_pThread.reset();
+    m_pSink = nullptr;
+    m_pDevice = nullptr;
+}
+
+int64_t CQtAudioOutput::Write(const char *pData, int64_t llBytes)
+{
+    return m_pDevice ? m_pDevice->Push(pData, llBytes) : 0;
+}
+
+int64_t CQtAudioOutput::FreeBytes() const { return m_pDevice ? m_pDevice->Free() : 0; }
+
+int64_t CQtAudioOutput::PlayedUSecs() const
+{
+    const int64_t llRate = m_llBytesPerSecond.load();
+    if (!m_pDevice || llRate == 0)
+        return 0;
+    // What the sink pulled, less what still sits in its own buffer.
+    const int64_t llPlayed = std::max<int64_t>(0, m_pDevice->Pulled() - m_llSinkBufferBytes.load());
+    return llPlayed * 1000000 / llRate;
+}
+
+void CQtAudioOutput::SetVolume(double dGain)
+{
+    if (!m_pSink)
+        return;
+    QAudioSink *pSink = m_pSink;
+    QMetaObject::invokeMethod(pSink, [pSink, dGain] { pSink->setVolume(dGain); },
+                              Qt::QueuedConnection);
+}

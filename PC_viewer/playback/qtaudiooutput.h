@@ -1,0 +1,40 @@
+// The sound card through Qt Multimedia: a QAudioSink on a thread of its own pulls samples from a
+// ring buffer that the player fills.
+#pragma once
+
+#include "audiooutput.h"
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QMutex>
+
+#include <atomic>
+#include <memory>
+
+class QAudioSink;
+class QThread;
+
+class CQtAudioOutput : public CAudioOutput {
+public:
+    CQtAudioOutput();
+    ~CQtAudioOutput() override;
+
+    bool Start(int nSampleRate, int nChannels) override;
+    void Stop() override;
+    int64_t Write(const char *pData, int64_t llBytes) override;
+    int64_t FreeBytes() const override;
+    int64_t PlayedUSecs() const override;
+    void SetVolume(double dGain) override;
+
+    // True when the system has a sound output device.
+    static bool DeviceAvailable();
+
+private:
+    class CRingDevice;
+
+    std::unique_ptr<QThread> m_pThread;
+    QAudioSink *m_pSink = nullptr; // lives on m_pThread
+    CRingDevice *m_pDevice = nullptr;
+    std::atomic<int64_t> m_llBytesPerSecond{0};
+    std::atomic<int64_t> m_llSinkBufferBytes{0};
+};

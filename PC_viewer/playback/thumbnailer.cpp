@@ -1,0 +1,141 @@
+// First-picture thumbnails and their disk cache.
+#include "thumbnailer.h"
+
+#include "ffmpegptr.h"
+#include "mediainput.h"
+#include "picture.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QMutex>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+// A thumbnail must not hold up a list for long, whatever the file.
+constexpr std::chrono::milliseconds THUMBNAIL_TIME_LIMIT{5000};
+// Packets read looking for the first picture before giving up.
+constexpr int THUMBNAIL_MAX_PACKETS = 600;
+
+QMutex g_dirMutex;
+bool g_bDirSet = false;
+QString g_strDir;
+
+QString CacheFile(const QString &strDir, const QFileInfo &info, const QSize &size)
+{
+    const QString strKey = QStringLiteral("%1|%2x%3|%4|%5")
+                               .arg(info.absoluteFilePath())
+                               .arg(size.width())
+                               .arg(size.height())
+                               .arg(info.lastModified().toMSecsSinceEpoch())
+                               .arg(info.size());
+    const QByteArray hash = QCryptographicHash::hash(strKey.toUtf8(), QCryptographicHash::Sha1);
+    return strDir + QLatin1Char('/') + QString::fromLatin1(hash.toHex()) + QStringLiteral(".png");
+}
+
+} // namespace
+
+void CThumbnailer::SetCacheDirectory(const QString &strDirectory)
+{
+    QMutexLocker lock(&g_dirMutex);
+    g_bDirSet = true;
+    g_strDir = strDirectory;
+}
+
+QString CThumbnailer::CacheDirectory()
+{
+    QMutexLocker lock(&g_dirMutex);
+    if (!g_bDirSet) {
+        const QString strBase = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+        g_strDir = strBase.isEmpty() ? QString() : strBase + QStringLiteral("/thumbnails");
+        g_bDirSet = true;
+    }
+    return g_strDir;
+}
+
+HRESULT CThumbnailer::Get(const QString &strPath, const QSize &size, QImage *pImage)
+{
+    if (!pImage)
+        return E_POINTER;
+    *pImage = QImage();
+    const QFileInfo info(strPath);
+    if (!info.isFile())
+        return VFW_E_NOT_FOUND;
+    const QString strDir = CacheDirectory();
+    const QString strFile = strDir.isEmpty() ? QString() : CacheFile(strDir, info, size);
+    if (!strFile.isEmpty()) {
+        QImage cached;
+        if (cached.load(strFile, "PNG") && cached.size() == size) {
+            *pImage = cached.convertToFormat(QImage::Format_RGB32);
+            return S_OK;
+        }
+    }
+    const HRESULT hr = Decode(strPath, size, pImage);
+    if (SUCCEEDED(hr) && !strFile.isEmpty() && QDir().mkpath(strDir)) {
+        // Written whole or not at all, so a crash never leaves a broken thumbnail behind.
+        QSaveFile file(strFile);
+        if (file.open(QIODevice::WriteOnly) && pImage->save(&file, "PNG"))
+            file.commit();
+    }
+    return hr;
+}
+
+HRESULT CThumbnailer::Decode(const QString &strPath, const QSize &size, QImage *pImage)
+{
+    if (!pImage)
+        return E_POINTER;
+    *pImage = QImage();
+    if (!size.isValid() || size.isEmpty())
+        return E_INVALIDARG;
+    CMediaInput input;
+    HRESULT hr = input.Open(strPath, THUMBNAIL_TIME_LIMIT);
+    if (FAILED(hr))
+        return hr;
+    input.KeepOnly(input.VideoIndex());
+    const AVCodecParameters *pPar = input.VideoStream()->codecpar;
+    const AVCodec *pDecoder = avcodec_find_decoder(pPar->codec_id);
+    AVCodecContextPtr pCodec(avcodec_alloc_context3(pDecoder));
+    if (!pCodec || avcodec_parameters_to_context(pCodec.get(), pPar) < 0)
+        return VFW_E_CANNOT_RENDER;
+    // One thread: with frame threads the first picture would wait for later packets.
+    pCodec->thread_count = 1;
+    pCodec->pkt_timebase = input.VideoStream()->time_base;
+    if (avcodec_open2(pCodec.get(), pDecoder, nullptr) < 0)
+        return VFW_E_CANNOT_RENDER;
+    AVPacketPtr pPacket = MakeAvPacket();
+    AVFramePtr pFrame = MakeAvFrame();
+    if (!pPacket || !pFrame)
+        return E_OUTOFMEMORY;
+    bool bKeySeen = false;
+    bool bDraining = false;
+    for (int nPackets = 0; nPackets < THUMBNAIL_MAX_PACKETS;) {
+        const int nErr = avcodec_receive_frame(pCodec.get(), pFrame.get());
+        if (nErr == 0) {
+            *pImage = CPicture::ToImage(pFrame.get(), size);
+            return pImage->isNull() ? E_OUTOFMEMORY : S_OK;
+        }
+        if (nErr != AVERROR(EAGAIN) || bDraining)
+            break;
+        const int nRead = av_read_frame(input.Format(), pPacket.get());
+        if (nRead < 0) {
+            if (input.TimedOut())
+                return VFW_E_TIMEOUT;
+            avcodec_send_packet(pCodec.get(), nullptr);
+            bDraining = true;
+            continue;
+        }
+        if (pPacket->stream_index == input.VideoIndex()) {
+            ++nPackets;
+            // Pictures before the first key frame cannot be decoded cleanly.
+            if (pPacket->flags & AV_PKT_FLAG_KEY)
+                bKeySeen = true;
+            if (bKeySeen)
+                avcodec_send_packet(pCodec.get(), pPacket.get());
+        }
+        av_packet_unref(pPacket.get());
+    }
+    return input.TimedOut() ? VFW_E_TIMEOUT : VFW_E_CANNOT_RENDER;
+}

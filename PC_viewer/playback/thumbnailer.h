@@ -1,0 +1,23 @@
+// Thumbnails of clips: the first key picture scaled to a size, decoded on the calling thread
+// (any thread), and kept on disk keyed by path, size and modification time so that a card seen
+// before lists at once.
+#pragma once
+
+#include "mediaresult.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+class CThumbnailer {
+public:
+    // From the disk cache when it holds this clip at this size and modification time, else
+    // decoded (and then stored). Thread-safe.
+    static HRESULT Get(const QString &strPath, const QSize &size, QImage *pImage);
+    // Always decodes; never touches the disk cache.
+    static HRESULT Decode(const QString &strPath, const QSize &size, QImage *pImage);
+
+    // Folder of the disk cache; empty turns it off. Default: the user's cache folder.
+    static void SetCacheDirectory(const QString &strDirectory);
+    static QString CacheDirectory();
+};
