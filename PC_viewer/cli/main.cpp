@@ -1,5 +1,6 @@
 // pellister-cli: the viewer's catalogue, media and export code without the main window.
 #include "cli/clicommands.h"
+#include "cli/mediacommands.h"
 
 #include "version.h"
 
@@ -14,6 +15,7 @@ QVector<CliCommand> AllCommands()
 {
     QVector<CliCommand> all;
     all += CatalogueCommands();
+    all += MediaCommands();
     return all;
 }
 
