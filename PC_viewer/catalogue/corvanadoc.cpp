@@ -141,10 +141,7 @@ QString FindDataFile(CFolderListing &folder, const QString &clipPath)
 
 } // namespace
 
-CCorvanaDoc::CCorvanaDoc(QObject *parent)
-    : QObject(parent), m_mapPage(QString::fromLatin1(kMapPagePath))
-{
-}
+CCorvanaDoc::CCorvanaDoc(QObject *parent) : QObject(parent), m_mapPage(QString::fromLatin1(kMapPagePath)) {}
 
 void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
 {
@@ -206,7 +203,10 @@ QString CCorvanaDoc::DataFileOfClip(const QString &clipPath)
     return FindDataFile(folder, Join(folder.path, clip.fileName()));
 }
 
-tagDATAFILEINFO CCorvanaDoc::CurrentRecord() const { return RecordAt(m_currentIndex); }
+tagDATAFILEINFO CCorvanaDoc::CurrentRecord() const
+{
+    return RecordAt(m_currentIndex);
+}
 
 tagDATAFILEINFO CCorvanaDoc::RecordAt(int index) const
 {
@@ -223,9 +223,15 @@ const tagDATAFILEINFO &CCorvanaDoc::RecordRef(int index) const
     return m_records.at(index);
 }
 
-QString CCorvanaDoc::MediaPathAt(int index) const { return m_mediaPaths.value(index); }
+QString CCorvanaDoc::MediaPathAt(int index) const
+{
+    return m_mediaPaths.value(index);
+}
 
-QString CCorvanaDoc::DataPathAt(int index) const { return m_dataPaths.value(index); }
+QString CCorvanaDoc::DataPathAt(int index) const
+{
+    return m_dataPaths.value(index);
+}
 
 void CCorvanaDoc::Swap(int i, int j)
 {

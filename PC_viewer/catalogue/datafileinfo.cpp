@@ -98,7 +98,10 @@ void ParseDateYmd(const Text &d, SYSTEMTIME *st)
     st->wDay = d.Right(2).Word();
 }
 
-QString FormatDegrees(double v) { return QString::asprintf("%f", v); }
+QString FormatDegrees(double v)
+{
+    return QString::asprintf("%f", v);
+}
 
 void ParseCoordinate(const Text &field, double *raw, double *value, QString *text)
 {
@@ -133,9 +136,9 @@ QString CompassName(int course)
         const char *name;
     };
     static const Sector kSectors[] = {
-        {33.75, "N-NE"},  {56.25, "NE"},   {78.75, "E-NE"},  {101.25, "E"},  {123.75, "E-SE"},
-        {146.25, "SE"},   {168.75, "S-SE"}, {191.25, "S"},   {213.75, "S-SW"}, {236.25, "SW"},
-        {258.75, "W-SW"}, {281.25, "W"},   {303.75, "W-NW"}, {326.25, "NW"}, {348.75, "N-NW"},
+        {33.75, "N-NE"},  {56.25, "NE"},    {78.75, "E-NE"},  {101.25, "E"},    {123.75, "E-SE"},
+        {146.25, "SE"},   {168.75, "S-SE"}, {191.25, "S"},    {213.75, "S-SW"}, {236.25, "SW"},
+        {258.75, "W-SW"}, {281.25, "W"},    {303.75, "W-NW"}, {326.25, "NW"},   {348.75, "N-NW"},
     };
     const double c = course;
     if (c >= 348.75 || c < 11.25)
@@ -147,7 +150,10 @@ QString CompassName(int course)
     return QStringLiteral("N");
 }
 
-CDataFileInfo::CDataFileInfo() { Reset(); }
+CDataFileInfo::CDataFileInfo()
+{
+    Reset();
+}
 
 void CDataFileInfo::Reset()
 {
@@ -217,9 +223,9 @@ void CDataFileInfo::ParseGprmc(const char *line, int length)
     tagGPSINFO &g = m_gps;
     if (count > 1) {
         ParseTimeField(f[1], &g.stTime);
-        g.strTime = QString::asprintf("%s:%s:%s", qPrintable(f[1].Mid(0, 2).Latin1()),
-                                      qPrintable(f[1].Mid(2, 2).Latin1()),
-                                      qPrintable(f[1].Mid(4, 2).Latin1()));
+        g.strTime =
+            QString::asprintf("%s:%s:%s", qPrintable(f[1].Mid(0, 2).Latin1()),
+                              qPrintable(f[1].Mid(2, 2).Latin1()), qPrintable(f[1].Mid(4, 2).Latin1()));
     }
     if (count > 2)
         g.cStatus = f[2].Is("A") ? 'A' : 'V';
@@ -245,8 +251,8 @@ void CDataFileInfo::ParseGprmc(const char *line, int length)
         g.stTime.wDay = d.Mid(0, 2).Word();
         g.stTime.wMonth = d.Mid(2, 2).Word();
         g.stTime.wYear = d.Right(2).Word();
-        g.strDate = QStringLiteral("20") + d.Right(2).Latin1() + QLatin1Char('/') +
-                    d.Mid(2, 2).Latin1() + QLatin1Char('/') + d.Mid(0, 2).Latin1();
+        g.strDate = QStringLiteral("20") + d.Right(2).Latin1() + QLatin1Char('/') + d.Mid(2, 2).Latin1() +
+                    QLatin1Char('/') + d.Mid(0, 2).Latin1();
     }
 }
 
@@ -270,8 +276,7 @@ bool CDataFileInfo::HandleLine(const char *line, int length, bool *synchronised,
         if (ParseAccelerator(line, length))
             m_info.vecAccel.append(m_accel);
         break;
-    default:
-        break;
+    default: break;
     }
     return true;
 }
@@ -302,15 +307,17 @@ int CDataFileInfo::Load(const QString &path)
                 while (go && p < end) {
                     const char *nl = static_cast<const char *>(std::memchr(p, '\n', end - p));
                     if (!nl) {
-                        carry.insert(carry.end(), p, p + qMin<size_t>(end - p, kMaxLine - qMin(kMaxLine, carry.size())));
+                        carry.insert(carry.end(), p,
+                                     p + qMin<size_t>(end - p, kMaxLine - qMin(kMaxLine, carry.size())));
                         break;
                     }
                     if (carry.empty()) {
                         go = HandleLine(p, static_cast<int>(nl - p), &synchronised, &hasData);
                     } else {
-                        carry.insert(carry.end(), p, p + qMin<size_t>(nl - p, kMaxLine - qMin(kMaxLine, carry.size())));
-                        go = HandleLine(carry.data(), static_cast<int>(carry.size()), &synchronised,
-                                        &hasData);
+                        carry.insert(carry.end(), p,
+                                     p + qMin<size_t>(nl - p, kMaxLine - qMin(kMaxLine, carry.size())));
+                        go =
+                            HandleLine(carry.data(), static_cast<int>(carry.size()), &synchronised, &hasData);
                         carry.clear();
                     }
                     p = nl + 1;

@@ -28,8 +28,7 @@ private:
 };
 
 // printf-style formatting in the C locale (QString::asprintf never uses the user's locale).
-template <typename... Args>
-QByteArray Fmt(const char *format, Args... args)
+template <typename... Args> QByteArray Fmt(const char *format, Args... args)
 {
     return QString::asprintf(format, args...).toLatin1();
 }
@@ -58,19 +57,17 @@ QByteArray CDataFileInfo::FormatGpx(const QVector<tagGPSINFO> &fixes, const SYST
     out.Line(1, "xmlns=\"http://www.topografix.com/GPX/1/0\"");
     out.Line(1, "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/0 "
                 "http://www.topografix.com/GPX/1/0/gpx.xsd\">");
-    out.Line(1, Fmt("<time>%4d-%02d-%02dT%02d:%02d:%02dZ</time>", utcNow.wYear,
-                                     utcNow.wMonth, utcNow.wDay, utcNow.wHour, utcNow.wMinute,
-                                     utcNow.wSecond));
-    out.Line(1, Fmt("<bounds minlat=\"%f\" minlon=\"%f\" maxlat=\"%f\" maxlon=\"%f\"/>",
-                                     minLat, minLon, maxLat, maxLon));
+    out.Line(1, Fmt("<time>%4d-%02d-%02dT%02d:%02d:%02dZ</time>", utcNow.wYear, utcNow.wMonth, utcNow.wDay,
+                    utcNow.wHour, utcNow.wMinute, utcNow.wSecond));
+    out.Line(1, Fmt("<bounds minlat=\"%f\" minlon=\"%f\" maxlat=\"%f\" maxlon=\"%f\"/>", minLat, minLon,
+                    maxLat, maxLon));
     out.Line(1, "<trk>");
     out.Line(2, "<trkseg>");
     for (const tagGPSINFO &g : fixes) {
         const SYSTEMTIME &t = g.stTime;
         out.Line(3, Fmt("<trkpt lat=\"%f\" lon=\"%f\">", g.dLat, g.dLon));
-        out.Line(4, Fmt("<time>20%02d-%02d-%02dT%02d:%02d:%02d.%03dZ</time>", t.wYear,
-                                         t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
-                                         t.wMilliseconds));
+        out.Line(4, Fmt("<time>20%02d-%02d-%02dT%02d:%02d:%02d.%03dZ</time>", t.wYear, t.wMonth, t.wDay,
+                        t.wHour, t.wMinute, t.wSecond, t.wMilliseconds));
         out.Line(4, Fmt("<course>%f</course>", g.dCourse));
         out.Line(4, Fmt("<speed>%f</speed>", g.dSpeedKnots));
         out.Line(3, "</trkpt>");

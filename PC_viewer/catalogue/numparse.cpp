@@ -20,14 +20,20 @@ _locale_t CLocale()
     static _locale_t loc = _create_locale(LC_NUMERIC, "C");
     return loc;
 }
-double SlowToDouble(const char *s) { return _strtod_l(s, nullptr, CLocale()); }
+double SlowToDouble(const char *s)
+{
+    return _strtod_l(s, nullptr, CLocale());
+}
 #else
 locale_t CLocale()
 {
     static locale_t loc = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
     return loc;
 }
-double SlowToDouble(const char *s) { return strtod_l(s, nullptr, CLocale()); }
+double SlowToDouble(const char *s)
+{
+    return strtod_l(s, nullptr, CLocale());
+}
 #endif
 
 double SlowToDouble(const char *begin, const char *end)
@@ -46,8 +52,14 @@ double SlowToDouble(const char *begin, const char *end)
 const double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                          1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 } // namespace
 
@@ -86,8 +98,8 @@ double TextToDouble(const char *begin, const char *end)
     if (!plain) {
         if (digits == 0 && p < end && (*p == 'e' || *p == 'E'))
             return 0.0; // "e5" and ".e5" convert nothing
-        if (digits == 0 && !(start < end && (*start == 'i' || *start == 'I' || *start == 'n' ||
-                                             *start == 'N')))
+        if (digits == 0 &&
+            !(start < end && (*start == 'i' || *start == 'I' || *start == 'n' || *start == 'N')))
             return 0.0; // nothing converted: no sign either
         return SlowToDouble(begin, end);
     }

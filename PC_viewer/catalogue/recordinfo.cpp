@@ -78,8 +78,8 @@ int RecordingTypeFromPath(const QString &dataFilePath)
 bool TimeKey(const SYSTEMTIME &st, int64_t *keyMs)
 {
     // The recorder can write garbage after a power cut; such a time stamp has no place in time.
-    if (st.wMonth < 1 || st.wMonth > 12 || st.wDay < 1 || st.wDay > 31 || st.wHour > 23 ||
-        st.wMinute > 59 || st.wSecond > 59)
+    if (st.wMonth < 1 || st.wMonth > 12 || st.wDay < 1 || st.wDay > 31 || st.wHour > 23 || st.wMinute > 59 ||
+        st.wSecond > 59)
         return false;
     std::tm tm{};
     tm.tm_year = 2000 + st.wYear - 1900;
@@ -101,14 +101,17 @@ bool OrderingKey(const tagDATAFILEINFO &rec, int64_t *keyMs)
     return rec.bValid == 1 && TimeKey(rec.stSyncTime, keyMs);
 }
 
-QString FileNameOfPath(const QString &path) { return path.mid(LastSeparator(path) + 1); }
+QString FileNameOfPath(const QString &path)
+{
+    return path.mid(LastSeparator(path) + 1);
+}
 
 QString RecordListText(const tagDATAFILEINFO &rec, const QString &mediaPath)
 {
     if (rec.bValid == 1) {
         const SYSTEMTIME &t = rec.stSyncTime;
-        return QString::asprintf("20%02d/%02d/%02d - %02d:%02d:%02d.%03d", t.wYear, t.wMonth, t.wDay,
-                                 t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+        return QString::asprintf("20%02d/%02d/%02d - %02d:%02d:%02d.%03d", t.wYear, t.wMonth, t.wDay, t.wHour,
+                                 t.wMinute, t.wSecond, t.wMilliseconds);
     }
     return QStringLiteral("File name : %1").arg(FileNameOfPath(mediaPath));
 }

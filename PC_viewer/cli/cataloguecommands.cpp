@@ -21,10 +21,9 @@ int RunCatalogue(const QStringList &args, QTextStream &out, QTextStream &err)
     for (int i = 0; i < doc.Count(); ++i) {
         const tagDATAFILEINFO &rec = doc.RecordRef(i);
         const QString media = doc.MediaPathAt(i);
-        out << i << '\t' << RecordingTypeName(rec.nType) << '\t' << RecordListText(rec, media)
-            << '\t' << QDir::toNativeSeparators(media) << '\t'
-            << QDir::toNativeSeparators(doc.DataPathAt(i)) << '\t' << rec.vecAccel.size() << '\t'
-            << rec.vecGps.size() << '\n';
+        out << i << '\t' << RecordingTypeName(rec.nType) << '\t' << RecordListText(rec, media) << '\t'
+            << QDir::toNativeSeparators(media) << '\t' << QDir::toNativeSeparators(doc.DataPathAt(i)) << '\t'
+            << rec.vecAccel.size() << '\t' << rec.vecGps.size() << '\n';
     }
     return kExitOk;
 }
@@ -60,7 +59,6 @@ QVector<CliCommand> CatalogueCommands()
          "List the recordings of FOLDER in the viewer's order: index, kind, start time or file "
          "name, media path, data path, G-sensor samples, GPS fixes (TAB separated)",
          1, 1, RunCatalogue},
-        {"gpx", "CLIP OUT.gpx", "Export the GPS fixes of CLIP's data file as a GPX 1.0 track", 2, 2,
-         RunGpx},
+        {"gpx", "CLIP OUT.gpx", "Export the GPS fixes of CLIP's data file as a GPX 1.0 track", 2, 2, RunGpx},
     };
 }

@@ -9,8 +9,8 @@
 // Exit statuses shared by every command.
 enum CliExit : int {
     kExitOk = 0,
-    kExitFailed = 1,    // the command ran and failed (bad input file, write error, ...)
-    kExitUsage = 2,     // wrong arguments
+    kExitFailed = 1, // the command ran and failed (bad input file, write error, ...)
+    kExitUsage = 2,  // wrong arguments
 };
 
 struct CliCommand {

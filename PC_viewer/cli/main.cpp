@@ -45,8 +45,7 @@ int main(int argc, char *argv[])
         return kExitUsage;
     }
     const QString name = args.takeFirst();
-    if (name == QLatin1String("--help") || name == QLatin1String("-h") ||
-        name == QLatin1String("help")) {
+    if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help")) {
         PrintUsage(out, commands);
         return kExitOk;
     }

@@ -27,9 +27,10 @@ QByteArray MinuteOfTelemetry(int clip)
                                  0.01 * (i % 7), -0.98 + 0.01 * (clip % 5), 0.05 * (i % 3))
                    .toLatin1();
         if (ms == 0)
-            out += QString::asprintf("$GPRMC,0830%02d.000,A,3733.%04d,N,12658.%04d,E,21.5,87.3,120513,,*6A\r\n",
-                                     s, 1000 + i, 5000 + i)
-                       .toLatin1();
+            out +=
+                QString::asprintf("$GPRMC,0830%02d.000,A,3733.%04d,N,12658.%04d,E,21.5,87.3,120513,,*6A\r\n",
+                                  s, 1000 + i, 5000 + i)
+                    .toLatin1();
     }
     return out;
 }
@@ -40,7 +41,8 @@ void MakeCard(const QString &root, int clips)
         const QString folder = QStringLiteral("%1/day%2/hour%3").arg(root).arg(i / 200).arg((i / 20) % 10);
         QDir().mkpath(folder + QStringLiteral("/data"));
         const QString name = QStringLiteral("X20130512%1N").arg(i, 6, 10, QLatin1Char('0'));
-        QFile clip(folder + QLatin1Char('/') + name + (i % 2 ? QStringLiteral(".mp4") : QStringLiteral(".avi")));
+        QFile clip(folder + QLatin1Char('/') + name +
+                   (i % 2 ? QStringLiteral(".mp4") : QStringLiteral(".avi")));
         clip.open(QIODevice::WriteOnly);
         clip.write("x");
         QFile data(folder + QStringLiteral("/data/") + name + QStringLiteral(".dat"));
@@ -65,8 +67,7 @@ qint64 PlainWalk(const QString &root)
     return bytes;
 }
 
-template <typename F>
-double MedianSeconds(int runs, F f)
+template <typename F> double MedianSeconds(int runs, F f)
 {
     std::vector<double> t;
     for (int i = 0; i < runs; ++i) {

@@ -8,7 +8,10 @@
 
 namespace {
 
-QString Cli() { return testfiles::BinaryDir() + QStringLiteral("/PC_viewer/cli/pellister-cli"); }
+QString Cli()
+{
+    return testfiles::BinaryDir() + QStringLiteral("/PC_viewer/cli/pellister-cli");
+}
 
 class CliTest : public ::testing::Test
 {
@@ -16,10 +19,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(testfiles::Write(root.filePath(QStringLiteral("Parking/X20130512083000M.avi")), "clip"));
-        ASSERT_TRUE(testfiles::WriteSynced(root.filePath(QStringLiteral("Parking/data/X20130512083000M.dat")),
-                                           QStringLiteral("083015.250"), QStringLiteral("130512"),
-                                           {QStringLiteral("$ACCELERATOR,083015.300,130512,0.02,-0.98,0.11,"),
-                                            QStringLiteral("$GPRMC,083015.000,A,3733.1234,N,12658.5678,E,21.5,87.3,120513,,")}));
+        ASSERT_TRUE(testfiles::WriteSynced(
+            root.filePath(QStringLiteral("Parking/data/X20130512083000M.dat")), QStringLiteral("083015.250"),
+            QStringLiteral("130512"),
+            {QStringLiteral("$ACCELERATOR,083015.300,130512,0.02,-0.98,0.11,"),
+             QStringLiteral("$GPRMC,083015.000,A,3733.1234,N,12658.5678,E,21.5,87.3,120513,,")}));
         ASSERT_TRUE(testfiles::Write(root.filePath(QStringLiteral("nodata.mp4")), "clip"));
     }
     QTemporaryDir root;
@@ -43,7 +47,8 @@ TEST_F(CliTest, CatalogueListsTheViewersOrder)
 TEST_F(CliTest, GpxMessagesAndExitStatus)
 {
     const QString out = root.filePath(QStringLiteral("out.gpx"));
-    auto r = testfiles::Run(Cli(), {QStringLiteral("gpx"), root.filePath(QStringLiteral("Parking/X20130512083000M.avi")), out});
+    auto r = testfiles::Run(
+        Cli(), {QStringLiteral("gpx"), root.filePath(QStringLiteral("Parking/X20130512083000M.avi")), out});
     EXPECT_EQ(0, r.exitCode);
     EXPECT_EQ("Success to convert the data.\n", r.out);
     EXPECT_TRUE(QFile::exists(out));
@@ -52,17 +57,20 @@ TEST_F(CliTest, GpxMessagesAndExitStatus)
     EXPECT_EQ(1, r.exitCode);
     EXPECT_EQ("GPS data does not exist.\n", r.out);
 
-    r = testfiles::Run(Cli(), {QStringLiteral("gpx"), root.filePath(QStringLiteral("Parking/X20130512083000M.avi")),
-                               root.filePath(QStringLiteral("missing/dir/out.gpx"))});
+    r = testfiles::Run(Cli(),
+                       {QStringLiteral("gpx"), root.filePath(QStringLiteral("Parking/X20130512083000M.avi")),
+                        root.filePath(QStringLiteral("missing/dir/out.gpx"))});
     EXPECT_EQ(1, r.exitCode);
     EXPECT_EQ("An error occured in converting.\n", r.out);
 }
 
 TEST_F(CliTest, WrongArgumentsExitTwoWithAMessage)
 {
-    const QList<QStringList> wrong = {{}, {QStringLiteral("catalogue")},
+    const QList<QStringList> wrong = {{},
+                                      {QStringLiteral("catalogue")},
                                       {QStringLiteral("catalogue"), QStringLiteral("a"), QStringLiteral("b")},
-                                      {QStringLiteral("nosuchcommand")}, {QStringLiteral("gpx"), QStringLiteral("x")}};
+                                      {QStringLiteral("nosuchcommand")},
+                                      {QStringLiteral("gpx"), QStringLiteral("x")}};
     for (const QStringList &args : wrong) {
         const auto r = testfiles::Run(Cli(), args);
         EXPECT_EQ(2, r.exitCode) << args.join(' ').toStdString();
@@ -71,7 +79,8 @@ TEST_F(CliTest, WrongArgumentsExitTwoWithAMessage)
     const auto help = testfiles::Run(Cli(), {QStringLiteral("--help")});
     EXPECT_EQ(0, help.exitCode);
     EXPECT_TRUE(help.out.contains("catalogue FOLDER"));
-    const auto missing = testfiles::Run(Cli(), {QStringLiteral("catalogue"), root.filePath(QStringLiteral("gone"))});
+    const auto missing =
+        testfiles::Run(Cli(), {QStringLiteral("catalogue"), root.filePath(QStringLiteral("gone"))});
     EXPECT_EQ(1, missing.exitCode);
 }
 

@@ -19,26 +19,26 @@ struct TypeCase {
 TEST(RecordingType, CharacterRulesOfTheFileName)
 {
     const TypeCase cases[] = {
-        {"/card/data/C_20130512_08300xE.dat", RT_ORDINARY},           // first letter C
-        {"/card/Parking/data/C20130512083000S.dat", RT_ORDINARY},     // C wins inside Parking
-        {"/card/data/X20130512083000N.dat", RT_ORDINARY},             // 16th N
-        {"/card/data/X20130512083000F.dat", RT_USER},                 // 16th F
-        {"/card/data/C20130512083000F.dat", RT_USER},                 // F wins over C
-        {"/card/PARKING/data/E20130512083000F.dat", RT_USER},         // F wins everywhere
+        {"/card/data/C_20130512_08300xE.dat", RT_ORDINARY},       // first letter C
+        {"/card/Parking/data/C20130512083000S.dat", RT_ORDINARY}, // C wins inside Parking
+        {"/card/data/X20130512083000N.dat", RT_ORDINARY},         // 16th N
+        {"/card/data/X20130512083000F.dat", RT_USER},             // 16th F
+        {"/card/data/C20130512083000F.dat", RT_USER},             // F wins over C
+        {"/card/PARKING/data/E20130512083000F.dat", RT_USER},     // F wins everywhere
         {"/card/PARKING/data/X20130512083000M.dat", RT_PARKING_MOTION},
-        {"/card/parking/data/x20130512083000s.dat", RT_PARKING},      // case-insensitive
+        {"/card/parking/data/x20130512083000s.dat", RT_PARKING}, // case-insensitive
         {"/card/myParkingLot/data/X20130512083000A.dat", RT_PARKING_AUDIO},
-        {"/card/Parking/data/E20130512083000X.dat", RT_UNKNOWN},      // E does not count in Parking
-        {"/card/data/X20130512083000M.dat", RT_UNKNOWN},              // M outside Parking
+        {"/card/Parking/data/E20130512083000X.dat", RT_UNKNOWN}, // E does not count in Parking
+        {"/card/data/X20130512083000M.dat", RT_UNKNOWN},         // M outside Parking
         {"/card/data/E20130512083000X.dat", RT_EVENT},
         {"/card/data/X20130512083000E.dat", RT_EVENT},
         {"/card/data/X20130512083000A.dat", RT_AUDIO},
-        {"/card/data/c.dat", RT_ORDINARY},                           // short names
+        {"/card/data/c.dat", RT_ORDINARY}, // short names
         {"/card/parking/data/e.dat", RT_UNKNOWN},
         {"/card/data/e.dat", RT_EVENT},
         {"/card/data/x.dat", RT_UNKNOWN},
         {"", RT_UNKNOWN},
-        {"E20130512083000N", RT_ORDINARY},                            // no folder at all
+        {"E20130512083000N", RT_ORDINARY}, // no folder at all
     };
     for (const TypeCase &c : cases)
         EXPECT_EQ(c.type, RecordingTypeFromPath(QString::fromLatin1(c.path))) << c.path;
@@ -63,7 +63,8 @@ TEST(DataFilePath, PairsAClipWithDataBaseDotDat)
         {"clip.mp4", "data/clip.dat"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(QString::fromLatin1(c.second), DataFilePathForClip(QString::fromLatin1(c.first))) << c.first;
+        EXPECT_EQ(QString::fromLatin1(c.second), DataFilePathForClip(QString::fromLatin1(c.first)))
+            << c.first;
 }
 
 class LineParse : public ::testing::Test
@@ -118,14 +119,14 @@ TEST_F(LineParse, GprmcHemispheresAndVoidFixes)
 TEST_F(LineParse, GprmcFieldsALineDoesNotReachKeepThePreviousFix)
 {
     Gprmc("$GPRMC,083015.000,A,3733.1234,N,12658.5678,E,21.5,87.3,120513,,");
-    Gprmc("$gprmc,090000.500,V,3800.0000,N");  // lower-case tag; stops after the hemisphere
+    Gprmc("$gprmc,090000.500,V,3800.0000,N"); // lower-case tag; stops after the hemisphere
     const tagGPSINFO &g = reader.ScratchFix();
     EXPECT_EQ(9, g.stTime.wHour);
     EXPECT_EQ(500, g.stTime.wMilliseconds);
     EXPECT_EQ('V', g.cStatus);
     EXPECT_EQ(38.0, g.dLat);
     EXPECT_EQ(QStringLiteral("38.000000"), g.strLat); // field 4 has no comma after it
-    EXPECT_NEAR(126.976130, g.dLon, 1e-6);             // carried over
+    EXPECT_NEAR(126.976130, g.dLon, 1e-6);            // carried over
     EXPECT_EQ(21.5, g.dSpeedKnots);
     EXPECT_EQ(QStringLiteral("2013/05/12"), g.strDate);
 }
@@ -134,7 +135,7 @@ TEST_F(LineParse, TimeFieldMilliseconds)
 {
     const std::pair<const char *, int> cases[] = {
         {"083015.2", 200}, {"083015.25", 250}, {"083015.250", 250}, {"083015.2507", 250},
-        {"083015", 83},    {"083015.", 0},     {"0830", 83},   {"", 0},
+        {"083015", 83},    {"083015.", 0},     {"0830", 83},        {"", 0},
     };
     for (const auto &c : cases) {
         const QByteArray line = QByteArray("$ACCELERATOR,") + c.first + ",130512,1,2,3,";
@@ -162,9 +163,14 @@ TEST_F(LineParse, AcceleratorNeedsSixCommas)
 TEST(Classify, TagsAreCaseInsensitiveAndNeedAComma)
 {
     const std::pair<const char *, DataLineKind> cases[] = {
-        {"$SYNCTIME,1,2,", DL_SYNCTIME}, {"$synctime,", DL_SYNCTIME}, {"$GpRmC,", DL_GPRMC},
-        {"$ACCELERATOR,", DL_ACCELERATOR}, {"$GPRMC", DL_OTHER},     {"$GPGGA,1,", DL_OTHER},
-        {"", DL_OTHER},                  {" $GPRMC,", DL_OTHER},
+        {"$SYNCTIME,1,2,", DL_SYNCTIME},
+        {"$synctime,", DL_SYNCTIME},
+        {"$GpRmC,", DL_GPRMC},
+        {"$ACCELERATOR,", DL_ACCELERATOR},
+        {"$GPRMC", DL_OTHER},
+        {"$GPGGA,1,", DL_OTHER},
+        {"", DL_OTHER},
+        {" $GPRMC,", DL_OTHER},
     };
     for (const auto &c : cases)
         EXPECT_EQ(c.second, CDataFileInfo::Classify(c.first, static_cast<int>(strlen(c.first)))) << c.first;
@@ -173,10 +179,9 @@ TEST(Classify, TagsAreCaseInsensitiveAndNeedAComma)
 TEST(Compass, SectorsAndOutOfRangeCourses)
 {
     const std::pair<int, const char *> cases[] = {
-        {0, "N"},     {11, "N"},    {12, "N-NE"}, {33, "N-NE"}, {34, "NE"},   {90, "E"},
-        {180, "S"},   {270, "W"},   {303, "W-NW"}, {304, "NW"}, {326, "NW"},  {327, "N-NW"},
-        {348, "N-NW"}, {349, "N"},  {359, "N"},   {360, "N"},   {720, "N"},   {-1, "N"},
-        {-90, "N"},
+        {0, "N"},   {11, "N"},     {12, "N-NE"}, {33, "N-NE"}, {34, "NE"},    {90, "E"},     {180, "S"},
+        {270, "W"}, {303, "W-NW"}, {304, "NW"},  {326, "NW"},  {327, "N-NW"}, {348, "N-NW"}, {349, "N"},
+        {359, "N"}, {360, "N"},    {720, "N"},   {-1, "N"},    {-90, "N"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(QString::fromLatin1(c.second), CompassName(c.first)) << c.first;
@@ -201,9 +206,9 @@ TEST_F(Load, AValidFileWithMixedLineEnds)
     ASSERT_EQ(1, LoadBytes("$SYNCTIME,083015.250,130512,\r\n"
                            "$ACCELERATOR,083015.300,130512,0.02,-0.98,0.11,\n"
                            "$GPRMC,083015.000,A,3733.1234,N,12658.5678,E,21.5,87.3,120513,,\r\n"
-                           "$ACCELERATOR,083015.400,130512,0.03,-0.97,0.12\r\n"   // no sample
-                           "$SYNCTIME,090000.000,140101,\r\n"                     // ignored
-                           "$ACCELERATOR,083015.500,130512,0.04,-0.96,0.13,"));   // no line end
+                           "$ACCELERATOR,083015.400,130512,0.03,-0.97,0.12\r\n" // no sample
+                           "$SYNCTIME,090000.000,140101,\r\n"                   // ignored
+                           "$ACCELERATOR,083015.500,130512,0.04,-0.96,0.13,")); // no line end
     const tagDATAFILEINFO &info = reader.Info();
     EXPECT_EQ(1, info.bValid);
     EXPECT_EQ(RT_EVENT, info.nType);
@@ -219,12 +224,12 @@ TEST_F(Load, AValidFileWithMixedLineEnds)
 TEST_F(Load, FilesThatYieldNothing)
 {
     const QByteArray cases[] = {
-        "",                                                      // empty
-        "\r\n$SYNCTIME,083015.250,130512,\r\n$GPRMC,1,\r\n",     // first line empty
+        "",                                                  // empty
+        "\r\n$SYNCTIME,083015.250,130512,\r\n$GPRMC,1,\r\n", // first line empty
         "$GPRMC,083015.000,A,,,,,,,,\r\n$SYNCTIME,083015.250,130512,\r\nx\r\n",
-        "$SYNCTIME,083015.250,130512,\r\n",                      // only the sync line
-        "$SYNCTIME,083015.250,130512\r\nmore\r\n",               // sync line short of a comma
-        QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16),         // binary
+        "$SYNCTIME,083015.250,130512,\r\n",              // only the sync line
+        "$SYNCTIME,083015.250,130512\r\nmore\r\n",       // sync line short of a comma
+        QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), // binary
     };
     for (const QByteArray &bytes : cases) {
         EXPECT_EQ(0, LoadBytes(bytes)) << bytes.toPercentEncoding().constData();
@@ -246,7 +251,7 @@ TEST_F(Load, EmptyAndUnknownLinesStillCountAsData)
 TEST_F(Load, LongLinesNulBytesAndBlockBoundaries)
 {
     QByteArray bytes = "$SYNCTIME,083015.250,130512,\r\n";
-    bytes += QByteArray(1 << 20, 'z') + "\r\n";                          // a 1 MB line
+    bytes += QByteArray(1 << 20, 'z') + "\r\n";                             // a 1 MB line
     bytes += QByteArray("$ACCELERATOR,083015.300,130512,1\0,2,3,\r\n", 40); // NUL inside a field
     // Samples that straddle the reader's block boundaries.
     for (int i = 0; i < 5000; ++i)

@@ -105,11 +105,11 @@ TEST_F(Document, SyncTimesOutsideTheCalendarSortWithTheRecordingsWithoutData)
 TEST_F(Document, FindsClipsAndDataWhateverTheirCase)
 {
     Clip(QStringLiteral("x.AVI"));
-    ASSERT_TRUE(testfiles::WriteSynced(root.filePath(QStringLiteral("DATA/X.DAT")), QStringLiteral("083000.000"),
-                                       QStringLiteral("130512")));
+    ASSERT_TRUE(testfiles::WriteSynced(root.filePath(QStringLiteral("DATA/X.DAT")),
+                                       QStringLiteral("083000.000"), QStringLiteral("130512")));
     Clip(QStringLiteral("y.mp4"));
-    ASSERT_TRUE(testfiles::WriteSynced(root.filePath(QStringLiteral("DATA/y.dat")), QStringLiteral("083001.000"),
-                                       QStringLiteral("130512")));
+    ASSERT_TRUE(testfiles::WriteSynced(root.filePath(QStringLiteral("DATA/y.dat")),
+                                       QStringLiteral("083001.000"), QStringLiteral("130512")));
     Clip(QStringLiteral("notaclip.avi.txt"));
     Load();
     EXPECT_EQ((QStringList{"x.AVI", "y.mp4"}), Names());
@@ -122,11 +122,12 @@ TEST_F(Document, FindsClipsAndDataWhateverTheirCase)
 TEST_F(Document, BadEntriesNeitherStopNorHangTheLoad)
 {
     Clip(QStringLiteral("good.avi"), QStringLiteral("083000.000"));
-    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("folder.avi")));        // a directory, not a clip
+    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("folder.avi"))); // a directory, not a clip
     Clip(QStringLiteral("dirdata.avi"));
-    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("data/dirdata.dat")));  // a directory, not data
+    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("data/dirdata.dat"))); // a directory, not data
     Clip(QStringLiteral("dangling.avi"));
-    ASSERT_EQ(0, symlink("/nonexistent/x", QFile::encodeName(root.filePath(QStringLiteral("data/dangling.dat"))).constData()));
+    ASSERT_EQ(0, symlink("/nonexistent/x",
+                         QFile::encodeName(root.filePath(QStringLiteral("data/dangling.dat"))).constData()));
     ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("loop/inner")));
     ASSERT_EQ(0, symlink(QFile::encodeName(root.path()).constData(),
                          QFile::encodeName(root.filePath(QStringLiteral("loop/inner/back"))).constData()));
@@ -154,9 +155,9 @@ TEST_F(Document, ProgressValuesOfBothPatterns)
     // The data folders count as subfolders too: root, data, s1, s1/data, s2, s2/data (20 / 6 = 3).
     const QList<int> perPattern = {10, 10, 13, 16, 19, 22, 25};
     QList<int> want = perPattern;
-    want += {30, 50};  // two AVI clips: 0*40/2+30, 1*40/2+30
+    want += {30, 50}; // two AVI clips: 0*40/2+30, 1*40/2+30
     want += perPattern;
-    want += {30};      // one MP4 clip
+    want += {30}; // one MP4 clip
     EXPECT_EQ(want, progress);
 }
 
@@ -199,7 +200,8 @@ TEST(ListText, StartTimeOrFileName)
     rec.stSyncTime.wMinute = 30;
     rec.stSyncTime.wSecond = 15;
     rec.stSyncTime.wMilliseconds = 250;
-    EXPECT_EQ(QStringLiteral("2013/05/12 - 08:30:15.250"), RecordListText(rec, QStringLiteral("/card/x.avi")));
+    EXPECT_EQ(QStringLiteral("2013/05/12 - 08:30:15.250"),
+              RecordListText(rec, QStringLiteral("/card/x.avi")));
 }
 
 } // namespace

@@ -13,11 +13,12 @@ QVector<tagGPSINFO> TwoFixTrack()
     CDataFileInfo reader;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("data/t.dat"));
-    testfiles::WriteLines(path, {
-        QStringLiteral("$SYNCTIME,083015.250,130512,"),
-        QStringLiteral("$GPRMC,083015.000,A,3733.1234,N,12658.5678,E,21.5,87.3,120513,,"),
-        QStringLiteral("$GPRMC,083016.250,V,3733.2000,S,00012.0000,W,0.0,359.9,120513,,"),
-    });
+    testfiles::WriteLines(
+        path, {
+                  QStringLiteral("$SYNCTIME,083015.250,130512,"),
+                  QStringLiteral("$GPRMC,083015.000,A,3733.1234,N,12658.5678,E,21.5,87.3,120513,,"),
+                  QStringLiteral("$GPRMC,083016.250,V,3733.2000,S,00012.0000,W,0.0,359.9,120513,,"),
+              });
     reader.Load(path);
     return reader.Info().vecGps;
 }
@@ -52,10 +53,12 @@ TEST(Gpx, MatchesTheGoldenFile)
 TEST(Gpx, ByteLayout)
 {
     const QByteArray bytes = CDataFileInfo::FormatGpx(TwoFixTrack(), FixedUtc());
-    EXPECT_TRUE(bytes.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?> \r\n<gpx \r\n\tversion=\"1.0\" \r\n"));
+    EXPECT_TRUE(
+        bytes.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?> \r\n<gpx \r\n\tversion=\"1.0\" \r\n"));
     EXPECT_TRUE(bytes.endsWith("\t\t</trkseg> \r\n\t</trk> \r\n</gpx>"));
     EXPECT_TRUE(bytes.contains("\t<time>2026-12-07T09:05:03Z</time> \r\n"));
-    EXPECT_TRUE(bytes.contains("\t<bounds minlat=\"-37.553333\" minlon=\"-0.200000\" maxlat=\"37.552057\" maxlon=\"126.976130\"/> \r\n"));
+    EXPECT_TRUE(bytes.contains("\t<bounds minlat=\"-37.553333\" minlon=\"-0.200000\" maxlat=\"37.552057\" "
+                               "maxlon=\"126.976130\"/> \r\n"));
     EXPECT_TRUE(bytes.contains("\t\t\t<trkpt lat=\"-37.553333\" lon=\"-0.200000\"> \r\n"
                                "\t\t\t\t<time>2013-05-12T08:30:16.250Z</time> \r\n"
                                "\t\t\t\t<course>359.000000</course> \r\n"
@@ -69,7 +72,8 @@ TEST(Gpx, OneFixHasEqualBoundsAndNoFixesNoFile)
 {
     QVector<tagGPSINFO> one = TwoFixTrack().mid(0, 1);
     const QByteArray bytes = CDataFileInfo::FormatGpx(one, FixedUtc());
-    EXPECT_TRUE(bytes.contains("minlat=\"37.552057\" minlon=\"126.976130\" maxlat=\"37.552057\" maxlon=\"126.976130\""));
+    EXPECT_TRUE(bytes.contains(
+        "minlat=\"37.552057\" minlon=\"126.976130\" maxlat=\"37.552057\" maxlon=\"126.976130\""));
 
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("none.gpx"));
@@ -93,9 +97,10 @@ TEST(Gpx, ReadBackByGpsbabelAndXmllint)
     const auto lint = testfiles::Run(xmllint, {QStringLiteral("--noout"), out});
     EXPECT_EQ(0, lint.exitCode) << lint.err.constData();
 
-    const auto babel = testfiles::Run(gpsbabel, {QStringLiteral("-t"), QStringLiteral("-i"), QStringLiteral("gpx"), QStringLiteral("-f"), out,
-                                                 QStringLiteral("-o"), QStringLiteral("unicsv"), QStringLiteral("-F"),
-                                                 QStringLiteral("-")});
+    const auto babel =
+        testfiles::Run(gpsbabel, {QStringLiteral("-t"), QStringLiteral("-i"), QStringLiteral("gpx"),
+                                  QStringLiteral("-f"), out, QStringLiteral("-o"), QStringLiteral("unicsv"),
+                                  QStringLiteral("-F"), QStringLiteral("-")});
     ASSERT_EQ(0, babel.exitCode) << babel.err.constData();
     const QList<QByteArray> lines = babel.out.trimmed().split('\n');
     ASSERT_EQ(3, lines.size()) << babel.out.constData();
