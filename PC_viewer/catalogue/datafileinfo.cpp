@@ -36,7 +36,14 @@ struct Text {
         return {p + n - count, count};
     }
     double Number() const { return TextToDouble(p, p + n); }
-    uint16_t Word() const { return static_cast<uint16_t>(TruncToInt(Number())); }
+    uint16_t Word() const
+    {
+        // Two plain digits are by far the most common field piece; anything else takes the
+        // general conversion.
+        if (n == 2 && p[0] >= '0' && p[0] <= '9' && p[1] >= '0' && p[1] <= '9')
+            return static_cast<uint16_t>((p[0] - '0') * 10 + (p[1] - '0'));
+        return static_cast<uint16_t>(TruncToInt(Number()));
+    }
     QString Latin1() const { return QString::fromLatin1(p, n); }
     bool Is(const char *s) const
     {
@@ -86,7 +93,9 @@ void ParseTimeField(const Text &t, SYSTEMTIME *st)
     const char *dot = static_cast<const char *>(std::memchr(t.p, '.', static_cast<size_t>(t.n)));
     const int dotIndex = dot ? static_cast<int>(dot - t.p) : -1;
     const int n = t.n - dotIndex - 1;
-    const double ms = t.Right(n).Number() * std::pow(10.0, 3 - n);
+    static const double kScale[] = {1000.0, 100.0, 10.0, 1.0, 0.1, 0.01, 0.001, 0.0001};
+    const double scale = n >= 0 && n < 8 ? kScale[n] : std::pow(10.0, 3 - n);
+    const double ms = t.Right(n).Number() * scale;
     st->wMilliseconds = static_cast<uint16_t>(TruncToInt(ms));
 }
 
