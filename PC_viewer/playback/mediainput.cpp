@@ -2,6 +2,9 @@
 #include "mediainput.h"
 
 #include <QFileInfo>
+#include <QtGlobal>
+
+#include <mutex>
 
 namespace {
 
@@ -21,7 +24,16 @@ bool IsAttachedPicture(const AVStream *pStream)
 
 QByteArray MediaPathBytes(const QString &strPath) { return strPath.toUtf8(); }
 
-CMediaInput::CMediaInput() = default;
+CMediaInput::CMediaInput()
+{
+    // FFmpeg's own messages would go to the viewer's console; the engine reports by result
+    // code. PELLISTER_FFMPEG_LOG=1 brings them back for debugging.
+    static std::once_flag s_logLevel;
+    std::call_once(s_logLevel, [] {
+        av_log_set_level(qEnvironmentVariableIsSet("PELLISTER_FFMPEG_LOG") ? AV_LOG_INFO
+                                                                           : AV_LOG_QUIET);
+    });
+}
 CMediaInput::~CMediaInput() = default;
 
 int CMediaInput::InterruptCallback(void *pOpaque)

@@ -1,0 +1,45 @@
+// Small helpers shared by the playback tests.
+#pragma once
+
+#include "playback/grapheventcallback.h"
+#include "playback/mediagraph.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <functional>
+#include <vector>
+
+// Records the events a graph hands out, and on which thread.
+struct RecordingCallback : GraphEventCallback {
+    struct Event {
+        long lCode;
+        intptr_t lParam1;
+        QThread *pThread;
+    };
+    std::vector<Event> events;
+    void NotifyGraphEvent(long lCode, intptr_t lParam1, intptr_t) override
+    {
+        events.push_back({lCode, lParam1, QThread::currentThread()});
+    }
+    bool Has(long lCode) const
+    {
+        for (const Event &e : events)
+            if (e.lCode == lCode)
+                return true;
+        return false;
+    }
+};
+
+// Runs the event loop until done() or the time limit; returns done().
+inline bool ProcessEventsUntil(const std::function<bool()> &done, int nLimitMs = 20000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < nLimitMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return done();
+}
