@@ -1,0 +1,31 @@
+// The small "Processing..." window with one progress bar that long operations on the user
+// interface thread (folder load, copy, delete, layout changes) move from 0 to 100.
+#pragma once
+
+#include "shell/skindialog.h"
+
+class QProgressBar;
+
+class CProgressViewer : public CSkinDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kDialogId = 108;
+
+    explicit CProgressViewer(QWidget* parent = nullptr);
+
+    // Sets the bar (clamped to 0..100; 0 is shown as 1 so that the bar never looks idle
+    // while work runs) and repaints it at once: the caller keeps the event loop busy.
+    void SetProgress(int position);
+    void SetPos(int position) { SetProgress(position); }
+
+    // Shows the window centred over its parent and waits (briefly) until it is on screen,
+    // so that the first positions are seen even when no event is processed afterwards.
+    void ShowProgress();
+
+    int Position() const;
+    QProgressBar* ProgressCtrl() const { return m_pProgress; }
+
+private:
+    QProgressBar* m_pProgress;
+};
