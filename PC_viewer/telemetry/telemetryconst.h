@@ -1,0 +1,72 @@
+// Ids, periods, limits, positions and colours of the telemetry panes (G-sensor graph and map).
+#pragma once
+
+#include <QtGui/qrgb.h>
+
+// G-sensor graph: layout in client pixels.
+constexpr int kGraphPanelWidth = 180;    // text panel left of the plot; the plot starts here
+constexpr int kGraphRightMargin = 10;    // client width - plot width = panel + margin
+constexpr int kGraphTopMargin = 10;      // plot starts at this y
+constexpr int kGraphVerticalMargin = 20; // client height - plot height
+constexpr int kGraphVerticalGridLines = 25;
+constexpr int kGraphHorizontalGridLines = 5; // each side of the 0 g line
+constexpr int kGraphTickHalfLength = 3;
+constexpr double kGraphLabelStepG = 0.4; // g per horizontal grid line at zoom 1
+
+// G-sensor graph: panel text.
+constexpr int kGraphRowStep = 18;
+constexpr int kGraphRowTop = 20;
+constexpr int kGraphLabelX = 12;
+constexpr int kGraphValueX[3] = {50, 82, 114}; // X, Y, Z values of rows 1 to 3
+constexpr int kGraphHeadX[3] = {72, 104, 136}; // "X", "Y", "Z" heads of row 0
+constexpr int kGraphTextX = 50;                // rows 4 to 6
+constexpr int kGraphFrameTextX = 55;           // row 7
+constexpr int kGraphZeroLabelX = 165;
+constexpr int kGraphAxisLabelX = 150;
+constexpr int kGraphPanelFontPx = 12;
+constexpr int kGraphAxisFontPx = 10;
+
+enum GraphPanelRow {
+    GRAPH_ROW_HEADS = 0,
+    GRAPH_ROW_CURRENT = 1,
+    GRAPH_ROW_MAX = 2,
+    GRAPH_ROW_MIN = 3,
+    GRAPH_ROW_SPEED = 4,
+    GRAPH_ROW_DIRECTION = 5,
+    GRAPH_ROW_TIME = 6,
+    GRAPH_ROW_FRAME = 7,
+};
+
+// G-sensor graph: zoom, marker, magnifier, extremes.
+constexpr unsigned kGraphZoomMin = 1;
+constexpr unsigned kGraphZoomMax = 8;
+constexpr int kGraphMarkerHalfWidth = 4;
+constexpr int kMagnifierSourceWidth = 40;
+constexpr int kMagnifierSourceHeight = 30;
+constexpr int kMagnifierScale = 4;
+constexpr float kGraphMaxStart = -2.0f;
+constexpr float kGraphMinStart = 2.0f;
+
+// G-sensor graph: colours.
+constexpr QRgb kColourAxisX = qRgb(77, 77, 255);
+constexpr QRgb kColourAxisY = qRgb(255, 127, 0);
+constexpr QRgb kColourAxisZ = qRgb(35, 142, 35);
+constexpr QRgb kColourGrid = qRgb(192, 192, 192);
+constexpr QRgb kColourMarker = qRgb(255, 0, 0);
+constexpr QRgb kColourMagnifier = qRgb(77, 77, 255);
+constexpr QRgb kColourBackgroundTop = qRgb(192, 192, 192);
+constexpr QRgb kColourBackgroundBottom = qRgb(242, 242, 242);
+constexpr int kGraphBackgroundHeight = 172; // the gradient picture is 1 x 172 pixels
+
+// Map view: timers and waits.
+constexpr int kMapRouteTimerId = 120;
+constexpr int kMapRouteDelayMs = 100;
+constexpr int kMapRetryTimerId = 140;
+constexpr int kMapRetryDelayMs = 5000;
+constexpr int kMapPageCompletePollMs = 10;
+constexpr int kMapPageCompletePolls = 500;
+constexpr int kMapFixWindowMs = 1000;
+
+// Map pages on the vendor's web server, relative to its base address.
+constexpr const char *kGoogleMapPagePath = "corvana_mapview/google_map_world.html";
+constexpr const char *kNaverMapPagePath = "corvana_mapview/naver_map.html";
