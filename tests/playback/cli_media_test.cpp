@@ -1,0 +1,99 @@
+// pellister-cli probe and frame on generated clips and bad input, against ffprobe and ffmpeg.
+#include "clipfactory.h"
+
+#include <gtest/gtest.h>
+
+#include <QMap>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+namespace {
+
+QString Cli()
+{
+    return qEnvironmentVariable("PELLISTER_BINARY_DIR") + QStringLiteral("/PC_viewer/cli/pellister-cli");
+}
+
+QMap<QString, long long> Probe(const QString &strClip, int *pStatus)
+{
+    QByteArray out;
+    *pStatus = clips::RunProgram(Cli(), {"probe", strClip}, &out);
+    QMap<QString, long long> values;
+    for (const QByteArray &line : out.split('\n')) {
+        const int nEq = line.indexOf('=');
+        if (nEq > 0)
+            values.insert(QString::fromUtf8(line.left(nEq)), line.mid(nEq + 1).toLongLong());
+    }
+    return values;
+}
+
+TEST(CliMedia, ProbePrintsTheClipsMeasures)
+{
+    const struct {
+        QString strClip;
+        long long llHasAudio;
+    } cases[] = {{clips::Mp4H264(), 1}, {clips::AviH264(), 0}, {clips::AviWithoutIndex(), 1}};
+    for (const auto &c : cases) {
+        int nStatus = -1;
+        const auto values = Probe(c.strClip, &nStatus);
+        ASSERT_EQ(nStatus, 0) << qPrintable(c.strClip);
+        EXPECT_EQ(values.keys(), (QStringList{"duration", "frame_time", "frames", "has_audio",
+                                              "height", "width"}));
+        EXPECT_EQ(values.value("frames"), clips::FfprobeCountFrames(c.strClip));
+        EXPECT_EQ(values.value("frame_time"), values.value("duration") / values.value("frames"));
+        EXPECT_EQ(values.value("width"), clips::kWidth);
+        EXPECT_EQ(values.value("height"), clips::kHeight);
+        EXPECT_EQ(values.value("has_audio"), c.llHasAudio) << qPrintable(c.strClip);
+    }
+}
+
+TEST(CliMedia, FrameWritesThePictureFfmpegDecodes)
+{
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const QString strClip = clips::Mp4H264BFrames();
+    const long long llLast = clips::FfprobeCountFrames(strClip) - 1;
+    for (long long n : {0LL, 31LL, llLast}) {
+        const QString strOut = temp.filePath(QStringLiteral("f%1.png").arg(n));
+        ASSERT_EQ(clips::RunProgram(Cli(), {"frame", strClip, QString::number(n), strOut}), 0);
+        QImage written(strOut);
+        EXPECT_LT(clips::MeanDifference(written, clips::FfmpegSelectFrame(strClip, n)), 4.0) << n;
+    }
+    const QString strJpeg = temp.filePath("f.JPG");
+    ASSERT_EQ(clips::RunProgram(Cli(), {"frame", clips::AviMjpeg(), "5", strJpeg}), 0);
+    QImage jpeg;
+    ASSERT_TRUE(jpeg.load(strJpeg, "JPEG"));
+    EXPECT_EQ(jpeg.size(), QSize(clips::kWidth, clips::kHeight));
+}
+
+TEST(CliMedia, FailuresAndWrongArgumentsHaveTheirExitStatus)
+{
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const QString strOut = temp.filePath("out.png");
+    const long long llCount = clips::FfprobeCountFrames(clips::AviH264());
+    const struct {
+        const char *pszCase;
+        QStringList args;
+        int nStatus;
+    } cases[] = {
+        {"frame past the end", {"frame", clips::AviH264(), QString::number(llCount), strOut}, 1},
+        {"negative frame", {"frame", clips::AviH264(), "-1", strOut}, 1},
+        {"clip that does not open", {"frame", clips::RandomBytes(), "0", strOut}, 1},
+        {"probe of a sound-only file", {"probe", clips::AudioOnly()}, 1},
+        {"probe of a zero-byte file", {"probe", clips::ZeroBytes()}, 1},
+        {"probe of a missing file", {"probe", temp.filePath("none.mp4")}, 1},
+        {"frame number not a number", {"frame", clips::AviH264(), "x", strOut}, 2},
+        {"unknown picture format", {"frame", clips::AviH264(), "0", temp.filePath("a.bmpx")}, 2},
+        {"missing argument", {"frame", clips::AviH264(), "0"}, 2},
+        {"probe without clip", {"probe"}, 2},
+    };
+    for (const auto &c : cases) {
+        QByteArray out, err;
+        EXPECT_EQ(clips::RunProgram(Cli(), c.args, &out, &err), c.nStatus) << c.pszCase;
+        EXPECT_FALSE(err.trimmed().isEmpty()) << c.pszCase << ": no message";
+    }
+    EXPECT_FALSE(QFileInfo::exists(strOut)) << "a failed command wrote a picture";
+}
+
+} // namespace

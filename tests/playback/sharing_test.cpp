@@ -1,0 +1,196 @@
+// The picture cache shared by every graph on a clip (the grid), stepping backwards, decoding
+// ahead on workers, asynchronous seeks, and thumbnails.
+#include "clipfactory.h"
+#include "testsupport.h"
+
+#include "playback/mediagraph.h"
+#include "playback/mediasource.h"
+#include "playback/picturecache.h"
+#include "playback/thumbnailer.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Decoding ahead off, so that pictures decoded are only those the graphs asked for.
+struct NoWorkers {
+    NoWorkers() { CMediaSource::SetWorkerCount(0); }
+    ~NoWorkers() { CMediaSource::SetWorkerCount(1); }
+};
+
+std::shared_ptr<CMediaSource> SourceOf(const QString &strClip)
+{
+    std::shared_ptr<CMediaSource> pSource;
+    EXPECT_EQ(CMediaSource::Acquire(strClip, &pSource), S_OK);
+    return pSource;
+}
+
+TEST(PictureSharing, SlidingAGridByOneFrameDecodesOnePicture)
+{
+    NoWorkers noWorkers;
+    const QString strClip = clips::Mp4H264();
+    const auto &reference = clips::FfmpegFrames(strClip);
+    for (int nPanes : {4, 9, 16, 25}) {
+        std::vector<std::unique_ptr<CMediaGraph>> panes;
+        for (int i = 0; i < nPanes; ++i) {
+            panes.push_back(std::make_unique<CMediaGraph>());
+            ASSERT_EQ(panes.back()->OpenMedia(strClip), S_OK);
+        }
+        const auto pSource = SourceOf(strClip);
+        int64_t llFirst = 20;
+        for (int i = 0; i < nPanes; ++i)
+            ASSERT_EQ(panes[size_t(i)]->SeekToFrame(llFirst + i), S_OK);
+        for (int nStep = 0; nStep < 5; ++nStep) {
+            ++llFirst;
+            const int64_t llBefore = pSource->DecodedCount();
+            for (int i = 0; i < nPanes; ++i)
+                ASSERT_EQ(panes[size_t(i)]->SeekToFrame(llFirst + i), S_OK);
+            EXPECT_EQ(pSource->DecodedCount() - llBefore, 1) << nPanes << " panes, step " << nStep;
+        }
+        for (int i = 0; i < nPanes; ++i)
+            EXPECT_LT(clips::MeanDifference(panes[size_t(i)]->CurrentImage(),
+                                            reference[size_t(llFirst + i)]),
+                      4.0);
+    }
+}
+
+TEST(PictureSharing, SteppingBackDecodesTheGroupOnce)
+{
+    NoWorkers noWorkers;
+    const QString strClip = clips::Mp4H264(); // key frame every 15 pictures
+    const auto &reference = clips::FfmpegFrames(strClip);
+    CMediaGraph graph;
+    ASSERT_EQ(graph.OpenMedia(strClip), S_OK);
+    const auto pSource = SourceOf(strClip);
+    ASSERT_EQ(graph.SeekToFrame(44), S_OK);
+    const int64_t llAfterFirst = pSource->DecodedCount();
+    for (int64_t n = 43; n >= 30; --n) {
+        ASSERT_EQ(graph.SeekToFrame(n), S_OK);
+        EXPECT_LT(clips::MeanDifference(graph.CurrentImage(), reference[size_t(n)]), 4.0);
+    }
+    EXPECT_EQ(pSource->DecodedCount(), llAfterFirst) << "the group was decoded again";
+}
+
+TEST(PictureSharing, GoingBackwardsTheWorkerDecodesThePreviousGroup)
+{
+    const QString strClip = clips::Mp4H264();
+    CMediaGraph graph;
+    ASSERT_EQ(graph.OpenMedia(strClip), S_OK);
+    ASSERT_EQ(graph.SeekToFrame(44), S_OK);
+    ASSERT_EQ(graph.SeekToFrame(43), S_OK);
+    const auto pSource = SourceOf(strClip);
+    EXPECT_TRUE(ProcessEventsUntil([&] {
+        for (int64_t n = 15; n < 30; ++n)
+            if (!pSource->CachedPicture(n))
+                return false;
+        return true;
+    })) << "frames 15 to 29 were not decoded ahead";
+}
+
+TEST(PictureSharing, TheCacheStaysWithinItsLimit)
+{
+    const QString strClip = clips::Mp4H264();
+    const auto &reference = clips::FfmpegFrames(strClip);
+    const int64_t llLimit = 300 * 1024;
+    CMediaGraph::SetPictureCacheLimit(llLimit);
+    {
+        CMediaGraph graph;
+        ASSERT_EQ(graph.OpenMedia(strClip), S_OK);
+        for (int64_t n = graph.FrameCount() - 1; n >= 0; n -= 3) {
+            ASSERT_EQ(graph.SeekToFrame(n), S_OK);
+            EXPECT_LE(CPictureCache::Instance().Bytes(), llLimit);
+            EXPECT_LT(clips::MeanDifference(graph.CurrentImage(), reference[size_t(n)]), 4.0);
+        }
+    }
+    CMediaGraph::SetPictureCacheLimit(PICTURE_CACHE_DEFAULT_BYTES);
+}
+
+TEST(AsyncSeek, DeliversExactlyTheLastRequestedPicture)
+{
+    const QString strClip = clips::Mp4H264BFrames();
+    const auto &reference = clips::FfmpegFrames(strClip);
+    QObject owner;
+    CMediaGraph graph;
+    RecordingCallback callback;
+    graph.SetEventTarget(&owner);
+    QObject::connect(&graph, &CMediaGraph::MediaEvent, &owner,
+                     [&] { graph.DispatchGraphEvents(&callback); });
+    CMediaGraph::SetPictureCacheLimit(0); // the answers must come from a decoder
+    ASSERT_EQ(graph.OpenMedia(strClip), S_OK);
+    for (int64_t n : {int64_t(50), int64_t(100), int64_t(7)}) {
+        const HRESULT hr = graph.SeekToFrameAsync(n);
+        ASSERT_TRUE(hr == S_OK || hr == S_FALSE);
+        EXPECT_EQ(graph.State(), GraphState::Paused);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return !graph.IsSeekPending(); }));
+        int64_t llFrame = -1;
+        ASSERT_EQ(graph.CurrentFrame(&llFrame), S_OK);
+        EXPECT_EQ(llFrame, n);
+        EXPECT_LT(clips::MeanDifference(graph.CurrentImage(), reference[size_t(n)]), 4.0);
+    }
+    // A request replaced before it was served never shows.
+    ASSERT_EQ(graph.SeekToFrame(0), S_OK);
+    graph.SeekToFrameAsync(90);
+    graph.SeekToFrameAsync(33);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !graph.IsSeekPending(); }));
+    ProcessEventsUntil([] { return false; }, 300); // let any late answer arrive
+    int64_t llFrame = -1;
+    ASSERT_EQ(graph.CurrentFrame(&llFrame), S_OK);
+    EXPECT_EQ(llFrame, 33);
+    EXPECT_LT(clips::MeanDifference(graph.CurrentImage(), reference[33]), 4.0);
+    EXPECT_TRUE(callback.Has(EC_OLE_EVENT));
+    EXPECT_FALSE(callback.Has(EC_USERABORT));
+    CMediaGraph::SetPictureCacheLimit(PICTURE_CACHE_DEFAULT_BYTES);
+}
+
+TEST(Thumbnails, FirstPictureScaledAndKeptOnDisk)
+{
+    QTemporaryDir cacheDir;
+    QTemporaryDir clipDir;
+    ASSERT_TRUE(cacheDir.isValid() && clipDir.isValid());
+    CThumbnailer::SetCacheDirectory(cacheDir.path());
+    const QSize size(32, 32);
+    for (const QString &strClip : {clips::Mp4H264(), clips::AviMjpeg(), clips::Mp4H264BFrames()}) {
+        QImage thumbnail;
+        ASSERT_EQ(CMediaGraph::GetThumbnail(strClip, size, &thumbnail), S_OK);
+        EXPECT_EQ(thumbnail.size(), size);
+        // Scalers differ in detail: the thumbnail must look like the first picture, more than
+        // like a later one.
+        const auto &frames = clips::FfmpegFrames(strClip);
+        const auto scaled = [&](const QImage &image) {
+            return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        };
+        const double dFirst = clips::MeanDifference(thumbnail, scaled(frames.front()));
+        EXPECT_LT(dFirst, 20.0) << qPrintable(strClip);
+        EXPECT_LT(dFirst, clips::MeanDifference(thumbnail, scaled(frames[frames.size() / 2])))
+            << qPrintable(strClip);
+    }
+    EXPECT_EQ(QDir(cacheDir.path()).entryList(QDir::Files).size(), 3);
+
+    // A second load is served from the disk; a changed clip is decoded again.
+    const QString strCopy = clipDir.filePath("copy.avi");
+    ASSERT_TRUE(QFile::copy(clips::AviMjpeg(), strCopy));
+    QImage first, second;
+    ASSERT_EQ(CThumbnailer::Get(strCopy, size, &first), S_OK);
+    EXPECT_EQ(QDir(cacheDir.path()).entryList(QDir::Files).size(), 4);
+    ASSERT_EQ(CThumbnailer::Get(strCopy, size, &second), S_OK);
+    EXPECT_EQ(QDir(cacheDir.path()).entryList(QDir::Files).size(), 4);
+    EXPECT_EQ(first, second);
+    {
+        QFile file(strCopy);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.setFileTime(QFileInfo(strCopy).lastModified().addSecs(60), QFileDevice::FileModificationTime);
+    }
+    ASSERT_EQ(CThumbnailer::Get(strCopy, size, &second), S_OK);
+    EXPECT_EQ(QDir(cacheDir.path()).entryList(QDir::Files).size(), 5);
+    CThumbnailer::SetCacheDirectory(QString());
+}
+
+} // namespace
