@@ -12,6 +12,7 @@
 
 #include "playback/grapheventcallback.h"
 #include "playback/mediaresult.h"
+#include "playback/playcontroltarget.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -56,7 +57,7 @@ public:
     virtual bool IsFrameCommandEnabled(int id) const = 0;
 };
 
-class CMediaPlayView : public QWidget, public GraphEventCallback
+class CMediaPlayView : public QWidget, public GraphEventCallback, public IPlayControlTarget
 {
     Q_OBJECT
 public:
@@ -72,8 +73,8 @@ public:
     HRESULT Pause();
     HRESULT Stop();
     // Stores the signed rate (magnitude 1 to 32, negative = reverse); does not restart playback.
-    void SetRate(double rate);
-    double GetRate() const { return m_rate; }
+    void SetRate(double rate) override;
+    double GetRate() const override { return m_rate; }
     HRESULT SeekToBeginning();
     HRESULT SeekToEnd();
     // Single view (0, 1) or a grid of 4, 9, 16 or 25 panes. The grid panes do not exist yet: a
@@ -91,8 +92,11 @@ public:
     int TimerPeriod() const { return m_timerPeriodMs; }
     bool IsTimerRunning() const { return m_timerRunning != 0; }
 
-    // Hundredths of a decibel for a volume level: trunc(1000 * log10((1 - 1e-10) * v + 1e-10)).
-    static long VolumeLevelToHundredthsDb(double level);
+    // --- IPlayControlTarget (the play control bar) ---------------------------------------------
+    bool IsPlaying() const override { return m_playState == PlayState::Running; }
+    void StartPlay() override { Play(); }
+    void PausePlay() override { Pause(); }
+    void ApplyVolumeLevel(double level) override { SetVolumeLevel(level); }
 
     // --- GraphEventCallback -------------------------------------------------------------------
     void NotifyGraphEvent(long eventCode, intptr_t param1, intptr_t param2) override;

@@ -1,0 +1,697 @@
+// The recording list: rows, thumbnails on worker threads, opening, copying and deleting.
+#include "shell/contentlistview.h"
+
+#include "catalogue/corvanadoc.h"
+#include "catalogue/recordinfo.h"
+#include "playback/mediagraph.h"
+#include "playback/mediaplayview.h"
+#include "shell/mainframe.h"
+#include "shell/prompt.h"
+#include "shell/skinart.h"
+
+#include <QAbstractTableModel>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QTemporaryFile>
+#include <QThreadPool>
+
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Context menu 140: id, caption; "Play" is greyed by its own rule.
+constexpr int ID_LIST_PLAY = 32905;
+constexpr int ID_LIST_SAVE = 32906;
+constexpr int ID_LIST_DELETE = 32907;
+constexpr int ID_LIST_SELECT_ALL = 32909;
+constexpr int ID_LIST_DESELECT_ALL = 32910;
+
+struct tagLISTMENUITEM {
+    int id;
+    const char *caption;
+};
+
+const tagLISTMENUITEM kListMenu[] = {
+    {ID_LIST_PLAY, "Play"},       {ID_LIST_SELECT_ALL, "Select all"}, {ID_LIST_DESELECT_ALL, "Deselect all"},
+    {ID_LIST_SAVE, "Save"},       {ID_LIST_DELETE, "Delete"},
+};
+
+const char kMsgUnableToPlay[] = "This media file is unable to play.";
+const char kMsgFailOpenFolder[] = "Fail to open the folder.";
+const char kMsgWrongFolder[] = "Wrong folder.";
+const char kTitleCopyDestination[] = "Specify the destination folder to copy data.";
+const char kMsgCopyMediaError[] = "An error occured in copying the media filename \n[%1]\n.";
+const char kMsgCreateDirError[] = "Fail to create the \n%1\n directory.";
+const char kMsgCopyDataError[] = "An error occured in copying the data filename \n%1\n.";
+const char kMsgCopySuccess[] = "Success to copy the contents.";
+const char kMsgDeleteQuestion[] = "The associated media and data files will be deleted. Are you sure you "
+                                  "want to delete \n selected contents?";
+const char kMsgDeleteMediaError[] = "An error occured in deleting the media filename \n[%1]\n.";
+const char kMsgDeleteDataError[] = "An error occured in deleting the data filename \n%1\n.";
+const char kMsgDeleteSuccess[] = "Success to delete the contents.";
+
+QString Text(const char *s) { return QString::fromLatin1(s); }
+
+// Scrolling the opened row to the top leaves this much of the row above in view.
+constexpr int kOpenScrollMargin = 6;
+
+} // namespace
+
+// Rows of the list: texts and thumbnails, drawn from the document at fill time.
+class CContentListModel : public QAbstractTableModel
+{
+public:
+    struct tagROW {
+        QString type;
+        QString text;
+        QString path;
+        QPixmap thumbnail; // null: default picture
+        bool pending = true;
+    };
+
+    explicit CContentListModel(CCorvanaDoc *doc, QObject *parent) : QAbstractTableModel(parent), m_doc(doc)
+    {
+        m_font = QFont(QStringLiteral("Arial"));
+        m_font.setPixelSize(15);
+        m_font.setBold(true);
+        m_default = CContentListView::DefaultThumbnail();
+    }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    }
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override { return parent.isValid() ? 0 : 3; }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation != Qt::Horizontal)
+            return {};
+        static const char *const titles[3] = {"IMG", "Rec-Type", "Contents List"};
+        if (role == Qt::DisplayRole && section >= 0 && section < 3)
+            return QString::fromLatin1(titles[section]);
+        if (role == Qt::TextAlignmentRole)
+            return int(Qt::AlignCenter);
+        return {};
+    }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= rowCount())
+            return {};
+        const tagROW &row = m_rows[static_cast<size_t>(index.row())];
+        switch (role) {
+        case Qt::DisplayRole:
+            if (index.column() == 1)
+                return row.type;
+            if (index.column() == 2)
+                return row.text;
+            return {};
+        case Qt::DecorationRole:
+            if (index.column() == 0)
+                return row.thumbnail.isNull() ? m_default : row.thumbnail;
+            return {};
+        case Qt::BackgroundRole:
+            if (index.row() == m_doc->CurrentIndex())
+                return CContentListView::CurrentRowColor();
+            return index.row() % 2 == 0 ? CContentListView::EvenRowColor() : CContentListView::OddRowColor();
+        case Qt::ForegroundRole:
+            return QColor(Qt::black);
+        case Qt::FontRole:
+            return m_font;
+        case Qt::TextAlignmentRole:
+            return int(Qt::AlignCenter);
+        case Qt::ToolTipRole:
+            return row.path.left(CContentListView::kTooltipLength);
+        default:
+            return {};
+        }
+    }
+
+    Qt::ItemFlags flags(const QModelIndex &index) const override
+    {
+        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    }
+
+    void Reset(std::vector<tagROW> rows)
+    {
+        beginResetModel();
+        m_rows = std::move(rows);
+        m_pending = static_cast<int>(m_rows.size());
+        endResetModel();
+    }
+
+    // A worker's answer for one row; false when it completes the last outstanding row.
+    bool SetThumbnail(int row, const QImage &image)
+    {
+        if (row < 0 || row >= rowCount())
+            return false;
+        tagROW &r = m_rows[static_cast<size_t>(row)];
+        if (!r.pending)
+            return false;
+        r.pending = false;
+        if (!image.isNull())
+            r.thumbnail = QPixmap::fromImage(image);
+        const QModelIndex cell = index(row, 0);
+        emit dataChanged(cell, cell, {Qt::DecorationRole});
+        return --m_pending == 0;
+    }
+
+    // Repaints the rows whose background depends on the current recording.
+    void RowsChanged(int a, int b)
+    {
+        for (int row : {a, b}) {
+            if (row >= 0 && row < rowCount())
+                emit dataChanged(index(row, 0), index(row, 2), {Qt::BackgroundRole});
+        }
+    }
+
+    const tagROW &Row(int row) const { return m_rows[static_cast<size_t>(row)]; }
+    int Pending() const { return m_pending; }
+
+private:
+    CCorvanaDoc *m_doc;
+    QFont m_font;
+    QPixmap m_default;
+    std::vector<tagROW> m_rows;
+    int m_pending = 0;
+};
+
+namespace {
+
+// Thumbnails sit in the middle of their cell, at their own size.
+class CThumbnailDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->decorationAlignment = Qt::AlignCenter;
+        option->decorationSize = QSize(CContentListView::kThumbnailSize, CContentListView::kThumbnailSize);
+        option->displayAlignment = Qt::AlignCenter;
+    }
+};
+
+} // namespace
+
+CContentListView::CContentListView(CCorvanaDoc *doc, CMainFrame *frame, QWidget *parent)
+    : QTableView(parent), m_doc(doc), m_frame(frame), m_model(new CContentListModel(doc, this)),
+      m_pool(std::make_unique<QThreadPool>()), m_generation(std::make_shared<std::atomic<int>>(0))
+{
+    // Decoding is mostly waiting for the disk on a card; a few threads keep it busy without
+    // starving playback.
+    m_pool->setMaxThreadCount(std::max(2, std::min(4, QThread::idealThreadCount())));
+
+    setModel(m_model);
+    setItemDelegate(new CThumbnailDelegate(this));
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setShowGrid(true);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideRight);
+    setMouseTracking(true); // tooltips over every cell
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setIconSize(QSize(kThumbnailSize, kThumbnailSize));
+
+    QPalette pal = palette();
+    pal.setColor(QPalette::Base, BackgroundColor());
+    pal.setColor(QPalette::Window, BackgroundColor());
+    // The selection stays visible when the list loses the focus.
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                 pal.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(pal);
+
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(kThumbnailSize + 4);
+    QHeaderView *header = horizontalHeader();
+    header->setSectionsClickable(false);
+    header->setSectionsMovable(false);
+    header->setHighlightSections(false);
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setStretchLastSection(false);
+    for (int c = 0; c < 3; ++c)
+        header->resizeSection(c, kColumnWidths[c]);
+
+    connect(m_doc, &CCorvanaDoc::ViewsUpdated, this, &CContentListView::OnUpdate);
+}
+
+CContentListView::~CContentListView()
+{
+    CancelThumbnails();
+    // Workers touch no view state, but they must not outlive the pool; decodes are time-limited.
+    m_pool->waitForDone(30000);
+}
+
+QPixmap CContentListView::DefaultThumbnail()
+{
+    QPixmap pm = LoadSkinBitmap(IDB_THUMBNAIL_DEFAULT);
+    if (pm.isNull()) {
+        pm = QPixmap(kThumbnailSize, kThumbnailSize);
+        pm.fill(QColor(128, 128, 128));
+    }
+    return pm;
+}
+
+int CContentListView::RowCount() const
+{
+    return m_model->rowCount();
+}
+
+bool CContentListView::IsThumbnailLoaded(int row) const
+{
+    return row >= 0 && row < RowCount() && !m_model->Row(row).thumbnail.isNull();
+}
+
+bool CContentListView::IsThumbnailPending(int row) const
+{
+    return row >= 0 && row < RowCount() && m_model->Row(row).pending;
+}
+
+QPixmap CContentListView::RowThumbnail(int row) const
+{
+    if (row < 0 || row >= RowCount())
+        return {};
+    const QPixmap &pm = m_model->Row(row).thumbnail;
+    return pm.isNull() ? DefaultThumbnail() : pm;
+}
+
+void CContentListView::CancelThumbnails()
+{
+    ++*m_generation;
+    m_pool->clear();
+}
+
+void CContentListView::Clear()
+{
+    CancelThumbnails();
+    m_model->Reset({});
+}
+
+void CContentListView::Fill()
+{
+    Clear();
+    std::vector<CContentListModel::tagROW> rows;
+    const int count = m_doc->Count();
+    rows.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const tagDATAFILEINFO &rec = m_doc->RecordRef(i);
+        CContentListModel::tagROW row;
+        row.path = m_doc->MediaPathAt(i);
+        row.type = RecordingTypeName(rec.nType);
+        row.text = RecordListText(rec, row.path);
+        rows.push_back(std::move(row));
+    }
+    m_model->Reset(std::move(rows));
+    StartThumbnails();
+}
+
+void CContentListView::StartThumbnails()
+{
+    const int generation = m_generation->load();
+    const int count = RowCount();
+    if (count == 0) {
+        emit ThumbnailsFinished();
+        return;
+    }
+    const std::shared_ptr<std::atomic<int>> current = m_generation;
+    QPointer<CContentListView> self(this);
+    for (int row = 0; row < count; ++row) {
+        const QString path = m_model->Row(row).path;
+        m_pool->start([current, generation, self, row, path] {
+            if (current->load() != generation)
+                return;
+            QImage image;
+            const QSize size(kThumbnailSize, kThumbnailSize);
+            if (FAILED(CMediaGraph::GetThumbnail(path, size, &image)))
+                image = QImage();
+            else if (!image.isNull() && image.size() != size)
+                image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            if (current->load() != generation)
+                return;
+            // The view's own thread applies the answer; a view gone by then drops it.
+            QMetaObject::invokeMethod(
+                qApp,
+                [current, generation, self, row, image] {
+                    if (!self || current->load() != generation)
+                        return;
+                    if (self->m_model->SetThumbnail(row, image))
+                        emit self->ThumbnailsFinished();
+                },
+                Qt::QueuedConnection);
+        });
+    }
+}
+
+void CContentListView::OnUpdate(QObject *sender, qint64 hint)
+{
+    (void)hint;
+    if (sender == nullptr)
+        Fill();
+}
+
+QList<int> CContentListView::SelectedRows() const
+{
+    QList<int> rows;
+    if (!selectionModel())
+        return rows;
+    for (const QModelIndex &index : selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void CContentListView::SelectOnly(int row)
+{
+    clearSelection();
+    if (row < 0 || row >= RowCount())
+        return;
+    const QModelIndex index = m_model->index(row, 0);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+bool CContentListView::Open(int index)
+{
+    if (index < 0 || index >= m_doc->Count())
+        return false;
+    const int previous = m_doc->CurrentIndex();
+    int a = index;
+    for (;;) {
+        m_frame->SetProgress(0);
+        m_frame->ShowProgress();
+        const int before = m_doc->CurrentIndex();
+        m_doc->SetCurrentMediaPath(m_doc->MediaPathAt(a));
+        m_doc->SetCurrentIndex(a);
+        m_model->RowsChanged(before, a);
+        m_frame->SetProgress(10);
+
+        const HRESULT hr = m_frame->PlayView()->OpenCurrentRecording();
+        if (FAILED(hr)) {
+            m_frame->HideProgress();
+            CurrentPrompt().Info(this, Text(kMsgUnableToPlay));
+            if (previous == -1 || previous == a) {
+                m_doc->SetCurrentIndex(-1);
+                m_doc->SetCurrentMediaPath(QString());
+                m_model->RowsChanged(a, -1);
+                clearSelection();
+                m_frame->PlayView()->update();
+                return false;
+            }
+            a = previous; // the recording that played before comes back
+            continue;
+        }
+
+        // The map and graph panes load the new recording here once they exist.
+        m_frame->SetProgress(40);
+        m_frame->SetProgress(65);
+        m_frame->SetProgress(90);
+
+        SelectOnly(a);
+        const QModelIndex cell = m_model->index(a, 0);
+        scrollTo(cell, QAbstractItemView::PositionAtTop);
+        if (a > 0 && verticalScrollBar()->value() > 0)
+            verticalScrollBar()->setValue(std::max(0, verticalScrollBar()->value() - kOpenScrollMargin));
+        viewport()->repaint();
+        m_frame->SetProgress(100);
+        m_frame->HideProgress();
+        return a == index;
+    }
+}
+
+bool CContentListView::IsCommandEnabled(int id) const
+{
+    switch (id) {
+    case ID_LIST_PLAY: {
+        const QList<int> rows = SelectedRows();
+        const bool multi = m_frame->PlayView()->IsMulti() != 0;
+        return !(multi && !rows.isEmpty() && rows.first() == m_doc->CurrentIndex());
+    }
+    case ID_LIST_SELECT_ALL:
+    case ID_LIST_DESELECT_ALL:
+    case ID_LIST_SAVE:
+    case ID_LIST_DELETE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CContentListView::Command(int id)
+{
+    if (!IsCommandEnabled(id))
+        return false;
+    switch (id) {
+    case ID_LIST_PLAY: OnPlay(); break;
+    case ID_LIST_SELECT_ALL: OnSelectAll(); break;
+    case ID_LIST_DESELECT_ALL: OnDeselectAll(); break;
+    case ID_LIST_SAVE: OnSave(); break;
+    case ID_LIST_DELETE: OnDelete(); break;
+    default: return false;
+    }
+    return true;
+}
+
+std::unique_ptr<QMenu> CContentListView::CreateContextMenu()
+{
+    auto menu = std::make_unique<QMenu>(this);
+    for (const tagLISTMENUITEM &item : kListMenu) {
+        QAction *action = menu->addAction(QString::fromLatin1(item.caption));
+        action->setData(item.id);
+        action->setEnabled(IsCommandEnabled(item.id));
+        const int id = item.id;
+        connect(action, &QAction::triggered, this, [this, id] { Command(id); });
+    }
+    return menu;
+}
+
+void CContentListView::OnPlay()
+{
+    const QList<int> rows = SelectedRows();
+    if (rows.size() != 1)
+        return;
+    if (rows.first() != m_doc->CurrentIndex())
+        Open(rows.first());
+    CMediaPlayView *view = m_frame->PlayView();
+    if (view->GetRate() < 0.0)
+        view->SetRate(-view->GetRate());
+    view->Play();
+}
+
+void CContentListView::OnSelectAll()
+{
+    const int count = RowCount();
+    for (int row = 0; row < count; ++row) {
+        selectionModel()->setCurrentIndex(m_model->index(row, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+}
+
+void CContentListView::OnDeselectAll()
+{
+    clearSelection();
+    selectionModel()->clearCurrentIndex();
+}
+
+bool CContentListView::CopyFileNoOverwrite(const QString &source, const QString &target)
+{
+    const QFileInfo targetInfo(target);
+    if (targetInfo.exists() || targetInfo.isSymLink())
+        return false;
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+
+    QTemporaryFile out(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() +
+                       QStringLiteral(".XXXXXX.part"));
+    if (!out.open())
+        return false;
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = in.read(buffer.data(), buffer.size());
+        if (n < 0)
+            return false; // the temporary file removes itself
+        if (n == 0)
+            break;
+        if (out.write(buffer.constData(), n) != n)
+            return false;
+    }
+    if (!out.flush())
+        return false;
+#ifdef Q_OS_UNIX
+    // The name appears only for bytes that are on the disk.
+    if (::fsync(out.handle()) != 0)
+        return false;
+#endif
+    out.setPermissions(in.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    out.setFileTime(in.fileTime(QFileDevice::FileModificationTime), QFileDevice::FileModificationTime);
+    // Renaming never replaces a file that appeared meanwhile; the temporary file then goes away.
+    return out.rename(target);
+}
+
+void CContentListView::OnSave()
+{
+    const tagFOLDERCHOICE choice = CurrentPrompt().ChooseFolder(this, Text(kTitleCopyDestination));
+    if (!choice.bChosen) {
+        CurrentPrompt().Info(this, Text(kMsgFailOpenFolder));
+        return;
+    }
+    if (choice.path.isEmpty()) {
+        CurrentPrompt().Info(this, Text(kMsgWrongFolder));
+        return;
+    }
+    const QString dest = QDir::cleanPath(choice.path);
+    const QList<int> rows = SelectedRows();
+    const int total = static_cast<int>(rows.size());
+    bool error = false;
+
+    m_frame->SetProgress(0);
+    m_frame->ShowProgress();
+    for (int n = 0; n < total; ++n) {
+        const int row = rows[n];
+        m_frame->SetProgress(n * 100 / total);
+        const QString media = m_doc->MediaPathAt(row);
+        if (!CopyFileNoOverwrite(media, dest + QLatin1Char('/') + FileNameOfPath(media))) {
+            error = true;
+            CurrentPrompt().Info(this, Text(kMsgCopyMediaError).arg(media));
+            continue;
+        }
+        const QString data = m_doc->DataPathAt(row);
+        if (data.isEmpty())
+            continue;
+        const QString dataDir = dest + QStringLiteral("/data");
+        if (!QFileInfo(dataDir).isDir() && !QDir().mkdir(dataDir)) {
+            error = true;
+            CurrentPrompt().Info(this, Text(kMsgCreateDirError).arg(dataDir));
+            continue;
+        }
+        if (!CopyFileNoOverwrite(data, dataDir + QLatin1Char('/') + FileNameOfPath(data))) {
+            error = true;
+            CurrentPrompt().Info(this, Text(kMsgCopyDataError).arg(data));
+        }
+    }
+    m_frame->HideProgress();
+    if (!error)
+        CurrentPrompt().Info(this, Text(kMsgCopySuccess));
+}
+
+void CContentListView::OnDelete()
+{
+    if (!CurrentPrompt().AskYesNo(this, Text(kMsgDeleteQuestion)))
+        return;
+    const int currentIndex = m_doc->CurrentIndex();
+    const QString currentPath = m_doc->CurrentMediaPath();
+    const qint64 currentPosition = m_doc->CurrentPosition();
+    const QList<int> rows = SelectedRows();
+    const int total = static_cast<int>(rows.size());
+    bool currentGone = false;
+    bool error = false;
+
+    m_frame->SetProgress(0);
+    m_frame->ShowProgress();
+    for (int n = 0; n < total; ++n) {
+        const int row = rows[n];
+        m_frame->SetProgress(n * 100 / total);
+        const QString media = m_doc->MediaPathAt(row);
+        if (row == currentIndex && currentIndex >= 0) {
+            m_doc->SetCurrentIndex(-1);
+            m_frame->PlayView()->CloseRecording(false);
+        }
+        if (!QFile::remove(media)) {
+            // The clip stays, so its data file stays with it.
+            error = true;
+            CurrentPrompt().Info(this, Text(kMsgDeleteMediaError).arg(media));
+            continue;
+        }
+        if (row == currentIndex)
+            currentGone = true;
+        const QString data = m_doc->DataPathAt(row);
+        if (!data.isEmpty() && !QFile::remove(data)) {
+            error = true;
+            CurrentPrompt().Info(this, Text(kMsgDeleteDataError).arg(data));
+        }
+    }
+    m_frame->HideProgress();
+    m_frame->RunLoadSequence();
+
+    // A current recording that is still on the card (not selected, or its delete failed) is
+    // opened again where it was.
+    if (!currentGone && !currentPath.isEmpty()) {
+        for (int i = 0; i < m_doc->Count(); ++i) {
+            if (m_doc->MediaPathAt(i) == currentPath) {
+                if (Open(i)) {
+                    m_doc->SetCurrentPosition(currentPosition);
+                    m_doc->UpdateAllViews(this, 0);
+                }
+                break;
+            }
+        }
+    }
+    if (!error)
+        CurrentPrompt().Info(this, Text(kMsgDeleteSuccess));
+    // The map view's page is due again once the catalogue is empty (when the map pane exists).
+}
+
+void CContentListView::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        const QList<int> rows = SelectedRows();
+        if (rows.size() == 1)
+            Open(rows.first());
+        break;
+    }
+    case Qt::Key_Space:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Delete:
+        m_frame->ForwardKeyToGraph(event);
+        break;
+    default:
+        break;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void CContentListView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    QTableView::mouseDoubleClickEvent(event);
+    if (event->button() != Qt::LeftButton)
+        return;
+    const QList<int> rows = SelectedRows();
+    if (rows.size() == 1)
+        Open(rows.first());
+}
+
+void CContentListView::mousePressEvent(QMouseEvent *event)
+{
+    QTableView::mousePressEvent(event);
+    if (event->button() == Qt::RightButton && !SelectedRows().isEmpty()) {
+        std::unique_ptr<QMenu> menu = CreateContextMenu();
+        menu->exec(event->globalPosition().toPoint());
+    }
+}
+
+void CContentListView::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    horizontalScrollBar()->setEnabled(false);
+    horizontalScrollBar()->hide();
+}

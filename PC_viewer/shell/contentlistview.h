@@ -1,0 +1,102 @@
+// CContentListView: the recording list in the upper left pane. One row per recording of the
+// document, in the document's order, with a 32 x 32 thumbnail, the recording type and the start
+// time. From it the user opens a recording (making it current for the whole viewer), plays it,
+// copies recordings with their data files to another folder, and deletes them.
+//
+// Thumbnails are decoded on worker threads so that a card of thousands of clips lists at once;
+// each row shows the default picture until its thumbnail arrives, and keeps it when the clip has
+// none. A refill or clear abandons the thumbnails still outstanding for the old rows.
+#pragma once
+
+#include <QColor>
+#include <QPixmap>
+#include <QTableView>
+
+#include <atomic>
+#include <memory>
+
+class CCorvanaDoc;
+class CMainFrame;
+class CContentListModel;
+class QMenu;
+class QThreadPool;
+
+class CContentListView : public QTableView
+{
+    Q_OBJECT
+public:
+    static constexpr int kThumbnailSize = 32;
+    static constexpr int kTooltipLength = 79;
+
+    // Column 0 (thumbnail), 1 ("Rec-Type"), 2 ("Contents List").
+    static constexpr int kColumnWidths[3] = {41, 85, 230};
+
+    // Row backgrounds.
+    static QColor CurrentRowColor() { return QColor(255, 255, 0); }
+    static QColor EvenRowColor() { return QColor(192, 224, 240); }
+    static QColor OddRowColor() { return QColor(224, 244, 244); }
+    static QColor BackgroundColor() { return QColor(244, 244, 244); }
+
+    CContentListView(CCorvanaDoc *doc, CMainFrame *frame, QWidget *parent = nullptr);
+    ~CContentListView() override;
+
+    // Removes every row and thumbnail (the load sequence).
+    void Clear();
+    // Rebuilds the rows from the document and starts the thumbnails.
+    void Fill();
+    // Makes row `index` the current recording and opens it in the play view; when it cannot be
+    // played, the previous recording is opened again (or none stays current). True when `index`
+    // became current.
+    bool Open(int index);
+
+    // The context menu's commands (ids 32905 to 32910), run only when enabled.
+    bool Command(int id);
+    bool IsCommandEnabled(int id) const;
+    // The context menu as it would open now (one action per command, data = id).
+    std::unique_ptr<QMenu> CreateContextMenu();
+
+    // Selected rows in ascending order.
+    QList<int> SelectedRows() const;
+
+    // Thumbnail state, for the frame and for tests.
+    int RowCount() const;
+    bool IsThumbnailLoaded(int row) const; // false while pending and when the clip has none
+    bool IsThumbnailPending(int row) const;
+    QPixmap RowThumbnail(int row) const;
+    static QPixmap DefaultThumbnail();
+
+    // Copies a file without ever replacing an existing target or leaving a partial one: the bytes
+    // go to a temporary file beside the target, which is renamed to the target only when
+    // complete, and only if no file of that name exists by then.
+    static bool CopyFileNoOverwrite(const QString &source, const QString &target);
+
+signals:
+    // Every row's thumbnail has been decided (loaded or left at the default picture).
+    void ThumbnailsFinished();
+
+public slots:
+    void OnUpdate(QObject *sender, qint64 hint);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void OnPlay();
+    void OnSelectAll();
+    void OnDeselectAll();
+    void OnSave();
+    void OnDelete();
+    void StartThumbnails();
+    void CancelThumbnails();
+    void SelectOnly(int row);
+
+    CCorvanaDoc *m_doc;
+    CMainFrame *m_frame;
+    CContentListModel *m_model;
+    std::unique_ptr<QThreadPool> m_pool;
+    // Bumped by every clear: workers of an older generation drop their results.
+    std::shared_ptr<std::atomic<int>> m_generation;
+};

@@ -1,0 +1,552 @@
+// The main frame: panes, menus, the command table, the load sequence and the frame's commands.
+#include "shell/mainframe.h"
+
+#include "catalogue/corvanadoc.h"
+#include "catalogue/recordinfo.h"
+#include "playback/multiviewsplitter.h"
+#include "playback/playcontrolview.h"
+#include "shell/aboutdlg.h"
+#include "shell/commandids.h"
+#include "shell/contentlistview.h"
+#include "shell/progressviewer.h"
+#include "shell/prompt.h"
+#include "version.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QSettings>
+#include <QShortcut>
+
+namespace {
+
+// Menu 128, item by item in menu order. A null caption is a separator; `submenu` names the
+// drop-down inside the top-level menu an item belongs to.
+struct tagMENUITEM {
+    int menu; // 0 File, 1 Media Control, 2 Display Control, 3 Map(&M), 4 Help(&H)
+    const char *submenu;
+    int id;
+    const char *caption;
+};
+
+const char *const kMenuTitles[] = {"File", "Media Control", "Display Control", "Map(&M)", "Help(&H)"};
+
+const tagMENUITEM kMenu[] = {
+    {0, nullptr, ID_FILE_SET_FOLDER, "Set Folder"},
+    {0, nullptr, 0, nullptr},
+    {0, nullptr, ID_FILE_CONFIG_BLACKBOX, "Config blackbox"},
+    {0, nullptr, 0, nullptr},
+    {0, nullptr, ID_FILE_PRINT, "Print(&P)...\tCtrl+P"},
+    {0, nullptr, ID_FILE_PRINT_PREVIEW, "Print Priview(&V)"},
+    {0, nullptr, ID_FILE_PRINT_SETUP, "Set Print(&R)..."},
+    {0, nullptr, 0, nullptr},
+    {0, nullptr, ID_APP_EXIT, "Exit(&X)"},
+
+    {1, nullptr, ID_MEDIA_PLAY, "Play"},
+    {1, nullptr, ID_MEDIA_REVERSE_PLAY, "Reverse Play"},
+    {1, nullptr, 0, nullptr},
+    {1, nullptr, ID_MEDIA_PAUSE, "Pause"},
+    {1, nullptr, 0, nullptr},
+    {1, "Speed", ID_SPEED_1X, "1x"},
+    {1, "Speed", ID_SPEED_2X, "2x"},
+    {1, "Speed", ID_SPEED_4X, "4x"},
+    {1, "Speed", ID_SPEED_8X, "8x"},
+    {1, "Speed", ID_SPEED_16X, "16x"},
+    {1, "Speed", ID_SPEED_32X, "32x"},
+    {1, nullptr, 0, nullptr},
+    {1, nullptr, ID_MEDIA_FRAME_FORWARD, "Frame forward"},
+    {1, nullptr, ID_MEDIA_FRAME_BACKWARD, "Frame backward"},
+    {1, nullptr, 0, nullptr},
+    {1, nullptr, ID_MEDIA_TO_BEGINNING, "To the beginning"},
+    {1, nullptr, ID_MEDIA_TO_END, "To the end"},
+    {1, nullptr, 0, nullptr},
+    {1, nullptr, ID_MEDIA_CONTINUOUS_PLAY, "Continuous play"},
+
+    {2, nullptr, ID_VIEW_SINGLE, "Single View"},
+    {2, "Multiple View", ID_VIEW_X4, "x4"},
+    {2, "Multiple View", ID_VIEW_X9, "x9"},
+    {2, "Multiple View", ID_VIEW_X16, "x16"},
+    {2, "Multiple View", ID_VIEW_X25, "x25"},
+    {2, nullptr, 0, nullptr},
+    {2, nullptr, ID_VIEW_SAVE_IMAGE, "Save image"},
+
+    {3, nullptr, ID_MAP_GOOGLE_MAP, "Google Map"},
+    {3, nullptr, 0, nullptr},
+    {3, nullptr, ID_MAP_POSITION_ON, "Display position on"},
+    {3, nullptr, ID_MAP_POSITION_OFF, "Display position off"},
+    {3, nullptr, 0, nullptr},
+    {3, nullptr, ID_MAP_CONVERT_EARTH, "Convert for google earth"},
+
+    {4, nullptr, ID_APP_ABOUT, "Pellister Info(&A)..."},
+};
+
+const char kMsgNotLoaded[] = "The loading content does not exist.";
+const char kMsgNoSelection[] = "The selected file does not exist.";
+const char kTitleLoadingFolder[] = "Specify the loading folder.";
+const char kTitleSaveFolder[] = "Specify the folder to save the data.";
+const char kMsgFailOpenFolder[] = "Fail to open the folder.";
+const char kMsgWrongFolder[] = "Wrong folder.";
+const char kMsgNoGps[] = "GPS data does not exist.";
+const char kMsgConvertSuccess[] = "Success to convert the data.";
+const char kMsgConvertError[] = "An error occured in converting.";
+
+QString Text(const char *s) { return QString::fromLatin1(s); }
+
+const char kSettingServer[] = "server";
+const char kSettingRecentFolders[] = "recentFolders";
+
+// A pane whose view arrives with the telemetry display: it shows nothing rather than something
+// made up.
+QWidget *MakeBlankPane(const QString &name, QWidget *parent)
+{
+    auto *pane = new QWidget(parent);
+    pane->setObjectName(name);
+    pane->setAutoFillBackground(true);
+    QPalette pal = pane->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    pane->setPalette(pal);
+    pane->setFocusPolicy(Qt::ClickFocus);
+    return pane;
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(CCorvanaDoc *doc, QWidget *parent) : CSkinFrameWnd(parent), m_doc(doc)
+{
+    setWindowTitle(QStringLiteral("Pellister"));
+    setMinimumSize(kMinWidth, kMinHeight);
+    resize(kMinWidth, kMinHeight);
+
+    m_printer = std::make_unique<QPrinter>();
+    m_progress = new CProgressViewer(this);
+    m_progress->hide();
+
+    CreatePanes();
+    BuildCommandTable();
+    CreateMenus();
+    UpdateCommandUi();
+}
+
+CMainFrame::~CMainFrame()
+{
+    // The panes talk to each other while they go; stop playback first.
+    if (m_playView)
+        m_playView->CloseRecording(false);
+}
+
+void CMainFrame::CreatePanes()
+{
+    m_outer = new CMultiViewSplitter(1, 2, this);
+    m_left = new CMultiViewSplitter(3, 1, m_outer->widget(0));
+    m_right = new CMultiViewSplitter(3, 1, m_outer->widget(1));
+    m_outer->AddView(0, 0, m_left);
+    m_outer->AddView(0, 1, m_right);
+
+    m_list = new CContentListView(m_doc, this);
+    m_mapView = MakeBlankPane(QStringLiteral("MapView"), nullptr);
+    m_printView = MakeBlankPane(QStringLiteral("PrintView"), nullptr);
+    m_left->AddView(0, 0, m_list);
+    m_left->AddView(1, 0, m_mapView);
+    m_left->AddView(2, 0, m_printView);
+    // The report pane has no visible area; it only serves printing.
+    m_left->widget(2)->hide();
+
+    m_playView = new CMediaPlayView(m_doc, this);
+    m_controlBar = new CPlayControlView();
+    m_graphView = MakeBlankPane(QStringLiteral("AccelSensorGraphView"), nullptr);
+    m_right->AddView(0, 0, m_playView);
+    m_right->AddView(1, 0, m_controlBar);
+    m_right->AddView(2, 0, m_graphView);
+
+    m_controlBar->SetTarget(m_playView);
+    connect(m_controlBar, &CPlayControlView::Command, this, [this](int id) { Command(id); });
+    connect(m_controlBar, &CPlayControlView::GraphKey, this, [this](int key) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+        ForwardKeyToGraph(&event);
+    });
+
+    for (CMultiViewSplitter *s : {m_outer, m_left, m_right}) {
+        s->SetGapAndBorder(kSplitterGap, kSplitterGap);
+        s->SetCellMinimum(kPaneMinimum);
+        s->Lock(true);
+    }
+    m_left->widget(2)->setMinimumHeight(0);
+
+    SetClientWidget(m_outer);
+    m_outer->installEventFilter(this);
+    m_layoutReady = 1;
+    LayOutPanes(m_outer->size());
+}
+
+void CMainFrame::LayOutPanes(const QSize &client)
+{
+    if (!m_layoutReady)
+        return;
+    const int w = client.width();
+    const int h = client.height();
+    const int gap = kSplitterGap;
+    m_outer->SetCellSizes({kLeftColumnWidth, std::max(kPaneMinimum, w - kLeftColumnWidth - gap)});
+    m_left->SetCellSizes({std::max(kPaneMinimum, h - kMapHeight - gap), kMapHeight, 0});
+    m_right->SetCellSizes({std::max(kPaneMinimum, h - kControlBarHeight - kGraphHeight - 2 * gap),
+                           kControlBarHeight, kGraphHeight});
+}
+
+bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_outer && event->type() == QEvent::Resize) {
+        LayOutPanes(static_cast<QResizeEvent *>(event)->size());
+        if (m_playView)
+            m_playView->RefreshVideo();
+    }
+    return CSkinFrameWnd::eventFilter(watched, event);
+}
+
+void CMainFrame::moveEvent(QMoveEvent *event)
+{
+    CSkinFrameWnd::moveEvent(event);
+    if (m_playView)
+        m_playView->RefreshVideo();
+}
+
+// --- Command table ------------------------------------------------------------------------------
+
+void CMainFrame::BuildCommandTable()
+{
+    auto always = std::function<bool()>();
+    auto never = [] { return false; };
+    auto single = [this] { return m_playView->IsMulti() == 0; };
+
+    m_commands[ID_FILE_SET_FOLDER] = {[this] { OnSetFolder(); }, always, {}};
+    // The configurator, printing and print preview arrive with their own windows.
+    m_commands[ID_FILE_CONFIG_BLACKBOX] = {[] {}, never, {}};
+    m_commands[ID_FILE_PRINT] = {[] {}, never, {}};
+    m_commands[ID_FILE_PRINT_PREVIEW] = {[] {}, never, {}};
+    m_commands[ID_FILE_PRINT_SETUP] = {[this] { OnPrintSetup(); }, always, {}};
+    m_commands[ID_APP_EXIT] = {[this] { close(); }, always, {}};
+
+    m_commands[ID_MEDIA_PLAY] = {[this] { OnPlay(false); }, single, {}};
+    m_commands[ID_MEDIA_REVERSE_PLAY] = {[this] { OnPlay(true); }, single, {}};
+    m_commands[ID_MEDIA_PAUSE] = {[this] { m_playView->Pause(); }, always, {}};
+    m_commands[ID_MEDIA_STOP] = {[this] { m_playView->Stop(); }, always, {}};
+    for (int i = 0; i < CPlayControlView::kSpeedCount; ++i)
+        m_commands[ID_SPEED_1X + i] = {[this, i] { m_controlBar->SetSpeedIndex(i); }, always, {}};
+    m_commands[ID_MEDIA_FRAME_FORWARD] = {[this] { OnFrameStep(+1); }, always, {}};
+    m_commands[ID_MEDIA_FRAME_BACKWARD] = {[this] { OnFrameStep(-1); }, always, {}};
+    m_commands[ID_MEDIA_TO_BEGINNING] = {[this] { m_playView->SeekToBeginning(); }, always, {}};
+    m_commands[ID_MEDIA_TO_END] = {[this] { m_playView->SeekToEnd(); }, always, {}};
+    m_commands[ID_MEDIA_CONTINUOUS_PLAY] = {[this] { m_continuousPlay = m_continuousPlay ? 0 : 1; }, always,
+                                            [this] { return m_continuousPlay == 1; }};
+
+    m_commands[ID_VIEW_SINGLE] = {[this] { OnSingleView(); }, always, {}};
+    // The grid of 4 to 25 panes and the snapshot saver arrive with their own issue.
+    for (int id : {ID_VIEW_X4, ID_VIEW_X9, ID_VIEW_X16, ID_VIEW_X25, ID_VIEW_SAVE_IMAGE})
+        m_commands[id] = {[] {}, never, {}};
+
+    m_commands[ID_MAP_GOOGLE_MAP] = {[this] { OnGoogleMap(); }, always, {}};
+    m_commands[ID_MAP_POSITION_ON] = {[this] { m_doc->SetMapPositionOn(1); },
+                                      [this] { return m_doc->MapPositionOn() == 0; }, {}};
+    m_commands[ID_MAP_POSITION_OFF] = {[this] { m_doc->SetMapPositionOn(0); },
+                                       [this] { return m_doc->MapPositionOn() == 1; }, {}};
+    m_commands[ID_MAP_CONVERT_EARTH] = {[this] { OnConvertForGoogleEarth(); }, always, {}};
+
+    m_commands[ID_APP_ABOUT] = {[this] { OnAbout(); }, always, {}};
+    // Update and restart arrives with the update client.
+    m_commands[ID_APP_UPDATE] = {[] {}, never, {}};
+}
+
+bool CMainFrame::IsCommandEnabled(int id) const
+{
+    const auto it = m_commands.find(id);
+    if (it == m_commands.end())
+        return false;
+    return !it->second.enabled || it->second.enabled();
+}
+
+bool CMainFrame::IsCommandChecked(int id) const
+{
+    const auto it = m_commands.find(id);
+    return it != m_commands.end() && it->second.checked && it->second.checked();
+}
+
+bool CMainFrame::Command(int id)
+{
+    if (!IsCommandEnabled(id))
+        return false;
+    m_commands.at(id).run();
+    UpdateCommandUi();
+    return true;
+}
+
+void CMainFrame::UpdateCommandUi()
+{
+    for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it) {
+        it.value()->setEnabled(IsCommandEnabled(it.key()));
+        if (it.value()->isCheckable())
+            it.value()->setChecked(IsCommandChecked(it.key()));
+    }
+}
+
+void CMainFrame::CreateMenus()
+{
+    for (const char *title : kMenuTitles) {
+        auto *menu = new QMenu(Text(title), this);
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
+        m_menus.append(menu);
+    }
+    QHash<QString, QMenu *> submenus;
+    for (const tagMENUITEM &item : kMenu) {
+        QMenu *menu = m_menus[item.menu];
+        if (item.submenu) {
+            const QString key = QString::number(item.menu) + QLatin1Char('/') + Text(item.submenu);
+            QMenu *&sub = submenus[key];
+            if (!sub) {
+                sub = menu->addMenu(Text(item.submenu));
+                connect(sub, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
+            }
+            menu = sub;
+        }
+        if (!item.caption) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction *action = menu->addAction(Text(item.caption));
+        action->setData(item.id);
+        action->setCheckable(m_commands.at(item.id).checked != nullptr);
+        const int id = item.id;
+        connect(action, &QAction::triggered, this, [this, id] { Command(id); });
+        m_actions.insert(id, action);
+    }
+    SetMenuPopups(m_menus);
+
+    // Accelerator table 128.
+    const QKeySequence print(Qt::CTRL | Qt::Key_P);
+    m_accelerators.insert(print, ID_FILE_PRINT);
+    auto *shortcut = new QShortcut(print, this);
+    connect(shortcut, &QShortcut::activated, this, [this] { Command(ID_FILE_PRINT); });
+}
+
+// --- Checks, progress and the load sequence -----------------------------------------------------
+
+bool CMainFrame::LoadedCheck()
+{
+    if (m_doc->CurrentIndex() < 0) {
+        CurrentPrompt().Info(this, Text(kMsgNotLoaded));
+        return false;
+    }
+    return true;
+}
+
+bool CMainFrame::ContentCheck()
+{
+    if (!LoadedCheck())
+        return false;
+    if (m_playView->IsMulti() == 0)
+        return true;
+    // Marked panes come with the grid; until then a grid has none marked.
+    CurrentPrompt().Info(this, Text(kMsgNoSelection));
+    return false;
+}
+
+void CMainFrame::ShowProgress()
+{
+    m_progress->ShowProgress();
+}
+
+void CMainFrame::SetProgress(int percent)
+{
+    m_progress->SetProgress(percent);
+    emit ProgressChanged(percent);
+}
+
+void CMainFrame::HideProgress()
+{
+    m_progress->hide();
+}
+
+void CMainFrame::RunLoadSequence()
+{
+    SetProgress(0);
+    ShowProgress();
+    SetProgress(5);
+    m_doc->LoadFolder([this](int percent) { SetProgress(percent); });
+    SetProgress(72);
+    m_playView->CloseRecording(false);
+    SetProgress(78);
+    m_list->Clear();
+    SetProgress(84);
+    // The map view resets its route here once it exists.
+    SetProgress(90);
+    // The graph view resets here once it exists.
+    SetProgress(98);
+    m_doc->UpdateAllViews(nullptr, 0);
+    SetProgress(100);
+    HideProgress();
+    UpdateCommandUi();
+}
+
+void CMainFrame::OnSetFolder()
+{
+    const QStringList recent = RecentFolders();
+    const tagFOLDERCHOICE choice = CurrentPrompt().ChooseFolder(this, Text(kTitleLoadingFolder),
+                                                                recent.isEmpty() ? QString() : recent.first());
+    if (!choice.bChosen) {
+        CurrentPrompt().Info(this, Text(kMsgFailOpenFolder));
+        return;
+    }
+    SetFolderAndLoad(choice.path);
+}
+
+void CMainFrame::SetFolderAndLoad(const QString &folder)
+{
+    // A folder that has no path, or is not a folder at all, loads nothing.
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        CurrentPrompt().Info(this, Text(kMsgWrongFolder));
+        return;
+    }
+    const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    m_doc->SetFolder(path);
+    AddRecentFolder(path);
+    RunLoadSequence();
+}
+
+// --- Playback commands --------------------------------------------------------------------------
+
+void CMainFrame::OnPlay(bool reverse)
+{
+    const double rate = m_playView->GetRate();
+    if (reverse ? rate > 0.0 : rate < 0.0)
+        m_playView->SetRate(-rate);
+    m_playView->Play();
+}
+
+void CMainFrame::OnFrameStep(int delta)
+{
+    const qint64 position = m_doc->CurrentPosition();
+    if (delta > 0 ? position >= m_doc->LastPosition() : position <= 0)
+        return;
+    m_doc->SetCurrentPosition(position + delta);
+    m_doc->UpdateAllViews(m_list, 0);
+}
+
+void CMainFrame::OnSingleView()
+{
+    if (!LoadedCheck())
+        return;
+    m_playView->SetLayout(0, 1, true);
+}
+
+void CMainFrame::OpenRecordingFromList(int index)
+{
+    m_list->Open(index);
+}
+
+void CMainFrame::ApplyVolumeSetting()
+{
+    m_controlBar->ApplyVolume();
+}
+
+void CMainFrame::EnableSingleViewButtons(int multi)
+{
+    m_controlBar->EnableSingleViewButtons(multi);
+}
+
+void CMainFrame::ForwardKeyToGraph(QKeyEvent *event)
+{
+    if (!m_graphView)
+        return;
+    QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(), event->isAutoRepeat(),
+                   static_cast<ushort>(event->count()));
+    QCoreApplication::sendEvent(m_graphView, &copy);
+}
+
+void CMainFrame::ForwardKeyToControlBar(QKeyEvent *event)
+{
+    m_controlBar->HandleKey(event->key());
+}
+
+// --- Map and help -------------------------------------------------------------------------------
+
+QString CMainFrame::ServerAddress() const
+{
+    QString server = QSettings().value(QString::fromLatin1(kSettingServer)).toString().trimmed();
+    if (!server.isEmpty() && !server.endsWith(QLatin1Char('/')))
+        server += QLatin1Char('/');
+    return server;
+}
+
+void CMainFrame::OnGoogleMap()
+{
+    m_doc->SetMapPage(ServerAddress() + QString::fromLatin1(kMapPagePath));
+    // The map view reloads its page here once it exists.
+}
+
+void CMainFrame::OnConvertForGoogleEarth()
+{
+    if (!LoadedCheck())
+        return;
+    const tagDATAFILEINFO record = m_doc->CurrentRecord();
+    if (record.bValid != 1 || record.vecGps.isEmpty()) {
+        CurrentPrompt().Info(this, Text(kMsgNoGps));
+        return;
+    }
+    const tagFOLDERCHOICE choice = CurrentPrompt().ChooseFolder(this, Text(kTitleSaveFolder));
+    if (!choice.bChosen) {
+        CurrentPrompt().Info(this, Text(kMsgFailOpenFolder));
+        return;
+    }
+    if (choice.path.isEmpty()) {
+        CurrentPrompt().Info(this, Text(kMsgWrongFolder));
+        return;
+    }
+    QString name = FileNameOfPath(m_doc->CurrentMediaPath());
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0)
+        name.truncate(dot);
+    const QString target = QDir::cleanPath(choice.path) + QLatin1Char('/') + name + QStringLiteral(".gpx");
+    if (m_doc->ExportGpx(target) == 1)
+        CurrentPrompt().Info(this, Text(kMsgConvertSuccess));
+    else
+        CurrentPrompt().Info(this, Text(kMsgConvertError));
+}
+
+QString CMainFrame::AboutText()
+{
+    return QStringLiteral("Pellister S/W Version : ") +
+           NormalisedVersion(QString::fromLatin1(PELLISTER_VERSION_STRING));
+}
+
+void CMainFrame::OnAbout()
+{
+    CAboutDlg dialog(AboutText(), this);
+    dialog.exec();
+}
+
+void CMainFrame::OnPrintSetup()
+{
+    QPageSetupDialog dialog(m_printer.get(), this);
+    dialog.exec();
+}
+
+// --- Settings -----------------------------------------------------------------------------------
+
+QStringList CMainFrame::RecentFolders() const
+{
+    QStringList list = QSettings().value(QString::fromLatin1(kSettingRecentFolders)).toStringList();
+    while (list.size() > kRecentFolderCount)
+        list.removeLast();
+    return list;
+}
+
+void CMainFrame::AddRecentFolder(const QString &folder)
+{
+    QStringList list = RecentFolders();
+    list.removeAll(folder);
+    list.prepend(folder);
+    while (list.size() > kRecentFolderCount)
+        list.removeLast();
+    QSettings().setValue(QString::fromLatin1(kSettingRecentFolders), list);
+}

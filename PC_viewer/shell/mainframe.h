@@ -1,0 +1,159 @@
+// CMainFrame: the viewer's main window and composition root. It creates the six panes in three
+// locked splitters, owns the "Processing..." window, holds the menus and the one command table
+// through which menus, the play control bar, the panes and the tests run every command, and runs
+// the folder load sequence.
+#pragma once
+
+#include "playback/mediaplayview.h"
+#include "shell/skinframewnd.h"
+
+#include <QHash>
+#include <QKeySequence>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class CContentListView;
+class CCorvanaDoc;
+class CMultiViewSplitter;
+class CPlayControlView;
+class CProgressViewer;
+class QAction;
+class QMenu;
+class QPrinter;
+
+class CMainFrame : public CSkinFrameWnd, public IPlayViewHost
+{
+    Q_OBJECT
+public:
+    // Fixed layout of the panes, in pixels.
+    static constexpr int kMinWidth = 1024;
+    static constexpr int kMinHeight = 768;
+    static constexpr int kLeftColumnWidth = 373; // list and map column
+    static constexpr int kMapHeight = 373;
+    static constexpr int kControlBarHeight = 50;
+    static constexpr int kGraphHeight = 180;
+    static constexpr int kPaneMinimum = 10;
+    static constexpr int kSplitterGap = 2;
+    static constexpr int kRecentFolderCount = 4;
+
+    explicit CMainFrame(CCorvanaDoc *doc, QWidget *parent = nullptr);
+    ~CMainFrame() override;
+
+    // --- Command table ------------------------------------------------------------------------
+    // Runs command `id` when the table has it and it is enabled now; false otherwise.
+    bool Command(int id);
+    bool IsCommandEnabled(int id) const;
+    bool IsCommandChecked(int id) const;
+    bool HasCommand(int id) const { return m_commands.count(id) != 0; }
+    // Brings the menu items' enabled and checked marks up to date (also done when a menu opens).
+    void UpdateCommandUi();
+    // The menu item of a command, or null for the commands without one.
+    QAction *Action(int id) const { return m_actions.value(id, nullptr); }
+    // The five drop-down menus in title order: File, Media Control, Display Control, Map, Help.
+    const QList<QMenu *> &MenuPopups() const { return m_menus; }
+    // The command an accelerator key runs, 0 when none.
+    int AcceleratorCommand(const QKeySequence &key) const { return m_accelerators.value(key, 0); }
+
+    // --- Checks and long operations -----------------------------------------------------------
+    // "The loading content does not exist." when no recording is current.
+    bool LoadedCheck();
+    // The loaded check, plus (with several panes) at least one marked pane.
+    bool ContentCheck();
+    // "Set Folder" with a folder already chosen (the command line's --folder).
+    void SetFolderAndLoad(const QString &folder);
+    // Reloads the document's folder and resets every pane (also run after a delete).
+    void RunLoadSequence();
+
+    // The "Processing..." window; every position set is also announced by ProgressChanged.
+    void ShowProgress();
+    void SetProgress(int percent);
+    void HideProgress();
+    CProgressViewer *ProgressViewer() const { return m_progress; }
+
+    // --- Panes --------------------------------------------------------------------------------
+    CCorvanaDoc *Document() const { return m_doc; }
+    CContentListView *ListView() const { return m_list; }
+    QWidget *MapView() const { return m_mapView; }
+    QWidget *PrintView() const { return m_printView; }
+    CMediaPlayView *PlayView() const { return m_playView; }
+    CPlayControlView *ControlBar() const { return m_controlBar; }
+    QWidget *GraphView() const { return m_graphView; }
+    CMultiViewSplitter *OuterSplitter() const { return m_outer; }
+    CMultiViewSplitter *LeftSplitter() const { return m_left; }
+    CMultiViewSplitter *RightSplitter() const { return m_right; }
+    int LayoutReady() const { return m_layoutReady; }
+
+    // --- Settings -----------------------------------------------------------------------------
+    // The vendor web server's base address (setting "server"), with a trailing "/"; empty when
+    // none is set.
+    QString ServerAddress() const;
+    // Folders loaded last, newest first (at most four).
+    QStringList RecentFolders() const;
+
+    // --- IPlayViewHost ------------------------------------------------------------------------
+    int ContinuousPlay() const override { return m_continuousPlay; }
+    void OpenRecordingFromList(int index) override;
+    void ApplyVolumeSetting() override;
+    void EnableSingleViewButtons(int multi) override;
+    void ForwardKeyToGraph(QKeyEvent *event) override;
+    void ForwardKeyToControlBar(QKeyEvent *event) override;
+    void SendFrameCommand(int id) override { Command(id); }
+    bool IsFrameCommandEnabled(int id) const override { return IsCommandEnabled(id); }
+
+    // "Pellister S/W Version : " and the normalised program version.
+    static QString AboutText();
+
+signals:
+    void ProgressChanged(int percent);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+
+private:
+    struct tagCOMMAND {
+        std::function<void()> run;
+        std::function<bool()> enabled; // empty: always enabled
+        std::function<bool()> checked; // empty: never checked
+    };
+
+    void CreatePanes();
+    void CreateMenus();
+    void BuildCommandTable();
+    void LayOutPanes(const QSize &client);
+    void AddRecentFolder(const QString &folder);
+
+    void OnSetFolder();
+    void OnPlay(bool reverse);
+    void OnFrameStep(int delta);
+    void OnSingleView();
+    void OnGoogleMap();
+    void OnConvertForGoogleEarth();
+    void OnAbout();
+    void OnPrintSetup();
+
+    CCorvanaDoc *m_doc;
+    int m_continuousPlay = 0;
+    int m_layoutReady = 0;
+    CProgressViewer *m_progress = nullptr;
+    CMultiViewSplitter *m_outer = nullptr;
+    CMultiViewSplitter *m_left = nullptr;
+    CMultiViewSplitter *m_right = nullptr;
+    CContentListView *m_list = nullptr;
+    QWidget *m_mapView = nullptr;
+    QWidget *m_printView = nullptr;
+    CMediaPlayView *m_playView = nullptr;
+    CPlayControlView *m_controlBar = nullptr;
+    QWidget *m_graphView = nullptr;
+
+    std::map<int, tagCOMMAND> m_commands;
+    QHash<int, QAction *> m_actions;
+    QList<QMenu *> m_menus;
+    QHash<QKeySequence, int> m_accelerators;
+    std::unique_ptr<QPrinter> m_printer;
+};
