@@ -11,7 +11,7 @@ namespace {
 
 QString Cli()
 {
-    return qEnvironmentVariable("PELLISTER_BINARY_DIR") + QStringLiteral("/PC_viewer/cli/pellister-cli");
+    return clips::BinaryDir() + QStringLiteral("/PC_viewer/cli/pellister-cli");
 }
 
 QMap<QString, long long> Probe(const QString &strClip, int *pStatus)

@@ -76,9 +76,21 @@ int RunProgram(const QString &strProgram, const QStringList &args, QByteArray *p
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
+QString BinaryDir()
+{
+    const QString strFromEnvironment = qEnvironmentVariable("PELLISTER_BINARY_DIR");
+    if (!strFromEnvironment.isEmpty())
+        return strFromEnvironment;
+#ifdef PELLISTER_BINARY_DIR
+    return QStringLiteral(PELLISTER_BINARY_DIR);
+#else
+    return QString();
+#endif
+}
+
 QString Dir()
 {
-    QString strBase = qEnvironmentVariable("PELLISTER_BINARY_DIR");
+    QString strBase = BinaryDir();
     if (strBase.isEmpty())
         strBase = QDir::tempPath();
     const QString strDir = strBase + QStringLiteral("/test-clips/playback");

@@ -13,6 +13,8 @@ namespace clips {
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 
+// The build tree (where pellister-cli is).
+QString BinaryDir();
 // Folder of the generated clips (made once per build tree, shared by the test processes).
 QString Dir();
 // Runs ffmpeg with args writing to the clip file name (once; later calls reuse the file).
