@@ -2,6 +2,7 @@
 #include "playback/multiviewsplitter.h"
 
 #include <QMouseEvent>
+#include <QPainter>
 
 namespace {
 
@@ -30,6 +31,17 @@ protected:
             }
         }
         return QSplitterHandle::event(e);
+    }
+
+    // A locked bar is a plain strip: no grip suggesting it could be dragged.
+    void paintEvent(QPaintEvent *e) override
+    {
+        if (!m_splitter->IsLocked()) {
+            QSplitterHandle::paintEvent(e);
+            return;
+        }
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().color(QPalette::Mid));
     }
 
 private:

@@ -1,23 +1,26 @@
-// Corvana, the Pellister viewer. Until the skinned main frame lands this is a plain window that
-// lists the loaded catalogue, so that "--folder DIR" can be tried end to end.
+// Corvana, the Pellister viewer: start-up of the application, the skin, the document and the
+// main frame.
 #include "catalogue/corvanadoc.h"
+#include "shell/global.h"
+#include "shell/mainframe.h"
 
 #include "version.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QHeaderView>
-#include <QMainWindow>
-#include <QTableWidget>
+#include <QTimer>
 
 #include <clocale>
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // The recorder's files and the GPX export use "." as the decimal point whatever the locale.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Corvana"));
     QApplication::setOrganizationName(QStringLiteral("Pellister"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Pellister"));
     QApplication::setApplicationVersion(QStringLiteral(PELLISTER_VERSION_STRING));
 
     QCommandLineParser parser;
@@ -30,26 +33,18 @@ int main(int argc, char *argv[])
     parser.addOption(folderOption);
     parser.process(app);
 
+    CGlobal skin;
+    if (!skin.LoadDefaults())
+        std::fprintf(stderr, "Corvana: some skin pictures are missing; windows are drawn without them\n");
+
     CCorvanaDoc doc;
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Pellister"));
-    window.setMinimumSize(1024, 768);
-    auto *table = new QTableWidget(&window);
-    table->setColumnCount(2);
-    table->setHorizontalHeaderLabels({QStringLiteral("Type"), QStringLiteral("Contents List")});
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    window.setCentralWidget(table);
+    CMainFrame frame(&doc);
+    frame.show();
 
     if (parser.isSet(folderOption)) {
-        doc.SetFolder(parser.value(folderOption));
-        doc.LoadFolder();
-        table->setRowCount(doc.Count());
-        for (int i = 0; i < doc.Count(); ++i) {
-            const tagDATAFILEINFO &rec = doc.RecordRef(i);
-            table->setItem(i, 0, new QTableWidgetItem(RecordingTypeName(rec.nType)));
-            table->setItem(i, 1, new QTableWidgetItem(RecordListText(rec, doc.MediaPathAt(i))));
-        }
+        const QString folder = parser.value(folderOption);
+        // Once the window is on screen, so that the progress window has an owner to centre on.
+        QTimer::singleShot(0, &frame, [&frame, folder] { frame.SetFolderAndLoad(folder); });
     }
-    window.show();
     return app.exec();
 }
