@@ -1,0 +1,94 @@
+// CAccelSensorGraphView: the pane that plots the current recording's G-sensor samples (X, Y, Z
+// in g) over the whole clip, marks the playing frame, shows the frame's values, speed, heading,
+// clock time and number in a panel on its left, and seeks when clicked or dragged. It also owns
+// the keys that the other panes forward to it.
+//
+// Everything that does not change during playback (background, grid, labels, curves, extremes)
+// is drawn once per rebuild into an off-screen picture; a repaint copies it and draws the
+// per-frame parts on top. The same composition serves the report's snapshot.
+#pragma once
+
+#include "telemetry/frameindextable.h"
+#include "telemetry/graphgeometry.h"
+
+#include <QImage>
+#include <QWidget>
+
+class CCorvanaDoc;
+class CMediaPlayView;
+class CPlayControlView;
+class QKeyEvent;
+
+class CAccelSensorGraphView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CAccelSensorGraphView(CCorvanaDoc *doc, QWidget *parent = nullptr);
+
+    // Panes the view talks to; any may be left null (its keys then do nothing).
+    void SetPlayView(CMediaPlayView *playView) { m_playView = playView; }
+    void SetControlBar(CPlayControlView *controlBar) { m_controlBar = controlBar; }
+    // The map view's frame-to-fix table, for speed and heading; owned by the map view.
+    void SetFixTable(const CFrameIndexTable *frameToFix) { m_frameToFix = frameToFix; }
+
+    // Creates the off-screen picture and draws the bare background; resizes rebuild only after.
+    void OnInitialUpdate();
+    // Redraws the picture and the frame-to-sample table for the document's current recording.
+    void RebuildGraph();
+    // Empties the table, zoom 1, no marker, no data; bare background.
+    void ResetGraph();
+    // What a repaint shows, without the magnifier, into an image of the pane's size.
+    QImage RenderGraphSnapshot();
+
+    // The key handler, also reached by the panes that forward keys here.
+    void KeyDown(QKeyEvent *event);
+
+    // State, for the report and for tests.
+    const CFrameIndexTable &FrameToSample() const { return mapFrameToSample; }
+    int IsInitialised() const { return bInitialised; }
+    int HasData() const { return bHasData; }
+    int MarkerX() const { return nMarkerX; }
+    unsigned Zoom() const { return nZoom; }
+    int IsMagnifierOn() const { return bMagnifier; }
+    float Maximum(int axis) const { return fMax[axis]; }
+    float Minimum(int axis) const { return fMin[axis]; }
+
+public slots:
+    // The document's update-all-views broadcast: repaint (unless this view sent it).
+    void OnUpdate(QObject *sender, qint64 hint);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void DrawGraphBackground();
+    // Steps of a repaint after the copy of the picture; snapshot: the report's variant.
+    void DrawFrameParts(QImage *frame, bool snapshot) const;
+    void UpdateMarker(bool evenWithoutRecording);
+    void SeekTo(int64_t frame);
+    void ChangeZoom(bool in);
+    int64_t ClockTimeMs(int64_t startMs) const;
+
+    CCorvanaDoc *m_doc;
+    CMediaPlayView *m_playView = nullptr;
+    CPlayControlView *m_controlBar = nullptr;
+    const CFrameIndexTable *m_frameToFix = nullptr;
+
+    CFrameIndexTable mapFrameToSample;
+    int bInitialised = 0;
+    int bHasData = 0;
+    int bDragging = 0;
+    int nMarkerX = -1;
+    QImage m_surface;
+    unsigned nZoom = 1;
+    CGraphGeometry m_geo{0, 0};
+    float fMax[3] = {-2.0f, -2.0f, -2.0f};
+    float fMin[3] = {2.0f, 2.0f, 2.0f};
+    int bMagnifier = 0;
+};

@@ -1,0 +1,204 @@
+// The G-sensor graph pane on Qt's offscreen platform, over a generated recording: the table and
+// extremes it builds, the keys, clicks and wheel that seek and zoom, and the marker it draws.
+#include "telemetry/accelsensorgraphview.h"
+
+#include "catalogue/corvanadoc.h"
+#include "fixtures/testfiles.h"
+#include "qstringprint.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+QApplication *App()
+{
+    static int argc = 1;
+    static char name[] = "accelsensorgraphview_test";
+    static char *argv[] = {name, nullptr};
+    static QApplication *app = new QApplication(argc, argv);
+    return app;
+}
+
+constexpr int64_t kFrameTime = 333333; // 30 fps
+constexpr int64_t kFrames = 300;       // 10 s
+
+class GraphView : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        App();
+        ASSERT_TRUE(dir.isValid());
+        const QString clip = dir.filePath("REC_0001.avi");
+        ASSERT_TRUE(testfiles::Write(clip, "clip"));
+        // Sync at 08:30:15.250; one sample before it (never drawn or counted), samples in the
+        // clip, and one after its end (10 s later).
+        ASSERT_TRUE(testfiles::WriteLines(dir.filePath("data/REC_0001.dat"),
+                                          {"$SYNCTIME,083015.250,130512,",
+                                           "$ACCELERATOR,083015.100,130512,-3.00,3.00,0.50,",
+                                           "$ACCELERATOR,083015.260,130512,0.02,-0.98,0.11,",
+                                           "$ACCELERATOR,083015.270,130512,0.40,-1.20,0.10,",
+                                           "$ACCELERATOR,083016.250,130512,-0.50,-0.90,0.30,",
+                                           "$GPRMC,083015.000,A,3733.1234,N,12658.5678,E,21.5,87.3,120513,,",
+                                           "$ACCELERATOR,083030.000,130512,1.90,1.90,1.90,"}));
+        doc.SetFolder(dir.path());
+        doc.LoadFolder();
+        ASSERT_EQ(doc.Count(), 1);
+        doc.SetCurrentIndex(0);
+        doc.SetLastPosition(kFrames);
+        doc.SetFrameTime(kFrameTime);
+        doc.SetDuration(kFrames * kFrameTime);
+        view = std::make_unique<CAccelSensorGraphView>(&doc);
+        view->resize(400, 220); // plot 210 x 200 from (180, 10)
+        view->show();
+        view->OnInitialUpdate();
+        view->RebuildGraph();
+    }
+
+    QTemporaryDir dir;
+    CCorvanaDoc doc;
+    std::unique_ptr<CAccelSensorGraphView> view;
+};
+
+TEST_F(GraphView, RebuildTakesTableAndExtremesFromTheRecord)
+{
+    EXPECT_TRUE(view->HasData());
+    EXPECT_EQ(view->FrameToSample(), BuildFrameToSample(doc.RecordRef(0), kFrameTime, kFrames));
+    EXPECT_EQ(view->FrameToSample().Find(0), 1) << ".260 is the first sample of frame 0";
+    EXPECT_EQ(view->FrameToSample().Find(30), 3) << "16.250 is one second in";
+    // Extremes over the samples inside the clip only: not -3.00/+3.00 (before the sync time) nor
+    // +1.90 (after the end). Maxima start at -2 and minima at +2.
+    EXPECT_FLOAT_EQ(view->Maximum(0), 0.40f);
+    EXPECT_FLOAT_EQ(view->Minimum(0), -0.50f);
+    EXPECT_FLOAT_EQ(view->Maximum(1), -0.90f);
+    EXPECT_FLOAT_EQ(view->Minimum(1), -1.20f);
+    EXPECT_FLOAT_EQ(view->Maximum(2), 0.30f);
+    EXPECT_FLOAT_EQ(view->Minimum(2), 0.10f);
+}
+
+TEST_F(GraphView, FrameKeysSeekAndTellTheOtherViews)
+{
+    QSignalSpy spy(&doc, &CCorvanaDoc::ViewsUpdated);
+    const struct {
+        int key;
+        int64_t from;
+        int64_t to;
+    } cases[] = {
+        {Qt::Key_End, 17, kFrames},
+        {Qt::Key_Right, kFrames, kFrames}, // nothing past the frame count
+        {Qt::Key_Left, kFrames, kFrames - 1},
+        {Qt::Key_Home, 17, 0},
+        {Qt::Key_Left, 0, 0},
+        {Qt::Key_Right, 0, 1},
+    };
+    for (const auto &c : cases) {
+        doc.SetCurrentPosition(c.from);
+        spy.clear();
+        QTest::keyClick(view.get(), static_cast<Qt::Key>(c.key));
+        EXPECT_EQ(doc.CurrentPosition(), c.to) << c.key << " from " << c.from;
+        ASSERT_EQ(spy.count(), 1) << c.key;
+        EXPECT_EQ(spy.at(0).at(0).value<QObject *>(), view.get()) << "the sender is the graph";
+    }
+}
+
+TEST_F(GraphView, ZoomByKeysAndWheel)
+{
+    QTest::keyClick(view.get(), Qt::Key_Plus, Qt::KeypadModifier);
+    EXPECT_EQ(view->Zoom(), 2u);
+    QTest::keyClick(view.get(), Qt::Key_Plus); // the main keyboard's + does not zoom
+    EXPECT_EQ(view->Zoom(), 2u);
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(view.get(), Qt::Key_PageUp);
+    EXPECT_EQ(view->Zoom(), 8u);
+    QTest::keyClick(view.get(), Qt::Key_Minus, Qt::KeypadModifier);
+    EXPECT_EQ(view->Zoom(), 4u);
+
+    QWheelEvent down(QPointF(300, 100), view->mapToGlobal(QPointF(300, 100)), QPoint(), QPoint(0, -120),
+                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.get(), &down);
+    EXPECT_EQ(view->Zoom(), 2u);
+    QWheelEvent up(QPointF(300, 100), view->mapToGlobal(QPointF(300, 100)), QPoint(), QPoint(0, 120),
+                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.get(), &up);
+    EXPECT_EQ(view->Zoom(), 4u);
+    EXPECT_EQ(view->FrameToSample().Count(),
+              BuildFrameToSample(doc.RecordRef(0), kFrameTime, kFrames).Count())
+        << "a zoom rebuilds the table as well";
+}
+
+TEST_F(GraphView, ClicksSeek)
+{
+    doc.SetCurrentPosition(42);
+    QTest::mouseClick(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(180, 100));
+    EXPECT_EQ(doc.CurrentPosition(), 0);
+    QTest::mouseClick(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(390, 100));
+    EXPECT_EQ(doc.CurrentPosition(), kFrames);
+    QTest::mouseClick(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(285, 5));
+    EXPECT_EQ(doc.CurrentPosition(), kFrames) << "above the plot: no seek";
+    QTest::mouseClick(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(285, 100));
+    EXPECT_EQ(doc.CurrentPosition(), 150);
+}
+
+TEST_F(GraphView, MarkerFollowsThePosition)
+{
+    doc.SetCurrentPosition(kFrames / 2);
+    const QImage shot = view->RenderGraphSnapshot();
+    EXPECT_EQ(view->MarkerX(), 285);
+    ASSERT_EQ(shot.size(), QSize(400, 220));
+    // The marker's left edge, a dashed red line at x 281.
+    int red = 0;
+    for (int y = 10; y <= 210; ++y)
+        red += shot.pixelColor(281, y) == QColor(255, 0, 0);
+    EXPECT_GT(red, 20);
+    // Nothing red at a column the marker does not cover.
+    for (int y = 10; y <= 210; ++y)
+        ASSERT_NE(shot.pixelColor(250, y), QColor(255, 0, 0)) << y;
+}
+
+TEST_F(GraphView, ResetAndResize)
+{
+    QTest::keyClick(view.get(), Qt::Key_PageUp);
+    doc.SetCurrentPosition(10);
+    view->RenderGraphSnapshot();
+    view->ResetGraph();
+    EXPECT_EQ(view->Zoom(), 1u);
+    EXPECT_EQ(view->MarkerX(), -1);
+    EXPECT_FALSE(view->HasData());
+    EXPECT_TRUE(view->FrameToSample().IsEmpty());
+
+    // A resize rebuilds once the view is initialised, and not before.
+    view->resize(500, 300);
+    EXPECT_FALSE(view->FrameToSample().IsEmpty());
+    CAccelSensorGraphView fresh(&doc);
+    fresh.show();
+    fresh.resize(500, 300);
+    EXPECT_TRUE(fresh.FrameToSample().IsEmpty());
+    EXPECT_FALSE(fresh.IsInitialised());
+}
+
+TEST_F(GraphView, WithoutARecordingOnlyTheBackground)
+{
+    doc.SetCurrentIndex(-1);
+    view->ResetGraph();
+    view->RebuildGraph();
+    EXPECT_FALSE(view->HasData());
+    // Keys that need other panes do nothing when they are missing.
+    QTest::keyClick(view.get(), Qt::Key_Space);
+    QTest::keyClick(view.get(), Qt::Key_Up);
+    QTest::keyClick(view.get(), Qt::Key_Delete);
+    EXPECT_FALSE(view->RenderGraphSnapshot().isNull());
+}
+
+TEST_F(GraphView, MagnifierWhileTheRightButtonIsHeld)
+{
+    QTest::mousePress(view.get(), Qt::RightButton, Qt::NoModifier, QPoint(300, 100));
+    EXPECT_TRUE(view->IsMagnifierOn());
+    QTest::mouseRelease(view.get(), Qt::RightButton, Qt::NoModifier, QPoint(300, 100));
+    EXPECT_FALSE(view->IsMagnifierOn());
+}
+
+} // namespace
