@@ -7,7 +7,13 @@
 #include <QHash>
 #include <QSet>
 
+#include <QThread>
+
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <filesystem>
 #include <utility>
 #include <vector>
@@ -139,6 +145,79 @@ QString FindDataFile(CFolderListing &folder, const QString &clipPath)
     return it == folder.dataFileByLowerName.constEnd() ? QString() : Join(dataPath, *it);
 }
 
+struct CParsedClip {
+    QString clipPath;
+    QString dataPath;
+    tagDATAFILEINFO info;
+    bool openFailed = false;
+    bool readAnyFix = false;
+    bool firstFixUsedCarry = false;
+    CDataFileInfo::GpsCarry endCarry;
+};
+
+// Reads the data files of clips on a few threads. progress(n) is called on the calling thread,
+// in order, once the first n clips are read (n from 0 to count - 1).
+void ParseClips(std::vector<CParsedClip> *clips, const std::function<void(int)> &progress)
+{
+    const int count = static_cast<int>(clips->size());
+    if (count == 0)
+        return;
+    std::atomic<int> next{0};
+    std::mutex mutex;
+    std::condition_variable doneChanged;
+    std::vector<char> done(static_cast<size_t>(count), 0);
+    // Parses one clip; false when none is left.
+    const auto parseOne = [&](CDataFileInfo &reader) {
+        const int i = next++;
+        if (i >= count)
+            return false;
+        CParsedClip &clip = (*clips)[static_cast<size_t>(i)];
+        reader.Load(clip.dataPath);
+        clip.info = reader.Info();
+        clip.openFailed = reader.OpenFailed();
+        clip.readAnyFix = reader.ReadAnyFix();
+        clip.firstFixUsedCarry = reader.FirstFixUsedCarry();
+        clip.endCarry = reader.Carry();
+        std::lock_guard<std::mutex> lock(mutex);
+        done[static_cast<size_t>(i)] = 1;
+        doneChanged.notify_all();
+        return true;
+    };
+    const int helpers = qMin(qBound(0, QThread::idealThreadCount() - 1, 3), count - 1);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < helpers; ++t) {
+        threads.emplace_back([&parseOne] {
+            CDataFileInfo reader;
+            while (parseOne(reader)) {
+            }
+        });
+    }
+
+    // This thread reads clips too and reports the progress of the finished prefix as it goes.
+    CDataFileInfo reader;
+    int reported = 0;
+    progress(reported++);
+    const auto reportFinished = [&](bool wait) {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (reported < count) {
+            if (done[static_cast<size_t>(reported - 1)]) {
+                lock.unlock();
+                progress(reported++);
+                lock.lock();
+            } else if (wait) {
+                doneChanged.wait(lock);
+            } else {
+                break;
+            }
+        }
+    };
+    while (parseOne(reader))
+        reportFinished(false);
+    reportFinished(true);
+    for (std::thread &t : threads)
+        t.join();
+}
+
 } // namespace
 
 CCorvanaDoc::CCorvanaDoc(QObject *parent) : QObject(parent), m_mapPage(QString::fromLatin1(kMapPagePath)) {}
@@ -162,6 +241,7 @@ void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
     QSet<QString> seen;
     CollectFolders(m_folder, &folders, &seen);
     const int folderCount = static_cast<int>(folders.size());
+    CDataFileInfo::GpsCarry carry = m_reader.Carry();
 
     for (const QLatin1String suffix : {QLatin1String(".avi"), QLatin1String(".mp4")}) {
         report(10);
@@ -171,24 +251,38 @@ void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
                 total += MatchesPattern(f, suffix) ? 1 : 0;
             report((20 / folderCount) * h + 10);
         }
-        int collected = 0;
+        // Pair every clip of this pattern with its data file, in scan order; then read the
+        // data files on all cores.
+        std::vector<CParsedClip> clips;
+        clips.reserve(static_cast<size_t>(total));
         for (CFolderListing &folder : folders) {
             for (const QString &f : folder.files) {
                 if (!MatchesPattern(f, suffix))
                     continue;
-                report(collected * 40 / total + 30);
-                const QString clipPath = Join(folder.path, f);
-                QString dataPath = FindDataFile(folder, clipPath);
-                m_reader.Load(dataPath);
-                if (m_reader.OpenFailed())
-                    dataPath.clear(); // unreadable counts as missing
-                m_mediaPaths.append(clipPath);
-                m_dataPaths.append(dataPath);
-                m_records.append(m_reader.Info());
-                ++collected;
+                CParsedClip clip;
+                clip.clipPath = Join(folder.path, f);
+                clip.dataPath = FindDataFile(folder, clip.clipPath);
+                clips.push_back(std::move(clip));
             }
         }
+        ParseClips(&clips, [&](int collected) { report(collected * 40 / total + 30); });
+        for (CParsedClip &clip : clips) {
+            // A clip whose first fix stops early takes the previous clip's last position, as
+            // one reader going through the clips in order would give it.
+            if (clip.firstFixUsedCarry) {
+                m_reader.SetCarry(carry);
+                m_reader.Load(clip.dataPath);
+                clip.info = m_reader.Info();
+                clip.endCarry = m_reader.Carry();
+            }
+            if (clip.readAnyFix)
+                carry = clip.endCarry;
+            m_mediaPaths.append(clip.clipPath);
+            m_dataPaths.append(clip.openFailed ? QString() : clip.dataPath); // unreadable counts as missing
+            m_records.append(std::move(clip.info));
+        }
     }
+    m_reader.SetCarry(carry);
     Sort(2);
 }
 

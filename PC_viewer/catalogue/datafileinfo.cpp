@@ -164,6 +164,21 @@ CDataFileInfo::CDataFileInfo()
     Reset();
 }
 
+CDataFileInfo::GpsCarry CDataFileInfo::Carry() const
+{
+    return {m_gps.dLatRaw, m_gps.dLonRaw, m_gps.dSpeedKnots, m_gps.dCourse, m_gps.dLat, m_gps.dLon};
+}
+
+void CDataFileInfo::SetCarry(const GpsCarry &c)
+{
+    m_gps.dLatRaw = c.dLatRaw;
+    m_gps.dLonRaw = c.dLonRaw;
+    m_gps.dSpeedKnots = c.dSpeedKnots;
+    m_gps.dCourse = c.dCourse;
+    m_gps.dLat = c.dLat;
+    m_gps.dLon = c.dLon;
+}
+
 void CDataFileInfo::Reset()
 {
     m_info.bValid = 0;
@@ -278,6 +293,11 @@ bool CDataFileInfo::HandleLine(const char *line, int length, bool *synchronised,
     *hasData = true;
     switch (Classify(line, length)) {
     case DL_GPRMC:
+        if (!m_readAnyFix) {
+            m_readAnyFix = true;
+            Text f[kMaxFields];
+            m_firstFixUsedCarry = SplitFields(line, length, f) <= 8;
+        }
         ParseGprmc(line, length);
         m_info.vecGps.append(m_gps);
         break;
@@ -294,6 +314,8 @@ int CDataFileInfo::Load(const QString &path)
 {
     Reset();
     m_openFailed = false;
+    m_readAnyFix = false;
+    m_firstFixUsedCarry = false;
     bool synchronised = false;
     bool hasData = false;
     if (!path.isEmpty()) {

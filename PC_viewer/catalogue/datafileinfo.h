@@ -36,6 +36,18 @@ public:
 
     const tagDATAFILEINFO &Info() const { return m_info; }
 
+    // The scratch fix's numbers that outlive Reset and so flow from one clip's last $GPRMC line
+    // into the next clip's first one when that line stops early.
+    struct GpsCarry {
+        double dLatRaw = 0.0, dLonRaw = 0.0, dSpeedKnots = 0.0, dCourse = 0.0, dLat = 0.0, dLon = 0.0;
+    };
+    GpsCarry Carry() const;
+    void SetCarry(const GpsCarry &carry);
+    // Whether the last Load read any $GPRMC line, and whether its first one took numbers from
+    // the carry (it stopped before the course field).
+    bool ReadAnyFix() const { return m_readAnyFix; }
+    bool FirstFixUsedCarry() const { return m_firstFixUsedCarry; }
+
     // Writes fixes as a GPX 1.0 track (CR LF, one blank before each line end). Returns 1 when the
     // whole file was written, 0 for no fixes or any failure; a failed write leaves no partial
     // file behind.
@@ -58,6 +70,8 @@ private:
     tagACCELINFO m_accel;
     tagGPSINFO m_gps;
     bool m_openFailed = false;
+    bool m_readAnyFix = false;
+    bool m_firstFixUsedCarry = false;
 };
 
 // Compass name of a whole-degree course ("N", "N-NE", ... "N-NW").

@@ -205,3 +205,55 @@ TEST(ListText, StartTimeOrFileName)
 }
 
 } // namespace
+
+namespace {
+
+// Reading the clips on several threads must give what one reader going through them in scan
+// order gives, including a first fix that stops early and takes the previous clip's position.
+TEST_F(Document, ParallelReadEqualsOneReaderInScanOrder)
+{
+    QStringList scanOrder;
+    for (int i = 0; i < 60; ++i) {
+        const QString name = QStringLiteral("c%1.avi").arg(i, 3, 10, QLatin1Char('0'));
+        const QString clip = root.filePath(name);
+        ASSERT_TRUE(testfiles::Write(clip, "clip"));
+        scanOrder << clip;
+        QStringList lines;
+        if (i % 3 == 0) // stops after the status: position, speed and course carry over
+            lines << QStringLiteral("$GPRMC,0800%1.000,A,").arg(i % 60, 2, 10, QLatin1Char('0'));
+        if (i % 5 != 4) // some clips have no complete fix at all
+            lines << QStringLiteral("$GPRMC,080000.000,A,37%1.0000,N,126%2.0000,E,%3,%4,120513,,")
+                         .arg(10 + i)
+                         .arg(10 + i)
+                         .arg(i)
+                         .arg(i * 6);
+        if (i % 7 == 0)
+            lines << QStringLiteral("$GPRMC,080001.000,V,3800.0000,N,"); // a short last fix
+        ASSERT_TRUE(testfiles::WriteSynced(DataFilePathForClip(clip),
+                                           QStringLiteral("08%1.000").arg(i, 4, 10, QLatin1Char('0')),
+                                           QStringLiteral("130512"), lines));
+    }
+    Load();
+
+    CDataFileInfo one;
+    QHash<QString, tagDATAFILEINFO> want;
+    for (const QString &clip : scanOrder) {
+        one.Load(DataFilePathForClip(clip));
+        want.insert(clip, one.Info());
+    }
+    ASSERT_EQ(60, doc.Count());
+    for (int i = 0; i < doc.Count(); ++i) {
+        const tagDATAFILEINFO &got = doc.RecordRef(i);
+        const tagDATAFILEINFO &w = want.value(doc.MediaPathAt(i));
+        ASSERT_EQ(w.vecGps.size(), got.vecGps.size()) << i;
+        for (int k = 0; k < w.vecGps.size(); ++k) {
+            EXPECT_EQ(w.vecGps[k].dLat, got.vecGps[k].dLat) << doc.MediaPathAt(i).toStdString();
+            EXPECT_EQ(w.vecGps[k].dLon, got.vecGps[k].dLon);
+            EXPECT_EQ(w.vecGps[k].dSpeedKnots, got.vecGps[k].dSpeedKnots);
+            EXPECT_EQ(w.vecGps[k].dCourse, got.vecGps[k].dCourse);
+            EXPECT_EQ(w.vecGps[k].strLat, got.vecGps[k].strLat);
+        }
+    }
+}
+
+} // namespace
