@@ -166,12 +166,15 @@ void ParseClips(std::vector<CParsedClip> *clips, const std::function<void(int)> 
     std::mutex mutex;
     std::condition_variable doneChanged;
     std::vector<char> done(static_cast<size_t>(count), 0);
-    // Parses one clip; false when none is left.
-    const auto parseOne = [&](CDataFileInfo &reader) {
+    // Parses one clip; false when none is left. Every clip starts from a fresh reader so that
+    // the result never depends on which thread read which clip before; the caller hands the
+    // carried fix on in scan order afterwards.
+    const auto parseOne = [&] {
         const int i = next++;
         if (i >= count)
             return false;
         CParsedClip &clip = (*clips)[static_cast<size_t>(i)];
+        CDataFileInfo reader;
         reader.Load(clip.dataPath);
         clip.info = reader.Info();
         clip.openFailed = reader.OpenFailed();
@@ -187,14 +190,12 @@ void ParseClips(std::vector<CParsedClip> *clips, const std::function<void(int)> 
     std::vector<std::thread> threads;
     for (int t = 0; t < helpers; ++t) {
         threads.emplace_back([&parseOne] {
-            CDataFileInfo reader;
-            while (parseOne(reader)) {
+            while (parseOne()) {
             }
         });
     }
 
     // This thread reads clips too and reports the progress of the finished prefix as it goes.
-    CDataFileInfo reader;
     int reported = 0;
     progress(reported++);
     const auto reportFinished = [&](bool wait) {
@@ -211,7 +212,7 @@ void ParseClips(std::vector<CParsedClip> *clips, const std::function<void(int)> 
             }
         }
     };
-    while (parseOne(reader))
+    while (parseOne())
         reportFinished(false);
     reportFinished(true);
     for (std::thread &t : threads)
