@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -44,7 +45,6 @@ struct Text {
             return static_cast<uint16_t>((p[0] - '0') * 10 + (p[1] - '0'));
         return static_cast<uint16_t>(TruncToInt(Number()));
     }
-    QString Latin1() const { return QString::fromLatin1(p, n); }
     bool Is(const char *s) const
     {
         return static_cast<size_t>(n) == std::strlen(s) && std::memcmp(p, s, n) == 0;
@@ -107,10 +107,33 @@ void ParseDateYmd(const Text &d, SYSTEMTIME *st)
     st->wDay = d.Right(2).Word();
 }
 
+// "%f" of a value: six decimals, exactly rounded, never the user's decimal comma.
 QString FormatDegrees(double v)
 {
-    return QString::asprintf("%f", v);
+    char buf[400];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
+    return QString::fromLatin1(buf, r.ec == std::errc() ? static_cast<int>(r.ptr - buf) : 0);
 }
+
+// Joins short pieces of a field with separators, byte for byte, without a format round trip.
+class CTextBuilder
+{
+public:
+    CTextBuilder &operator<<(const Text &t)
+    {
+        const int n = qMin(t.n, kCapacity - m_len);
+        std::memcpy(m_buf + m_len, t.p, static_cast<size_t>(n));
+        m_len += n;
+        return *this;
+    }
+    CTextBuilder &operator<<(const char *s) { return *this << Text{s, static_cast<int>(std::strlen(s))}; }
+    QString ToString() const { return QString::fromLatin1(m_buf, m_len); }
+
+private:
+    static constexpr int kCapacity = 64;
+    char m_buf[kCapacity];
+    int m_len = 0;
+};
 
 void ParseCoordinate(const Text &field, double *raw, double *value, QString *text)
 {
@@ -142,21 +165,25 @@ QString CompassName(int course)
 {
     struct Sector {
         double upTo;
-        const char *name;
+        QString name;
     };
+    // Shared texts: every fix of a card holds one of these without a copy of its own.
     static const Sector kSectors[] = {
-        {33.75, "N-NE"},  {56.25, "NE"},    {78.75, "E-NE"},  {101.25, "E"},    {123.75, "E-SE"},
-        {146.25, "SE"},   {168.75, "S-SE"}, {191.25, "S"},    {213.75, "S-SW"}, {236.25, "SW"},
-        {258.75, "W-SW"}, {281.25, "W"},    {303.75, "W-NW"}, {326.25, "NW"},   {348.75, "N-NW"},
+        {33.75, QStringLiteral("N-NE")},  {56.25, QStringLiteral("NE")},    {78.75, QStringLiteral("E-NE")},
+        {101.25, QStringLiteral("E")},    {123.75, QStringLiteral("E-SE")}, {146.25, QStringLiteral("SE")},
+        {168.75, QStringLiteral("S-SE")}, {191.25, QStringLiteral("S")},    {213.75, QStringLiteral("S-SW")},
+        {236.25, QStringLiteral("SW")},   {258.75, QStringLiteral("W-SW")}, {281.25, QStringLiteral("W")},
+        {303.75, QStringLiteral("W-NW")}, {326.25, QStringLiteral("NW")},   {348.75, QStringLiteral("N-NW")},
     };
+    static const QString kNorth = QStringLiteral("N");
     const double c = course;
     if (c >= 348.75 || c < 11.25)
-        return QStringLiteral("N");
+        return kNorth;
     for (const Sector &s : kSectors) {
         if (c < s.upTo)
-            return QString::fromLatin1(s.name);
+            return s.name;
     }
-    return QStringLiteral("N");
+    return kNorth;
 }
 
 CDataFileInfo::CDataFileInfo()
@@ -248,8 +275,7 @@ void CDataFileInfo::ParseGprmc(const char *line, int length)
     if (count > 1) {
         ParseTimeField(f[1], &g.stTime);
         g.strTime =
-            QString::asprintf("%s:%s:%s", qPrintable(f[1].Mid(0, 2).Latin1()),
-                              qPrintable(f[1].Mid(2, 2).Latin1()), qPrintable(f[1].Mid(4, 2).Latin1()));
+            (CTextBuilder() << f[1].Mid(0, 2) << ":" << f[1].Mid(2, 2) << ":" << f[1].Mid(4, 2)).ToString();
     }
     if (count > 2)
         g.cStatus = f[2].Is("A") ? 'A' : 'V';
@@ -263,7 +289,9 @@ void CDataFileInfo::ParseGprmc(const char *line, int length)
         ApplyHemisphere(f[6], "E", &g.dLon, &g.strLon);
     if (count > 7) {
         g.dSpeedKnots = f[7].Number();
-        g.strSpeed = QString::asprintf("%d Km/h", TruncToInt(g.dSpeedKnots * 1.85166));
+        char kmh[32];
+        const auto r = std::to_chars(kmh, kmh + sizeof kmh, TruncToInt(g.dSpeedKnots * 1.85166));
+        g.strSpeed = (CTextBuilder() << Text{kmh, static_cast<int>(r.ptr - kmh)} << " Km/h").ToString();
     }
     if (count > 8) {
         const int course = TruncToInt(f[8].Number());
@@ -275,8 +303,8 @@ void CDataFileInfo::ParseGprmc(const char *line, int length)
         g.stTime.wDay = d.Mid(0, 2).Word();
         g.stTime.wMonth = d.Mid(2, 2).Word();
         g.stTime.wYear = d.Right(2).Word();
-        g.strDate = QStringLiteral("20") + d.Right(2).Latin1() + QLatin1Char('/') + d.Mid(2, 2).Latin1() +
-                    QLatin1Char('/') + d.Mid(0, 2).Latin1();
+        g.strDate =
+            (CTextBuilder() << "20" << d.Right(2) << "/" << d.Mid(2, 2) << "/" << d.Mid(0, 2)).ToString();
     }
 }
 

@@ -3,6 +3,7 @@
 #include "fixtures/testfiles.h"
 
 #include <QTemporaryDir>
+#include <random>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -129,6 +130,24 @@ TEST_F(LineParse, GprmcFieldsALineDoesNotReachKeepThePreviousFix)
     EXPECT_NEAR(126.976130, g.dLon, 1e-6);            // carried over
     EXPECT_EQ(21.5, g.dSpeedKnots);
     EXPECT_EQ(QStringLiteral("2013/05/12"), g.strDate);
+}
+
+TEST_F(LineParse, TextsMatchPrintfForAnyCoordinateAndSpeed)
+{
+    std::mt19937 rng(7);
+    for (int i = 0; i < 5000; ++i) {
+        const double lat = (rng() % 900000000) / 100000.0; // ddmm.mmmmm up to 9000
+        const double lon = (rng() % 1800000000) / 100000.0;
+        const double knots = (rng() % 100000) / 100.0;
+        const QByteArray line = QString::asprintf("$GPRMC,1,A,%.5f,N,%.5f,E,%.2f,%d,010199,,", lat, lon,
+                                                  knots, static_cast<int>(rng() % 400))
+                                    .toLatin1();
+        Gprmc(line.constData());
+        const tagGPSINFO &g = reader.ScratchFix();
+        ASSERT_EQ(QString::asprintf("%f", g.dLat), g.strLat) << line.constData();
+        ASSERT_EQ(QString::asprintf("%f", g.dLon), g.strLon) << line.constData();
+        ASSERT_EQ(QString::asprintf("%d Km/h", static_cast<int>(g.dSpeedKnots * 1.85166)), g.strSpeed);
+    }
 }
 
 TEST_F(LineParse, TimeFieldMilliseconds)
