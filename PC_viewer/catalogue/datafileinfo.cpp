@@ -230,12 +230,13 @@ DataLineKind CDataFileInfo::Classify(const char *line, int length)
     if (!comma)
         return DL_OTHER;
     const Text tag{line, static_cast<int>(comma - line)};
-    if (TagEquals(tag, "$SYNCTIME"))
-        return DL_SYNCTIME;
-    if (TagEquals(tag, "$GPRMC"))
-        return DL_GPRMC;
-    if (TagEquals(tag, "$ACCELERATOR"))
-        return DL_ACCELERATOR;
+    // The tag's length picks the one candidate worth comparing.
+    switch (tag.n) {
+    case 9: return TagEquals(tag, "$SYNCTIME") ? DL_SYNCTIME : DL_OTHER;
+    case 6: return TagEquals(tag, "$GPRMC") ? DL_GPRMC : DL_OTHER;
+    case 12: return TagEquals(tag, "$ACCELERATOR") ? DL_ACCELERATOR : DL_OTHER;
+    default: break;
+    }
     return DL_OTHER;
 }
 
