@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -34,7 +35,7 @@ public:
     // Thread-safe: cuts off a DecodeTo in progress.
     void Abort() { m_input.Abort(); }
     // Pictures decoded since construction (benchmarks count them).
-    int64_t DecodedCount() const { return m_llDecoded; }
+    int64_t DecodedCount() const { return m_llDecoded.load(); }
 
 private:
     HRESULT SeekToKey(size_t nKey, bool bByBytes);
@@ -55,5 +56,5 @@ private:
     bool m_bDrained = false;     // end of stream sent: a seek must come first
     bool m_bLanded = false;      // first packet after a seek not yet checked
     int64_t m_llLandingPts = 0;  // where the seek should land
-    int64_t m_llDecoded = 0;
+    std::atomic<int64_t> m_llDecoded{0}; // read by other threads for statistics
 };

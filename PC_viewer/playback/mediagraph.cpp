@@ -133,6 +133,7 @@ HRESULT CMediaGraph::ReleaseGraph()
     m_strPath.clear();
     QMutexLocker lock(&m_mutex);
     m_pPicture.reset();
+    m_image = QImage();
     m_llPictureFrame = -1;
     m_llPosition = 0;
     m_events.clear();
@@ -235,10 +236,12 @@ void CMediaGraph::SetCurrentPicture(const std::shared_ptr<CPicture> &pPicture, i
                                     int64_t llTime)
 {
     QMutexLocker lock(&m_mutex);
-    if (pPicture) {
+    if (pPicture && pPicture != m_pPicture) {
         m_pPicture = pPicture;
-        m_llPictureFrame = llFrame;
+        m_image = QImage();
     }
+    if (pPicture)
+        m_llPictureFrame = llFrame;
     m_llPosition = llTime;
 }
 
@@ -394,9 +397,16 @@ QImage CMediaGraph::CurrentImage() const
     std::shared_ptr<CPicture> pPicture;
     {
         QMutexLocker lock(&m_mutex);
+        if (!m_image.isNull() || !m_pPicture)
+            return m_image;
         pPicture = m_pPicture;
     }
-    return pPicture ? pPicture->Image() : QImage();
+    // The cache may drop the picture's image under memory pressure; the shown one stays here.
+    const QImage image = pPicture->Image();
+    QMutexLocker lock(&m_mutex);
+    if (pPicture == m_pPicture)
+        m_image = image;
+    return image;
 }
 
 HRESULT CMediaGraph::GetCurrentImage(QImage *pImage, int64_t *pFrame) const
@@ -407,14 +417,17 @@ HRESULT CMediaGraph::GetCurrentImage(QImage *pImage, int64_t *pFrame) const
         return E_ACCESSDENIED;
     std::shared_ptr<CPicture> pPicture;
     int64_t llFrame = -1;
+    QImage image;
     {
+        // Picture, frame number and image taken together: a running player may move on.
         QMutexLocker lock(&m_mutex);
         pPicture = m_pPicture;
         llFrame = m_llPictureFrame;
+        image = m_image;
     }
     if (!pPicture)
         return E_UNEXPECTED;
-    *pImage = pPicture->Image();
+    *pImage = image.isNull() ? pPicture->Image() : image;
     if (pImage->isNull())
         return E_OUTOFMEMORY;
     if (pFrame)

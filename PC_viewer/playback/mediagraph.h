@@ -229,6 +229,7 @@ private:
     mutable QMutex m_mutex;
     std::shared_ptr<CPicture> m_pPicture; // current picture
     int64_t m_llPictureFrame = -1;        // frame the picture shows
+    mutable QImage m_image;               // its RGB image once asked for (kept while shown)
     int64_t m_llPosition = 0;             // current position, 100 ns
     std::deque<GraphEvent> m_events;
     bool m_bSignalPending = false;

@@ -97,6 +97,14 @@ bool CPicture::HasImage() const
     return !m_image.isNull();
 }
 
+int64_t CPicture::DropImage()
+{
+    QMutexLocker lock(&m_mutex);
+    const int64_t llBytes = m_image.isNull() ? 0 : m_image.sizeInBytes();
+    m_image = QImage();
+    return llBytes;
+}
+
 int64_t CPicture::Bytes() const
 {
     QMutexLocker lock(&m_mutex);

@@ -17,6 +17,8 @@ public:
     // The picture as RGB32 at native size; converted once, then shared.
     QImage Image() const;
     bool HasImage() const;
+    // Lets go of the RGB image (made again on the next Image()); returns the bytes freed.
+    int64_t DropImage();
     // Memory held: decoded planes, plus the RGB image once made.
     int64_t Bytes() const;
     int Width() const { return m_pFrame->width; }

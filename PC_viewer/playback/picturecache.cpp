@@ -80,6 +80,16 @@ void CPictureCache::RecountLocked()
 
 void CPictureCache::TrimLocked()
 {
+    // RGB images are cheap to make again, decoded pictures are not: the images of the least
+    // recently used pictures go first (pictures decoded ahead have none yet).
+    for (auto it = m_lru.rbegin(); m_llBytes > m_llLimit && it != m_lru.rend(); ++it) {
+        const auto itSlot = m_slots.find(*it);
+        if (itSlot == m_slots.end())
+            continue;
+        const int64_t llFreed = itSlot->second.pPicture->DropImage();
+        itSlot->second.llBytes -= llFreed;
+        m_llBytes -= llFreed;
+    }
     while (m_llBytes > m_llLimit && !m_lru.empty()) {
         const Key key = m_lru.back();
         m_lru.pop_back();

@@ -52,10 +52,10 @@ const char* const kSpeedItems[CPlayControlView::kSpeedCount] = {
 
 const char* const kSpeedListStyle =
     "QComboBox { background: #232830; color: #d8dee5; border: 1px solid #4b535e;"
-    " border-radius: 3px; padding: 0px 14px 0px 6px; }"
+    " border-radius: 3px; padding: 0px 2px 0px 5px; }"
     "QComboBox:hover, QComboBox:focus { border-color: #3aa6e6; }"
     "QComboBox::drop-down { subcontrol-origin: padding; subcontrol-position: center right;"
-    " width: 14px; border: none; }"
+    " width: 13px; border: none; }"
     "QComboBox::down-arrow { image: url(%1); width: 9px; height: 6px; }"
     "QComboBox QAbstractItemView { background: #1b1f25; color: #d8dee5; border: 1px solid #4b535e;"
     " selection-background-color: #1f74ad; selection-color: #f4f7fa; outline: 0px; }";
