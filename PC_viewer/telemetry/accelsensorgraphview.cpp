@@ -8,6 +8,8 @@
 #include "telemetry/telemetryconst.h"
 
 #include <QCursor>
+#include <QFontMetrics>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLinearGradient>
 #include <QMouseEvent>
@@ -20,10 +22,23 @@ const QRgb kAxisColours[3] = {kColourAxisX, kColourAxisY, kColourAxisZ};
 const char *const kRowLabels[] = {
     "Cur.  :", "Max.  :", "Min.  :", "Spd.  :", "Dir.  :", "Time  :", "Frame :"};
 
-QFont GraphFont(int pixelHeight)
+// Arial whose character cell (ascent + descent) is cellHeight pixels, as the panel's layout
+// assumes; a fallback font of other proportions is sized down until its cell fits.
+QFont GraphFont(int cellHeight)
 {
+    static QHash<int, QFont> cache;
+    const auto found = cache.constFind(cellHeight);
+    if (found != cache.constEnd())
+        return *found;
     QFont f(QStringLiteral("Arial"));
-    f.setPixelSize(pixelHeight);
+    f.setStyleHint(QFont::SansSerif);
+    int px = cellHeight;
+    for (; px > 4; --px) {
+        f.setPixelSize(px);
+        if (QFontMetrics(f).height() <= cellHeight)
+            break;
+    }
+    cache.insert(cellHeight, f);
     return f;
 }
 

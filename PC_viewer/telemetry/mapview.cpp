@@ -1,0 +1,510 @@
+// The map pane.
+#include "telemetry/mapview.h"
+
+#include "catalogue/corvanadoc.h"
+#include "playback/playcontrolview.h"
+#include "telemetry/accelsensorgraphview.h"
+#include "telemetry/telemetryconst.h"
+
+#include <QChildEvent>
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QHostAddress>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QNetworkAccessManager>
+#include <QNetworkInformation>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QPainter>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+
+// Resources compiled into a static library have to be registered by name, and only from the
+// global namespace.
+static void EnsureTelemetryResources()
+{
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(telemetry);
+        return true;
+    }();
+    (void)registered;
+}
+
+namespace {
+
+// A position update the page has not answered in this time is given up, so that one lost
+// callback cannot stop the position for good.
+constexpr int kPositionGuardMs = 2000;
+constexpr int kCheckTimeoutMs = 5000;
+
+bool IsLoopback(const QUrl &url)
+{
+    const QString host = url.host();
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
+}
+
+} // namespace
+
+CMapView::CMapView(CCorvanaDoc *doc, QWidget *parent) : QWebEngineView(parent), m_doc(doc)
+{
+    EnsureTelemetryResources();
+    m_network = new QNetworkAccessManager(this);
+
+    for (QTimer *t : {&m_routeTimer, &m_retryTimer, &m_pageWaitTimer, &m_positionGuard})
+        t->setSingleShot(true);
+    m_routeTimer.setInterval(kMapRouteDelayMs);
+    m_retryTimer.setInterval(kMapRetryDelayMs);
+    m_pageWaitTimer.setInterval(kMapPageCompletePollMs * kMapPageCompletePolls);
+    m_positionGuard.setInterval(kPositionGuardMs);
+    m_routeTimer.setObjectName(QStringLiteral("routeTimer"));
+    m_retryTimer.setObjectName(QStringLiteral("retryTimer"));
+    connect(&m_routeTimer, &QTimer::timeout, this, &CMapView::LoadRoutes);
+    connect(&m_retryTimer, &QTimer::timeout, this, &CMapView::StartMapLoad);
+    connect(&m_pageWaitTimer, &QTimer::timeout, this, [this] {
+        // The loading page did not complete in time: the check goes ahead anyway.
+        if (m_checkWaitsForPage)
+            SendCheck(m_checkSerial);
+    });
+    connect(&m_positionGuard, &QTimer::timeout, this, [this] {
+        m_positionBusy = false;
+        PumpPosition();
+    });
+
+    // Script errors stay in the page: the viewer relies on nothing it returns.
+    settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    connect(this, &QWebEngineView::loadFinished, this, &CMapView::OnLoadFinished);
+    connect(this, &QWebEngineView::loadStarted, this, [this] {
+        // Scripts of the page being left will never answer.
+        m_positionBusy = false;
+        m_positionGuard.stop();
+        m_pageWidth = m_pageHeight = -1;
+    });
+    connect(m_doc, &CCorvanaDoc::ViewsUpdated, this, &CMapView::OnUpdate);
+
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+    installEventFilter(this);
+    for (QObject *child : children())
+        InstallKeyFilter(child);
+}
+
+CMapView::~CMapView()
+{
+    ++m_checkSerial; // nothing that answers from now on counts
+    if (m_checkReply) {
+        m_checkReply->disconnect(this);
+        m_checkReply->abort();
+    }
+}
+
+MapFlavour CMapView::Flavour() const
+{
+    return MapFlavourOf(m_doc->MapPage(), m_serverBase);
+}
+
+QUrl CMapView::LocalPageUrl(PageKind kind)
+{
+    switch (kind) {
+    case PageKind::Loading: return QUrl(QStringLiteral("qrc:/telemetry/pages/loading.html"));
+    case PageKind::Idle: return QUrl(QStringLiteral("qrc:/telemetry/pages/idle.html"));
+    case PageKind::Offline: return QUrl(QStringLiteral("qrc:/telemetry/pages/offline.html"));
+    default: return QUrl();
+    }
+}
+
+void CMapView::OnInitialUpdate()
+{
+    bPageComplete = 0;
+    StartMapLoad();
+}
+
+// --- Page decision ---------------------------------------------------------------------------
+
+bool CMapView::SystemReportsOffline() const
+{
+    // The system's view of the network says nothing about a server on this machine; and with no
+    // backend to ask, nothing is known, so the check decides.
+    if (IsLoopback(QUrl(m_serverBase)))
+        return false;
+    if (!QNetworkInformation::instance() &&
+        !QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability))
+        return false;
+    const QNetworkInformation *info = QNetworkInformation::instance();
+    return info && info->reachability() == QNetworkInformation::Reachability::Disconnected;
+}
+
+void CMapView::StartMapLoad()
+{
+    // Tables belong to the recording they were built for; another one has none until its route
+    // is loaded (the graph would otherwise show the old clip's speed and heading).
+    if (m_tablesRecording != m_doc->CurrentIndex())
+        ClearTables();
+    if (SystemReportsOffline()) {
+        ShowMapPage(0);
+        return;
+    }
+    bPageComplete = 0;
+    Navigate(PageKind::Loading, LocalPageUrl(PageKind::Loading));
+    StartCheck();
+}
+
+void CMapView::StartCheck()
+{
+    // A newer check supersedes the running one.
+    ++m_checkSerial;
+    if (m_checkReply) {
+        m_checkReply->disconnect(this);
+        m_checkReply->abort();
+        m_checkReply->deleteLater();
+        m_checkReply = nullptr;
+    }
+    m_checkWaitsForPage = true;
+    if (bPageComplete)
+        SendCheck(m_checkSerial);
+    else
+        m_pageWaitTimer.start();
+}
+
+void CMapView::SendCheck(quint64 serial)
+{
+    if (serial != m_checkSerial || !m_checkWaitsForPage)
+        return;
+    m_checkWaitsForPage = false;
+    m_pageWaitTimer.stop();
+    const QUrl root = QUrl(m_serverBase).resolved(QUrl(QStringLiteral("/")));
+    if (m_serverBase.isEmpty() || !root.isValid() || root.scheme().isEmpty()) {
+        // No server to ask: nothing can be shown but the offline page.
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial] {
+                if (serial == m_checkSerial)
+                    ShowMapPage(0);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    m_network->setProxy(IsLoopback(root) ? QNetworkProxy(QNetworkProxy::NoProxy)
+                                         : QNetworkProxy(QNetworkProxy::DefaultProxy));
+    QNetworkRequest request(root);
+    request.setTransferTimeout(kCheckTimeoutMs);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    QNetworkReply *reply = m_network->head(request);
+    m_checkReply = reply;
+    connect(reply, &QNetworkReply::finished, this, [this, reply, serial] { OnCheckFinished(reply, serial); });
+}
+
+void CMapView::OnCheckFinished(QNetworkReply *reply, quint64 serial)
+{
+    reply->deleteLater();
+    if (m_checkReply == reply)
+        m_checkReply = nullptr;
+    if (serial != m_checkSerial)
+        return;
+    // Any answer of the server counts, even an error status: it is there.
+    const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+    ShowMapPage(answered ? 1 : 0);
+}
+
+void CMapView::ShowMapPage(int online)
+{
+    bOnline = online;
+    if (online) {
+        if (m_doc->CurrentIndex() >= 0 && bMapPageDue == 1) {
+            Navigate(PageKind::Map, QUrl(m_doc->MapPage()));
+            bMapPageDue = 0;
+        } else {
+            Navigate(PageKind::Idle, LocalPageUrl(PageKind::Idle));
+            bMapPageDue = 1;
+        }
+    } else {
+        bPageComplete = 0;
+        Navigate(PageKind::Offline, LocalPageUrl(PageKind::Offline));
+        m_retryTimer.start();
+    }
+}
+
+void CMapView::Navigate(PageKind kind, const QUrl &url)
+{
+    m_page = kind;
+    emit PageRequested(kind);
+    load(url);
+}
+
+void CMapView::OnLoadFinished(bool ok)
+{
+    // A page that did not load has no body to speak of: it does not count as complete.
+    if (!ok)
+        return;
+    page()->runJavaScript(QStringLiteral("if (document.body) document.body.style.overflow = 'hidden';"));
+    ReadPageSize();
+    if (bOnline == 1)
+        m_routeTimer.start();
+    bPageComplete = 1;
+    emit PageCompleted(m_page);
+    if (m_checkWaitsForPage)
+        SendCheck(m_checkSerial);
+}
+
+// --- Routes and position ---------------------------------------------------------------------
+
+void CMapView::ClearTables()
+{
+    m_tables = FrameFixTables();
+    m_tablesRecording = -1;
+}
+
+void CMapView::LoadRoutes()
+{
+    bRouteLoaded = 0;
+    const int current = m_doc->CurrentIndex();
+    if (m_tablesRecording != current)
+        ClearTables();
+    if (bOnline != 1 || current < 0)
+        return;
+    const tagDATAFILEINFO &rec = m_doc->RecordRef(current);
+    if (m_doc->Count() >= 1 && rec.vecGps.size() >= 2) {
+        const CMapScripts scripts(Flavour());
+        nShownFix = 0;
+        RunScript(CMapScripts::InitWholeRoute());
+        bMapPageDue = 1;
+        for (int b = 0; b < m_doc->Count(); ++b) {
+            const tagDATAFILEINFO &other = m_doc->RecordRef(b);
+            if (other.bValid == 1 && !other.vecGps.isEmpty())
+                RunScript(scripts.CreateContentMarker(other.vecGps.first(), b));
+        }
+        LoadSingleRoute();
+        m_doc->UpdateAllViews(this);
+        bRouteLoaded = 1;
+        emit RoutesLoaded();
+    } else {
+        ClearTables();
+        if (bMapPageDue != 1) {
+            Navigate(PageKind::Idle, LocalPageUrl(PageKind::Idle));
+            bMapPageDue = 1;
+        }
+    }
+}
+
+void CMapView::LoadSingleRoute()
+{
+    if (bOnline != 1)
+        return;
+    RunScript(CMapScripts::InitSingleRoute());
+    const int current = m_doc->CurrentIndex();
+    const tagDATAFILEINFO &rec = m_doc->RecordRef(current);
+    if (current >= 0 && rec.bValid == 1) {
+        ClearTables();
+        if (!rec.vecGps.isEmpty()) {
+            m_tables = BuildFrameToFix(rec, m_doc->FrameTime(), m_doc->LastPosition());
+            m_tablesRecording = current;
+            RunScript(CMapScripts::ClearHomeMarker());
+        }
+        const CMapScripts scripts(Flavour());
+        for (int i = 0; i < rec.vecGps.size(); ++i)
+            RunScript(scripts.CreateMarker(rec.vecGps[i], i));
+        if (!m_tables.frameToFix.IsEmpty())
+            RunScript(scripts.SetMapPosition(rec.vecGps.first()));
+    }
+    nShownFix = -1;
+    UpdateMapPosition();
+}
+
+int CMapView::FindFixForFrame(int frame) const
+{
+    const tagDATAFILEINFO &rec = m_doc->RecordRef(m_doc->CurrentIndex());
+    int64_t startMs = 0;
+    if (rec.bValid != 1 || !TimeKey(rec.stSyncTime, &startMs))
+        return -1;
+    return ::FindFixForFrame(FixTimeKeys(rec), startMs, m_doc->FrameTime(), frame);
+}
+
+void CMapView::UpdateMapPosition()
+{
+    SendPosition({});
+}
+
+void CMapView::SendPosition(const std::function<void()> &done)
+{
+    const int current = m_doc->CurrentIndex();
+    const tagDATAFILEINFO &rec = m_doc->RecordRef(current);
+    int fix = -1;
+    if (current >= 0 && rec.bValid == 1 && !rec.vecGps.isEmpty()) {
+        const int found = m_tables.frameToFix.Find(m_doc->CurrentPosition());
+        if (found != -1 && found != nShownFix)
+            fix = found;
+        else if (found == -1 && nShownFix == -1)
+            fix = 0; // a clip whose first fix comes later starts at fix 0
+    }
+    if (fix == -1 || fix >= rec.vecGps.size()) {
+        if (done)
+            done();
+        return;
+    }
+    nShownFix = fix;
+    RunScript(CMapScripts::SetCurrentPosition(fix));
+    const QString last = CMapScripts(Flavour()).SetMapPosition(rec.vecGps[fix]);
+    if (!done) {
+        RunScript(last);
+        return;
+    }
+    page()->runJavaScript(last, [done](const QVariant &) { done(); });
+}
+
+void CMapView::PumpPosition()
+{
+    if (m_positionBusy || !m_positionPending)
+        return;
+    m_positionPending = false;
+    m_positionBusy = true;
+    m_positionGuard.start();
+    const QPointer<CMapView> self(this);
+    SendPosition([self] {
+        if (!self)
+            return;
+        self->m_positionGuard.stop();
+        self->m_positionBusy = false;
+        self->PumpPosition();
+    });
+}
+
+void CMapView::OnUpdate(QObject *sender, qint64)
+{
+    if (sender == this)
+        return;
+    const int current = m_doc->CurrentIndex();
+    if (!bRouteLoaded || !bPageComplete || m_doc->MapPositionOn() != 1 || bOnline != 1 || current < 0)
+        return;
+    const tagDATAFILEINFO &rec = m_doc->RecordRef(current);
+    if (rec.bValid != 1 || rec.vecGps.isEmpty())
+        return;
+    const int fix = m_tables.frameToFix.Find(m_doc->CurrentPosition());
+    if (fix == -1 || fix == nShownFix)
+        return;
+    m_positionPending = true;
+    PumpPosition();
+}
+
+void CMapView::RunScript(const QString &script)
+{
+    if (!script.isEmpty())
+        page()->runJavaScript(script);
+}
+
+// --- Report ----------------------------------------------------------------------------------
+
+void CMapView::ReadPageSize()
+{
+    const QPointer<CMapView> self(this);
+    page()->runJavaScript(
+        QStringLiteral("document.body ? [document.body.offsetWidth, document.body.offsetHeight] : null"),
+        [self](const QVariant &v) {
+            if (!self)
+                return;
+            const QVariantList size = v.toList();
+            if (size.size() == 2) {
+                self->m_pageWidth = size[0].toInt();
+                self->m_pageHeight = size[1].toInt();
+            }
+        });
+}
+
+HRESULT CMapView::GetMapPageSize(long *width, long *height) const
+{
+    if (!width || !height || m_pageWidth < 0 || m_pageHeight < 0)
+        return E_UNEXPECTED;
+    *width = m_pageWidth;
+    *height = m_pageHeight;
+    return S_OK;
+}
+
+bool CMapView::DrawMapToImage(QImage *image)
+{
+    if (!image || image->isNull() || m_page == PageKind::None || !bPageComplete)
+        return false;
+    const QPixmap shot = grab();
+    if (shot.isNull())
+        return false;
+    QPainter p(image);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawPixmap(image->rect(), shot);
+    return true;
+}
+
+void CMapView::resizeEvent(QResizeEvent *event)
+{
+    QWebEngineView::resizeEvent(event);
+    if (bPageComplete)
+        ReadPageSize();
+}
+
+// --- Keys and the right button ---------------------------------------------------------------
+
+void CMapView::InstallKeyFilter(QObject *child)
+{
+    // The browser takes input through a child widget it creates itself (its focus proxy).
+    if (child && child->isWidgetType())
+        child->installEventFilter(this);
+}
+
+void CMapView::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The browser's own menu (Back, Reload, ...) is never shown; the right button opens the
+    // main window's map menu instead.
+    event->accept();
+}
+
+bool CMapView::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::ChildAdded:
+        if (watched == this)
+            InstallKeyFilter(static_cast<QChildEvent *>(event)->child());
+        break;
+    case QEvent::MouseButtonPress: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::RightButton) {
+            if (m_mapMenu)
+                m_mapMenu->popup(mouse->globalPosition().toPoint());
+            return true;
+        }
+        break;
+    }
+    case QEvent::KeyPress: {
+        auto *key = static_cast<QKeyEvent *>(event);
+        switch (key->key()) {
+        case Qt::Key_Space:
+        case Qt::Key_End:
+        case Qt::Key_Home:
+        case Qt::Key_Delete:
+            if (m_graph)
+                m_graph->KeyDown(key);
+            break;
+        case Qt::Key_Left:
+        case Qt::Key_Right: {
+            const int step = key->key() == Qt::Key_Left ? -1 : 1;
+            const int frame = m_tables.fixToFrame.Find(static_cast<int64_t>(nShownFix) + step);
+            if (nShownFix + step >= 0 && frame != -1) {
+                m_doc->SetCurrentPosition(frame);
+                UpdateMapPosition();
+                m_doc->UpdateAllViews(this);
+            }
+            break;
+        }
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            if (m_controlBar)
+                m_controlBar->HandleKey(key->key());
+            break;
+        case Qt::Key_F5: return true; // the user never reloads the page
+        default: break;
+        }
+        break;
+    }
+    default: break;
+    }
+    return QWebEngineView::eventFilter(watched, event);
+}

@@ -1,0 +1,159 @@
+// CMapView: the pane that shows the recordings' GPS tracks on the web map page and follows the
+// playing frame on it. It decides which page to show (loading, map, idle, offline), writes the
+// markers and routes into the map page with JavaScript calls, keeps the frame-to-fix table the
+// graph and the report read, and moves the current position as the document's frame changes.
+//
+// Design note: objects, threads and who talks to whom.
+// - Everything of this class runs on the user-interface thread, the only thread that touches the
+//   browser (QWebEngineView and its page). There are no worker threads of our own.
+// - The connectivity check asks the server's root with QNetworkAccessManager, whose HTTP work
+//   runs on Qt's network thread; the answer comes back as a queued signal. Each check carries a
+//   serial number: starting a check supersedes (aborts and ignores) the one before, so only the
+//   newest decision counts. A check first waits for the loading page to complete, at most 5 s.
+// - Position updates during playback: OnUpdate only looks the frame up in the table. When the fix
+//   changes, the scripts are run with runJavaScript, and the next update waits until the page has
+//   taken the last one (its callback); changes arriving meanwhile collapse into one, which reads
+//   the document's frame when it runs, so a backlog converges on the latest position.
+// - Timers: the route load 100 ms after a page completes, the offline retry after 5 s, the wait
+//   for the loading page, and a guard that frees a position update the page never answers.
+// - The view owns its network manager, replies and timers; destroying it aborts a running check
+//   and drops callbacks still pending, so nothing outlives it.
+#pragma once
+
+#include "playback/mediaresult.h"
+#include "telemetry/frameindextable.h"
+#include "telemetry/mapscripts.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QWebEngineView>
+
+#include <functional>
+
+class CAccelSensorGraphView;
+class CCorvanaDoc;
+class CPlayControlView;
+class QMenu;
+class QNetworkAccessManager;
+class QNetworkReply;
+
+class CMapView : public QWebEngineView
+{
+    Q_OBJECT
+public:
+    // The four pages the pane can show.
+    enum class PageKind {
+        None,
+        Loading,
+        Offline,
+        Idle,
+        Map,
+    };
+    Q_ENUM(PageKind)
+
+    explicit CMapView(CCorvanaDoc *doc, QWidget *parent = nullptr);
+    ~CMapView() override;
+
+    // The vendor web server's base address ("http://host:port/"): its root is what the
+    // connectivity check asks, and it tells the Naver page from the Google one.
+    void SetServerBase(const QString &base) { m_serverBase = base; }
+    QString ServerBase() const { return m_serverBase; }
+    // Panes the keys go to, and the main window's "Map(&M)" menu for the right button; any may
+    // be null.
+    void SetGraphView(CAccelSensorGraphView *graph) { m_graph = graph; }
+    void SetControlBar(CPlayControlView *controlBar) { m_controlBar = controlBar; }
+    void SetMapMenu(QMenu *menu) { m_mapMenu = menu; }
+
+    // --- Operations -------------------------------------------------------------------------
+    void OnInitialUpdate();
+    // Begins (again) the sequence that decides which page to show.
+    void StartMapLoad();
+    // The page decision, given the result of a connectivity check.
+    void ShowMapPage(int online);
+    // Writes every recording's start marker and the current route into the page.
+    void LoadRoutes();
+    void LoadSingleRoute();
+    // The first fix within one second from the start of frame f (a scan of the fixes).
+    int FindFixForFrame(int frame) const;
+    void UpdateMapPosition();
+    // Runs one script in the page; what the page returns or throws is ignored.
+    void RunScript(const QString &script);
+    // The page as shown, drawn into image (scaled to its size); false when there is no page.
+    bool DrawMapToImage(QImage *image);
+    // The page body's size in pixels; E_UNEXPECTED while no page has reported one.
+    HRESULT GetMapPageSize(long *width, long *height) const;
+
+    // --- State ------------------------------------------------------------------------------
+    const CFrameIndexTable &FrameToFix() const { return m_tables.frameToFix; }
+    const CFrameIndexTable &FixToFrame() const { return m_tables.fixToFrame; }
+    int IsOnline() const { return bOnline; }
+    int MapPageDue() const { return bMapPageDue; }
+    void SetMapPageDue(int due) { bMapPageDue = due; }
+    int IsPageComplete() const { return bPageComplete; }
+    int IsRouteLoaded() const { return bRouteLoaded; }
+    int ShownFix() const { return nShownFix; }
+    PageKind Page() const { return m_page; }
+    MapFlavour Flavour() const;
+    // Addresses of the local pages.
+    static QUrl LocalPageUrl(PageKind kind);
+
+signals:
+    // A page was asked for (before it loads).
+    void PageRequested(CMapView::PageKind kind);
+    // A page completed and the view took it as complete.
+    void PageCompleted(CMapView::PageKind kind);
+    // LoadRoutes wrote the routes into the page.
+    void RoutesLoaded();
+
+public slots:
+    // The document's update-all-views broadcast: during playback only a table lookup.
+    void OnUpdate(QObject *sender, qint64 hint);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void Navigate(PageKind kind, const QUrl &url);
+    void OnLoadFinished(bool ok);
+    void StartCheck();
+    void SendCheck(quint64 serial);
+    void OnCheckFinished(QNetworkReply *reply, quint64 serial);
+    bool SystemReportsOffline() const;
+    void ClearTables();
+    // The position scripts for the current frame; done runs when the page has taken them (at once
+    // when there was nothing to send).
+    void SendPosition(const std::function<void()> &done);
+    void PumpPosition();
+    void ReadPageSize();
+    void InstallKeyFilter(QObject *child);
+
+    CCorvanaDoc *m_doc;
+    CAccelSensorGraphView *m_graph = nullptr;
+    CPlayControlView *m_controlBar = nullptr;
+    QMenu *m_mapMenu = nullptr;
+    QString m_serverBase;
+
+    int bOnline = 0;
+    int bMapPageDue = 0;
+    FrameFixTables m_tables; // mapFrameToFix and mapFixToFrame
+    int m_tablesRecording = -1;
+    int nShownFix = -1;
+    int bPageComplete = 0;
+    int bRouteLoaded = 0;
+    PageKind m_page = PageKind::None;
+
+    QNetworkAccessManager *m_network = nullptr;
+    QPointer<QNetworkReply> m_checkReply;
+    quint64 m_checkSerial = 0;
+    bool m_checkWaitsForPage = false;
+    QTimer m_routeTimer;
+    QTimer m_retryTimer;
+    QTimer m_pageWaitTimer;
+    QTimer m_positionGuard;
+    bool m_positionBusy = false;
+    bool m_positionPending = false;
+    long m_pageWidth = -1;
+    long m_pageHeight = -1;
+};

@@ -1,0 +1,334 @@
+// The map pane in headless Qt WebEngine against the real map page, served by the viewer's own
+// loopback server: the sequence of pages, the exact call strings the page receives (it records
+// them), position updates during playback, "Display position off", the keys, and going offline
+// and back.
+#include "telemetry/mapview.h"
+
+#include "catalogue/corvanadoc.h"
+#include "fixtures/testfiles.h"
+#include "qstringprint.h"
+#include "telemetry/localwebserver.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QKeyEvent>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEnginePage>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kWaitMs = 20000; // a first page load in a fresh browser process takes a while
+
+QApplication *App()
+{
+    static int argc = 1;
+    static char name[] = "mapview_test";
+    static char *argv[] = {name, nullptr};
+    static QApplication *app = [] {
+        if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        return new QApplication(argc, argv);
+    }();
+    return app;
+}
+
+// Waits (processing events) until done() holds; false after the time-out.
+template <typename Done> bool WaitFor(Done done, int ms = kWaitMs)
+{
+    const QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+// The same, for a number of milliseconds in which nothing may happen.
+void Idle(int ms)
+{
+    QTest::qWait(ms);
+}
+
+// The fixes of the generated recordings, as the viewer formats them.
+const char *const kFix0 = "new GLatLng(37.552057, 126.976130)";
+const char *const kFix1 = "new GLatLng(37.552500, 126.976667)";
+const char *const kFix2 = "new GLatLng(37.553000, 126.977333)";
+const char *const kOther = "new GLatLng(35.179553, 129.075642)";
+
+class MapView : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        App();
+        ASSERT_TRUE(dir.isValid());
+        // Recording 0: three fixes a second apart from its sync time. Recording 1, a day later:
+        // one fix.
+        ASSERT_TRUE(testfiles::Write(dir.filePath("A.avi"), "clip"));
+        ASSERT_TRUE(testfiles::WriteLines(
+            dir.filePath("data/A.dat"), {"$SYNCTIME,083015.000,130512,",
+                                         "$GPRMC,083015.000,A,3733.1234,N,12658.5678,E,21.5,87.3,120513,,",
+                                         "$GPRMC,083016.000,A,3733.1500,N,12658.6000,E,22.0,88.0,120513,,",
+                                         "$GPRMC,083017.000,A,3733.1800,N,12658.6400,E,23.0,90.0,120513,,"}));
+        ASSERT_TRUE(testfiles::Write(dir.filePath("B.avi"), "clip"));
+        ASSERT_TRUE(testfiles::WriteLines(dir.filePath("data/B.dat"),
+                                          {"$SYNCTIME,090000.000,130513,",
+                                           "$GPRMC,090000.000,A,3510.7732,N,12904.5385,E,0.0,0.0,130513,,"}));
+        doc.SetFolder(dir.path());
+        doc.LoadFolder();
+        ASSERT_EQ(doc.Count(), 2);
+        doc.SetCurrentIndex(0);
+        doc.SetFrameTime(333333);
+        doc.SetLastPosition(90);
+        doc.SetDuration(90 * 333333);
+
+        server = std::make_unique<CLocalWebServer>(testfiles::SourceDir() + "/server/www");
+        ASSERT_TRUE(server->Start()) << server->ErrorString().toStdString();
+        // No tiles: the test talks to nothing but the loopback server.
+        doc.SetMapPage(MapPageUrl(server->BaseUrl()) + "?tiles=none");
+
+        view = std::make_unique<CMapView>(&doc);
+        view->SetServerBase(server->BaseUrl());
+        view->resize(373, 373);
+        view->show();
+        requested = std::make_unique<QSignalSpy>(view.get(), &CMapView::PageRequested);
+        completed = std::make_unique<QSignalSpy>(view.get(), &CMapView::PageCompleted);
+    }
+
+    void TearDown() override
+    {
+        view.reset();
+        QTest::qWait(50);
+    }
+
+    QList<CMapView::PageKind> Requested() const
+    {
+        QList<CMapView::PageKind> kinds;
+        for (const QList<QVariant> &args : *requested)
+            kinds << args.at(0).value<CMapView::PageKind>();
+        return kinds;
+    }
+
+    // Runs a script in the page and returns its result.
+    QVariant Evaluate(const QString &script)
+    {
+        QVariant result;
+        bool done = false;
+        view->page()->runJavaScript(script, [&](const QVariant &v) {
+            result = v;
+            done = true;
+        });
+        EXPECT_TRUE(WaitFor([&] { return done; })) << script.toStdString();
+        return result;
+    }
+
+    QStringList Calls()
+    {
+        const QVariant v = Evaluate(QStringLiteral("JSON.stringify(window.__calls || null)"));
+        QStringList calls;
+        for (const QJsonValue &c : QJsonDocument::fromJson(v.toString().toUtf8()).array())
+            calls << c.toString();
+        return calls;
+    }
+
+    QJsonObject State()
+    {
+        const QVariant v = Evaluate(QStringLiteral("JSON.stringify(window.__mapState())"));
+        return QJsonDocument::fromJson(v.toString().toUtf8()).object();
+    }
+
+    // Start-up until the routes are in the map page.
+    void OpenWithRoutes()
+    {
+        QSignalSpy routes(view.get(), &CMapView::RoutesLoaded);
+        view->SetMapPageDue(1); // as after a recording was opened from the list
+        view->OnInitialUpdate();
+        ASSERT_TRUE(WaitFor([&] { return view->Page() == CMapView::PageKind::Map && view->IsRouteLoaded(); }))
+            << "page " << static_cast<int>(view->Page());
+    }
+
+    void PublishFrame(int64_t frame)
+    {
+        doc.SetCurrentPosition(frame);
+        QObject player; // another view publishes the frame
+        doc.UpdateAllViews(&player);
+    }
+
+    QTemporaryDir dir;
+    CCorvanaDoc doc;
+    std::unique_ptr<CLocalWebServer> server;
+    std::unique_ptr<CMapView> view;
+    std::unique_ptr<QSignalSpy> requested;
+    std::unique_ptr<QSignalSpy> completed;
+};
+
+TEST_F(MapView, LoadingPageThenMapPageWithEveryCallInOrder)
+{
+    OpenWithRoutes();
+    EXPECT_EQ(Requested().value(0), CMapView::PageKind::Loading);
+    EXPECT_EQ(Requested().value(1), CMapView::PageKind::Map);
+    EXPECT_EQ(view->MapPageDue(), 1) << "set again by the route load";
+    const QStringList expected = {
+        "initWholeRoute()",
+        QString("createContentMarker(%1, 0, new Array('2013/05/12', '08:30:15'))").arg(kFix0),
+        QString("createContentMarker(%1, 1, new Array('2013/05/13', '09:00:00'))").arg(kOther),
+        "initSingleRoute()",
+        "clearHomeMarker()",
+        QString("createMarker(%1, 0, new Array('2013/05/12', '08:30:15'))").arg(kFix0),
+        QString("createMarker(%1, 1, new Array('2013/05/12', '08:30:16'))").arg(kFix1),
+        QString("createMarker(%1, 2, new Array('2013/05/12', '08:30:17'))").arg(kFix2),
+        QString("setMapPosition(%1)").arg(kFix0),
+        "setCurrentPosition(0)",
+        QString("setMapPosition(%1)").arg(kFix0),
+    };
+    ASSERT_TRUE(WaitFor([&] { return Calls().size() >= expected.size(); }));
+    EXPECT_EQ(Calls(), expected);
+
+    const QJsonObject st = State();
+    EXPECT_EQ(st.value("starts").toArray().size(), 2);
+    EXPECT_EQ(st.value("route").toArray().size(), 3);
+    EXPECT_EQ(st.value("current").toObject().value("index").toInt(), 0);
+    EXPECT_TRUE(st.value("offline").toBool()) << "no tiles were asked for";
+    // The frame-to-fix table: frame 30 starts 999 ms in, so fix 1 (1000 ms) is its fix; frame 90
+    // starts at 2999 ms, with no fix in the second after it.
+    EXPECT_EQ(view->FrameToFix(), BuildFrameToFix(doc.RecordRef(0), 333333, 90).frameToFix);
+    EXPECT_EQ(view->FrameToFix().Find(30), 1);
+    EXPECT_EQ(view->FrameToFix().Find(60), 2);
+    EXPECT_EQ(view->FrameToFix().Find(90), -1);
+}
+
+TEST_F(MapView, PositionFollowsPlaybackAndStopsWhenSwitchedOff)
+{
+    OpenWithRoutes();
+    ASSERT_TRUE(WaitFor([&] { return Calls().size() == 11; }));
+
+    PublishFrame(10); // still fix 0: only a table lookup, nothing sent
+    PublishFrame(30);
+    PublishFrame(60);
+    ASSERT_TRUE(WaitFor([&] { return State().value("current").toObject().value("index").toInt() == 2; }));
+    const QStringList calls = Calls();
+    // Updates coalesce: fix 1 may be skipped, but the page ends on fix 2 and gets nothing else.
+    const QStringList tail = calls.mid(11);
+    ASSERT_GE(tail.size(), 2);
+    EXPECT_EQ(tail.mid(tail.size() - 2),
+              QStringList({"setCurrentPosition(2)", QString("setMapPosition(%1)").arg(kFix2)}));
+    for (const QString &c : tail)
+        EXPECT_TRUE(c.startsWith("setCurrentPosition(") || c.startsWith("setMapPosition("))
+            << c.toStdString();
+    EXPECT_EQ(view->ShownFix(), 2);
+
+    // "Display position off": the position stays where it is during playback.
+    doc.SetMapPositionOn(0);
+    PublishFrame(30);
+    Idle(300);
+    EXPECT_EQ(Calls().size(), calls.size());
+    EXPECT_EQ(view->ShownFix(), 2);
+}
+
+TEST_F(MapView, LeftAndRightStepThroughTheFixes)
+{
+    OpenWithRoutes();
+    QWidget *input = view->focusProxy() ? view->focusProxy() : view.get();
+    QKeyEvent left(QEvent::KeyPress, Qt::Key_Left, Qt::NoModifier);
+    QApplication::sendEvent(input, &left);
+    EXPECT_EQ(view->ShownFix(), 0) << "no fix before the first";
+    QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    QApplication::sendEvent(input, &right);
+    EXPECT_EQ(view->ShownFix(), 1);
+    EXPECT_EQ(doc.CurrentPosition(), view->FixToFrame().Find(1)) << "the last frame of fix 1";
+    QApplication::sendEvent(input, &right);
+    QApplication::sendEvent(input, &right);
+    EXPECT_EQ(view->ShownFix(), 2) << "Right at the last fix does nothing";
+    // Left and Right move the position even with the position display off.
+    doc.SetMapPositionOn(0);
+    QApplication::sendEvent(input, &left);
+    EXPECT_EQ(view->ShownFix(), 1);
+}
+
+TEST_F(MapView, F5IsSwallowed)
+{
+    OpenWithRoutes();
+    QSignalSpy loads(view.get(), &QWebEngineView::loadStarted);
+    QWidget *input = view->focusProxy() ? view->focusProxy() : view.get();
+    QKeyEvent f5(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
+    EXPECT_TRUE(QApplication::sendEvent(input, &f5));
+    Idle(300);
+    EXPECT_EQ(loads.count(), 0);
+}
+
+TEST_F(MapView, GoogleMapCommandShowsTheIdlePage)
+{
+    OpenWithRoutes();
+    requested->clear();
+    view->SetMapPageDue(0); // what the "Google Map" command does before StartMapLoad
+    view->StartMapLoad();
+    ASSERT_TRUE(WaitFor([&] { return Requested().contains(CMapView::PageKind::Idle); }));
+    EXPECT_EQ(Requested().first(), CMapView::PageKind::Loading);
+    EXPECT_EQ(view->MapPageDue(), 1);
+}
+
+TEST_F(MapView, OfflineWhileTheServerIsDownAndBackAfterTheRetry)
+{
+    OpenWithRoutes();
+    const quint16 port = server->Port();
+    server->Stop();
+    requested->clear();
+    view->StartMapLoad();
+    ASSERT_TRUE(WaitFor([&] { return view->Page() == CMapView::PageKind::Offline; }));
+    EXPECT_EQ(view->IsOnline(), 0);
+
+    // The server comes back on the same address; within the 5-second retry the map returns.
+    ASSERT_TRUE(server->Start(port)) << server->ErrorString().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return view->Page() == CMapView::PageKind::Map && view->IsRouteLoaded(); }));
+    const QList<CMapView::PageKind> pages = Requested();
+    ASSERT_GE(pages.size(), 4);
+    EXPECT_EQ(pages.mid(0, 2),
+              QList<CMapView::PageKind>({CMapView::PageKind::Loading, CMapView::PageKind::Offline}));
+    EXPECT_EQ(pages.mid(pages.size() - 2),
+              QList<CMapView::PageKind>({CMapView::PageKind::Loading, CMapView::PageKind::Map}));
+}
+
+TEST_F(MapView, OnlyTheLastOfQuickChecksDecides)
+{
+    view->SetMapPageDue(1);
+    view->StartMapLoad();
+    view->StartMapLoad();
+    view->StartMapLoad();
+    ASSERT_TRUE(WaitFor([&] { return view->IsRouteLoaded(); }));
+    Idle(500);
+    EXPECT_EQ(Requested().count(CMapView::PageKind::Map), 1);
+    EXPECT_EQ(Requested().count(CMapView::PageKind::Idle), 0);
+}
+
+TEST_F(MapView, OneFixMeansNoRouteAndTheIdlePage)
+{
+    doc.SetCurrentIndex(1); // recording B has a single fix
+    view->SetMapPageDue(1);
+    view->OnInitialUpdate();
+    ASSERT_TRUE(WaitFor([&] { return Requested().contains(CMapView::PageKind::Idle); }));
+    EXPECT_FALSE(view->IsRouteLoaded());
+    EXPECT_TRUE(view->FrameToFix().IsEmpty());
+}
+
+TEST_F(MapView, PageSizeAndPictureForTheReport)
+{
+    long w = 0, h = 0;
+    EXPECT_EQ(view->GetMapPageSize(&w, &h), E_UNEXPECTED) << "no page yet";
+    OpenWithRoutes();
+    ASSERT_TRUE(WaitFor([&] { return view->GetMapPageSize(&w, &h) == S_OK; }));
+    EXPECT_EQ(w, 373);
+    EXPECT_GT(h, 0);
+    QImage image(200, 200, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    EXPECT_TRUE(view->DrawMapToImage(&image));
+}
+
+} // namespace
