@@ -19,7 +19,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 #include <QThreadPool>
 
 #include <vector>
@@ -518,31 +518,48 @@ bool CContentListView::CopyFileNoOverwrite(const QString &source, const QString 
     if (!in.open(QIODevice::ReadOnly))
         return false;
 
-    QTemporaryFile out(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() +
-                       QStringLiteral(".XXXXXX.part"));
-    if (!out.open())
+    // A hidden name of our own beside the target; NewOnly never opens somebody else's file.
+    QFile out;
+    for (int attempt = 0; attempt < 16 && !out.isOpen(); ++attempt) {
+        out.setFileName(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() +
+                        QStringLiteral(".%1.part").arg(QRandomGenerator::global()->generate(), 8, 16,
+                                                       QLatin1Char('0')));
+        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly) && out.error() != QFileDevice::OpenError)
+            return false;
+    }
+    if (!out.isOpen())
         return false;
+    const auto discard = [&out] {
+        out.close();
+        out.remove();
+        return false;
+    };
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     for (;;) {
         const qint64 n = in.read(buffer.data(), buffer.size());
         if (n < 0)
-            return false; // the temporary file removes itself
+            return discard();
         if (n == 0)
             break;
         if (out.write(buffer.constData(), n) != n)
-            return false;
+            return discard();
     }
     if (!out.flush())
-        return false;
+        return discard();
 #ifdef Q_OS_UNIX
     // The name appears only for bytes that are on the disk.
     if (::fsync(out.handle()) != 0)
-        return false;
+        return discard();
 #endif
     out.setPermissions(in.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     out.setFileTime(in.fileTime(QFileDevice::FileModificationTime), QFileDevice::FileModificationTime);
-    // Renaming never replaces a file that appeared meanwhile; the temporary file then goes away.
-    return out.rename(target);
+    out.close();
+    if (out.error() != QFileDevice::NoError)
+        return discard();
+    // Renaming never replaces a file that appeared meanwhile.
+    if (!QFile::rename(out.fileName(), target))
+        return discard();
+    return true;
 }
 
 void CContentListView::OnSave()

@@ -1,0 +1,382 @@
+// The main frame: its menus and command table, the checks and their messages, "Set Folder" and the
+// load sequence, "Convert for google earth", the about text and the fixed pane layout.
+#include "framefixture.h"
+
+#include "shell/aboutdlg.h"
+#include "shell/commandids.h"
+#include "playback/multiviewsplitter.h"
+#include "playback/playcontrolview.h"
+#include "shell/progressviewer.h"
+#include "version.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QSettings>
+#include <QTemporaryDir>
+
+using namespace frametest;
+
+namespace {
+
+// The menus as the user reads them: one line per item, "caption #id", "-" for a separator,
+// submenu items indented under "name >".
+QStringList MenuOutline(const QMenu *menu, const QString &indent = QString())
+{
+    QStringList lines;
+    for (QAction *action : menu->actions()) {
+        if (action->isSeparator())
+            lines << indent + QStringLiteral("-");
+        else if (action->menu())
+            lines << indent + action->text() + QStringLiteral(" >")
+                  << MenuOutline(action->menu(), indent + QStringLiteral("  "));
+        else
+            lines << indent + action->text() + QStringLiteral(" #") + QString::number(action->data().toInt());
+    }
+    return lines;
+}
+
+const char *const kExpectedMenus[] = {
+    "[File]",
+    "Set Folder #32791",
+    "-",
+    "Config blackbox #32922",
+    "-",
+    "Print(&P)...\tCtrl+P #57607",
+    "Print Priview(&V) #57609",
+    "Set Print(&R)... #57606",
+    "-",
+    "Exit(&X) #57665",
+    "[Media Control]",
+    "Play #32787",
+    "Reverse Play #32788",
+    "-",
+    "Pause #32790",
+    "-",
+    "Speed >",
+    "  1x #32887",
+    "  2x #32888",
+    "  4x #32889",
+    "  8x #32890",
+    "  16x #32891",
+    "  32x #32892",
+    "-",
+    "Frame forward #32874",
+    "Frame backward #32875",
+    "-",
+    "To the beginning #32876",
+    "To the end #32877",
+    "-",
+    "Continuous play #32878",
+    "[Display Control]",
+    "Single View #32800",
+    "Multiple View >",
+    "  x4 #32801",
+    "  x9 #32803",
+    "  x16 #32802",
+    "  x25 #32804",
+    "-",
+    "Save image #32806",
+    "[Map(&M)]",
+    "Google Map #32811",
+    "-",
+    "Display position on #32816",
+    "Display position off #32817",
+    "-",
+    "Convert for google earth #32812",
+    "[Help(&H)]",
+    "Pellister Info(&A)... #57664",
+};
+
+} // namespace
+
+TEST_F(FrameTest, MenusHoldEveryCaptionSeparatorAndIdInOrder)
+{
+    QStringList actual;
+    for (const QMenu *menu : m_frame->MenuPopups())
+        actual << QStringLiteral("[") + menu->title() + QStringLiteral("]") << MenuOutline(menu);
+    QStringList expected;
+    for (const char *line : kExpectedMenus)
+        expected << QString::fromLatin1(line);
+    EXPECT_EQ(actual.join(QLatin1Char('\n')).toStdString(), expected.join(QLatin1Char('\n')).toStdString());
+    // The frame hands exactly these five drop-downs to its menu titles.
+    ASSERT_EQ(m_frame->MenuPopups().size(), 5);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(m_frame->MenuPopup(i), m_frame->MenuPopups()[i]);
+}
+
+TEST_F(FrameTest, CommandsOfLaterWindowsAreGreyedOthersEnabledAtStart)
+{
+    struct Case {
+        int id;
+        bool enabled;
+    };
+    const Case cases[] = {
+        {ID_FILE_SET_FOLDER, true},       {ID_FILE_CONFIG_BLACKBOX, false}, {ID_FILE_PRINT, false},
+        {ID_FILE_PRINT_PREVIEW, false},   {ID_FILE_PRINT_SETUP, true},      {ID_APP_EXIT, true},
+        {ID_MEDIA_PLAY, true},            {ID_MEDIA_REVERSE_PLAY, true},    {ID_MEDIA_PAUSE, true},
+        {ID_SPEED_1X, true},              {ID_SPEED_32X, true},             {ID_MEDIA_FRAME_FORWARD, true},
+        {ID_MEDIA_FRAME_BACKWARD, true},  {ID_MEDIA_TO_BEGINNING, true},    {ID_MEDIA_TO_END, true},
+        {ID_MEDIA_CONTINUOUS_PLAY, true}, {ID_VIEW_SINGLE, true},           {ID_VIEW_X4, false},
+        {ID_VIEW_X9, false},              {ID_VIEW_X16, false},             {ID_VIEW_X25, false},
+        {ID_VIEW_SAVE_IMAGE, false},      {ID_MAP_GOOGLE_MAP, true},        {ID_MAP_POSITION_ON, false},
+        {ID_MAP_POSITION_OFF, true},      {ID_MAP_CONVERT_EARTH, true},     {ID_APP_ABOUT, true},
+        {ID_MEDIA_STOP, true},            {ID_APP_UPDATE, false},
+    };
+    m_frame->UpdateCommandUi();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.id);
+        EXPECT_EQ(m_frame->IsCommandEnabled(c.id), c.enabled);
+        if (QAction *action = m_frame->Action(c.id))
+            EXPECT_EQ(action->isEnabled(), c.enabled);
+        else
+            EXPECT_TRUE(c.id == ID_MEDIA_STOP || c.id == ID_APP_UPDATE) << "no menu item";
+    }
+    // A greyed command does nothing when run anyway (the accelerator of "Print" included).
+    EXPECT_FALSE(m_frame->Command(ID_FILE_PRINT));
+    EXPECT_EQ(m_frame->AcceleratorCommand(QKeySequence(Qt::CTRL | Qt::Key_P)), ID_FILE_PRINT);
+    EXPECT_TRUE(m_prompt.Messages().isEmpty());
+}
+
+TEST_F(FrameTest, PositionDisplayItemsAndContinuousPlayFollowTheirSwitches)
+{
+    EXPECT_EQ(m_doc->MapPositionOn(), 1);
+    ASSERT_TRUE(m_frame->Command(ID_MAP_POSITION_OFF));
+    EXPECT_EQ(m_doc->MapPositionOn(), 0);
+    EXPECT_TRUE(m_frame->Action(ID_MAP_POSITION_ON)->isEnabled());
+    EXPECT_FALSE(m_frame->Action(ID_MAP_POSITION_OFF)->isEnabled());
+    EXPECT_FALSE(m_frame->Command(ID_MAP_POSITION_OFF)); // greyed now
+    ASSERT_TRUE(m_frame->Command(ID_MAP_POSITION_ON));
+    EXPECT_EQ(m_doc->MapPositionOn(), 1);
+
+    EXPECT_EQ(m_frame->ContinuousPlay(), 0);
+    EXPECT_FALSE(m_frame->Action(ID_MEDIA_CONTINUOUS_PLAY)->isChecked());
+    m_frame->Command(ID_MEDIA_CONTINUOUS_PLAY);
+    EXPECT_EQ(m_frame->ContinuousPlay(), 1);
+    EXPECT_TRUE(m_frame->Action(ID_MEDIA_CONTINUOUS_PLAY)->isChecked());
+    m_frame->Command(ID_MEDIA_CONTINUOUS_PLAY);
+    EXPECT_EQ(m_frame->ContinuousPlay(), 0);
+    EXPECT_FALSE(m_frame->Action(ID_MEDIA_CONTINUOUS_PLAY)->isChecked());
+}
+
+TEST_F(FrameTest, GoogleMapPointsTheDocumentAtTheConfiguredServer)
+{
+    QSettings().setValue(QStringLiteral("server"), QStringLiteral("http://maps.example.test/base"));
+    ASSERT_TRUE(m_frame->Command(ID_MAP_GOOGLE_MAP));
+    EXPECT_EQ(m_doc->MapPage().toStdString(),
+              "http://maps.example.test/base/corvana_mapview/google_map_world.html");
+    QSettings().remove(QStringLiteral("server"));
+}
+
+TEST_F(FrameTest, CommandsNeedingARecordingSayNothingIsLoaded)
+{
+    for (int id : {ID_VIEW_SINGLE, ID_MAP_CONVERT_EARTH}) {
+        SCOPED_TRACE(id);
+        m_prompt.Clear();
+        EXPECT_TRUE(m_frame->Command(id));
+        EXPECT_EQ(m_prompt.MessageTexts(), QStringList{QStringLiteral("The loading content does not exist.")});
+    }
+    m_prompt.Clear();
+    EXPECT_FALSE(m_frame->LoadedCheck());
+    EXPECT_FALSE(m_frame->ContentCheck());
+    EXPECT_EQ(m_prompt.MessageTexts().size(), 2);
+    for (const CScriptedPrompt::tagMESSAGE &m : m_prompt.Messages())
+        EXPECT_EQ(m.buttons, PromptButtons::Ok);
+}
+
+TEST_F(FrameTest, SetFolderAnswersCancelAndMissingPath)
+{
+    struct Case {
+        tagFOLDERCHOICE choice;
+        const char *message;
+    };
+    const Case cases[] = {
+        {{false, QString()}, "Fail to open the folder."},
+        {{true, QString()}, "Wrong folder."},
+        {{true, QStringLiteral("/nonexistent/pellister/folder")}, "Wrong folder."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.message);
+        m_prompt.Clear();
+        m_prompt.QueueFolderChoice(c.choice);
+        ASSERT_TRUE(m_frame->Command(ID_FILE_SET_FOLDER));
+        EXPECT_EQ(m_prompt.FolderTitles(), QStringList{QStringLiteral("Specify the loading folder.")});
+        EXPECT_EQ(m_prompt.MessageTexts(), QStringList{QString::fromLatin1(c.message)});
+        EXPECT_TRUE(m_doc->Folder().isEmpty());
+    }
+}
+
+TEST_F(FrameTest, LoadSequenceMovesTheProgressThroughItsStepsAndFillsTheList)
+{
+    CTestCard card(ThreeRecordings());
+    ASSERT_TRUE(card.IsValid());
+    std::vector<int> progress;
+    QObject::connect(m_frame.get(), &CMainFrame::ProgressChanged, [&](int p) { progress.push_back(p); });
+
+    LoadCard(card);
+
+    ASSERT_GE(progress.size(), 9u);
+    EXPECT_EQ(progress[0], 0);
+    EXPECT_EQ(progress[1], 5);
+    const std::vector<int> tail(progress.end() - 6, progress.end());
+    EXPECT_EQ(tail, (std::vector<int>{72, 78, 84, 90, 98, 100}));
+    // The document's own steps (one pass per clip pattern) lie between 10 and 70.
+    for (size_t i = 2; i + 6 < progress.size(); ++i) {
+        EXPECT_GE(progress[i], 10);
+        EXPECT_LE(progress[i], 70);
+    }
+    EXPECT_FALSE(m_frame->ProgressViewer()->isVisible());
+    EXPECT_EQ(m_doc->Folder(), QDir::cleanPath(card.Path()));
+    EXPECT_EQ(m_list->RowCount(), 3);
+    EXPECT_EQ(m_doc->CurrentIndex(), -1);
+    EXPECT_EQ(m_play->GetPlayState(), PlayState::Empty);
+    EXPECT_EQ(m_frame->RecentFolders().value(0), QDir::cleanPath(card.Path()));
+}
+
+TEST_F(FrameTest, LoadingAnotherFolderClosesThePlayingClip)
+{
+    CTestCard card(ThreeRecordings());
+    CTestCard other({{QStringLiteral("20130512_090000N.avi"), ClipKind::Avi, QStringLiteral("090000.000")}});
+    ASSERT_TRUE(card.IsValid() && other.IsValid());
+    LoadCard(card);
+    ASSERT_TRUE(OpenRow(1));
+    m_play->Play();
+    LoadCard(other);
+    EXPECT_EQ(m_play->GetPlayState(), PlayState::Empty);
+    EXPECT_EQ(m_play->Graph()->State(), GraphState::NoGraph);
+    EXPECT_FALSE(m_play->IsTimerRunning());
+    EXPECT_EQ(m_doc->CurrentIndex(), -1);
+    EXPECT_EQ(m_list->RowCount(), 1);
+}
+
+TEST_F(FrameTest, RecentFoldersKeepTheLastFourNewestFirst)
+{
+    std::vector<std::unique_ptr<QTemporaryDir>> dirs;
+    for (int i = 0; i < 5; ++i) {
+        dirs.push_back(std::make_unique<QTemporaryDir>());
+        m_frame->SetFolderAndLoad(dirs.back()->path());
+    }
+    const QStringList recent = m_frame->RecentFolders();
+    ASSERT_EQ(recent.size(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(recent[i], QDir::cleanPath(dirs[static_cast<size_t>(4 - i)]->path()));
+    // Loading a folder again moves it to the front instead of listing it twice.
+    m_frame->SetFolderAndLoad(dirs[2]->path());
+    EXPECT_EQ(m_frame->RecentFolders().value(0), QDir::cleanPath(dirs[2]->path()));
+    EXPECT_EQ(m_frame->RecentFolders().count(QDir::cleanPath(dirs[2]->path())), 1);
+}
+
+TEST_F(FrameTest, ConvertForGoogleEarthWritesTheGpxOfTheCurrentRecording)
+{
+    const QStringList gps{QStringLiteral("$GPRMC,083000.000,A,3733.1234,N,12658.5678,E,21.5,87.3,120513,,"),
+                          QStringLiteral("$GPRMC,083001.000,A,3733.1300,N,12658.5700,E,22.0,88.0,120513,,")};
+    CTestCard card({{QStringLiteral("20130512_083000N.avi"), ClipKind::Avi, QStringLiteral("083000.000"), gps},
+                    {QStringLiteral("20130512_083010N.avi"), ClipKind::Avi, QStringLiteral("083010.000")}});
+    ASSERT_TRUE(card.IsValid());
+    LoadCard(card);
+    QTemporaryDir out;
+
+    // A recording without fixes has nothing to convert.
+    ASSERT_TRUE(OpenRow(1));
+    m_prompt.Clear();
+    m_frame->Command(ID_MAP_CONVERT_EARTH);
+    EXPECT_EQ(m_prompt.MessageTexts(), QStringList{QStringLiteral("GPS data does not exist.")});
+    EXPECT_TRUE(m_prompt.FolderTitles().isEmpty());
+
+    ASSERT_TRUE(OpenRow(0));
+    struct Case {
+        tagFOLDERCHOICE choice;
+        const char *message;
+    };
+    const Case cases[] = {
+        {{false, QString()}, "Fail to open the folder."},
+        {{true, QString()}, "Wrong folder."},
+        {{true, out.path() + QStringLiteral("/missing/folder")}, "An error occured in converting."},
+        {{true, out.path()}, "Success to convert the data."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.message);
+        m_prompt.Clear();
+        m_prompt.QueueFolderChoice(c.choice);
+        m_frame->Command(ID_MAP_CONVERT_EARTH);
+        EXPECT_EQ(m_prompt.FolderTitles(), QStringList{QStringLiteral("Specify the folder to save the data.")});
+        EXPECT_EQ(m_prompt.MessageTexts(), QStringList{QString::fromLatin1(c.message)});
+    }
+    QFile gpx(out.path() + QStringLiteral("/20130512_083000N.gpx"));
+    ASSERT_TRUE(gpx.open(QIODevice::ReadOnly));
+    const QByteArray text = gpx.readAll();
+    EXPECT_TRUE(text.contains("<trkpt")) << text.constData();
+}
+
+TEST_F(FrameTest, AboutShowsTheNormalisedVersion)
+{
+    struct Case {
+        const char *fileVersion;
+        const char *shown;
+    };
+    const Case cases[] = {
+        {"1.0.0.7", "1.007"}, {"1.0.0.0", "1.000"}, {"2.10.3.4", "2.1034"}, {"12.3", "12.3"}, {"7", "7"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(NormalisedVersion(QString::fromLatin1(c.fileVersion)).toStdString(), c.shown);
+    EXPECT_EQ(CMainFrame::AboutText(),
+              QStringLiteral("Pellister S/W Version : ") +
+                  NormalisedVersion(QStringLiteral(PELLISTER_VERSION_STRING)));
+    CAboutDlg dialog(CMainFrame::AboutText(), m_frame.get());
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Pellister Info"));
+    EXPECT_EQ(dialog.VersionText(), CMainFrame::AboutText());
+    EXPECT_EQ(dialog.DialogId(), 100);
+}
+
+TEST_F(FrameTest, PanesTakeTheirFixedSizesAtEveryWindowSize)
+{
+    for (const QSize &window : {QSize(1024, 768), QSize(1280, 1000), QSize(1600, 900)}) {
+        SCOPED_TRACE(window.width());
+        m_frame->resize(window);
+        QCoreApplication::processEvents();
+        const QSize client = m_frame->OuterSplitter()->size();
+        const int gap = CMainFrame::kSplitterGap;
+        EXPECT_EQ(m_frame->MapView()->size(), QSize(373, 373));
+        EXPECT_EQ(m_list->width(), 373);
+        EXPECT_EQ(m_list->height(), client.height() - 373 - gap);
+        EXPECT_EQ(m_play->width(), client.width() - 373 - gap);
+        EXPECT_EQ(m_frame->ControlBar()->height(), 50);
+        EXPECT_EQ(m_frame->GraphView()->height(), 180);
+        EXPECT_EQ(m_play->height(), client.height() - 230 - 2 * gap);
+        EXPECT_FALSE(m_frame->PrintView()->isVisible());
+    }
+    // The window never gets smaller than 1024 x 768, and the bars cannot be dragged.
+    m_frame->resize(800, 600);
+    EXPECT_EQ(m_frame->size(), QSize(1024, 768));
+    for (CMultiViewSplitter *s : {m_frame->OuterSplitter(), m_frame->LeftSplitter(), m_frame->RightSplitter()}) {
+        EXPECT_TRUE(s->IsLocked());
+        EXPECT_EQ(s->Gap(), 2);
+    }
+    EXPECT_EQ(m_frame->LeftSplitter()->Pane(1, 0), m_frame->MapView());
+    EXPECT_EQ(m_frame->RightSplitter()->Pane(0, 0), m_play);
+    EXPECT_EQ(m_frame->LayoutReady(), 1);
+}
+
+TEST_F(FrameTest, LockedBarsIgnoreDragging)
+{
+    m_frame->resize(1024, 768);
+    QCoreApplication::processEvents();
+    CMultiViewSplitter *outer = m_frame->OuterSplitter();
+    const QList<int> before = outer->sizes();
+    QSplitterHandle *bar = outer->handle(1);
+    ASSERT_NE(bar, nullptr);
+    const QPoint start = bar->rect().center();
+    QMouseEvent press(QEvent::MouseButtonPress, start, bar->mapToGlobal(start), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(bar, &press);
+    const QPoint end = start + QPoint(120, 0);
+    QMouseEvent move(QEvent::MouseMove, end, bar->mapToGlobal(end), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(bar, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, end, bar->mapToGlobal(end), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(bar, &release);
+    EXPECT_EQ(outer->sizes(), before);
+}

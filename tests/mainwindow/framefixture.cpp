@@ -1,0 +1,170 @@
+// Clips, test folders and the main-frame fixture.
+#include "framefixture.h"
+
+#include "fixtures/testfiles.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QThread>
+
+namespace frametest {
+
+namespace {
+
+QString ClipDir()
+{
+    return testfiles::BinaryDir() + QStringLiteral("/tests/mainwindow/clips");
+}
+
+// Runs ffmpeg once per clip and build tree; parallel test processes wait for each other.
+QString MakeClip(const QString &name, const QStringList &args)
+{
+    const QString dir = ClipDir();
+    QDir().mkpath(dir);
+    const QString path = dir + QLatin1Char('/') + name;
+    QLockFile lock(path + QStringLiteral(".lock"));
+    lock.setStaleLockTime(120000);
+    if (!lock.tryLock(180000))
+        return QString();
+    if (QFileInfo(path).size() > 0)
+        return path;
+    const QString partial = dir + QStringLiteral("/partial-") + name;
+    QStringList all{QStringLiteral("-y"), QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
+                    QStringLiteral("error")};
+    all += args;
+    all << partial;
+    const testfiles::RunResult r = testfiles::Run(QStringLiteral("ffmpeg"), all, 120000);
+    if (r.exitCode != 0 || !QFile::rename(partial, path)) {
+        QFile::remove(partial);
+        return QString();
+    }
+    return path;
+}
+
+} // namespace
+
+QString ClipPath(ClipKind kind)
+{
+    switch (kind) {
+    case ClipKind::Mp4:
+        return MakeClip(QStringLiteral("clip15.mp4"),
+                        {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                         QStringLiteral("testsrc=size=160x120:rate=10:duration=1.5"), QStringLiteral("-f"),
+                         QStringLiteral("lavfi"), QStringLiteral("-i"),
+                         QStringLiteral("sine=frequency=440:duration=1.5"), QStringLiteral("-c:v"),
+                         QStringLiteral("libx264"), QStringLiteral("-g"), QStringLiteral("5"),
+                         QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), QStringLiteral("-c:a"),
+                         QStringLiteral("aac"), QStringLiteral("-shortest")});
+    case ClipKind::Avi:
+        return MakeClip(QStringLiteral("clip12.avi"),
+                        {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                         QStringLiteral("testsrc=size=160x120:rate=10:duration=1.2"), QStringLiteral("-c:v"),
+                         QStringLiteral("mjpeg"), QStringLiteral("-q:v"), QStringLiteral("5"),
+                         QStringLiteral("-an")});
+    case ClipKind::Broken: {
+        const QString path = ClipDir() + QStringLiteral("/broken.avi");
+        if (!QFileInfo::exists(path))
+            testfiles::Write(path, QByteArray("RIFF....AVI LIST this is not a clip at all ").repeated(64));
+        return path;
+    }
+    }
+    return QString();
+}
+
+CTestCard::CTestCard(const std::vector<tagTESTCLIP> &clips)
+{
+    m_valid = m_dir.isValid();
+    for (const tagTESTCLIP &clip : clips) {
+        const QString source = ClipPath(clip.kind);
+        const QString target = ClipFile(clip.name);
+        QDir().mkpath(QFileInfo(target).path());
+        if (source.isEmpty() || !QFile::copy(source, target)) {
+            m_valid = false;
+            continue;
+        }
+        if (!clip.syncTime.isEmpty() &&
+            !testfiles::WriteSynced(DataFile(clip.name), clip.syncTime, QStringLiteral("130512"),
+                                    QStringList{QStringLiteral("$ACCELERATOR,%1,130512,0.1,0.2,0.9,")
+                                                    .arg(clip.syncTime)} +
+                                        clip.extraLines))
+            m_valid = false;
+    }
+}
+
+QString CTestCard::DataFile(const QString &name) const
+{
+    const QFileInfo clip(ClipFile(name));
+    return clip.path() + QStringLiteral("/data/") + clip.completeBaseName() + QStringLiteral(".dat");
+}
+
+std::vector<tagTESTCLIP> ThreeRecordings()
+{
+    return {
+        {QStringLiteral("20130512_083000N.mp4"), ClipKind::Mp4, QStringLiteral("083000.000")},
+        {QStringLiteral("20130512_083010N.avi"), ClipKind::Avi, QStringLiteral("083010.000")},
+        {QStringLiteral("20130512_083020N.mp4"), ClipKind::Mp4, QStringLiteral("083020.000")},
+    };
+}
+
+bool WaitFor(const std::function<bool()> &done, int limitMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < limitMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return done();
+}
+
+void FrameTest::SetUp()
+{
+    m_scope = std::make_unique<CPromptScope>(m_prompt);
+    m_doc = std::make_unique<CCorvanaDoc>();
+    m_frame = std::make_unique<CMainFrame>(m_doc.get());
+    m_frame->show();
+    m_play = m_frame->PlayView();
+    m_list = m_frame->ListView();
+    QObject::connect(m_doc.get(), &CCorvanaDoc::ViewsUpdated, m_frame.get(), [this](QObject *sender, qint64) {
+        m_senders.push_back(sender);
+        if (sender == m_play)
+            m_published.push_back(m_doc->CurrentPosition());
+    });
+}
+
+void FrameTest::TearDown()
+{
+    m_frame.reset();
+    m_doc.reset();
+    m_scope.reset();
+}
+
+void FrameTest::LoadCard(const CTestCard &card)
+{
+    m_prompt.QueueFolder(card.Path());
+    ASSERT_TRUE(m_frame->Command(32791));
+}
+
+bool FrameTest::OpenRow(int row)
+{
+    return m_list->Open(row);
+}
+
+int64_t FrameTest::ShownFrame() const
+{
+    int64_t frame = -1;
+    if (FAILED(m_play->Graph()->CurrentFrame(&frame)))
+        return -1;
+    return frame;
+}
+
+bool FrameTest::WaitUntilNotRunning(int limitMs)
+{
+    return WaitFor([this] { return m_play->GetPlayState() != PlayState::Running; }, limitMs);
+}
+
+} // namespace frametest
