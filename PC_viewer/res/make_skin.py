@@ -258,8 +258,14 @@ def mark(cx, cy, r, ring, core, rec, plate):
 
 @picture("logo")
 def _():
-    body = (mark(12, 12, 10, P["accent"], P["accent_lt"], P["rec"], P["g800"])
-            + text_paths("PELLISTER", 29, 7, 1.0, P["g900"], 1.8))
+    # The caption icon already carries the mark; the logo beside it is the name alone,
+    # with the recording light after it.
+    scale = 1.1
+    width = text_width("PELLISTER", scale)
+    x = (100 - width) / 2
+    body = (text_paths("PELLISTER", x, (24 - 10 * scale) / 2, scale, P["g900"], 1.9)
+            + f'<circle cx="{x + width + 5.5:.2f}" cy="{(24 - 10 * scale) / 2 + 1.6:.2f}" r="1.9" '
+              f'fill="{P["rec"]}"/>')
     return svg(108, 24, body)
 
 

@@ -32,9 +32,9 @@ constexpr int kIconResources[CGlobal::kIconRows] = {IDI_CAPTION_ACTIVE, IDI_CAPT
 
 CGlobal::CGlobal()
 {
-    Q_ASSERT_X(!g_instance, "CGlobal", "only one set of skin resources per run");
     m_colors.fill(QColor(0, 0, 0));
-    g_instance = this;
+    if (!g_instance)
+        g_instance = this;
 }
 
 CGlobal::~CGlobal()

@@ -53,7 +53,8 @@ public:
     static constexpr int kIconRowActive = 0;
     static constexpr int kIconRowInactive = 1;
 
-    // The one instance registers itself; a second one is refused by an assertion.
+    // The first object created becomes the instance that the windows read; further ones
+    // are plain objects (tests use them).
     CGlobal();
     ~CGlobal();
     CGlobal(const CGlobal&) = delete;

@@ -29,6 +29,7 @@ CProgressViewer::CProgressViewer(QWidget* parent)
     m_pProgress->setRange(0, 100);
     m_pProgress->setValue(0);
     m_pProgress->setTextVisible(false);
+    m_pProgress->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_pProgress->setStyleSheet(QStringLiteral(
         "QProgressBar { background: #15181d; border: 1px solid #3a414b; }"
         "QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"

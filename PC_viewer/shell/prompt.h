@@ -49,10 +49,11 @@ public:
 // Real dialogs: QMessageBox and QFileDialog.
 class CDialogPrompt : public IPrompt {
 public:
-    PromptAnswer ShowMessage(QWidget* parent, const QString& text, PromptButtons buttons,
-                             bool topmost) override;
+    PromptAnswer ShowMessage(QWidget* parent, const QString& text,
+                             PromptButtons buttons = PromptButtons::Ok,
+                             bool topmost = false) override;
     tagFOLDERCHOICE ChooseFolder(QWidget* parent, const QString& title,
-                                 const QString& startFolder) override;
+                                 const QString& startFolder = QString()) override;
 };
 
 // Records every message and answers Yes/No questions and folder choosers from queues. OK
@@ -66,10 +67,11 @@ public:
         bool topmost = false;
     };
 
-    PromptAnswer ShowMessage(QWidget* parent, const QString& text, PromptButtons buttons,
-                             bool topmost) override;
+    PromptAnswer ShowMessage(QWidget* parent, const QString& text,
+                             PromptButtons buttons = PromptButtons::Ok,
+                             bool topmost = false) override;
     tagFOLDERCHOICE ChooseFolder(QWidget* parent, const QString& title,
-                                 const QString& startFolder) override;
+                                 const QString& startFolder = QString()) override;
 
     void QueueAnswer(PromptAnswer answer) { m_answers.append(answer); }
     void QueueFolder(const QString& path) { m_folders.append({true, path}); }

@@ -51,7 +51,8 @@ CSkinCaption::CSkinCaption(QWidget* window, Kind kind)
         m_clrCaptionInactive = global->GetColor(CGlobal::kColorCaptionInactive);
         m_iconActive = global->GetIcon(CGlobal::kIconRowActive, 1);
         m_iconInactive = global->GetIcon(CGlobal::kIconRowInactive, 1);
-        m_captionFont = global->GetFont(2);
+        m_captionFont = global->GetFont(1);
+        m_captionFont.setBold(true);
     } else {
         m_clrClient = QColor(255, 255, 255);
     }

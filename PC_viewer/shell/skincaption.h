@@ -11,6 +11,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QList>
 #include <QMargins>
 #include <QObject>

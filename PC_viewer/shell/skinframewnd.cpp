@@ -2,11 +2,23 @@
 #include "shell/skinframewnd.h"
 
 #include <QKeyEvent>
+#include <QMenu>
 #include <QVBoxLayout>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
+
+namespace {
+
+const char* const kMenuStyle =
+    "QMenu { background: #1b1f25; color: #d8dee5; border: 1px solid #3a414b; padding: 4px 0px; }"
+    "QMenu::item { padding: 4px 28px 4px 24px; }"
+    "QMenu::item:selected { background: #1f74ad; color: #f4f7fa; }"
+    "QMenu::item:disabled { color: #5d6570; }"
+    "QMenu::separator { height: 1px; background: #2d333c; margin: 4px 8px; }";
+
+}  // namespace
 
 CSkinFrameWnd::CSkinFrameWnd(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
@@ -32,6 +44,12 @@ void CSkinFrameWnd::SetClientWidget(QWidget* client)
 
 void CSkinFrameWnd::SetMenuPopups(const QList<QMenu*>& popups)
 {
+    // The drop-downs hang from the skinned caption, so they wear the skin too (unless their
+    // owner styled them); their submenus inherit the style.
+    for (QMenu* menu : popups) {
+        if (menu && menu->styleSheet().isEmpty())
+            menu->setStyleSheet(QString::fromLatin1(kMenuStyle));
+    }
     m_pCaption->SetMenuPopups(popups);
 }
 
