@@ -101,9 +101,18 @@ CMapView::~CMapView()
     }
 }
 
+QString CMapView::MapPageAddress() const
+{
+    // A page address without a server (the document's default) lies on the server.
+    const QUrl page(m_doc->MapPage());
+    if (page.isRelative() && !m_serverBase.isEmpty())
+        return QUrl(m_serverBase).resolved(page).toString();
+    return m_doc->MapPage();
+}
+
 MapFlavour CMapView::Flavour() const
 {
-    return MapFlavourOf(m_doc->MapPage(), m_serverBase);
+    return MapFlavourOf(MapPageAddress(), m_serverBase);
 }
 
 QUrl CMapView::LocalPageUrl(PageKind kind)
@@ -214,7 +223,7 @@ void CMapView::ShowMapPage(int online)
     bOnline = online;
     if (online) {
         if (m_doc->CurrentIndex() >= 0 && bMapPageDue == 1) {
-            Navigate(PageKind::Map, QUrl(m_doc->MapPage()));
+            Navigate(PageKind::Map, QUrl(MapPageAddress()));
             bMapPageDue = 0;
         } else {
             Navigate(PageKind::Idle, LocalPageUrl(PageKind::Idle));

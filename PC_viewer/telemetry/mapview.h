@@ -94,6 +94,8 @@ public:
     int ShownFix() const { return nShownFix; }
     PageKind Page() const { return m_page; }
     MapFlavour Flavour() const;
+    // The document's map page, on the server when it names no server of its own.
+    QString MapPageAddress() const;
     // Addresses of the local pages.
     static QUrl LocalPageUrl(PageKind kind);
 

@@ -10,6 +10,10 @@
 #include "telemetry/localwebserver.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QHttpServer>
+#include <QHttpServerResponse>
+#include <QPainter>
 #include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlRequestInterceptor>
 #include <gtest/gtest.h>
 
 namespace {
@@ -56,6 +62,24 @@ void Idle(int ms)
 {
     QTest::qWait(ms);
 }
+
+// Keeps the browser on this machine: whatever the page asks of any other host (map tiles) fails,
+// as it would offline.
+class LoopbackOnly : public QWebEngineUrlRequestInterceptor
+{
+public:
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        const QUrl url = info.requestUrl();
+        const bool local = url.scheme() == QLatin1String("qrc") || url.scheme() == QLatin1String("data") ||
+                           url.host() == QLatin1String("127.0.0.1");
+        if (!local) {
+            blocked.append(url.toString());
+            info.block(true);
+        }
+    }
+    QStringList blocked;
+};
 
 // The fixes of the generated recordings, as the viewer formats them.
 const char *const kFix0 = "new GLatLng(37.552057, 126.976130)";
@@ -96,6 +120,7 @@ protected:
         doc.SetMapPage(MapPageUrl(server->BaseUrl()) + "?tiles=none");
 
         view = std::make_unique<CMapView>(&doc);
+        view->page()->profile()->setUrlRequestInterceptor(&interceptor);
         view->SetServerBase(server->BaseUrl());
         view->resize(373, 373);
         view->show();
@@ -105,6 +130,8 @@ protected:
 
     void TearDown() override
     {
+        if (view)
+            view->page()->profile()->setUrlRequestInterceptor(nullptr);
         view.reset();
         QTest::qWait(50);
     }
@@ -164,6 +191,7 @@ protected:
 
     QTemporaryDir dir;
     CCorvanaDoc doc;
+    LoopbackOnly interceptor;
     std::unique_ptr<CLocalWebServer> server;
     std::unique_ptr<CMapView> view;
     std::unique_ptr<QSignalSpy> requested;
@@ -203,6 +231,73 @@ TEST_F(MapView, LoadingPageThenMapPageWithEveryCallInOrder)
     EXPECT_EQ(view->FrameToFix().Find(30), 1);
     EXPECT_EQ(view->FrameToFix().Find(60), 2);
     EXPECT_EQ(view->FrameToFix().Find(90), -1);
+}
+
+TEST_F(MapView, NaverPagePassesTheCoordinateTexts)
+{
+    doc.SetMapPage(NaverMapPageUrl(server->BaseUrl()));
+    OpenWithRoutes();
+    EXPECT_EQ(view->Flavour(), MapFlavour::Naver);
+    ASSERT_TRUE(WaitFor([&] { return Calls().size() >= 11; }));
+    const QStringList calls = Calls();
+    EXPECT_EQ(calls.value(1), "createContentMarker(new NLatLng(37.552057, 126.976130), 0, "
+                              "new Array('2013/05/12', '08:30:15'))");
+    EXPECT_EQ(calls.value(6), "createMarker(new NLatLng(37.552500, 126.976667), 1, "
+                              "new Array('2013/05/12', '08:30:16'))");
+    EXPECT_EQ(calls.value(10), "setMapPosition(new NLatLng(37.552057, 126.976130))");
+    // The page asked for OpenStreetMap tiles; none came, and it went on over the outline.
+    ASSERT_TRUE(WaitFor([&] { return State().value("offline").toBool(); }));
+    EXPECT_FALSE(interceptor.blocked.isEmpty());
+}
+
+TEST_F(MapView, AMapPageWithoutServerIsLookedForOnTheServer)
+{
+    doc.SetMapPage(QStringLiteral("corvana_mapview/google_map_world.html?tiles=none"));
+    OpenWithRoutes();
+    EXPECT_EQ(view->url().toString(), server->BaseUrl() + "corvana_mapview/google_map_world.html?tiles=none");
+    EXPECT_EQ(view->Flavour(), MapFlavour::Google);
+}
+
+TEST_F(MapView, OnlineWithTilesFromALoopbackTileServer)
+{
+    // A stand-in tile server: the same small picture for every tile.
+    QImage tile(256, 256, QImage::Format_RGB32);
+    tile.fill(QColor(230, 236, 222));
+    QPainter(&tile).drawRect(0, 0, 255, 255);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    tile.save(&buffer, "PNG");
+    QHttpServer tiles;
+    int served = 0;
+    tiles.route("/tiles/<arg>/<arg>/<arg>", [&](int, int, const QString &) {
+        ++served;
+        return QHttpServerResponse("image/png", png);
+    });
+    const quint16 port = tiles.listen(QHostAddress::LocalHost, 0);
+    ASSERT_NE(port, 0);
+    const QString templ = QString("http://127.0.0.1:%1/tiles/{z}/{x}/{y}.png").arg(port);
+    doc.SetMapPage(MapPageUrl(server->BaseUrl()) + "?tiles=" + QUrl::toPercentEncoding(templ));
+
+    OpenWithRoutes();
+    ASSERT_TRUE(WaitFor([&] { return State().value("tilesLoaded").toInt() > 0; }));
+    const QJsonObject st = State();
+    EXPECT_FALSE(st.value("offline").toBool());
+    EXPECT_EQ(st.value("zoom").toInt(), 15) << "online, the route is shown at street level";
+    EXPECT_GT(served, 0);
+}
+
+TEST_F(MapView, TablesOfAnotherRecordingAreNotKept)
+{
+    OpenWithRoutes();
+    ASSERT_FALSE(view->FrameToFix().IsEmpty());
+    // The list opens recording 1 (a single fix): its speed and heading must not come from the
+    // table of recording 0.
+    doc.SetCurrentIndex(1);
+    view->StartMapLoad();
+    EXPECT_TRUE(view->FrameToFix().IsEmpty());
+    ASSERT_TRUE(WaitFor([&] { return view->Page() == CMapView::PageKind::Idle; }));
+    EXPECT_TRUE(view->FrameToFix().IsEmpty());
 }
 
 TEST_F(MapView, PositionFollowsPlaybackAndStopsWhenSwitchedOff)

@@ -283,6 +283,7 @@
       return {
         flavour,
         offline: state.offline,
+        tilesLoaded: state.tilesLoaded,
         outlineLoaded: state.outlineLoaded,
         center: { lat: c.lat, lng: c.lng },
         zoom: map.getZoom(),
