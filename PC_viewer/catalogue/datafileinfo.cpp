@@ -251,8 +251,102 @@ bool CDataFileInfo::ParseSyncTime(const char *line, int length)
     return count > 2;
 }
 
-bool CDataFileInfo::ParseAccelerator(const char *line, int length)
+namespace {
+
+// The shape the recorder writes ten times a second:
+//   $ACCELERATOR,hhmmss.f[f[f]],yymmdd,[-]d[.d...],[-]d[.d...],[-]d[.d...],
+// read in one pass. Anything else returns false and takes the general path, which gives the
+// same result for this shape.
+class CAccelScanner
 {
+public:
+    CAccelScanner(const char *line, int length) : m_p(line + 13), m_end(line + length) {}
+
+    bool Scan(tagACCELINFO *out)
+    {
+        int h, m, s, frac, fracDigits;
+        if (!TwoDigits(&h) || !TwoDigits(&m) || !TwoDigits(&s) || !Take('.'))
+            return false;
+        if (!Digits(&frac, &fracDigits) || fracDigits < 1 || fracDigits > 3 || !Take(','))
+            return false;
+        int yy, mo, dd;
+        if (!TwoDigits(&yy) || !TwoDigits(&mo) || !TwoDigits(&dd) || !Take(','))
+            return false;
+        double x, y, z;
+        if (!Decimal(&x) || !Decimal(&y) || !Decimal(&z))
+            return false;
+        static const int kScale[] = {0, 100, 10, 1};
+        out->stTime.wHour = static_cast<uint16_t>(h);
+        out->stTime.wMinute = static_cast<uint16_t>(m);
+        out->stTime.wSecond = static_cast<uint16_t>(s);
+        out->stTime.wMilliseconds = static_cast<uint16_t>(frac * kScale[fracDigits]);
+        out->stTime.wYear = static_cast<uint16_t>(yy);
+        out->stTime.wMonth = static_cast<uint16_t>(mo);
+        out->stTime.wDay = static_cast<uint16_t>(dd);
+        out->fX = static_cast<float>(x);
+        out->fY = static_cast<float>(y);
+        out->fZ = static_cast<float>(z);
+        return true;
+    }
+
+private:
+    static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+    bool Take(char c)
+    {
+        if (m_p < m_end && *m_p == c) {
+            ++m_p;
+            return true;
+        }
+        return false;
+    }
+    bool TwoDigits(int *v)
+    {
+        if (m_end - m_p < 2 || !IsDigit(m_p[0]) || !IsDigit(m_p[1]))
+            return false;
+        *v = (m_p[0] - '0') * 10 + (m_p[1] - '0');
+        m_p += 2;
+        return true;
+    }
+    bool Digits(int *v, int *count)
+    {
+        *v = 0;
+        *count = 0;
+        while (m_p < m_end && IsDigit(*m_p) && *count < 9) {
+            *v = *v * 10 + (*m_p++ - '0');
+            ++*count;
+        }
+        return !(m_p < m_end && IsDigit(*m_p));
+    }
+    // A plain decimal followed by its comma; the same division the general conversion does.
+    bool Decimal(double *v)
+    {
+        static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+        const bool negative = Take('-');
+        int whole, wholeDigits, frac = 0, fracDigits = 0;
+        if (!Digits(&whole, &wholeDigits) || wholeDigits == 0 || wholeDigits > 6)
+            return false;
+        if (Take('.') && (!Digits(&frac, &fracDigits) || fracDigits > 8))
+            return false;
+        if (!Take(','))
+            return false;
+        const double mantissa = static_cast<double>(
+            static_cast<int64_t>(whole) * static_cast<int64_t>(kPow10[fracDigits]) + frac);
+        *v = fracDigits ? mantissa / kPow10[fracDigits] : mantissa;
+        if (negative)
+            *v = -*v;
+        return true;
+    }
+
+    const char *m_p;
+    const char *m_end;
+};
+
+} // namespace
+
+bool CDataFileInfo::ParseAccelerator(const char *line, int length, bool allowFastPath)
+{
+    if (allowFastPath && length > 13 && line[12] == ',' && CAccelScanner(line, length).Scan(&m_accel))
+        return true;
     Text f[kMaxFields];
     const int count = SplitFields(line, length, f);
     if (count > 1)

@@ -58,7 +58,8 @@ public:
     // One line of a file, without its line end. Public for the line-level tests.
     static DataLineKind Classify(const char *line, int length);
     bool ParseSyncTime(const char *line, int length);
-    bool ParseAccelerator(const char *line, int length);
+    // allowFastPath false forces the general field-by-field path (the tests compare both).
+    bool ParseAccelerator(const char *line, int length, bool allowFastPath = true);
     void ParseGprmc(const char *line, int length);
     const tagACCELINFO &ScratchSample() const { return m_accel; }
     const tagGPSINFO &ScratchFix() const { return m_gps; }

@@ -179,6 +179,57 @@ TEST_F(LineParse, AcceleratorNeedsSixCommas)
     EXPECT_FALSE(reader.ParseAccelerator(noTrailingComma, sizeof noTrailingComma - 1));
 }
 
+// The one-pass reading of the common sample line must agree with the field-by-field reading on
+// every line, of the common shape or not.
+TEST(Accelerator, FastPathAgreesWithTheGeneralReading)
+{
+    std::mt19937 rng(99);
+    const char *pieces[] = {"0", "1", "9",  "-",      ".",      ",",     "+",
+                            " ", "e", "12", "083015", "130512", "-0.98", "0.02"};
+    auto randomField = [&](bool plausible) {
+        if (plausible) {
+            const int kind = static_cast<int>(rng() % 4);
+            if (kind == 0)
+                return QString::asprintf("%s%d.%0*d", rng() % 2 ? "-" : "", static_cast<int>(rng() % 20),
+                                         static_cast<int>(1 + rng() % 8), static_cast<int>(rng() % 1000));
+            if (kind == 1)
+                return QString::number(static_cast<int>(rng() % 1000000));
+            if (kind == 2)
+                return QString::asprintf("%02d%02d%02d.%0*d", static_cast<int>(rng() % 30),
+                                         static_cast<int>(rng() % 70), static_cast<int>(rng() % 70),
+                                         static_cast<int>(1 + rng() % 4), static_cast<int>(rng() % 1000));
+        }
+        QString f;
+        const int n = static_cast<int>(rng() % 5);
+        for (int i = 0; i < n; ++i)
+            f += QLatin1String(pieces[rng() % (sizeof pieces / sizeof *pieces)]);
+        return f;
+    };
+    for (int i = 0; i < 50000; ++i) {
+        QStringList fields{QStringLiteral("$ACCELERATOR")};
+        const int count = 3 + static_cast<int>(rng() % 5);
+        for (int k = 0; k < count; ++k)
+            fields << randomField(rng() % 8 != 0);
+        if (rng() % 2) {
+            fields[1] = QString::asprintf("%02d%02d%02d.%d", static_cast<int>(rng() % 24),
+                                          static_cast<int>(rng() % 60), static_cast<int>(rng() % 60),
+                                          static_cast<int>(rng() % 1000));
+            fields[2] = QStringLiteral("130512");
+        }
+        const QByteArray line =
+            (fields.join(QLatin1Char(',')) + (rng() % 4 ? QStringLiteral(",") : QString())).toLatin1();
+        CDataFileInfo fast, general;
+        const bool a = fast.ParseAccelerator(line.constData(), line.size(), true);
+        const bool b = general.ParseAccelerator(line.constData(), line.size(), false);
+        ASSERT_EQ(b, a) << line.constData();
+        const tagACCELINFO &x = fast.ScratchSample(), &y = general.ScratchSample();
+        ASSERT_EQ(y.stTime, x.stTime) << line.constData();
+        ASSERT_EQ(0, memcmp(&y.fX, &x.fX, sizeof(float))) << line.constData();
+        ASSERT_EQ(0, memcmp(&y.fY, &x.fY, sizeof(float))) << line.constData();
+        ASSERT_EQ(0, memcmp(&y.fZ, &x.fZ, sizeof(float))) << line.constData();
+    }
+}
+
 TEST(Classify, TagsAreCaseInsensitiveAndNeedAComma)
 {
     const std::pair<const char *, DataLineKind> cases[] = {
