@@ -22,8 +22,9 @@ namespace {
 constexpr uint32_t ENGINE_SEEK_CAPS = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards |
                                       AM_SEEKING_CanSeekBackwards | AM_SEEKING_CanGetCurrentPos |
                                       AM_SEEKING_CanGetStopPos | AM_SEEKING_CanGetDuration;
-// Steps up to this far count as moving in a direction (decoding ahead or behind pays off).
-constexpr int64_t DIRECTION_SPAN = 64;
+// Steps up to this far count as moving in a direction: decoding whole groups ahead or behind
+// pays off. Longer jumps decode from their key frame only.
+constexpr int64_t DIRECTION_SPAN = 8;
 // Inset of the picture inside a grid pane's frame.
 constexpr int VIDEO_INSET = 2;
 
@@ -34,7 +35,9 @@ constexpr int VIDEO_INSET = 2;
 struct CMediaGraph::AsyncSeek {
     std::mutex mutex;
     CMediaGraph *pGraph = nullptr;
-    uint64_t llSerial = 0;
+    uint64_t llEpoch = 0;       // bumped when answers must be dropped (seek, stop, release)
+    uint64_t llSerial = 0;      // of the latest request
+    uint64_t llShownSerial = 0; // of the latest answer shown
     int64_t llPendingFrame = -1;
 };
 
@@ -111,7 +114,7 @@ void CMediaGraph::CancelAsyncSeek()
 {
     {
         std::lock_guard<std::mutex> lock(m_pAsyncSeek->mutex);
-        ++m_pAsyncSeek->llSerial;
+        ++m_pAsyncSeek->llEpoch;
         m_pAsyncSeek->llPendingFrame = -1;
     }
     if (m_pSource)
@@ -328,25 +331,31 @@ HRESULT CMediaGraph::SeekToFrameAsync(int64_t llFrame)
         SetCurrentPicture(pPicture, llPicture, llTarget * m_llFrameTime);
         return S_FALSE;
     }
-    uint64_t llSerial = 0;
+    uint64_t llSerial = 0, llEpoch = 0;
     {
         std::lock_guard<std::mutex> lock(m_pAsyncSeek->mutex);
         llSerial = ++m_pAsyncSeek->llSerial;
+        llEpoch = m_pAsyncSeek->llEpoch;
         m_pAsyncSeek->llPendingFrame = llTarget;
     }
     const int64_t llFrameTime = m_llFrameTime;
     std::weak_ptr<AsyncSeek> pWeak = m_pAsyncSeek;
     m_pSource->RequestPicture(
         this, llPicture,
-        [pWeak, llSerial, llTarget, llFrameTime](HRESULT hr, std::shared_ptr<CPicture> pPicture,
-                                                 int64_t llGot) {
+        [pWeak, llSerial, llEpoch, llTarget, llFrameTime](
+            HRESULT hr, std::shared_ptr<CPicture> pPicture, int64_t llGot) {
             const std::shared_ptr<AsyncSeek> pSeek = pWeak.lock();
             if (!pSeek)
                 return;
             std::lock_guard<std::mutex> lock(pSeek->mutex);
-            if (!pSeek->pGraph || pSeek->llSerial != llSerial)
-                return; // superseded
-            pSeek->llPendingFrame = -1;
+            // An answer to a request since replaced is still an exact picture, newer than the one
+            // shown: it is shown (so that stepping faster than decoding still moves). Only a seek
+            // or stop in between, or a newer answer already shown, drops it.
+            if (!pSeek->pGraph || pSeek->llEpoch != llEpoch || llSerial <= pSeek->llShownSerial)
+                return;
+            pSeek->llShownSerial = llSerial;
+            if (pSeek->llSerial == llSerial)
+                pSeek->llPendingFrame = -1;
             if (FAILED(hr) || !pPicture) {
                 pSeek->pGraph->PostGraphEvent(EC_USERABORT, hr, 0);
                 return;

@@ -351,8 +351,12 @@ void CMediaSource::Hint(int64_t llFrame, int nDirection)
             if (ChunkWantedLocked(llFirst, llLast))
                 QueueLocked(Job{llFirst, llLast, nullptr, {}}, false);
         }
-    } else if (llFirst > 0) {
-        // Going backwards: the group before this one, decoded once, serves the next steps.
+    } else {
+        // Going backwards, pictures passed are not wanted again: they make room for the group
+        // before this one, which, decoded once, serves the next steps.
+        CPictureCache::Instance().RemoveUnusedAbove(m_llId, llFrame + 1);
+        if (llFirst == 0)
+            return;
         ChunkOf(llFirst - 1, &llFirst, &llLast);
         if (ChunkWantedLocked(llFirst, llLast))
             QueueLocked(Job{llFirst, llLast, nullptr, {}}, false);

@@ -60,6 +60,27 @@ void CPictureCache::RemoveSource(uint64_t llSource)
     }
 }
 
+void CPictureCache::RemoveUnusedAbove(uint64_t llSource, int64_t llFrame)
+{
+    QMutexLocker lock(&m_mutex);
+    for (auto it = m_slots.begin(); it != m_slots.end();) {
+        if (it->first.llSource == llSource && it->first.llFrame > llFrame &&
+            it->second.pPicture.use_count() == 1) {
+            m_llBytes -= it->second.llBytes;
+            m_lru.erase(it->second.itLru);
+            it = m_slots.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+size_t CPictureCache::PeakCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_nPeakCount;
+}
+
 void CPictureCache::Grow(int64_t)
 {
     // Which slot grew is not known here, and a picture may be in no slot at all (evicted but
@@ -101,6 +122,8 @@ void CPictureCache::TrimLocked()
     }
     if (m_llBytes > m_llPeak)
         m_llPeak = m_llBytes;
+    if (m_slots.size() > m_nPeakCount)
+        m_nPeakCount = m_slots.size();
 }
 
 void CPictureCache::SetLimit(int64_t llBytes)
@@ -138,4 +161,5 @@ void CPictureCache::ResetPeak()
 {
     QMutexLocker lock(&m_mutex);
     m_llPeak = m_llBytes;
+    m_nPeakCount = m_slots.size();
 }

@@ -21,6 +21,10 @@ public:
     bool Contains(uint64_t llSource, int64_t llFrame) const;
     void Insert(uint64_t llSource, int64_t llFrame, std::shared_ptr<CPicture> pPicture);
     void RemoveSource(uint64_t llSource);
+    // Drops the pictures of a source above a frame that nobody but the cache holds.
+    void RemoveUnusedAbove(uint64_t llSource, int64_t llFrame);
+    // Most pictures held at once since the last reset.
+    size_t PeakCount() const;
     // A cached picture made its RGB image: count the bytes and trim.
     void Grow(int64_t llBytes);
 
@@ -59,5 +63,6 @@ private:
     std::list<Key> m_lru; // front = most recently used
     int64_t m_llBytes = 0;
     int64_t m_llPeak = 0;
+    size_t m_nPeakCount = 0;
     int64_t m_llLimit = PICTURE_CACHE_DEFAULT_BYTES;
 };
