@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QByteArray>
+#include <ctime>
 #include <random>
 #include <string>
 #include <vector>
@@ -262,6 +264,59 @@ TEST(FrameTables, RecordTablesFollowTheTimeStamps)
     EXPECT_EQ(samples, ScanFrameToSample(keys, start, k30Fps, 30));
     EXPECT_EQ(BuildFrameToFix(rec, k30Fps, 30).frameToFix,
               ScanFrameToFix(FixTimeKeys(rec), start, k30Fps, 30).frameToFix);
+}
+
+// The keys of a record are those TimeKey gives each time stamp, in and across minutes, hours,
+// days and a change to summer time, and for stamps outside the calendar.
+TEST(FrameTables, RecordTimeKeysAreTheTimeKeys)
+{
+    const QByteArray oldTz = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    std::mt19937 rng(7);
+    tagDATAFILEINFO rec;
+    auto add = [&](int month, int day, int hour, int minute, int second, int ms) {
+        SYSTEMTIME st;
+        st.wYear = 13;
+        st.wMonth = static_cast<uint16_t>(month);
+        st.wDay = static_cast<uint16_t>(day);
+        st.wHour = static_cast<uint16_t>(hour);
+        st.wMinute = static_cast<uint16_t>(minute);
+        st.wSecond = static_cast<uint16_t>(second);
+        st.wMilliseconds = static_cast<uint16_t>(ms);
+        tagACCELINFO a;
+        a.stTime = st;
+        rec.vecAccel.push_back(a);
+    };
+    // Ten samples a second through the night summer time began (31 March 2013, 02:00 -> 03:00).
+    for (int i = 0; i < 3 * 3600 * 10; i += 7) {
+        const int s = 3600 + i / 10; // from 01:00
+        add(3, 31, s / 3600, (s / 60) % 60, s % 60, (i % 10) * 100 + static_cast<int>(rng() % 100));
+    }
+    // Jumps that keep the minute: another hour, day, month.
+    add(5, 12, 8, 30, 15, 0);
+    add(5, 12, 9, 30, 16, 0);
+    add(5, 13, 9, 30, 17, 0);
+    add(6, 13, 9, 30, 18, 0);
+    add(12, 31, 23, 59, 59, 999);
+    add(1, 1, 0, 0, 0, 0);
+    add(5, 12, 8, 30, 60, 0);    // second 60
+    add(5, 12, 8, 61, 0, 0);     // minute 61
+    add(13, 12, 8, 30, 15, 0);   // month 13
+    add(5, 12, 8, 30, 15, 1500); // more than a second of milliseconds, as a stamp can carry
+    const std::vector<int64_t> keys = SampleTimeKeys(rec);
+    ASSERT_EQ(keys.size(), static_cast<size_t>(rec.vecAccel.size()));
+    for (int i = 0; i < rec.vecAccel.size(); ++i) {
+        int64_t expected = 0;
+        if (!TimeKey(rec.vecAccel[i].stTime, &expected))
+            expected = kNoTimeKey;
+        ASSERT_EQ(keys[static_cast<size_t>(i)], expected) << "sample " << i;
+    }
+    if (oldTz.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldTz);
+    tzset();
 }
 
 TEST(FrameTables, RecordsThatGiveNoTable)
