@@ -324,8 +324,12 @@ HRESULT CMediaGraph::SeekToFrameAsync(int64_t llFrame)
         QMutexLocker lock(&m_mutex);
         llPrevious = m_llPictureFrame;
     }
-    if (llPrevious >= 0 && llPicture != llPrevious && std::llabs(llPicture - llPrevious) <= DIRECTION_SPAN)
-        m_pSource->Hint(llPicture, llPicture > llPrevious ? +1 : -1);
+    if (llPrevious >= 0 && llPicture != llPrevious) {
+        if (std::llabs(llPicture - llPrevious) <= DIRECTION_SPAN)
+            m_pSource->Hint(llPicture, llPicture > llPrevious ? +1 : -1);
+        else
+            m_pSource->HintStride(llPicture, llPicture - llPrevious);
+    }
     if (auto pPicture = m_pSource->CachedPicture(llPicture)) {
         CancelAsyncSeek();
         SetCurrentPicture(pPicture, llPicture, llTarget * m_llFrameTime);

@@ -109,6 +109,7 @@ CMediaSource::~CMediaSource()
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bStop = true;
         m_jobs.clear();
+        m_requests.clear();
         for (CFrameDecoder *pDecoder : m_busy)
             pDecoder->Abort();
     }
@@ -116,6 +117,8 @@ CMediaSource::~CMediaSource()
     m_cvPictures.notify_all();
     for (std::thread &worker : m_workers)
         worker.join();
+    if (m_requestWorker.joinable())
+        m_requestWorker.join();
     CPictureCache::Instance().RemoveSource(m_llId);
 }
 
@@ -310,19 +313,25 @@ bool CMediaSource::ChunkWantedLocked(int64_t llFirst, int64_t llLast) const
 
 void CMediaSource::QueueLocked(Job job, bool bFront)
 {
-    if (bFront)
-        m_jobs.push_front(std::move(job));
-    else
-        m_jobs.push_back(std::move(job));
-    StartWorkersLocked();
-    m_cvJobs.notify_one();
+    if (job.done) {
+        m_requests.push_back(std::move(job));
+        if (!m_requestWorker.joinable())
+            m_requestWorker = std::thread(&CMediaSource::WorkerMain, this, true);
+    } else {
+        if (bFront)
+            m_jobs.push_front(std::move(job));
+        else
+            m_jobs.push_back(std::move(job));
+        StartWorkersLocked();
+    }
+    m_cvJobs.notify_all();
 }
 
 void CMediaSource::StartWorkersLocked()
 {
     const int nWanted = std::max(1, g_nWorkers.load());
     while (static_cast<int>(m_workers.size()) < nWanted)
-        m_workers.emplace_back(&CMediaSource::WorkerMain, this);
+        m_workers.emplace_back(&CMediaSource::WorkerMain, this, false);
 }
 
 void CMediaSource::Hint(int64_t llFrame, int nDirection)
@@ -363,36 +372,53 @@ void CMediaSource::Hint(int64_t llFrame, int nDirection)
     }
 }
 
+void CMediaSource::HintStride(int64_t llFrame, int64_t llStride)
+{
+    const int64_t llNext = llFrame + llStride;
+    if (g_nWorkers.load() == 0 || llNext < 0 || llNext >= FrameCount())
+        return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_bStop)
+        return;
+    // Only the newest guess is worth decoding.
+    m_jobs.erase(std::remove_if(m_jobs.begin(), m_jobs.end(),
+                                [](const Job &job) { return job.llFirst == job.llLast; }),
+                 m_jobs.end());
+    if (ChunkWantedLocked(llNext, llNext))
+        QueueLocked(Job{llNext, llNext, nullptr, {}}, true);
+}
+
 void CMediaSource::RequestPicture(const void *pOwner, int64_t llFrame, PictureDone done)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_bStop)
         return;
-    m_jobs.erase(std::remove_if(m_jobs.begin(), m_jobs.end(),
-                                [&](const Job &job) { return job.done && job.pOwner == pOwner; }),
-                 m_jobs.end());
+    m_requests.erase(std::remove_if(m_requests.begin(), m_requests.end(),
+                                    [&](const Job &job) { return job.pOwner == pOwner; }),
+                     m_requests.end());
     QueueLocked(Job{llFrame, llFrame, pOwner, std::move(done)}, true);
 }
 
 void CMediaSource::CancelRequests(const void *pOwner)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_jobs.erase(std::remove_if(m_jobs.begin(), m_jobs.end(),
-                                [&](const Job &job) { return job.done && job.pOwner == pOwner; }),
-                 m_jobs.end());
+    m_requests.erase(std::remove_if(m_requests.begin(), m_requests.end(),
+                                    [&](const Job &job) { return job.pOwner == pOwner; }),
+                     m_requests.end());
 }
 
-void CMediaSource::WorkerMain()
+void CMediaSource::WorkerMain(bool bRequests)
 {
+    std::deque<Job> &queue = bRequests ? m_requests : m_jobs;
     for (;;) {
         Job job;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_cvJobs.wait(lock, [&] { return m_bStop || !m_jobs.empty(); });
+            m_cvJobs.wait(lock, [&] { return m_bStop || !queue.empty(); });
             if (m_bStop)
                 return;
-            job = std::move(m_jobs.front());
-            m_jobs.pop_front();
+            job = std::move(queue.front());
+            queue.pop_front();
         }
         if (job.done) {
             std::shared_ptr<CPicture> pPicture;

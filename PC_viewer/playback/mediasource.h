@@ -53,6 +53,9 @@ public:
 
     // Tells the workers where a graph is going: +1 forward, -1 backward, 0 no direction.
     void Hint(int64_t llFrame, int nDirection);
+    // Tells the workers that a graph jumps by a steady stride (fast rates): the picture one
+    // stride on is decoded meanwhile, on a second decoder.
+    void HintStride(int64_t llFrame, int64_t llStride);
 
     // Decodes picture n on a worker and calls done (on the worker thread) with it. A newer
     // request with the same owner replaces one not yet started.
@@ -91,7 +94,7 @@ private:
     bool ChunkWantedLocked(int64_t llFirst, int64_t llLast) const;
     void QueueLocked(Job job, bool bFront);
     void StartWorkersLocked();
-    void WorkerMain();
+    void WorkerMain(bool bRequests);
     void RunRange(int64_t llFirst, int64_t llLast);
 
     uint64_t m_llId = 0;
@@ -108,7 +111,9 @@ private:
     int64_t m_llRetiredDecoded = 0;
     std::vector<Flight *> m_flights;
     std::deque<Job> m_jobs;
-    std::vector<std::thread> m_workers;
+    std::vector<std::thread> m_workers;  // decode ahead or behind (range jobs)
+    std::thread m_requestWorker;         // asynchronous seeks, never queued behind a range
+    std::deque<Job> m_requests;
     std::vector<CFrameDecoder *> m_busy; // decoders working, aborted on shutdown
     int64_t m_llAheadLimit = -1;         // furthest chunk start queued forward
     bool m_bStop = false;

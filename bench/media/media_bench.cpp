@@ -329,7 +329,7 @@ int CaseGrid(const QString &strClip, double dD)
         };
         int64_t llFirst = 100;
         show(llFirst);
-        const int nSlides = 60;
+        const int nSlides = 150;
         int64_t llDecoded = pSource->DecodedCount();
         auto t0 = Clock::now();
         for (int i = 0; i < nSlides; ++i)
