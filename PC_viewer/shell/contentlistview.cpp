@@ -21,6 +21,7 @@
 #include <QStyledItemDelegate>
 #include <QRandomGenerator>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <vector>
 
@@ -320,7 +321,12 @@ void CContentListView::Fill()
         rows.push_back(std::move(row));
     }
     m_model->Reset(std::move(rows));
-    StartThumbnails();
+    // Decoding starts once the rows are on screen, so that the workers never hold the list up.
+    const int generation = m_generation->load();
+    QTimer::singleShot(0, this, [this, generation] {
+        if (m_generation->load() == generation)
+            StartThumbnails();
+    });
 }
 
 void CContentListView::StartThumbnails()

@@ -21,6 +21,7 @@
 #include <QPrinter>
 #include <QSettings>
 #include <QShortcut>
+#include <QTimer>
 
 namespace {
 
@@ -121,6 +122,7 @@ CMainFrame::CMainFrame(CCorvanaDoc *doc, QWidget *parent) : CSkinFrameWnd(parent
     setMinimumSize(kMinWidth, kMinHeight);
     resize(kMinWidth, kMinHeight);
 
+    LoadSettings();
     m_printer = std::make_unique<QPrinter>();
     m_progress = new CProgressViewer(this);
     m_progress->hide();
@@ -133,6 +135,7 @@ CMainFrame::CMainFrame(CCorvanaDoc *doc, QWidget *parent) : CSkinFrameWnd(parent
 
 CMainFrame::~CMainFrame()
 {
+    SaveSettings();
     // The panes talk to each other while they go; stop playback first.
     if (m_playView)
         m_playView->CloseRecording(false);
@@ -358,7 +361,17 @@ void CMainFrame::ShowProgress()
 
 void CMainFrame::SetProgress(int percent)
 {
-    m_progress->SetProgress(percent);
+    // The folder load reports the same percentage for many clips in a row; repainting the bar
+    // for each of them costs more than the load itself on a large card.
+    // The folder load reports progress for every clip. The bar is repainted when the value
+    // changes, but not more often than the screen can show it: on a large card those repaints
+    // would otherwise cost a good part of the load itself.
+    const bool due = !m_progressPaint.isValid() || m_progressPaint.elapsed() >= kProgressPaintIntervalMs;
+    if (percent != m_shownProgress && (due || percent == 0 || percent == 100 || !m_progress->isVisible())) {
+        m_progress->SetProgress(percent);
+        m_shownProgress = percent;
+        m_progressPaint.start();
+    }
     emit ProgressChanged(percent);
 }
 
@@ -535,18 +548,27 @@ void CMainFrame::OnPrintSetup()
 
 QStringList CMainFrame::RecentFolders() const
 {
-    QStringList list = QSettings().value(QString::fromLatin1(kSettingRecentFolders)).toStringList();
-    while (list.size() > kRecentFolderCount)
-        list.removeLast();
-    return list;
+    return m_recentFolders;
 }
 
 void CMainFrame::AddRecentFolder(const QString &folder)
 {
-    QStringList list = RecentFolders();
-    list.removeAll(folder);
-    list.prepend(folder);
-    while (list.size() > kRecentFolderCount)
-        list.removeLast();
-    QSettings().setValue(QString::fromLatin1(kSettingRecentFolders), list);
+    m_recentFolders.removeAll(folder);
+    m_recentFolders.prepend(folder);
+    while (m_recentFolders.size() > kRecentFolderCount)
+        m_recentFolders.removeLast();
+    // Writing the settings file waits for the disk; that happens after the list is on screen.
+    QTimer::singleShot(0, this, [this] { SaveSettings(); });
+}
+
+void CMainFrame::LoadSettings()
+{
+    m_recentFolders = QSettings().value(QString::fromLatin1(kSettingRecentFolders)).toStringList();
+    while (m_recentFolders.size() > kRecentFolderCount)
+        m_recentFolders.removeLast();
+}
+
+void CMainFrame::SaveSettings()
+{
+    QSettings().setValue(QString::fromLatin1(kSettingRecentFolders), m_recentFolders);
 }

@@ -7,6 +7,7 @@
 #include "playback/mediaplayview.h"
 #include "shell/skinframewnd.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QKeySequence>
 #include <QList>
@@ -40,6 +41,8 @@ public:
     static constexpr int kPaneMinimum = 10;
     static constexpr int kSplitterGap = 2;
     static constexpr int kRecentFolderCount = 4;
+    // The progress bar is repainted at most this often (a screen refresh).
+    static constexpr int kProgressPaintIntervalMs = 16;
 
     explicit CMainFrame(CCorvanaDoc *doc, QWidget *parent = nullptr);
     ~CMainFrame() override;
@@ -127,6 +130,8 @@ private:
     void BuildCommandTable();
     void LayOutPanes(const QSize &client);
     void AddRecentFolder(const QString &folder);
+    void LoadSettings();
+    void SaveSettings();
 
     void OnSetFolder();
     void OnPlay(bool reverse);
@@ -140,6 +145,8 @@ private:
     CCorvanaDoc *m_doc;
     int m_continuousPlay = 0;
     int m_layoutReady = 0;
+    int m_shownProgress = -1;
+    QElapsedTimer m_progressPaint;
     CProgressViewer *m_progress = nullptr;
     CMultiViewSplitter *m_outer = nullptr;
     CMultiViewSplitter *m_left = nullptr;
@@ -156,4 +163,5 @@ private:
     QList<QMenu *> m_menus;
     QHash<QKeySequence, int> m_accelerators;
     std::unique_ptr<QPrinter> m_printer;
+    QStringList m_recentFolders;
 };
