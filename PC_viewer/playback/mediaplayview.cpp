@@ -355,17 +355,14 @@ void CMediaPlayView::NotifyGraphEvent(long eventCode, intptr_t param1, intptr_t 
         Pause();
         EndOfClip();
         break;
-    case EC_USERABORT:
-        Stop();
-        break;
+    case EC_USERABORT: Stop(); break;
     case EC_OLE_EVENT:
         update();
         // A stepped picture has arrived: tell the other views at once which frame is shown.
         if (m_playState == PlayState::Running)
             PublishShownFrame();
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -450,16 +447,11 @@ void CMediaPlayView::keyPressEvent(QKeyEvent *event)
         case Qt::Key_End:
         case Qt::Key_Home:
         case Qt::Key_Left:
-        case Qt::Key_Right:
-            m_host->ForwardKeyToGraph(event);
-            break;
+        case Qt::Key_Right: m_host->ForwardKeyToGraph(event); break;
         case Qt::Key_Up:
         case Qt::Key_Down:
-        case Qt::Key_Delete:
-            m_host->ForwardKeyToControlBar(event);
-            break;
-        default:
-            break;
+        case Qt::Key_Delete: m_host->ForwardKeyToControlBar(event); break;
+        default: break;
         }
     }
     QWidget::keyPressEvent(event);
@@ -471,7 +463,8 @@ void CMediaPlayView::contextMenuEvent(QContextMenuEvent *event)
     for (const tagPANEMENUITEM &item : kPaneMenu) {
         QAction *action = menu.addAction(QString::fromLatin1(item.caption));
         action->setData(item.id);
-        action->setEnabled(item.frameCommand != 0 && m_host && m_host->IsFrameCommandEnabled(item.frameCommand));
+        action->setEnabled(item.frameCommand != 0 && m_host &&
+                           m_host->IsFrameCommandEnabled(item.frameCommand));
         if (item.frameCommand != 0) {
             const int command = item.frameCommand;
             connect(action, &QAction::triggered, this, [this, command] {

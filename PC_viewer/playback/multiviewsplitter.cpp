@@ -23,11 +23,8 @@ protected:
             case QEvent::MouseButtonPress:
             case QEvent::MouseButtonRelease:
             case QEvent::MouseButtonDblClick:
-            case QEvent::MouseMove:
-                e->accept();
-                return true;
-            default:
-                break;
+            case QEvent::MouseMove: e->accept(); return true;
+            default: break;
             }
         }
         return QSplitterHandle::event(e);

@@ -44,8 +44,8 @@ struct tagLISTMENUITEM {
 };
 
 const tagLISTMENUITEM kListMenu[] = {
-    {ID_LIST_PLAY, "Play"},       {ID_LIST_SELECT_ALL, "Select all"}, {ID_LIST_DESELECT_ALL, "Deselect all"},
-    {ID_LIST_SAVE, "Save"},       {ID_LIST_DELETE, "Delete"},
+    {ID_LIST_PLAY, "Play"}, {ID_LIST_SELECT_ALL, "Select all"}, {ID_LIST_DESELECT_ALL, "Deselect all"},
+    {ID_LIST_SAVE, "Save"}, {ID_LIST_DELETE, "Delete"},
 };
 
 const char kMsgUnableToPlay[] = "This media file is unable to play.";
@@ -62,7 +62,10 @@ const char kMsgDeleteMediaError[] = "An error occured in deleting the media file
 const char kMsgDeleteDataError[] = "An error occured in deleting the data filename \n%1\n.";
 const char kMsgDeleteSuccess[] = "Success to delete the contents.";
 
-QString Text(const char *s) { return QString::fromLatin1(s); }
+QString Text(const char *s)
+{
+    return QString::fromLatin1(s);
+}
 
 // Scrolling the opened row to the top leaves this much of the row above in view.
 constexpr int kOpenScrollMargin = 6;
@@ -93,7 +96,10 @@ public:
     {
         return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
     }
-    int columnCount(const QModelIndex &parent = QModelIndex()) const override { return parent.isValid() ? 0 : 3; }
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : 3;
+    }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
@@ -127,16 +133,11 @@ public:
             if (index.row() == m_doc->CurrentIndex())
                 return CContentListView::CurrentRowColor();
             return index.row() % 2 == 0 ? CContentListView::EvenRowColor() : CContentListView::OddRowColor();
-        case Qt::ForegroundRole:
-            return QColor(Qt::black);
-        case Qt::FontRole:
-            return m_font;
-        case Qt::TextAlignmentRole:
-            return int(Qt::AlignCenter);
-        case Qt::ToolTipRole:
-            return row.path.left(CContentListView::kTooltipLength);
-        default:
-            return {};
+        case Qt::ForegroundRole: return QColor(Qt::black);
+        case Qt::FontRole: return m_font;
+        case Qt::TextAlignmentRole: return int(Qt::AlignCenter);
+        case Qt::ToolTipRole: return row.path.left(CContentListView::kTooltipLength);
+        default: return {};
         }
     }
 
@@ -226,6 +227,8 @@ CContentListView::CContentListView(CCorvanaDoc *doc, CMainFrame *frame, QWidget 
     setWordWrap(false);
     setTextElideMode(Qt::ElideRight);
     setMouseTracking(true); // tooltips over every cell
+    // Opening a row scrolls by pixels (the row comes to the top with a little of the one above).
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setIconSize(QSize(kThumbnailSize, kThumbnailSize));
@@ -430,10 +433,8 @@ bool CContentListView::Open(int index)
         m_frame->SetProgress(90);
 
         SelectOnly(a);
-        const QModelIndex cell = m_model->index(a, 0);
-        scrollTo(cell, QAbstractItemView::PositionAtTop);
-        if (a > 0 && verticalScrollBar()->value() > 0)
-            verticalScrollBar()->setValue(std::max(0, verticalScrollBar()->value() - kOpenScrollMargin));
+        verticalScrollBar()->setValue(
+            std::max(0, rowViewportPosition(a) + verticalOffset() - kOpenScrollMargin));
         viewport()->repaint();
         m_frame->SetProgress(100);
         m_frame->HideProgress();
@@ -452,10 +453,8 @@ bool CContentListView::IsCommandEnabled(int id) const
     case ID_LIST_SELECT_ALL:
     case ID_LIST_DESELECT_ALL:
     case ID_LIST_SAVE:
-    case ID_LIST_DELETE:
-        return true;
-    default:
-        return false;
+    case ID_LIST_DELETE: return true;
+    default: return false;
     }
 }
 
@@ -527,9 +526,9 @@ bool CContentListView::CopyFileNoOverwrite(const QString &source, const QString 
     // A hidden name of our own beside the target; NewOnly never opens somebody else's file.
     QFile out;
     for (int attempt = 0; attempt < 16 && !out.isOpen(); ++attempt) {
-        out.setFileName(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() +
-                        QStringLiteral(".%1.part").arg(QRandomGenerator::global()->generate(), 8, 16,
-                                                       QLatin1Char('0')));
+        out.setFileName(
+            targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() +
+            QStringLiteral(".%1.part").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
         if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly) && out.error() != QFileDevice::OpenError)
             return false;
     }
@@ -684,11 +683,8 @@ void CContentListView::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Space:
     case Qt::Key_Left:
     case Qt::Key_Right:
-    case Qt::Key_Delete:
-        m_frame->ForwardKeyToGraph(event);
-        break;
-    default:
-        break;
+    case Qt::Key_Delete: m_frame->ForwardKeyToGraph(event); break;
+    default: break;
     }
     QTableView::keyPressEvent(event);
 }

@@ -95,7 +95,10 @@ const char kMsgNoGps[] = "GPS data does not exist.";
 const char kMsgConvertSuccess[] = "Success to convert the data.";
 const char kMsgConvertError[] = "An error occured in converting.";
 
-QString Text(const char *s) { return QString::fromLatin1(s); }
+QString Text(const char *s)
+{
+    return QString::fromLatin1(s);
+}
 
 const char kSettingServer[] = "server";
 const char kSettingRecentFolders[] = "recentFolders";
@@ -250,10 +253,10 @@ void CMainFrame::BuildCommandTable()
         m_commands[id] = {[] {}, never, {}};
 
     m_commands[ID_MAP_GOOGLE_MAP] = {[this] { OnGoogleMap(); }, always, {}};
-    m_commands[ID_MAP_POSITION_ON] = {[this] { m_doc->SetMapPositionOn(1); },
-                                      [this] { return m_doc->MapPositionOn() == 0; }, {}};
-    m_commands[ID_MAP_POSITION_OFF] = {[this] { m_doc->SetMapPositionOn(0); },
-                                       [this] { return m_doc->MapPositionOn() == 1; }, {}};
+    m_commands[ID_MAP_POSITION_ON] = {
+        [this] { m_doc->SetMapPositionOn(1); }, [this] { return m_doc->MapPositionOn() == 0; }, {}};
+    m_commands[ID_MAP_POSITION_OFF] = {
+        [this] { m_doc->SetMapPositionOn(0); }, [this] { return m_doc->MapPositionOn() == 1; }, {}};
     m_commands[ID_MAP_CONVERT_EARTH] = {[this] { OnConvertForGoogleEarth(); }, always, {}};
 
     m_commands[ID_APP_ABOUT] = {[this] { OnAbout(); }, always, {}};
@@ -404,8 +407,8 @@ void CMainFrame::RunLoadSequence()
 void CMainFrame::OnSetFolder()
 {
     const QStringList recent = RecentFolders();
-    const tagFOLDERCHOICE choice = CurrentPrompt().ChooseFolder(this, Text(kTitleLoadingFolder),
-                                                                recent.isEmpty() ? QString() : recent.first());
+    const tagFOLDERCHOICE choice = CurrentPrompt().ChooseFolder(
+        this, Text(kTitleLoadingFolder), recent.isEmpty() ? QString() : recent.first());
     if (!choice.bChosen) {
         CurrentPrompt().Info(this, Text(kMsgFailOpenFolder));
         return;

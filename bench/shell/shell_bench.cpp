@@ -44,8 +44,9 @@ QByteArray Telemetry(int clip)
                                  (i % 10) * 100, 0.01 * (i % 7), -0.98, 0.05 * (i % 3))
                    .toLatin1();
         if (i % 10 == 0)
-            out += QString::asprintf("$GPRMC,08%02d%02d.000,A,3733.%04d,N,12658.%04d,E,21.5,87.3,120513,,*6A\r\n",
-                                     minute, second, 1000 + i, 5000 + i)
+            out += QString::asprintf(
+                       "$GPRMC,08%02d%02d.000,A,3733.%04d,N,12658.%04d,E,21.5,87.3,120513,,*6A\r\n", minute,
+                       second, 1000 + i, 5000 + i)
                        .toLatin1();
     }
     return out;
@@ -56,8 +57,8 @@ bool MakeCard(const QString &root, int clips)
     const QString clip = root + QStringLiteral("/template.mp4");
     QProcess ffmpeg;
     ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {QStringLiteral("-y"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
-                  QStringLiteral("lavfi"), QStringLiteral("-i"),
+                 {QStringLiteral("-y"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                  QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
                   QStringLiteral("testsrc=size=160x120:rate=10:duration=1"), QStringLiteral("-c:v"),
                   QStringLiteral("libx264"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), clip});
     if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0)

@@ -56,9 +56,9 @@ public:
 
     PromptAnswer ShowMessage(QWidget *parent, const QString &text, PromptButtons buttons, bool) override
     {
-        QMessageBox box(QMessageBox::Information, QString::fromLatin1(kPromptCaption), text,
-                        buttons == PromptButtons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
-                        parent);
+        QMessageBox box(
+            QMessageBox::Information, QString::fromLatin1(kPromptCaption), text,
+            buttons == PromptButtons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, parent);
         const QString shot = nextShot;
         nextShot.clear();
         QTimer::singleShot(700, &box, [&box, shot] {
@@ -69,7 +69,10 @@ public:
         box.exec();
         return PromptAnswer::No;
     }
-    tagFOLDERCHOICE ChooseFolder(QWidget *, const QString &, const QString &) override { return {true, m_folder}; }
+    tagFOLDERCHOICE ChooseFolder(QWidget *, const QString &, const QString &) override
+    {
+        return {true, m_folder};
+    }
 
 private:
     QString m_folder;

@@ -115,16 +115,35 @@ TEST_F(FrameTest, CommandsOfLaterWindowsAreGreyedOthersEnabledAtStart)
         bool enabled;
     };
     const Case cases[] = {
-        {ID_FILE_SET_FOLDER, true},       {ID_FILE_CONFIG_BLACKBOX, false}, {ID_FILE_PRINT, false},
-        {ID_FILE_PRINT_PREVIEW, false},   {ID_FILE_PRINT_SETUP, true},      {ID_APP_EXIT, true},
-        {ID_MEDIA_PLAY, true},            {ID_MEDIA_REVERSE_PLAY, true},    {ID_MEDIA_PAUSE, true},
-        {ID_SPEED_1X, true},              {ID_SPEED_32X, true},             {ID_MEDIA_FRAME_FORWARD, true},
-        {ID_MEDIA_FRAME_BACKWARD, true},  {ID_MEDIA_TO_BEGINNING, true},    {ID_MEDIA_TO_END, true},
-        {ID_MEDIA_CONTINUOUS_PLAY, true}, {ID_VIEW_SINGLE, true},           {ID_VIEW_X4, false},
-        {ID_VIEW_X9, false},              {ID_VIEW_X16, false},             {ID_VIEW_X25, false},
-        {ID_VIEW_SAVE_IMAGE, false},      {ID_MAP_GOOGLE_MAP, true},        {ID_MAP_POSITION_ON, false},
-        {ID_MAP_POSITION_OFF, true},      {ID_MAP_CONVERT_EARTH, true},     {ID_APP_ABOUT, true},
-        {ID_MEDIA_STOP, true},            {ID_APP_UPDATE, false},
+        {ID_FILE_SET_FOLDER, true},
+        {ID_FILE_CONFIG_BLACKBOX, false},
+        {ID_FILE_PRINT, false},
+        {ID_FILE_PRINT_PREVIEW, false},
+        {ID_FILE_PRINT_SETUP, true},
+        {ID_APP_EXIT, true},
+        {ID_MEDIA_PLAY, true},
+        {ID_MEDIA_REVERSE_PLAY, true},
+        {ID_MEDIA_PAUSE, true},
+        {ID_SPEED_1X, true},
+        {ID_SPEED_32X, true},
+        {ID_MEDIA_FRAME_FORWARD, true},
+        {ID_MEDIA_FRAME_BACKWARD, true},
+        {ID_MEDIA_TO_BEGINNING, true},
+        {ID_MEDIA_TO_END, true},
+        {ID_MEDIA_CONTINUOUS_PLAY, true},
+        {ID_VIEW_SINGLE, true},
+        {ID_VIEW_X4, false},
+        {ID_VIEW_X9, false},
+        {ID_VIEW_X16, false},
+        {ID_VIEW_X25, false},
+        {ID_VIEW_SAVE_IMAGE, false},
+        {ID_MAP_GOOGLE_MAP, true},
+        {ID_MAP_POSITION_ON, false},
+        {ID_MAP_POSITION_OFF, true},
+        {ID_MAP_CONVERT_EARTH, true},
+        {ID_APP_ABOUT, true},
+        {ID_MEDIA_STOP, true},
+        {ID_APP_UPDATE, false},
     };
     m_frame->UpdateCommandUi();
     for (const Case &c : cases) {
@@ -177,7 +196,8 @@ TEST_F(FrameTest, CommandsNeedingARecordingSayNothingIsLoaded)
         SCOPED_TRACE(id);
         m_prompt.Clear();
         EXPECT_TRUE(m_frame->Command(id));
-        EXPECT_EQ(m_prompt.MessageTexts(), QStringList{QStringLiteral("The loading content does not exist.")});
+        EXPECT_EQ(m_prompt.MessageTexts(),
+                  QStringList{QStringLiteral("The loading content does not exist.")});
     }
     m_prompt.Clear();
     EXPECT_FALSE(m_frame->LoadedCheck());
@@ -273,8 +293,9 @@ TEST_F(FrameTest, ConvertForGoogleEarthWritesTheGpxOfTheCurrentRecording)
 {
     const QStringList gps{QStringLiteral("$GPRMC,083000.000,A,3733.1234,N,12658.5678,E,21.5,87.3,120513,,"),
                           QStringLiteral("$GPRMC,083001.000,A,3733.1300,N,12658.5700,E,22.0,88.0,120513,,")};
-    CTestCard card({{QStringLiteral("20130512_083000N.avi"), ClipKind::Avi, QStringLiteral("083000.000"), gps},
-                    {QStringLiteral("20130512_083010N.avi"), ClipKind::Avi, QStringLiteral("083010.000")}});
+    CTestCard card(
+        {{QStringLiteral("20130512_083000N.avi"), ClipKind::Avi, QStringLiteral("083000.000"), gps},
+         {QStringLiteral("20130512_083010N.avi"), ClipKind::Avi, QStringLiteral("083010.000")}});
     ASSERT_TRUE(card.IsValid());
     LoadCard(card);
     QTemporaryDir out;
@@ -302,7 +323,8 @@ TEST_F(FrameTest, ConvertForGoogleEarthWritesTheGpxOfTheCurrentRecording)
         m_prompt.Clear();
         m_prompt.QueueFolderChoice(c.choice);
         m_frame->Command(ID_MAP_CONVERT_EARTH);
-        EXPECT_EQ(m_prompt.FolderTitles(), QStringList{QStringLiteral("Specify the folder to save the data.")});
+        EXPECT_EQ(m_prompt.FolderTitles(),
+                  QStringList{QStringLiteral("Specify the folder to save the data.")});
         EXPECT_EQ(m_prompt.MessageTexts(), QStringList{QString::fromLatin1(c.message)});
     }
     QFile gpx(out.path() + QStringLiteral("/20130512_083000N.gpx"));
@@ -322,9 +344,8 @@ TEST_F(FrameTest, AboutShowsTheNormalisedVersion)
     };
     for (const Case &c : cases)
         EXPECT_EQ(NormalisedVersion(QString::fromLatin1(c.fileVersion)).toStdString(), c.shown);
-    EXPECT_EQ(CMainFrame::AboutText(),
-              QStringLiteral("Pellister S/W Version : ") +
-                  NormalisedVersion(QStringLiteral(PELLISTER_VERSION_STRING)));
+    EXPECT_EQ(CMainFrame::AboutText(), QStringLiteral("Pellister S/W Version : ") +
+                                           NormalisedVersion(QStringLiteral(PELLISTER_VERSION_STRING)));
     CAboutDlg dialog(CMainFrame::AboutText(), m_frame.get());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Pellister Info"));
     EXPECT_EQ(dialog.VersionText(), CMainFrame::AboutText());
@@ -351,7 +372,8 @@ TEST_F(FrameTest, PanesTakeTheirFixedSizesAtEveryWindowSize)
     // The window never gets smaller than 1024 x 768, and the bars cannot be dragged.
     m_frame->resize(800, 600);
     EXPECT_EQ(m_frame->size(), QSize(1024, 768));
-    for (CMultiViewSplitter *s : {m_frame->OuterSplitter(), m_frame->LeftSplitter(), m_frame->RightSplitter()}) {
+    for (CMultiViewSplitter *s :
+         {m_frame->OuterSplitter(), m_frame->LeftSplitter(), m_frame->RightSplitter()}) {
         EXPECT_TRUE(s->IsLocked());
         EXPECT_EQ(s->Gap(), 2);
     }
@@ -369,11 +391,12 @@ TEST_F(FrameTest, LockedBarsIgnoreDragging)
     QSplitterHandle *bar = outer->handle(1);
     ASSERT_NE(bar, nullptr);
     const QPoint start = bar->rect().center();
-    QMouseEvent press(QEvent::MouseButtonPress, start, bar->mapToGlobal(start), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, start, bar->mapToGlobal(start), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(bar, &press);
     const QPoint end = start + QPoint(120, 0);
-    QMouseEvent move(QEvent::MouseMove, end, bar->mapToGlobal(end), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, end, bar->mapToGlobal(end), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
     QCoreApplication::sendEvent(bar, &move);
     QMouseEvent release(QEvent::MouseButtonRelease, end, bar->mapToGlobal(end), Qt::LeftButton, Qt::NoButton,
                         Qt::NoModifier);

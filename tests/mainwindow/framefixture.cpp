@@ -87,10 +87,10 @@ CTestCard::CTestCard(const std::vector<tagTESTCLIP> &clips)
             continue;
         }
         if (!clip.syncTime.isEmpty() &&
-            !testfiles::WriteSynced(DataFile(clip.name), clip.syncTime, QStringLiteral("130512"),
-                                    QStringList{QStringLiteral("$ACCELERATOR,%1,130512,0.1,0.2,0.9,")
-                                                    .arg(clip.syncTime)} +
-                                        clip.extraLines))
+            !testfiles::WriteSynced(
+                DataFile(clip.name), clip.syncTime, QStringLiteral("130512"),
+                QStringList{QStringLiteral("$ACCELERATOR,%1,130512,0.1,0.2,0.9,").arg(clip.syncTime)} +
+                    clip.extraLines))
             m_valid = false;
     }
 }

@@ -36,9 +36,9 @@ QString ClipPath(ClipKind kind);
 
 // One recording of a test folder.
 struct tagTESTCLIP {
-    QString name;    // e.g. "20130512_083000N.mp4"; may contain a subfolder ("sub/x.avi")
+    QString name; // e.g. "20130512_083000N.mp4"; may contain a subfolder ("sub/x.avi")
     ClipKind kind = ClipKind::Mp4;
-    QString syncTime; // hhmmss.fff of the data file's $SYNCTIME; empty: no data file
+    QString syncTime;            // hhmmss.fff of the data file's $SYNCTIME; empty: no data file
     QStringList extraLines = {}; // further data-file lines ($GPRMC ...)
 };
 

@@ -98,7 +98,8 @@ TEST_F(ListTest, RowsShowTypeAndStartTimeOrFileNameInTheDocumentsOrder)
     EXPECT_EQ(m_list->horizontalHeader()->sectionResizeMode(2), QHeaderView::Fixed);
 
     const char *const types[3] = {"Ordinary", "Event", "Unknown"};
-    const char *const texts[3] = {"2013/05/12 - 08:30:00.000", "2013/05/12 - 08:30:10.250", "File name : x.avi"};
+    const char *const texts[3] = {"2013/05/12 - 08:30:00.000", "2013/05/12 - 08:30:10.250",
+                                  "File name : x.avi"};
     for (int row = 0; row < 3; ++row) {
         SCOPED_TRACE(row);
         EXPECT_EQ(Cell(row, 1).toString(), QString::fromLatin1(types[row]));
@@ -137,8 +138,10 @@ TEST_F(ListTest, RowColoursMarkTheCurrentRecordingAndAlternate)
 
 TEST_F(ListTest, TooltipIsTheMediaPathCutTo79Characters)
 {
-    const QString deep = QStringLiteral("a-rather-long-folder-name-for-the-tooltip/and-another-one-below-it/");
-    CTestCard card({{deep + QStringLiteral("20130512_083000N.avi"), ClipKind::Avi, QStringLiteral("083000.000")}});
+    const QString deep =
+        QStringLiteral("a-rather-long-folder-name-for-the-tooltip/and-another-one-below-it/");
+    CTestCard card(
+        {{deep + QStringLiteral("20130512_083000N.avi"), ClipKind::Avi, QStringLiteral("083000.000")}});
     ASSERT_TRUE(card.IsValid());
     LoadCard(card);
     const QString path = m_doc->MediaPathAt(0);
@@ -177,8 +180,9 @@ TEST_F(ListTest, ThumbnailsArriveForClipsAndTheDefaultStaysForOthers)
 
 TEST_F(ListTest, AClipThatCannotPlayFallsBackToThePreviousRecordingOrToNone)
 {
-    CTestCard card({{QStringLiteral("20130512_083000N.avi"), ClipKind::Avi, QStringLiteral("083000.000")},
-                    {QStringLiteral("20130512_083010N.avi"), ClipKind::Broken, QStringLiteral("083010.000")}});
+    CTestCard card(
+        {{QStringLiteral("20130512_083000N.avi"), ClipKind::Avi, QStringLiteral("083000.000")},
+         {QStringLiteral("20130512_083010N.avi"), ClipKind::Broken, QStringLiteral("083010.000")}});
     ASSERT_TRUE(card.IsValid());
     LoadCard(card);
 
@@ -227,11 +231,30 @@ TEST_F(ListTest, EnterAndDoubleClickOpenOnlyASingleSelectedRow)
                         m_list->viewport()->mapToGlobal(cell.center()), Qt::LeftButton, Qt::NoButton,
                         Qt::NoModifier);
     QCoreApplication::sendEvent(m_list->viewport(), &release);
-    QMouseEvent dbl(QEvent::MouseButtonDblClick, cell.center(), m_list->viewport()->mapToGlobal(cell.center()),
-                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, cell.center(),
+                    m_list->viewport()->mapToGlobal(cell.center()), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
     QCoreApplication::sendEvent(m_list->viewport(), &dbl);
     EXPECT_EQ(m_doc->CurrentIndex(), 1);
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Paused) << "a double click opens without playing";
+}
+
+TEST_F(ListTest, OpeningARowScrollsItToTheTop)
+{
+    std::vector<tagTESTCLIP> clips;
+    for (int i = 0; i < 30; ++i)
+        clips.push_back({QStringLiteral("20130512_0830%1N.avi").arg(i, 2, 10, QLatin1Char('0')),
+                         ClipKind::Avi, QStringLiteral("0830%1.000").arg(i, 2, 10, QLatin1Char('0'))});
+    CTestCard card(clips);
+    ASSERT_TRUE(card.IsValid());
+    LoadCard(card);
+    ASSERT_TRUE(OpenRow(15));
+    // The row is at the top, with six pixels of the row above it still in view.
+    EXPECT_EQ(m_list->visualRect(m_list->model()->index(15, 1)).top(), 6);
+    EXPECT_EQ(m_list->SelectedRows(), QList<int>{15});
+    EXPECT_EQ(m_list->currentIndex().row(), 15);
+    ASSERT_TRUE(OpenRow(0));
+    EXPECT_EQ(m_list->visualRect(m_list->model()->index(0, 1)).top(), 0);
 }
 
 TEST_F(ListTest, DeleteKeyDeletesNothing)
@@ -316,12 +339,13 @@ TEST_F(CopyTest, CopiesClipsWithTheirDataFiles)
     std::vector<int> progress;
     QObject::connect(m_frame.get(), &CMainFrame::ProgressChanged, [&](int p) { progress.push_back(p); });
     EXPECT_EQ(Save({0, 1, 3}, m_dest.path()), QStringList{QStringLiteral("Success to copy the contents.")});
-    EXPECT_EQ(m_prompt.FolderTitles(), QStringList{QStringLiteral("Specify the destination folder to copy data.")});
+    EXPECT_EQ(m_prompt.FolderTitles(),
+              QStringList{QStringLiteral("Specify the destination folder to copy data.")});
     EXPECT_EQ(progress, (std::vector<int>{0, 0, 33, 66}));
     EXPECT_EQ(FilesBelow(m_dest.path()),
               (QStringList{QStringLiteral("20130512_083000N.mp4"), QStringLiteral("20130512_083010N.avi"),
-                           QStringLiteral("data/20130512_083000N.dat"), QStringLiteral("data/20130512_083010N.dat"),
-                           QStringLiteral("nodata.avi")}));
+                           QStringLiteral("data/20130512_083000N.dat"),
+                           QStringLiteral("data/20130512_083010N.dat"), QStringLiteral("nodata.avi")}));
     for (int row : {0, 1}) {
         const QString media = m_doc->MediaPathAt(row);
         const QString data = m_doc->DataPathAt(row);
@@ -332,13 +356,15 @@ TEST_F(CopyTest, CopiesClipsWithTheirDataFiles)
 
 TEST_F(CopyTest, ChooserCancelledOrWithoutPathCopiesNothing)
 {
-    for (const tagFOLDERCHOICE &choice : {tagFOLDERCHOICE{false, QString()}, tagFOLDERCHOICE{true, QString()}}) {
+    for (const tagFOLDERCHOICE &choice :
+         {tagFOLDERCHOICE{false, QString()}, tagFOLDERCHOICE{true, QString()}}) {
         SelectRows(m_list, {0});
         m_prompt.Clear();
         m_prompt.QueueFolderChoice(choice);
         m_list->Command(ID_LIST_SAVE);
-        EXPECT_EQ(m_prompt.MessageTexts(), QStringList{choice.bChosen ? QStringLiteral("Wrong folder.")
-                                                                      : QStringLiteral("Fail to open the folder.")});
+        EXPECT_EQ(m_prompt.MessageTexts(),
+                  QStringList{choice.bChosen ? QStringLiteral("Wrong folder.")
+                                             : QStringLiteral("Fail to open the folder.")});
     }
     EXPECT_TRUE(FilesBelow(m_dest.path()).isEmpty());
 }
@@ -351,19 +377,23 @@ TEST_F(CopyTest, AnExistingTargetIsReportedKeptAndTheOthersAreCopied)
     EXPECT_EQ(messages, QStringList{QStringLiteral("An error occured in copying the media filename \n[") +
                                     m_doc->MediaPathAt(1) + QStringLiteral("]\n.")});
     EXPECT_EQ(ReadAll(existing), QByteArray("the user's own file"));
-    EXPECT_EQ(ReadAll(m_dest.filePath(FileNameOfPath(m_doc->MediaPathAt(2)))), ReadAll(m_doc->MediaPathAt(2)));
+    EXPECT_EQ(ReadAll(m_dest.filePath(FileNameOfPath(m_doc->MediaPathAt(2)))),
+              ReadAll(m_doc->MediaPathAt(2)));
     // Its data file was not copied either: the pair stays together.
-    EXPECT_FALSE(QFileInfo::exists(m_dest.filePath(QStringLiteral("data/") + FileNameOfPath(m_doc->DataPathAt(1)))));
+    EXPECT_FALSE(
+        QFileInfo::exists(m_dest.filePath(QStringLiteral("data/") + FileNameOfPath(m_doc->DataPathAt(1)))));
     // No temporary file is left behind.
     for (const QString &f : FilesBelow(m_dest.path()))
         EXPECT_FALSE(f.contains(QStringLiteral(".part"))) << f.toStdString();
 
     // An existing data file is reported with its own message and kept too.
-    const QString dataTarget = m_dest.filePath(QStringLiteral("data/") + FileNameOfPath(m_doc->DataPathAt(0)));
+    const QString dataTarget =
+        m_dest.filePath(QStringLiteral("data/") + FileNameOfPath(m_doc->DataPathAt(0)));
     QFile::remove(m_dest.filePath(FileNameOfPath(m_doc->MediaPathAt(0))));
     ASSERT_TRUE(testfiles::Write(dataTarget, "older data"));
-    EXPECT_EQ(Save({0}, m_dest.path()), QStringList{QStringLiteral("An error occured in copying the data filename \n") +
-                                                    m_doc->DataPathAt(0) + QStringLiteral("\n.")});
+    EXPECT_EQ(Save({0}, m_dest.path()),
+              QStringList{QStringLiteral("An error occured in copying the data filename \n") +
+                          m_doc->DataPathAt(0) + QStringLiteral("\n.")});
     EXPECT_EQ(ReadAll(dataTarget), QByteArray("older data"));
 }
 
@@ -383,7 +413,8 @@ TEST_F(CopyTest, AReadOnlyFolderReportsEveryClipAndKeepsNoPartialFile)
         GTEST_SKIP() << "root writes into read-only folders";
     ASSERT_TRUE(QFile::setPermissions(m_dest.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     const QStringList messages = Save({0, 1}, m_dest.path());
-    QFile::setPermissions(m_dest.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(m_dest.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     ASSERT_EQ(messages.size(), 2);
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(messages[i], QStringLiteral("An error occured in copying the media filename \n[") +
@@ -411,8 +442,10 @@ TEST(CopyFileNoOverwrite, NeverReplacesAndNeverLeavesAPartialTarget)
 
     EXPECT_FALSE(CContentListView::CopyFileNoOverwrite(dir.filePath(QStringLiteral("missing")),
                                                        dir.filePath(QStringLiteral("other.bin"))));
-    EXPECT_FALSE(CContentListView::CopyFileNoOverwrite(source, dir.filePath(QStringLiteral("no/such/folder/x"))));
-    EXPECT_EQ(FilesBelow(dir.path()), (QStringList{QStringLiteral("source.bin"), QStringLiteral("target.bin")}));
+    EXPECT_FALSE(
+        CContentListView::CopyFileNoOverwrite(source, dir.filePath(QStringLiteral("no/such/folder/x"))));
+    EXPECT_EQ(FilesBelow(dir.path()),
+              (QStringList{QStringLiteral("source.bin"), QStringLiteral("target.bin")}));
 }
 
 class DeleteTest : public CopyTest
@@ -489,8 +522,8 @@ TEST_F(DeleteTest, AClipThatCannotBeDeletedKeepsItsDataFile)
     ASSERT_TRUE(QFile::remove(media));
     const QStringList messages = Delete({0, 1});
     EXPECT_EQ(messages, (QStringList{QString::fromLatin1(kDeleteQuestion),
-                                     QStringLiteral("An error occured in deleting the media filename \n[") + media +
-                                         QStringLiteral("]\n.")}));
+                                     QStringLiteral("An error occured in deleting the media filename \n[") +
+                                         media + QStringLiteral("]\n.")}));
     EXPECT_TRUE(QFileInfo::exists(data)) << "a data file is only deleted with its clip";
     EXPECT_FALSE(QFileInfo::exists(m_card->ClipFile(QStringLiteral("20130512_083010N.avi"))));
 }
@@ -507,8 +540,8 @@ TEST_F(DeleteTest, ACurrentClipWhoseDeleteFailsStaysOpen)
     ASSERT_TRUE(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     const QStringList messages = Delete({0});
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    EXPECT_EQ(messages.value(1), QStringLiteral("An error occured in deleting the media filename \n[") + media +
-                                     QStringLiteral("]\n."));
+    EXPECT_EQ(messages.value(1), QStringLiteral("An error occured in deleting the media filename \n[") +
+                                     media + QStringLiteral("]\n."));
     EXPECT_EQ(m_doc->CurrentMediaPath(), media);
     EXPECT_EQ(m_doc->CurrentPosition(), 1);
 }

@@ -315,7 +315,8 @@ TEST_F(PlayViewTest, VolumeGoesToTheGraphInHundredthsOfADecibel)
 {
     ASSERT_TRUE(OpenRow(0));
     // Opening takes the control bar's setting (its slider starts half way down).
-    EXPECT_EQ(m_play->Graph()->AudioVolume(), VolumeLevelToHundredthsDb(m_frame->ControlBar()->SliderLevel()));
+    EXPECT_EQ(m_play->Graph()->AudioVolume(),
+              VolumeLevelToHundredthsDb(m_frame->ControlBar()->SliderLevel()));
     struct Case {
         double level;
         long volume;
