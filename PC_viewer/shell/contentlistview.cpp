@@ -77,11 +77,13 @@ class CContentListModel : public QAbstractTableModel
 {
 public:
     struct tagROW {
-        QString type;
-        QString text;
         QString path;
         QPixmap thumbnail; // null: default picture
         bool pending = true;
+        // Texts are made when the row is first drawn: a card of thousands lists at once.
+        mutable bool textsMade = false;
+        mutable QString type;
+        mutable QString text;
     };
 
     explicit CContentListModel(CCorvanaDoc *doc, QObject *parent) : QAbstractTableModel(parent), m_doc(doc)
@@ -120,11 +122,10 @@ public:
         const tagROW &row = m_rows[static_cast<size_t>(index.row())];
         switch (role) {
         case Qt::DisplayRole:
-            if (index.column() == 1)
-                return row.type;
-            if (index.column() == 2)
-                return row.text;
-            return {};
+            if (index.column() == 0)
+                return {};
+            MakeTexts(index.row(), row);
+            return index.column() == 1 ? row.type : row.text;
         case Qt::DecorationRole:
             if (index.column() == 0)
                 return row.thumbnail.isNull() ? m_default : row.thumbnail;
@@ -180,6 +181,20 @@ public:
     }
 
     const tagROW &Row(int row) const { return m_rows[static_cast<size_t>(row)]; }
+
+    // The row's type and time from the document, as long as the document still holds the
+    // recording the row was filled with (a reload in progress may have replaced it).
+    void MakeTexts(int index, const tagROW &row) const
+    {
+        if (row.textsMade)
+            return;
+        if (index >= m_doc->Count() || m_doc->MediaPathAt(index) != row.path)
+            return;
+        const tagDATAFILEINFO &rec = m_doc->RecordRef(index);
+        row.type = RecordingTypeName(rec.nType);
+        row.text = RecordListText(rec, row.path);
+        row.textsMade = true;
+    }
     int Pending() const { return m_pending; }
 
 private:
@@ -316,11 +331,8 @@ void CContentListView::Fill()
     const int count = m_doc->Count();
     rows.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
-        const tagDATAFILEINFO &rec = m_doc->RecordRef(i);
         CContentListModel::tagROW row;
         row.path = m_doc->MediaPathAt(i);
-        row.type = RecordingTypeName(rec.nType);
-        row.text = RecordListText(rec, row.path);
         rows.push_back(std::move(row));
     }
     m_model->Reset(std::move(rows));

@@ -128,6 +128,9 @@ CMainFrame::CMainFrame(CCorvanaDoc *doc, QWidget *parent) : CSkinFrameWnd(parent
     LoadSettings();
     m_printer = std::make_unique<QPrinter>();
     m_progress = new CProgressViewer(this);
+    // Styled and given its window now, so the first long operation does not wait for that.
+    m_progress->ensurePolished();
+    m_progress->winId();
     m_progress->hide();
 
     CreatePanes();
