@@ -11,18 +11,30 @@
 //    grid panes on one clip). It is created by the first OpenMedia on a file and deleted when the
 //    last graph releases it (shared_ptr, looked up in a process-wide registry by path, size and
 //    modification time). It owns the frame table (CFrameTable: every picture's time stamp in
-//    presentation order and the key frames), a few CFrameDecoder objects (each its own demuxer and
-//    decoder, with the position it stopped at) and a prefetch worker thread. Its GetPicture is
-//    thread-safe; a picture decoded once is put into the process-wide CPictureCache and served to
-//    every graph from there.
-//  - CPictureCache holds decoded pictures (YUV as decoded, the RGB QImage made on first display)
-//    keyed by source and frame number, bounded in bytes, least recently used first out.
+//    presentation order and the key frames), up to four CFrameDecoder objects (each its own
+//    demuxer and decoder, kept with the position it stopped at, so that the next picture costs
+//    one decode) and two kinds of worker thread, started on first need and joined by its
+//    destructor: a range worker that decodes the next groups ahead when graphs step forward, the
+//    previous group when they step back, or one stride on at fast rates; and a request worker
+//    that serves SeekToFrameAsync. GetPicture is thread-safe: a caller whose picture a worker is
+//    about to deliver waits for it instead of decoding it twice.
+//  - CPictureCache holds decoded pictures (CPicture: the decoder's YUV frame, plus the RGB
+//    QImage made on first display and shared by every graph showing it) keyed by source and
+//    frame, bounded in bytes (SetPictureCacheLimit). Over the limit, RGB images go before decoded
+//    pictures, least recently used first; stepping backwards frees the pictures passed.
 //  - While Running, a CMediaPlayer thread owned by the graph paces pictures by the clock of a
-//    CAudioOutput (Qt's QAudioSink on a thread of its own) or, without sound, by the steady clock.
-//    It asks the source for frame after frame and hands each to the graph under a mutex.
+//    CAudioOutput (Qt's QAudioSink on a thread of its own, or the clocked null device) or, without
+//    sound, by the steady clock. It asks the source for the picture due and hands it to the graph
+//    under the graph's mutex; late pictures are passed over, never shown out of time.
 //  - Events (end of clip, abort, repaint) are queued in the graph from any thread; the graph then
 //    emits MediaEvent() through a queued connection, and the owner drains the queue on its own
 //    thread with DispatchGraphEvents, one event after the other, in order.
+//  - CThumbnailer works alone on any thread: its own demuxer and decoder, no shared state but
+//    its folder of cached thumbnails.
+// Measuring: the frame table comes from the container's index when the index matches the
+// packets (MP4 and AVI without reordered pictures), else from reading every video packet once at
+// open (AVI without index, MP4 with B-frames); such clips are then read packet by packet from the
+// recorded positions, not through the demuxer's seek.
 // Exactness: frame n is the n-th picture in presentation order. A seek goes to the last key frame
 // at or before the picture, checks where the demuxer really landed, decodes forward and keeps the
 // picture whose time stamp is the n-th of the table (CFrameDecoder). Every open, seek and decode

@@ -101,24 +101,27 @@ void CPictureCache::RecountLocked()
 
 void CPictureCache::TrimLocked()
 {
-    // RGB images are cheap to make again, decoded pictures are not: the images of the least
-    // recently used pictures go first (pictures decoded ahead have none yet).
+    // A picture a graph shows stays whole whatever the limit: dropping it here would free no
+    // memory, only make the next pane that shows it decode or convert it again. Of the others,
+    // RGB images are cheap to make again and decoded pictures are not: the images of the least
+    // recently used pictures go first (pictures decoded ahead have none yet), then the pictures.
+    const auto inUse = [](const Slot &slot) { return slot.pPicture.use_count() > 1; };
     for (auto it = m_lru.rbegin(); m_llBytes > m_llLimit && it != m_lru.rend(); ++it) {
         const auto itSlot = m_slots.find(*it);
-        if (itSlot == m_slots.end())
+        if (itSlot == m_slots.end() || inUse(itSlot->second))
             continue;
         const int64_t llFreed = itSlot->second.pPicture->DropImage();
         itSlot->second.llBytes -= llFreed;
         m_llBytes -= llFreed;
     }
-    while (m_llBytes > m_llLimit && !m_lru.empty()) {
-        const Key key = m_lru.back();
-        m_lru.pop_back();
-        const auto it = m_slots.find(key);
-        if (it != m_slots.end()) {
-            m_llBytes -= it->second.llBytes;
-            m_slots.erase(it);
-        }
+    for (auto it = m_lru.end(); m_llBytes > m_llLimit && it != m_lru.begin();) {
+        --it;
+        const auto itSlot = m_slots.find(*it);
+        if (itSlot == m_slots.end() || inUse(itSlot->second))
+            continue;
+        m_llBytes -= itSlot->second.llBytes;
+        m_slots.erase(itSlot);
+        it = m_lru.erase(it);
     }
     if (m_llBytes > m_llPeak)
         m_llPeak = m_llBytes;

@@ -1,5 +1,6 @@
 // The decoded-picture cache shared by every graph of the process: keyed by source and frame,
-// bounded in bytes (a setting, 256 MB by default), least recently used pictures dropped first.
+// bounded in bytes (a setting, 256 MB by default), least recently used pictures dropped first;
+// pictures a graph is showing are never dropped (that would free nothing).
 #pragma once
 
 #include <QMutex>
