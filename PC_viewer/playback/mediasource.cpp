@@ -301,6 +301,11 @@ void CMediaSource::ChunkOf(int64_t llFrame, int64_t *pFirst, int64_t *pLast) con
 
 bool CMediaSource::ChunkWantedLocked(int64_t llFirst, int64_t llLast) const
 {
+    // Pictures decoded ahead that the cache cannot keep would only be decoded again later.
+    const int64_t llChunkBytes =
+        (llLast - llFirst + 1) * int64_t(m_szVideo.width()) * m_szVideo.height() * 3 / 2;
+    if (CPictureCache::Instance().RoomBesideShown() < 2 * llChunkBytes)
+        return false;
     for (const Flight *pFlight : m_flights)
         if (pFlight->llFirst <= llFirst && pFlight->llLast >= llLast)
             return false;

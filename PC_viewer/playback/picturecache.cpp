@@ -3,6 +3,8 @@
 
 #include "picture.h"
 
+#include <algorithm>
+
 CPictureCache &CPictureCache::Instance()
 {
     static CPictureCache s_cache;
@@ -73,6 +75,16 @@ void CPictureCache::RemoveUnusedAbove(uint64_t llSource, int64_t llFrame)
             ++it;
         }
     }
+}
+
+int64_t CPictureCache::RoomBesideShown() const
+{
+    QMutexLocker lock(&m_mutex);
+    int64_t llShown = 0;
+    for (const auto &slot : m_slots)
+        if (slot.second.pPicture.use_count() > 1)
+            llShown += slot.second.llBytes;
+    return std::max<int64_t>(0, m_llLimit - llShown);
 }
 
 size_t CPictureCache::PeakCount() const

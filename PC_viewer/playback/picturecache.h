@@ -24,6 +24,8 @@ public:
     void RemoveSource(uint64_t llSource);
     // Drops the pictures of a source above a frame that nobody but the cache holds.
     void RemoveUnusedAbove(uint64_t llSource, int64_t llFrame);
+    // Bytes the limit leaves beside the pictures on screen (which the cache never drops).
+    int64_t RoomBesideShown() const;
     // Most pictures held at once since the last reset.
     size_t PeakCount() const;
     // A cached picture made its RGB image: count the bytes and trim.
