@@ -90,8 +90,7 @@ int RunFrame(const QStringList &args, QTextStream &out, QTextStream &err)
     }
     QImageWriter writer(strOut, format);
     if (!writer.write(image)) {
-        err << "pellister-cli: frame: cannot write '" << strOut << "': " << writer.errorString()
-            << "\n";
+        err << "pellister-cli: frame: cannot write '" << strOut << "': " << writer.errorString() << "\n";
         return kExitFailed;
     }
     out.flush();
@@ -103,24 +102,16 @@ int RunFrame(const QStringList &args, QTextStream &out, QTextStream &err)
 QString MediaResultText(long hr)
 {
     switch (static_cast<HRESULT>(hr)) {
-    case S_OK:
-        return QStringLiteral("success");
-    case E_UNEXPECTED:
-        return QStringLiteral("no video stream, or no clip open");
-    case VFW_E_CANNOT_RENDER:
-        return QStringLiteral("not a clip that can be decoded");
-    case VFW_E_NOT_FOUND:
-        return QStringLiteral("the file cannot be read");
-    case VFW_E_TIMEOUT:
-        return QStringLiteral("the file did not answer in time (damaged?)");
+    case S_OK: return QStringLiteral("success");
+    case E_UNEXPECTED: return QStringLiteral("no video stream, or no clip open");
+    case VFW_E_CANNOT_RENDER: return QStringLiteral("not a clip that can be decoded");
+    case VFW_E_NOT_FOUND: return QStringLiteral("the file cannot be read");
+    case VFW_E_TIMEOUT: return QStringLiteral("the file did not answer in time (damaged?)");
     case VFW_E_INVALID_FILE_FORMAT:
         return QStringLiteral("the clip has no measurable frames (no pictures or no frame rate)");
-    case VFW_E_WRONG_STATE:
-        return QStringLiteral("wrong state");
-    case E_OUTOFMEMORY:
-        return QStringLiteral("out of memory");
-    default:
-        return QStringLiteral("decoding failed");
+    case VFW_E_WRONG_STATE: return QStringLiteral("wrong state");
+    case E_OUTOFMEMORY: return QStringLiteral("out of memory");
+    default: return QStringLiteral("decoding failed");
     }
 }
 

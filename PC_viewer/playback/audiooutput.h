@@ -6,7 +6,8 @@
 #include <functional>
 #include <memory>
 
-class CAudioOutput {
+class CAudioOutput
+{
 public:
     using Factory = std::function<std::unique_ptr<CAudioOutput>()>;
 

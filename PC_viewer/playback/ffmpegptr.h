@@ -11,13 +11,11 @@ extern "C" {
 
 #include <memory>
 
-template <typename T, void (*Free)(T **)>
-struct AvDoubleDeleter {
+template <typename T, void (*Free)(T **)> struct AvDoubleDeleter {
     void operator()(T *p) const { Free(&p); }
 };
 
-template <typename T, void (*Free)(T *)>
-struct AvSingleDeleter {
+template <typename T, void (*Free)(T *)> struct AvSingleDeleter {
     void operator()(T *p) const { Free(p); }
 };
 
@@ -30,5 +28,11 @@ using AVFormatContextPtr =
 using SwsContextPtr = std::unique_ptr<SwsContext, AvSingleDeleter<SwsContext, sws_freeContext>>;
 using SwrContextPtr = std::unique_ptr<SwrContext, AvDoubleDeleter<SwrContext, swr_free>>;
 
-inline AVFramePtr MakeAvFrame() { return AVFramePtr(av_frame_alloc()); }
-inline AVPacketPtr MakeAvPacket() { return AVPacketPtr(av_packet_alloc()); }
+inline AVFramePtr MakeAvFrame()
+{
+    return AVFramePtr(av_frame_alloc());
+}
+inline AVPacketPtr MakeAvPacket()
+{
+    return AVPacketPtr(av_packet_alloc());
+}

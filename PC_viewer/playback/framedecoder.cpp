@@ -13,8 +13,7 @@ constexpr int KEY_RETRIES = 2;
 
 } // namespace
 
-CFrameDecoder::CFrameDecoder(std::shared_ptr<const CFrameTable> pTable, QString strPath,
-                             int nThreads)
+CFrameDecoder::CFrameDecoder(std::shared_ptr<const CFrameTable> pTable, QString strPath, int nThreads)
     : m_pTable(std::move(pTable)), m_strPath(std::move(strPath)), m_nThreads(nThreads),
       m_pPacket(MakeAvPacket()), m_pFrame(MakeAvFrame())
 {
@@ -53,8 +52,7 @@ HRESULT CFrameDecoder::Open(std::chrono::milliseconds timeLimit)
 int64_t CFrameDecoder::CostTo(int64_t llTarget) const
 {
     const int64_t llFromKey = llTarget - m_pTable->GroupStart(llTarget) + 1;
-    if (m_llNext >= 0 && !m_bDrained && m_llNext <= llTarget &&
-        m_llNext >= m_pTable->GroupStart(llTarget))
+    if (m_llNext >= 0 && !m_bDrained && m_llNext <= llTarget && m_llNext >= m_pTable->GroupStart(llTarget))
         return llTarget - m_llNext + 1;
     // A seek costs about a picture's worth of reading and flushing on top.
     return llFromKey + 1;
@@ -81,8 +79,7 @@ HRESULT CFrameDecoder::SeekToKey(size_t nKey, bool bByBytes)
         if (nErr < 0)
             nErr = av_seek_frame(m_input.Format(), -1, 0, AVSEEK_FLAG_BYTE);
     } else {
-        nErr = av_seek_frame(m_input.Format(), m_input.VideoIndex(), key.llDts,
-                             AVSEEK_FLAG_BACKWARD);
+        nErr = av_seek_frame(m_input.Format(), m_input.VideoIndex(), key.llDts, AVSEEK_FLAG_BACKWARD);
     }
     if (nErr < 0)
         return m_input.ReadError(nErr);
@@ -136,8 +133,7 @@ HRESULT CFrameDecoder::ReadPacket(AVPacket *pPacket, bool *pEnd)
     }
 }
 
-HRESULT CFrameDecoder::Run(int64_t llTarget, const PictureSink &sink, bool *pFound,
-                           bool *pOvershot)
+HRESULT CFrameDecoder::Run(int64_t llTarget, const PictureSink &sink, bool *pFound, bool *pOvershot)
 {
     *pFound = *pOvershot = false;
     for (;;) {
@@ -215,8 +211,7 @@ HRESULT CFrameDecoder::Run(int64_t llTarget, const PictureSink &sink, bool *pFou
         if (!m_bLanded) {
             m_bLanded = true;
             const int64_t llTs = m_pPacket->pts != AV_NOPTS_VALUE ? m_pPacket->pts : m_pPacket->dts;
-            if (llTs == AV_NOPTS_VALUE || llTs > m_llLandingPts ||
-                !(m_pPacket->flags & AV_PKT_FLAG_KEY)) {
+            if (llTs == AV_NOPTS_VALUE || llTs > m_llLandingPts || !(m_pPacket->flags & AV_PKT_FLAG_KEY)) {
                 av_packet_unref(m_pPacket.get());
                 return S_FALSE; // landed after the key frame: the caller seeks from the start
             }
@@ -241,8 +236,8 @@ HRESULT CFrameDecoder::DecodeTo(int64_t llTarget, std::chrono::milliseconds time
         return E_INVALIDARG;
     m_input.SetTimeLimit(timeLimit);
     size_t nKey = m_pTable->KeyIndexForFrame(llTarget);
-    bool bGoOn = m_llNext >= 0 && !m_bDrained && m_llNext <= llTarget &&
-                 m_llNext >= m_pTable->Keys()[nKey].llFrame;
+    bool bGoOn =
+        m_llNext >= 0 && !m_bDrained && m_llNext <= llTarget && m_llNext >= m_pTable->Keys()[nKey].llFrame;
     bool bFromStart = false;
     bool bFound = false;
     HRESULT hr = E_FAIL;

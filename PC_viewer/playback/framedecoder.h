@@ -16,7 +16,8 @@
 
 class CFrameTable;
 
-class CFrameDecoder {
+class CFrameDecoder
+{
 public:
     // Receives every picture decoded on the way (frame number, frame); returns false to stop.
     using PictureSink = std::function<bool(int64_t, const AVFrame *)>;
@@ -49,12 +50,12 @@ private:
     AVCodecContextPtr m_pCodec;
     AVPacketPtr m_pPacket;
     AVFramePtr m_pFrame;
-    int64_t m_llNext = -1;       // next picture out when going on
-    int64_t m_llLastOut = -1;    // last picture handed out, for pictures without a known stamp
-    size_t m_nNextPacket = 0;    // direct reading: next packet of the table
-    bool m_bFlushed = true;      // decoder holds nothing from an earlier run
-    bool m_bDrained = false;     // end of stream sent: a seek must come first
-    bool m_bLanded = false;      // first packet after a seek not yet checked
-    int64_t m_llLandingPts = 0;  // where the seek should land
+    int64_t m_llNext = -1;               // next picture out when going on
+    int64_t m_llLastOut = -1;            // last picture handed out, for pictures without a known stamp
+    size_t m_nNextPacket = 0;            // direct reading: next packet of the table
+    bool m_bFlushed = true;              // decoder holds nothing from an earlier run
+    bool m_bDrained = false;             // end of stream sent: a seek must come first
+    bool m_bLanded = false;              // first packet after a seek not yet checked
+    int64_t m_llLandingPts = 0;          // where the seek should land
     std::atomic<int64_t> m_llDecoded{0}; // read by other threads for statistics
 };

@@ -68,8 +68,8 @@ HRESULT CFrameTable::BuildFromIndex(CMediaInput &input, bool *pUsable)
         // shows as strictly rising time stamps here and pts == dts in the packets below.
         if (!entries.empty() && pEntry->timestamp <= entries.back().llDts)
             return S_OK;
-        entries.push_back({pEntry->timestamp, pEntry->timestamp, pEntry->pos,
-                           (pEntry->flags & AVINDEX_KEYFRAME) != 0});
+        entries.push_back(
+            {pEntry->timestamp, pEntry->timestamp, pEntry->pos, (pEntry->flags & AVINDEX_KEYFRAME) != 0});
     }
     if (entries.empty())
         return S_OK;
@@ -163,8 +163,7 @@ HRESULT CFrameTable::BuildByScan(const QString &strPath)
                     continue;
                 const QByteArray bytes = file.read(nCompare);
                 if (bytes.size() == nCompare &&
-                    std::equal(bytes.begin(), bytes.end(),
-                               reinterpret_cast<const char *>(pPacket->data))) {
+                    std::equal(bytes.begin(), bytes.end(), reinterpret_cast<const char *>(pPacket->data))) {
                     llDataOffset = llOffset;
                     bFound = true;
                     break;

@@ -16,7 +16,8 @@ extern "C" {
 
 class CMediaInput;
 
-class CFrameTable {
+class CFrameTable
+{
 public:
     // One key frame: where a decode can start.
     struct Key {
@@ -29,7 +30,7 @@ public:
     // One video packet in decode order; kept when the container has no usable index, so that
     // the decoder can read packets straight from the file.
     struct Packet {
-        int64_t llPos = 0;  // first byte of the packet's data
+        int64_t llPos = 0; // first byte of the packet's data
         int32_t nSize = 0;
         bool bKey = false;
         int64_t llPts = 0;

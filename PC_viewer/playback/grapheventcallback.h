@@ -8,7 +8,8 @@ constexpr long EC_COMPLETE = 1;   // a running clip reached its end
 constexpr long EC_USERABORT = 2;  // playback was abandoned (the clip vanished or failed mid-run)
 constexpr long EC_OLE_EVENT = 24; // a new picture is ready: repaint the video area
 
-class GraphEventCallback {
+class GraphEventCallback
+{
 public:
     virtual ~GraphEventCallback() = default;
     // Receives one event, code and parameters unchanged, on the owner's (UI) thread.

@@ -22,9 +22,9 @@ namespace {
 constexpr uint32_t ENGINE_SEEK_CAPS = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards |
                                       AM_SEEKING_CanSeekBackwards | AM_SEEKING_CanGetCurrentPos |
                                       AM_SEEKING_CanGetStopPos | AM_SEEKING_CanGetDuration;
-// Steps up to this far count as moving in a direction: decoding whole groups ahead or behind
-// pays off. Longer jumps decode from their key frame only.
-constexpr int64_t DIRECTION_SPAN = 8;
+// Moves up to this far count as steps of playback (the source then decodes ahead); longer ones
+// are jumps of the user, which give no hint where to go next.
+constexpr int64_t DIRECTION_SPAN = 128;
 // Inset of the picture inside a grid pane's frame.
 constexpr int VIDEO_INSET = 2;
 
@@ -158,9 +158,9 @@ HRESULT CMediaGraph::Run()
         if (m_llPosition >= m_llFrameCount * m_llFrameTime)
             llStart = m_llFrameCount - 1;
     }
-    m_pPlayer = std::make_unique<CMediaPlayer>(this, m_pSource, llStart,
-                                               m_nHasAudio ? m_pAudio.get() : nullptr,
-                                               CAudioOutput::GainOfVolume(m_lVolume));
+    m_pPlayer =
+        std::make_unique<CMediaPlayer>(this, m_pSource, llStart, m_nHasAudio ? m_pAudio.get() : nullptr,
+                                       CAudioOutput::GainOfVolume(m_lVolume));
     m_pPlayer->Start();
     m_state = GraphState::Running;
     return S_OK;
@@ -263,8 +263,8 @@ HRESULT CMediaGraph::ShowFrame(int64_t llFrame, int64_t llPosition)
     if (FAILED(hr))
         return hr;
     SetCurrentPicture(pPicture, llPicture, llPosition);
-    if (llPrevious >= 0 && llPicture != llPrevious && std::llabs(llPicture - llPrevious) <= DIRECTION_SPAN)
-        m_pSource->Hint(llPicture, llPicture > llPrevious ? +1 : -1);
+    if (llPrevious >= 0 && std::llabs(llPicture - llPrevious) <= DIRECTION_SPAN)
+        m_pSource->HintStep(llPicture, llPicture - llPrevious);
     return S_OK;
 }
 
@@ -324,12 +324,8 @@ HRESULT CMediaGraph::SeekToFrameAsync(int64_t llFrame)
         QMutexLocker lock(&m_mutex);
         llPrevious = m_llPictureFrame;
     }
-    if (llPrevious >= 0 && llPicture != llPrevious) {
-        if (std::llabs(llPicture - llPrevious) <= DIRECTION_SPAN)
-            m_pSource->Hint(llPicture, llPicture > llPrevious ? +1 : -1);
-        else
-            m_pSource->HintStride(llPicture, llPicture - llPrevious);
-    }
+    if (llPrevious >= 0 && std::llabs(llPicture - llPrevious) <= DIRECTION_SPAN)
+        m_pSource->HintStep(llPicture, llPicture - llPrevious);
     if (auto pPicture = m_pSource->CachedPicture(llPicture)) {
         CancelAsyncSeek();
         SetCurrentPicture(pPicture, llPicture, llTarget * m_llFrameTime);
@@ -346,8 +342,8 @@ HRESULT CMediaGraph::SeekToFrameAsync(int64_t llFrame)
     std::weak_ptr<AsyncSeek> pWeak = m_pAsyncSeek;
     m_pSource->RequestPicture(
         this, llPicture,
-        [pWeak, llSerial, llEpoch, llTarget, llFrameTime](
-            HRESULT hr, std::shared_ptr<CPicture> pPicture, int64_t llGot) {
+        [pWeak, llSerial, llEpoch, llTarget, llFrameTime](HRESULT hr, std::shared_ptr<CPicture> pPicture,
+                                                          int64_t llGot) {
             const std::shared_ptr<AsyncSeek> pSeek = pWeak.lock();
             if (!pSeek)
                 return;
@@ -365,8 +361,7 @@ HRESULT CMediaGraph::SeekToFrameAsync(int64_t llFrame)
                 return;
             }
             (void)llGot;
-            pSeek->pGraph->SetCurrentPicture(pPicture, std::min(llTarget, llGot),
-                                             llTarget * llFrameTime);
+            pSeek->pGraph->SetCurrentPicture(pPicture, std::min(llTarget, llGot), llTarget * llFrameTime);
             pSeek->pGraph->PostGraphEvent(EC_OLE_EVENT);
         });
     return S_OK;
@@ -466,7 +461,8 @@ void CMediaGraph::PostGraphEvent(long lCode, intptr_t lParam1, intptr_t lParam2)
     }
     // Always queued, from any thread: the owner handles events on its own thread, later.
     if (bSignal)
-        QMetaObject::invokeMethod(this, [this] { emit MediaEvent(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { emit MediaEvent(); }, Qt::QueuedConnection);
 }
 
 HRESULT CMediaGraph::DispatchGraphEvents(GraphEventCallback *pCallback)
@@ -501,6 +497,12 @@ HRESULT CMediaGraph::GetThumbnail(const QString &strPath, const QSize &size, QIm
     return CThumbnailer::Get(strPath, size, pImage);
 }
 
-void CMediaGraph::SetPictureCacheLimit(int64_t llBytes) { CPictureCache::Instance().SetLimit(llBytes); }
+void CMediaGraph::SetPictureCacheLimit(int64_t llBytes)
+{
+    CPictureCache::Instance().SetLimit(llBytes);
+}
 
-int64_t CMediaGraph::PictureCacheLimit() { return CPictureCache::Instance().Limit(); }
+int64_t CMediaGraph::PictureCacheLimit()
+{
+    return CPictureCache::Instance().Limit();
+}

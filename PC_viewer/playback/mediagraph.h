@@ -85,7 +85,8 @@ constexpr long MEDIA_VOLUME_FULL = 0;
 // Frame time used when a clip tells none (1/30 s in 100-ns units).
 constexpr int64_t MEDIA_DEFAULT_FRAME_TIME = 333333;
 
-class CMediaGraph : public QObject {
+class CMediaGraph : public QObject
+{
     Q_OBJECT
 public:
     explicit CMediaGraph(QObject *pVideoWindow = nullptr);
@@ -207,8 +208,7 @@ private:
     // coalesced while one is waiting.
     void PostGraphEvent(long lCode, intptr_t lParam1 = 0, intptr_t lParam2 = 0);
     // Thread-safe: makes a decoded picture the current one.
-    void SetCurrentPicture(const std::shared_ptr<CPicture> &pPicture, int64_t llFrame,
-                           int64_t llTime);
+    void SetCurrentPicture(const std::shared_ptr<CPicture> &pPicture, int64_t llFrame, int64_t llTime);
     HRESULT ShowFrame(int64_t llFrame, int64_t llPosition);
     HRESULT ApplyVolume();
     void StopPlayer();

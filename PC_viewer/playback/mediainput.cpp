@@ -22,7 +22,10 @@ bool IsAttachedPicture(const AVStream *pStream)
 
 } // namespace
 
-QByteArray MediaPathBytes(const QString &strPath) { return strPath.toUtf8(); }
+QByteArray MediaPathBytes(const QString &strPath)
+{
+    return strPath.toUtf8();
+}
 
 CMediaInput::CMediaInput()
 {
@@ -30,8 +33,7 @@ CMediaInput::CMediaInput()
     // code. PELLISTER_FFMPEG_LOG=1 brings them back for debugging.
     static std::once_flag s_logLevel;
     std::call_once(s_logLevel, [] {
-        av_log_set_level(qEnvironmentVariableIsSet("PELLISTER_FFMPEG_LOG") ? AV_LOG_INFO
-                                                                           : AV_LOG_QUIET);
+        av_log_set_level(qEnvironmentVariableIsSet("PELLISTER_FFMPEG_LOG") ? AV_LOG_INFO : AV_LOG_QUIET);
     });
 }
 CMediaInput::~CMediaInput() = default;
@@ -52,11 +54,13 @@ int CMediaInput::InterruptCallback(void *pOpaque)
 void CMediaInput::SetTimeLimit(std::chrono::milliseconds limit)
 {
     m_bTimedOut.store(false);
-    m_llDeadlineNs.store(SteadyNowNs() +
-                         std::chrono::duration_cast<std::chrono::nanoseconds>(limit).count());
+    m_llDeadlineNs.store(SteadyNowNs() + std::chrono::duration_cast<std::chrono::nanoseconds>(limit).count());
 }
 
-void CMediaInput::ClearTimeLimit() { m_llDeadlineNs.store(0); }
+void CMediaInput::ClearTimeLimit()
+{
+    m_llDeadlineNs.store(0);
+}
 
 bool CMediaInput::TimedOut() const
 {
@@ -178,6 +182,5 @@ void CMediaInput::KeepOnly(int nStream)
     if (!m_pFormat)
         return;
     for (unsigned i = 0; i < m_pFormat->nb_streams; ++i)
-        m_pFormat->streams[i]->discard =
-            static_cast<int>(i) == nStream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+        m_pFormat->streams[i]->discard = static_cast<int>(i) == nStream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
 }

@@ -15,7 +15,8 @@
 constexpr std::chrono::milliseconds MEDIA_OPEN_TIME_LIMIT{20000};
 constexpr std::chrono::milliseconds MEDIA_SEEK_TIME_LIMIT{8000};
 
-class CMediaInput {
+class CMediaInput
+{
 public:
     CMediaInput();
     ~CMediaInput();

@@ -28,7 +28,8 @@ constexpr int OUTPUT_CHANNELS = 2;
 } // namespace
 
 // Decodes the clip's sound from a position on, as 16-bit stereo, into the output.
-class CMediaPlayer::CAudioFeeder {
+class CMediaPlayer::CAudioFeeder
+{
 public:
     HRESULT Open(const QString &strPath, int64_t llStartTime)
     {
@@ -112,8 +113,7 @@ private:
                 av_channel_layout_copy(&inLayout, &pFrame->ch_layout) < 0)
                 av_channel_layout_default(&inLayout, std::max(1, pFrame->ch_layout.nb_channels));
             SwrContext *pSwr = nullptr;
-            const int nErr = swr_alloc_set_opts2(&pSwr, &outLayout, AV_SAMPLE_FMT_S16, m_nRate,
-                                                 &inLayout,
+            const int nErr = swr_alloc_set_opts2(&pSwr, &outLayout, AV_SAMPLE_FMT_S16, m_nRate, &inLayout,
                                                  static_cast<AVSampleFormat>(pFrame->format),
                                                  pFrame->sample_rate, 0, nullptr);
             av_channel_layout_uninit(&inLayout);
@@ -140,8 +140,7 @@ private:
         std::vector<int16_t> samples(static_cast<size_t>(nOutMax) * OUTPUT_CHANNELS);
         uint8_t *pOut[1] = {reinterpret_cast<uint8_t *>(samples.data())};
         const int nOut = swr_convert(m_pResampler.get(), pOut, nOutMax,
-                                     const_cast<const uint8_t **>(pFrame->extended_data),
-                                     pFrame->nb_samples);
+                                     const_cast<const uint8_t **>(pFrame->extended_data), pFrame->nb_samples);
         if (nOut <= 0)
             return;
         const int nSkipOut = static_cast<int>(int64_t(nSkip) * m_nRate / std::max(1, pFrame->sample_rate));
@@ -166,14 +165,17 @@ private:
     bool m_bEnd = false;
 };
 
-CMediaPlayer::CMediaPlayer(CMediaGraph *pGraph, std::shared_ptr<CMediaSource> pSource,
-                           int64_t llStartFrame, CAudioOutput *pAudio, double dGain)
-    : m_pGraph(pGraph), m_pSource(std::move(pSource)), m_llStartFrame(llStartFrame),
-      m_pAudio(pAudio), m_dGain(dGain)
+CMediaPlayer::CMediaPlayer(CMediaGraph *pGraph, std::shared_ptr<CMediaSource> pSource, int64_t llStartFrame,
+                           CAudioOutput *pAudio, double dGain)
+    : m_pGraph(pGraph), m_pSource(std::move(pSource)), m_llStartFrame(llStartFrame), m_pAudio(pAudio),
+      m_dGain(dGain)
 {
 }
 
-CMediaPlayer::~CMediaPlayer() { Stop(); }
+CMediaPlayer::~CMediaPlayer()
+{
+    Stop();
+}
 
 void CMediaPlayer::Start()
 {
@@ -213,15 +215,13 @@ int64_t CMediaPlayer::Clock()
             return llAudio;
         }
         const int64_t llStalled =
-            std::chrono::duration_cast<std::chrono::nanoseconds>(now - m_lastAudioChange).count() /
-            100;
+            std::chrono::duration_cast<std::chrono::nanoseconds>(now - m_lastAudioChange).count() / 100;
         // Sound ended or starved: time goes on regardless.
         if (m_pFeeder->Ended() || llStalled > AUDIO_STALL_100NS)
             return llAudio + llStalled;
         return llAudio;
     }
-    return llStart +
-           std::chrono::duration_cast<std::chrono::nanoseconds>(now - m_wallStart).count() / 100;
+    return llStart + std::chrono::duration_cast<std::chrono::nanoseconds>(now - m_wallStart).count() / 100;
 }
 
 void CMediaPlayer::ThreadMain()
@@ -252,8 +252,7 @@ void CMediaPlayer::ThreadMain()
             const int64_t llDue = llNext * llFrameTime;
             if (llClock >= llDue) {
                 // Late pictures are passed over: the one for the present moment is shown.
-                const int64_t llTarget =
-                    std::max(llNext, std::min(llCount - 1, llClock / llFrameTime));
+                const int64_t llTarget = std::max(llNext, std::min(llCount - 1, llClock / llFrameTime));
                 m_pSource->Hint(llTarget, +1);
                 std::shared_ptr<CPicture> pPicture;
                 const HRESULT hr = m_pSource->GetPicture(llTarget, MEDIA_SEEK_TIME_LIMIT, &pPicture);
@@ -266,8 +265,8 @@ void CMediaPlayer::ThreadMain()
                 llNext = llTarget + 1;
                 continue;
             }
-            wait = std::min<std::chrono::nanoseconds>(
-                wait, std::chrono::nanoseconds((llDue - llClock) * 100));
+            wait =
+                std::min<std::chrono::nanoseconds>(wait, std::chrono::nanoseconds((llDue - llClock) * 100));
         } else if (!bCompleted && llClock >= m_pSource->Duration()) {
             m_pGraph->SetCurrentPicture(nullptr, -1, m_pSource->Duration());
             m_pGraph->PostGraphEvent(EC_COMPLETE, S_OK, 0);

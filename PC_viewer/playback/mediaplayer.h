@@ -16,7 +16,8 @@ class CAudioOutput;
 class CMediaGraph;
 class CMediaSource;
 
-class CMediaPlayer {
+class CMediaPlayer
+{
 public:
     // pAudio may be null (no sound); it is started here and stopped when the player stops.
     CMediaPlayer(CMediaGraph *pGraph, std::shared_ptr<CMediaSource> pSource, int64_t llStartFrame,

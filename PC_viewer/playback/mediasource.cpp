@@ -45,8 +45,14 @@ std::map<QString, RegistryEntry> &Registry()
 
 } // namespace
 
-void CMediaSource::SetDecoderThreads(int nThreads) { g_nDecoderThreads.store(std::max(0, nThreads)); }
-void CMediaSource::SetWorkerCount(int nWorkers) { g_nWorkers.store(std::clamp(nWorkers, 0, 4)); }
+void CMediaSource::SetDecoderThreads(int nThreads)
+{
+    g_nDecoderThreads.store(std::max(0, nThreads));
+}
+void CMediaSource::SetWorkerCount(int nWorkers)
+{
+    g_nWorkers.store(std::clamp(nWorkers, 0, 4));
+}
 
 HRESULT CMediaSource::Acquire(const QString &strPath, std::shared_ptr<CMediaSource> *ppSource)
 {
@@ -60,8 +66,7 @@ HRESULT CMediaSource::Acquire(const QString &strPath, std::shared_ptr<CMediaSour
     const auto it = registry.find(strKey);
     if (it != registry.end()) {
         std::shared_ptr<CMediaSource> pShared = it->second.pSource.lock();
-        if (pShared && it->second.llSize == info.size() &&
-            it->second.modified == info.lastModified()) {
+        if (pShared && it->second.llSize == info.size() && it->second.modified == info.lastModified()) {
             *ppSource = std::move(pShared);
             return S_OK;
         }
@@ -152,9 +157,9 @@ bool CMediaSource::WaitWorthwhileLocked(int64_t llFrame) const
     return false;
 }
 
-std::unique_ptr<CFrameDecoder> CMediaSource::TakeDecoder(
-    int64_t llFrame, std::unique_lock<std::mutex> &lock,
-    std::chrono::steady_clock::time_point deadline, HRESULT *pResult)
+std::unique_ptr<CFrameDecoder> CMediaSource::TakeDecoder(int64_t llFrame, std::unique_lock<std::mutex> &lock,
+                                                         std::chrono::steady_clock::time_point deadline,
+                                                         HRESULT *pResult)
 {
     *pResult = S_OK;
     for (;;) {
@@ -182,8 +187,7 @@ std::unique_ptr<CFrameDecoder> CMediaSource::TakeDecoder(
         if (m_nDecoders < MAX_DECODERS) {
             ++m_nDecoders;
             lock.unlock();
-            auto pDecoder = std::make_unique<CFrameDecoder>(m_pTable, m_strPath,
-                                                            g_nDecoderThreads.load());
+            auto pDecoder = std::make_unique<CFrameDecoder>(m_pTable, m_strPath, g_nDecoderThreads.load());
             const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             const HRESULT hr = pDecoder->Open(std::max(remaining, std::chrono::milliseconds(1)));
@@ -256,21 +260,20 @@ HRESULT CMediaSource::GetPicture(int64_t llFrame, std::chrono::milliseconds time
         const uint64_t llId = m_llId;
         const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        hr = pDecoder->DecodeTo(
-            llFrame, std::max(remaining, std::chrono::milliseconds(1)),
-            [&](int64_t llGot, const AVFrame *pFrame) {
-                auto pPicture = std::make_shared<CPicture>(pFrame);
-                if (llGot == llFrame)
-                    pTarget = pPicture;
-                if (llGot >= 0)
-                    cache.Insert(llId, llGot, std::move(pPicture));
-                {
-                    std::lock_guard<std::mutex> progress(m_mutex);
-                    flight.llNext = std::max(flight.llNext, llGot + 1);
-                }
-                m_cvPictures.notify_all();
-                return true;
-            });
+        hr = pDecoder->DecodeTo(llFrame, std::max(remaining, std::chrono::milliseconds(1)),
+                                [&](int64_t llGot, const AVFrame *pFrame) {
+                                    auto pPicture = std::make_shared<CPicture>(pFrame);
+                                    if (llGot == llFrame)
+                                        pTarget = pPicture;
+                                    if (llGot >= 0)
+                                        cache.Insert(llId, llGot, std::move(pPicture));
+                                    {
+                                        std::lock_guard<std::mutex> progress(m_mutex);
+                                        flight.llNext = std::max(flight.llNext, llGot + 1);
+                                    }
+                                    m_cvPictures.notify_all();
+                                    return true;
+                                });
 
         lock.lock();
         m_flights.erase(std::find(m_flights.begin(), m_flights.end(), &flight));
@@ -351,8 +354,7 @@ void CMediaSource::Hint(int64_t llFrame, int nDirection)
                                 [&](const Job &job) {
                                     if (job.done)
                                         return false;
-                                    return nDirection > 0 ? job.llLast < llFrame
-                                                          : job.llFirst > llFrame;
+                                    return nDirection > 0 ? job.llLast < llFrame : job.llFirst > llFrame;
                                 }),
                  m_jobs.end());
     int64_t llFirst = 0, llLast = 0;
@@ -375,6 +377,21 @@ void CMediaSource::Hint(int64_t llFrame, int nDirection)
         if (ChunkWantedLocked(llFirst, llLast))
             QueueLocked(Job{llFirst, llLast, nullptr, {}}, false);
     }
+}
+
+void CMediaSource::HintStep(int64_t llFrame, int64_t llStep)
+{
+    if (llStep == 0 || llFrame < 0 || llFrame >= FrameCount())
+        return;
+    // Decoding every picture costs the step; decoding from the key frame about half a group.
+    // All-key clips have nothing to gain from whole blocks beyond the next picture or two.
+    const int64_t llGroup = m_pTable->GroupEnd(llFrame) - m_pTable->GroupStart(llFrame);
+    const int64_t llAbs = std::llabs(llStep);
+    const bool bEveryPicture = llGroup <= 1 ? llAbs <= 2 : llAbs <= std::max<int64_t>(2, llGroup / 2);
+    if (bEveryPicture)
+        Hint(llFrame, llStep > 0 ? +1 : -1);
+    else
+        HintStride(llFrame, llStep);
 }
 
 void CMediaSource::HintStride(int64_t llFrame, int64_t llStride)
@@ -463,10 +480,8 @@ void CMediaSource::RunRange(int64_t llFirst, int64_t llLast)
             deadline - std::chrono::steady_clock::now());
         hr = pDecoder->DecodeTo(llFrame, std::max(remaining, std::chrono::milliseconds(1)),
                                 [&](int64_t llGot, const AVFrame *pFrame) {
-                                    if (llGot >= llFirst && llGot <= llLast &&
-                                        !cache.Contains(llId, llGot))
-                                        cache.Insert(llId, llGot,
-                                                     std::make_shared<CPicture>(pFrame));
+                                    if (llGot >= llFirst && llGot <= llLast && !cache.Contains(llId, llGot))
+                                        cache.Insert(llId, llGot, std::make_shared<CPicture>(pFrame));
                                     {
                                         std::lock_guard<std::mutex> progress(m_mutex);
                                         flight.llNext = std::max(flight.llNext, llGot + 1);

@@ -23,7 +23,8 @@
 class CFrameDecoder;
 class CPicture;
 
-class CMediaSource {
+class CMediaSource
+{
 public:
     using PictureDone = std::function<void(HRESULT, std::shared_ptr<CPicture>, int64_t)>;
 
@@ -53,6 +54,9 @@ public:
 
     // Tells the workers where a graph is going: +1 forward, -1 backward, 0 no direction.
     void Hint(int64_t llFrame, int nDirection);
+    // A graph stepped by llStep pictures to llFrame: decodes ahead in whatever way pays off for
+    // that step (whole groups ahead or behind for short steps, one stride on for long ones).
+    void HintStep(int64_t llFrame, int64_t llStep);
     // Tells the workers that a graph jumps by a steady stride (fast rates): the picture one
     // stride on is decoded meanwhile, on a second decoder.
     void HintStride(int64_t llFrame, int64_t llStride);
@@ -74,9 +78,9 @@ private:
     HRESULT Open(const QString &strPath);
 
     struct Flight {
-        int64_t llFirst;   // first frame the job will deliver
-        int64_t llLast;    // last frame the job will deliver
-        int64_t llNext;    // next frame it delivers (progress)
+        int64_t llFirst; // first frame the job will deliver
+        int64_t llLast;  // last frame the job will deliver
+        int64_t llNext;  // next frame it delivers (progress)
     };
     struct Job {
         int64_t llFirst = 0;
@@ -111,8 +115,8 @@ private:
     int64_t m_llRetiredDecoded = 0;
     std::vector<Flight *> m_flights;
     std::deque<Job> m_jobs;
-    std::vector<std::thread> m_workers;  // decode ahead or behind (range jobs)
-    std::thread m_requestWorker;         // asynchronous seeks, never queued behind a range
+    std::vector<std::thread> m_workers; // decode ahead or behind (range jobs)
+    std::thread m_requestWorker;        // asynchronous seeks, never queued behind a range
     std::deque<Job> m_requests;
     std::vector<CFrameDecoder *> m_busy; // decoders working, aborted on shutdown
     int64_t m_llAheadLimit = -1;         // furthest chunk start queued forward

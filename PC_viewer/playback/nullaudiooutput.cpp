@@ -30,9 +30,9 @@ int64_t CNullAudioOutput::PlayedBytesLocked() const
 {
     if (!m_bStarted)
         return 0;
-    const auto elapsedUs = std::chrono::duration_cast<std::chrono::microseconds>(
-                               std::chrono::steady_clock::now() - m_start)
-                               .count();
+    const auto elapsedUs =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - m_start)
+            .count();
     // Like a sound card, it cannot play what it was not given (an underrun holds the clock).
     return std::min(m_llWritten, elapsedUs * m_llBytesPerSecond / 1000000);
 }
@@ -54,8 +54,7 @@ int64_t CNullAudioOutput::FreeBytes() const
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_bStarted)
         return 0;
-    return std::max<int64_t>(0, PlayedBytesLocked() + m_llBytesPerSecond * BUFFER_MS / 1000 -
-                                    m_llWritten);
+    return std::max<int64_t>(0, PlayedBytesLocked() + m_llBytesPerSecond * BUFFER_MS / 1000 - m_llWritten);
 }
 
 int64_t CNullAudioOutput::PlayedUSecs() const

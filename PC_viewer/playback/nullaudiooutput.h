@@ -7,7 +7,8 @@
 #include <chrono>
 #include <mutex>
 
-class CNullAudioOutput : public CAudioOutput {
+class CNullAudioOutput : public CAudioOutput
+{
 public:
     bool Start(int nSampleRate, int nChannels) override;
     void Stop() override;

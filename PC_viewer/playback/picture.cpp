@@ -3,6 +3,10 @@
 
 #include "picturecache.h"
 
+extern "C" {
+#include <libavutil/opt.h>
+}
+
 namespace {
 
 // The JPEG pixel formats are full-range versions of the plain ones; swscale wants the plain
@@ -11,18 +15,12 @@ AVPixelFormat PlainFormat(AVPixelFormat fmt, bool *pFullRange)
 {
     *pFullRange = true;
     switch (fmt) {
-    case AV_PIX_FMT_YUVJ420P:
-        return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P:
-        return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P:
-        return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P:
-        return AV_PIX_FMT_YUV440P;
-    case AV_PIX_FMT_YUVJ411P:
-        return AV_PIX_FMT_YUV411P;
-    default:
-        break;
+    case AV_PIX_FMT_YUVJ420P: return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P: return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P: return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P: return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P: return AV_PIX_FMT_YUV411P;
+    default: break;
     }
     *pFullRange = false;
     return fmt;
@@ -46,30 +44,50 @@ QImage CPicture::ToImage(const AVFrame *pFrame, QSize size)
     if (!size.isValid() || size.isEmpty())
         size = QSize(pFrame->width, pFrame->height);
     bool bFullRange = false;
-    const AVPixelFormat srcFormat =
-        PlainFormat(static_cast<AVPixelFormat>(pFrame->format), &bFullRange);
+    const AVPixelFormat srcFormat = PlainFormat(static_cast<AVPixelFormat>(pFrame->format), &bFullRange);
     if (pFrame->color_range == AVCOL_RANGE_JPEG)
         bFullRange = true;
-    // One scaler per thread, reused while the sizes stay the same.
-    thread_local SwsContextPtr tlsScaler;
+    // One scaler per thread, reused while the sizes stay the same. Large pictures are converted
+    // on two threads: the conversion is on the path of every new picture shown.
+    struct Scaler {
+        SwsContextPtr pContext;
+        int nSrcW = 0, nSrcH = 0, nDstW = 0, nDstH = 0;
+        AVPixelFormat srcFormat = AV_PIX_FMT_NONE;
+    };
+    thread_local Scaler tlsScaler;
     const bool bSameSize = size.width() == pFrame->width && size.height() == pFrame->height;
-    SwsContext *pScaler = sws_getCachedContext(
-        tlsScaler.release(), pFrame->width, pFrame->height, srcFormat, size.width(), size.height(),
-        AV_PIX_FMT_RGB32, bSameSize ? SWS_POINT : SWS_AREA, nullptr, nullptr, nullptr);
-    tlsScaler.reset(pScaler);
-    if (!pScaler)
-        return QImage();
-    const int *pCoeffs = sws_getCoefficients(pFrame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709
-                                                                                  : SWS_CS_DEFAULT);
-    sws_setColorspaceDetails(pScaler, pCoeffs, bFullRange ? 1 : 0,
-                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    if (!tlsScaler.pContext || tlsScaler.nSrcW != pFrame->width || tlsScaler.nSrcH != pFrame->height ||
+        tlsScaler.nDstW != size.width() || tlsScaler.nDstH != size.height() ||
+        tlsScaler.srcFormat != srcFormat) {
+        tlsScaler = Scaler();
+        SwsContextPtr pContext(sws_alloc_context());
+        if (!pContext)
+            return QImage();
+        av_opt_set_int(pContext.get(), "srcw", pFrame->width, 0);
+        av_opt_set_int(pContext.get(), "srch", pFrame->height, 0);
+        av_opt_set_int(pContext.get(), "src_format", srcFormat, 0);
+        av_opt_set_int(pContext.get(), "dstw", size.width(), 0);
+        av_opt_set_int(pContext.get(), "dsth", size.height(), 0);
+        av_opt_set_int(pContext.get(), "dst_format", AV_PIX_FMT_RGB32, 0);
+        av_opt_set_int(pContext.get(), "sws_flags", bSameSize ? SWS_POINT : SWS_AREA, 0);
+        av_opt_set_int(pContext.get(), "threads",
+                       int64_t(pFrame->width) * pFrame->height >= 640 * 480 ? 2 : 1, 0);
+        if (sws_init_context(pContext.get(), nullptr, nullptr) < 0)
+            return QImage();
+        tlsScaler = Scaler{std::move(pContext), pFrame->width, pFrame->height,
+                           size.width(),        size.height(), srcFormat};
+    }
+    SwsContext *pScaler = tlsScaler.pContext.get();
+    const int *pCoeffs =
+        sws_getCoefficients(pFrame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT);
+    sws_setColorspaceDetails(pScaler, pCoeffs, bFullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
+                             1 << 16, 1 << 16);
     QImage image(size, QImage::Format_RGB32);
     if (image.isNull())
         return QImage();
     uint8_t *pDst[4] = {image.bits(), nullptr, nullptr, nullptr};
     int nDstStride[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
-    if (sws_scale(pScaler, pFrame->data, pFrame->linesize, 0, pFrame->height, pDst, nDstStride) <=
-        0)
+    if (sws_scale(pScaler, pFrame->data, pFrame->linesize, 0, pFrame->height, pDst, nDstStride) <= 0)
         return QImage();
     return image;
 }

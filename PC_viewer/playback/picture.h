@@ -9,7 +9,8 @@
 
 #include <cstdint>
 
-class CPicture {
+class CPicture
+{
 public:
     // Takes a new reference to the frame's buffers.
     explicit CPicture(const AVFrame *pFrame);

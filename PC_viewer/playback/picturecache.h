@@ -14,7 +14,8 @@ class CPicture;
 
 constexpr int64_t PICTURE_CACHE_DEFAULT_BYTES = int64_t(256) * 1024 * 1024;
 
-class CPictureCache {
+class CPictureCache
+{
 public:
     static CPictureCache &Instance();
 

@@ -19,15 +19,15 @@ constexpr int SINK_ANSWER_MS = 3000;
 
 // Pull-mode source for the sink: thread-safe ring of bytes; silence is not invented, an empty
 // ring simply makes the sink wait.
-class CQtAudioOutput::CRingDevice : public QIODevice {
+class CQtAudioOutput::CRingDevice : public QIODevice
+{
 public:
     explicit CRingDevice(int64_t llCapacity) : m_llCapacity(llCapacity) {}
 
     int64_t Push(const char *pData, int64_t llBytes)
     {
         QMutexLocker lock(&m_mutex);
-        const int64_t llTaken =
-            std::min<int64_t>(llBytes, m_llCapacity - m_buffer.size()) & ~int64_t(3);
+        const int64_t llTaken = std::min<int64_t>(llBytes, m_llCapacity - m_buffer.size()) & ~int64_t(3);
         if (llTaken > 0)
             m_buffer.append(pData, static_cast<qsizetype>(llTaken));
         return std::max<int64_t>(0, llTaken);
@@ -66,9 +66,15 @@ private:
 
 CQtAudioOutput::CQtAudioOutput() = default;
 
-CQtAudioOutput::~CQtAudioOutput() { Stop(); }
+CQtAudioOutput::~CQtAudioOutput()
+{
+    Stop();
+}
 
-bool CQtAudioOutput::DeviceAvailable() { return !QMediaDevices::defaultAudioOutput().isNull(); }
+bool CQtAudioOutput::DeviceAvailable()
+{
+    return !QMediaDevices::defaultAudioOutput().isNull();
+}
 
 bool CQtAudioOutput::Start(int nSampleRate, int nChannels)
 {
@@ -163,7 +169,10 @@ int64_t CQtAudioOutput::Write(const char *pData, int64_t llBytes)
     return m_pDevice ? m_pDevice->Push(pData, llBytes) : 0;
 }
 
-int64_t CQtAudioOutput::FreeBytes() const { return m_pDevice ? m_pDevice->Free() : 0; }
+int64_t CQtAudioOutput::FreeBytes() const
+{
+    return m_pDevice ? m_pDevice->Free() : 0;
+}
 
 int64_t CQtAudioOutput::PlayedUSecs() const
 {
@@ -180,6 +189,6 @@ void CQtAudioOutput::SetVolume(double dGain)
     if (!m_pSink)
         return;
     QAudioSink *pSink = m_pSink;
-    QMetaObject::invokeMethod(pSink, [pSink, dGain] { pSink->setVolume(dGain); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        pSink, [pSink, dGain] { pSink->setVolume(dGain); }, Qt::QueuedConnection);
 }

@@ -14,7 +14,8 @@
 class QAudioSink;
 class QThread;
 
-class CQtAudioOutput : public CAudioOutput {
+class CQtAudioOutput : public CAudioOutput
+{
 public:
     CQtAudioOutput();
     ~CQtAudioOutput() override;

@@ -9,7 +9,8 @@
 #include <QSize>
 #include <QString>
 
-class CThumbnailer {
+class CThumbnailer
+{
 public:
     // From the disk cache when it holds this clip at this size and modification time, else
     // decoded (and then stored). Thread-safe.

@@ -90,17 +90,17 @@ QStringList DashcamVideo(const char *pszSize)
 
 QStringList H264(const char *pszRate)
 {
-    return {"-c:v", "libx264", "-profile:v", "main", "-preset", "veryfast", "-g", "30",
-            "-keyint_min", "30", "-sc_threshold", "0", "-bf", "0", "-b:v", pszRate,
-            "-maxrate", pszRate, "-bufsize", pszRate, "-pix_fmt", "yuv420p"};
+    return {"-c:v",        "libx264", "-profile:v",    "main",  "-preset",  "veryfast", "-g",   "30",
+            "-keyint_min", "30",      "-sc_threshold", "0",     "-bf",      "0",        "-b:v", pszRate,
+            "-maxrate",    pszRate,   "-bufsize",      pszRate, "-pix_fmt", "yuv420p"};
 }
 
 // ffmpeg's single-thread decode of every picture: seconds per picture (D).
 double FfmpegSecondsPerPicture(const QString &strClip, long long llFrames)
 {
     const auto t0 = Clock::now();
-    Run(QStringLiteral("ffmpeg"), {"-v", "error", "-threads", "1", "-i", strClip, "-map", "0:v:0",
-                                   "-f", "null", "-"});
+    Run(QStringLiteral("ffmpeg"),
+        {"-v", "error", "-threads", "1", "-i", strClip, "-map", "0:v:0", "-f", "null", "-"});
     return Seconds(t0, Clock::now()) / double(llFrames);
 }
 
@@ -113,7 +113,8 @@ QByteArray PictureMd5(const AVFrame *pFrame)
         const int w = p == 0 ? pFrame->width : AV_CEIL_RSHIFT(pFrame->width, pDesc->log2_chroma_w);
         const int h = p == 0 ? pFrame->height : AV_CEIL_RSHIFT(pFrame->height, pDesc->log2_chroma_h);
         for (int y = 0; y < h; ++y)
-            hash.addData(QByteArrayView(reinterpret_cast<const char *>(pFrame->data[p] + y * pFrame->linesize[p]), w));
+            hash.addData(
+                QByteArrayView(reinterpret_cast<const char *>(pFrame->data[p] + y * pFrame->linesize[p]), w));
     }
     return hash.result().toHex();
 }
@@ -121,7 +122,8 @@ QByteArray PictureMd5(const AVFrame *pFrame)
 std::vector<QByteArray> FfmpegFrameMd5(const QString &strClip)
 {
     QByteArray out;
-    Run(QStringLiteral("ffmpeg"), {"-v", "error", "-i", strClip, "-map", "0:v:0", "-f", "framemd5", "-"}, &out);
+    Run(QStringLiteral("ffmpeg"), {"-v", "error", "-i", strClip, "-map", "0:v:0", "-f", "framemd5", "-"},
+        &out);
     std::vector<QByteArray> hashes;
     for (const QByteArray &line : out.split('\n')) {
         if (line.startsWith('#') || line.trimmed().isEmpty())
@@ -150,7 +152,8 @@ int CaseSequential(const QString &strClip, double dD)
     for (int64_t n = 0; n < llCount; ++n)
         graph.SeekToFrame(n);
     const double dEngine = Seconds(t0, Clock::now()) / double(llCount);
-    Print("sequential decode", "speed vs ffmpeg -threads 1 (ratio)", dD / dEngine, ">= 0.9", dD / dEngine >= 0.9);
+    Print("sequential decode", "speed vs ffmpeg -threads 1 (ratio)", dD / dEngine, ">= 0.9",
+          dD / dEngine >= 0.9);
     // The same, each picture also made into the RGB image a view paints.
     graph.ReleaseGraph();
     graph.OpenMedia(strClip);
@@ -191,8 +194,10 @@ int CaseRandomSeek(const QString &strClip, double dD, int nGroup)
     const double dP95 = times[times.size() * 95 / 100];
     const double dGoalMean = nGroup > 1 ? nGroup / 2.0 + 3 : 1.3;
     const double dGoalP95 = nGroup > 1 ? nGroup + 3.0 : 1.3;
-    Print("random exact seek", "mean seek time in D", dMean, qPrintable(QStringLiteral("<= %1").arg(dGoalMean)), dMean <= dGoalMean);
-    Print("random exact seek", "95th percentile in D", dP95, qPrintable(QStringLiteral("<= %1").arg(dGoalP95)), dP95 <= dGoalP95);
+    Print("random exact seek", "mean seek time in D", dMean,
+          qPrintable(QStringLiteral("<= %1").arg(dGoalMean)), dMean <= dGoalMean);
+    Print("random exact seek", "95th percentile in D", dP95,
+          qPrintable(QStringLiteral("<= %1").arg(dGoalP95)), dP95 <= dGoalP95);
     Print("random exact seek", "landings differing from framemd5", nWrong, "0", nWrong == 0);
     std::printf("%-28s %-44s %10.1f\n", "", "pictures decoded per seek",
                 double(pSource->DecodedCount() - llDecodedBefore) / 200.0);
@@ -254,7 +259,8 @@ int CaseReverse(const QString &strClip, double dD, int nGroup)
     Print("reverse 1x paced", "worst step (ms)", dWorst * 1000, "<= 33.3", dWorst <= 0.0334);
     const double dGroups = double(CPictureCache::Instance().PeakCount()) / nGroup;
     Print("reverse 1x paced", "pictures held, in groups of pictures", dGroups, "<= 2", dGroups <= 2.0);
-    std::printf("%-28s %-44s %10.1f\n", "", "cache peak (MB)", CPictureCache::Instance().PeakBytes() / 1048576.0);
+    std::printf("%-28s %-44s %10.1f\n", "", "cache peak (MB)",
+                CPictureCache::Instance().PeakBytes() / 1048576.0);
     return 0;
 }
 
@@ -290,7 +296,8 @@ int CaseFastRates(const QString &strClip, double dD)
                 }
                 // The position the rate has reached by now; the view shows the last exact picture
                 // until the engine has this one.
-                const int64_t llTicks = int64_t(Seconds(tStart, Clock::now()) / std::chrono::duration<double>(tick).count());
+                const int64_t llTicks =
+                    int64_t(Seconds(tStart, Clock::now()) / std::chrono::duration<double>(tick).count());
                 llPosition = nDirection > 0 ? std::min(llCount - 1, llTicks * nRate)
                                             : std::max<int64_t>(0, llCount - 1 - llTicks * nRate);
                 if (!graph.IsSeekPending() || llFrame != llPosition)
@@ -300,11 +307,15 @@ int CaseFastRates(const QString &strClip, double dD)
             }
             const double dElapsed = Seconds(tStart, Clock::now());
             const double dShownPerSecond = nShown / dElapsed;
-            const double dDecodedPerStep = nShown ? double(pSource->DecodedCount() - llDecodedBefore) / nShown : 0.0;
+            const double dDecodedPerStep =
+                nShown ? double(pSource->DecodedCount() - llDecodedBefore) / nShown : 0.0;
             const double dGoal = 0.8 * std::min(30.0, dDecodeRate / std::max(1.0, dDecodedPerStep));
-            Print(qPrintable(QStringLiteral("rate %1%2x").arg(nDirection > 0 ? "" : "-").arg(nRate)),
-                  qPrintable(QStringLiteral("exact steps shown/s (%1 decoded/step)").arg(dDecodedPerStep, 0, 'f', 1)),
-                  dShownPerSecond, qPrintable(QStringLiteral(">= %1").arg(dGoal, 0, 'f', 1)), dShownPerSecond >= dGoal);
+            Print(
+                qPrintable(QStringLiteral("rate %1%2x").arg(nDirection > 0 ? "" : "-").arg(nRate)),
+                qPrintable(
+                    QStringLiteral("exact steps shown/s (%1 decoded/step)").arg(dDecodedPerStep, 0, 'f', 1)),
+                dShownPerSecond, qPrintable(QStringLiteral(">= %1").arg(dGoal, 0, 'f', 1)),
+                dShownPerSecond >= dGoal);
         }
     }
     return 0;
@@ -336,15 +347,17 @@ int CaseGrid(const QString &strClip, double dD)
             show(++llFirst);
         const double dPerSlide = Seconds(t0, Clock::now()) / nSlides / dD;
         const double dDecodes = double(pSource->DecodedCount() - llDecoded) / nSlides;
-        Print(qPrintable(QStringLiteral("grid %1 slide by 1").arg(nPanes)), "decodes per step", dDecodes, "<= 1.2", dDecodes <= 1.2);
-        Print(qPrintable(QStringLiteral("grid %1 slide by 1").arg(nPanes)), "time per step in D", dPerSlide, "<= 1.5", dPerSlide <= 1.5);
+        Print(qPrintable(QStringLiteral("grid %1 slide by 1").arg(nPanes)), "decodes per step", dDecodes,
+              "<= 1.2", dDecodes <= 1.2);
+        Print(qPrintable(QStringLiteral("grid %1 slide by 1").arg(nPanes)), "time per step in D", dPerSlide,
+              "<= 1.5", dPerSlide <= 1.5);
         const int nPages = std::max(3, 600 / nPanes);
         t0 = Clock::now();
         for (int i = 0; i < nPages && llFirst + nPanes * 2 < pSource->FrameCount(); ++i)
             show(llFirst += nPanes);
         const double dPerPicture = Seconds(t0, Clock::now()) / (double(nPages) * nPanes);
-        Print(qPrintable(QStringLiteral("grid %1 page by %1").arg(nPanes)), "speed vs sequential ffmpeg (ratio)",
-              dD / dPerPicture, ">= 0.8", dD / dPerPicture >= 0.8);
+        Print(qPrintable(QStringLiteral("grid %1 page by %1").arg(nPanes)),
+              "speed vs sequential ffmpeg (ratio)", dD / dPerPicture, ">= 0.8", dD / dPerPicture >= 0.8);
     }
     return 0;
 }
@@ -392,7 +405,8 @@ int CaseThumbnails(const QString &strWork, const QStringList &clips)
     const QString strCard = strWork + QStringLiteral("/card");
     QDir().mkpath(strCard);
     const QString strSmall = MakeClip(strWork, "small.mp4",
-                                      {"-f", "lavfi", "-i", "testsrc2=s=640x480:r=30:d=2", "-c:v", "libx264", "-preset", "veryfast", "-g", "30"});
+                                      {"-f", "lavfi", "-i", "testsrc2=s=640x480:r=30:d=2", "-c:v", "libx264",
+                                       "-preset", "veryfast", "-g", "30"});
     QStringList card;
     for (int i = 0; i < 1000; ++i) {
         const QString strLink = strCard + QStringLiteral("/clip%1.mp4").arg(i, 4, 10, QLatin1Char('0'));
@@ -453,10 +467,10 @@ int main(int argc, char *argv[])
 
     const QString strH720 = MakeClip(strWork, "h264-720.mp4", DashcamVideo("1280x720") + H264("6M"));
     const QString strH1080 = MakeClip(strWork, "h264-1080.mp4", DashcamVideo("1920x1080") + H264("12M"));
-    const QString strMjpeg = MakeClip(strWork, "mjpeg-720.avi",
-                                      DashcamVideo("1280x720") +
-                                          QStringList{"-f", "lavfi", "-i", "sine=d=60", "-c:v", "mjpeg", "-q:v", "4",
-                                                      "-pix_fmt", "yuvj420p", "-c:a", "pcm_s16le", "-shortest"});
+    const QString strMjpeg = MakeClip(
+        strWork, "mjpeg-720.avi",
+        DashcamVideo("1280x720") + QStringList{"-f", "lavfi", "-i", "sine=d=60", "-c:v", "mjpeg", "-q:v", "4",
+                                               "-pix_fmt", "yuvj420p", "-c:a", "pcm_s16le", "-shortest"});
     if (strH720.isEmpty() || strH1080.isEmpty() || strMjpeg.isEmpty()) {
         std::fprintf(stderr, "could not make the clips with ffmpeg\n");
         return 1;
@@ -472,20 +486,24 @@ int main(int argc, char *argv[])
     const QStringList only = args.mid(2);
     for (const Input &input : inputs) {
         const double dD = FfmpegSecondsPerPicture(input.strClip, 1800);
-        std::printf("\n== %s: D = %.2f ms (ffmpeg -threads 1, %.1f pictures/s)\n", input.pszName, dD * 1000, 1 / dD);
+        std::printf("\n== %s: D = %.2f ms (ffmpeg -threads 1, %.1f pictures/s)\n", input.pszName, dD * 1000,
+                    1 / dD);
         std::fflush(stdout);
         for (const char *pszCase : {"sequential", "random", "reverse", "rates", "grid"}) {
             if (!only.isEmpty() && !only.contains(QLatin1String(pszCase)))
                 continue;
-            Run(app.applicationFilePath(), {strWork, "--case", pszCase, input.strClip,
-                                            QString::number(dD, 'g', 10), QString::number(input.nGroup)}, nullptr);
+            Run(app.applicationFilePath(),
+                {strWork, "--case", pszCase, input.strClip, QString::number(dD, 'g', 10),
+                 QString::number(input.nGroup)},
+                nullptr);
         }
     }
     if (only.isEmpty() || only.contains(QLatin1String("thumbnails"))) {
         std::printf("\n== thumbnails\n");
         std::fflush(stdout);
-        Run(app.applicationFilePath(), {strWork, "--case", "thumbnails",
-                                        QStringList{strH720, strH1080, strMjpeg}.join(QLatin1Char(',')), "1"});
+        Run(app.applicationFilePath(),
+            {strWork, "--case", "thumbnails", QStringList{strH720, strH1080, strMjpeg}.join(QLatin1Char(',')),
+             "1"});
     }
     return 0;
 }

@@ -106,7 +106,8 @@ TEST(BadInput, AClipDeletedOrCutWhileOpenGivesCodesOrRightPictures)
     for (const auto &c : cases) {
         const QString strClip = c.clip();
         const auto &reference = clips::FfmpegFrames(strClip);
-        const QString strCopy = CopyOf(strClip, temp, QStringLiteral("clip%1.%2").arg(nCase++).arg(QFileInfo(strClip).suffix()));
+        const QString strCopy =
+            CopyOf(strClip, temp, QStringLiteral("clip%1.%2").arg(nCase++).arg(QFileInfo(strClip).suffix()));
         ASSERT_FALSE(strCopy.isEmpty()) << c.pszCase;
         CMediaGraph graph;
         ASSERT_EQ(graph.OpenMedia(strCopy), S_OK) << c.pszCase;

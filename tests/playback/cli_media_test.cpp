@@ -37,8 +37,8 @@ TEST(CliMedia, ProbePrintsTheClipsMeasures)
         int nStatus = -1;
         const auto values = Probe(c.strClip, &nStatus);
         ASSERT_EQ(nStatus, 0) << qPrintable(c.strClip);
-        EXPECT_EQ(values.keys(), (QStringList{"duration", "frame_time", "frames", "has_audio",
-                                              "height", "width"}));
+        EXPECT_EQ(values.keys(),
+                  (QStringList{"duration", "frame_time", "frames", "has_audio", "height", "width"}));
         EXPECT_EQ(values.value("frames"), clips::FfprobeCountFrames(c.strClip));
         EXPECT_EQ(values.value("frame_time"), values.value("duration") / values.value("frames"));
         EXPECT_EQ(values.value("width"), clips::kWidth);

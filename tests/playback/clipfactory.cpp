@@ -18,7 +18,10 @@ namespace clips {
 
 namespace {
 
-QString Size() { return QStringLiteral("%1x%2").arg(kWidth).arg(kHeight); }
+QString Size()
+{
+    return QStringLiteral("%1x%2").arg(kWidth).arg(kHeight);
+}
 
 QStringList VideoSource(int nSeconds)
 {
@@ -56,8 +59,8 @@ QString WriteDerived(const QString &strName, const QByteArray &bytes)
 
 } // namespace
 
-int RunProgram(const QString &strProgram, const QStringList &args, QByteArray *pOut,
-               QByteArray *pErr, int nTimeoutMs)
+int RunProgram(const QString &strProgram, const QStringList &args, QByteArray *pOut, QByteArray *pErr,
+               int nTimeoutMs)
 {
     QProcess process;
     process.start(strProgram, args);
@@ -104,7 +107,8 @@ QString Make(const QString &strName, const QStringList &args)
     if (QFileInfo::exists(strPath))
         return strPath;
     // Test processes run in parallel: each writes its own file and renames it into place.
-    const QString strTemp = Dir() + QStringLiteral("/part-%1-").arg(QCoreApplication::applicationPid()) + strName;
+    const QString strTemp =
+        Dir() + QStringLiteral("/part-%1-").arg(QCoreApplication::applicationPid()) + strName;
     QStringList all{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y")};
     all += args;
     all += strTemp;
@@ -121,33 +125,31 @@ QString Mp4H264()
 {
     return Make(QStringLiteral("h264.mp4"),
                 VideoSource(4) + SoundSource(4) +
-                    QStringList{"-c:v", "libx264", "-preset", "ultrafast", "-g", "15",
-                                "-keyint_min", "15", "-sc_threshold", "0", "-bf", "0", "-pix_fmt",
-                                "yuv420p", "-c:a", "aac", "-shortest"});
+                    QStringList{"-c:v", "libx264", "-preset", "ultrafast", "-g", "15", "-keyint_min", "15",
+                                "-sc_threshold", "0", "-bf", "0", "-pix_fmt", "yuv420p", "-c:a", "aac",
+                                "-shortest"});
 }
 
 QString Mp4H264BFrames()
 {
     return Make(QStringLiteral("h264-bframes.mp4"),
-                VideoSource(4) + QStringList{"-c:v", "libx264", "-preset", "fast", "-g", "15",
-                                             "-keyint_min", "15", "-sc_threshold", "0", "-bf",
-                                             "3", "-pix_fmt", "yuv420p"});
+                VideoSource(4) + QStringList{"-c:v", "libx264", "-preset", "fast", "-g", "15", "-keyint_min",
+                                             "15", "-sc_threshold", "0", "-bf", "3", "-pix_fmt", "yuv420p"});
 }
 
 QString AviMjpeg()
 {
-    return Make(QStringLiteral("mjpeg.avi"),
-                VideoSource(3) + SoundSource(3) +
-                    QStringList{"-c:v", "mjpeg", "-q:v", "5", "-pix_fmt", "yuvj420p", "-c:a",
-                                "pcm_s16le", "-shortest"});
+    return Make(QStringLiteral("mjpeg.avi"), VideoSource(3) + SoundSource(3) +
+                                                 QStringList{"-c:v", "mjpeg", "-q:v", "5", "-pix_fmt",
+                                                             "yuvj420p", "-c:a", "pcm_s16le", "-shortest"});
 }
 
 QString AviH264()
 {
     return Make(QStringLiteral("h264.avi"),
-                VideoSource(3) + QStringList{"-c:v", "libx264", "-preset", "ultrafast", "-g",
-                                             "10", "-keyint_min", "10", "-sc_threshold", "0",
-                                             "-bf", "0", "-pix_fmt", "yuv420p"});
+                VideoSource(3) + QStringList{"-c:v", "libx264", "-preset", "ultrafast", "-g", "10",
+                                             "-keyint_min", "10", "-sc_threshold", "0", "-bf", "0",
+                                             "-pix_fmt", "yuv420p"});
 }
 
 QString AviWithoutIndex()
@@ -192,7 +194,10 @@ QString AudioOnly()
     return Make(QStringLiteral("audio-only.mp4"), SoundSource(2) + QStringList{"-c:a", "aac"});
 }
 
-QString ZeroBytes() { return WriteDerived(QStringLiteral("zero.avi"), QByteArray()); }
+QString ZeroBytes()
+{
+    return WriteDerived(QStringLiteral("zero.avi"), QByteArray());
+}
 
 QString RandomBytes()
 {
@@ -208,8 +213,8 @@ QString AviZeroRate()
     const QString strName = QStringLiteral("zero-rate.avi");
     if (QFileInfo::exists(Dir() + QLatin1Char('/') + strName))
         return Dir() + QLatin1Char('/') + strName;
-    QByteArray bytes = ReadAll(Make(QStringLiteral("mjpeg-silent.avi"),
-                                    VideoSource(1) + QStringList{"-c:v", "mjpeg", "-q:v", "5"}));
+    QByteArray bytes = ReadAll(
+        Make(QStringLiteral("mjpeg-silent.avi"), VideoSource(1) + QStringList{"-c:v", "mjpeg", "-q:v", "5"}));
     // avih: dwMicroSecPerFrame is its first field; strh (vids): dwScale at 20, dwRate at 24.
     const int nAvih = bytes.indexOf("avih");
     const int nStrh = bytes.indexOf("strh");
@@ -246,13 +251,13 @@ const std::vector<QImage> &FfmpegFrames(const QString &strPath)
     std::vector<QImage> frames;
     QByteArray out;
     if (RunProgram(QStringLiteral("ffmpeg"),
-                   {"-v", "error", "-i", strPath, "-map", "0:v:0", "-fps_mode", "passthrough",
-                    "-f", "rawvideo", "-pix_fmt", "bgra", "-"},
+                   {"-v", "error", "-i", strPath, "-map", "0:v:0", "-fps_mode", "passthrough", "-f",
+                    "rawvideo", "-pix_fmt", "bgra", "-"},
                    &out) == 0) {
         const int nFrameBytes = kWidth * kHeight * 4;
         for (int nOffset = 0; nOffset + nFrameBytes <= out.size(); nOffset += nFrameBytes) {
-            QImage image(reinterpret_cast<const uchar *>(out.constData() + nOffset), kWidth,
-                         kHeight, kWidth * 4, QImage::Format_RGB32);
+            QImage image(reinterpret_cast<const uchar *>(out.constData() + nOffset), kWidth, kHeight,
+                         kWidth * 4, QImage::Format_RGB32);
             frames.push_back(image.copy());
         }
     }
@@ -264,8 +269,8 @@ QImage FfmpegSelectFrame(const QString &strPath, long long n)
     QByteArray out;
     if (RunProgram(QStringLiteral("ffmpeg"),
                    {"-v", "error", "-i", strPath, "-map", "0:v:0", "-vf",
-                    QStringLiteral("select=eq(n\\,%1)").arg(n), "-vframes", "1", "-f", "rawvideo",
-                    "-pix_fmt", "bgra", "-"},
+                    QStringLiteral("select=eq(n\\,%1)").arg(n), "-vframes", "1", "-f", "rawvideo", "-pix_fmt",
+                    "bgra", "-"},
                    &out) != 0 ||
         out.size() < kWidth * kHeight * 4)
         return QImage();

@@ -30,7 +30,8 @@ const ClipCase kClips[] = {
     {"AviCutMidPicture", clips::AviCutMidPicture},
 };
 
-class FramingTest : public ::testing::TestWithParam<ClipCase> {
+class FramingTest : public ::testing::TestWithParam<ClipCase>
+{
 protected:
     void SetUp() override
     {
@@ -132,8 +133,7 @@ TEST_P(FramingTest, AgreesWithFfmpegsSelectFilter)
     const int64_t llLast = graph.FrameCount() - 1;
     for (int64_t n : {int64_t(0), llLast / 2 + 1, llLast}) {
         ASSERT_EQ(graph.SeekToFrame(n), S_OK);
-        EXPECT_LT(clips::MeanDifference(graph.CurrentImage(), clips::FfmpegSelectFrame(m_strClip, n)),
-                  4.0)
+        EXPECT_LT(clips::MeanDifference(graph.CurrentImage(), clips::FfmpegSelectFrame(m_strClip, n)), 4.0)
             << "frame " << n;
     }
 }

@@ -20,9 +20,12 @@ namespace {
 QString ShortClipWithSound()
 {
     return clips::Make(QStringLiteral("short-sound.mp4"),
-                       {"-f", "lavfi", "-i", "testsrc2=s=160x120:r=30:d=1", "-f", "lavfi", "-i",
-                        "sine=d=1", "-c:v", "libx264", "-preset", "ultrafast", "-g", "10", "-bf",
-                        "0", "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest"});
+                       {"-f",       "lavfi",   "-i",      "testsrc2=s=160x120:r=30:d=1",
+                        "-f",       "lavfi",   "-i",      "sine=d=1",
+                        "-c:v",     "libx264", "-preset", "ultrafast",
+                        "-g",       "10",      "-bf",     "0",
+                        "-pix_fmt", "yuv420p", "-c:a",    "aac",
+                        "-shortest"});
 }
 
 // Sound goes to the clocked null device; the test sees the gain it was given.
@@ -40,7 +43,10 @@ struct NullDevice {
 };
 
 struct NoDevice {
-    NoDevice() { CAudioOutput::SetFactory([] { return std::unique_ptr<CAudioOutput>(); }); }
+    NoDevice()
+    {
+        CAudioOutput::SetFactory([] { return std::unique_ptr<CAudioOutput>(); });
+    }
     ~NoDevice() { CAudioOutput::SetFactory({}); }
 };
 
@@ -210,8 +216,7 @@ TEST(GraphEvents, RunningToTheEndPostsRepaintsThenCompleteOnTheOwnersThread)
     EXPECT_EQ(graph.HasAudio(), 1);
     ASSERT_EQ(graph.SeekToFrame(graph.FrameCount() - 8), S_OK);
     ASSERT_EQ(graph.Run(), S_OK);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return callback.Has(EC_COMPLETE); }))
-        << "no end-of-clip event";
+    ASSERT_TRUE(ProcessEventsUntil([&] { return callback.Has(EC_COMPLETE); })) << "no end-of-clip event";
     EXPECT_EQ(graph.Pause(), S_OK);
 
     ASSERT_GE(callback.events.size(), 2u);
@@ -227,8 +232,7 @@ TEST(GraphEvents, RunningToTheEndPostsRepaintsThenCompleteOnTheOwnersThread)
     int64_t llFrame = -1;
     ASSERT_EQ(graph.CurrentFrame(&llFrame), S_OK);
     EXPECT_EQ(llFrame, graph.FrameCount()) << "the run ends at the end position";
-    EXPECT_LT(clips::MeanDifference(graph.CurrentImage(),
-                                    clips::FfmpegFrames(ShortClipWithSound()).back()),
+    EXPECT_LT(clips::MeanDifference(graph.CurrentImage(), clips::FfmpegFrames(ShortClipWithSound()).back()),
               4.0);
 }
 

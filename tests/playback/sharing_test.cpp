@@ -56,8 +56,7 @@ TEST(PictureSharing, SlidingAGridByOneFrameDecodesOnePicture)
             EXPECT_EQ(pSource->DecodedCount() - llBefore, 1) << nPanes << " panes, step " << nStep;
         }
         for (int i = 0; i < nPanes; ++i)
-            EXPECT_LT(clips::MeanDifference(panes[size_t(i)]->CurrentImage(),
-                                            reference[size_t(llFirst + i)]),
+            EXPECT_LT(clips::MeanDifference(panes[size_t(i)]->CurrentImage(), reference[size_t(llFirst + i)]),
                       4.0);
     }
 }
@@ -121,8 +120,7 @@ TEST(AsyncSeek, DeliversExactlyTheLastRequestedPicture)
     CMediaGraph graph;
     RecordingCallback callback;
     graph.SetEventTarget(&owner);
-    QObject::connect(&graph, &CMediaGraph::MediaEvent, &owner,
-                     [&] { graph.DispatchGraphEvents(&callback); });
+    QObject::connect(&graph, &CMediaGraph::MediaEvent, &owner, [&] { graph.DispatchGraphEvents(&callback); });
     CMediaGraph::SetPictureCacheLimit(0); // the answers must come from a decoder
     ASSERT_EQ(graph.OpenMedia(strClip), S_OK);
     for (int64_t n : {int64_t(50), int64_t(100), int64_t(7)}) {
