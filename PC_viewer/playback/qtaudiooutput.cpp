@@ -64,7 +64,7 @@ private:
     std::atomic<int64_t> m_llPulled{0};
 };
 
-CQtAudioOutput::CQtAudioOutput() = default;
+CQtAudioOutput::CQtAudioOutput() : m_device(QMediaDevices::defaultAudioOutput()) {}
 
 CQtAudioOutput::~CQtAudioOutput()
 {
@@ -79,7 +79,7 @@ bool CQtAudioOutput::DeviceAvailable()
 bool CQtAudioOutput::Start(int nSampleRate, int nChannels)
 {
     Stop();
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    const QAudioDevice device = m_device;
     if (device.isNull())
         return false;
     QAudioFormat format;

@@ -4,6 +4,7 @@
 
 #include "audiooutput.h"
 
+#include <QAudioDevice>
 #include <QByteArray>
 #include <QIODevice>
 #include <QMutex>
@@ -32,6 +33,8 @@ public:
 
 private:
     class CRingDevice;
+
+    QAudioDevice m_device; // chosen on the owner's thread, where Qt's device list lives
 
     std::unique_ptr<QThread> m_pThread;
     QAudioSink *m_pSink = nullptr; // lives on m_pThread
