@@ -98,10 +98,15 @@ QStringList H264(const char *pszRate)
 // ffmpeg's single-thread decode of every picture: seconds per picture (D).
 double FfmpegSecondsPerPicture(const QString &strClip, long long llFrames)
 {
-    const auto t0 = Clock::now();
-    Run(QStringLiteral("ffmpeg"),
-        {"-v", "error", "-threads", "1", "-i", strClip, "-map", "0:v:0", "-f", "null", "-"});
-    return Seconds(t0, Clock::now()) / double(llFrames);
+    // The best of three runs: the machine is shared, and the best run is the least disturbed.
+    double dBest = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        const auto t0 = Clock::now();
+        Run(QStringLiteral("ffmpeg"),
+            {"-v", "error", "-threads", "1", "-i", strClip, "-map", "0:v:0", "-f", "null", "-"});
+        dBest = std::min(dBest, Seconds(t0, Clock::now()) / double(llFrames));
+    }
+    return dBest;
 }
 
 // framemd5 of the decoded picture planes, as ffmpeg computes it.
