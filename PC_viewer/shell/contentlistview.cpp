@@ -8,6 +8,8 @@
 #include "shell/mainframe.h"
 #include "shell/prompt.h"
 #include "shell/skinart.h"
+#include "telemetry/accelsensorgraphview.h"
+#include "telemetry/mapview.h"
 
 #include <QAbstractTableModel>
 #include <QDir>
@@ -433,15 +435,23 @@ bool CContentListView::Open(int index)
                 m_model->RowsChanged(a, -1);
                 clearSelection();
                 m_frame->PlayView()->update();
+                // Nothing is current: the graph and the map's tables must not go on showing the
+                // recording that could not be opened again.
+                m_frame->GraphView()->ResetGraph();
+                m_frame->MapView()->LoadRoutes();
                 return false;
             }
             a = previous; // the recording that played before comes back
             continue;
         }
 
-        // The map and graph panes load the new recording here once they exist.
         m_frame->SetProgress(40);
+        // An opened recording brings the map page back, even when the page decision before it
+        // (at start-up, or after "Google Map") was superseded before it could make the page due.
+        m_frame->MapView()->SetMapPageDue(1);
+        m_frame->MapView()->StartMapLoad();
         m_frame->SetProgress(65);
+        m_frame->GraphView()->RebuildGraph();
         m_frame->SetProgress(90);
 
         SelectOnly(a);
@@ -679,7 +689,11 @@ void CContentListView::OnDelete()
     }
     if (!error)
         CurrentPrompt().Info(this, Text(kMsgDeleteSuccess));
-    // The map view's page is due again once the catalogue is empty (when the map pane exists).
+    if (m_doc->Count() == 0) {
+        // The map would otherwise go on showing the routes of recordings that are gone.
+        m_frame->MapView()->SetMapPageDue(0);
+        m_frame->MapView()->StartMapLoad();
+    }
 }
 
 void CContentListView::keyPressEvent(QKeyEvent *event)

@@ -13,8 +13,48 @@
 #include <clocale>
 #include <cstdio>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace {
+
+// The map pane's browser: Chromium refuses to run as root inside its sandbox, and without a
+// display (or a GPU) it must not try to use one. A value the user has set is left alone.
+void PrepareBrowserFlags(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
+        return;
+    bool root = false;
+#ifdef Q_OS_UNIX
+    root = geteuid() == 0;
+#endif
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    bool headless = platform.startsWith("offscreen") || platform.startsWith("minimal");
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if ((arg == "-platform" || arg == "--platform") && i + 1 < argc)
+            headless = headless || QByteArray(argv[i + 1]).startsWith("offscreen") ||
+                       QByteArray(argv[i + 1]).startsWith("minimal");
+    }
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    headless = headless ||
+               (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
+#endif
+    if (!root && !headless)
+        return;
+    QByteArray flags =
+        root ? QByteArrayLiteral("--no-sandbox --disable-gpu") : QByteArrayLiteral("--disable-gpu");
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    PrepareBrowserFlags(argc, argv);
+    // The browser shares the widgets' graphics context; this must be said before the application.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     // The recorder's files and the GPX export use "." as the decimal point whatever the locale.
     std::setlocale(LC_NUMERIC, "C");

@@ -10,9 +10,12 @@
 #include "shell/contentlistview.h"
 #include "shell/progressviewer.h"
 #include "shell/prompt.h"
+#include "telemetry/accelsensorgraphview.h"
+#include "telemetry/localwebserver.h"
+#include "telemetry/mapscripts.h"
+#include "telemetry/mapview.h"
 #include "version.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -22,6 +25,8 @@
 #include <QSettings>
 #include <QShortcut>
 #include <QTimer>
+
+#include <cstdio>
 
 namespace {
 
@@ -103,8 +108,8 @@ QString Text(const char *s)
 const char kSettingServer[] = "server";
 const char kSettingRecentFolders[] = "recentFolders";
 
-// A pane whose view arrives with the telemetry display: it shows nothing rather than something
-// made up.
+// The report's pane: it has no visible area and serves printing only, which arrives with the
+// report itself.
 QWidget *MakeBlankPane(const QString &name, QWidget *parent)
 {
     auto *pane = new QWidget(parent);
@@ -136,6 +141,7 @@ CMainFrame::CMainFrame(CCorvanaDoc *doc, QWidget *parent) : CSkinFrameWnd(parent
     CreatePanes();
     BuildCommandTable();
     CreateMenus();
+    ConnectTelemetryPanes();
     UpdateCommandUi();
 }
 
@@ -145,6 +151,15 @@ CMainFrame::~CMainFrame()
     // The panes talk to each other while they go; stop playback first.
     if (m_playView)
         m_playView->CloseRecording(false);
+    // The map pane goes before the server its pages come from, so that neither its check nor a
+    // request of its page is left waiting on a server that is gone; the graph reads the map's
+    // table until then.
+    if (m_graphView)
+        m_graphView->SetFixTable(nullptr);
+    delete m_mapView;
+    m_mapView = nullptr;
+    if (m_webServer)
+        m_webServer->Stop();
 }
 
 void CMainFrame::CreatePanes()
@@ -156,7 +171,8 @@ void CMainFrame::CreatePanes()
     m_outer->AddView(0, 1, m_right);
 
     m_list = new CContentListView(m_doc, this);
-    m_mapView = MakeBlankPane(QStringLiteral("MapView"), nullptr);
+    m_mapView = new CMapView(m_doc);
+    m_mapView->setObjectName(QStringLiteral("MapView"));
     m_printView = MakeBlankPane(QStringLiteral("PrintView"), nullptr);
     m_left->AddView(0, 0, m_list);
     m_left->AddView(1, 0, m_mapView);
@@ -166,7 +182,8 @@ void CMainFrame::CreatePanes()
 
     m_playView = new CMediaPlayView(m_doc, this);
     m_controlBar = new CPlayControlView();
-    m_graphView = MakeBlankPane(QStringLiteral("AccelSensorGraphView"), nullptr);
+    m_graphView = new CAccelSensorGraphView(m_doc);
+    m_graphView->setObjectName(QStringLiteral("AccelSensorGraphView"));
     m_right->AddView(0, 0, m_playView);
     m_right->AddView(1, 0, m_controlBar);
     m_right->AddView(2, 0, m_graphView);
@@ -189,6 +206,24 @@ void CMainFrame::CreatePanes()
     m_outer->installEventFilter(this);
     m_layoutReady = 1;
     LayOutPanes(m_outer->size());
+}
+
+void CMainFrame::ConnectTelemetryPanes()
+{
+    const QString base = MapServerBase();
+    if (!base.isEmpty())
+        m_doc->SetMapPage(MapPageUrl(base));
+    m_mapView->SetServerBase(base);
+
+    m_graphView->SetPlayView(m_playView);
+    m_graphView->SetControlBar(m_controlBar);
+    m_graphView->SetFixTable(&m_mapView->FrameToFix());
+    m_graphView->OnInitialUpdate();
+
+    m_mapView->SetGraphView(m_graphView);
+    m_mapView->SetControlBar(m_controlBar);
+    m_mapView->SetMapMenu(m_menus.value(3));
+    m_mapView->OnInitialUpdate();
 }
 
 void CMainFrame::LayOutPanes(const QSize &client)
@@ -397,9 +432,9 @@ void CMainFrame::RunLoadSequence()
     SetProgress(78);
     m_list->Clear();
     SetProgress(84);
-    // The map view resets its route here once it exists.
+    m_mapView->LoadRoutes(); // no recording is current now: the route and its tables go
     SetProgress(90);
-    // The graph view resets here once it exists.
+    m_graphView->ResetGraph();
     SetProgress(98);
     m_doc->UpdateAllViews(nullptr, 0);
     SetProgress(100);
@@ -475,11 +510,8 @@ void CMainFrame::EnableSingleViewButtons(int multi)
 
 void CMainFrame::ForwardKeyToGraph(QKeyEvent *event)
 {
-    if (!m_graphView)
-        return;
-    QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(), event->isAutoRepeat(),
-                   static_cast<ushort>(event->count()));
-    QCoreApplication::sendEvent(m_graphView, &copy);
+    if (m_graphView)
+        m_graphView->KeyDown(event);
 }
 
 void CMainFrame::ForwardKeyToControlBar(QKeyEvent *event)
@@ -497,10 +529,29 @@ QString CMainFrame::ServerAddress() const
     return server;
 }
 
+QString CMainFrame::MapServerBase()
+{
+    const QString configured = ServerAddress();
+    if (!configured.isEmpty())
+        return configured;
+    if (!m_webServer)
+        m_webServer = std::make_unique<CLocalWebServer>(CLocalWebServer::DefaultRootFolder());
+    if (!m_webServer->IsRunning() && !m_webServer->Start()) {
+        // The map pane then shows its offline page and keeps retrying; nothing else depends on it.
+        std::fprintf(stderr, "Corvana: the map pages cannot be served: %s\n",
+                     qPrintable(m_webServer->ErrorString()));
+    }
+    return m_webServer->BaseUrl();
+}
+
 void CMainFrame::OnGoogleMap()
 {
-    m_doc->SetMapPage(ServerAddress() + QString::fromLatin1(kMapPagePath));
-    // The map view reloads its page here once it exists.
+    // The setting is read again, so a server configured meanwhile is the one asked.
+    const QString base = MapServerBase();
+    m_doc->SetMapPage(base.isEmpty() ? QString::fromLatin1(kMapPagePath) : MapPageUrl(base));
+    m_mapView->SetServerBase(base);
+    m_mapView->SetMapPageDue(0);
+    m_mapView->StartMapLoad();
 }
 
 void CMainFrame::OnConvertForGoogleEarth()

@@ -1,7 +1,12 @@
 // CMainFrame: the viewer's main window and composition root. It creates the six panes in three
-// locked splitters, owns the "Processing..." window, holds the menus and the one command table
-// through which menus, the play control bar, the panes and the tests run every command, and runs
-// the folder load sequence.
+// locked splitters and connects them (keys, the map menu, the graph's speed and heading from the
+// map's table), starts the loopback web server the map pages come from when no server is
+// configured, owns the "Processing..." window, holds the menus and the one command table through
+// which menus, the play control bar, the panes and the tests run every command, and runs the
+// folder load sequence.
+//
+// Shutting down: playback stops first, then the map pane goes (aborting its connectivity check
+// and its page's requests), and only then the web server and its thread.
 #pragma once
 
 #include "playback/mediaplayview.h"
@@ -18,8 +23,11 @@
 #include <map>
 #include <memory>
 
+class CAccelSensorGraphView;
 class CContentListView;
 class CCorvanaDoc;
+class CLocalWebServer;
+class CMapView;
 class CMultiViewSplitter;
 class CPlayControlView;
 class CProgressViewer;
@@ -81,11 +89,11 @@ public:
     // --- Panes --------------------------------------------------------------------------------
     CCorvanaDoc *Document() const { return m_doc; }
     CContentListView *ListView() const { return m_list; }
-    QWidget *MapView() const { return m_mapView; }
+    CMapView *MapView() const { return m_mapView; }
     QWidget *PrintView() const { return m_printView; }
     CMediaPlayView *PlayView() const { return m_playView; }
     CPlayControlView *ControlBar() const { return m_controlBar; }
-    QWidget *GraphView() const { return m_graphView; }
+    CAccelSensorGraphView *GraphView() const { return m_graphView; }
     CMultiViewSplitter *OuterSplitter() const { return m_outer; }
     CMultiViewSplitter *LeftSplitter() const { return m_left; }
     CMultiViewSplitter *RightSplitter() const { return m_right; }
@@ -95,6 +103,11 @@ public:
     // The vendor web server's base address (setting "server"), with a trailing "/"; empty when
     // none is set.
     QString ServerAddress() const;
+    // The server the map pages come from: the configured one, else the viewer's own loopback
+    // server (started on first need). Empty when neither is available.
+    QString MapServerBase();
+    // The loopback server, or null while none has been started.
+    const CLocalWebServer *LocalWebServer() const { return m_webServer.get(); }
     // Folders loaded last, newest first (at most four).
     QStringList RecentFolders() const;
 
@@ -126,6 +139,7 @@ private:
     };
 
     void CreatePanes();
+    void ConnectTelemetryPanes();
     void CreateMenus();
     void BuildCommandTable();
     void LayOutPanes(const QSize &client);
@@ -152,11 +166,12 @@ private:
     CMultiViewSplitter *m_left = nullptr;
     CMultiViewSplitter *m_right = nullptr;
     CContentListView *m_list = nullptr;
-    QWidget *m_mapView = nullptr;
+    CMapView *m_mapView = nullptr;
     QWidget *m_printView = nullptr;
     CMediaPlayView *m_playView = nullptr;
     CPlayControlView *m_controlBar = nullptr;
-    QWidget *m_graphView = nullptr;
+    CAccelSensorGraphView *m_graphView = nullptr;
+    std::unique_ptr<CLocalWebServer> m_webServer;
 
     std::map<int, tagCOMMAND> m_commands;
     QHash<int, QAction *> m_actions;

@@ -39,6 +39,20 @@ namespace {
 constexpr int kPositionGuardMs = 2000;
 constexpr int kCheckTimeoutMs = 5000;
 
+// The browser runs silent: what a page writes to its console (script errors of calls a local
+// page does not define among them) goes nowhere.
+class CSilentPage : public QWebEnginePage
+{
+public:
+    explicit CSilentPage(QObject *parent) : QWebEnginePage(parent) {}
+
+protected:
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int,
+                                  const QString &) override
+    {
+    }
+};
+
 bool IsLoopback(const QUrl &url)
 {
     const QString host = url.host();
@@ -75,6 +89,7 @@ CMapView::CMapView(CCorvanaDoc *doc, QWidget *parent) : QWebEngineView(parent), 
         PumpPosition();
     });
 
+    setPage(new CSilentPage(this));
     // Script errors stay in the page: the viewer relies on nothing it returns.
     settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     connect(this, &QWebEngineView::loadFinished, this, &CMapView::OnLoadFinished);

@@ -9,6 +9,8 @@
 #include "shell/contentlistview.h"
 #include "shell/mainframe.h"
 #include "shell/prompt.h"
+#include "telemetry/accelsensorgraphview.h"
+#include "telemetry/mapview.h"
 
 #include <QString>
 #include <QStringList>
