@@ -3,6 +3,7 @@
 #include "catalogue/corvanadoc.h"
 #include "shell/global.h"
 #include "shell/mainframe.h"
+#include "telemetry/mapview.h"
 
 #include "version.h"
 
@@ -13,46 +14,25 @@
 #include <clocale>
 #include <cstdio>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
 namespace {
 
-// The map pane's browser: Chromium refuses to run as root inside its sandbox, and without a
-// display (or a GPU) it must not try to use one. A value the user has set is left alone.
-void PrepareBrowserFlags(int argc, char *argv[])
+// The platform the application will run on, as Qt will pick it: the -platform argument, else
+// QT_QPA_PLATFORM.
+QString PlatformName(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
-        return;
-    bool root = false;
-#ifdef Q_OS_UNIX
-    root = geteuid() == 0;
-#endif
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    bool headless = platform.startsWith("offscreen") || platform.startsWith("minimal");
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i + 1 < argc; ++i) {
         const QByteArray arg(argv[i]);
-        if ((arg == "-platform" || arg == "--platform") && i + 1 < argc)
-            headless = headless || QByteArray(argv[i + 1]).startsWith("offscreen") ||
-                       QByteArray(argv[i + 1]).startsWith("minimal");
+        if (arg == "-platform" || arg == "--platform")
+            return QString::fromLocal8Bit(argv[i + 1]);
     }
-#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    headless = headless ||
-               (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
-#endif
-    if (!root && !headless)
-        return;
-    QByteArray flags =
-        root ? QByteArrayLiteral("--no-sandbox --disable-gpu") : QByteArrayLiteral("--disable-gpu");
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    return qEnvironmentVariable("QT_QPA_PLATFORM");
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    PrepareBrowserFlags(argc, argv);
+    CMapView::PrepareBrowserFlags(PlatformName(argc, argv));
     // The browser shares the widgets' graphics context; this must be said before the application.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);

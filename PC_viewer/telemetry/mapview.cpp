@@ -9,6 +9,7 @@
 #include <QChildEvent>
 #include <QContextMenuEvent>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QHostAddress>
 #include <QKeyEvent>
 #include <QMenu>
@@ -20,6 +21,10 @@
 #include <QPainter>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 // Resources compiled into a static library have to be registered by name, and only from the
 // global namespace.
@@ -89,6 +94,7 @@ CMapView::CMapView(CCorvanaDoc *doc, QWidget *parent) : QWebEngineView(parent), 
         PumpPosition();
     });
 
+    PrepareBrowserFlags(QGuiApplication::platformName());
     setPage(new CSilentPage(this));
     // Script errors stay in the page: the viewer relies on nothing it returns.
     settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
@@ -138,6 +144,26 @@ QUrl CMapView::LocalPageUrl(PageKind kind)
     case PageKind::Offline: return QUrl(QStringLiteral("qrc:/telemetry/pages/offline.html"));
     default: return QUrl();
     }
+}
+
+void CMapView::PrepareBrowserFlags(const QString &platformName)
+{
+    if (qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
+        return;
+    bool root = false;
+#ifdef Q_OS_UNIX
+    root = geteuid() == 0;
+#endif
+    bool headless = platformName.startsWith(QLatin1String("offscreen")) ||
+                    platformName.startsWith(QLatin1String("minimal"));
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    headless = headless ||
+               (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
+#endif
+    if (root)
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+    else if (headless)
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
 }
 
 void CMapView::OnInitialUpdate()

@@ -98,6 +98,12 @@ public:
     QString MapPageAddress() const;
     // Addresses of the local pages.
     static QUrl LocalPageUrl(PageKind kind);
+    // The browser's flags for this machine, unless QTWEBENGINE_CHROMIUM_FLAGS is set already:
+    // "--no-sandbox" when running as root (Chromium will not start there otherwise) and
+    // "--disable-gpu" as root or without a display (platformName "offscreen" or "minimal", or no
+    // display server). They count only before the process's first page; the view itself calls
+    // this before making its page, so any program that shows one starts its browser.
+    static void PrepareBrowserFlags(const QString &platformName);
 
 signals:
     // A page was asked for (before it loads).
