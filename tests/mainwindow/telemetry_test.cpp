@@ -319,13 +319,13 @@ TEST_F(TelemetryTest, LoadingAFolderResetsTheGraphAndTheMapRoute)
     EXPECT_EQ(m_graph->MarkerX(), -1);
     EXPECT_EQ(RedColumns(m_graph->grab().toImage()).first, -1) << "no marker after the reset";
     EXPECT_EQ(m_map->IsRouteLoaded(), 0);
-    EXPECT_TRUE(m_map->FrameToFix().IsEmpty());
-
-    // Positions published now reach no route.
-    const int calls = static_cast<int>(Calls().size());
-    Publish(1);
-    QTest::qWait(300);
-    EXPECT_EQ(Calls().size(), calls);
+    EXPECT_TRUE(m_map->FrameToFix().IsEmpty()) << "no speed and heading of the old folder";
+    // The page with the old folder's routes gives way to the idle page.
+    ASSERT_TRUE(
+        WaitFor([this] { return m_map->Page() == CMapView::PageKind::Idle && m_map->IsPageComplete(); },
+                kPageWaitMs));
+    EXPECT_EQ(m_requested->at(m_requested->size() - 1).at(0).value<CMapView::PageKind>(),
+              CMapView::PageKind::Idle);
 }
 
 TEST_F(TelemetryTest, DisplayPositionOffStopsPositionCallsAndOnResumesThem)
