@@ -264,7 +264,7 @@ HRESULT CMediaGraph::ShowFrame(int64_t llFrame, int64_t llPosition)
         return hr;
     SetCurrentPicture(pPicture, llPicture, llPosition);
     if (llPrevious >= 0 && std::llabs(llPicture - llPrevious) <= DIRECTION_SPAN)
-        m_pSource->HintStep(llPicture, llPicture - llPrevious);
+        m_pSource->HintStep(llPicture, llPicture - llPrevious, m_pSource.use_count() == 1);
     return S_OK;
 }
 
@@ -325,7 +325,7 @@ HRESULT CMediaGraph::SeekToFrameAsync(int64_t llFrame)
         llPrevious = m_llPictureFrame;
     }
     if (llPrevious >= 0 && std::llabs(llPicture - llPrevious) <= DIRECTION_SPAN)
-        m_pSource->HintStep(llPicture, llPicture - llPrevious);
+        m_pSource->HintStep(llPicture, llPicture - llPrevious, m_pSource.use_count() == 1);
     if (auto pPicture = m_pSource->CachedPicture(llPicture)) {
         CancelAsyncSeek();
         SetCurrentPicture(pPicture, llPicture, llTarget * m_llFrameTime);

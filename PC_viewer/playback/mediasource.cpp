@@ -22,7 +22,7 @@ constexpr int64_t CHUNK_PICTURES = 8;
 constexpr int64_t CHUNKS_AHEAD = 2;
 
 std::atomic<int> g_nDecoderThreads{2};
-std::atomic<int> g_nWorkers{1};
+std::atomic<int> g_nWorkers{2};
 std::atomic<uint64_t> g_llNextId{1};
 
 struct RegistryEntry {
@@ -91,6 +91,10 @@ HRESULT CMediaSource::Open(const QString &strPath)
         return hr;
     const AVCodecParameters *pPar = input.VideoStream()->codecpar;
     m_szVideo = QSize(pPar->width, pPar->height);
+    // A decoder that uses every core itself (frame threads) gains nothing from a second one
+    // working beside it; one without (MJPEG) gains from two workers on different pictures.
+    const AVCodec *pDecoder = avcodec_find_decoder(pPar->codec_id);
+    m_nRangeWorkers = pDecoder && (pDecoder->capabilities & AV_CODEC_CAP_FRAME_THREADS) ? 1 : 2;
     m_bHasAudioStream = input.AudioIndex() >= 0;
     auto pTable = std::make_shared<CFrameTable>();
     hr = pTable->Build(input, strPath);
@@ -337,7 +341,7 @@ void CMediaSource::QueueLocked(Job job, bool bFront)
 
 void CMediaSource::StartWorkersLocked()
 {
-    const int nWanted = std::max(1, g_nWorkers.load());
+    const int nWanted = std::max(1, std::min(g_nWorkers.load(), m_nRangeWorkers));
     while (static_cast<int>(m_workers.size()) < nWanted)
         m_workers.emplace_back(&CMediaSource::WorkerMain, this, false);
 }
@@ -370,7 +374,7 @@ void CMediaSource::Hint(int64_t llFrame, int nDirection)
     } else {
         // Going backwards, pictures passed are not wanted again: they make room for the group
         // before this one, which, decoded once, serves the next steps.
-        CPictureCache::Instance().RemoveUnusedAbove(m_llId, llFrame + 1);
+        CPictureCache::Instance().RemoveUnusedAbove(m_llId, llFrame);
         if (llFirst == 0)
             return;
         ChunkOf(llFirst - 1, &llFirst, &llLast);
@@ -379,7 +383,7 @@ void CMediaSource::Hint(int64_t llFrame, int nDirection)
     }
 }
 
-void CMediaSource::HintStep(int64_t llFrame, int64_t llStep)
+void CMediaSource::HintStep(int64_t llFrame, int64_t llStep, bool bAlone)
 {
     if (llStep == 0 || llFrame < 0 || llFrame >= FrameCount())
         return;
@@ -390,8 +394,8 @@ void CMediaSource::HintStep(int64_t llFrame, int64_t llStep)
     const bool bEveryPicture = llGroup <= 1 ? llAbs <= 2 : llAbs <= std::max<int64_t>(2, llGroup / 2);
     if (bEveryPicture)
         Hint(llFrame, llStep > 0 ? +1 : -1);
-    else
-        HintStride(llFrame, llStep);
+    else if (bAlone)
+        HintStride(llFrame, llStep); // several graphs (a grid) move in a pattern no guess follows
 }
 
 void CMediaSource::HintStride(int64_t llFrame, int64_t llStride)

@@ -55,8 +55,9 @@ public:
     // Tells the workers where a graph is going: +1 forward, -1 backward, 0 no direction.
     void Hint(int64_t llFrame, int nDirection);
     // A graph stepped by llStep pictures to llFrame: decodes ahead in whatever way pays off for
-    // that step (whole groups ahead or behind for short steps, one stride on for long ones).
-    void HintStep(int64_t llFrame, int64_t llStep);
+    // that step (whole groups ahead or behind for short steps, one stride on for long ones
+    // when bAlone: the only graph on the clip).
+    void HintStep(int64_t llFrame, int64_t llStep, bool bAlone);
     // Tells the workers that a graph jumps by a steady stride (fast rates): the picture one
     // stride on is decoded meanwhile, on a second decoder.
     void HintStride(int64_t llFrame, int64_t llStride);
@@ -70,7 +71,7 @@ public:
     int64_t DecodedCount() const;
     // Decoder threads for each new decoder (a setting; 0 lets FFmpeg choose).
     static void SetDecoderThreads(int nThreads);
-    // Background workers per source (0 turns decoding ahead off).
+    // Most range workers per source (0 turns decoding ahead off).
     static void SetWorkerCount(int nWorkers);
 
 private:
@@ -106,6 +107,7 @@ private:
     std::shared_ptr<const CFrameTable> m_pTable;
     QSize m_szVideo;
     bool m_bHasAudioStream = false;
+    int m_nRangeWorkers = 1;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_cvPictures; // a picture arrived or a decoder came back

@@ -23,7 +23,7 @@ namespace {
 // Decoding ahead off, so that pictures decoded are only those the graphs asked for.
 struct NoWorkers {
     NoWorkers() { CMediaSource::SetWorkerCount(0); }
-    ~NoWorkers() { CMediaSource::SetWorkerCount(1); }
+    ~NoWorkers() { CMediaSource::SetWorkerCount(2); }
 };
 
 std::shared_ptr<CMediaSource> SourceOf(const QString &strClip)
