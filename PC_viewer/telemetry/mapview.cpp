@@ -279,6 +279,8 @@ void CMapView::ShowMapPage(int online)
 
 void CMapView::Navigate(PageKind kind, const QUrl &url)
 {
+    // A route load still due belongs to the page being left.
+    m_routeTimer.stop();
     m_page = kind;
     emit PageRequested(kind);
     load(url);
@@ -291,7 +293,10 @@ void CMapView::OnLoadFinished(bool ok)
         return;
     page()->runJavaScript(QStringLiteral("if (document.body) document.body.style.overflow = 'hidden';"));
     ReadPageSize();
-    if (bOnline == 1)
+    // The loading page only waits for the check's decision. Routes "loaded" into it would make the
+    // map page due again behind the decision's back (a "Google Map" whose check took longer than
+    // the route delay would then show the map page instead of the idle one).
+    if (bOnline == 1 && m_page != PageKind::Loading)
         m_routeTimer.start();
     bPageComplete = 1;
     emit PageCompleted(m_page);

@@ -14,8 +14,9 @@
 //   changes, the scripts are run with runJavaScript, and the next update waits until the page has
 //   taken the last one (its callback); changes arriving meanwhile collapse into one, which reads
 //   the document's frame when it runs, so a backlog converges on the latest position.
-// - Timers: the route load 100 ms after a page completes, the offline retry after 5 s, the wait
-//   for the loading page, and a guard that frees a position update the page never answers.
+// - Timers: the route load 100 ms after a decided page (not the loading page) completes, the
+//   offline retry after 5 s, the wait for the loading page, and a guard that frees a position
+//   update the page never answers.
 // - The view owns its network manager, replies and timers; destroying it aborts a running check
 //   and drops callbacks still pending, so nothing outlives it.
 #pragma once

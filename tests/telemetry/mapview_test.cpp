@@ -20,6 +20,8 @@
 #include <QJsonObject>
 #include <QKeyEvent>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
@@ -367,6 +369,33 @@ TEST_F(MapView, GoogleMapCommandShowsTheIdlePage)
     view->StartMapLoad();
     ASSERT_TRUE(WaitFor([&] { return Requested().contains(CMapView::PageKind::Idle); }));
     EXPECT_EQ(Requested().first(), CMapView::PageKind::Loading);
+    EXPECT_EQ(view->MapPageDue(), 1);
+}
+
+TEST_F(MapView, TheDecisionHoldsWhenTheCheckAnswersAfterTheLoadingPage)
+{
+    OpenWithRoutes();
+    // A server whose root answers only when the test lets it: long after the loading page has
+    // completed and a route load 100 ms after it would have run.
+    QTcpServer slow;
+    ASSERT_TRUE(slow.listen(QHostAddress::LocalHost, 0));
+    view->SetServerBase(QString("http://127.0.0.1:%1/").arg(slow.serverPort()));
+    requested->clear();
+    completed->clear();
+    QSignalSpy routes(view.get(), &CMapView::RoutesLoaded);
+
+    view->SetMapPageDue(0); // what the "Google Map" command does before StartMapLoad
+    view->StartMapLoad();
+    ASSERT_TRUE(WaitFor([&] { return !completed->isEmpty() && slow.hasPendingConnections(); }));
+    EXPECT_EQ(completed->first().at(0).value<CMapView::PageKind>(), CMapView::PageKind::Loading);
+    Idle(400);
+    EXPECT_TRUE(routes.isEmpty()) << "nothing is loaded into the loading page";
+    QTcpSocket *check = slow.nextPendingConnection();
+    ASSERT_TRUE(WaitFor([&] { return check->bytesAvailable() > 0 || check->waitForReadyRead(10); }));
+    check->write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    check->flush();
+    ASSERT_TRUE(WaitFor([&] { return requested->size() >= 2; }));
+    EXPECT_EQ(requested->at(1).at(0).value<CMapView::PageKind>(), CMapView::PageKind::Idle);
     EXPECT_EQ(view->MapPageDue(), 1);
 }
 
