@@ -51,8 +51,6 @@ const tagLISTMENUITEM kListMenu[] = {
 };
 
 const char kMsgUnableToPlay[] = "This media file is unable to play.";
-const char kMsgFailOpenFolder[] = "Fail to open the folder.";
-const char kMsgWrongFolder[] = "Wrong folder.";
 const char kTitleCopyDestination[] = "Specify the destination folder to copy data.";
 const char kMsgCopyMediaError[] = "An error occured in copying the media filename \n[%1]\n.";
 const char kMsgCreateDirError[] = "Fail to create the \n%1\n directory.";
@@ -591,16 +589,10 @@ bool CContentListView::CopyFileNoOverwrite(const QString &source, const QString 
 
 void CContentListView::OnSave()
 {
-    const tagFOLDERCHOICE choice = CurrentPrompt().ChooseFolder(this, Text(kTitleCopyDestination));
-    if (!choice.bChosen) {
-        CurrentPrompt().Info(this, Text(kMsgFailOpenFolder));
+    QString folder;
+    if (!CurrentPrompt().ChooseTargetFolder(this, Text(kTitleCopyDestination), &folder))
         return;
-    }
-    if (choice.path.isEmpty()) {
-        CurrentPrompt().Info(this, Text(kMsgWrongFolder));
-        return;
-    }
-    const QString dest = QDir::cleanPath(choice.path);
+    const QString dest = QDir::cleanPath(folder);
     const QList<int> rows = SelectedRows();
     const int total = static_cast<int>(rows.size());
     bool error = false;

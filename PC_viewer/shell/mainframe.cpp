@@ -566,20 +566,14 @@ void CMainFrame::OnConvertForGoogleEarth()
         CurrentPrompt().Info(this, Text(kMsgNoGps));
         return;
     }
-    const tagFOLDERCHOICE choice = CurrentPrompt().ChooseFolder(this, Text(kTitleSaveFolder));
-    if (!choice.bChosen) {
-        CurrentPrompt().Info(this, Text(kMsgFailOpenFolder));
+    QString folder;
+    if (!CurrentPrompt().ChooseTargetFolder(this, Text(kTitleSaveFolder), &folder))
         return;
-    }
-    if (choice.path.isEmpty()) {
-        CurrentPrompt().Info(this, Text(kMsgWrongFolder));
-        return;
-    }
     QString name = FileNameOfPath(m_doc->CurrentMediaPath());
     const int dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot >= 0)
         name.truncate(dot);
-    const QString target = QDir::cleanPath(choice.path) + QLatin1Char('/') + name + QStringLiteral(".gpx");
+    const QString target = QDir::cleanPath(folder) + QLatin1Char('/') + name + QStringLiteral(".gpx");
     if (m_doc->ExportGpx(target) == 1)
         CurrentPrompt().Info(this, Text(kMsgConvertSuccess));
     else

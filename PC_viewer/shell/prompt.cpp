@@ -8,12 +8,12 @@
 namespace {
 
 CDialogPrompt g_dialogPrompt;
-IPrompt* g_prompt = nullptr;
+IPrompt *g_prompt = nullptr;
 
-}  // namespace
+} // namespace
 
-PromptAnswer CDialogPrompt::ShowMessage(QWidget* parent, const QString& text,
-                                        PromptButtons buttons, bool topmost)
+PromptAnswer CDialogPrompt::ShowMessage(QWidget *parent, const QString &text, PromptButtons buttons,
+                                        bool topmost)
 {
     QMessageBox box(QMessageBox::Information, QString::fromLatin1(kPromptCaption), text,
                     buttons == PromptButtons::YesNo ? (QMessageBox::Yes | QMessageBox::No)
@@ -33,8 +33,7 @@ PromptAnswer CDialogPrompt::ShowMessage(QWidget* parent, const QString& text,
     return result == QMessageBox::Yes ? PromptAnswer::Yes : PromptAnswer::No;
 }
 
-tagFOLDERCHOICE CDialogPrompt::ChooseFolder(QWidget* parent, const QString& title,
-                                            const QString& startFolder)
+tagFOLDERCHOICE CDialogPrompt::ChooseFolder(QWidget *parent, const QString &title, const QString &startFolder)
 {
     const QString path = QFileDialog::getExistingDirectory(
         parent, title, startFolder, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
@@ -44,8 +43,7 @@ tagFOLDERCHOICE CDialogPrompt::ChooseFolder(QWidget* parent, const QString& titl
     return choice;
 }
 
-PromptAnswer CScriptedPrompt::ShowMessage(QWidget*, const QString& text, PromptButtons buttons,
-                                          bool topmost)
+PromptAnswer CScriptedPrompt::ShowMessage(QWidget *, const QString &text, PromptButtons buttons, bool topmost)
 {
     m_messages.append({text, buttons, topmost});
     // An OK box has nothing to decide, so it leaves the queued answers to the questions.
@@ -56,7 +54,7 @@ PromptAnswer CScriptedPrompt::ShowMessage(QWidget*, const QString& text, PromptB
     return m_answers.takeFirst() == PromptAnswer::Yes ? PromptAnswer::Yes : PromptAnswer::No;
 }
 
-tagFOLDERCHOICE CScriptedPrompt::ChooseFolder(QWidget*, const QString& title, const QString&)
+tagFOLDERCHOICE CScriptedPrompt::ChooseFolder(QWidget *, const QString &title, const QString &)
 {
     m_folderTitles.append(title);
     if (m_folders.isEmpty())
@@ -67,7 +65,7 @@ tagFOLDERCHOICE CScriptedPrompt::ChooseFolder(QWidget*, const QString& title, co
 QStringList CScriptedPrompt::MessageTexts() const
 {
     QStringList texts;
-    for (const tagMESSAGE& m : m_messages)
+    for (const tagMESSAGE &m : m_messages)
         texts.append(m.text);
     return texts;
 }
@@ -80,14 +78,29 @@ void CScriptedPrompt::Clear()
     m_folderTitles.clear();
 }
 
-IPrompt& CurrentPrompt()
+IPrompt &CurrentPrompt()
 {
     return g_prompt ? *g_prompt : g_dialogPrompt;
 }
 
-IPrompt* SetCurrentPrompt(IPrompt* prompt)
+IPrompt *SetCurrentPrompt(IPrompt *prompt)
 {
-    IPrompt* previous = g_prompt;
+    IPrompt *previous = g_prompt;
     g_prompt = prompt;
     return previous;
+}
+
+bool IPrompt::ChooseTargetFolder(QWidget *parent, const QString &title, QString *path)
+{
+    const tagFOLDERCHOICE choice = ChooseFolder(parent, title);
+    if (!choice.bChosen) {
+        Info(parent, QStringLiteral("Fail to open the folder."));
+        return false;
+    }
+    if (choice.path.isEmpty()) {
+        Info(parent, QStringLiteral("Wrong folder."));
+        return false;
+    }
+    *path = choice.path;
+    return true;
 }

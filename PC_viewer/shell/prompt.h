@@ -24,42 +24,47 @@ struct tagFOLDERCHOICE {
     QString path;
 };
 
-class IPrompt {
+class IPrompt
+{
 public:
     virtual ~IPrompt() = default;
 
     // A modal message box with the viewer's caption and the information icon. `topmost`
     // keeps it above every other window (used by the update messages).
-    virtual PromptAnswer ShowMessage(QWidget* parent, const QString& text,
-                                     PromptButtons buttons = PromptButtons::Ok,
-                                     bool topmost = false) = 0;
+    virtual PromptAnswer ShowMessage(QWidget *parent, const QString &text,
+                                     PromptButtons buttons = PromptButtons::Ok, bool topmost = false) = 0;
 
     // A folder chooser (folders only) with `title` as its caption.
-    virtual tagFOLDERCHOICE ChooseFolder(QWidget* parent, const QString& title,
-                                         const QString& startFolder = QString()) = 0;
+    virtual tagFOLDERCHOICE ChooseFolder(QWidget *parent, const QString &title,
+                                         const QString &startFolder = QString()) = 0;
 
     // Shorthands.
-    void Info(QWidget* parent, const QString& text) { ShowMessage(parent, text); }
-    bool AskYesNo(QWidget* parent, const QString& text)
+    void Info(QWidget *parent, const QString &text) { ShowMessage(parent, text); }
+    bool AskYesNo(QWidget *parent, const QString &text)
     {
         return ShowMessage(parent, text, PromptButtons::YesNo) == PromptAnswer::Yes;
     }
+    // The folder chooser of the save and export commands: a cancel answers "Fail to open the
+    // folder.", a choice without a file-system path "Wrong folder."; only a usable folder
+    // returns true, in *path.
+    bool ChooseTargetFolder(QWidget *parent, const QString &title, QString *path);
 };
 
 // Real dialogs: QMessageBox and QFileDialog.
-class CDialogPrompt : public IPrompt {
+class CDialogPrompt : public IPrompt
+{
 public:
-    PromptAnswer ShowMessage(QWidget* parent, const QString& text,
-                             PromptButtons buttons = PromptButtons::Ok,
+    PromptAnswer ShowMessage(QWidget *parent, const QString &text, PromptButtons buttons = PromptButtons::Ok,
                              bool topmost = false) override;
-    tagFOLDERCHOICE ChooseFolder(QWidget* parent, const QString& title,
-                                 const QString& startFolder = QString()) override;
+    tagFOLDERCHOICE ChooseFolder(QWidget *parent, const QString &title,
+                                 const QString &startFolder = QString()) override;
 };
 
 // Records every message and answers Yes/No questions and folder choosers from queues. OK
 // boxes take nothing from the queue. With an empty queue a question is answered No
 // (nothing is deleted or overwritten by default) and the folder chooser "cancelled".
-class CScriptedPrompt : public IPrompt {
+class CScriptedPrompt : public IPrompt
+{
 public:
     struct tagMESSAGE {
         QString text;
@@ -67,20 +72,19 @@ public:
         bool topmost = false;
     };
 
-    PromptAnswer ShowMessage(QWidget* parent, const QString& text,
-                             PromptButtons buttons = PromptButtons::Ok,
+    PromptAnswer ShowMessage(QWidget *parent, const QString &text, PromptButtons buttons = PromptButtons::Ok,
                              bool topmost = false) override;
-    tagFOLDERCHOICE ChooseFolder(QWidget* parent, const QString& title,
-                                 const QString& startFolder = QString()) override;
+    tagFOLDERCHOICE ChooseFolder(QWidget *parent, const QString &title,
+                                 const QString &startFolder = QString()) override;
 
     void QueueAnswer(PromptAnswer answer) { m_answers.append(answer); }
-    void QueueFolder(const QString& path) { m_folders.append({true, path}); }
+    void QueueFolder(const QString &path) { m_folders.append({true, path}); }
     void QueueFolderCancel() { m_folders.append({false, QString()}); }
-    void QueueFolderChoice(const tagFOLDERCHOICE& choice) { m_folders.append(choice); }
+    void QueueFolderChoice(const tagFOLDERCHOICE &choice) { m_folders.append(choice); }
 
-    const QList<tagMESSAGE>& Messages() const { return m_messages; }
+    const QList<tagMESSAGE> &Messages() const { return m_messages; }
     QStringList MessageTexts() const;
-    const QStringList& FolderTitles() const { return m_folderTitles; }
+    const QStringList &FolderTitles() const { return m_folderTitles; }
     int PendingAnswers() const { return static_cast<int>(m_answers.size()); }
     int PendingFolders() const { return static_cast<int>(m_folders.size()); }
     void Clear();
@@ -93,19 +97,20 @@ private:
 };
 
 // The prompt the viewer uses; never null.
-IPrompt& CurrentPrompt();
+IPrompt &CurrentPrompt();
 
 // Replaces the prompt (null restores the real dialogs) and returns the previous one.
-IPrompt* SetCurrentPrompt(IPrompt* prompt);
+IPrompt *SetCurrentPrompt(IPrompt *prompt);
 
 // Installs a prompt for the lifetime of the scope.
-class CPromptScope {
+class CPromptScope
+{
 public:
-    explicit CPromptScope(IPrompt& prompt) : m_pPrevious(SetCurrentPrompt(&prompt)) {}
+    explicit CPromptScope(IPrompt &prompt) : m_pPrevious(SetCurrentPrompt(&prompt)) {}
     ~CPromptScope() { SetCurrentPrompt(m_pPrevious); }
-    CPromptScope(const CPromptScope&) = delete;
-    CPromptScope& operator=(const CPromptScope&) = delete;
+    CPromptScope(const CPromptScope &) = delete;
+    CPromptScope &operator=(const CPromptScope &) = delete;
 
 private:
-    IPrompt* m_pPrevious;
+    IPrompt *m_pPrevious;
 };
