@@ -395,10 +395,15 @@ void CMediaSource::HintStep(int64_t llFrame, int64_t llStep, bool bAlone)
     if (bEveryPicture)
         Hint(llFrame, llStep > 0 ? +1 : -1);
     else if (bAlone)
-        HintStride(llFrame, llStep); // several graphs (a grid) move in a pattern no guess follows
+        HintStride(llFrame, llStep, false);
+    else if (llGroup <= 1)
+        // Panes of a grid paging through an all-key clip: each pane's next picture is one stride
+        // on, and costs one decode whoever makes it. (With groups of pictures the panes' own
+        // decoders going on from where they stopped do better than any guess.)
+        HintStride(llFrame, llStep, true);
 }
 
-void CMediaSource::HintStride(int64_t llFrame, int64_t llStride)
+void CMediaSource::HintStride(int64_t llFrame, int64_t llStride, bool bKeepOthers)
 {
     const int64_t llNext = llFrame + llStride;
     if (g_nWorkers.load() == 0 || llNext < 0 || llNext >= FrameCount())
@@ -406,12 +411,18 @@ void CMediaSource::HintStride(int64_t llFrame, int64_t llStride)
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_bStop)
         return;
-    // Only the newest guess is worth decoding.
+    // For one graph only the newest guess is worth decoding; for a grid, a page of them.
+    constexpr size_t MAX_GUESSES = 32;
+    size_t nGuesses = 0;
     m_jobs.erase(std::remove_if(m_jobs.begin(), m_jobs.end(),
-                                [](const Job &job) { return job.llFirst == job.llLast; }),
+                                [&](const Job &job) {
+                                    if (job.done || job.llFirst != job.llLast)
+                                        return false;
+                                    return !bKeepOthers || ++nGuesses >= MAX_GUESSES;
+                                }),
                  m_jobs.end());
     if (ChunkWantedLocked(llNext, llNext))
-        QueueLocked(Job{llNext, llNext, nullptr, {}}, true);
+        QueueLocked(Job{llNext, llNext, nullptr, {}}, !bKeepOthers);
 }
 
 void CMediaSource::RequestPicture(const void *pOwner, int64_t llFrame, PictureDone done)

@@ -60,7 +60,8 @@ public:
     void HintStep(int64_t llFrame, int64_t llStep, bool bAlone);
     // Tells the workers that a graph jumps by a steady stride (fast rates): the picture one
     // stride on is decoded meanwhile, on a second decoder.
-    void HintStride(int64_t llFrame, int64_t llStride);
+    // bKeepOthers: several graphs guess at once (a grid), keep their guesses side by side.
+    void HintStride(int64_t llFrame, int64_t llStride, bool bKeepOthers);
 
     // Decodes picture n on a worker and calls done (on the worker thread) with it. A newer
     // request with the same owner replaces one not yet started.
