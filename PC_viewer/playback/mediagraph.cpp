@@ -238,14 +238,22 @@ HRESULT CMediaGraph::CurrentFrame(int64_t *pFrame) const
 void CMediaGraph::SetCurrentPicture(const std::shared_ptr<CPicture> &pPicture, int64_t llFrame,
                                     int64_t llTime)
 {
-    QMutexLocker lock(&m_mutex);
-    if (pPicture && pPicture != m_pPicture) {
-        m_pPicture = pPicture;
-        m_image = QImage();
+    bool bChanged = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (pPicture && pPicture != m_pPicture) {
+            m_pPicture = pPicture;
+            m_image = QImage();
+            bChanged = true;
+        }
+        if (pPicture)
+            m_llPictureFrame = llFrame;
+        m_llPosition = llTime;
     }
-    if (pPicture)
-        m_llPictureFrame = llFrame;
-    m_llPosition = llTime;
+    // Whoever changed the picture (a seek, a step served from the cache, the player, a worker),
+    // the owner repaints: the picture on screen is never older than the one the graph reports.
+    if (bChanged)
+        PostGraphEvent(EC_OLE_EVENT);
 }
 
 HRESULT CMediaGraph::ShowFrame(int64_t llFrame, int64_t llPosition)
@@ -362,7 +370,6 @@ HRESULT CMediaGraph::SeekToFrameAsync(int64_t llFrame)
             }
             (void)llGot;
             pSeek->pGraph->SetCurrentPicture(pPicture, std::min(llTarget, llGot), llTarget * llFrameTime);
-            pSeek->pGraph->PostGraphEvent(EC_OLE_EVENT);
         });
     return S_OK;
 }

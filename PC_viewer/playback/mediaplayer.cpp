@@ -261,7 +261,6 @@ void CMediaPlayer::ThreadMain()
                     break;
                 }
                 m_pGraph->SetCurrentPicture(pPicture, llTarget, llTarget * llFrameTime);
-                m_pGraph->PostGraphEvent(EC_OLE_EVENT);
                 llNext = llTarget + 1;
                 continue;
             }

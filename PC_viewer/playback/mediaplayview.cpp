@@ -194,8 +194,10 @@ HRESULT CMediaPlayView::TimedStep()
         m_lastTarget = target;
         m_doc->SetPlayingFlag(1);
         m_playState = PlayState::Running;
-        if (hr == S_FALSE) // the picture was at hand: it is shown already
+        if (hr == S_FALSE) { // the picture was at hand: it is the graph's already
+            update();
             PublishShownFrame();
+        }
         return S_OK;
     }
 
@@ -207,6 +209,7 @@ HRESULT CMediaPlayView::TimedStep()
     m_doc->SetCurrentPosition(end);
     m_doc->UpdateAllViews(this, 0);
     m_playState = PlayState::Paused;
+    update();
     EndOfClip();
     return hr;
 }

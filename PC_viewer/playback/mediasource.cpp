@@ -90,7 +90,8 @@ HRESULT CMediaSource::Open(const QString &strPath)
     if (FAILED(hr))
         return hr;
     const AVCodecParameters *pPar = input.VideoStream()->codecpar;
-    m_szVideo = QSize(pPar->width, pPar->height);
+    m_orientation = OrientationOfStream(input.VideoStream());
+    m_szVideo = OrientedSize(QSize(pPar->width, pPar->height), m_orientation);
     // A decoder that uses every core itself (frame threads) gains nothing from a second one
     // working beside it; one without (MJPEG) gains from two workers on different pictures.
     const AVCodec *pDecoder = avcodec_find_decoder(pPar->codec_id);
@@ -107,7 +108,7 @@ HRESULT CMediaSource::Open(const QString &strPath)
     hr = GetPicture(0, MEDIA_SEEK_TIME_LIMIT, &pFirst);
     if (FAILED(hr))
         return hr == VFW_E_TIMEOUT ? hr : VFW_E_CANNOT_RENDER;
-    // The decoder's size wins over the header's.
+    // The decoder's size wins over the header's (turned for display, as the picture is).
     m_szVideo = QSize(pFirst->Width(), pFirst->Height());
     return S_OK;
 }
@@ -266,7 +267,7 @@ HRESULT CMediaSource::GetPicture(int64_t llFrame, std::chrono::milliseconds time
             deadline - std::chrono::steady_clock::now());
         hr = pDecoder->DecodeTo(llFrame, std::max(remaining, std::chrono::milliseconds(1)),
                                 [&](int64_t llGot, const AVFrame *pFrame) {
-                                    auto pPicture = std::make_shared<CPicture>(pFrame);
+                                    auto pPicture = std::make_shared<CPicture>(pFrame, m_orientation);
                                     if (llGot == llFrame)
                                         pTarget = pPicture;
                                     if (llGot >= 0)
@@ -496,7 +497,7 @@ void CMediaSource::RunRange(int64_t llFirst, int64_t llLast)
         hr = pDecoder->DecodeTo(llFrame, std::max(remaining, std::chrono::milliseconds(1)),
                                 [&](int64_t llGot, const AVFrame *pFrame) {
                                     if (llGot >= llFirst && llGot <= llLast && !cache.Contains(llId, llGot))
-                                        cache.Insert(llId, llGot, std::make_shared<CPicture>(pFrame));
+                                        cache.Insert(llId, llGot, std::make_shared<CPicture>(pFrame, m_orientation));
                                     {
                                         std::lock_guard<std::mutex> progress(m_mutex);
                                         flight.llNext = std::max(flight.llNext, llGot + 1);

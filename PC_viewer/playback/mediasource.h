@@ -5,6 +5,7 @@
 
 #include "frametable.h"
 #include "mediaresult.h"
+#include "videoorientation.h"
 
 #include <QDateTime>
 #include <QSize>
@@ -42,7 +43,9 @@ public:
     int64_t FrameCount() const { return m_pTable->FrameCount(); }
     int64_t FrameTime() const { return m_pTable->FrameTime(); }
     int64_t Duration() const { return m_pTable->Duration(); }
+    // Size on screen: the display matrix applied.
     QSize VideoSize() const { return m_szVideo; }
+    tagVIDEOORIENTATION Orientation() const { return m_orientation; }
     bool HasAudioStream() const { return m_bHasAudioStream; }
 
     // Picture n, from the cache or decoded now on the calling thread (or by a worker already on
@@ -107,6 +110,7 @@ private:
     QString m_strPath;
     std::shared_ptr<const CFrameTable> m_pTable;
     QSize m_szVideo;
+    tagVIDEOORIENTATION m_orientation;
     bool m_bHasAudioStream = false;
     int m_nRangeWorkers = 1;
 

@@ -4,6 +4,7 @@
 #include "picturecache.h"
 
 extern "C" {
+#include <libavutil/mem.h>
 #include <libavutil/opt.h>
 }
 
@@ -26,9 +27,38 @@ AVPixelFormat PlainFormat(AVPixelFormat fmt, bool *pFullRange)
     return fmt;
 }
 
+// swscale's vector code writes whole blocks: a line whose length is not a multiple of the block
+// size is written past its end, and so is the last line of the picture. Lines are therefore
+// padded to SCALER_ALIGN bytes and the buffer holds one spare line and SCALER_TAIL bytes more.
+constexpr qsizetype SCALER_ALIGN = 64;
+constexpr qsizetype SCALER_TAIL = 256;
+
+void FreeScalerBuffer(void *pBuffer)
+{
+    av_free(pBuffer);
+}
+
+// An RGB32 image over a buffer the scaler may write to as it likes. The QImage owns it.
+QImage AllocateScalerImage(const QSize &size)
+{
+    if (size.isEmpty() || size.width() > (1 << 16) || size.height() > (1 << 16))
+        return QImage();
+    const qsizetype nStride = (qsizetype(size.width()) * 4 + SCALER_ALIGN - 1) / SCALER_ALIGN * SCALER_ALIGN;
+    const qsizetype nBytes = nStride * (size.height() + 1) + SCALER_TAIL;
+    auto *pBuffer = static_cast<uchar *>(av_malloc(static_cast<size_t>(nBytes)));
+    if (!pBuffer)
+        return QImage();
+    QImage image(pBuffer, size.width(), size.height(), nStride, QImage::Format_RGB32, FreeScalerBuffer,
+                 pBuffer);
+    if (image.isNull())
+        av_free(pBuffer);
+    return image;
+}
+
 } // namespace
 
-CPicture::CPicture(const AVFrame *pFrame) : m_pFrame(MakeAvFrame())
+CPicture::CPicture(const AVFrame *pFrame, tagVIDEOORIENTATION orientation)
+    : m_pFrame(MakeAvFrame()), m_orientation(orientation)
 {
     if (m_pFrame && av_frame_ref(m_pFrame.get(), pFrame) == 0) {
         for (const AVBufferRef *pBuf : m_pFrame->buf)
@@ -37,12 +67,15 @@ CPicture::CPicture(const AVFrame *pFrame) : m_pFrame(MakeAvFrame())
     }
 }
 
-QImage CPicture::ToImage(const AVFrame *pFrame, QSize size)
+QImage CPicture::ToImage(const AVFrame *pFrame, QSize size, tagVIDEOORIENTATION orientation)
 {
     if (!pFrame || pFrame->width <= 0 || pFrame->height <= 0 || !pFrame->data[0])
         return QImage();
+    // Scaled as stored, then turned: the asked size is the size on screen.
     if (!size.isValid() || size.isEmpty())
         size = QSize(pFrame->width, pFrame->height);
+    else
+        size = OrientedSize(size, orientation);
     bool bFullRange = false;
     const AVPixelFormat srcFormat = PlainFormat(static_cast<AVPixelFormat>(pFrame->format), &bFullRange);
     if (pFrame->color_range == AVCOL_RANGE_JPEG)
@@ -82,14 +115,14 @@ QImage CPicture::ToImage(const AVFrame *pFrame, QSize size)
         sws_getCoefficients(pFrame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT);
     sws_setColorspaceDetails(pScaler, pCoeffs, bFullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
                              1 << 16, 1 << 16);
-    QImage image(size, QImage::Format_RGB32);
+    QImage image = AllocateScalerImage(size);
     if (image.isNull())
         return QImage();
     uint8_t *pDst[4] = {image.bits(), nullptr, nullptr, nullptr};
     int nDstStride[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
     if (sws_scale(pScaler, pFrame->data, pFrame->linesize, 0, pFrame->height, pDst, nDstStride) <= 0)
         return QImage();
-    return image;
+    return ApplyOrientation(image, orientation);
 }
 
 QImage CPicture::Image() const
@@ -99,7 +132,7 @@ QImage CPicture::Image() const
     {
         QMutexLocker lock(&m_mutex);
         if (m_image.isNull()) {
-            m_image = ToImage(m_pFrame.get());
+            m_image = ToImage(m_pFrame.get(), QSize(), m_orientation);
             bMade = !m_image.isNull();
         }
         image = m_image;

@@ -24,14 +24,19 @@ QMutex g_dirMutex;
 bool g_bDirSet = false;
 QString g_strDir;
 
+// Bumped when the way thumbnails are made changes (2: turned by the clip's display matrix), so
+// that pictures cached by an older viewer are not shown.
+constexpr int THUMBNAIL_CACHE_VERSION = 2;
+
 QString CacheFile(const QString &strDir, const QFileInfo &info, const QSize &size)
 {
-    const QString strKey = QStringLiteral("%1|%2x%3|%4|%5")
+    const QString strKey = QStringLiteral("v%6|%1|%2x%3|%4|%5")
                                .arg(info.absoluteFilePath())
                                .arg(size.width())
                                .arg(size.height())
                                .arg(info.lastModified().toMSecsSinceEpoch())
-                               .arg(info.size());
+                               .arg(info.size())
+                               .arg(THUMBNAIL_CACHE_VERSION);
     const QByteArray hash = QCryptographicHash::hash(strKey.toUtf8(), QCryptographicHash::Sha1);
     return strDir + QLatin1Char('/') + QString::fromLatin1(hash.toHex()) + QStringLiteral(".png");
 }
@@ -96,6 +101,7 @@ HRESULT CThumbnailer::Decode(const QString &strPath, const QSize &size, QImage *
         return hr;
     input.KeepOnly(input.VideoIndex());
     const AVCodecParameters *pPar = input.VideoStream()->codecpar;
+    const tagVIDEOORIENTATION orientation = OrientationOfStream(input.VideoStream());
     const AVCodec *pDecoder = avcodec_find_decoder(pPar->codec_id);
     AVCodecContextPtr pCodec(avcodec_alloc_context3(pDecoder));
     if (!pCodec || avcodec_parameters_to_context(pCodec.get(), pPar) < 0)
@@ -114,7 +120,7 @@ HRESULT CThumbnailer::Decode(const QString &strPath, const QSize &size, QImage *
     for (int nPackets = 0; nPackets < THUMBNAIL_MAX_PACKETS;) {
         const int nErr = avcodec_receive_frame(pCodec.get(), pFrame.get());
         if (nErr == 0) {
-            *pImage = CPicture::ToImage(pFrame.get(), size);
+            *pImage = CPicture::ToImage(pFrame.get(), size, orientation);
             return pImage->isNull() ? E_OUTOFMEMORY : S_OK;
         }
         if (nErr != AVERROR(EAGAIN) || bDraining)

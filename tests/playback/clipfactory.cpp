@@ -279,6 +279,49 @@ QImage FfmpegSelectFrame(const QString &strPath, long long n)
         .copy();
 }
 
+QString MakeCopied(const QString &strName, const QStringList &args, const QStringList &copyArgs)
+{
+    const QString strPath = Dir() + QLatin1Char('/') + strName;
+    if (QFileInfo::exists(strPath))
+        return strPath;
+    const QString strSource = Make(QStringLiteral("src-") + strName, args);
+    if (strSource.isEmpty())
+        return QString();
+    return Make(strName, QStringList{"-i", strSource, "-map", "0", "-c", "copy"} + copyArgs);
+}
+
+QString WithTrackMatrix(const QString &strMp4, const QString &strName, const int32_t matrix[9])
+{
+    QByteArray bytes = ReadAll(strMp4);
+    // The video track comes first in our clips. In a version-0 track header the matrix starts
+    // 44 bytes after the box type.
+    const int nAt = bytes.indexOf("tkhd");
+    if (nAt < 4 || bytes.size() < nAt + 80 || bytes.at(nAt + 4) != 0)
+        return QString();
+    for (int i = 0; i < 9; ++i) {
+        const uint32_t v = static_cast<uint32_t>(matrix[i]);
+        for (int k = 0; k < 4; ++k)
+            bytes[nAt + 44 + 4 * i + k] = static_cast<char>((v >> (24 - 8 * k)) & 0xff);
+    }
+    return WriteDerived(strName, bytes);
+}
+
+QImage FfmpegPicture(const QString &strPath, long long n, const QString &strFilters, bool bAutorotate)
+{
+    QString strChain = QStringLiteral("select=eq(n\\,%1)").arg(n);
+    if (!strFilters.isEmpty())
+        strChain += QLatin1Char(',') + strFilters;
+    QStringList args{"-v", "error"};
+    if (!bAutorotate)
+        args << "-noautorotate";
+    args << "-i" << strPath << "-map" << "0:v:0" << "-vf" << strChain << "-vframes" << "1" << "-f"
+         << "image2pipe" << "-c:v" << "png" << "-";
+    QByteArray out;
+    if (RunProgram(QStringLiteral("ffmpeg"), args, &out) != 0)
+        return QImage();
+    return QImage::fromData(out, "PNG").convertToFormat(QImage::Format_RGB32);
+}
+
 double MeanDifference(const QImage &a, const QImage &b)
 {
     if (a.isNull() || b.isNull() || a.size() != b.size())

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <vector>
 
 namespace clips {
@@ -46,6 +47,17 @@ long long FfprobeCountFrames(const QString &strPath);
 const std::vector<QImage> &FfmpegFrames(const QString &strPath);
 // Picture n as ffmpeg's select filter picks it.
 QImage FfmpegSelectFrame(const QString &strPath, long long n);
+// A clip made by ffmpeg with any arguments, then stream-copied with extra output arguments
+// (metadata that only a copy keeps, such as "rotate"); named after its recipe.
+QString MakeCopied(const QString &strName, const QStringList &args, const QStringList &copyArgs);
+// A copy of an MP4 whose video track header carries the given display matrix (the nine numbers
+// as the file stores them); empty when the clip has no track header.
+QString WithTrackMatrix(const QString &strMp4, const QString &strName, const int32_t matrix[9]);
+// Picture n as the ffmpeg command shows it (turned by the display matrix unless bAutorotate is
+// false), after the extra filters; any size.
+QImage FfmpegPicture(const QString &strPath, long long n, const QString &strFilters = QString(),
+                     bool bAutorotate = true);
+
 // Mean absolute difference of the colour channels (0..255); a huge value for different sizes.
 double MeanDifference(const QImage &a, const QImage &b);
 // The index of the ffmpeg picture closest to image, or -1.
