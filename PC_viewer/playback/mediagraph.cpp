@@ -424,7 +424,7 @@ QImage CMediaGraph::CurrentImage() const
     return image;
 }
 
-HRESULT CMediaGraph::GetCurrentImage(QImage *pImage, int64_t *pFrame) const
+HRESULT CMediaGraph::GetCurrentImage(QImage *pImage, int64_t *pFrame, int64_t *pPositionFrame) const
 {
     if (!pImage)
         return E_POINTER;
@@ -432,12 +432,14 @@ HRESULT CMediaGraph::GetCurrentImage(QImage *pImage, int64_t *pFrame) const
         return E_ACCESSDENIED;
     std::shared_ptr<CPicture> pPicture;
     int64_t llFrame = -1;
+    int64_t llPosition = 0;
     QImage image;
     {
         // Picture, frame number and image taken together: a running player may move on.
         QMutexLocker lock(&m_mutex);
         pPicture = m_pPicture;
         llFrame = m_llPictureFrame;
+        llPosition = m_llFrameTime > 0 ? m_llPosition / m_llFrameTime : 0;
         image = m_image;
     }
     if (!pPicture)
@@ -447,6 +449,8 @@ HRESULT CMediaGraph::GetCurrentImage(QImage *pImage, int64_t *pFrame) const
         return E_OUTOFMEMORY;
     if (pFrame)
         *pFrame = llFrame;
+    if (pPositionFrame)
+        *pPositionFrame = llPosition;
     return S_OK;
 }
 

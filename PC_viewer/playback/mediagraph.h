@@ -179,9 +179,11 @@ public:
     // The current picture at native size (RGB32), for painting, snapshots, the report and the
     // image viewer. Null when nothing is shown yet.
     QImage CurrentImage() const;
-    // The same with the frame number it shows. E_ACCESSDENIED without video, E_UNEXPECTED when no
-    // picture is shown yet, E_POINTER for a null image pointer.
-    HRESULT GetCurrentImage(QImage *pImage, int64_t *pFrame = nullptr) const;
+    // The same with the frame number it shows and, read together with it, the current position as
+    // a frame number (the frame count at the end, while the last picture stays). E_ACCESSDENIED
+    // without video, E_UNEXPECTED when no picture is shown yet, E_POINTER for a null image pointer.
+    HRESULT GetCurrentImage(QImage *pImage, int64_t *pFrame = nullptr,
+                            int64_t *pPositionFrame = nullptr) const;
 
     // --- Process-wide ---------------------------------------------------------------------------
     // First picture of a clip (its first key frame) scaled to size, for lists. Thread-safe; served

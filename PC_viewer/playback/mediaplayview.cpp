@@ -78,10 +78,38 @@ void CMediaPlayView::Publish(int64_t frame)
     m_doc->UpdateAllViews(this, 0);
 }
 
+void CMediaPlayView::TakeGraphPicture(int64_t *positionFrame)
+{
+    QImage image;
+    int64_t frame = -1;
+    int64_t position = 0;
+    if (FAILED(m_graph->GetCurrentImage(&image, &frame, &position))) {
+        if (positionFrame && FAILED(m_graph->CurrentFrame(positionFrame)))
+            *positionFrame = -1;
+        return;
+    }
+    if (positionFrame)
+        *positionFrame = position;
+    if (frame != m_shownFrame || image.cacheKey() != m_shownImage.cacheKey()) {
+        m_shownImage = image;
+        m_shownFrame = frame;
+        update();
+    }
+}
+
+void CMediaPlayView::DropShownPicture()
+{
+    m_shownImage = QImage();
+    m_shownFrame = -1;
+    update();
+}
+
 void CMediaPlayView::PublishShownFrame()
 {
-    int64_t frame = 0;
-    if (SUCCEEDED(m_graph->CurrentFrame(&frame)) && frame != m_doc->CurrentPosition())
+    // Picture and position are taken together, so what is published is what will be painted.
+    int64_t frame = -1;
+    TakeGraphPicture(&frame);
+    if (frame >= 0 && frame != m_doc->CurrentPosition())
         Publish(frame);
 }
 
@@ -105,6 +133,8 @@ HRESULT CMediaPlayView::OpenCurrentRecording()
         // The graph released itself; a view without a clip has nothing left to play.
         if (m_graph->State() == GraphState::NoGraph)
             m_playState = PlayState::Empty;
+        DropShownPicture();
+        TakeGraphPicture();
         repaint();
         return hr;
     }
@@ -121,6 +151,7 @@ HRESULT CMediaPlayView::OpenCurrentRecording()
     m_doc->UpdateAllViews(this, 0);
     m_playState = PlayState::Paused;
     m_timerPeriodMs = std::max<int>(1, static_cast<int>(m_graph->FrameTime() / 10000));
+    TakeGraphPicture();
     update();
     return hr;
 }
@@ -134,7 +165,7 @@ void CMediaPlayView::CloseRecording(bool showProgress)
     m_doc->SetPlayingFlag(0);
     m_playState = PlayState::Empty;
     m_graph->ReleaseGraph();
-    update();
+    DropShownPicture();
 }
 
 HRESULT CMediaPlayView::Play()
@@ -194,10 +225,8 @@ HRESULT CMediaPlayView::TimedStep()
         m_lastTarget = target;
         m_doc->SetPlayingFlag(1);
         m_playState = PlayState::Running;
-        if (hr == S_FALSE) { // the picture was at hand: it is the graph's already
-            update();
+        if (hr == S_FALSE) // the picture was at hand: it is the graph's already
             PublishShownFrame();
-        }
         return S_OK;
     }
 
@@ -207,9 +236,9 @@ HRESULT CMediaPlayView::TimedStep()
     KillTimer();
     m_doc->SetPlayingFlag(0);
     m_doc->SetCurrentPosition(end);
+    TakeGraphPicture();
     m_doc->UpdateAllViews(this, 0);
     m_playState = PlayState::Paused;
-    update();
     EndOfClip();
     return hr;
 }
@@ -233,11 +262,11 @@ HRESULT CMediaPlayView::Stop()
         hr = m_graph->SeekToTime(0);
     if (SUCCEEDED(hr))
         hr = m_graph->Pause();
+    TakeGraphPicture();
     if (SUCCEEDED(hr)) {
         Publish(0);
         m_playState = PlayState::Stopped;
     }
-    update();
     return hr;
 }
 
@@ -251,11 +280,11 @@ HRESULT CMediaPlayView::SeekToBeginning()
     if (m_graph->State() == GraphState::NoGraph)
         return VFW_E_WRONG_STATE;
     HRESULT hr = m_graph->SeekToFrame(0);
+    TakeGraphPicture();
     if (SUCCEEDED(hr)) {
         Pause();
         Publish(0);
     }
-    update();
     return hr;
 }
 
@@ -265,11 +294,11 @@ HRESULT CMediaPlayView::SeekToEnd()
         return VFW_E_WRONG_STATE;
     const int64_t n = m_graph->FrameCount();
     HRESULT hr = m_graph->SeekToFrame(n);
+    TakeGraphPicture();
     if (SUCCEEDED(hr)) {
         Pause();
         Publish(n);
     }
-    update();
     return hr;
 }
 
@@ -327,6 +356,7 @@ void CMediaPlayView::EndOfClip()
     if (index <= 0) {
         m_doc->SetCurrentPosition(0);
         m_graph->SeekToFrame(0);
+        TakeGraphPicture();
         m_doc->UpdateAllViews(this, 0);
         Stop();
         return;
@@ -341,6 +371,7 @@ void CMediaPlayView::EndOfClip()
     const int64_t last = m_doc->LastPosition();
     m_doc->SetCurrentPosition(last);
     m_graph->SeekToFrame(last);
+    TakeGraphPicture();
     m_doc->UpdateAllViews(this, 0);
     Play();
 }
@@ -360,10 +391,9 @@ void CMediaPlayView::NotifyGraphEvent(long eventCode, intptr_t param1, intptr_t 
         break;
     case EC_USERABORT: Stop(); break;
     case EC_OLE_EVENT:
-        update();
-        // A stepped picture has arrived: tell the other views at once which frame is shown.
-        if (m_playState == PlayState::Running)
-            PublishShownFrame();
+        // A new picture (a stepped one, the player's, a late answer after a pause): shown, and
+        // the other views are told at once which frame it is.
+        PublishShownFrame();
         break;
     default: break;
     }
@@ -396,7 +426,7 @@ void CMediaPlayView::OnUpdate(QObject *sender, qint64 hint)
     // Stepping goes on from where the other view put the position.
     if (m_playState == PlayState::Running && m_doc->PlayingFlag() == 1)
         AnchorStepping(m_doc->CurrentPosition());
-    update();
+    TakeGraphPicture();
 }
 
 void CMediaPlayView::paintEvent(QPaintEvent *event)
@@ -404,11 +434,23 @@ void CMediaPlayView::paintEvent(QPaintEvent *event)
     (void)event;
     QPainter painter(this);
     if (m_doc->CurrentIndex() < 0 || m_graph->State() == GraphState::NoGraph || !m_graph->HasVideo()) {
+        m_paintedFrame = -1;
         PaintIdle(painter);
         return;
     }
     painter.fillRect(rect(), Qt::black);
-    m_graph->PaintVideo(&painter);
+    if (m_shownImage.isNull()) {
+        // Nothing taken yet (a paint before the first announcement): the graph's picture as it is.
+        m_graph->GetCurrentImage(&m_shownImage, &m_shownFrame);
+    }
+    const QRect target = m_graph->VideoRect();
+    if (!m_shownImage.isNull() && !target.isEmpty()) {
+        // Stretched, not letter-boxed: the pane decides the shape.
+        painter.drawImage(target, m_shownImage);
+        if (m_shownFrame != m_paintedFrame)
+            ++m_newPicturesPainted;
+        m_paintedFrame = m_shownFrame;
+    }
 }
 
 void CMediaPlayView::PaintIdle(QPainter &painter)

@@ -8,6 +8,11 @@
 // plus the rate), and a step whose picture is still being decoded is never stacked with another.
 // On a clip whose pictures take longer than a tick to decode the pane keeps showing the last exact
 // picture, and the position published is always the frame of the picture shown.
+//
+// The view paints the picture it took from the graph together with the position it published
+// (never the graph's newer one, which a worker may set at any moment), and takes a new one
+// whenever the graph announces it or a seek of its own moved it: what is on screen is what the
+// other views are told.
 #pragma once
 
 #include "playback/grapheventcallback.h"
@@ -15,6 +20,7 @@
 #include "playback/playcontroltarget.h"
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -91,6 +97,10 @@ public:
     CMediaGraph *Graph() const { return m_graph; }
     int TimerPeriod() const { return m_timerPeriodMs; }
     bool IsTimerRunning() const { return m_timerRunning != 0; }
+    // What reached the screen: the frame of the picture in the last paint (-1: the idle picture)
+    // and how many paints showed another picture than the paint before.
+    int64_t PaintedFrame() const { return m_paintedFrame; }
+    int64_t NewPicturesPainted() const { return m_newPicturesPainted; }
 
     // --- IPlayControlTarget (the play control bar) ---------------------------------------------
     bool IsPlaying() const override { return m_playState == PlayState::Running; }
@@ -124,8 +134,11 @@ private:
     void KillTimer();
     // Restarts the rate clock: stepping counts frames from `frame` from now on.
     void AnchorStepping(int64_t frame);
-    // Publishes the frame of the picture the graph shows when it moved on.
+    // Takes the graph's picture and publishes its position when it moved on.
     void PublishShownFrame();
+    // Takes the graph's current picture for painting (repaints when it is another one).
+    void TakeGraphPicture(int64_t *positionFrame = nullptr);
+    void DropShownPicture();
     void PaintIdle(QPainter &painter);
 
     CCorvanaDoc *m_doc;
@@ -143,4 +156,10 @@ private:
     QElapsedTimer m_stepClock;
     int64_t m_stepAnchor = 0;
     int64_t m_lastTarget = -1;
+
+    // The picture painted, with its frame (see the note at the top).
+    QImage m_shownImage;
+    int64_t m_shownFrame = -1;
+    int64_t m_paintedFrame = -1;
+    int64_t m_newPicturesPainted = 0;
 };
