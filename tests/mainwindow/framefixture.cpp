@@ -20,6 +20,8 @@ QString ClipDir()
     return testfiles::BinaryDir() + QStringLiteral("/tests/mainwindow/clips");
 }
 
+} // namespace
+
 // Runs ffmpeg once per clip and build tree; parallel test processes wait for each other.
 QString MakeClip(const QString &name, const QStringList &args)
 {
@@ -44,8 +46,6 @@ QString MakeClip(const QString &name, const QStringList &args)
     }
     return path;
 }
-
-} // namespace
 
 QString ClipPath(ClipKind kind)
 {

@@ -35,6 +35,9 @@ constexpr int kAviFrames = 12;
 
 // Path of a generated clip of that kind (made on first use); empty when ffmpeg failed.
 QString ClipPath(ClipKind kind);
+// A clip made by ffmpeg with these arguments (input and codec options; the output name is
+// added), once per build tree and name; empty when ffmpeg failed.
+QString MakeClip(const QString &name, const QStringList &args);
 
 // One recording of a test folder.
 struct tagTESTCLIP {

@@ -1,0 +1,212 @@
+// What the play view shows on screen while it plays: at every rate, forward and backward, on a
+// short clip that is all in the picture cache and on a 1080p clip that is not, the picture that
+// reached the screen is the frame the document publishes (compared with ffmpeg's own decode).
+#include "framefixture.h"
+
+#include "screen/screencheck.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <set>
+
+using namespace frametest;
+
+namespace {
+
+// Both clips burn their picture number in, so that neighbouring pictures differ clearly.
+QStringList NumberedSource(const QString &size, int seconds)
+{
+    return {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+            QStringLiteral("testsrc2=s=%1:r=30:d=%2,drawtext=text='%{n}':fontsize=h/3:x=w/10:y=h/10:"
+                           "fontcolor=white:box=1:boxcolor=black")
+                .arg(size)
+                .arg(seconds)};
+}
+
+QString ShortClip()
+{
+    return MakeClip(QStringLiteral("onscreen-short.mp4"),
+                    NumberedSource(QStringLiteral("320x240"), 3) + QStringList{"-c:v", "libx264", "-preset",
+                                                                               "ultrafast", "-g", "10",
+                                                                               "-pix_fmt", "yuv420p"});
+}
+
+// 300 pictures of 1920x1080 with B-frames: about 900 MB decoded, far over the cache.
+QString LargeClip()
+{
+    return MakeClip(QStringLiteral("onscreen-1080p.mp4"),
+                    NumberedSource(QStringLiteral("1920x1080"), 10) +
+                        QStringList{"-c:v", "libx264", "-preset", "ultrafast", "-bf", "2", "-g", "30",
+                                    "-pix_fmt", "yuv420p"});
+}
+
+// References are compared at this size: small enough to keep every picture of the long clip.
+const QSize kReferenceSize(160, 90);
+
+struct tagSAMPLE {
+    qint64 published;
+    QImage shown;
+};
+
+class OnScreenTest : public FrameTest
+{
+protected:
+    void SetUp() override
+    {
+        FrameTest::SetUp();
+        m_clips = {ShortClip(), LargeClip()};
+        for (const QString &clip : m_clips)
+            ASSERT_FALSE(clip.isEmpty());
+        ASSERT_TRUE(m_card.isValid());
+        const QStringList names{QStringLiteral("20130512_083000N.mp4"),
+                                QStringLiteral("20130512_083100N.mp4")};
+        for (int i = 0; i < 2; ++i)
+            ASSERT_TRUE(QFile::link(m_clips[i], m_card.filePath(names[i])));
+        m_prompt.QueueFolder(m_card.path());
+        ASSERT_TRUE(m_frame->Command(32791));
+        ASSERT_EQ(m_list->RowCount(), 2);
+    }
+
+    // Opens the row showing clip i; returns ffmpeg's pictures of it.
+    const std::vector<QImage> &Open(int clip)
+    {
+        for (int row = 0; row < m_list->RowCount(); ++row)
+            if (QFileInfo(m_doc->MediaPathAt(row))
+                    .fileName()
+                    .endsWith(clip == 0 ? "083000N.mp4" : "083100N.mp4"))
+                EXPECT_TRUE(OpenRow(row));
+        return screencheck::FfmpegFrames(m_clips[clip], kReferenceSize);
+    }
+
+    tagSAMPLE Sample() const
+    {
+        // The position first, then only the repaints asked for so far: nothing in between can
+        // move the position (no timer or queued signal runs).
+        const qint64 published = m_doc->CurrentPosition();
+        screencheck::FlushRepaints();
+        return {published, screencheck::GrabShown(m_play, m_play->Graph()->VideoRect())};
+    }
+
+    // Plays at `rate` for at most limitMs, sampling the screen every 40 ms and once more when
+    // playback rests; then pauses.
+    std::vector<tagSAMPLE> PlaySampling(double rate, int limitMs)
+    {
+        std::vector<tagSAMPLE> samples;
+        m_play->SetRate(rate);
+        m_play->Play();
+        QElapsedTimer clock;
+        clock.start();
+        qint64 nextSample = 0;
+        while (clock.elapsed() < limitMs && m_play->GetPlayState() == PlayState::Running) {
+            if (clock.elapsed() >= nextSample) {
+                samples.push_back(Sample());
+                nextSample += 40;
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        m_play->Pause();
+        samples.push_back(Sample());
+        return samples;
+    }
+
+    // Every sample shows the published frame (the last picture at the end position); returns
+    // how many different frames were seen.
+    int ExpectShownIsPublished(const std::vector<tagSAMPLE> &samples, const std::vector<QImage> &references)
+    {
+        const qint64 count = static_cast<qint64>(references.size());
+        std::set<int> seen;
+        for (size_t i = 0; i < samples.size(); ++i) {
+            const qint64 expected = std::min(samples[i].published, count - 1);
+            const screencheck::tagMATCH match = screencheck::MatchFrame(samples[i].shown, references);
+            EXPECT_EQ(match.frame, expected)
+                << "sample " << i << " of " << samples.size() << ", PSNR " << match.psnr << " dB";
+            EXPECT_GT(match.psnr, 20.0) << "sample " << i;
+            seen.insert(match.frame);
+            m_worstPsnr = std::min(m_worstPsnr, match.psnr);
+            m_worstMargin = std::min(m_worstMargin, match.psnr - match.secondPsnr);
+        }
+        return static_cast<int>(seen.size());
+    }
+
+    QStringList m_clips;
+    QTemporaryDir m_card;
+    double m_worstPsnr = 100.0;
+    double m_worstMargin = 100.0;
+};
+
+} // namespace
+
+TEST_F(OnScreenTest, EveryRateShowsThePublishedFrame)
+{
+    const double rates[] = {1.0, 2.0, 4.0, 32.0, -1.0, -4.0, -32.0};
+    for (int clip : {0, 1}) {
+        const std::vector<QImage> &references = Open(clip);
+        ASSERT_EQ(static_cast<qint64>(references.size()), m_doc->LastPosition());
+        for (double rate : rates) {
+            SCOPED_TRACE(QStringLiteral("clip %1 at %2x").arg(clip).arg(rate).toStdString());
+            // Forward from a third in, backward from two thirds in: room for several steps.
+            const qint64 start = rate > 0 ? m_doc->LastPosition() / 3 : 2 * m_doc->LastPosition() / 3;
+            m_doc->SetCurrentPosition(start);
+            m_doc->UpdateAllViews(m_list, 0);
+            const std::vector<tagSAMPLE> samples = PlaySampling(rate, 1500);
+            ASSERT_GE(samples.size(), 2u);
+            const int distinct = ExpectShownIsPublished(samples, references);
+            // The picture moves on screen while playing (a frozen one is the fault looked for):
+            // three pictures at least, or as many as the steps to the end allow.
+            const qint64 room = rate > 0 ? m_doc->LastPosition() - start : start;
+            EXPECT_GE(distinct, std::min<qint64>(3, room / std::llabs(static_cast<qint64>(rate)) + 1))
+                << samples.size() << " samples";
+        }
+    }
+    RecordProperty("worst_psnr_db", QString::number(m_worstPsnr, 'f', 1).toStdString());
+    RecordProperty("worst_margin_db", QString::number(m_worstMargin, 'f', 1).toStdString());
+}
+
+TEST_F(OnScreenTest, SteppingIntoAnEndShowsWhatToTheEndShows)
+{
+    for (int clip : {0, 1}) {
+        const std::vector<QImage> &references = Open(clip);
+        for (double rate : {32.0, -32.0, 4.0}) {
+            SCOPED_TRACE(QStringLiteral("clip %1 at %2x").arg(clip).arg(rate).toStdString());
+            const qint64 last = m_doc->LastPosition();
+            m_doc->SetCurrentPosition(rate > 0 ? last - 20 : 20);
+            m_doc->UpdateAllViews(m_list, 0);
+            const std::vector<tagSAMPLE> samples = PlaySampling(rate, 8000);
+            ExpectShownIsPublished(samples, references);
+            ASSERT_EQ(samples.back().published, rate > 0 ? last : 0) << "the stepping ran into the end";
+            const QImage atEnd = samples.back().shown;
+
+            // The commands a user would give to be sure: the same picture.
+            if (rate > 0)
+                m_play->SeekToEnd();
+            else
+                m_play->SeekToBeginning();
+            const tagSAMPLE commanded = Sample();
+            EXPECT_EQ(commanded.published, rate > 0 ? last : 0);
+            EXPECT_EQ(screencheck::Psnr(atEnd, commanded.shown), 100.0);
+            EXPECT_EQ(screencheck::MatchFrame(commanded.shown, references).frame, rate > 0 ? last - 1 : 0);
+        }
+    }
+}
+
+TEST_F(OnScreenTest, TheGrabSeesAMissingRepaint)
+{
+    // The helper's promise, on the real view: a widget that is not repainted keeps its old
+    // picture on screen, even though it would paint the new one if asked.
+    const std::vector<QImage> &references = Open(0);
+    m_play->SeekToBeginning();
+    const tagSAMPLE first = Sample();
+    ASSERT_EQ(screencheck::MatchFrame(first.shown, references).frame, 0);
+    // Move the graph behind the view's back: no announcement is handled, no repaint asked.
+    m_play->Graph()->SeekToFrame(40);
+    const tagSAMPLE stale = Sample();
+    EXPECT_EQ(screencheck::MatchFrame(stale.shown, references).frame, 0);
+    // Once the graph's announcement is handled, the screen follows and the frame is published.
+    ASSERT_TRUE(WaitFor([this] { return m_doc->CurrentPosition() == 40; }, 5000));
+    const tagSAMPLE moved = Sample();
+    EXPECT_EQ(moved.published, 40);
+    EXPECT_EQ(screencheck::MatchFrame(moved.shown, references).frame, 40);
+}
