@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -47,7 +49,7 @@ TEST(ScriptedPromptTest, FolderChoicesComeFromTheQueueThenCancel)
     CScriptedPrompt prompt;
     prompt.QueueFolder(QStringLiteral("/media/card"));
     prompt.QueueFolderCancel();
-    prompt.QueueFolderChoice({true, QString()});  // chosen, but not a file-system folder
+    prompt.QueueFolderChoice({true, QString()}); // chosen, but not a file-system folder
 
     const tagFOLDERCHOICE a = prompt.ChooseFolder(nullptr, QStringLiteral("Specify the loading folder."));
     const tagFOLDERCHOICE b = prompt.ChooseFolder(nullptr, QStringLiteral("second"));
@@ -67,8 +69,8 @@ TEST(ScriptedPromptTest, FolderChoicesComeFromTheQueueThenCancel)
 
 TEST(ScriptedPromptTest, ScopeInstallsAndRestoresThePrompt)
 {
-    IPrompt* before = &CurrentPrompt();
-    EXPECT_NE(dynamic_cast<CDialogPrompt*>(before), nullptr);
+    IPrompt *before = &CurrentPrompt();
+    EXPECT_NE(dynamic_cast<CDialogPrompt *>(before), nullptr);
     {
         CScriptedPrompt outer;
         CPromptScope outerScope(outer);
@@ -88,17 +90,24 @@ TEST(ScriptedPromptTest, ScopeInstallsAndRestoresThePrompt)
 // ---------------------------------------------------------------------------------------
 // The real dialogs, answered from inside their own event loop.
 
-// Runs `answer` on the first modal widget of type T that appears.
-template <typename T>
-void AnswerNextModal(std::function<void(T*)> answer)
+// Runs `answer` on the first modal widget of type T that appears. One that never appears is a
+// failure after 10 s, and whatever modal widget is up then is closed, so the test cannot hang.
+template <typename T> void AnswerNextModal(std::function<void(T *)> answer)
 {
-    auto* poll = new QTimer;
+    auto *poll = new QTimer;
     poll->setInterval(5);
-    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-        if (T* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+    auto ticks = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, [poll, answer, ticks] {
+        if (T *dialog = qobject_cast<T *>(QApplication::activeModalWidget())) {
             poll->stop();
             poll->deleteLater();
             answer(dialog);
+        } else if (++*ticks > 2000) {
+            poll->stop();
+            poll->deleteLater();
+            ADD_FAILURE() << "the dialog did not appear";
+            if (QWidget *other = QApplication::activeModalWidget())
+                other->close();
         }
     });
     poll->start();
@@ -125,16 +134,16 @@ TEST(DialogPromptTest, MessageBoxHasTheViewerCaptionAndIcon)
         {PromptButtons::Ok, false, QMessageBox::Ok, QMessageBox::Ok, PromptAnswer::Ok},
         {PromptButtons::YesNo, false, QMessageBox::Yes, QMessageBox::Yes | QMessageBox::No,
          PromptAnswer::Yes},
-        {PromptButtons::YesNo, true, QMessageBox::No, QMessageBox::Yes | QMessageBox::No,
-         PromptAnswer::No},
+        {PromptButtons::YesNo, true, QMessageBox::No, QMessageBox::Yes | QMessageBox::No, PromptAnswer::No},
     };
     // A file name with markup characters must show as it is.
     const QString text = QStringLiteral("Delete <b>clip</b> 2024_01.avi?\nsecond line");
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         tagSEEN seen;
-        AnswerNextModal<QMessageBox>([&seen, &c](QMessageBox* box) {
-            seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
-                    box->textFormat(), bool(box->windowFlags() & Qt::WindowStaysOnTopHint)};
+        AnswerNextModal<QMessageBox>([&seen, &c](QMessageBox *box) {
+            seen = {box->windowTitle(), box->text(),
+                    box->icon(),        box->standardButtons(),
+                    box->textFormat(),  bool(box->windowFlags() & Qt::WindowStaysOnTopHint)};
             box->button(c.press)->click();
         });
         CDialogPrompt prompt;
@@ -155,7 +164,7 @@ TEST(DialogPromptTest, FolderChooserReportsCancelAndChoice)
     CDialogPrompt prompt;
 
     QString title;
-    AnswerNextModal<QFileDialog>([&title](QFileDialog* dialog) {
+    AnswerNextModal<QFileDialog>([&title](QFileDialog *dialog) {
         title = dialog->windowTitle();
         dialog->reject();
     });
@@ -164,15 +173,23 @@ TEST(DialogPromptTest, FolderChooserReportsCancelAndChoice)
     EXPECT_FALSE(cancelled.bChosen);
     EXPECT_EQ(title, QStringLiteral("Specify the loading folder."));
 
-    AnswerNextModal<QFileDialog>([&folder](QFileDialog* dialog) {
+    // The folder is typed into the name field, as a user may do. Selecting it through the dialog's
+    // list would race with the list's loading, which runs on a thread of its own and, when it
+    // arrives, can leave the parent folder as the choice.
+    bool typed = false;
+    AnswerNextModal<QFileDialog>([&folder, &typed](QFileDialog *dialog) {
         dialog->setDirectory(folder.path());
-        dialog->selectFile(folder.path());
-        static_cast<QDialog*>(dialog)->accept();
+        if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))) {
+            name->setText(folder.path());
+            typed = true;
+        }
+        static_cast<QDialog *>(dialog)->accept();
     });
     const tagFOLDERCHOICE chosen =
         prompt.ChooseFolder(nullptr, QStringLiteral("Specify the folder to save the data."), folder.path());
+    ASSERT_TRUE(typed) << "the dialog has no name field";
     EXPECT_TRUE(chosen.bChosen);
     EXPECT_EQ(QFileInfo(chosen.path).canonicalFilePath(), QFileInfo(folder.path()).canonicalFilePath());
 }
 
-}  // namespace
+} // namespace
