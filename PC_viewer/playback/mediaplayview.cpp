@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -93,8 +94,19 @@ void CMediaPlayView::TakeGraphPicture(int64_t *positionFrame)
     if (frame != m_shownFrame || image.cacheKey() != m_shownImage.cacheKey()) {
         m_shownImage = image;
         m_shownFrame = frame;
-        update();
+        // Painted at once: a later step in the same pass of the event loop would otherwise
+        // replace this picture before it reached the screen, while the other views were told it.
+        if (IsPainting())
+            repaint();
+        else
+            update();
     }
+}
+
+bool CMediaPlayView::IsPainting() const
+{
+    const QWindow *window = this->window()->windowHandle();
+    return isVisible() && window && window->isExposed() && !m_graph->VideoRect().isEmpty();
 }
 
 void CMediaPlayView::DropShownPicture()

@@ -139,6 +139,8 @@ private:
     // Takes the graph's current picture for painting (repaints when it is another one).
     void TakeGraphPicture(int64_t *positionFrame = nullptr);
     void DropShownPicture();
+    // The pane is on screen and paints its picture (a hidden or minimised one never does).
+    bool IsPainting() const;
     void PaintIdle(QPainter &painter);
 
     CCorvanaDoc *m_doc;

@@ -1,7 +1,10 @@
-// Pace of stepped playback in the video pane: plays a clip at 2x to 32x forwards and backwards
-// and prints, for each rate, how many frames of the clip went by per second of wall time against
-// what the rate asks for, how many pictures were shown on the way, and whether every published
-// position was the frame of the picture on screen.
+// Pace of playback in the video pane, as it reaches the screen: plays a clip at 1x and at 2x to
+// 32x forwards and backwards and prints, for each rate, how many frames of the clip went by per
+// second of wall time against what the rate asks for, the steps the engine delivered (positions
+// published), the new pictures painted per second and their ratio to the steps, and how often
+// what the screen showed was not the published frame: by the view's own record of its last paint
+// after every pass of the event loop, and by matching the window system's pixels against
+// ffmpeg's decode of the frame every 100 ms.
 //
 //   build/bench/shell/bench_playpace [CLIP]
 //
@@ -13,6 +16,8 @@
 #include "shell/global.h"
 #include "shell/mainframe.h"
 #include "shell/prompt.h"
+
+#include "screen/screencheck.h"
 
 #include <QApplication>
 #include <QDir>
@@ -73,42 +78,67 @@ int main(int argc, char **argv)
     std::printf("%s: %lld pictures at %.2f a second\n", qPrintable(QFileInfo(clip).fileName()),
                 static_cast<long long>(doc.LastPosition()), fps);
 
+    const QSize referenceSize(160, 90);
+    const std::vector<QImage> &references = screencheck::FfmpegFrames(clip, referenceSize);
+    if (static_cast<qint64>(references.size()) != doc.LastPosition())
+        std::fprintf(stderr, "bench_playpace: ffmpeg decoded %zu pictures; the pixel check is off\n",
+                     references.size());
+
+    // Steps delivered: positions the view published that differ from the one before (the end of
+    // a clip is announced twice, by the step and by the end-of-clip handling).
     int published = 0;
-    int mismatches = 0;
+    qint64 lastPublished = -1;
     QObject::connect(&doc, &CCorvanaDoc::ViewsUpdated, [&](QObject *sender, qint64) {
-        if (sender != view)
-            return;
-        ++published;
-        QImage image;
-        int64_t shown = -1;
-        // The published position must be the frame whose picture is on screen (or the end).
-        if (SUCCEEDED(view->Graph()->GetCurrentImage(&image, &shown)) && shown != doc.CurrentPosition() &&
-            doc.CurrentPosition() != doc.LastPosition())
-            ++mismatches;
+        if (sender == view && doc.CurrentPosition() != lastPublished) {
+            ++published;
+            lastPublished = doc.CurrentPosition();
+        }
     });
 
-    for (double rate : {2.0, 4.0, 8.0, 16.0, 32.0, -2.0, -8.0, -32.0}) {
+    std::printf("%-7s %9s %7s %6s %9s %9s %6s %11s %12s\n", "rate", "clip f/s", "asked", "pace", "steps/s",
+                "painted/s", "ratio", "paint!=pub", "pixels!=pub");
+    for (double rate : {1.0, 2.0, 4.0, 8.0, 16.0, 32.0, -1.0, -2.0, -8.0, -32.0}) {
         if (rate > 0)
             view->SeekToBeginning();
         else
             view->SeekToEnd();
         const qint64 start = doc.CurrentPosition();
+        const qint64 last = doc.LastPosition();
         view->SetRate(rate);
         published = 0;
-        mismatches = 0;
+        lastPublished = doc.CurrentPosition();
+        const int64_t paintedBefore = view->NewPicturesPainted();
+        int paintChecks = 0, paintMismatches = 0, pixelChecks = 0, pixelMismatches = 0;
         QElapsedTimer t;
         t.start();
+        qint64 nextPixelCheck = 100;
         view->Play();
         // Three seconds of wall time, or until the clip ends.
-        while (view->GetPlayState() == PlayState::Running && t.elapsed() < 3000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        while (view->GetPlayState() == PlayState::Running && t.elapsed() < 3000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+            // Between two passes nothing moves the position: deliver the repaints asked for and
+            // compare what was painted with what was published.
+            const qint64 position = doc.CurrentPosition();
+            screencheck::FlushRepaints();
+            ++paintChecks;
+            if (view->PaintedFrame() != std::min(position, last - 1))
+                ++paintMismatches;
+            if (t.elapsed() >= nextPixelCheck && !references.empty()) {
+                nextPixelCheck += 100;
+                ++pixelChecks;
+                const QImage shown = screencheck::GrabShown(view, view->Graph()->VideoRect());
+                if (screencheck::MatchFrame(shown, references).frame != std::min(position, last - 1))
+                    ++pixelMismatches;
+            }
+        }
         const double seconds = t.nsecsElapsed() / 1e9;
         const qint64 moved = std::llabs(doc.CurrentPosition() - start);
+        const int64_t painted = view->NewPicturesPainted() - paintedBefore;
         view->Pause();
-        std::printf("rate %+5.0fx: %6.1f frames/s of clip (asked %6.1f, %.0f%%), %4d pictures shown, "
-                    "%d published positions not on screen\n",
-                    rate, moved / seconds, std::abs(rate) * fps,
-                    100.0 * moved / seconds / (std::abs(rate) * fps), published, mismatches);
+        std::printf("%+5.0fx %9.1f %7.1f %5.0f%% %9.1f %9.1f %6.2f %5d/%-5d %5d/%-5d\n", rate,
+                    moved / seconds, std::abs(rate) * fps, 100.0 * moved / seconds / (std::abs(rate) * fps),
+                    published / seconds, painted / seconds, published > 0 ? double(painted) / published : 0.0,
+                    paintMismatches, paintChecks, pixelMismatches, pixelChecks);
         std::fflush(stdout);
     }
     return 0;
