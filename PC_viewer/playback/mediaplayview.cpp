@@ -1,4 +1,4 @@
-// The video pane: playback driving, timed stepping, end-of-clip handling and position publishing.
+// The video pane: paints the session's picture, forwards keys and runs its context menu.
 #include "playback/mediaplayview.h"
 
 #include "catalogue/corvanadoc.h"
@@ -11,9 +11,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QWindow>
-
-#include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -43,425 +40,58 @@ CMediaPlayView::CMediaPlayView(CCorvanaDoc *doc, IPlayViewHost *host, QWidget *p
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
-
-    m_graph = new CMediaGraph(this);
-    m_graph->SetEventTarget(this);
-    connect(m_graph, &CMediaGraph::MediaEvent, this, &CMediaPlayView::OnMediaEvent);
-    m_graph->SetVideoWindowRect(rect());
-
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &CMediaPlayView::OnTimer);
-    connect(m_doc, &CCorvanaDoc::ViewsUpdated, this, &CMediaPlayView::OnUpdate);
+    m_session = new CPlaybackSession(doc, host, this, this);
+    m_session->Graph()->SetVideoWindowRect(rect());
+    connect(m_session, &CPlaybackSession::PictureChanged, this, &CMediaPlayView::OnPictureChanged);
 }
 
 CMediaPlayView::~CMediaPlayView()
 {
-    m_timer.stop();
-    // Release before the widget part goes, so no late picture or event reaches a half-dead view.
-    m_graph->ReleaseGraph();
-}
-
-void CMediaPlayView::StartTimer()
-{
-    m_timer.start(m_timerPeriodMs);
-    m_timerRunning = 1;
-}
-
-void CMediaPlayView::KillTimer()
-{
-    m_timer.stop();
-    m_timerRunning = 0;
-}
-
-void CMediaPlayView::Publish(int64_t frame)
-{
-    m_doc->SetCurrentPosition(frame);
-    m_doc->UpdateAllViews(this, 0);
-}
-
-void CMediaPlayView::TakeGraphPicture(int64_t *positionFrame)
-{
-    QImage image;
-    int64_t frame = -1;
-    int64_t position = 0;
-    if (FAILED(m_graph->GetCurrentImage(&image, &frame, &position))) {
-        if (positionFrame && FAILED(m_graph->CurrentFrame(positionFrame)))
-            *positionFrame = -1;
-        return;
-    }
-    if (positionFrame)
-        *positionFrame = position;
-    if (frame != m_shownFrame || image.cacheKey() != m_shownImage.cacheKey()) {
-        m_shownImage = image;
-        m_shownFrame = frame;
-        // Painted at once: a later step in the same pass of the event loop would otherwise
-        // replace this picture before it reached the screen, while the other views were told it.
-        if (IsPainting())
-            repaint();
-        else
-            update();
-    }
+    // The session goes before the widget part, so that no late picture reaches a half-dead pane.
+    delete m_session;
+    m_session = nullptr;
 }
 
 bool CMediaPlayView::IsPainting() const
 {
     const QWindow *window = this->window()->windowHandle();
-    return isVisible() && window && window->isExposed() && !m_graph->VideoRect().isEmpty();
+    return isVisible() && window && window->isExposed() && !Graph()->VideoRect().isEmpty();
 }
 
-void CMediaPlayView::DropShownPicture()
+void CMediaPlayView::OnPictureChanged()
 {
-    m_shownImage = QImage();
-    m_shownFrame = -1;
-    update();
-}
-
-void CMediaPlayView::PublishShownFrame()
-{
-    // Picture and position are taken together, so what is published is what will be painted.
-    int64_t frame = -1;
-    TakeGraphPicture(&frame);
-    if (frame >= 0 && frame != m_doc->CurrentPosition())
-        Publish(frame);
-}
-
-void CMediaPlayView::AnchorStepping(int64_t frame)
-{
-    m_stepAnchor = frame;
-    m_lastTarget = -1;
-    m_stepClock.start();
-}
-
-HRESULT CMediaPlayView::OpenCurrentRecording()
-{
-    if (m_multi)
-        SetLayout(0, 1, true);
-    KillTimer();
-    m_doc->SetPlayingFlag(0);
-
-    m_graph->SetVideoWindowRect(rect());
-    const HRESULT hr = m_graph->OpenMedia(m_doc->CurrentMediaPath());
-    if (FAILED(hr)) {
-        // The graph released itself; a view without a clip has nothing left to play.
-        if (m_graph->State() == GraphState::NoGraph)
-            m_playState = PlayState::Empty;
-        DropShownPicture();
-        TakeGraphPicture();
+    if (IsPainting())
         repaint();
-        return hr;
-    }
-
-    m_doc->SetCurrentPosition(0);
-    m_doc->SetLastPosition(m_graph->FrameCount());
-    m_doc->SetDuration(m_graph->Duration());
-    m_doc->SetFrameTime(m_graph->FrameTime());
-    m_graph->PlaceVideo();
-
-    Pause();
-    if (m_host)
-        m_host->ApplyVolumeSetting();
-    m_doc->UpdateAllViews(this, 0);
-    m_playState = PlayState::Paused;
-    m_timerPeriodMs = std::max<int>(1, static_cast<int>(m_graph->FrameTime() / 10000));
-    TakeGraphPicture();
-    update();
-    return hr;
-}
-
-void CMediaPlayView::CloseRecording(bool showProgress)
-{
-    m_multi = 0;
-    m_paneCount = 1;
-    SetLayout(0, 1, showProgress);
-    KillTimer();
-    m_doc->SetPlayingFlag(0);
-    m_playState = PlayState::Empty;
-    m_graph->ReleaseGraph();
-    DropShownPicture();
-}
-
-HRESULT CMediaPlayView::Play()
-{
-    // A pane without a clip has nothing to run; refuse before touching the timer or the state.
-    if (m_graph->State() == GraphState::NoGraph)
-        return VFW_E_WRONG_STATE;
-
-    if (!m_timerRunning)
-        StartTimer();
-    m_playState = PlayState::Running;
-
-    // Every Play (a new start, a new speed, a new direction) counts the rate from the picture shown.
-    int64_t shown = 0;
-    if (FAILED(m_graph->CurrentFrame(&shown)))
-        shown = m_doc->CurrentPosition();
-    AnchorStepping(shown);
-
-    if (m_rate < 0.0 || m_rate > 1.0) {
-        if (!(m_graph->SeekCapabilities() & AM_SEEKING_CanPlayBackwards))
-            return TimedStep();
-    }
-    if (m_rate >= 0.0 && m_rate <= 1.0)
-        m_doc->SetPlayingFlag(0);
-    m_graph->SetPlaybackRate(m_rate);
-    return m_graph->Run();
-}
-
-HRESULT CMediaPlayView::TimedStep()
-{
-    HRESULT hr = S_OK;
-    if (m_doc->PlayingFlag() == 0) {
-        hr = m_graph->Pause();
-        if (FAILED(hr))
-            return hr;
-        StartTimer();
-    }
-
-    // The frame the rate has reached: one step at once, then one per frame time of wall clock.
-    const int64_t frameTime = std::max<int64_t>(1, m_graph->FrameTime());
-    const int64_t elapsed100ns = m_stepClock.isValid() ? m_stepClock.nsecsElapsed() / 100 : 0;
-    const int64_t steps = elapsed100ns / frameTime + 1;
-    double targetF = static_cast<double>(m_stepAnchor) + m_rate * static_cast<double>(steps);
-    if (targetF < 0.0)
-        targetF = 0.0;
-    const int64_t target = static_cast<int64_t>(targetF);
-    const int64_t last = m_doc->LastPosition();
-
-    if (target > 0 && target < last) {
-        // The rate has not reached the next frame yet, or the previous step's picture is still
-        // being decoded: keep showing the last exact picture; a later tick aims further on.
-        if (target == m_lastTarget || m_graph->IsSeekPending())
-            return S_OK;
-        hr = m_graph->SeekToFrameAsync(target);
-        if (FAILED(hr))
-            return hr;
-        m_lastTarget = target;
-        m_doc->SetPlayingFlag(1);
-        m_playState = PlayState::Running;
-        if (hr == S_FALSE) // the picture was at hand: it is the graph's already
-            PublishShownFrame();
-        return S_OK;
-    }
-
-    // An end is reached (or passed): show exactly the end and stop stepping there.
-    const int64_t end = m_rate > 0.0 ? last : 0;
-    hr = m_graph->SeekToFrame(end);
-    KillTimer();
-    m_doc->SetPlayingFlag(0);
-    m_doc->SetCurrentPosition(end);
-    TakeGraphPicture();
-    m_doc->UpdateAllViews(this, 0);
-    m_playState = PlayState::Paused;
-    EndOfClip();
-    return hr;
-}
-
-HRESULT CMediaPlayView::Pause()
-{
-    KillTimer();
-    m_doc->SetPlayingFlag(0);
-    const HRESULT hr = m_graph->Pause();
-    if (SUCCEEDED(hr))
-        m_playState = PlayState::Paused;
-    return hr;
-}
-
-HRESULT CMediaPlayView::Stop()
-{
-    m_doc->SetPlayingFlag(0);
-    KillTimer();
-    HRESULT hr = m_graph->Stop();
-    if (SUCCEEDED(hr))
-        hr = m_graph->SeekToTime(0);
-    if (SUCCEEDED(hr))
-        hr = m_graph->Pause();
-    TakeGraphPicture();
-    if (SUCCEEDED(hr)) {
-        Publish(0);
-        m_playState = PlayState::Stopped;
-    }
-    return hr;
-}
-
-void CMediaPlayView::SetRate(double rate)
-{
-    m_rate = rate;
-}
-
-HRESULT CMediaPlayView::SeekToBeginning()
-{
-    if (m_graph->State() == GraphState::NoGraph)
-        return VFW_E_WRONG_STATE;
-    HRESULT hr = m_graph->SeekToFrame(0);
-    TakeGraphPicture();
-    if (SUCCEEDED(hr)) {
-        Pause();
-        Publish(0);
-    }
-    return hr;
-}
-
-HRESULT CMediaPlayView::SeekToEnd()
-{
-    if (m_graph->State() == GraphState::NoGraph)
-        return VFW_E_WRONG_STATE;
-    const int64_t n = m_graph->FrameCount();
-    HRESULT hr = m_graph->SeekToFrame(n);
-    TakeGraphPicture();
-    if (SUCCEEDED(hr)) {
-        Pause();
-        Publish(n);
-    }
-    return hr;
-}
-
-HRESULT CMediaPlayView::SetLayout(int multi, int count, bool showProgress)
-{
-    (void)showProgress; // only a grid takes long enough to show progress
-    if (multi != 0 || count != 1)
-        return E_UNEXPECTED;
-    m_multi = 0;
-    m_paneCount = 1;
-    if (m_graph->State() != GraphState::NoGraph)
-        Pause();
-    if (m_host)
-        m_host->EnableSingleViewButtons(0);
-    update();
-    return S_OK;
-}
-
-void CMediaPlayView::SetVolumeLevel(double level)
-{
-    m_graph->SetAudioVolume(VolumeLevelToHundredthsDb(level));
+    else
+        update();
 }
 
 void CMediaPlayView::RefreshVideo()
 {
-    m_graph->SetVideoWindowRect(rect());
-    m_graph->PlaceVideo();
+    Graph()->SetVideoWindowRect(rect());
+    Graph()->PlaceVideo();
     repaint();
-}
-
-void CMediaPlayView::EndOfClip()
-{
-    const int index = m_doc->CurrentIndex();
-    const bool continuous = m_host && m_host->ContinuousPlay() != 0;
-
-    if (!continuous) {
-        Publish(m_rate > 0.0 ? m_doc->LastPosition() : 0);
-        return;
-    }
-
-    if (m_rate > 0.0) {
-        const int next = index + 1;
-        if (index >= 0 && next < m_doc->Count()) {
-            m_host->OpenRecordingFromList(next);
-            if (m_doc->CurrentIndex() == next)
-                Play();
-            else
-                Pause();
-        } else {
-            Publish(m_doc->LastPosition());
-        }
-        return;
-    }
-
-    if (index <= 0) {
-        m_doc->SetCurrentPosition(0);
-        m_graph->SeekToFrame(0);
-        TakeGraphPicture();
-        m_doc->UpdateAllViews(this, 0);
-        Stop();
-        return;
-    }
-    const int previous = index - 1;
-    m_host->OpenRecordingFromList(previous);
-    if (m_doc->CurrentIndex() != previous) {
-        Pause();
-        return;
-    }
-    // Reverse play goes on from the end of the previous clip.
-    const int64_t last = m_doc->LastPosition();
-    m_doc->SetCurrentPosition(last);
-    m_graph->SeekToFrame(last);
-    TakeGraphPicture();
-    m_doc->UpdateAllViews(this, 0);
-    Play();
-}
-
-void CMediaPlayView::NotifyGraphEvent(long eventCode, intptr_t param1, intptr_t param2)
-{
-    (void)param1;
-    (void)param2;
-    switch (eventCode) {
-    case EC_COMPLETE:
-        // Only a clip that was running can complete; a late notice after the user paused or
-        // moved the position must not jump to another recording.
-        if (m_playState != PlayState::Running)
-            break;
-        Pause();
-        EndOfClip();
-        break;
-    case EC_USERABORT: Stop(); break;
-    case EC_OLE_EVENT:
-        // A new picture (a stepped one, the player's, a late answer after a pause): shown, and
-        // the other views are told at once which frame it is.
-        PublishShownFrame();
-        break;
-    default: break;
-    }
-}
-
-void CMediaPlayView::OnMediaEvent()
-{
-    m_graph->DispatchGraphEvents(this);
-}
-
-void CMediaPlayView::OnTimer()
-{
-    PublishShownFrame();
-    if (m_playState == PlayState::Running && m_doc->PlayingFlag() == 1)
-        TimedStep();
-}
-
-void CMediaPlayView::OnUpdate(QObject *sender, qint64 hint)
-{
-    (void)hint;
-    if (sender == this || m_multi || m_graph->State() == GraphState::NoGraph)
-        return;
-    const GraphState saved = m_graph->State();
-    m_graph->Pause();
-    m_graph->SeekToTime(m_doc->CurrentPosition() * m_doc->FrameTime());
-    if (saved == GraphState::Stopped)
-        m_graph->Stop();
-    else if (saved == GraphState::Running)
-        m_graph->Run();
-    // Stepping goes on from where the other view put the position.
-    if (m_playState == PlayState::Running && m_doc->PlayingFlag() == 1)
-        AnchorStepping(m_doc->CurrentPosition());
-    TakeGraphPicture();
 }
 
 void CMediaPlayView::paintEvent(QPaintEvent *event)
 {
     (void)event;
     QPainter painter(this);
-    if (m_doc->CurrentIndex() < 0 || m_graph->State() == GraphState::NoGraph || !m_graph->HasVideo()) {
+    CMediaGraph *graph = Graph();
+    if (m_doc->CurrentIndex() < 0 || graph->State() == GraphState::NoGraph || !graph->HasVideo()) {
         m_paintedFrame = -1;
         PaintIdle(painter);
         return;
     }
     painter.fillRect(rect(), Qt::black);
-    if (m_shownImage.isNull()) {
-        // Nothing taken yet (a paint before the first announcement): the graph's picture as it is.
-        m_graph->GetCurrentImage(&m_shownImage, &m_shownFrame);
-    }
-    const QRect target = m_graph->VideoRect();
-    if (!m_shownImage.isNull() && !target.isEmpty()) {
+    const QImage image = m_session->ShownImage();
+    const QRect target = graph->VideoRect();
+    if (!image.isNull() && !target.isEmpty()) {
         // Stretched, not letter-boxed: the pane decides the shape.
-        painter.drawImage(target, m_shownImage);
-        if (m_shownFrame != m_paintedFrame)
+        painter.drawImage(target, image);
+        if (m_session->ShownFrame() != m_paintedFrame)
             ++m_newPicturesPainted;
-        m_paintedFrame = m_shownFrame;
+        m_paintedFrame = m_session->ShownFrame();
     }
 }
 
@@ -485,8 +115,8 @@ void CMediaPlayView::PaintIdle(QPainter &painter)
 void CMediaPlayView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    m_graph->SetVideoWindowRect(rect());
-    if (m_graph->PlaceVideo() == E_ACCESSDENIED)
+    Graph()->SetVideoWindowRect(rect());
+    if (Graph()->PlaceVideo() == E_ACCESSDENIED)
         update();
 }
 

@@ -4,6 +4,8 @@
 // Command(id), so the bar and the menus always do the same thing.
 #pragma once
 
+#include "playback/controlbarkeys.h"
+
 #include <QMap>
 #include <QWidget>
 
@@ -12,7 +14,8 @@ class CButtonST;
 class IPlayControlTarget;
 class QComboBox;
 
-class CPlayControlView : public QWidget {
+class CPlayControlView : public QWidget, public IControlBarKeys
+{
     Q_OBJECT
 
 public:
@@ -21,11 +24,11 @@ public:
     static constexpr int kSliderStart = 15;
     static constexpr int kSpeedCount = 6;
 
-    explicit CPlayControlView(QWidget* parent = nullptr);
+    explicit CPlayControlView(QWidget *parent = nullptr);
 
     // The play view the bar drives; null leaves the transport buttons without effect.
-    void SetTarget(IPlayControlTarget* target) { m_pTarget = target; }
-    IPlayControlTarget* Target() const { return m_pTarget; }
+    void SetTarget(IPlayControlTarget *target) { m_pTarget = target; }
+    IPlayControlTarget *Target() const { return m_pTarget; }
 
     // Selects speed 2^index (0 to 5) and applies it (main frame commands "1x" to "32x").
     void SetSpeedIndex(int index);
@@ -39,21 +42,21 @@ public:
     void ApplyVolume();
 
     // The speaker buttons and the Delete key.
-    void ToggleSound();
+    void ToggleSound() override;
 
     // Up and Down move the volume slider, Delete toggles the sound. The play view passes
     // these keys here too. True when the key was one of them.
-    bool HandleKey(int key);
+    bool HandleKey(int key) override;
 
     bool IsSoundOn() const { return m_bSoundOn; }
     int SavedSliderPos() const { return m_nSavedSliderPos; }
     // The level the slider stands for: 1 at the top (position 0), 0 at the bottom.
     double SliderLevel() const;
 
-    CButtonST* Button(int id) const { return m_buttons.value(id, nullptr); }
+    CButtonST *Button(int id) const { return m_buttons.value(id, nullptr); }
     QList<int> ButtonIds() const { return m_buttons.keys(); }
-    CBitmapSlider* VolumeSlider() const { return m_pSlider; }
-    QComboBox* SpeedList() const { return m_pSpeedList; }
+    CBitmapSlider *VolumeSlider() const { return m_pSlider; }
+    QComboBox *SpeedList() const { return m_pSpeedList; }
 
 signals:
     // A command id of the main frame's table (commandids.h).
@@ -62,22 +65,22 @@ signals:
     void GraphKey(int key);
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void CreateButton(int id, const QString& tooltip, int firstBitmap, int secondBitmap);
+    void CreateButton(int id, const QString &tooltip, int firstBitmap, int secondBitmap);
     void OnButton(int id);
     void OnSpeedChange();
     bool RouteKey(int key);
     void Layout();
 
-    IPlayControlTarget* m_pTarget = nullptr;
-    QMap<int, CButtonST*> m_buttons;
-    QComboBox* m_pSpeedList;
-    CBitmapSlider* m_pSlider;
+    IPlayControlTarget *m_pTarget = nullptr;
+    QMap<int, CButtonST *> m_buttons;
+    QComboBox *m_pSpeedList;
+    CBitmapSlider *m_pSlider;
     int m_nSavedSliderPos = kSliderStart;
     bool m_bSoundOn = true;
     bool m_bInitialised = false;

@@ -215,7 +215,7 @@ void CMainFrame::ConnectTelemetryPanes()
         m_doc->SetMapPage(MapPageUrl(base));
     m_mapView->SetServerBase(base);
 
-    m_graphView->SetPlayView(m_playView);
+    m_graphView->SetPlaybackSession(m_playView->Session());
     m_graphView->SetControlBar(m_controlBar);
     m_graphView->SetFixTable(&m_mapView->FrameToFix());
     m_graphView->OnInitialUpdate();

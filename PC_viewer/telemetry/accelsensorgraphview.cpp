@@ -3,8 +3,8 @@
 
 #include "catalogue/corvanadoc.h"
 #include "playback/mediagraph.h"
-#include "playback/mediaplayview.h"
-#include "playback/playcontrolview.h"
+#include "playback/controlbarkeys.h"
+#include "playback/playbacksession.h"
 #include "telemetry/telemetryconst.h"
 
 #include <QCursor>
@@ -198,9 +198,9 @@ int64_t CAccelSensorGraphView::ClockTimeMs(int64_t startMs) const
     // The clock of the picture on screen: the first pane's media position. Without a graph to
     // ask, the document's frame position stands in for it.
     int64_t position = m_doc->CurrentPosition() * m_doc->FrameTime();
-    if (m_playView && m_playView->Graph()) {
+    if (m_session && m_session->Graph()) {
         int64_t t = 0;
-        if (SUCCEEDED(m_playView->Graph()->CurrentTime(&t)))
+        if (SUCCEEDED(m_session->Graph()->CurrentTime(&t)))
             position = t;
     }
     return startMs + position / 10000;
@@ -371,12 +371,12 @@ void CAccelSensorGraphView::KeyDown(QKeyEvent *event)
         GraphKeyActionFor(event->key(), (event->modifiers() & Qt::KeypadModifier) != 0);
     switch (action) {
     case GraphKeyAction::PlayPause:
-        if (m_playView && !m_playView->IsMulti()) {
-            const PlayState state = m_playView->GetPlayState();
+        if (m_session && !m_session->IsMulti()) {
+            const PlayState state = m_session->GetPlayState();
             if (state == PlayState::Running)
-                m_playView->Pause();
+                m_session->Pause();
             else if (state == PlayState::Paused || state == PlayState::Stopped)
-                m_playView->Play();
+                m_session->Play();
         }
         break;
     case GraphKeyAction::ZoomIn:

@@ -15,8 +15,8 @@
 #include <QWidget>
 
 class CCorvanaDoc;
-class CMediaPlayView;
-class CPlayControlView;
+class CPlaybackSession;
+class IControlBarKeys;
 class QKeyEvent;
 
 class CAccelSensorGraphView : public QWidget
@@ -26,8 +26,8 @@ public:
     explicit CAccelSensorGraphView(CCorvanaDoc *doc, QWidget *parent = nullptr);
 
     // Panes the view talks to; any may be left null (its keys then do nothing).
-    void SetPlayView(CMediaPlayView *playView) { m_playView = playView; }
-    void SetControlBar(CPlayControlView *controlBar) { m_controlBar = controlBar; }
+    void SetPlaybackSession(CPlaybackSession *session) { m_session = session; }
+    void SetControlBar(IControlBarKeys *controlBar) { m_controlBar = controlBar; }
     // The map view's frame-to-fix table, for speed and heading; owned by the map view.
     void SetFixTable(const CFrameIndexTable *frameToFix) { m_frameToFix = frameToFix; }
 
@@ -76,8 +76,8 @@ private:
     int64_t ClockTimeMs(int64_t startMs) const;
 
     CCorvanaDoc *m_doc;
-    CMediaPlayView *m_playView = nullptr;
-    CPlayControlView *m_controlBar = nullptr;
+    CPlaybackSession *m_session = nullptr;
+    IControlBarKeys *m_controlBar = nullptr;
     const CFrameIndexTable *m_frameToFix = nullptr;
 
     CFrameIndexTable mapFrameToSample;

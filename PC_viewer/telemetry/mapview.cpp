@@ -2,7 +2,7 @@
 #include "telemetry/mapview.h"
 
 #include "catalogue/corvanadoc.h"
-#include "playback/playcontrolview.h"
+#include "playback/controlbarkeys.h"
 #include "telemetry/accelsensorgraphview.h"
 #include "telemetry/telemetryconst.h"
 

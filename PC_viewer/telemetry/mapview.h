@@ -33,7 +33,7 @@
 
 class CAccelSensorGraphView;
 class CCorvanaDoc;
-class CPlayControlView;
+class IControlBarKeys;
 class QMenu;
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -62,7 +62,7 @@ public:
     // Panes the keys go to, and the main window's "Map(&M)" menu for the right button; any may
     // be null.
     void SetGraphView(CAccelSensorGraphView *graph) { m_graph = graph; }
-    void SetControlBar(CPlayControlView *controlBar) { m_controlBar = controlBar; }
+    void SetControlBar(IControlBarKeys *controlBar) { m_controlBar = controlBar; }
     void SetMapMenu(QMenu *menu) { m_mapMenu = menu; }
 
     // --- Operations -------------------------------------------------------------------------
@@ -140,7 +140,7 @@ private:
 
     CCorvanaDoc *m_doc;
     CAccelSensorGraphView *m_graph = nullptr;
-    CPlayControlView *m_controlBar = nullptr;
+    IControlBarKeys *m_controlBar = nullptr;
     QMenu *m_mapMenu = nullptr;
     QString m_serverBase;
 

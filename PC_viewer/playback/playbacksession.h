@@ -1,0 +1,157 @@
+// CPlaybackSession: playback of the document's current recording, without any widget. The video
+// pane, the CLI and tests drive it; the pane only displays what it shows and forwards input.
+//
+// Design
+// ------
+// Objects and ownership:
+//  - CPlaybackSession is created by its owner (the video pane, a CLI command, a test) and deleted
+//    with it. It owns the clip's CMediaGraph (a child QObject), the step timer (102) and the rate
+//    clock, and holds the picture it shows together with the frame it published.
+//  - It is handed the document (which outlives it) and an IPlaybackHost, the few things of the
+//    main window it needs: the continuous-play switch, opening another recording the way the
+//    list does, and the play control bar's volume and buttons. The host may be null (CLI, tests):
+//    then continuous play is off.
+// Threads: everything here runs on the owner's thread (the UI thread in the viewer). The graph's
+// workers never call in; they queue events in the graph, which signals MediaEvent() through a
+// queued connection, and the session drains them (DispatchGraphEvents).
+// Who notifies whom:
+//  - The session publishes a position by setting the document's current position and calling
+//    its update-all-views broadcast in the name of its publisher (the video pane), so that the
+//    other views follow and the pane's own broadcast is not followed back.
+//  - It follows broadcasts of other senders by seeking its graph to the document's position.
+//  - Whenever the picture to show changes it emits PictureChanged() (a direct signal) before it
+//    publishes the position: a pane connected to it has painted the picture by the time the
+//    other views hear of it, so what they are told is what is on screen.
+// Stepping: 1x runs the graph in real time; 2x to 32x and every reverse rate advance by timed
+// steps, each tick aiming at the frame the rate has reached since stepping started (not at the
+// previous target plus the rate). A step whose picture is still being decoded is never stacked
+// with another; meanwhile the last exact picture stays shown and published.
+#pragma once
+
+#include "playback/grapheventcallback.h"
+#include "playback/mediaresult.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QObject>
+#include <QTimer>
+
+#include <cstdint>
+
+class CCorvanaDoc;
+class CMediaGraph;
+
+// What the play view is doing; the values are those the other views compare against.
+enum class PlayState : int { Running = 0, Paused = 1, Stopped = 2, Empty = 3 };
+
+// Timer 102: one tick per frame time while playback advances.
+constexpr int PLAY_TIMER_ID = 102;
+// Timer period before a clip tells its frame time (1/30 s).
+constexpr int PLAY_TIMER_DEFAULT_PERIOD_MS = 33;
+
+// The parts of the main window playback calls out to. The main frame implements it.
+class IPlaybackHost
+{
+public:
+    virtual ~IPlaybackHost() = default;
+    // The main frame's "Continuous play" switch (command 32878), 0 or 1.
+    virtual int ContinuousPlay() const = 0;
+    // Makes recording `index` current the way the list does when the user opens it (falling back
+    // to the previous recording, or to none, when it cannot be played).
+    virtual void OpenRecordingFromList(int index) = 0;
+    // Lets the play control bar apply its volume setting to the newly opened clip.
+    virtual void ApplyVolumeSetting() = 0;
+    // The control bar greys its play buttons while several panes are shown.
+    virtual void EnableSingleViewButtons(int multi) = 0;
+};
+
+class CPlaybackSession : public QObject, public GraphEventCallback
+{
+    Q_OBJECT
+public:
+    // publisher names the session in the document's broadcasts (the video pane); null: the
+    // session itself.
+    CPlaybackSession(CCorvanaDoc *doc, IPlaybackHost *host, QObject *publisher = nullptr,
+                     QObject *parent = nullptr);
+    ~CPlaybackSession() override;
+
+    // --- Operations ---------------------------------------------------------------------------
+    // Opens the document's current media path, paused on frame 0, and publishes frame 0.
+    HRESULT OpenCurrentRecording();
+    // Back to the single view without a clip (state Empty).
+    void CloseRecording(bool showProgress);
+    HRESULT Play();
+    HRESULT Pause();
+    HRESULT Stop();
+    // Stores the signed rate (magnitude 1 to 32, negative = reverse); does not restart playback.
+    void SetRate(double rate) { m_rate = rate; }
+    double GetRate() const { return m_rate; }
+    HRESULT SeekToBeginning();
+    HRESULT SeekToEnd();
+    // Single view (0, 1) or a grid of 4, 9, 16 or 25 panes. The grid panes do not exist yet: a
+    // grid request is refused with E_UNEXPECTED and changes nothing.
+    HRESULT SetLayout(int multi, int count, bool showProgress);
+    // 0 (silent) to 1 (full), turned into hundredths of a decibel for the graph.
+    void SetVolumeLevel(double level);
+
+    // --- Accessors ----------------------------------------------------------------------------
+    PlayState GetPlayState() const { return m_playState; }
+    int IsMulti() const { return m_multi; }
+    int PaneCount() const { return m_paneCount; }
+    CMediaGraph *Graph() const { return m_graph; }
+    int TimerPeriod() const { return m_timerPeriodMs; }
+    bool IsTimerRunning() const { return m_timerRunning != 0; }
+    // The picture to show and the frame it is (-1 and null without one).
+    QImage ShownImage() const { return m_shownImage; }
+    int64_t ShownFrame() const { return m_shownFrame; }
+
+    // --- GraphEventCallback -------------------------------------------------------------------
+    void NotifyGraphEvent(long eventCode, intptr_t param1, intptr_t param2) override;
+
+signals:
+    // The picture to show changed (ShownImage); emitted before its position is published.
+    void PictureChanged();
+
+public slots:
+    // The document's update-all-views broadcast.
+    void OnUpdate(QObject *sender, qint64 hint);
+
+private slots:
+    void OnTimer();
+    void OnMediaEvent();
+
+private:
+    HRESULT TimedStep();
+    void EndOfClip();
+    void Publish(int64_t frame);
+    void StartTimer();
+    void KillTimer();
+    // Restarts the rate clock: stepping counts frames from `frame` from now on.
+    void AnchorStepping(int64_t frame);
+    // Takes the graph's picture and publishes its position when it moved on.
+    void PublishShownFrame();
+    // Takes the graph's current picture to show (PictureChanged when it is another one); the
+    // position read together with it goes to positionFrame.
+    void TakeGraphPicture(int64_t *positionFrame = nullptr);
+    void DropShownPicture();
+
+    CCorvanaDoc *m_doc;
+    IPlaybackHost *m_host;
+    QObject *m_publisher;
+    int m_timerPeriodMs = PLAY_TIMER_DEFAULT_PERIOD_MS;
+    CMediaGraph *m_graph = nullptr; // owned (child QObject)
+    int m_multi = 0;
+    int m_paneCount = 1;
+    double m_rate = 1.0;
+    int m_timerRunning = 0;
+    PlayState m_playState = PlayState::Empty;
+
+    QTimer m_timer;
+    // Rate clock of timed stepping.
+    QElapsedTimer m_stepClock;
+    int64_t m_stepAnchor = 0;
+    int64_t m_lastTarget = -1;
+
+    QImage m_shownImage;
+    int64_t m_shownFrame = -1;
+};
