@@ -52,7 +52,6 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bStarted = m_output.Start(nSampleRate, nChannels);
-        ++m_nStarts;
         return m_bStarted;
     }
     void Stop() override
@@ -87,17 +86,11 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_bStarted;
     }
-    int Starts() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_nStarts;
-    }
 
 private:
     mutable std::mutex m_mutex;
     CQtAudioOutput m_output;
     bool m_bStarted = false;
-    int m_nStarts = 0;
 };
 
 // The output of the graph open now (the viewer keeps one graph in the single view).
@@ -363,10 +356,17 @@ TEST_F(SoundTest, TheToneArrivesAtTheSlidersLevelAndTheSpeakerButtonSilencesIt)
         EXPECT_GE(levels[i].dLength, 1.2) << "step " << i;
         EXPECT_LE(levels[i].dLength, 1.65) << "step " << i;
     }
-    // The clip's 12 s arrive whole (start to end of the tone, the silent stretch included).
-    const double dSound = levels.back().dStart + levels.back().dLength - levels.front().dStart;
-    std::printf("tone heard for %.2f s\n", dSound);
-    EXPECT_NEAR(dSound, 12.0, 0.3);
+    // The clip's 12 s arrive whole, from the first to the last 10 ms that carry sound (the silent
+    // stretch lies between them): nothing lost at the start, nothing cut off at the end.
+    const std::vector<tagTONEBLOCK> fine =
+        CToneMeter(CSinkRecorder::kRate, kToneHz, kBlockSamples / 10).Measure(samples);
+    const auto isSound = [](const tagTONEBLOCK &b) { return b.dRms > 50; };
+    const auto first = std::find_if(fine.begin(), fine.end(), isSound);
+    const auto last = std::find_if(fine.rbegin(), fine.rend(), isSound);
+    ASSERT_NE(first, fine.end());
+    const double dSound = last->dStart + 0.01 - first->dStart;
+    std::printf("sound heard for %.2f s\n", dSound);
+    EXPECT_NEAR(dSound, 12.0, 0.05);
 }
 
 // Over 10 s of 1x playback the frame the play view publishes is the one the sound output's clock
@@ -475,6 +475,10 @@ TEST_F(SoundTest, ThePublishedFrameFollowsTheSoundClock)
     }
     std::printf("sound clock against the sound recorded: at most %.1f ms ahead, %.1f ms behind\n",
                 dWorstAhead * 1e3, dWorstBehind * 1e3);
+    // parec's own latency (20 ms) and its fragments are part of the difference; three frame
+    // times of slack still catch a clock that runs ahead by the sound server's requests.
+    EXPECT_LE(dWorstAhead, 0.1);
+    EXPECT_LE(dWorstBehind, 0.1);
 }
 
 // The meter itself: it must tell the tone from a neighbouring pitch and from silence, or the
