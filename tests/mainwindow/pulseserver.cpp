@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QThread>
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -135,15 +134,13 @@ bool CPulseServer::Start(QString *pError)
     timer.start();
     QString strWhy;
     while (timer.elapsed() < START_LIMIT_MS) {
-        if (m_process.state() != QProcess::Running) {
-            m_process.waitForFinished(STOP_LIMIT_MS);
+        // Waiting on the process (not sleeping) is what notices that it has ended.
+        if (m_process.state() != QProcess::Running || m_process.waitForFinished(50))
             return fail(QStringLiteral("pulseaudio ended at start (exit code %1): %2")
                             .arg(m_process.exitCode())
                             .arg(Log()));
-        }
         if (QFileInfo::exists(RuntimeDir() + QStringLiteral("/pulse/native")) && Answers(&strWhy))
             return true;
-        QThread::msleep(50);
     }
     Stop();
     return fail(QStringLiteral("pulseaudio did not answer within %1 ms (%2): %3")

@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -56,11 +55,11 @@ bool CSinkRecorder::Start(QString *pError)
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < START_LIMIT_MS) {
-        if (m_process.state() != QProcess::Running)
-            break;
         if (Seconds() > 0.05)
             return true;
-        QThread::msleep(10);
+        // Waiting on the process (not sleeping) is what notices that it has ended.
+        if (m_process.state() != QProcess::Running || m_process.waitForFinished(10))
+            break;
     }
     QFile log(m_strFile + QStringLiteral(".log"));
     log.open(QIODevice::ReadOnly);
