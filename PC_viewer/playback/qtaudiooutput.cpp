@@ -15,6 +15,9 @@ namespace {
 constexpr int64_t RING_MS = 250;
 // How long to wait for the sound thread to answer before giving up on sound.
 constexpr int SINK_ANSWER_MS = 3000;
+// Time constant with which the played time closes a gap to the sink's steps: it runs faster than
+// real time by the gap over this.
+constexpr int64_t CLOCK_CATCH_UP_USECS = 500000;
 } // namespace
 
 // Pull-mode source for the sink: thread-safe ring of bytes; silence is not invented, an empty
@@ -89,6 +92,11 @@ bool CQtAudioOutput::Start(int nSampleRate, int nChannels)
     if (!device.isFormatSupported(format))
         return false;
     m_llBytesPerSecond = int64_t(nSampleRate) * nChannels * 2;
+    {
+        std::lock_guard<std::mutex> lock(m_clockMutex);
+        m_llClockUSecs = 0;
+        m_lastRead = std::chrono::steady_clock::now();
+    }
     m_pThread = std::make_unique<QThread>();
     m_pThread->setObjectName(QStringLiteral("audio-output"));
     m_pThread->start();
@@ -179,9 +187,26 @@ int64_t CQtAudioOutput::PlayedUSecs() const
     const int64_t llRate = m_llBytesPerSecond.load();
     if (!m_pDevice || llRate == 0)
         return 0;
-    // What the sink pulled, less what still sits in its own buffer.
-    const int64_t llPlayed = std::max<int64_t>(0, m_pDevice->Pulled() - m_llSinkBufferBytes.load());
-    return llPlayed * 1000000 / llRate;
+    // What the sink pulled, less what still sits in its own buffer. The sound server takes its
+    // samples a request at a time (tens of milliseconds or more), so this moves in steps; each step
+    // is ahead of what is heard by up to one request and is caught up with just before the next.
+    // The clock runs on with the steady clock, never past the step: it follows the lower edge of
+    // the steps, which is the sound heard. When it has fallen behind (the sound thread was held
+    // up while the card played on) it runs faster in proportion to the gap, so that it is back
+    // within a few tenths of a second.
+    const int64_t llStep =
+        std::max<int64_t>(0, m_pDevice->Pulled() - m_llSinkBufferBytes.load()) * 1000000 / llRate;
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard<std::mutex> lock(m_clockMutex);
+    if (m_llClockUSecs > 0 || llStep > 0) {
+        const int64_t llSince =
+            std::chrono::duration_cast<std::chrono::microseconds>(now - m_lastRead).count();
+        const int64_t llGap = std::max<int64_t>(0, llStep - m_llClockUSecs);
+        const int64_t llRun = m_llClockUSecs + llSince + llSince * llGap / CLOCK_CATCH_UP_USECS;
+        m_llClockUSecs = std::max(m_llClockUSecs, std::min(llStep, llRun));
+    }
+    m_lastRead = now;
+    return m_llClockUSecs;
 }
 
 void CQtAudioOutput::SetVolume(double dGain)

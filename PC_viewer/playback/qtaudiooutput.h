@@ -10,7 +10,9 @@
 #include <QMutex>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <mutex>
 
 class QAudioSink;
 class QThread;
@@ -41,4 +43,9 @@ private:
     CRingDevice *m_pDevice = nullptr;
     std::atomic<int64_t> m_llBytesPerSecond{0};
     std::atomic<int64_t> m_llSinkBufferBytes{0};
+
+    // Played time as last reported (it never goes back) and when it was asked for.
+    mutable std::mutex m_clockMutex;
+    mutable int64_t m_llClockUSecs = 0;
+    mutable std::chrono::steady_clock::time_point m_lastRead;
 };

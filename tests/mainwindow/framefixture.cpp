@@ -65,6 +65,14 @@ QString ClipPath(ClipKind kind)
                          QStringLiteral("testsrc=size=160x120:rate=10:duration=1.2"), QStringLiteral("-c:v"),
                          QStringLiteral("mjpeg"), QStringLiteral("-q:v"), QStringLiteral("5"),
                          QStringLiteral("-an")});
+    case ClipKind::Tone:
+        return MakeClip(QStringLiteral("tone12s.mp4"),
+                        QStringLiteral("-f lavfi -i testsrc2=size=160x120:rate=30:duration=12 "
+                                       "-f lavfi -i sine=frequency=%1:sample_rate=48000:duration=12 "
+                                       "-c:v libx264 -preset ultrafast -g 30 -bf 0 -pix_fmt yuv420p "
+                                       "-c:a aac -b:a 128k -shortest")
+                            .arg(kToneHz)
+                            .split(QLatin1Char(' ')));
     case ClipKind::Broken: {
         const QString path = ClipDir() + QStringLiteral("/broken.avi");
         if (!QFileInfo::exists(path))

@@ -29,9 +29,12 @@ enum class ClipKind {
     Mp4,    // H.264 + AAC, 160x120, 10 pictures a second, 15 pictures
     Avi,    // MJPEG, 160x120, 10 pictures a second, 12 pictures
     Broken, // bytes that are no clip at all
+    Tone,   // H.264 + AAC, 160x120, 30 pictures a second, 12 s of a 1 kHz sine at 48 kHz
 };
 constexpr int kMp4Frames = 15;
 constexpr int kAviFrames = 12;
+constexpr int kToneFrames = 360;
+constexpr int kToneHz = 1000;
 
 // Path of a generated clip of that kind (made on first use); empty when ffmpeg failed.
 QString ClipPath(ClipKind kind);
