@@ -3,8 +3,8 @@
 
 #include "catalogue/corvanadoc.h"
 #include "playback/mediagraph.h"
-#include "shell/commandids.h"
-#include "shell/skinart.h"
+#include "skin/commandids.h"
+#include "skin/skinart.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>

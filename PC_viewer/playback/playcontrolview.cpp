@@ -2,10 +2,10 @@
 #include "playback/playcontrolview.h"
 
 #include "playback/playcontroltarget.h"
-#include "shell/bitmapslider.h"
-#include "shell/buttonst.h"
-#include "shell/commandids.h"
-#include "shell/skinart.h"
+#include "skin/bitmapslider.h"
+#include "skin/buttonst.h"
+#include "skin/commandids.h"
+#include "skin/skinart.h"
 
 #include <QComboBox>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 // The about box.
 #include "shell/aboutdlg.h"
 
-#include "shell/skinart.h"
+#include "skin/skinart.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

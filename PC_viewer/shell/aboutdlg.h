@@ -2,7 +2,7 @@
 // update check compares.
 #pragma once
 
-#include "shell/skindialog.h"
+#include "skin/skindialog.h"
 
 #include <QString>
 

@@ -6,8 +6,8 @@
 #include "playback/mediagraph.h"
 #include "playback/mediaplayview.h"
 #include "shell/mainframe.h"
-#include "shell/prompt.h"
-#include "shell/skinart.h"
+#include "skin/prompt.h"
+#include "skin/skinart.h"
 #include "telemetry/accelsensorgraphview.h"
 #include "telemetry/mapview.h"
 

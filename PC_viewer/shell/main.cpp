@@ -1,7 +1,7 @@
 // Corvana, the Pellister viewer: start-up of the application, the skin, the document and the
 // main frame.
 #include "catalogue/corvanadoc.h"
-#include "shell/global.h"
+#include "skin/global.h"
 #include "shell/mainframe.h"
 #include "telemetry/mapview.h"
 

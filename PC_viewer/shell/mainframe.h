@@ -10,7 +10,7 @@
 #pragma once
 
 #include "playback/mediaplayview.h"
-#include "shell/skinframewnd.h"
+#include "skin/skinframewnd.h"
 
 #include <QElapsedTimer>
 #include <QHash>

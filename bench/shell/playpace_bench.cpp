@@ -13,9 +13,9 @@
 #include "playback/mediagraph.h"
 #include "playback/mediaplayview.h"
 #include "shell/contentlistview.h"
-#include "shell/global.h"
+#include "skin/global.h"
 #include "shell/mainframe.h"
-#include "shell/prompt.h"
+#include "skin/prompt.h"
 
 #include "screen/screencheck.h"
 

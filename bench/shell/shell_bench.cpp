@@ -7,9 +7,9 @@
 #include "catalogue/corvanadoc.h"
 #include "playback/thumbnailer.h"
 #include "shell/contentlistview.h"
-#include "shell/global.h"
+#include "skin/global.h"
 #include "shell/mainframe.h"
-#include "shell/prompt.h"
+#include "skin/prompt.h"
 
 #include <QApplication>
 #include <QDir>

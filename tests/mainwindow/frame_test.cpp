@@ -3,10 +3,10 @@
 #include "framefixture.h"
 
 #include "shell/aboutdlg.h"
-#include "shell/commandids.h"
+#include "skin/commandids.h"
 #include "playback/multiviewsplitter.h"
 #include "playback/playcontrolview.h"
-#include "shell/progressviewer.h"
+#include "skin/progressviewer.h"
 #include "version.h"
 
 #include <QAction>

@@ -8,7 +8,7 @@
 #include "playback/mediaplayview.h"
 #include "shell/contentlistview.h"
 #include "shell/mainframe.h"
-#include "shell/prompt.h"
+#include "skin/prompt.h"
 #include "telemetry/accelsensorgraphview.h"
 #include "telemetry/mapview.h"
 

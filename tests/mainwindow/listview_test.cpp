@@ -4,10 +4,10 @@
 
 #include "catalogue/recordinfo.h"
 #include "fixtures/testfiles.h"
-#include "shell/commandids.h"
+#include "skin/commandids.h"
 
 #include <QAction>
-#include "shell/progressviewer.h"
+#include "skin/progressviewer.h"
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "framefixture.h"
 
 #include "playback/playcontrolview.h"
-#include "shell/commandids.h"
+#include "skin/commandids.h"
 
 #include <QSignalSpy>
 

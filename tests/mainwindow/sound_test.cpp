@@ -15,9 +15,9 @@
 #include "playback/playcontroltarget.h"
 #include "playback/playcontrolview.h"
 #include "playback/qtaudiooutput.h"
-#include "shell/bitmapslider.h"
-#include "shell/buttonst.h"
-#include "shell/commandids.h"
+#include "skin/bitmapslider.h"
+#include "skin/buttonst.h"
+#include "skin/commandids.h"
 #include "shell/mainframe.h"
 
 #include <QAudioDevice>

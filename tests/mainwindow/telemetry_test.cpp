@@ -6,9 +6,9 @@
 #include "framefixture.h"
 
 #include "fixtures/testfiles.h"
-#include "shell/bitmapslider.h"
+#include "skin/bitmapslider.h"
 #include "playback/playcontrolview.h"
-#include "shell/commandids.h"
+#include "skin/commandids.h"
 #include "telemetry/localwebserver.h"
 #include "telemetry/mapscripts.h"
 

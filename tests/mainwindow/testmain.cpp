@@ -2,7 +2,7 @@
 // and the thumbnail cache go to a temporary folder, never to the user's own, and the map pane's
 // browser reaches nothing but this machine.
 #include "playback/thumbnailer.h"
-#include "shell/global.h"
+#include "skin/global.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

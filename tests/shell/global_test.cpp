@@ -1,6 +1,6 @@
 // Shared skin resources: slot rules and the artwork the layouts depend on.
-#include "shell/global.h"
-#include "shell/skinart.h"
+#include "skin/global.h"
+#include "skin/skinart.h"
 
 #include <QGuiApplication>
 #include <QImage>

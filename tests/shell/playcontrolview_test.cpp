@@ -2,9 +2,9 @@
 // and layout, against a recording stand-in for the play view.
 #include "playback/playcontroltarget.h"
 #include "playback/playcontrolview.h"
-#include "shell/bitmapslider.h"
-#include "shell/buttonst.h"
-#include "shell/commandids.h"
+#include "skin/bitmapslider.h"
+#include "skin/buttonst.h"
+#include "skin/commandids.h"
 
 #include <QComboBox>
 #include <QSignalSpy>

@@ -1,5 +1,5 @@
 // The prompt interface: the scripted prompt tests rely on, and the real dialogs behind it.
-#include "shell/prompt.h"
+#include "skin/prompt.h"
 
 #include <QAbstractButton>
 #include <QApplication>

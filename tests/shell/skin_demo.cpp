@@ -7,13 +7,13 @@
 // frame-states.png (hover, pressed and an open menu), bar.png (the control bar at 2x),
 // dialogs.png (the progress window and a skinned dialog) and sheet.png (every picture at 4x).
 #include "playback/playcontrolview.h"
-#include "shell/buttonst.h"
-#include "shell/commandids.h"
-#include "shell/global.h"
-#include "shell/progressviewer.h"
-#include "shell/skinart.h"
-#include "shell/skindialog.h"
-#include "shell/skinframewnd.h"
+#include "skin/buttonst.h"
+#include "skin/commandids.h"
+#include "skin/global.h"
+#include "skin/progressviewer.h"
+#include "skin/skinart.h"
+#include "skin/skindialog.h"
+#include "skin/skinframewnd.h"
 
 #include <QApplication>
 #include <QDir>

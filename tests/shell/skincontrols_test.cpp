@@ -1,7 +1,7 @@
 // Bitmap button and bitmap slider: which picture shows when, pointer tracking, the
 // slider's geometry, keys and notifications.
-#include "shell/bitmapslider.h"
-#include "shell/buttonst.h"
+#include "skin/bitmapslider.h"
+#include "skin/buttonst.h"
 
 #include <QApplication>
 #include <QSignalSpy>

@@ -1,8 +1,8 @@
 // Skinned frame and dialogs: caption buttons, menu titles, moving, resizing, keys, the
 // window region and the progress window.
-#include "shell/progressviewer.h"
-#include "shell/skindialog.h"
-#include "shell/skinframewnd.h"
+#include "skin/progressviewer.h"
+#include "skin/skindialog.h"
+#include "skin/skinframewnd.h"
 
 #include <QApplication>
 #include <QMenu>

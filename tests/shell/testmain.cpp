@@ -1,7 +1,7 @@
 // Widget tests need one application object and one set of skin resources for the whole
 // run. Test discovery runs this program without the test environment, so it chooses the
 // offscreen platform itself.
-#include "shell/global.h"
+#include "skin/global.h"
 
 #include <QApplication>
 

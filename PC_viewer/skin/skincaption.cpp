@@ -1,8 +1,8 @@
 // Frame painting and caption handling of the skinned windows.
-#include "shell/skincaption.h"
+#include "skin/skincaption.h"
 
-#include "shell/global.h"
-#include "shell/skinart.h"
+#include "skin/global.h"
+#include "skin/skinart.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -23,7 +23,7 @@ constexpr int kCornerGrip = 16;
 // Smallest window the border can be dragged down to when the window sets no minimum.
 constexpr int kSmallestWindow = 120;
 
-QSize LogicalSize(const QPixmap& picture)
+QSize LogicalSize(const QPixmap &picture)
 {
     return picture.isNull() ? QSize(0, 0) : picture.deviceIndependentSize().toSize();
 }
@@ -33,16 +33,15 @@ bool IsWaylandSession()
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-}  // namespace
+} // namespace
 
-CSkinCaption::CSkinCaption(QWidget* window, Kind kind)
-    : QObject(window), m_pWindow(window), m_kind(kind)
+CSkinCaption::CSkinCaption(QWidget *window, Kind kind) : QObject(window), m_pWindow(window), m_kind(kind)
 {
     m_pWindow->setWindowFlag(Qt::FramelessWindowHint, true);
     m_pWindow->setMouseTracking(true);
     m_nMaximisedInset = CGlobal::GetWindowsClass() == 7 ? 7 : 4;
 
-    if (const CGlobal* global = CGlobal::Instance()) {
+    if (const CGlobal *global = CGlobal::Instance()) {
         for (int i = 0; i < CGlobal::kBitmapCount; ++i)
             m_bitmaps[static_cast<size_t>(i)] = global->GetBitmap(i);
         m_clrClient = global->GetColor(CGlobal::kColorClient);
@@ -62,7 +61,7 @@ CSkinCaption::CSkinCaption(QWidget* window, Kind kind)
     if (m_kind == Kind::Frame && CGlobal::Instance())
         m_logo = LoadSkinBitmap(IDB_LOGO);
 
-    for (QObject* child : m_pWindow->children()) {
+    for (QObject *child : m_pWindow->children()) {
         if (child->isWidgetType())
             child->installEventFilter(this);
     }
@@ -82,10 +81,10 @@ void CSkinCaption::SetResizable(bool resizable)
     m_bResizable = resizable;
 }
 
-void CSkinCaption::SetMenuPopups(const QList<QMenu*>& popups)
+void CSkinCaption::SetMenuPopups(const QList<QMenu *> &popups)
 {
     m_menus.clear();
-    for (QMenu* menu : popups) {
+    for (QMenu *menu : popups) {
         m_menus.append(QPointer<QMenu>(menu));
         if (menu) {
             connect(menu, &QMenu::aboutToHide, this, [this, menu] {
@@ -100,7 +99,7 @@ void CSkinCaption::SetMenuPopups(const QList<QMenu*>& popups)
     }
 }
 
-QMenu* CSkinCaption::MenuPopup(int index) const
+QMenu *CSkinCaption::MenuPopup(int index) const
 {
     if (index < 0 || index >= m_menus.size())
         return nullptr;
@@ -110,14 +109,10 @@ QMenu* CSkinCaption::MenuPopup(int index) const
 CSkinCaption::ImageState CSkinCaption::ButtonImage(Element element) const
 {
     switch (element) {
-    case ElementMinimise:
-        return m_buttonImages[0];
-    case ElementMaximise:
-        return m_buttonImages[1];
-    case ElementClose:
-        return m_buttonImages[2];
-    default:
-        return ImageNormal;
+    case ElementMinimise: return m_buttonImages[0];
+    case ElementMaximise: return m_buttonImages[1];
+    case ElementClose: return m_buttonImages[2];
+    default: return ImageNormal;
     }
 }
 
@@ -160,10 +155,8 @@ QRect CSkinCaption::ElementRect(Element element, int menuIndex) const
         maximise = QRect(close.left() - s.width(), top, s.width(), s.height());
     }
     switch (element) {
-    case ElementClose:
-        return close;
-    case ElementMaximise:
-        return maximise;
+    case ElementClose: return close;
+    case ElementMaximise: return maximise;
     case ElementMinimise: {
         if (!m_bMinimiseBox)
             return {};
@@ -177,17 +170,16 @@ QRect CSkinCaption::ElementRect(Element element, int menuIndex) const
         int x = frame.left() + kMenuTitleLeft;
         for (int i = 0; i < menuIndex; ++i)
             x += LogicalSize(m_bitmaps[static_cast<size_t>(CGlobal::kBitmapMenuTitle + 3 * i)]).width();
-        const QSize s = LogicalSize(
-            m_bitmaps[static_cast<size_t>(CGlobal::kBitmapMenuTitle + 3 * menuIndex)]);
+        const QSize s =
+            LogicalSize(m_bitmaps[static_cast<size_t>(CGlobal::kBitmapMenuTitle + 3 * menuIndex)]);
         return QRect(x, frame.top() + kMenuTitleTop, s.width(), s.height());
     }
-    case ElementNone:
-        break;
+    case ElementNone: break;
     }
     return {};
 }
 
-CSkinCaption::Element CSkinCaption::HitTest(const QPoint& pos, int* menuIndex) const
+CSkinCaption::Element CSkinCaption::HitTest(const QPoint &pos, int *menuIndex) const
 {
     if (menuIndex)
         *menuIndex = -1;
@@ -214,11 +206,10 @@ QMargins CSkinCaption::ClientMargins() const
     const int left = LogicalSize(m_bitmaps[CGlobal::kBitmapFrameLeft]).width();
     const int right = LogicalSize(m_bitmaps[CGlobal::kBitmapFrameRight]).width();
     const int bottom = LogicalSize(m_bitmaps[CGlobal::kBitmapFrameBottom]).height();
-    return QMargins(qMax(0, left - off), qMax(0, top - off), qMax(0, right - off),
-                    qMax(0, bottom - off));
+    return QMargins(qMax(0, left - off), qMax(0, top - off), qMax(0, right - off), qMax(0, bottom - off));
 }
 
-QRegion CSkinCaption::SkinWindowRegion(const QSize& size, bool maximised, int inset)
+QRegion CSkinCaption::SkinWindowRegion(const QSize &size, bool maximised, int inset)
 {
     const int d = kCornerDiameter;
     int x0 = 0;
@@ -235,21 +226,21 @@ QRegion CSkinCaption::SkinWindowRegion(const QSize& size, bool maximised, int in
         return QRect(left, top, qMax(0, right - left), qMax(0, bottom - top));
     };
     QRegion region(span(x0, y0, r, b));
-    const QRegion topLeft = QRegion(span(x0, y0, d / 2, d / 2))
-                            - QRegion(span(x0, y0, d, d), QRegion::Ellipse);
-    const QRegion topRight = QRegion(span(r - d / 2, y0, r, d / 2))
-                             - QRegion(span(r - d, y0, r, d), QRegion::Ellipse);
+    const QRegion topLeft =
+        QRegion(span(x0, y0, d / 2, d / 2)) - QRegion(span(x0, y0, d, d), QRegion::Ellipse);
+    const QRegion topRight =
+        QRegion(span(r - d / 2, y0, r, d / 2)) - QRegion(span(r - d, y0, r, d), QRegion::Ellipse);
     region -= topLeft;
     region -= topRight;
     return region;
 }
 
-QString CSkinCaption::MinimisedCaption(const QString& title)
+QString CSkinCaption::MinimisedCaption(const QString &title)
 {
     return title.left(4) + QStringLiteral("...");
 }
 
-Qt::Edges CSkinCaption::BorderEdges(const QPoint& pos) const
+Qt::Edges CSkinCaption::BorderEdges(const QPoint &pos) const
 {
     if (!m_bResizable || IsMaximised() || m_pWindow->isMinimized())
         return {};
@@ -306,7 +297,7 @@ QPixmap CSkinCaption::ElementPixmap(Element element, int menuIndex) const
     switch (element) {
     case ElementClose: {
         const ImageState s = m_buttonImages[2];
-        slot = s == ImageHover ? CGlobal::kBitmapCloseHover
+        slot = s == ImageHover     ? CGlobal::kBitmapCloseHover
                : s == ImagePressed ? CGlobal::kBitmapClosePressed
                                    : CGlobal::kBitmapClose;
         break;
@@ -335,19 +326,17 @@ QPixmap CSkinCaption::ElementPixmap(Element element, int menuIndex) const
         if (menuIndex < 0 || menuIndex >= kMenuTitleCount)
             return {};
         const ImageState s = m_menuImages[static_cast<size_t>(menuIndex)];
-        slot = CGlobal::kBitmapMenuTitle + 3 * menuIndex
-               + (s == ImagePressed ? 1 : s == ImageHover ? 2 : 0);
+        slot = CGlobal::kBitmapMenuTitle + 3 * menuIndex + (s == ImagePressed ? 1 : s == ImageHover ? 2 : 0);
         break;
     }
-    case ElementNone:
-        return {};
+    case ElementNone: return {};
     }
     return m_bitmaps[static_cast<size_t>(slot)];
 }
 
-void CSkinCaption::PaintFrame(QPainter& p, const QRect& frame)
+void CSkinCaption::PaintFrame(QPainter &p, const QRect &frame)
 {
-    auto bmp = [this](int slot) -> const QPixmap& { return m_bitmaps[static_cast<size_t>(slot)]; };
+    auto bmp = [this](int slot) -> const QPixmap & { return m_bitmaps[static_cast<size_t>(slot)]; };
     auto size = [&](int slot) { return LogicalSize(bmp(slot)); };
     const QSize tl = size(CGlobal::kBitmapFrameTopLeft);
     const QSize top = size(CGlobal::kBitmapFrameTop);
@@ -370,14 +359,11 @@ void CSkinCaption::PaintFrame(QPainter& p, const QRect& frame)
     p.drawPixmap(QRect(0, tl.height(), left.width(), h - tl.height() - bl.height()),
                  bmp(CGlobal::kBitmapFrameLeft));
     p.drawPixmap(QRect(QPoint(0, h - bl.height()), bl), bmp(CGlobal::kBitmapFrameBottomLeft));
-    p.drawPixmap(QRect(bl.width(), h - bottom.height(), w - bl.width() - br.width(),
-                       bottom.height()),
+    p.drawPixmap(QRect(bl.width(), h - bottom.height(), w - bl.width() - br.width(), bottom.height()),
                  bmp(CGlobal::kBitmapFrameBottom));
-    p.drawPixmap(QRect(w - right.width(), tr.height(), right.width(),
-                       h - tr.height() - br.height()),
+    p.drawPixmap(QRect(w - right.width(), tr.height(), right.width(), h - tr.height() - br.height()),
                  bmp(CGlobal::kBitmapFrameRight));
-    p.drawPixmap(QRect(QPoint(w - br.width(), h - br.height()), br),
-                 bmp(CGlobal::kBitmapFrameBottomRight));
+    p.drawPixmap(QRect(QPoint(w - br.width(), h - br.height()), br), bmp(CGlobal::kBitmapFrameBottomRight));
 
     if (!m_captionIcon.isNull()) {
         const int side = m_pWindow->isMinimized() ? 16 : 24;
@@ -388,7 +374,7 @@ void CSkinCaption::PaintFrame(QPainter& p, const QRect& frame)
     p.restore();
 }
 
-void CSkinCaption::Paint(QPainter& p)
+void CSkinCaption::Paint(QPainter &p)
 {
     const QRect frame = FrameRect();
     p.fillRect(m_pWindow->contentsRect(), m_clrClient);
@@ -411,13 +397,11 @@ void CSkinCaption::Paint(QPainter& p)
     p.setFont(m_captionFont);
     if (m_pWindow->isMinimized()) {
         p.drawText(QRect(frame.left() + 30, frame.top(), frame.width() - 30, topHeight),
-                   Qt::AlignLeft | Qt::AlignVCenter,
-                   MinimisedCaption(m_pWindow->windowTitle()));
+                   Qt::AlignLeft | Qt::AlignVCenter, MinimisedCaption(m_pWindow->windowTitle()));
     } else if (m_kind == Kind::Frame) {
         if (!m_logo.isNull()) {
             const QSize s = LogicalSize(m_logo);
-            p.drawPixmap(QRect(QPoint(frame.left() + 50, frame.top() + (topHeight - s.height()) / 2),
-                               s),
+            p.drawPixmap(QRect(QPoint(frame.left() + 50, frame.top() + (topHeight - s.height()) / 2), s),
                          m_logo);
         }
     } else {
@@ -428,10 +412,10 @@ void CSkinCaption::Paint(QPainter& p)
             if (!r.isEmpty())
                 limit = qMin(limit, r.left() - 6);
         }
-        const QRect textRect(frame.left() + 50, frame.top() + 10,
-                             qMax(0, limit - frame.left() - 50), topHeight - 10);
-        const QString text = p.fontMetrics().elidedText(m_pWindow->windowTitle(), Qt::ElideRight,
-                                                         textRect.width());
+        const QRect textRect(frame.left() + 50, frame.top() + 10, qMax(0, limit - frame.left() - 50),
+                             topHeight - 10);
+        const QString text =
+            p.fontMetrics().elidedText(m_pWindow->windowTitle(), Qt::ElideRight, textRect.width());
         p.drawText(textRect, Qt::AlignLeft | Qt::AlignTop, text);
     }
 }
@@ -463,7 +447,7 @@ void CSkinCaption::UpdateActivation()
 // ---------------------------------------------------------------------------------------
 // Mouse
 
-void CSkinCaption::OnMouseMove(const QPoint& pos, const QPoint& globalPos, Qt::MouseButtons)
+void CSkinCaption::OnMouseMove(const QPoint &pos, const QPoint &globalPos, Qt::MouseButtons)
 {
     if (m_drag == Drag::Move) {
         m_pWindow->move(m_dragStartGeometry.topLeft() + (globalPos - m_dragStartGlobal));
@@ -490,28 +474,21 @@ void CSkinCaption::OnMouseMove(const QPoint& pos, const QPoint& globalPos, Qt::M
         return;
     }
 
-    m_bTracking = true;  // Qt reports the leave without being asked
+    m_bTracking = true; // Qt reports the leave without being asked
     if (m_nPressed == ElementNone) {
         const auto buttons = m_buttonImages;
         const auto menus = m_menuImages;
         ResetImages();
         int menuIndex = -1;
         switch (HitTest(pos, &menuIndex)) {
-        case ElementMinimise:
-            m_buttonImages[0] = ImageHover;
-            break;
-        case ElementMaximise:
-            m_buttonImages[1] = ImageHover;
-            break;
-        case ElementClose:
-            m_buttonImages[2] = ImageHover;
-            break;
+        case ElementMinimise: m_buttonImages[0] = ImageHover; break;
+        case ElementMaximise: m_buttonImages[1] = ImageHover; break;
+        case ElementClose: m_buttonImages[2] = ImageHover; break;
         case ElementMenuTitle:
             if (menuIndex != m_nOpenMenu)
                 m_menuImages[static_cast<size_t>(menuIndex)] = ImageHover;
             break;
-        case ElementNone:
-            break;
+        case ElementNone: break;
         }
         if (buttons != m_buttonImages || menus != m_menuImages)
             RepaintCaption();
@@ -520,14 +497,14 @@ void CSkinCaption::OnMouseMove(const QPoint& pos, const QPoint& globalPos, Qt::M
     const Qt::Edges edges = BorderEdges(pos);
     m_bOnSizingBorder = edges != Qt::Edges();
     if (m_nPressed != ElementNone)
-        return;  // the cursor stays as it is while a caption element is held
+        return; // the cursor stays as it is while a caption element is held
     if (m_bOnSizingBorder) {
         Qt::CursorShape shape = Qt::SizeAllCursor;
         const bool horizontal = edges & (Qt::LeftEdge | Qt::RightEdge);
         const bool vertical = edges & (Qt::TopEdge | Qt::BottomEdge);
         if (horizontal && vertical) {
-            const bool mainDiagonal = (edges & Qt::LeftEdge && edges & Qt::TopEdge)
-                                      || (edges & Qt::RightEdge && edges & Qt::BottomEdge);
+            const bool mainDiagonal = (edges & Qt::LeftEdge && edges & Qt::TopEdge) ||
+                                      (edges & Qt::RightEdge && edges & Qt::BottomEdge);
             shape = mainDiagonal ? Qt::SizeFDiagCursor : Qt::SizeBDiagCursor;
         } else {
             shape = horizontal ? Qt::SizeHorCursor : Qt::SizeVerCursor;
@@ -540,7 +517,7 @@ void CSkinCaption::OnMouseMove(const QPoint& pos, const QPoint& globalPos, Qt::M
     }
 }
 
-bool CSkinCaption::OnLeftButtonDown(const QPoint& pos, const QPoint& globalPos)
+bool CSkinCaption::OnLeftButtonDown(const QPoint &pos, const QPoint &globalPos)
 {
     int menuIndex = -1;
     const Element element = HitTest(pos, &menuIndex);
@@ -551,8 +528,9 @@ bool CSkinCaption::OnLeftButtonDown(const QPoint& pos, const QPoint& globalPos)
         if (element == ElementMenuTitle)
             m_menuImages[static_cast<size_t>(menuIndex)] = ImagePressed;
         else
-            m_buttonImages[element == ElementMinimise ? 0 : element == ElementMaximise ? 1 : 2] =
-                ImagePressed;
+            m_buttonImages[element == ElementMinimise   ? 0
+                           : element == ElementMaximise ? 1
+                                                        : 2] = ImagePressed;
         RepaintCaption();
         return true;
     }
@@ -591,7 +569,7 @@ bool CSkinCaption::OnLeftButtonDown(const QPoint& pos, const QPoint& globalPos)
     return true;
 }
 
-void CSkinCaption::OnLeftButtonUp(const QPoint& pos)
+void CSkinCaption::OnLeftButtonUp(const QPoint &pos)
 {
     EndDrag();
     if (m_nPressed == ElementNone)
@@ -607,9 +585,7 @@ void CSkinCaption::OnLeftButtonUp(const QPoint& pos)
     ResetImages();
     if (stillOver) {
         switch (under) {
-        case ElementMenuTitle:
-            OpenMenu(pressedMenu);
-            break;
+        case ElementMenuTitle: OpenMenu(pressedMenu); break;
         case ElementClose:
             // Queued: the window may delete itself when closed, and this runs inside its
             // own mouse event.
@@ -627,18 +603,17 @@ void CSkinCaption::OnLeftButtonUp(const QPoint& pos)
             else
                 m_pWindow->showMinimized();
             break;
-        case ElementNone:
-            break;
+        case ElementNone: break;
         }
     }
     RepaintCaption();
 }
 
-void CSkinCaption::OnDoubleClick(const QPoint& pos)
+void CSkinCaption::OnDoubleClick(const QPoint &pos)
 {
     const int topHeight = LogicalSize(m_bitmaps[CGlobal::kBitmapFrameTop]).height();
-    if (!m_bMaximiseBox || topHeight == 0 || pos.y() >= FrameRect().top() + topHeight
-        || BorderEdges(pos) != Qt::Edges())
+    if (!m_bMaximiseBox || topHeight == 0 || pos.y() >= FrameRect().top() + topHeight ||
+        BorderEdges(pos) != Qt::Edges())
         return;
     EndDrag();
     if (m_pWindow->isMaximized())
@@ -666,7 +641,7 @@ void CSkinCaption::OnNonClientLeave()
 
 void CSkinCaption::OpenMenu(int index)
 {
-    QMenu* menu = MenuPopup(index);
+    QMenu *menu = MenuPopup(index);
     if (!menu)
         return;
     m_nOpenMenu = index;
@@ -687,7 +662,7 @@ void CSkinCaption::EndDrag()
 
 // ---------------------------------------------------------------------------------------
 
-bool CSkinCaption::eventFilter(QObject* watched, QEvent* event)
+bool CSkinCaption::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != m_pWindow) {
         // The pointer went from the frame straight into the client area.
@@ -699,14 +674,12 @@ bool CSkinCaption::eventFilter(QObject* watched, QEvent* event)
     switch (event->type()) {
     case QEvent::Paint: {
         QPainter painter(m_pWindow);
-        painter.setClipRegion(static_cast<QPaintEvent*>(event)->region());
+        painter.setClipRegion(static_cast<QPaintEvent *>(event)->region());
         Paint(painter);
         return false;
     }
     case QEvent::Resize:
-    case QEvent::Show:
-        UpdateGeometryState();
-        return false;
+    case QEvent::Show: UpdateGeometryState(); return false;
     case QEvent::WindowStateChange:
         EndDrag();
         m_nPressed = ElementNone;
@@ -721,34 +694,30 @@ bool CSkinCaption::eventFilter(QObject* watched, QEvent* event)
         m_nPressedMenu = -1;
         ResetImages();
         return false;
-    case QEvent::ActivationChange:
-        UpdateActivation();
-        return false;
-    case QEvent::WindowTitleChange:
-        RepaintCaption();
-        return false;
+    case QEvent::ActivationChange: UpdateActivation(); return false;
+    case QEvent::WindowTitleChange: RepaintCaption(); return false;
     case QEvent::ChildAdded: {
-        QObject* child = static_cast<QChildEvent*>(event)->child();
+        QObject *child = static_cast<QChildEvent *>(event)->child();
         if (child->isWidgetType())
             child->installEventFilter(this);
         return false;
     }
     case QEvent::ChildRemoved:
-        static_cast<QChildEvent*>(event)->child()->removeEventFilter(this);
+        static_cast<QChildEvent *>(event)->child()->removeEventFilter(this);
         return false;
     case QEvent::MouseMove: {
-        auto* e = static_cast<QMouseEvent*>(event);
+        auto *e = static_cast<QMouseEvent *>(event);
         OnMouseMove(e->position().toPoint(), e->globalPosition().toPoint(), e->buttons());
         return m_drag != Drag::None;
     }
     case QEvent::MouseButtonPress: {
-        auto* e = static_cast<QMouseEvent*>(event);
+        auto *e = static_cast<QMouseEvent *>(event);
         if (e->button() != Qt::LeftButton)
             return false;
         return OnLeftButtonDown(e->position().toPoint(), e->globalPosition().toPoint());
     }
     case QEvent::MouseButtonDblClick: {
-        auto* e = static_cast<QMouseEvent*>(event);
+        auto *e = static_cast<QMouseEvent *>(event);
         if (e->button() != Qt::LeftButton)
             return false;
         if (HitTest(e->position().toPoint()) != ElementNone)
@@ -757,17 +726,14 @@ bool CSkinCaption::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     case QEvent::MouseButtonRelease: {
-        auto* e = static_cast<QMouseEvent*>(event);
+        auto *e = static_cast<QMouseEvent *>(event);
         if (e->button() != Qt::LeftButton)
             return false;
         const bool handled = m_nPressed != ElementNone || m_drag != Drag::None;
         OnLeftButtonUp(e->position().toPoint());
         return handled;
     }
-    case QEvent::Leave:
-        OnNonClientLeave();
-        return false;
-    default:
-        return false;
+    case QEvent::Leave: OnNonClientLeave(); return false;
+    default: return false;
     }
 }

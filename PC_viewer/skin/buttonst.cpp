@@ -1,7 +1,7 @@
 // Bitmap push button.
-#include "shell/buttonst.h"
+#include "skin/buttonst.h"
 
-#include "shell/skinart.h"
+#include "skin/skinart.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -15,17 +15,16 @@ namespace {
 // A disabled button keeps its picture, faded, so the user sees what is unavailable.
 constexpr qreal kDisabledOpacity = 0.35;
 
-}  // namespace
+} // namespace
 
-CButtonST::CButtonST(QWidget* parent) : QAbstractButton(parent)
+CButtonST::CButtonST(QWidget *parent) : QAbstractButton(parent)
 {
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     SetDefaultColors(false);
 }
 
-bool CButtonST::SetBitmaps(int firstId, const QColor& firstKey, int secondId,
-                           const QColor& secondKey)
+bool CButtonST::SetBitmaps(int firstId, const QColor &firstKey, int secondId, const QColor &secondKey)
 {
     const QPixmap first = LoadSkinBitmap(firstId);
     const QPixmap second = secondId != 0 ? LoadSkinBitmap(secondId) : QPixmap();
@@ -33,8 +32,8 @@ bool CButtonST::SetBitmaps(int firstId, const QColor& firstKey, int secondId,
     return !first.isNull() && (secondId == 0 || !second.isNull());
 }
 
-void CButtonST::SetBitmaps(const QPixmap& first, const QColor& firstKey, const QPixmap& second,
-                           const QColor& secondKey)
+void CButtonST::SetBitmaps(const QPixmap &first, const QColor &firstKey, const QPixmap &second,
+                           const QColor &secondKey)
 {
     m_first = ApplyColorKey(first, firstKey);
     m_second = ApplyColorKey(second, secondKey);
@@ -42,7 +41,7 @@ void CButtonST::SetBitmaps(const QPixmap& first, const QColor& firstKey, const Q
     update();
 }
 
-void CButtonST::SetTooltipText(const QString& text, bool activate)
+void CButtonST::SetTooltipText(const QString &text, bool activate)
 {
     m_tooltip = text;
     ActivateTooltip(activate);
@@ -80,7 +79,7 @@ void CButtonST::SetTransparent(bool enable, bool repaint)
         update();
 }
 
-void CButtonST::SetColor(ColorIndex index, const QColor& color, bool repaint)
+void CButtonST::SetColor(ColorIndex index, const QColor &color, bool repaint)
 {
     m_colors[static_cast<size_t>(index)] = color;
     if (repaint)
@@ -118,27 +117,27 @@ QSize CButtonST::sizeHint() const
     return s.isValid() ? s : QSize(24, 24);
 }
 
-void CButtonST::paintEvent(QPaintEvent*)
+void CButtonST::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     const bool pressed = isDown();
     const QRect r = rect();
 
     if (!m_bTransparent) {
-        const QColor fill = m_bHover  ? m_colors[ColorBkIn]
+        const QColor fill = m_bHover     ? m_colors[ColorBkIn]
                             : hasFocus() ? m_colors[ColorBkFocus]
                                          : m_colors[ColorBkOut];
         p.fillRect(r, fill);
     }
 
-    const QPalette& pal = palette();
+    const QPalette &pal = palette();
     if (!m_bFlat) {
         qDrawWinButton(&p, r, pal, pressed);
     } else if (m_bHover && m_bDrawBorder) {
         qDrawShadeRect(&p, r, pal, pressed, 1);
     }
 
-    const QPixmap& picture = ShownBitmap() == 2 ? m_second : m_first;
+    const QPixmap &picture = ShownBitmap() == 2 ? m_second : m_first;
     if (!picture.isNull()) {
         const QSize s = picture.deviceIndependentSize().toSize();
         QPoint topLeft((r.width() - s.width()) / 2, (r.height() - s.height()) / 2);
@@ -162,14 +161,14 @@ void CButtonST::paintEvent(QPaintEvent*)
     }
 }
 
-void CButtonST::TrackHover(const QPoint& pos, Qt::MouseButtons buttons)
+void CButtonST::TrackHover(const QPoint &pos, Qt::MouseButtons buttons)
 {
     if (!m_bFlat)
         return;
     if ((buttons & Qt::LeftButton) && !m_bHover)
         return;
-    const bool over = rect().contains(pos) && isEnabled()
-                      && QGuiApplication::applicationState() == Qt::ApplicationActive;
+    const bool over =
+        rect().contains(pos) && isEnabled() && QGuiApplication::applicationState() == Qt::ApplicationActive;
     if (over != m_bHover) {
         m_bHover = over;
         update();
@@ -184,31 +183,31 @@ void CButtonST::CancelHover()
     }
 }
 
-void CButtonST::mouseMoveEvent(QMouseEvent* event)
+void CButtonST::mouseMoveEvent(QMouseEvent *event)
 {
     TrackHover(event->position().toPoint(), event->buttons());
     QAbstractButton::mouseMoveEvent(event);
 }
 
-void CButtonST::enterEvent(QEnterEvent* event)
+void CButtonST::enterEvent(QEnterEvent *event)
 {
     TrackHover(event->position().toPoint(), QGuiApplication::mouseButtons());
     QAbstractButton::enterEvent(event);
 }
 
-void CButtonST::leaveEvent(QEvent* event)
+void CButtonST::leaveEvent(QEvent *event)
 {
     CancelHover();
     QAbstractButton::leaveEvent(event);
 }
 
-void CButtonST::focusOutEvent(QFocusEvent* event)
+void CButtonST::focusOutEvent(QFocusEvent *event)
 {
     CancelHover();
     QAbstractButton::focusOutEvent(event);
 }
 
-void CButtonST::changeEvent(QEvent* event)
+void CButtonST::changeEvent(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::EnabledChange:
@@ -219,11 +218,8 @@ void CButtonST::changeEvent(QEvent* event)
         if (!isActiveWindow())
             CancelHover();
         break;
-    case QEvent::PaletteChange:
-        SetDefaultColors(false);
-        break;
-    default:
-        break;
+    case QEvent::PaletteChange: SetDefaultColors(false); break;
+    default: break;
     }
     QAbstractButton::changeEvent(event);
 }

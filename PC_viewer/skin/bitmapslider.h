@@ -7,11 +7,12 @@
 #include <QPixmap>
 #include <QWidget>
 
-class CBitmapSlider : public QWidget {
+class CBitmapSlider : public QWidget
+{
     Q_OBJECT
 
 public:
-    explicit CBitmapSlider(QWidget* parent = nullptr);
+    explicit CBitmapSlider(QWidget *parent = nullptr);
 
     // The control id sent with every notification.
     void SetControlId(int id) { m_nControlId = id; }
@@ -21,16 +22,14 @@ public:
     // `key` become transparent. The slider takes the channel's size. Returns false when a
     // resource id has no picture.
     bool SetBitmapChannel(int channelId, int activeId = 0, bool transparent = false,
-                          const QColor& key = QColor(0, 0, 0));
-    void SetBitmapChannel(const QPixmap& channel, const QPixmap& active, bool transparent,
-                          const QColor& key);
-    void SetBitmapThumb(const QPixmap& thumb, bool transparent = false,
-                        const QColor& key = QColor(0, 0, 0));
+                          const QColor &key = QColor(0, 0, 0));
+    void SetBitmapChannel(const QPixmap &channel, const QPixmap &active, bool transparent, const QColor &key);
+    void SetBitmapThumb(const QPixmap &thumb, bool transparent = false, const QColor &key = QColor(0, 0, 0));
 
     void SetRange(int minimum, int maximum, bool repaint = true);
     int GetRangeMin() const { return m_nMin; }
     int GetRangeMax() const { return m_nMax; }
-    void SetPos(int position);  // clamped to the range; sends nothing
+    void SetPos(int position); // clamped to the range; sends nothing
     int GetPos() const { return m_nPos; }
     void SetPageSize(int page) { m_nPage = page; }
     int GetPageSize() const { return m_nPage; }
@@ -57,11 +56,11 @@ signals:
     void Moved(int controlId, int position);
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     int ChannelExtent() const;
@@ -69,7 +68,7 @@ private:
     int MarginBefore() const { return m_bVertical ? m_nMarginTop : m_nMarginLeft; }
     int MarginAfter() const { return m_bVertical ? m_nMarginBottom : m_nMarginRight; }
     int TrackLength() const;
-    int Along(const QPoint& p) const { return m_bVertical ? p.y() : p.x(); }
+    int Along(const QPoint &p) const { return m_bVertical ? p.y() : p.x(); }
 
     int m_nControlId = 0;
     int m_nMax = 100;

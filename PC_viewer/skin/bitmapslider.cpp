@@ -1,7 +1,7 @@
 // Bitmap slider.
-#include "shell/bitmapslider.h"
+#include "skin/bitmapslider.h"
 
-#include "shell/skinart.h"
+#include "skin/skinart.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -11,22 +11,21 @@
 
 namespace {
 
-QSize LogicalSize(const QPixmap& picture)
+QSize LogicalSize(const QPixmap &picture)
 {
     return picture.isNull() ? QSize(0, 0) : picture.deviceIndependentSize().toSize();
 }
 
-}  // namespace
+} // namespace
 
-CBitmapSlider::CBitmapSlider(QWidget* parent) : QWidget(parent)
+CBitmapSlider::CBitmapSlider(QWidget *parent) : QWidget(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     // The pictures paint every pixel they own; around them the parent shows through.
     setAttribute(Qt::WA_NoSystemBackground, true);
 }
 
-bool CBitmapSlider::SetBitmapChannel(int channelId, int activeId, bool transparent,
-                                     const QColor& key)
+bool CBitmapSlider::SetBitmapChannel(int channelId, int activeId, bool transparent, const QColor &key)
 {
     const QPixmap channel = LoadSkinBitmap(channelId);
     const QPixmap active = activeId != 0 ? LoadSkinBitmap(activeId) : QPixmap();
@@ -34,8 +33,8 @@ bool CBitmapSlider::SetBitmapChannel(int channelId, int activeId, bool transpare
     return !channel.isNull() && (activeId == 0 || !active.isNull());
 }
 
-void CBitmapSlider::SetBitmapChannel(const QPixmap& channel, const QPixmap& active,
-                                     bool transparent, const QColor& key)
+void CBitmapSlider::SetBitmapChannel(const QPixmap &channel, const QPixmap &active, bool transparent,
+                                     const QColor &key)
 {
     m_channel = transparent ? ApplyColorKey(channel, key) : channel;
     m_channelActive = transparent ? ApplyColorKey(active, key) : active;
@@ -44,7 +43,7 @@ void CBitmapSlider::SetBitmapChannel(const QPixmap& channel, const QPixmap& acti
     update();
 }
 
-void CBitmapSlider::SetBitmapThumb(const QPixmap& thumb, bool transparent, const QColor& key)
+void CBitmapSlider::SetBitmapThumb(const QPixmap &thumb, bool transparent, const QColor &key)
 {
     m_thumb = transparent ? ApplyColorKey(thumb, key) : thumb;
     update();
@@ -126,8 +125,7 @@ int CBitmapSlider::PixelToPos(int pixel) const
 {
     if (m_nMax == m_nMin || TrackLength() <= 0)
         return m_nMin;
-    const double fraction =
-        static_cast<double>(pixel - MarginBefore() - ThumbExtent() / 2) / TrackLength();
+    const double fraction = static_cast<double>(pixel - MarginBefore() - ThumbExtent() / 2) / TrackLength();
     return m_nMin + static_cast<int>(std::trunc(fraction * (m_nMax - m_nMin)));
 }
 
@@ -137,35 +135,22 @@ bool CBitmapSlider::HandleKey(int key)
         return false;
     int position = m_nPos;
     switch (key) {
-    case Qt::Key_PageUp:
-        position -= m_nPage;
-        break;
-    case Qt::Key_PageDown:
-        position += m_nPage;
-        break;
-    case Qt::Key_End:
-        position = m_nMax;
-        break;
-    case Qt::Key_Home:
-        position = m_nMin;
-        break;
+    case Qt::Key_PageUp: position -= m_nPage; break;
+    case Qt::Key_PageDown: position += m_nPage; break;
+    case Qt::Key_End: position = m_nMax; break;
+    case Qt::Key_Home: position = m_nMin; break;
     case Qt::Key_Left:
-    case Qt::Key_Up:
-        position -= 1;
-        break;
+    case Qt::Key_Up: position -= 1; break;
     case Qt::Key_Right:
-    case Qt::Key_Down:
-        position += 1;
-        break;
-    default:
-        return false;
+    case Qt::Key_Down: position += 1; break;
+    default: return false;
     }
     SetPos(position);
     emit Moved(m_nControlId, m_nPos);
     return true;
 }
 
-void CBitmapSlider::paintEvent(QPaintEvent*)
+void CBitmapSlider::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     const int centre = PosToPixel(m_nPos);
@@ -174,8 +159,7 @@ void CBitmapSlider::paintEvent(QPaintEvent*)
             p.drawPixmap(0, 0, m_channel);
         } else {
             // Normal channel up to the thumb's centre, the active one beyond it.
-            const QRect before = m_bVertical ? QRect(0, 0, width(), centre)
-                                             : QRect(0, 0, centre, height());
+            const QRect before = m_bVertical ? QRect(0, 0, width(), centre) : QRect(0, 0, centre, height());
             const QRect after = m_bVertical ? QRect(0, centre, width(), height() - centre)
                                             : QRect(centre, 0, width() - centre, height());
             p.setClipRect(before);
@@ -193,7 +177,7 @@ void CBitmapSlider::paintEvent(QPaintEvent*)
     }
 }
 
-void CBitmapSlider::mousePressEvent(QMouseEvent* event)
+void CBitmapSlider::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton || !isEnabled()) {
         QWidget::mousePressEvent(event);
@@ -209,21 +193,20 @@ void CBitmapSlider::mousePressEvent(QMouseEvent* event)
     mouseMoveEvent(event);
 }
 
-void CBitmapSlider::mouseMoveEvent(QMouseEvent* event)
+void CBitmapSlider::mouseMoveEvent(QMouseEvent *event)
 {
     if (!m_bDragging)
         return;
     const int first = MarginBefore() + ThumbExtent() / 2;
     const int last = ChannelExtent() - MarginAfter() - (ThumbExtent() - ThumbExtent() / 2);
-    const int pixel = qBound(first, Along(event->position().toPoint()) - m_nGrabOffset,
-                             qMax(first, last));
+    const int pixel = qBound(first, Along(event->position().toPoint()) - m_nGrabOffset, qMax(first, last));
     if (pixel != PosToPixel(m_nPos)) {
         SetPos(PixelToPos(pixel));
         emit Moving(m_nControlId, m_nPos);
     }
 }
 
-void CBitmapSlider::mouseReleaseEvent(QMouseEvent* event)
+void CBitmapSlider::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton || !m_bDragging) {
         QWidget::mouseReleaseEvent(event);
@@ -234,7 +217,7 @@ void CBitmapSlider::mouseReleaseEvent(QMouseEvent* event)
     emit Moved(m_nControlId, m_nPos);
 }
 
-void CBitmapSlider::keyPressEvent(QKeyEvent* event)
+void CBitmapSlider::keyPressEvent(QKeyEvent *event)
 {
     if (!HandleKey(event->key()))
         QWidget::keyPressEvent(event);

@@ -1,5 +1,5 @@
 // Skin picture table and SVG loader.
-#include "shell/skinart.h"
+#include "skin/skinart.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -22,7 +22,7 @@ namespace {
 
 struct tagSKINPICTURE {
     int id;
-    const char* name;  // file name under :/skin/, without ".svg"
+    const char *name; // file name under :/skin/, without ".svg"
 };
 
 const tagSKINPICTURE kPictures[] = {
@@ -101,14 +101,14 @@ const tagSKINPICTURE kPictures[] = {
 
 QString PicturePath(int resourceId)
 {
-    for (const tagSKINPICTURE& p : kPictures) {
+    for (const tagSKINPICTURE &p : kPictures) {
         if (p.id == resourceId)
             return QStringLiteral(":/skin/%1.svg").arg(QLatin1String(p.name));
     }
     return {};
 }
 
-}  // namespace
+} // namespace
 
 QSize SkinBitmapSize(int resourceId)
 {
@@ -151,7 +151,7 @@ QPixmap LoadSkinBitmap(int resourceId)
     return picture;
 }
 
-QPixmap ApplyColorKey(const QPixmap& picture, const QColor& key)
+QPixmap ApplyColorKey(const QPixmap &picture, const QColor &key)
 {
     if (picture.isNull() || !key.isValid())
         return picture;
@@ -159,7 +159,7 @@ QPixmap ApplyColorKey(const QPixmap& picture, const QColor& key)
     const QRgb keyRgb = key.rgb() & RGB_MASK;
     bool changed = false;
     for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
             if (qAlpha(line[x]) == 255 && (line[x] & RGB_MASK) == keyRgb) {
                 line[x] = 0;

@@ -2,17 +2,18 @@
 // interface thread (folder load, copy, delete, layout changes) move from 0 to 100.
 #pragma once
 
-#include "shell/skindialog.h"
+#include "skin/skindialog.h"
 
 class QProgressBar;
 
-class CProgressViewer : public CSkinDialog {
+class CProgressViewer : public CSkinDialog
+{
     Q_OBJECT
 
 public:
     static constexpr int kDialogId = 108;
 
-    explicit CProgressViewer(QWidget* parent = nullptr);
+    explicit CProgressViewer(QWidget *parent = nullptr);
 
     // Sets the bar (clamped to 0..100; 0 is shown as 1 so that the bar never looks idle
     // while work runs) and repaints it at once: the caller keeps the event loop busy.
@@ -24,8 +25,8 @@ public:
     void ShowProgress();
 
     int Position() const;
-    QProgressBar* ProgressCtrl() const { return m_pProgress; }
+    QProgressBar *ProgressCtrl() const { return m_pProgress; }
 
 private:
-    QProgressBar* m_pProgress;
+    QProgressBar *m_pProgress;
 };

@@ -2,27 +2,28 @@
 // buttons (no menu titles) that turns translucent while it is moved.
 #pragma once
 
-#include "shell/skincaption.h"
+#include "skin/skincaption.h"
 
 #include <QDialog>
 
-class CSkinDialog : public QDialog {
+class CSkinDialog : public QDialog
+{
     Q_OBJECT
 
 public:
     // `dialogId` names the dialog (100 about box, 108 "Processing...", ...).
-    CSkinDialog(int dialogId, QWidget* parent);
+    CSkinDialog(int dialogId, QWidget *parent);
 
     int DialogId() const { return m_nDialogId; }
 
-    CSkinCaption& Caption() { return *m_pCaption; }
-    const CSkinCaption& Caption() const { return *m_pCaption; }
+    CSkinCaption &Caption() { return *m_pCaption; }
+    const CSkinCaption &Caption() const { return *m_pCaption; }
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     int m_nDialogId;
-    CSkinCaption* m_pCaption;
+    CSkinCaption *m_pCaption;
 };

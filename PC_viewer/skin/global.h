@@ -11,7 +11,8 @@
 
 #include <array>
 
-class CGlobal {
+class CGlobal
+{
 public:
     static constexpr int kColorCount = 5;
     static constexpr int kFontCount = 3;
@@ -20,9 +21,9 @@ public:
     static constexpr int kIconSlots = 3;
 
     // Colour slots.
-    static constexpr int kColorTransparentKey = 0;  // RGB(255, 0, 255)
-    static constexpr int kColorClient = 1;          // client background, button brush
-    static constexpr int kColorDark = 2;            // RGB(51, 51, 51)
+    static constexpr int kColorTransparentKey = 0; // RGB(255, 0, 255)
+    static constexpr int kColorClient = 1;         // client background, button brush
+    static constexpr int kColorDark = 2;           // RGB(51, 51, 51)
     static constexpr int kColorCaptionActive = 3;
     static constexpr int kColorCaptionInactive = 4;
 
@@ -47,7 +48,7 @@ public:
     static constexpr int kBitmapMaximiseHover = 17;
     static constexpr int kBitmapRestoreHover = 18;
     static constexpr int kBitmapCloseHover = 19;
-    static constexpr int kBitmapMenuTitle = 20;  // title i: 20 + 3i normal, +1 pressed, +2 hover
+    static constexpr int kBitmapMenuTitle = 20; // title i: 20 + 3i normal, +1 pressed, +2 hover
 
     // Icon rows: the caption icon of an active and of an inactive window.
     static constexpr int kIconRowActive = 0;
@@ -57,25 +58,25 @@ public:
     // are plain objects (tests use them).
     CGlobal();
     ~CGlobal();
-    CGlobal(const CGlobal&) = delete;
-    CGlobal& operator=(const CGlobal&) = delete;
+    CGlobal(const CGlobal &) = delete;
+    CGlobal &operator=(const CGlobal &) = delete;
 
     // The instance the application created, or null before it exists (skinned windows made
     // without one simply draw no skin).
-    static CGlobal* Instance();
+    static CGlobal *Instance();
 
     // Everything start-up puts in the slots: the pictures, the icons, the five colours and
     // the three "Arial" fonts. Returns false when a picture is missing.
     bool LoadDefaults();
 
     // Index 5 or more (or negative) is ignored; reading it gives black (0).
-    void SetColor(int index, const QColor& value);
+    void SetColor(int index, const QColor &value);
     QColor GetColor(int index) const;
 
     // Creates (or replaces) font slot 0 to 2 from face, size in points and weight. The pixel
     // height is points x the screen's vertical dots per inch / 72; without a screen the
     // point size is taken as the pixel height. Other indexes are refused (false).
-    bool CreateSkinFont(int index, const QString& face, int points, bool bold);
+    bool CreateSkinFont(int index, const QString &face, int points, bool bold);
     QFont GetFont(int index) const;
 
     // Loads the 35 picture slots; false when one of them has no picture.

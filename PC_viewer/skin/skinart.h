@@ -35,8 +35,7 @@ constexpr int IDB_CAPTION_CLOSE_HOVER = 156;
 // Menu titles of the main frame (slots 20 to 34): normal, pressed, hover.
 constexpr int IDB_MENU_FILE = 176, IDB_MENU_FILE_PRESSED = 189, IDB_MENU_FILE_HOVER = 190;
 constexpr int IDB_MENU_MEDIA = 182, IDB_MENU_MEDIA_PRESSED = 187, IDB_MENU_MEDIA_HOVER = 188;
-constexpr int IDB_MENU_DISPLAY = 183, IDB_MENU_DISPLAY_PRESSED = 177,
-              IDB_MENU_DISPLAY_HOVER = 178;
+constexpr int IDB_MENU_DISPLAY = 183, IDB_MENU_DISPLAY_PRESSED = 177, IDB_MENU_DISPLAY_HOVER = 178;
 constexpr int IDB_MENU_MAP = 184, IDB_MENU_MAP_PRESSED = 179, IDB_MENU_MAP_HOVER = 186;
 constexpr int IDB_MENU_HELP = 185, IDB_MENU_HELP_PRESSED = 191, IDB_MENU_HELP_HOVER = 192;
 
@@ -73,7 +72,7 @@ constexpr int IDB_IDLE_CORNER = 219;
 constexpr int IDB_THUMBNAIL_DEFAULT = 220;
 
 // Resource path of the drop-down arrow of the bar's speed list (for style sheets).
-inline const char* const kSkinComboArrowPath = ":/skin/combo-arrow.svg";
+inline const char *const kSkinComboArrowPath = ":/skin/combo-arrow.svg";
 
 // The picture of a resource id at its drawn size (and the screen's pixel ratio); a null
 // pixmap for an id that has no picture.
@@ -85,4 +84,4 @@ QSize SkinBitmapSize(int resourceId);
 
 // A copy of the picture in which every opaque pixel of exactly the key colour is
 // transparent: the key colour the skinned controls are given keeps its meaning.
-QPixmap ApplyColorKey(const QPixmap& picture, const QColor& key);
+QPixmap ApplyColorKey(const QPixmap &picture, const QColor &key);

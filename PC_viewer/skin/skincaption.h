@@ -27,7 +27,8 @@ class QMenu;
 class QPainter;
 class QWidget;
 
-class CSkinCaption : public QObject {
+class CSkinCaption : public QObject
+{
     Q_OBJECT
 
 public:
@@ -45,23 +46,23 @@ public:
     enum ImageState { ImageNormal, ImageHover, ImagePressed };
 
     static constexpr int kMenuTitleCount = 5;
-    static constexpr int kMenuTitleLeft = 200;  // x of the first menu title
+    static constexpr int kMenuTitleLeft = 200; // x of the first menu title
     static constexpr int kMenuTitleTop = 5;
-    static constexpr int kCloseRightGap = 10;   // close button's distance to the right edge
-    static constexpr int kCornerDiameter = 14;  // rounding of the two top corners
-    static constexpr int kTranslucentAlpha = 176;  // of 255, while a dialog is moved
+    static constexpr int kCloseRightGap = 10;     // close button's distance to the right edge
+    static constexpr int kCornerDiameter = 14;    // rounding of the two top corners
+    static constexpr int kTranslucentAlpha = 176; // of 255, while a dialog is moved
 
     // Reads the skin from CGlobal::Instance() once, here; a window made without one gets
     // no frame at all.
-    CSkinCaption(QWidget* window, Kind kind);
+    CSkinCaption(QWidget *window, Kind kind);
 
     void SetCaptionButtons(bool minimiseBox, bool maximiseBox);
     void SetResizable(bool resizable);
     bool IsResizable() const { return m_bResizable; }
 
     // The five drop-down menus of the frame, opened by the five menu titles.
-    void SetMenuPopups(const QList<QMenu*>& popups);
-    QMenu* MenuPopup(int index) const;
+    void SetMenuPopups(const QList<QMenu *> &popups);
+    QMenu *MenuPopup(int index) const;
 
     // State, for the windows and for tests.
     int PressedState() const { return m_nPressed; }
@@ -75,7 +76,7 @@ public:
 
     // Rectangles in window coordinates; empty when the element is not shown.
     QRect ElementRect(Element element, int menuIndex = 0) const;
-    Element HitTest(const QPoint& pos, int* menuIndex = nullptr) const;
+    Element HitTest(const QPoint &pos, int *menuIndex = nullptr) const;
 
     // Space the skin takes around the client area (the window's contents margins).
     QMargins ClientMargins() const;
@@ -84,13 +85,13 @@ public:
     // where r = width + 1, b = height + 1 and, for a maximised window, x0 = y0 = inset and
     // r, b reduced by the inset. `size` is the size of the window rectangle the old
     // platform would give the window (for a maximised one, larger than the screen).
-    static QRegion SkinWindowRegion(const QSize& size, bool maximised, int inset);
+    static QRegion SkinWindowRegion(const QSize &size, bool maximised, int inset);
 
     // The caption of a minimised window: the first four characters and "...".
-    static QString MinimisedCaption(const QString& title);
+    static QString MinimisedCaption(const QString &title);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     enum class Drag { None, Move, Resize };
@@ -98,23 +99,23 @@ private:
     QRect FrameRect() const;
     bool IsMaximised() const;
     QPixmap ElementPixmap(Element element, int menuIndex) const;
-    Qt::Edges BorderEdges(const QPoint& pos) const;
+    Qt::Edges BorderEdges(const QPoint &pos) const;
     void UpdateGeometryState();
     void ResetImages();
     void RepaintCaption();
-    void Paint(QPainter& painter);
-    void PaintFrame(QPainter& painter, const QRect& frame);
+    void Paint(QPainter &painter);
+    void PaintFrame(QPainter &painter, const QRect &frame);
     void UpdateActivation();
 
-    void OnMouseMove(const QPoint& pos, const QPoint& globalPos, Qt::MouseButtons buttons);
-    bool OnLeftButtonDown(const QPoint& pos, const QPoint& globalPos);
-    void OnLeftButtonUp(const QPoint& pos);
-    void OnDoubleClick(const QPoint& pos);
+    void OnMouseMove(const QPoint &pos, const QPoint &globalPos, Qt::MouseButtons buttons);
+    bool OnLeftButtonDown(const QPoint &pos, const QPoint &globalPos);
+    void OnLeftButtonUp(const QPoint &pos);
+    void OnDoubleClick(const QPoint &pos);
     void OnNonClientLeave();
     void OpenMenu(int index);
     void EndDrag();
 
-    QWidget* m_pWindow;
+    QWidget *m_pWindow;
     Kind m_kind;
     bool m_bMinimiseBox = false;
     bool m_bMaximiseBox = false;
@@ -131,9 +132,9 @@ private:
     QPixmap m_captionIcon;
     QPixmap m_logo;
     QFont m_captionFont;
-    std::array<QPixmap, 35> m_bitmaps;  // the CGlobal bitmap slots
+    std::array<QPixmap, 35> m_bitmaps; // the CGlobal bitmap slots
 
-    std::array<ImageState, 3> m_buttonImages{};  // minimise, maximise, close
+    std::array<ImageState, 3> m_buttonImages{}; // minimise, maximise, close
     std::array<ImageState, kMenuTitleCount> m_menuImages{};
     QList<QPointer<QMenu>> m_menus;
 

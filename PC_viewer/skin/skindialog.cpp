@@ -1,43 +1,39 @@
 // Skinned dialog base.
-#include "shell/skindialog.h"
+#include "skin/skindialog.h"
 
 #include <QKeyEvent>
 #include <QPushButton>
 
-CSkinDialog::CSkinDialog(int dialogId, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
-      m_nDialogId(dialogId),
+CSkinDialog::CSkinDialog(int dialogId, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_nDialogId(dialogId),
       m_pCaption(new CSkinCaption(this, CSkinCaption::Kind::Dialog))
 {
 }
 
-void CSkinDialog::keyPressEvent(QKeyEvent* event)
+void CSkinDialog::keyPressEvent(QKeyEvent *event)
 {
     // A skinned dialog closes only through its own buttons: Escape, Enter and Alt+F4 do
     // not end it behind the user's back.
     switch (event->key()) {
     case Qt::Key_Escape:
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        event->accept();
-        return;
+    case Qt::Key_Enter: event->accept(); return;
     case Qt::Key_F4:
         if (event->modifiers() & Qt::AltModifier) {
             event->accept();
             return;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     QDialog::keyPressEvent(event);
 }
 
-void CSkinDialog::showEvent(QShowEvent* event)
+void CSkinDialog::showEvent(QShowEvent *event)
 {
     // Push buttons of a QDialog press themselves on Enter (default and auto-default);
     // here Enter presses nothing, so no button may claim it.
-    for (QPushButton* button : findChildren<QPushButton*>()) {
+    for (QPushButton *button : findChildren<QPushButton *>()) {
         button->setAutoDefault(false);
         button->setDefault(false);
     }

@@ -1,7 +1,7 @@
 // "Processing..." progress window.
-#include "shell/progressviewer.h"
+#include "skin/progressviewer.h"
 
-#include "shell/commandids.h"
+#include "skin/commandids.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -18,9 +18,9 @@ constexpr int kClientHeight = 36;
 // How long ShowProgress waits for the window system to put the window on screen.
 constexpr int kExposeWaitMs = 250;
 
-}  // namespace
+} // namespace
 
-CProgressViewer::CProgressViewer(QWidget* parent)
+CProgressViewer::CProgressViewer(QWidget *parent)
     : CSkinDialog(kDialogId, parent), m_pProgress(new QProgressBar(this))
 {
     setWindowTitle(QStringLiteral("Processing..."));
@@ -30,12 +30,12 @@ CProgressViewer::CProgressViewer(QWidget* parent)
     m_pProgress->setValue(0);
     m_pProgress->setTextVisible(false);
     m_pProgress->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    m_pProgress->setStyleSheet(QStringLiteral(
-        "QProgressBar { background: #15181d; border: 1px solid #3a414b; }"
-        "QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-        " stop:0 #63c1f3, stop:1 #1f74ad); }"));
+    m_pProgress->setStyleSheet(
+        QStringLiteral("QProgressBar { background: #15181d; border: 1px solid #3a414b; }"
+                       "QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+                       " stop:0 #63c1f3, stop:1 #1f74ad); }"));
 
-    auto* layout = new QVBoxLayout(this);
+    auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_pProgress);
 
@@ -58,7 +58,7 @@ int CProgressViewer::Position() const
 
 void CProgressViewer::ShowProgress()
 {
-    if (QWidget* owner = parentWidget()) {
+    if (QWidget *owner = parentWidget()) {
         const QRect area = owner->window()->geometry();
         move(area.center() - rect().center());
     }
@@ -67,12 +67,11 @@ void CProgressViewer::ShowProgress()
     // A window is painted only once the window system has mapped it; until then repaint()
     // draws nothing. Wait for that without running timers or user input, so nothing else of
     // the viewer runs in between.
-    QWindow* handle = windowHandle();
+    QWindow *handle = windowHandle();
     const QDeadlineTimer deadline(kExposeWaitMs);
     while (handle && !handle->isExposed() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents
-                                            | QEventLoop::ExcludeSocketNotifiers
-                                            | QEventLoop::X11ExcludeTimers,
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                            QEventLoop::ExcludeSocketNotifiers | QEventLoop::X11ExcludeTimers,
                                         10);
     }
     m_pProgress->repaint();

@@ -1,34 +1,57 @@
 // Shared skin resources.
-#include "shell/global.h"
+#include "skin/global.h"
 
-#include "shell/skinart.h"
+#include "skin/skinart.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
 namespace {
 
-CGlobal* g_instance = nullptr;
+CGlobal *g_instance = nullptr;
 
 // Bitmap slot -> picture, in slot order.
 constexpr int kBitmapResources[CGlobal::kBitmapCount] = {
-    IDB_FRAME_TOP_LEFT,       IDB_FRAME_TOP,          IDB_FRAME_TOP_RIGHT,
-    IDB_FRAME_LEFT,           IDB_FRAME_BOTTOM_LEFT,  IDB_FRAME_BOTTOM,
-    IDB_FRAME_BOTTOM_RIGHT,   IDB_FRAME_RIGHT,        IDB_CAPTION_MIN,
-    IDB_CAPTION_MAX,          IDB_CAPTION_RESTORE,    IDB_CAPTION_CLOSE,
-    IDB_CAPTION_MIN_PRESSED,  IDB_CAPTION_MAX_PRESSED, IDB_CAPTION_RESTORE_PRESSED,
-    IDB_CAPTION_CLOSE_PRESSED, IDB_CAPTION_MIN_HOVER, IDB_CAPTION_MAX_HOVER,
-    IDB_CAPTION_RESTORE_HOVER, IDB_CAPTION_CLOSE_HOVER,
-    IDB_MENU_FILE,    IDB_MENU_FILE_PRESSED,    IDB_MENU_FILE_HOVER,
-    IDB_MENU_MEDIA,   IDB_MENU_MEDIA_PRESSED,   IDB_MENU_MEDIA_HOVER,
-    IDB_MENU_DISPLAY, IDB_MENU_DISPLAY_PRESSED, IDB_MENU_DISPLAY_HOVER,
-    IDB_MENU_MAP,     IDB_MENU_MAP_PRESSED,     IDB_MENU_MAP_HOVER,
-    IDB_MENU_HELP,    IDB_MENU_HELP_PRESSED,    IDB_MENU_HELP_HOVER,
+    IDB_FRAME_TOP_LEFT,
+    IDB_FRAME_TOP,
+    IDB_FRAME_TOP_RIGHT,
+    IDB_FRAME_LEFT,
+    IDB_FRAME_BOTTOM_LEFT,
+    IDB_FRAME_BOTTOM,
+    IDB_FRAME_BOTTOM_RIGHT,
+    IDB_FRAME_RIGHT,
+    IDB_CAPTION_MIN,
+    IDB_CAPTION_MAX,
+    IDB_CAPTION_RESTORE,
+    IDB_CAPTION_CLOSE,
+    IDB_CAPTION_MIN_PRESSED,
+    IDB_CAPTION_MAX_PRESSED,
+    IDB_CAPTION_RESTORE_PRESSED,
+    IDB_CAPTION_CLOSE_PRESSED,
+    IDB_CAPTION_MIN_HOVER,
+    IDB_CAPTION_MAX_HOVER,
+    IDB_CAPTION_RESTORE_HOVER,
+    IDB_CAPTION_CLOSE_HOVER,
+    IDB_MENU_FILE,
+    IDB_MENU_FILE_PRESSED,
+    IDB_MENU_FILE_HOVER,
+    IDB_MENU_MEDIA,
+    IDB_MENU_MEDIA_PRESSED,
+    IDB_MENU_MEDIA_HOVER,
+    IDB_MENU_DISPLAY,
+    IDB_MENU_DISPLAY_PRESSED,
+    IDB_MENU_DISPLAY_HOVER,
+    IDB_MENU_MAP,
+    IDB_MENU_MAP_PRESSED,
+    IDB_MENU_MAP_HOVER,
+    IDB_MENU_HELP,
+    IDB_MENU_HELP_PRESSED,
+    IDB_MENU_HELP_HOVER,
 };
 
 constexpr int kIconResources[CGlobal::kIconRows] = {IDI_CAPTION_ACTIVE, IDI_CAPTION_INACTIVE};
 
-}  // namespace
+} // namespace
 
 CGlobal::CGlobal()
 {
@@ -43,7 +66,7 @@ CGlobal::~CGlobal()
         g_instance = nullptr;
 }
 
-CGlobal* CGlobal::Instance()
+CGlobal *CGlobal::Instance()
 {
     return g_instance;
 }
@@ -63,7 +86,7 @@ bool CGlobal::LoadDefaults()
     return bitmaps && icons;
 }
 
-void CGlobal::SetColor(int index, const QColor& value)
+void CGlobal::SetColor(int index, const QColor &value)
 {
     if (index < 0 || index >= kColorCount)
         return;
@@ -77,13 +100,13 @@ QColor CGlobal::GetColor(int index) const
     return m_colors[static_cast<size_t>(index)];
 }
 
-bool CGlobal::CreateSkinFont(int index, const QString& face, int points, bool bold)
+bool CGlobal::CreateSkinFont(int index, const QString &face, int points, bool bold)
 {
     if (index < 0 || index >= kFontCount || points <= 0)
         return false;
     QFont font(face);
     int pixels = points;
-    if (const QScreen* screen = qGuiApp ? QGuiApplication::primaryScreen() : nullptr)
+    if (const QScreen *screen = qGuiApp ? QGuiApplication::primaryScreen() : nullptr)
         pixels = qRound(points * screen->logicalDotsPerInchY() / 72.0);
     font.setPixelSize(qMax(1, pixels));
     font.setWeight(bold ? QFont::Bold : QFont::Normal);

@@ -1,5 +1,5 @@
 // Message boxes and folder chooser.
-#include "shell/prompt.h"
+#include "skin/prompt.h"
 
 #include <QDir>
 #include <QFileDialog>
