@@ -1,4 +1,5 @@
-// The recording list: rows, thumbnails on worker threads, opening, copying and deleting.
+// The recording list: rows, thumbnails on worker threads; opening, copying and deleting go to
+// the recording actions.
 #include "shell/contentlistview.h"
 
 #include "catalogue/corvanadoc.h"
@@ -6,6 +7,7 @@
 #include "playback/mediagraph.h"
 #include "playback/mediaplayview.h"
 #include "shell/mainframe.h"
+#include "shell/recordingactions.h"
 #include "skin/prompt.h"
 #include "skin/skinart.h"
 #include "telemetry/accelsensorgraphview.h"
@@ -13,7 +15,6 @@
 
 #include <QAbstractTableModel>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -21,15 +22,10 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
-#include <QRandomGenerator>
 #include <QThreadPool>
 #include <QTimer>
 
 #include <vector>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -49,23 +45,6 @@ const tagLISTMENUITEM kListMenu[] = {
     {ID_LIST_PLAY, "Play"}, {ID_LIST_SELECT_ALL, "Select all"}, {ID_LIST_DESELECT_ALL, "Deselect all"},
     {ID_LIST_SAVE, "Save"}, {ID_LIST_DELETE, "Delete"},
 };
-
-const char kMsgUnableToPlay[] = "This media file is unable to play.";
-const char kTitleCopyDestination[] = "Specify the destination folder to copy data.";
-const char kMsgCopyMediaError[] = "An error occured in copying the media filename \n[%1]\n.";
-const char kMsgCreateDirError[] = "Fail to create the \n%1\n directory.";
-const char kMsgCopyDataError[] = "An error occured in copying the data filename \n%1\n.";
-const char kMsgCopySuccess[] = "Success to copy the contents.";
-const char kMsgDeleteQuestion[] = "The associated media and data files will be deleted. Are you sure you "
-                                  "want to delete \n selected contents?";
-const char kMsgDeleteMediaError[] = "An error occured in deleting the media filename \n[%1]\n.";
-const char kMsgDeleteDataError[] = "An error occured in deleting the data filename \n%1\n.";
-const char kMsgDeleteSuccess[] = "Success to delete the contents.";
-
-QString Text(const char *s)
-{
-    return QString::fromLatin1(s);
-}
 
 // Scrolling the opened row to the top leaves this much of the row above in view.
 constexpr int kOpenScrollMargin = 6;
@@ -227,6 +206,8 @@ protected:
 
 CContentListView::CContentListView(CCorvanaDoc *doc, CMainFrame *frame, QWidget *parent)
     : QTableView(parent), m_doc(doc), m_frame(frame), m_model(new CContentListModel(doc, this)),
+      m_actions(
+          std::make_unique<CRecordingActions>(doc, frame, static_cast<IRecordingRows *>(this), this, this)),
       m_pool(std::make_unique<QThreadPool>()), m_generation(std::make_shared<std::atomic<int>>(0))
 {
     // Decoding is mostly waiting for the disk on a card; a few threads keep it busy without
@@ -410,56 +391,25 @@ void CContentListView::SelectOnly(int row)
 
 bool CContentListView::Open(int index)
 {
-    if (index < 0 || index >= m_doc->Count())
-        return false;
-    const int previous = m_doc->CurrentIndex();
-    int a = index;
-    for (;;) {
-        m_frame->SetProgress(0);
-        m_frame->ShowProgress();
-        const int before = m_doc->CurrentIndex();
-        m_doc->SetCurrentMediaPath(m_doc->MediaPathAt(a));
-        m_doc->SetCurrentIndex(a);
-        m_model->RowsChanged(before, a);
-        m_frame->SetProgress(10);
+    return m_actions->Open(index);
+}
 
-        const HRESULT hr = m_frame->PlayView()->OpenCurrentRecording();
-        if (FAILED(hr)) {
-            m_frame->HideProgress();
-            CurrentPrompt().Info(this, Text(kMsgUnableToPlay));
-            if (previous == -1 || previous == a) {
-                m_doc->SetCurrentIndex(-1);
-                m_doc->SetCurrentMediaPath(QString());
-                m_model->RowsChanged(a, -1);
-                clearSelection();
-                m_frame->PlayView()->update();
-                // Nothing is current: the graph and the map's tables must not go on showing the
-                // recording that could not be opened again.
-                m_frame->GraphView()->ResetGraph();
-                m_frame->MapView()->LoadRoutes();
-                return false;
-            }
-            a = previous; // the recording that played before comes back
-            continue;
-        }
+void CContentListView::CurrentRowMoved(int before, int after)
+{
+    m_model->RowsChanged(before, after);
+}
 
-        m_frame->SetProgress(40);
-        // An opened recording brings the map page back, even when the page decision before it
-        // (at start-up, or after "Google Map") was superseded before it could make the page due.
-        m_frame->MapView()->SetMapPageDue(1);
-        m_frame->MapView()->StartMapLoad();
-        m_frame->SetProgress(65);
-        m_frame->GraphView()->RebuildGraph();
-        m_frame->SetProgress(90);
+void CContentListView::ShowOpened(int row)
+{
+    SelectOnly(row);
+    verticalScrollBar()->setValue(
+        std::max(0, rowViewportPosition(row) + verticalOffset() - kOpenScrollMargin));
+    viewport()->repaint();
+}
 
-        SelectOnly(a);
-        verticalScrollBar()->setValue(
-            std::max(0, rowViewportPosition(a) + verticalOffset() - kOpenScrollMargin));
-        viewport()->repaint();
-        m_frame->SetProgress(100);
-        m_frame->HideProgress();
-        return a == index;
-    }
+void CContentListView::ShowNoneOpened()
+{
+    clearSelection();
 }
 
 bool CContentListView::IsCommandEnabled(int id) const
@@ -534,156 +484,14 @@ void CContentListView::OnDeselectAll()
     selectionModel()->clearCurrentIndex();
 }
 
-bool CContentListView::CopyFileNoOverwrite(const QString &source, const QString &target)
-{
-    const QFileInfo targetInfo(target);
-    if (targetInfo.exists() || targetInfo.isSymLink())
-        return false;
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-
-    // A hidden name of our own beside the target; NewOnly never opens somebody else's file.
-    QFile out;
-    for (int attempt = 0; attempt < 16 && !out.isOpen(); ++attempt) {
-        out.setFileName(
-            targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() +
-            QStringLiteral(".%1.part").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
-        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly) && out.error() != QFileDevice::OpenError)
-            return false;
-    }
-    if (!out.isOpen())
-        return false;
-    const auto discard = [&out] {
-        out.close();
-        out.remove();
-        return false;
-    };
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = in.read(buffer.data(), buffer.size());
-        if (n < 0)
-            return discard();
-        if (n == 0)
-            break;
-        if (out.write(buffer.constData(), n) != n)
-            return discard();
-    }
-    if (!out.flush())
-        return discard();
-#ifdef Q_OS_UNIX
-    // The name appears only for bytes that are on the disk.
-    if (::fsync(out.handle()) != 0)
-        return discard();
-#endif
-    out.setPermissions(in.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    out.setFileTime(in.fileTime(QFileDevice::FileModificationTime), QFileDevice::FileModificationTime);
-    out.close();
-    if (out.error() != QFileDevice::NoError)
-        return discard();
-    // Renaming never replaces a file that appeared meanwhile.
-    if (!QFile::rename(out.fileName(), target))
-        return discard();
-    return true;
-}
-
 void CContentListView::OnSave()
 {
-    QString folder;
-    if (!CurrentPrompt().ChooseTargetFolder(this, Text(kTitleCopyDestination), &folder))
-        return;
-    const QString dest = QDir::cleanPath(folder);
-    const QList<int> rows = SelectedRows();
-    const int total = static_cast<int>(rows.size());
-    bool error = false;
-
-    m_frame->SetProgress(0);
-    m_frame->ShowProgress();
-    for (int n = 0; n < total; ++n) {
-        const int row = rows[n];
-        m_frame->SetProgress(n * 100 / total);
-        const QString media = m_doc->MediaPathAt(row);
-        if (!CopyFileNoOverwrite(media, dest + QLatin1Char('/') + FileNameOfPath(media))) {
-            error = true;
-            CurrentPrompt().Info(this, Text(kMsgCopyMediaError).arg(media));
-            continue;
-        }
-        const QString data = m_doc->DataPathAt(row);
-        if (data.isEmpty())
-            continue;
-        const QString dataDir = dest + QStringLiteral("/data");
-        if (!QFileInfo(dataDir).isDir() && !QDir().mkdir(dataDir)) {
-            error = true;
-            CurrentPrompt().Info(this, Text(kMsgCreateDirError).arg(dataDir));
-            continue;
-        }
-        if (!CopyFileNoOverwrite(data, dataDir + QLatin1Char('/') + FileNameOfPath(data))) {
-            error = true;
-            CurrentPrompt().Info(this, Text(kMsgCopyDataError).arg(data));
-        }
-    }
-    m_frame->HideProgress();
-    if (!error)
-        CurrentPrompt().Info(this, Text(kMsgCopySuccess));
+    m_actions->CopyRecordings(SelectedRows());
 }
 
 void CContentListView::OnDelete()
 {
-    if (!CurrentPrompt().AskYesNo(this, Text(kMsgDeleteQuestion)))
-        return;
-    const int currentIndex = m_doc->CurrentIndex();
-    const QString currentPath = m_doc->CurrentMediaPath();
-    const qint64 currentPosition = m_doc->CurrentPosition();
-    const QList<int> rows = SelectedRows();
-    const int total = static_cast<int>(rows.size());
-    bool currentGone = false;
-    bool error = false;
-
-    m_frame->SetProgress(0);
-    m_frame->ShowProgress();
-    for (int n = 0; n < total; ++n) {
-        const int row = rows[n];
-        m_frame->SetProgress(n * 100 / total);
-        const QString media = m_doc->MediaPathAt(row);
-        if (row == currentIndex && currentIndex >= 0) {
-            m_doc->SetCurrentIndex(-1);
-            m_frame->PlayView()->CloseRecording(false);
-        }
-        if (!QFile::remove(media)) {
-            // The clip stays, so its data file stays with it.
-            error = true;
-            CurrentPrompt().Info(this, Text(kMsgDeleteMediaError).arg(media));
-            continue;
-        }
-        if (row == currentIndex)
-            currentGone = true;
-        const QString data = m_doc->DataPathAt(row);
-        if (!data.isEmpty() && !QFile::remove(data)) {
-            error = true;
-            CurrentPrompt().Info(this, Text(kMsgDeleteDataError).arg(data));
-        }
-    }
-    m_frame->HideProgress();
-    m_frame->RunLoadSequence();
-
-    // A current recording that is still on the card (not selected, or its delete failed) is
-    // opened again where it was.
-    if (!currentGone && !currentPath.isEmpty()) {
-        for (int i = 0; i < m_doc->Count(); ++i) {
-            if (m_doc->MediaPathAt(i) == currentPath) {
-                if (Open(i)) {
-                    m_doc->SetCurrentPosition(currentPosition);
-                    m_doc->UpdateAllViews(this, 0);
-                }
-                break;
-            }
-        }
-    }
-    if (!error)
-        CurrentPrompt().Info(this, Text(kMsgDeleteSuccess));
-    // The load sequence has taken the routes of the deleted recordings off the map.
-    if (m_doc->Count() == 0)
-        m_frame->MapView()->SetMapPageDue(0);
+    m_actions->DeleteRecordings(SelectedRows());
 }
 
 void CContentListView::keyPressEvent(QKeyEvent *event)

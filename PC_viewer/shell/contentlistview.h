@@ -8,6 +8,8 @@
 // none. A refill or clear abandons the thumbnails still outstanding for the old rows.
 #pragma once
 
+#include "shell/recordingactions.h"
+
 #include <QColor>
 #include <QPixmap>
 #include <QTableView>
@@ -21,7 +23,7 @@ class CContentListModel;
 class QMenu;
 class QThreadPool;
 
-class CContentListView : public QTableView
+class CContentListView : public QTableView, private IRecordingRows
 {
     Q_OBJECT
 public:
@@ -65,10 +67,8 @@ public:
     QPixmap RowThumbnail(int row) const;
     static QPixmap DefaultThumbnail();
 
-    // Copies a file without ever replacing an existing target or leaving a partial one: the bytes
-    // go to a temporary file beside the target, which is renamed to the target only when
-    // complete, and only if no file of that name exists by then.
-    static bool CopyFileNoOverwrite(const QString &source, const QString &target);
+    // What opening, copying and deleting recordings is done with.
+    CRecordingActions &Actions() { return *m_actions; }
 
 signals:
     // Every row's thumbnail has been decided (loaded or left at the default picture).
@@ -84,6 +84,11 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // --- IRecordingRows ------------------------------------------------------------------------
+    void CurrentRowMoved(int before, int after) override;
+    void ShowOpened(int row) override;
+    void ShowNoneOpened() override;
+
     void OnPlay();
     void OnSelectAll();
     void OnDeselectAll();
@@ -96,6 +101,7 @@ private:
     CCorvanaDoc *m_doc;
     CMainFrame *m_frame;
     CContentListModel *m_model;
+    std::unique_ptr<CRecordingActions> m_actions;
     std::unique_ptr<QThreadPool> m_pool;
     // Bumped by every clear: workers of an older generation drop their results.
     std::shared_ptr<std::atomic<int>> m_generation;

@@ -432,18 +432,18 @@ TEST(CopyFileNoOverwrite, NeverReplacesAndNeverLeavesAPartialTarget)
     ASSERT_TRUE(testfiles::Write(source, bytes));
 
     const QString target = dir.filePath(QStringLiteral("target.bin"));
-    ASSERT_TRUE(CContentListView::CopyFileNoOverwrite(source, target));
+    ASSERT_TRUE(CRecordingActions::CopyFileNoOverwrite(source, target));
     EXPECT_EQ(ReadAll(target), bytes);
     EXPECT_EQ(QFileInfo(target).lastModified(), QFileInfo(source).lastModified());
 
     ASSERT_TRUE(testfiles::Write(target, "keep me"));
-    EXPECT_FALSE(CContentListView::CopyFileNoOverwrite(source, target));
+    EXPECT_FALSE(CRecordingActions::CopyFileNoOverwrite(source, target));
     EXPECT_EQ(ReadAll(target), QByteArray("keep me"));
 
-    EXPECT_FALSE(CContentListView::CopyFileNoOverwrite(dir.filePath(QStringLiteral("missing")),
+    EXPECT_FALSE(CRecordingActions::CopyFileNoOverwrite(dir.filePath(QStringLiteral("missing")),
                                                        dir.filePath(QStringLiteral("other.bin"))));
     EXPECT_FALSE(
-        CContentListView::CopyFileNoOverwrite(source, dir.filePath(QStringLiteral("no/such/folder/x"))));
+        CRecordingActions::CopyFileNoOverwrite(source, dir.filePath(QStringLiteral("no/such/folder/x"))));
     EXPECT_EQ(FilesBelow(dir.path()),
               (QStringList{QStringLiteral("source.bin"), QStringLiteral("target.bin")}));
 }

@@ -73,11 +73,12 @@ protected:
     // Opens the row showing clip i; returns ffmpeg's pictures of it.
     const std::vector<QImage> &Open(int clip)
     {
-        for (int row = 0; row < m_list->RowCount(); ++row)
-            if (QFileInfo(m_doc->MediaPathAt(row))
-                    .fileName()
-                    .endsWith(clip == 0 ? "083000N.mp4" : "083100N.mp4"))
+        const QString name = clip == 0 ? QStringLiteral("083000N.mp4") : QStringLiteral("083100N.mp4");
+        for (int row = 0; row < m_list->RowCount(); ++row) {
+            if (QFileInfo(m_doc->MediaPathAt(row)).fileName().endsWith(name)) {
                 EXPECT_TRUE(OpenRow(row));
+            }
+        }
         return screencheck::FfmpegFrames(m_clips[clip], kReferenceSize);
     }
 

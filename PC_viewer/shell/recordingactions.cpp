@@ -1,0 +1,256 @@
+// Opening, closing and reopening recordings, and copying and deleting them with their data files.
+#include "shell/recordingactions.h"
+
+#include "catalogue/corvanadoc.h"
+#include "catalogue/recordinfo.h"
+#include "playback/mediaplayview.h"
+#include "shell/mainframe.h"
+#include "skin/prompt.h"
+#include "telemetry/accelsensorgraphview.h"
+#include "telemetry/mapview.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace {
+
+const char kMsgUnableToPlay[] = "This media file is unable to play.";
+const char kTitleCopyDestination[] = "Specify the destination folder to copy data.";
+const char kMsgCopyMediaError[] = "An error occured in copying the media filename \n[%1]\n.";
+const char kMsgCreateDirError[] = "Fail to create the \n%1\n directory.";
+const char kMsgCopyDataError[] = "An error occured in copying the data filename \n%1\n.";
+const char kMsgCopySuccess[] = "Success to copy the contents.";
+const char kMsgDeleteQuestion[] = "The associated media and data files will be deleted. Are you sure you "
+                                  "want to delete \n selected contents?";
+const char kMsgDeleteMediaError[] = "An error occured in deleting the media filename \n[%1]\n.";
+const char kMsgDeleteDataError[] = "An error occured in deleting the data filename \n%1\n.";
+const char kMsgDeleteSuccess[] = "Success to delete the contents.";
+
+QString Text(const char *s)
+{
+    return QString::fromLatin1(s);
+}
+
+} // namespace
+
+CRecordingActions::CRecordingActions(CCorvanaDoc *doc, CMainFrame *frame, IRecordingRows *rows,
+                                     QWidget *dialogParent, QObject *sender)
+    : m_doc(doc), m_frame(frame), m_rows(rows), m_dialogParent(dialogParent), m_sender(sender)
+{
+}
+
+bool CRecordingActions::Open(int index)
+{
+    if (index < 0 || index >= m_doc->Count())
+        return false;
+    const int previous = m_doc->CurrentIndex();
+    int a = index;
+    for (;;) {
+        m_frame->SetProgress(0);
+        m_frame->ShowProgress();
+        const int before = m_doc->CurrentIndex();
+        m_doc->SetCurrentMediaPath(m_doc->MediaPathAt(a));
+        m_doc->SetCurrentIndex(a);
+        m_rows->CurrentRowMoved(before, a);
+        m_frame->SetProgress(10);
+
+        const HRESULT hr = m_frame->PlayView()->OpenCurrentRecording();
+        if (FAILED(hr)) {
+            m_frame->HideProgress();
+            CurrentPrompt().Info(m_dialogParent, Text(kMsgUnableToPlay));
+            if (previous == -1 || previous == a) {
+                m_doc->SetCurrentIndex(-1);
+                m_doc->SetCurrentMediaPath(QString());
+                m_rows->CurrentRowMoved(a, -1);
+                m_rows->ShowNoneOpened();
+                m_frame->PlayView()->update();
+                // Nothing is current: the graph and the map's tables must not go on showing the
+                // recording that could not be opened again.
+                m_frame->GraphView()->ResetGraph();
+                m_frame->MapView()->LoadRoutes();
+                return false;
+            }
+            a = previous; // the recording that played before comes back
+            continue;
+        }
+
+        m_frame->SetProgress(40);
+        // An opened recording brings the map page back, even when the page decision before it
+        // (at start-up, or after "Google Map") was superseded before it could make the page due.
+        m_frame->MapView()->SetMapPageDue(1);
+        m_frame->MapView()->StartMapLoad();
+        m_frame->SetProgress(65);
+        m_frame->GraphView()->RebuildGraph();
+        m_frame->SetProgress(90);
+
+        m_rows->ShowOpened(a);
+        m_frame->SetProgress(100);
+        m_frame->HideProgress();
+        return a == index;
+    }
+}
+
+void CRecordingActions::CloseCurrent()
+{
+    m_doc->SetCurrentIndex(-1);
+    m_frame->PlayView()->CloseRecording(false);
+}
+
+bool CRecordingActions::Reopen(const QString &mediaPath, qint64 position)
+{
+    for (int i = 0; i < m_doc->Count(); ++i) {
+        if (m_doc->MediaPathAt(i) != mediaPath)
+            continue;
+        if (!Open(i))
+            return false;
+        m_doc->SetCurrentPosition(position);
+        m_doc->UpdateAllViews(m_sender, 0);
+        return true;
+    }
+    return false;
+}
+
+bool CRecordingActions::CopyFileNoOverwrite(const QString &source, const QString &target)
+{
+    const QFileInfo targetInfo(target);
+    if (targetInfo.exists() || targetInfo.isSymLink())
+        return false;
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+
+    // A hidden name of our own beside the target; NewOnly never opens somebody else's file.
+    QFile out;
+    for (int attempt = 0; attempt < 16 && !out.isOpen(); ++attempt) {
+        out.setFileName(
+            targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() +
+            QStringLiteral(".%1.part").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly) && out.error() != QFileDevice::OpenError)
+            return false;
+    }
+    if (!out.isOpen())
+        return false;
+    const auto discard = [&out] {
+        out.close();
+        out.remove();
+        return false;
+    };
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = in.read(buffer.data(), buffer.size());
+        if (n < 0)
+            return discard();
+        if (n == 0)
+            break;
+        if (out.write(buffer.constData(), n) != n)
+            return discard();
+    }
+    if (!out.flush())
+        return discard();
+#ifdef Q_OS_UNIX
+    // The name appears only for bytes that are on the disk.
+    if (::fsync(out.handle()) != 0)
+        return discard();
+#endif
+    out.setPermissions(in.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    out.setFileTime(in.fileTime(QFileDevice::FileModificationTime), QFileDevice::FileModificationTime);
+    out.close();
+    if (out.error() != QFileDevice::NoError)
+        return discard();
+    // Renaming never replaces a file that appeared meanwhile.
+    if (!QFile::rename(out.fileName(), target))
+        return discard();
+    return true;
+}
+
+void CRecordingActions::CopyRecordings(const QList<int> &rows)
+{
+    QString folder;
+    if (!CurrentPrompt().ChooseTargetFolder(m_dialogParent, Text(kTitleCopyDestination), &folder))
+        return;
+    const QString dest = QDir::cleanPath(folder);
+    const int total = static_cast<int>(rows.size());
+    bool error = false;
+
+    m_frame->SetProgress(0);
+    m_frame->ShowProgress();
+    for (int n = 0; n < total; ++n) {
+        const int row = rows[n];
+        m_frame->SetProgress(n * 100 / total);
+        const QString media = m_doc->MediaPathAt(row);
+        if (!CopyFileNoOverwrite(media, dest + QLatin1Char('/') + FileNameOfPath(media))) {
+            error = true;
+            CurrentPrompt().Info(m_dialogParent, Text(kMsgCopyMediaError).arg(media));
+            continue;
+        }
+        const QString data = m_doc->DataPathAt(row);
+        if (data.isEmpty())
+            continue;
+        const QString dataDir = dest + QStringLiteral("/data");
+        if (!QFileInfo(dataDir).isDir() && !QDir().mkdir(dataDir)) {
+            error = true;
+            CurrentPrompt().Info(m_dialogParent, Text(kMsgCreateDirError).arg(dataDir));
+            continue;
+        }
+        if (!CopyFileNoOverwrite(data, dataDir + QLatin1Char('/') + FileNameOfPath(data))) {
+            error = true;
+            CurrentPrompt().Info(m_dialogParent, Text(kMsgCopyDataError).arg(data));
+        }
+    }
+    m_frame->HideProgress();
+    if (!error)
+        CurrentPrompt().Info(m_dialogParent, Text(kMsgCopySuccess));
+}
+
+void CRecordingActions::DeleteRecordings(const QList<int> &rows)
+{
+    if (!CurrentPrompt().AskYesNo(m_dialogParent, Text(kMsgDeleteQuestion)))
+        return;
+    const int currentIndex = m_doc->CurrentIndex();
+    const QString currentPath = m_doc->CurrentMediaPath();
+    const qint64 currentPosition = m_doc->CurrentPosition();
+    const int total = static_cast<int>(rows.size());
+    bool currentGone = false;
+    bool error = false;
+
+    m_frame->SetProgress(0);
+    m_frame->ShowProgress();
+    for (int n = 0; n < total; ++n) {
+        const int row = rows[n];
+        m_frame->SetProgress(n * 100 / total);
+        const QString media = m_doc->MediaPathAt(row);
+        if (row == currentIndex && currentIndex >= 0)
+            CloseCurrent();
+        if (!QFile::remove(media)) {
+            // The clip stays, so its data file stays with it.
+            error = true;
+            CurrentPrompt().Info(m_dialogParent, Text(kMsgDeleteMediaError).arg(media));
+            continue;
+        }
+        if (row == currentIndex)
+            currentGone = true;
+        const QString data = m_doc->DataPathAt(row);
+        if (!data.isEmpty() && !QFile::remove(data)) {
+            error = true;
+            CurrentPrompt().Info(m_dialogParent, Text(kMsgDeleteDataError).arg(data));
+        }
+    }
+    m_frame->HideProgress();
+    m_frame->RunLoadSequence();
+
+    // A current recording that is still on the card (not selected, or its delete failed) is
+    // opened again where it was.
+    if (!currentGone && !currentPath.isEmpty())
+        Reopen(currentPath, currentPosition);
+    if (!error)
+        CurrentPrompt().Info(m_dialogParent, Text(kMsgDeleteSuccess));
+    // The load sequence has taken the routes of the deleted recordings off the map.
+    if (m_doc->Count() == 0)
+        m_frame->MapView()->SetMapPageDue(0);
+}
