@@ -29,20 +29,9 @@ HRESULT CFrameDecoder::Open(std::chrono::milliseconds timeLimit)
     if (FAILED(hr))
         return hr;
     m_input.KeepOnly(m_input.VideoIndex());
-    const AVCodecParameters *pPar = m_input.VideoStream()->codecpar;
-    const AVCodec *pDecoder = avcodec_find_decoder(pPar->codec_id);
-    if (!pDecoder)
-        return VFW_E_CANNOT_RENDER;
-    m_pCodec.reset(avcodec_alloc_context3(pDecoder));
-    if (!m_pCodec)
-        return E_OUTOFMEMORY;
-    if (avcodec_parameters_to_context(m_pCodec.get(), pPar) < 0)
-        return VFW_E_CANNOT_RENDER;
-    m_pCodec->pkt_timebase = m_input.VideoStream()->time_base;
-    m_pCodec->thread_count = m_nThreads;
-    m_pCodec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-    if (avcodec_open2(m_pCodec.get(), pDecoder, nullptr) < 0)
-        return VFW_E_CANNOT_RENDER;
+    hr = m_input.OpenDecoder(m_input.VideoIndex(), m_nThreads, &m_pCodec);
+    if (FAILED(hr))
+        return hr;
     m_input.ClearTimeLimit();
     m_llNext = m_pTable->DirectRead() ? -1 : 0; // a fresh demuxer stands at the first packet
     m_bFlushed = true;

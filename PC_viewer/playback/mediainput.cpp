@@ -22,6 +22,33 @@ bool IsAttachedPicture(const AVStream *pStream)
 
 } // namespace
 
+HRESULT CMediaInput::OpenDecoder(int nStream, int nThreads, AVCodecContextPtr *ppCodec) const
+{
+    if (!ppCodec)
+        return E_POINTER;
+    ppCodec->reset();
+    if (!m_pFormat || nStream < 0 || nStream >= static_cast<int>(m_pFormat->nb_streams))
+        return E_UNEXPECTED;
+    const AVStream *pStream = m_pFormat->streams[nStream];
+    const AVCodec *pDecoder = avcodec_find_decoder(pStream->codecpar->codec_id);
+    if (!pDecoder)
+        return VFW_E_CANNOT_RENDER;
+    AVCodecContextPtr pCodec(avcodec_alloc_context3(pDecoder));
+    if (!pCodec)
+        return E_OUTOFMEMORY;
+    if (avcodec_parameters_to_context(pCodec.get(), pStream->codecpar) < 0)
+        return VFW_E_CANNOT_RENDER;
+    pCodec->pkt_timebase = pStream->time_base;
+    if (nThreads >= 0) {
+        pCodec->thread_count = nThreads;
+        pCodec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    }
+    if (avcodec_open2(pCodec.get(), pDecoder, nullptr) < 0)
+        return VFW_E_CANNOT_RENDER;
+    *ppCodec = std::move(pCodec);
+    return S_OK;
+}
+
 QByteArray MediaPathBytes(const QString &strPath)
 {
     return strPath.toUtf8();

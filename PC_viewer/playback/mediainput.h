@@ -39,6 +39,12 @@ public:
     // Leave only these streams' packets to the demuxer (others are skipped cheaply).
     void KeepOnly(int nStream);
 
+    // Opens a decoder for stream nStream, the one way every part of the engine does: the
+    // stream's parameters and time base, and nThreads threads (0: as many as FFmpeg likes, each
+    // picture on frame and slice threads; -1: FFmpeg's defaults untouched). VFW_E_CANNOT_RENDER
+    // when there is no decoder for it or it does not open, E_OUTOFMEMORY.
+    HRESULT OpenDecoder(int nStream, int nThreads, AVCodecContextPtr *ppCodec) const;
+
     void SetTimeLimit(std::chrono::milliseconds limit);
     void ClearTimeLimit();
     bool TimedOut() const;

@@ -38,12 +38,7 @@ public:
             return hr;
         m_input.KeepOnly(m_input.AudioIndex());
         AVStream *pStream = m_input.AudioStream();
-        const AVCodec *pDecoder = avcodec_find_decoder(pStream->codecpar->codec_id);
-        m_pCodec.reset(avcodec_alloc_context3(pDecoder));
-        if (!m_pCodec || avcodec_parameters_to_context(m_pCodec.get(), pStream->codecpar) < 0)
-            return E_FAIL;
-        m_pCodec->pkt_timebase = pStream->time_base;
-        if (avcodec_open2(m_pCodec.get(), pDecoder, nullptr) < 0)
+        if (FAILED(m_input.OpenDecoder(m_input.AudioIndex(), -1, &m_pCodec)))
             return E_FAIL;
         m_nRate = std::clamp(m_pCodec->sample_rate, 8000, 192000);
         m_llStartTime = llStartTime;

@@ -100,17 +100,12 @@ HRESULT CThumbnailer::Decode(const QString &strPath, const QSize &size, QImage *
     if (FAILED(hr))
         return hr;
     input.KeepOnly(input.VideoIndex());
-    const AVCodecParameters *pPar = input.VideoStream()->codecpar;
     const tagVIDEOORIENTATION orientation = OrientationOfStream(input.VideoStream());
-    const AVCodec *pDecoder = avcodec_find_decoder(pPar->codec_id);
-    AVCodecContextPtr pCodec(avcodec_alloc_context3(pDecoder));
-    if (!pCodec || avcodec_parameters_to_context(pCodec.get(), pPar) < 0)
-        return VFW_E_CANNOT_RENDER;
     // One thread: with frame threads the first picture would wait for later packets.
-    pCodec->thread_count = 1;
-    pCodec->pkt_timebase = input.VideoStream()->time_base;
-    if (avcodec_open2(pCodec.get(), pDecoder, nullptr) < 0)
-        return VFW_E_CANNOT_RENDER;
+    AVCodecContextPtr pCodec;
+    hr = input.OpenDecoder(input.VideoIndex(), 1, &pCodec);
+    if (FAILED(hr))
+        return hr == E_OUTOFMEMORY ? hr : VFW_E_CANNOT_RENDER;
     AVPacketPtr pPacket = MakeAvPacket();
     AVFramePtr pFrame = MakeAvFrame();
     if (!pPacket || !pFrame)
