@@ -1,13 +1,21 @@
-// `probe` and `frame`: the media engine measured and positioned from the command line, exactly
-// as the viewer opens and seeks a clip.
+// `probe`, `frame` and `play`: the media engine measured, positioned and played from the command
+// line, exactly as the viewer opens, seeks and plays a clip.
 #include "cli/mediacommands.h"
 
 #include "playback/audiooutput.h"
 #include "playback/mediagraph.h"
 #include "playback/nullaudiooutput.h"
+#include "playback/playbacksession.h"
 
+#include "catalogue/corvanadoc.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QImageWriter>
+#include <QTimer>
+
+#include <cmath>
 
 namespace {
 
@@ -97,6 +105,83 @@ int RunFrame(const QStringList &args, QTextStream &out, QTextStream &err)
     return kExitOk;
 }
 
+// Plays the clip through the viewer's playback session (1x in real time, other rates and reverse
+// by timed steps) and prints every position it publishes, as the video pane would show them.
+int RunPlay(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    const QString strClip = args.at(0);
+    bool bNumber = false;
+    const double dRate = args.at(1).toDouble(&bNumber);
+    const double dMagnitude = std::fabs(dRate);
+    if (!bNumber || !(dMagnitude == 1 || dMagnitude == 2 || dMagnitude == 4 || dMagnitude == 8 ||
+                      dMagnitude == 16 || dMagnitude == 32)) {
+        err << "pellister-cli: play: RATE must be 1, 2, 4, 8, 16 or 32, negative for reverse, not '"
+            << args.at(1) << "'\n";
+        return kExitUsage;
+    }
+    qlonglong llFrom = -1;
+    if (args.size() > 2) {
+        llFrom = args.at(2).toLongLong(&bNumber);
+        if (!bNumber || llFrom < 0) {
+            err << "pellister-cli: play: FROM must be a frame number, not '" << args.at(2) << "'\n";
+            return kExitUsage;
+        }
+    }
+    UseNullSoundDevice();
+    CCorvanaDoc doc;
+    doc.SetCurrentIndex(0);
+    doc.SetCurrentMediaPath(strClip);
+    CPlaybackSession session(&doc, nullptr);
+    HRESULT hr = session.OpenCurrentRecording();
+    if (FAILED(hr)) {
+        err << "pellister-cli: cannot open '" << strClip << "': " << MediaResultText(hr) << " ("
+            << HexCode(hr) << ")\n";
+        return kExitFailed;
+    }
+    const qint64 llLast = doc.LastPosition();
+    if (llFrom > llLast) {
+        err << "pellister-cli: play: " << llFrom << " is past the end; '" << strClip << "' has " << llLast
+            << " frames\n";
+        return kExitFailed;
+    }
+    if (llFrom < 0)
+        llFrom = dRate > 0 ? 0 : llLast;
+    if (llFrom > 0) {
+        QObject cli;
+        doc.SetCurrentPosition(llFrom);
+        doc.UpdateAllViews(&cli, 0);
+    }
+    QObject::connect(&doc, &CCorvanaDoc::ViewsUpdated, [&](QObject *sender, qint64) {
+        if (sender == &session)
+            out << "frame=" << doc.CurrentPosition() << "\n";
+    });
+    session.SetRate(dRate);
+    hr = session.Play();
+    // Until playback rests, or far longer than the clip can take.
+    const qint64 llLimitMs = doc.Duration() / 10000 / static_cast<qint64>(dMagnitude) + 30000;
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (session.GetPlayState() != PlayState::Running || clock.elapsed() > llLimitMs)
+            loop.quit();
+    });
+    poll.start(10);
+    if (SUCCEEDED(hr))
+        loop.exec();
+    const bool bRested = session.GetPlayState() != PlayState::Running;
+    session.Pause();
+    if (FAILED(hr) || !bRested) {
+        err << "pellister-cli: play: playback of '" << strClip
+            << "' did not come to an end: " << MediaResultText(FAILED(hr) ? hr : VFW_E_TIMEOUT) << "\n";
+        return kExitFailed;
+    }
+    out << "end=" << doc.CurrentPosition() << "\n";
+    out.flush();
+    return kExitOk;
+}
+
 } // namespace
 
 QString MediaResultText(long hr)
@@ -126,5 +211,10 @@ QVector<CliCommand> MediaCommands()
          "Write picture N (0 = first) of the clip at its native size to OUT (.png, .jpg or "
          ".jpeg).",
          3, 3, &RunFrame},
+        {"play", "CLIP RATE [FROM]",
+         "Play the clip as the viewer does (1x in real time; 2, 4, 8, 16, 32 and negative rates by "
+         "timed steps) from frame FROM (default: the start, or the end for reverse) until it "
+         "rests, printing frame= for every position shown and end= for the last.",
+         2, 3, &RunPlay},
     };
 }

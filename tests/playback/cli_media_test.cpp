@@ -87,6 +87,10 @@ TEST(CliMedia, FailuresAndWrongArgumentsHaveTheirExitStatus)
         {"unknown picture format", {"frame", clips::AviH264(), "0", temp.filePath("a.bmpx")}, 2},
         {"missing argument", {"frame", clips::AviH264(), "0"}, 2},
         {"probe without clip", {"probe"}, 2},
+        {"play at a rate the viewer has not", {"play", clips::AviH264(), "3"}, 2},
+        {"play from a frame that is no number", {"play", clips::AviH264(), "4", "x"}, 2},
+        {"play from past the end", {"play", clips::AviH264(), "4", QString::number(llCount + 1)}, 1},
+        {"play of a clip that does not open", {"play", clips::RandomBytes(), "1"}, 1},
     };
     for (const auto &c : cases) {
         QByteArray out, err;
@@ -94,6 +98,49 @@ TEST(CliMedia, FailuresAndWrongArgumentsHaveTheirExitStatus)
         EXPECT_FALSE(err.trimmed().isEmpty()) << c.pszCase << ": no message";
     }
     EXPECT_FALSE(QFileInfo::exists(strOut)) << "a failed command wrote a picture";
+}
+
+TEST(CliMedia, PlaySteppedAndInRealTimePrintsEveryPositionShown)
+{
+    const QString strClip = clips::Mp4H264(); // 120 pictures
+    const struct {
+        const char *rate;
+        const char *from;
+        long long llFirst;
+        long long llEnd;
+    } cases[] = {
+        {"4", "0", 4, 120},
+        {"-32", nullptr, 88, 0},
+        {"2", "100", 102, 120},
+        {"1", "90", -1, 120},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.rate);
+        QStringList args{"play", strClip, c.rate};
+        if (c.from)
+            args << c.from;
+        QByteArray out;
+        ASSERT_EQ(clips::RunProgram(Cli(), args, &out), 0);
+        const QList<QByteArray> lines = out.trimmed().split('\n');
+        ASSERT_GE(lines.size(), 3);
+        // A step goes at once; 1x shows the picture due when the clock first asks (any after FROM).
+        if (c.llFirst >= 0)
+            EXPECT_EQ(lines.first(), "frame=" + QByteArray::number(c.llFirst));
+        else
+            EXPECT_GT(lines.first().mid(6).toLongLong(), 90);
+        EXPECT_EQ(lines.last(), "end=" + QByteArray::number(c.llEnd));
+        // Every position moves on in the rate's direction, never further than the rate allows
+        // between two shown pictures at 1x (the player passes late pictures over).
+        long long llPrevious = -1;
+        for (const QByteArray &line : lines.mid(0, lines.size() - 1)) {
+            ASSERT_TRUE(line.startsWith("frame=")) << line.constData();
+            const long long llFrame = line.mid(6).toLongLong();
+            if (llPrevious >= 0)
+                EXPECT_TRUE(c.rate[0] == '-' ? llFrame <= llPrevious : llFrame >= llPrevious)
+                    << line.constData();
+            llPrevious = llFrame;
+        }
+    }
 }
 
 } // namespace
