@@ -120,6 +120,10 @@ CMapView::~CMapView()
         m_checkReply->disconnect(this);
         m_checkReply->abort();
     }
+    // The page answers its unfinished script calls when it goes. It goes here, while the view is
+    // whole: as a child deleted by the widget's destructor it would call back into a view whose
+    // members (the position guard among them) are already gone.
+    delete page();
 }
 
 QString CMapView::MapPageAddress() const
