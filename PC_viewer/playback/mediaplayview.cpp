@@ -3,19 +3,22 @@
 
 #include "catalogue/corvanadoc.h"
 #include "playback/mediagraph.h"
+#include "playback/multiplayview.h"
+#include "playback/playbackpane.h"
 #include "skin/commandids.h"
 #include "skin/skinart.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
 
 namespace {
 
-// The pane's context menu: its own id, caption and the main frame command it runs (0: the
-// pane's own image viewer, which is not built yet).
+// The video area's context menu: its own id, caption and the main frame command it runs (0: the
+// image viewer of the pane it was opened on).
 struct tagPANEMENUITEM {
     int id;
     const char *caption;
@@ -43,10 +46,22 @@ CMediaPlayView::CMediaPlayView(CCorvanaDoc *doc, IPlayViewHost *host, QWidget *p
     m_session = new CPlaybackSession(doc, host, this, this);
     m_session->Graph()->SetVideoWindowRect(rect());
     connect(m_session, &CPlaybackSession::PictureChanged, this, &CMediaPlayView::OnPictureChanged);
+    connect(m_session, &CPlaybackSession::PanePicturesChanged, this, &CMediaPlayView::OnPictureChanged);
+    connect(m_session, &CPlaybackSession::LayoutAboutToChange, this, [this] {
+        // No half-built grid reaches the screen.
+        setUpdatesEnabled(false);
+        DestroyPaneViews();
+    });
+    connect(m_session, &CPlaybackSession::LayoutChanged, this, [this] {
+        CreatePaneViews();
+        setUpdatesEnabled(true);
+        update();
+    });
 }
 
 CMediaPlayView::~CMediaPlayView()
 {
+    DestroyPaneViews();
     // The session goes before the widget part, so that no late picture reaches a half-dead pane.
     delete m_session;
     m_session = nullptr;
@@ -70,7 +85,50 @@ void CMediaPlayView::RefreshVideo()
 {
     Graph()->SetVideoWindowRect(rect());
     Graph()->PlaceVideo();
+    for (CMultiPlayView *view : m_paneViews)
+        view->PlaceVideo();
     repaint();
+}
+
+CMultiPlayView *CMediaPlayView::PaneView(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(m_paneViews.size()))
+        return nullptr;
+    return m_paneViews[static_cast<size_t>(index)];
+}
+
+void CMediaPlayView::DestroyPaneViews()
+{
+    for (CMultiPlayView *view : m_paneViews)
+        delete view;
+    m_paneViews.clear();
+}
+
+void CMediaPlayView::CreatePaneViews()
+{
+    DestroyPaneViews();
+    for (int i = 0; i < m_session->Panes(); ++i) {
+        auto *view = new CMultiPlayView(this, m_session->Pane(i));
+        m_paneViews.push_back(view);
+    }
+    PlacePaneViews(true);
+    for (CMultiPlayView *view : m_paneViews)
+        view->show();
+}
+
+void CMediaPlayView::PlacePaneViews(bool stretchLast)
+{
+    const int side = GridSide(static_cast<int>(m_paneViews.size()));
+    for (size_t i = 0; i < m_paneViews.size(); ++i) {
+        m_paneViews[i]->setGeometry(GridCell(static_cast<int>(i), side, size(), stretchLast));
+        m_paneViews[i]->PlaceVideo();
+    }
+}
+
+void CMediaPlayView::OpenImageViewer(int pane)
+{
+    if (m_host)
+        m_host->OpenImageViewer(pane);
 }
 
 void CMediaPlayView::paintEvent(QPaintEvent *event)
@@ -78,6 +136,11 @@ void CMediaPlayView::paintEvent(QPaintEvent *event)
     (void)event;
     QPainter painter(this);
     CMediaGraph *graph = Graph();
+    if (!m_paneViews.empty()) {
+        // The panes cover the area; only a gap at a resize shows through.
+        painter.fillRect(rect(), Qt::black);
+        return;
+    }
     if (m_doc->CurrentIndex() < 0 || graph->State() == GraphState::NoGraph || !graph->HasVideo()) {
         m_paintedFrame = -1;
         PaintIdle(painter);
@@ -116,6 +179,12 @@ void CMediaPlayView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     Graph()->SetVideoWindowRect(rect());
+    if (!m_paneViews.empty()) {
+        // A shown grid keeps whole cells of the new size, without stretching the last ones.
+        PlacePaneViews(false);
+        update();
+        return;
+    }
     if (Graph()->PlaceVideo() == E_ACCESSDENIED)
         update();
 }
@@ -146,13 +215,27 @@ void CMediaPlayView::keyPressEvent(QKeyEvent *event)
 
 void CMediaPlayView::contextMenuEvent(QContextMenuEvent *event)
 {
+    ShowContextMenu(event->globalPos(), -1);
+}
+
+void CMediaPlayView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && m_paneViews.empty())
+        OpenImageViewer(-1);
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+void CMediaPlayView::ShowContextMenu(const QPoint &globalPos, int pane)
+{
     QMenu menu(this);
     for (const tagPANEMENUITEM &item : kPaneMenu) {
         QAction *action = menu.addAction(QString::fromLatin1(item.caption));
         action->setData(item.id);
-        action->setEnabled(item.frameCommand != 0 && m_host &&
-                           m_host->IsFrameCommandEnabled(item.frameCommand));
-        if (item.frameCommand != 0) {
+        if (item.frameCommand == 0) {
+            action->setEnabled(m_host != nullptr);
+            connect(action, &QAction::triggered, this, [this, pane] { OpenImageViewer(pane); });
+        } else {
+            action->setEnabled(m_host && m_host->IsFrameCommandEnabled(item.frameCommand));
             const int command = item.frameCommand;
             connect(action, &QAction::triggered, this, [this, command] {
                 if (m_host)
@@ -162,5 +245,5 @@ void CMediaPlayView::contextMenuEvent(QContextMenuEvent *event)
         if (item.separatorAfter)
             menu.addSeparator();
     }
-    menu.exec(event->globalPos());
+    menu.exec(globalPos);
 }

@@ -19,8 +19,11 @@
 
 #include <cstdint>
 
+#include <vector>
+
 class CCorvanaDoc;
 class CMediaGraph;
+class CMultiPlayView;
 class QKeyEvent;
 class QPainter;
 
@@ -37,6 +40,8 @@ public:
     // The pane's context menu runs some of the main frame's commands.
     virtual void SendFrameCommand(int id) = 0;
     virtual bool IsFrameCommandEnabled(int id) const = 0;
+    // "View original image" on the single view (pane -1) or on grid pane `pane`.
+    virtual void OpenImageViewer(int pane) = 0;
 };
 
 class CMediaPlayView : public QWidget, public GraphEventCallback, public IPlayControlTarget
@@ -61,14 +66,23 @@ public:
         return m_session->SetLayout(multi, count, showProgress);
     }
     void SetVolumeLevel(double level) { m_session->SetVolumeLevel(level); }
-    // Places and paints the picture at once (after the frame moved or was resized).
+    // Places and paints the picture at once (after the frame moved or was resized); in the grid,
+    // every pane's.
     void RefreshVideo();
+    // The image viewer on the single view's picture (-1) or on a grid pane's.
+    void OpenImageViewer(int pane = -1);
+    // The video area's context menu at `globalPos`; "View original image" acts on `pane` (-1:
+    // the single view).
+    void ShowContextMenu(const QPoint &globalPos, int pane = -1);
 
     // --- Accessors ----------------------------------------------------------------------------
     CPlaybackSession *Session() const { return m_session; }
     PlayState GetPlayState() const { return m_session->GetPlayState(); }
     int IsMulti() const { return m_session->IsMulti(); }
     int PaneCount() const { return m_session->PaneCount(); }
+    // The grid's pane widgets, row by row (none in the single view).
+    int PaneViews() const { return static_cast<int>(m_paneViews.size()); }
+    CMultiPlayView *PaneView(int index) const;
     CMediaGraph *Graph() const { return m_session->Graph(); }
     int TimerPeriod() const { return m_session->TimerPeriod(); }
     bool IsTimerRunning() const { return m_session->IsTimerRunning(); }
@@ -95,6 +109,7 @@ protected:
     void moveEvent(QMoveEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     // The session has a new picture: painted at once while the pane is on screen (a later step in
@@ -103,10 +118,16 @@ private:
     // The pane is on screen and paints its picture (a hidden or minimised one never does).
     bool IsPainting() const;
     void PaintIdle(QPainter &painter);
+    // The grid's widgets go before their panes and come after the new ones.
+    void DestroyPaneViews();
+    void CreatePaneViews();
+    // Places the pane widgets over the video area (stretched: the layout's own placement).
+    void PlacePaneViews(bool stretchLast);
 
     CCorvanaDoc *m_doc;
     IPlayViewHost *m_host;
     CPlaybackSession *m_session = nullptr; // owned (child QObject)
     int64_t m_paintedFrame = -1;
     int64_t m_newPicturesPainted = 0;
+    std::vector<CMultiPlayView *> m_paneViews; // children, row by row
 };

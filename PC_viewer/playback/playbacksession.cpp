@@ -4,6 +4,7 @@
 
 #include "catalogue/corvanadoc.h"
 #include "playback/mediagraph.h"
+#include "playback/playbackpane.h"
 #include "playback/playcontroltarget.h"
 
 #include <algorithm>
@@ -24,6 +25,7 @@ CPlaybackSession::CPlaybackSession(CCorvanaDoc *doc, IPlaybackHost *host, QObjec
 CPlaybackSession::~CPlaybackSession()
 {
     m_timer.stop();
+    m_panes.clear();
     // Released first, so that no late picture or event reaches a half-destroyed session.
     m_graph->ReleaseGraph();
 }
@@ -130,6 +132,16 @@ HRESULT CPlaybackSession::Play()
     if (m_graph->State() == GraphState::NoGraph)
         return VFW_E_WRONG_STATE;
 
+    if (m_multi) {
+        if (m_panes.empty())
+            return VFW_E_WRONG_STATE;
+        if (!m_timerRunning)
+            StartTimer();
+        m_playState = PlayState::Running;
+        const int64_t first = m_panes.front()->CurrentFrame();
+        AnchorStepping(first >= 0 ? first : m_doc->CurrentPosition());
+        return GridStep();
+    }
     if (!m_timerRunning)
         StartTimer();
     m_playState = PlayState::Running;
@@ -201,6 +213,17 @@ HRESULT CPlaybackSession::Pause()
 {
     KillTimer();
     m_doc->SetPlayingFlag(0);
+    if (m_multi) {
+        HRESULT hr = S_OK;
+        for (const auto &pane : m_panes) {
+            const HRESULT paused = pane->Pause();
+            if (FAILED(paused))
+                hr = paused;
+        }
+        if (SUCCEEDED(hr))
+            m_playState = PlayState::Paused;
+        return hr;
+    }
     const HRESULT hr = m_graph->Pause();
     if (SUCCEEDED(hr))
         m_playState = PlayState::Paused;
@@ -210,6 +233,18 @@ HRESULT CPlaybackSession::Stop()
 {
     m_doc->SetPlayingFlag(0);
     KillTimer();
+    if (m_multi) {
+        HRESULT hr = S_OK;
+        for (const auto &pane : m_panes) {
+            const HRESULT stopped = pane->Stop();
+            if (FAILED(stopped))
+                hr = stopped;
+        }
+        ShowPanePictures();
+        if (SUCCEEDED(hr))
+            m_playState = PlayState::Stopped;
+        return hr;
+    }
     HRESULT hr = m_graph->Stop();
     if (SUCCEEDED(hr))
         hr = m_graph->SeekToTime(0);
@@ -226,8 +261,18 @@ HRESULT CPlaybackSession::SeekToBeginning()
 {
     if (m_graph->State() == GraphState::NoGraph)
         return VFW_E_WRONG_STATE;
-    HRESULT hr = m_graph->SeekToFrame(0);
-    TakeGraphPicture();
+    HRESULT hr = S_OK;
+    if (m_multi) {
+        for (const auto &pane : m_panes) {
+            const HRESULT seek = pane->SeekTo(PaneFirstFrame(pane->Index()));
+            if (FAILED(seek))
+                hr = seek;
+        }
+        ShowPanePictures();
+    } else {
+        hr = m_graph->SeekToFrame(0);
+        TakeGraphPicture();
+    }
     if (SUCCEEDED(hr)) {
         Pause();
         Publish(0);
@@ -239,8 +284,18 @@ HRESULT CPlaybackSession::SeekToEnd()
     if (m_graph->State() == GraphState::NoGraph)
         return VFW_E_WRONG_STATE;
     const int64_t n = m_graph->FrameCount();
-    HRESULT hr = m_graph->SeekToFrame(n);
-    TakeGraphPicture();
+    HRESULT hr = S_OK;
+    if (m_multi) {
+        for (const auto &pane : m_panes) {
+            const HRESULT seek = pane->SeekTo(PaneLastFrame(pane->Index(), m_paneCount, n));
+            if (FAILED(seek))
+                hr = seek;
+        }
+        ShowPanePictures();
+    } else {
+        hr = m_graph->SeekToFrame(n);
+        TakeGraphPicture();
+    }
     if (SUCCEEDED(hr)) {
         Pause();
         Publish(n);
@@ -249,17 +304,198 @@ HRESULT CPlaybackSession::SeekToEnd()
 }
 HRESULT CPlaybackSession::SetLayout(int multi, int count, bool showProgress)
 {
-    (void)showProgress; // only a grid takes long enough to show progress
-    if (multi != 0 || count != 1)
-        return E_UNEXPECTED;
-    m_multi = 0;
-    m_paneCount = 1;
-    if (m_graph->State() != GraphState::NoGraph)
-        Pause();
+    const bool grid = multi == 1 && (count == 4 || count == 9 || count == 16 || count == 25);
+    if (!grid && !(multi == 0 && count == 1))
+        return E_INVALIDARG;
+
+    const int oldPanes = static_cast<int>(m_panes.size());
+    m_multi = multi;
+    m_paneCount = count;
+    LayoutProgress(showProgress, 0);
+    KillTimer();
+    m_doc->SetPlayingFlag(0);
+    emit LayoutAboutToChange();
+
+    int64_t p = 0;
+    if (m_panes.empty()) {
+        if (m_graph->State() != GraphState::NoGraph)
+            m_graph->Pause();
+        if (m_playState != PlayState::Empty)
+            m_playState = PlayState::Paused;
+    } else {
+        const int64_t first = m_panes.front()->CurrentFrame();
+        p = ClampGridStart(std::max<int64_t>(0, first), count, m_graph->FrameCount());
+        for (int i = 0; i < oldPanes; ++i) {
+            m_panes[static_cast<size_t>(i)].reset();
+            if (multi)
+                LayoutProgress(showProgress, (i + 1) * 20 / oldPanes);
+        }
+    }
+    LayoutProgress(showProgress, 20);
+    m_panes.clear();
+
+    if (!multi) {
+        m_graph->PlaceVideo();
+        LayoutProgress(showProgress, 40);
+        m_doc->SetCurrentPosition(p);
+        LayoutProgress(showProgress, 60);
+        if (m_graph->State() != GraphState::NoGraph) {
+            m_graph->SeekToFrame(p);
+            m_playState = PlayState::Paused;
+        }
+        TakeGraphPicture();
+        LayoutProgress(showProgress, 80);
+    } else {
+        for (int i = 0; i < count; ++i) {
+            LayoutProgress(showProgress, i * 60 / count + 20);
+            auto pane = std::make_unique<CPlaybackPane>(m_doc, i, count);
+            pane->SetRate(m_rate);
+            CPlaybackPane *created = pane.get();
+            connect(created, &CPlaybackPane::PictureArrived, this, &CPlaybackSession::OnPanePicture);
+            m_panes.push_back(std::move(pane));
+            created->Open();
+            if (oldPanes == 0) {
+                if (m_graph->State() == GraphState::NoGraph)
+                    continue; // the pane stays on its own frame, where its open put it
+                int64_t current = 0;
+                if (FAILED(m_graph->CurrentFrame(&current)))
+                    current = 0;
+                p = ClampGridStart(current, count, m_graph->FrameCount());
+            }
+            if (i == 0)
+                m_doc->SetCurrentPosition(p);
+            created->SeekTo(p + i);
+        }
+        if (m_playState != PlayState::Empty)
+            m_playState = PlayState::Paused;
+        ShowPanePictures();
+    }
+
     if (m_host)
-        m_host->EnableSingleViewButtons(0);
-    emit PictureChanged();
+        m_host->EnableSingleViewButtons(multi);
+    emit LayoutChanged();
+    if (!multi)
+        emit PictureChanged();
+    m_doc->UpdateAllViews(m_publisher, 0);
+    LayoutProgress(showProgress, 100);
+    if (showProgress && m_host)
+        m_host->HideLayoutProgress();
     return S_OK;
+}
+void CPlaybackSession::LayoutProgress(bool shown, int position)
+{
+    if (shown && m_host)
+        m_host->ShowLayoutProgress(position);
+}
+CPlaybackPane *CPlaybackSession::Pane(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(m_panes.size()))
+        return nullptr;
+    return m_panes[static_cast<size_t>(index)].get();
+}
+void CPlaybackSession::SetRate(double rate)
+{
+    m_rate = rate;
+    for (const auto &pane : m_panes)
+        pane->SetRate(rate);
+}
+HRESULT CPlaybackSession::GridStep()
+{
+    // A step still being decoded is never stacked with another.
+    for (const auto &pane : m_panes)
+        if (pane->IsSeekPending())
+            return S_OK;
+
+    const int64_t frameTime = std::max<int64_t>(1, m_graph->FrameTime());
+    const int64_t elapsed100ns = m_stepClock.isValid() ? m_stepClock.nsecsElapsed() / 100 : 0;
+    const int64_t steps = elapsed100ns / frameTime + 1;
+    const int64_t target =
+        static_cast<int64_t>(std::floor(static_cast<double>(m_stepAnchor) + m_rate * static_cast<double>(steps)));
+    if (target == m_lastTarget)
+        return S_OK;
+    m_lastTarget = target;
+
+    HRESULT firstFailure = S_OK;
+    HRESULT last = S_OK;
+    for (const auto &pane : m_panes) {
+        // A pane without a clip (its open failed) has nothing to step and holds no one back.
+        if (pane->Graph()->State() == GraphState::NoGraph) {
+            last = VFW_E_WRONG_STATE;
+            continue;
+        }
+        last = pane->Step(target + pane->Index(), true);
+        if (FAILED(last) && SUCCEEDED(firstFailure))
+            firstFailure = last;
+    }
+    if (FAILED(firstFailure)) {
+        GridStepEnded(firstFailure);
+        return last;
+    }
+    m_doc->SetPlayingFlag(1);
+    // Pictures that were at hand are the panes' already.
+    OnPanePicture();
+    return last;
+}
+void CPlaybackSession::GridStepEnded(HRESULT result)
+{
+    Pause();
+    ShowPanePictures();
+    int64_t frame = std::max<int64_t>(0, m_panes.front()->CurrentFrame());
+    if (result == PANE_END_REACHED)
+        frame = std::min<int64_t>(frame + m_paneCount, m_doc->LastPosition());
+    Publish(frame);
+    if (result == PANE_START_REACHED || result == PANE_END_REACHED)
+        EndOfGridClip();
+}
+void CPlaybackSession::OnPanePicture()
+{
+    for (const auto &pane : m_panes)
+        if (pane->IsSeekPending())
+            return;
+    ShowPanePictures();
+    // While the grid steps, the position follows the pictures as they reach the screen.
+    if (m_playState == PlayState::Running && !m_panes.empty()) {
+        const int64_t frame = m_panes.front()->ShownFrame();
+        if (frame >= 0 && frame != m_doc->CurrentPosition())
+            Publish(frame);
+    }
+}
+void CPlaybackSession::ShowPanePictures()
+{
+    bool changed = false;
+    for (const auto &pane : m_panes) {
+        pane->TakePicture();
+        if (pane->ConsumeNewPicture())
+            changed = true;
+    }
+    if (changed)
+        emit PanePicturesChanged();
+}
+void CPlaybackSession::EndOfGridClip()
+{
+    const bool continuous = m_host && m_host->ContinuousPlay() != 0;
+    if (!continuous) {
+        Publish(m_rate > 0.0 ? m_doc->LastPosition() : 0);
+        return;
+    }
+    const int index = m_doc->CurrentIndex();
+    const int count = m_paneCount;
+    const int other = m_rate > 0.0 ? index + 1 : index - 1;
+    // At the first or the last recording the grid stays where it ended.
+    if (index < 0 || other < 0 || other >= m_doc->Count())
+        return;
+    m_host->OpenRecordingFromList(other);
+    if (m_doc->CurrentIndex() != other)
+        return;
+    SetLayout(1, count, true);
+    if (m_rate <= 0.0) {
+        // Reverse goes on from the end of the previous clip.
+        const int64_t last = m_doc->LastPosition();
+        m_doc->SetCurrentPosition(last);
+        m_doc->UpdateAllViews(m_publisher, 0);
+        m_graph->SeekToFrame(last);
+    }
+    Play();
 }
 void CPlaybackSession::SetVolumeLevel(double level)
 {
@@ -339,6 +575,12 @@ void CPlaybackSession::OnMediaEvent()
 }
 void CPlaybackSession::OnTimer()
 {
+    if (m_multi) {
+        OnPanePicture();
+        if (m_playState == PlayState::Running)
+            GridStep();
+        return;
+    }
     PublishShownFrame();
     if (m_playState == PlayState::Running && m_doc->PlayingFlag() == 1)
         TimedStep();
@@ -346,7 +588,17 @@ void CPlaybackSession::OnTimer()
 void CPlaybackSession::OnUpdate(QObject *sender, qint64 hint)
 {
     (void)hint;
-    if (sender == m_publisher || m_multi || m_graph->State() == GraphState::NoGraph)
+    if (m_multi) {
+        // Every pane follows the position, but not a broadcast of its own.
+        for (const auto &pane : m_panes)
+            if (sender != pane.get())
+                pane->Follow();
+        if (sender != m_publisher && m_playState == PlayState::Running)
+            AnchorStepping(m_doc->CurrentPosition());
+        ShowPanePictures();
+        return;
+    }
+    if (sender == m_publisher || m_graph->State() == GraphState::NoGraph)
         return;
     const GraphState saved = m_graph->State();
     m_graph->Pause();

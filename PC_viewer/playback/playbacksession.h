@@ -26,6 +26,13 @@
 // steps, each tick aiming at the frame the rate has reached since stepping started (not at the
 // previous target plus the rate). A step whose picture is still being decoded is never stacked
 // with another; meanwhile the last exact picture stays shown and published.
+// The grid: SetLayout to 4, 9, 16 or 25 panes creates that many CPlaybackPane (child QObjects,
+// row by row), each with its own graph on the clip; the session's graph stays open and paused
+// under them and its frame count bounds the grid. The grid steps at every rate (1x included) by
+// timed steps, all panes seeking in the background at once; the grid's pictures change together,
+// when the last pane's picture has arrived (PanePicturesChanged), and pane 0's frame is then
+// published. LayoutAboutToChange and LayoutChanged bracket every layout change, so that the widgets
+// over the panes go before their panes and come after the new ones.
 #pragma once
 
 #include "playback/grapheventcallback.h"
@@ -37,9 +44,12 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 class CCorvanaDoc;
 class CMediaGraph;
+class CPlaybackPane;
 
 // What the play view is doing; the values are those the other views compare against.
 enum class PlayState : int { Running = 0, Paused = 1, Stopped = 2, Empty = 3 };
@@ -63,6 +73,9 @@ public:
     virtual void ApplyVolumeSetting() = 0;
     // The control bar greys its play buttons while several panes are shown.
     virtual void EnableSingleViewButtons(int multi) = 0;
+    // The "Processing..." window of a layout change: shown at 0, moved up to 100, then hidden.
+    virtual void ShowLayoutProgress(int position) { (void)position; }
+    virtual void HideLayoutProgress() {}
 };
 
 class CPlaybackSession : public QObject, public GraphEventCallback
@@ -84,12 +97,13 @@ public:
     HRESULT Pause();
     HRESULT Stop();
     // Stores the signed rate (magnitude 1 to 32, negative = reverse); does not restart playback.
-    void SetRate(double rate) { m_rate = rate; }
+    void SetRate(double rate);
     double GetRate() const { return m_rate; }
     HRESULT SeekToBeginning();
     HRESULT SeekToEnd();
-    // Single view (0, 1) or a grid of 4, 9, 16 or 25 panes. The grid panes do not exist yet: a
-    // grid request is refused with E_UNEXPECTED and changes nothing.
+    // Single view (0, 1) or a grid of 4, 9, 16 or 25 panes (any other request: E_INVALIDARG).
+    // The grid starts at the frame shown before, moved back so that its last pane shows a frame of
+    // the clip; back in the single view, the video shows pane 0's frame.
     HRESULT SetLayout(int multi, int count, bool showProgress);
     // 0 (silent) to 1 (full), turned into hundredths of a decibel for the graph.
     void SetVolumeLevel(double level);
@@ -98,6 +112,9 @@ public:
     PlayState GetPlayState() const { return m_playState; }
     int IsMulti() const { return m_multi; }
     int PaneCount() const { return m_paneCount; }
+    // The grid's panes, row by row (none in the single view).
+    int Panes() const { return static_cast<int>(m_panes.size()); }
+    CPlaybackPane *Pane(int index) const;
     CMediaGraph *Graph() const { return m_graph; }
     int TimerPeriod() const { return m_timerPeriodMs; }
     bool IsTimerRunning() const { return m_timerRunning != 0; }
@@ -111,6 +128,11 @@ public:
 signals:
     // The picture to show changed (ShownImage); emitted before its position is published.
     void PictureChanged();
+    // Some of the grid's pictures changed (the panes' ShownImage); emitted before pane 0's frame
+    // is published.
+    void PanePicturesChanged();
+    void LayoutAboutToChange();
+    void LayoutChanged();
 
 public slots:
     // The document's update-all-views broadcast.
@@ -134,6 +156,13 @@ private:
     // position read together with it goes to positionFrame.
     void TakeGraphPicture(int64_t *positionFrame = nullptr);
     void DropShownPicture();
+    // The grid: one timed step of every pane, the pictures arrived, following other views.
+    HRESULT GridStep();
+    void GridStepEnded(HRESULT result);
+    void OnPanePicture();
+    void ShowPanePictures();
+    void EndOfGridClip();
+    void LayoutProgress(bool shown, int position);
 
     CCorvanaDoc *m_doc;
     IPlaybackHost *m_host;
@@ -154,4 +183,6 @@ private:
 
     QImage m_shownImage;
     int64_t m_shownFrame = -1;
+
+    std::vector<std::unique_ptr<CPlaybackPane>> m_panes;
 };

@@ -4,12 +4,15 @@
 #include "catalogue/corvanadoc.h"
 #include "catalogue/recordinfo.h"
 #include "playback/multiviewsplitter.h"
+#include "playback/playbackpane.h"
 #include "playback/playcontrolview.h"
 #include "shell/aboutdlg.h"
+#include "shell/imageviewer.h"
 #include "skin/commandids.h"
 #include "shell/contentlistview.h"
 #include "skin/progressviewer.h"
 #include "skin/prompt.h"
+#include "playback/snapshot.h"
 #include "telemetry/accelsensorgraphview.h"
 #include "telemetry/localwebserver.h"
 #include "telemetry/mapscripts.h"
@@ -286,9 +289,11 @@ void CMainFrame::BuildCommandTable()
                                             [this] { return m_continuousPlay == 1; }};
 
     m_commands[ID_VIEW_SINGLE] = {[this] { OnSingleView(); }, always, {}};
-    // The grid of 4 to 25 panes and the snapshot saver arrive with their own issue.
-    for (int id : {ID_VIEW_X4, ID_VIEW_X9, ID_VIEW_X16, ID_VIEW_X25, ID_VIEW_SAVE_IMAGE})
-        m_commands[id] = {[] {}, never, {}};
+    m_commands[ID_VIEW_X4] = {[this] { OnGrid(4); }, always, {}};
+    m_commands[ID_VIEW_X9] = {[this] { OnGrid(9); }, always, {}};
+    m_commands[ID_VIEW_X16] = {[this] { OnGrid(16); }, always, {}};
+    m_commands[ID_VIEW_X25] = {[this] { OnGrid(25); }, always, {}};
+    m_commands[ID_VIEW_SAVE_IMAGE] = {[this] { OnSaveImage(); }, always, {}};
 
     m_commands[ID_MAP_GOOGLE_MAP] = {[this] { OnGoogleMap(); }, always, {}};
     m_commands[ID_MAP_POSITION_ON] = {
@@ -386,12 +391,10 @@ bool CMainFrame::LoadedCheck()
 
 bool CMainFrame::ContentCheck()
 {
-    if (!LoadedCheck())
-        return false;
-    if (m_playView->IsMulti() == 0)
+    const QString message = SnapshotPrecheck(*m_doc, *m_playView->Session());
+    if (message.isEmpty())
         return true;
-    // Marked panes come with the grid; until then a grid has none marked.
-    CurrentPrompt().Info(this, Text(kMsgNoSelection));
+    CurrentPrompt().Info(this, message);
     return false;
 }
 
@@ -494,6 +497,66 @@ void CMainFrame::OnSingleView()
     if (!LoadedCheck())
         return;
     m_playView->SetLayout(0, 1, true);
+}
+
+void CMainFrame::OnGrid(int count)
+{
+    if (!LoadedCheck())
+        return;
+    m_playView->SetLayout(1, count, true);
+}
+
+void CMainFrame::OnSaveImage()
+{
+    if (!ContentCheck())
+        return;
+    QString folder;
+    if (!CurrentPrompt().ChooseTargetFolder(this, QString::fromLatin1(kSnapshotFolderTitle), &folder))
+        return;
+    CurrentPrompt().Info(this, SaveSnapshots(*m_doc, *m_playView->Session(), folder));
+}
+
+void CMainFrame::OpenImageViewer(int pane)
+{
+    if (!LoadedCheck())
+        return;
+    CPlaybackSession *session = m_playView->Session();
+    session->Pause();
+    tagCAPTURE capture;
+    if (pane < 0) {
+        if (session->GetPlayState() == PlayState::Empty) {
+            CurrentPrompt().Info(this, Text(kMsgNotLoaded));
+            return;
+        }
+        capture = {session->ShownImage(), session->ShownFrame()};
+    } else if (const CPlaybackPane *shown = session->Pane(pane)) {
+        if (shown->GetPlayState() == PlayState::Empty) {
+            CurrentPrompt().Info(this, Text(kMsgNotLoaded));
+            return;
+        }
+        capture = {shown->ShownImage(), shown->ShownFrame()};
+    }
+    if (!capture.IsValid()) {
+        CurrentPrompt().Info(this, QString::fromLatin1(kSnapshotViewerError));
+        return;
+    }
+    CImageViewer viewer;
+    viewer.SetBaseName(SnapshotBaseName(m_doc->CurrentMediaPath()));
+    viewer.SetBitmap(capture.image);
+    viewer.SetFrame(capture.frame);
+    viewer.exec();
+}
+
+void CMainFrame::ShowLayoutProgress(int position)
+{
+    if (!m_progress->isVisible())
+        ShowProgress();
+    SetProgress(position);
+}
+
+void CMainFrame::HideLayoutProgress()
+{
+    HideProgress();
 }
 
 void CMainFrame::OpenRecordingFromList(int index)

@@ -120,6 +120,9 @@ public:
     void ForwardKeyToControlBar(QKeyEvent *event) override;
     void SendFrameCommand(int id) override { Command(id); }
     bool IsFrameCommandEnabled(int id) const override { return IsCommandEnabled(id); }
+    void OpenImageViewer(int pane) override;
+    void ShowLayoutProgress(int position) override;
+    void HideLayoutProgress() override;
 
     // "Pellister S/W Version : " and the normalised program version.
     static QString AboutText();
@@ -151,6 +154,8 @@ private:
     void OnPlay(bool reverse);
     void OnFrameStep(int delta);
     void OnSingleView();
+    void OnGrid(int count);
+    void OnSaveImage();
     void OnGoogleMap();
     void OnConvertForGoogleEarth();
     void OnAbout();

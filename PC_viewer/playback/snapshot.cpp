@@ -1,0 +1,99 @@
+// Snapshot names, the JPEG writer and the snapshot sequence.
+#include "playback/snapshot.h"
+
+#include "catalogue/corvanadoc.h"
+#include "playback/playbackpane.h"
+#include "playback/playbacksession.h"
+
+#include <QDir>
+#include <QImageWriter>
+#include <QSaveFile>
+
+QString SnapshotBaseName(const QString &mediaPath)
+{
+    const qsizetype slash = std::max(mediaPath.lastIndexOf(QLatin1Char('/')), mediaPath.lastIndexOf(QLatin1Char('\\')));
+    const QString name = mediaPath.mid(slash + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.left(dot);
+}
+
+QString SnapshotFilePath(const QString &folder, const QString &base, int64_t frame)
+{
+    QString path = folder;
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    return path + QStringLiteral("%1_%2.jpg").arg(base).arg(frame);
+}
+
+bool WriteJpegFile(const QImage &image, const QString &path)
+{
+    if (image.isNull())
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    // The format follows the ".jpg" name; the encoder's own default quality.
+    QImageWriter writer(&file, "jpg");
+    if (!writer.write(image)) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+QList<tagCAPTURE> SnapshotCaptures(const CPlaybackSession &session)
+{
+    QList<tagCAPTURE> captures;
+    if (!session.IsMulti()) {
+        captures.append({session.ShownImage(), session.ShownFrame()});
+        return captures;
+    }
+    for (int i = 0; i < session.Panes(); ++i) {
+        const CPlaybackPane *pane = session.Pane(i);
+        if (pane->IsMarked())
+            captures.append({pane->ShownImage(), pane->ShownFrame()});
+    }
+    return captures;
+}
+
+QString SnapshotPrecheck(const CCorvanaDoc &doc, const CPlaybackSession &session)
+{
+    if (doc.CurrentIndex() < 0)
+        return QString::fromLatin1(kSnapshotNoContent);
+    if (session.IsMulti()) {
+        for (int i = 0; i < session.Panes(); ++i)
+            if (session.Pane(i)->IsMarked())
+                return QString();
+        return QString::fromLatin1(kSnapshotNoSelection);
+    }
+    return QString();
+}
+
+QString SaveSnapshots(const CCorvanaDoc &doc, CPlaybackSession &session, const QString &folder,
+                      QStringList *written)
+{
+    session.Pause();
+    if (!session.IsMulti() && session.GetPlayState() == PlayState::Empty)
+        return QString::fromLatin1(kSnapshotNoContent);
+    const QString base = SnapshotBaseName(doc.CurrentMediaPath());
+    bool captureFailed = false;
+    bool writeFailed = false;
+    for (const tagCAPTURE &capture : SnapshotCaptures(session)) {
+        if (!capture.IsValid()) {
+            captureFailed = true;
+            continue;
+        }
+        const QString path = SnapshotFilePath(folder, base, capture.frame);
+        if (!WriteJpegFile(capture.image, path)) {
+            writeFailed = true;
+            continue;
+        }
+        if (written)
+            written->append(path);
+    }
+    if (writeFailed)
+        return QString::fromLatin1(kSnapshotSaveError);
+    if (captureFailed)
+        return QString::fromLatin1(kSnapshotNoSelection);
+    return QString::fromLatin1(kSnapshotSaved);
+}
