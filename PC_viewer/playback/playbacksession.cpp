@@ -417,16 +417,21 @@ HRESULT CPlaybackSession::GridStep()
 
     HRESULT firstFailure = S_OK;
     HRESULT last = S_OK;
+    int stepped = 0;
     for (const auto &pane : m_panes) {
         // A pane without a clip (its open failed) has nothing to step and holds no one back.
         if (pane->Graph()->State() == GraphState::NoGraph) {
             last = VFW_E_WRONG_STATE;
             continue;
         }
+        ++stepped;
         last = pane->Step(target + pane->Index(), true);
         if (FAILED(last) && SUCCEEDED(firstFailure))
             firstFailure = last;
     }
+    // A grid of which no pane has a clip does not run on doing nothing.
+    if (stepped == 0)
+        firstFailure = VFW_E_WRONG_STATE;
     if (FAILED(firstFailure)) {
         GridStepEnded(firstFailure);
         return last;
