@@ -216,8 +216,9 @@ HRESULT CPlaybackSession::Pause()
     if (m_multi) {
         HRESULT hr = S_OK;
         for (const auto &pane : m_panes) {
+            // A pane whose open failed has nothing to pause.
             const HRESULT paused = pane->Pause();
-            if (FAILED(paused))
+            if (FAILED(paused) && pane->Graph()->State() != GraphState::NoGraph)
                 hr = paused;
         }
         if (SUCCEEDED(hr))
