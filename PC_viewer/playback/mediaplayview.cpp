@@ -75,7 +75,19 @@ bool CMediaPlayView::IsPainting() const
 
 void CMediaPlayView::OnPictureChanged()
 {
-    if (IsPainting())
+    const bool now = IsPainting();
+    // The grid's panes are painted each on its own: a repaint of the area under them does not
+    // always reach them.
+    if (!m_paneViews.empty()) {
+        for (CMultiPlayView *view : m_paneViews) {
+            if (now)
+                view->repaint();
+            else
+                view->update();
+        }
+        return;
+    }
+    if (now)
         repaint();
     else
         update();

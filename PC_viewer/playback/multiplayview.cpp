@@ -5,6 +5,7 @@
 #include "playback/mediaplayview.h"
 #include "playback/playbackpane.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -69,6 +70,10 @@ void CMultiPlayView::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton) {
         m_playView->setFocus(Qt::MouseFocusReason);
+        // The mark as it was before a click that may turn out to be a double click's first.
+        if (!m_lastPress.isValid() || m_lastPress.elapsed() > QApplication::doubleClickInterval())
+            m_markBeforeClick = m_pane->IsMarked();
+        m_lastPress.start();
         if (MayMark()) {
             m_pane->ToggleMarked();
             update();
@@ -83,9 +88,10 @@ void CMultiPlayView::mouseDoubleClickEvent(QMouseEvent *event)
         QWidget::mouseDoubleClickEvent(event);
         return;
     }
-    // The press before this toggled the mark once; this puts it back and opens the viewer.
+    // The presses of the double click toggled the mark; it goes back to what it was before, and
+    // the viewer opens on the pane's frame.
     if (MayMark()) {
-        m_pane->ToggleMarked();
+        m_pane->SetMarked(m_markBeforeClick);
         update();
     }
     m_playView->OpenImageViewer(PaneIndex());

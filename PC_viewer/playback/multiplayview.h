@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -47,4 +48,6 @@ private:
     CPlaybackPane *m_pane;
     int64_t m_paintedFrame = -1;
     int64_t m_newPicturesPainted = 0;
+    QElapsedTimer m_lastPress;
+    int m_markBeforeClick = 0;
 };
