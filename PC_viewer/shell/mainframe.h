@@ -154,6 +154,7 @@ private:
     void OnGoogleMap();
     void OnConvertForGoogleEarth();
     void OnAbout();
+    void OnConfigBlackbox();
     void OnPrintSetup();
 
     CCorvanaDoc *m_doc;
