@@ -16,9 +16,11 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTextOption>
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
@@ -50,17 +52,68 @@ public:
         const QFontMetrics fm(font);
         const int letters = fm.horizontalAdvance(
             QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-        m_nBaseX = qMax(1, (letters / 26 + 1) / 2);
+        m_dBaseX = qMax(1, (letters / 26 + 1) / 2);
         m_nBaseY = qMax(1, fm.height());
     }
-    int X(int units) const { return (units * m_nBaseX + 2) / 4; }
+    // The font that stands in for the dialog font may set a caption wider than the template
+    // allows for; then every x and width grows by the same factor.
+    void WidenBy(double factor) { m_dBaseX *= factor; }
+    int X(int units) const { return qRound(units * m_dBaseX / 4.0); }
     int Y(int units) const { return (units * m_nBaseY + 4) / 8; }
-    QRect Rect(int x, int y, int w, int h) const { return QRect(X(x), Y(y), X(w), Y(h)); }
+    QRect Rect(const QRect &units) const
+    {
+        return QRect(X(units.x()), Y(units.y()), X(units.width()), Y(units.height()));
+    }
+    double AverageCharWidth() const { return m_dBaseX; }
 
 private:
-    int m_nBaseX;
+    double m_dBaseX;
     int m_nBaseY;
 };
+
+// A static text that expands TABs to tab stops of eight average characters and wraps at
+// words, as the template's help text is laid out.
+class CTabbedText : public QWidget
+{
+public:
+    CTabbedText(const QString &text, QWidget *parent) : QWidget(parent), m_text(text) {}
+    QString Text() const { return m_text; }
+    void SetTabStop(double pixels) { m_dTabStop = pixels; }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::WindowText));
+        QTextOption option(Qt::AlignLeft | Qt::AlignTop);
+        option.setWrapMode(QTextOption::WordWrap);
+        option.setTabStopDistance(m_dTabStop);
+        painter.drawText(QRectF(rect()), m_text, option);
+    }
+
+private:
+    QString m_text;
+    double m_dTabStop = 56;
+};
+
+// The widest caption the template gives too little room for, as a factor of its room.
+double CaptionOverflow(const QList<QWidget *> &widgets)
+{
+    double factor = 1.0;
+    for (QWidget *w : widgets) {
+        if (w->width() <= 0)
+            continue;
+        int needed = 0;
+        if (auto *label = qobject_cast<QLabel *>(w))
+            needed = label->text().isEmpty() ? 0 : label->fontMetrics().horizontalAdvance(label->text());
+        else if (auto *push = qobject_cast<QPushButton *>(w))
+            needed = push->fontMetrics().horizontalAdvance(push->text()) + 8;
+        else if (auto *button = qobject_cast<QAbstractButton *>(w))
+            needed = button->sizeHint().width();
+        factor = qMax(factor, double(needed) / w->width());
+    }
+    return qMin(factor, 1.5);
+}
 
 QFont TemplateFont()
 {
@@ -93,27 +146,27 @@ void CBlackBoxConfigurator::CreateControls()
     m_client->setFont(TemplateFont());
     QPalette palette = m_client->palette();
     palette.setColor(QPalette::Window, kClientColour);
-    palette.setColor(QPalette::WindowText, Qt::black);
+    palette.setColor(QPalette::Active, QPalette::WindowText, Qt::black);
+    palette.setColor(QPalette::Inactive, QPalette::WindowText, Qt::black);
     m_client->setPalette(palette);
     m_client->setAutoFillBackground(true);
-    const CDialogUnits du(m_client->font());
-    m_client->setFixedSize(du.X(kTemplateWidth), du.Y(kTemplateHeight));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(m_client);
 
+    // Each control with its place in dialog units; laid out once all exist.
+    QList<QPair<QWidget *, QRect>> placed;
     auto place = [&](auto *widget, int id, int x, int y, int w, int h) {
         if (id != 0)
             widget->setObjectName(QString::number(id));
-        widget->setGeometry(du.Rect(x, y, w, h));
+        placed.append({widget, QRect(x, y, w, h)});
         return widget;
     };
     auto label = [&](const char *text, int x, int y, int w, int h, int id = 0) {
         auto *l = place(new QLabel(QString::fromLatin1(text), m_client), id, x, y, w, h);
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        l->setWordWrap(h > 12);
         return l;
     };
     auto button = [&](const char *text, int id, int x, int y, int w, int h) {
@@ -129,9 +182,7 @@ void CBlackBoxConfigurator::CreateControls()
         auto *c = new QComboBox(m_client);
         c->setEditable(true);
         c->setInsertPolicy(QComboBox::NoInsert);
-        place(c, id, x, y, w, 12);
-        c->resize(c->width(), c->sizeHint().height());
-        return c;
+        return place(c, id, x, y, w, 12); // the drop-down's list height is the list's own
     };
     auto pair = [&](QRadioButton *a, QRadioButton *b) {
         auto *group = new QButtonGroup(this);
@@ -166,11 +217,13 @@ void CBlackBoxConfigurator::CreateControls()
     label("Value :", 255, 203, 26, 8);
     label("<<=== High sensitivity", 43, 226, 86, 8);
     label("Low sensitivity ===>>", 223, 226, 78, 8);
-    label("Help : Value means degree of change of the G Acceleration sensor.\n"
-          "\t\tHigher value, Lower sensitivity.\n"
-          "\t\tLower value, Higher sensitivity.\n"
-          "\t\tIf value is 0(zero), then blackbox will never create event-file.",
-          44, 241, 260, 37);
+    auto *help = place(new CTabbedText(QStringLiteral("Help : Value means degree of change of the G Acceleration sensor.\n"
+                                                      "\t\tHigher value, Lower sensitivity.\n"
+                                                      "\t\tLower value, Higher sensitivity.\n"
+                                                      "\t\tIf value is 0(zero), then blackbox will never create "
+                                                      "event-file."),
+                                       m_client),
+                       0, 44, 241, 260, 37);
     label("Difference of Time :", 191, 32, 67, 8);
     label("Config information displayed above video recorded.", 44, 177, 260, 12);
     label("Config recording with/without Microphone Audio.", 44, 143, 260, 12);
@@ -186,8 +239,25 @@ void CBlackBoxConfigurator::CreateControls()
     m_timePicker = place(new QTimeEdit(m_client), IDC_TIME_PICKER, 107, 294, 63, 15);
     m_datePicker = place(new QDateEdit(m_client), IDC_DATE_PICKER, 44, 294, 53, 15);
 
-    for (QLabel *l : {m_path, m_timeDifference, m_sensitivityValue, m_dstMark})
-        l->setWordWrap(false);
+    CDialogUnits du(m_client->font());
+    help->SetTabStop(8 * du.AverageCharWidth());
+    auto layOut = [&] {
+        for (const auto &[widget, units] : placed)
+            widget->setGeometry(du.Rect(units));
+    };
+    layOut();
+    QList<QWidget *> captioned;
+    for (const auto &entry : placed)
+        captioned.append(entry.first);
+    const double overflow = CaptionOverflow(captioned);
+    if (overflow > 1.0) {
+        du.WidenBy(overflow);
+        layOut();
+    }
+    for (QComboBox *c : {m_region, m_recordMode})
+        c->resize(c->width(), c->sizeHint().height());
+    m_client->setFixedSize(du.X(kTemplateWidth), du.Y(kTemplateHeight));
+
     m_path->installEventFilter(this);
     m_datePicker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
     m_timePicker->setDisplayFormat(QStringLiteral("HH:mm:ss"));
