@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using configtest::Golden;
@@ -246,6 +248,27 @@ TEST_F(SaveTest, ReadOnlyCardKeepsTheOldFile)
     QFile::setPermissions(Card("configuration"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(SaveOutcome::FileFailed, r.outcome);
     EXPECT_EQ(QByteArray("old"), ReadAll(AtCard().filePath));
+}
+
+TEST_F(SaveTest, WriteCutShortKeepsTheOldFileWhole)
+{
+    // A file-size limit makes the write fail part way, as a card pulled out or full would.
+    const QByteArray old = Golden("defaults.conf");
+    ASSERT_TRUE(testfiles::Write(AtCard().filePath, old));
+    rlimit saved{};
+    ASSERT_EQ(0, ::getrlimit(RLIMIT_FSIZE, &saved));
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 512;
+    ASSERT_EQ(0, ::setrlimit(RLIMIT_FSIZE, &limited));
+    const tagSAVERESULT r = Save(AtCard(), false);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(SaveOutcome::FileFailed, r.outcome);
+    EXPECT_EQ(QStringList{QString::fromLatin1(configtext::kFileFailed)}, r.messages);
+    EXPECT_EQ(old, ReadAll(AtCard().filePath));
+    EXPECT_EQ(QStringList{QStringLiteral("qx310_blackbox.conf")},
+              QDir(Card("configuration")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
 }
 
 TEST_F(SaveTest, HandEditedFixedLinesAreRewritten)
