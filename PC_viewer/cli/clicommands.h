@@ -23,3 +23,4 @@ struct CliCommand {
 };
 
 QVector<CliCommand> CatalogueCommands();
+QVector<CliCommand> DeviceConfigCommands();

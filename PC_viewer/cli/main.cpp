@@ -16,6 +16,7 @@ QVector<CliCommand> AllCommands()
     QVector<CliCommand> all;
     all += CatalogueCommands();
     all += MediaCommands();
+    all += DeviceConfigCommands();
     return all;
 }
 

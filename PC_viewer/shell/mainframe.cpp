@@ -3,8 +3,10 @@
 
 #include "catalogue/corvanadoc.h"
 #include "catalogue/recordinfo.h"
+#include "device_config/blackboxconfigurator.h"
 #include "playback/multiviewsplitter.h"
 #include "playback/playbackpane.h"
+#include "platform/removablevolumes.h"
 #include "playback/playcontrolview.h"
 #include "shell/aboutdlg.h"
 #include "shell/imageviewer.h"
@@ -269,7 +271,7 @@ void CMainFrame::BuildCommandTable()
 
     m_commands[ID_FILE_SET_FOLDER] = {[this] { OnSetFolder(); }, always, {}};
     // The configurator, printing and print preview arrive with their own windows.
-    m_commands[ID_FILE_CONFIG_BLACKBOX] = {[] {}, never, {}};
+    m_commands[ID_FILE_CONFIG_BLACKBOX] = {[this] { OnConfigBlackbox(); }, always, {}};
     m_commands[ID_FILE_PRINT] = {[] {}, never, {}};
     m_commands[ID_FILE_PRINT_PREVIEW] = {[] {}, never, {}};
     m_commands[ID_FILE_PRINT_SETUP] = {[this] { OnPrintSetup(); }, always, {}};
@@ -652,6 +654,15 @@ QString CMainFrame::AboutText()
 void CMainFrame::OnAbout()
 {
     CAboutDlg dialog(AboutText(), this);
+    dialog.exec();
+}
+
+void CMainFrame::OnConfigBlackbox()
+{
+    // Without a parent, as a window of its own; what it saved is on the card, so its result
+    // does not matter here.
+    const CSystemRemovableVolumes volumes;
+    CBlackBoxConfigurator dialog(volumes);
     dialog.exec();
 }
 

@@ -159,6 +159,7 @@ private:
     void OnGoogleMap();
     void OnConvertForGoogleEarth();
     void OnAbout();
+    void OnConfigBlackbox();
     void OnPrintSetup();
 
     CCorvanaDoc *m_doc;

@@ -116,7 +116,7 @@ TEST_F(FrameTest, CommandsOfLaterWindowsAreGreyedOthersEnabledAtStart)
     };
     const Case cases[] = {
         {ID_FILE_SET_FOLDER, true},
-        {ID_FILE_CONFIG_BLACKBOX, false},
+        {ID_FILE_CONFIG_BLACKBOX, true},
         {ID_FILE_PRINT, false},
         {ID_FILE_PRINT_PREVIEW, false},
         {ID_FILE_PRINT_SETUP, true},
