@@ -261,7 +261,9 @@ TEST_F(TelemetryTest, PlayingMovesTheGraphMarkerAndTheMapPositionInStep)
     };
     std::vector<tagSTEP> steps;
     // Connected after the panes, so it sees each publish after they have taken it.
-    QObject::connect(m_doc.get(), &CCorvanaDoc::ViewsUpdated, m_frame.get(), [&](QObject *sender, qint64) {
+    // Disconnected with the test's locals, before the frame goes.
+    QObject watcher;
+    QObject::connect(m_doc.get(), &CCorvanaDoc::ViewsUpdated, &watcher, [&](QObject *sender, qint64) {
         if (sender != m_play)
             return;
         const QImage shown = m_graph->grab().toImage(); // a repaint, as the screen gets it
