@@ -1,14 +1,17 @@
-// `probe`, `frame` and `play`: the media engine measured, positioned and played from the command
-// line, exactly as the viewer opens, seeks and plays a clip.
+// `probe`, `frame`, `play` and `snapshot`: the media engine measured, positioned and played from
+// the command line, and stills saved, exactly as the viewer opens, seeks, plays and saves a clip.
 #include "cli/mediacommands.h"
 
 #include "playback/audiooutput.h"
 #include "playback/mediagraph.h"
 #include "playback/nullaudiooutput.h"
+#include "playback/playbackpane.h"
 #include "playback/playbacksession.h"
+#include "playback/snapshot.h"
 
 #include "catalogue/corvanadoc.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -200,6 +203,115 @@ QString MediaResultText(long hr)
     }
 }
 
+// "Save image" of the viewer on frame N: the single view's picture, or the marked panes of a grid
+// of K panes started at N (moved back as the viewer moves it), written into OUTDIR under the
+// viewer's names; prints every file written and the viewer's message.
+int RunSnapshot(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    QStringList positional;
+    qlonglong llFrame = -1;
+    int nGrid = 0;
+    QList<int> marked;
+    bool bMarkedGiven = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        const bool bOption = arg == QLatin1String("--frame") || arg == QLatin1String("--grid") ||
+                             arg == QLatin1String("--marked");
+        if (!bOption) {
+            positional.append(arg);
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            err << "pellister-cli: snapshot: " << arg << " needs a value\n";
+            return kExitUsage;
+        }
+        const QString value = args.at(++i);
+        bool bNumber = false;
+        if (arg == QLatin1String("--frame")) {
+            llFrame = value.toLongLong(&bNumber);
+            if (!bNumber || llFrame < 0) {
+                err << "pellister-cli: snapshot: --frame must be a frame number, not '" << value << "'\n";
+                return kExitUsage;
+            }
+        } else if (arg == QLatin1String("--grid")) {
+            nGrid = value.toInt(&bNumber);
+            if (!bNumber || (nGrid != 4 && nGrid != 9 && nGrid != 16 && nGrid != 25)) {
+                err << "pellister-cli: snapshot: --grid must be 4, 9, 16 or 25, not '" << value << "'\n";
+                return kExitUsage;
+            }
+        } else {
+            bMarkedGiven = true;
+            for (const QString &item : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+                const int nPane = item.trimmed().toInt(&bNumber);
+                if (!bNumber || nPane < 0) {
+                    err << "pellister-cli: snapshot: --marked takes pane numbers, not '" << item << "'\n";
+                    return kExitUsage;
+                }
+                marked.append(nPane);
+            }
+        }
+    }
+    if (positional.size() != 2 || llFrame < 0) {
+        err << "pellister-cli: snapshot: usage: snapshot CLIP --frame N OUTDIR [--grid K --marked i,j,...]\n";
+        return kExitUsage;
+    }
+    if (bMarkedGiven && nGrid == 0) {
+        err << "pellister-cli: snapshot: --marked needs --grid\n";
+        return kExitUsage;
+    }
+    for (int nPane : marked) {
+        if (nPane >= nGrid) {
+            err << "pellister-cli: snapshot: a grid of " << nGrid << " has no pane " << nPane << "\n";
+            return kExitUsage;
+        }
+    }
+    const QString strClip = positional.at(0);
+    const QString strFolder = positional.at(1);
+
+    UseNullSoundDevice();
+    CCorvanaDoc doc;
+    doc.SetCurrentIndex(0);
+    doc.SetCurrentMediaPath(strClip);
+    CPlaybackSession session(&doc, nullptr);
+    const HRESULT hr = session.OpenCurrentRecording();
+    if (FAILED(hr)) {
+        err << "pellister-cli: cannot open '" << strClip << "': " << MediaResultText(hr) << " (" << HexCode(hr)
+            << ")\n";
+        return kExitFailed;
+    }
+    if (llFrame > doc.LastPosition()) {
+        err << "pellister-cli: snapshot: " << llFrame << " is past the end; '" << strClip << "' has "
+            << doc.LastPosition() << " frames\n";
+        return kExitFailed;
+    }
+    {
+        QObject user; // the position comes from elsewhere, as a frame step in the viewer
+        doc.SetCurrentPosition(llFrame);
+        doc.UpdateAllViews(&user, 0);
+    }
+    if (nGrid) {
+        session.SetLayout(1, nGrid, false);
+        for (int nPane : marked)
+            session.Pane(nPane)->SetMarked(1);
+    }
+    const QString strPrecheck = SnapshotPrecheck(doc, session);
+    if (!strPrecheck.isEmpty()) {
+        out << strPrecheck << "\n";
+        return kExitFailed;
+    }
+    // The folder chooser gives only existing folders.
+    if (!QFileInfo(strFolder).isDir()) {
+        out << "Wrong folder.\n";
+        return kExitFailed;
+    }
+    QStringList written;
+    const QString strMessage = SaveSnapshots(doc, session, QDir(strFolder).absolutePath(), &written);
+    for (const QString &path : written)
+        out << "file=" << path << "\n";
+    out << strMessage << "\n";
+    return strMessage == QLatin1String(kSnapshotSaved) ? kExitOk : kExitFailed;
+}
+
 QVector<CliCommand> MediaCommands()
 {
     return {
@@ -216,5 +328,11 @@ QVector<CliCommand> MediaCommands()
          "timed steps) from frame FROM (default: the start, or the end for reverse) until it "
          "rests, printing frame= for every position shown and end= for the last.",
          2, 3, &RunPlay},
+        {"snapshot", "CLIP --frame N OUTDIR [--grid K --marked i,j,...]",
+         "Save what \"Save image\" saves with the video on frame N: its picture, or with a grid of K "
+         "(4, 9, 16, 25) panes started at N the marked panes' pictures, as OUTDIR/<base>_<frame>.jpg; "
+         "prints file= for each file and the viewer's message (exit 0 on \"Success to save the "
+         "image.\").",
+         4, 8, &RunSnapshot},
     };
 }

@@ -144,3 +144,53 @@ TEST(CliMedia, PlaySteppedAndInRealTimePrintsEveryPositionShown)
 }
 
 } // namespace
+
+TEST(CliMedia, SnapshotWritesWhatSaveImageWrites)
+{
+    QTemporaryDir out;
+    const QString clip = clips::AviH264(); // 90 pictures, base name "h264"
+    const struct {
+        QStringList extra;
+        int status;
+        QStringList files; // frames written, in order
+        QString message;
+    } cases[] = {
+        {{}, 0, {"h264_40.jpg"}, "Success to save the image."},
+        // Four panes at 88 start at 86; panes 1 and 3 are 87 and 89.
+        {{"--grid", "4", "--marked", "3,1"}, 0, {"h264_87.jpg", "h264_89.jpg"}, "Success to save the image."},
+        {{"--grid", "9"}, 1, {}, "The selected file does not exist."},
+    };
+    const qint64 frames[] = {40, 88, 88};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        QByteArray stdOut;
+        const int status = clips::RunProgram(
+            Cli(), QStringList{"snapshot", clip, "--frame", QString::number(frames[i]), out.path()} + cases[i].extra,
+            &stdOut);
+        EXPECT_EQ(status, cases[i].status) << i;
+        QStringList lines = QString::fromUtf8(stdOut).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ASSERT_FALSE(lines.isEmpty()) << i;
+        EXPECT_EQ(lines.takeLast(), cases[i].message) << i;
+        QStringList expected;
+        for (const QString &name : cases[i].files)
+            expected << QStringLiteral("file=") + out.filePath(name);
+        EXPECT_EQ(lines, expected) << i;
+        for (const QString &name : cases[i].files) {
+            const long long frame = name.section(QLatin1Char('_'), 1).section(QLatin1Char('.'), 0, 0).toLongLong();
+            EXPECT_EQ(clips::ClosestFrame(clip, QImage(out.filePath(name))), frame) << qPrintable(name);
+        }
+    }
+
+    // Wrong arguments, and a folder that does not exist.
+    const QStringList wrong[] = {
+        {"snapshot", clip, out.path()},
+        {"snapshot", clip, "--frame", "x", out.path()},
+        {"snapshot", clip, "--frame", "1", out.path(), "--grid", "5"},
+        {"snapshot", clip, "--frame", "1", out.path(), "--marked", "1"},
+        {"snapshot", clip, "--frame", "1", out.path(), "--grid", "4", "--marked", "4"},
+    };
+    for (const QStringList &args : wrong)
+        EXPECT_EQ(clips::RunProgram(Cli(), args), 2) << qPrintable(args.join(' '));
+    QByteArray stdOut;
+    EXPECT_EQ(clips::RunProgram(Cli(), {"snapshot", clip, "--frame", "1", out.filePath("none")}, &stdOut), 1);
+    EXPECT_EQ(stdOut, "Wrong folder.\n");
+}
