@@ -355,6 +355,9 @@ HRESULT CMediaGraph::SeekToFrameAsync(int64_t llFrame)
             const std::shared_ptr<AsyncSeek> pSeek = pWeak.lock();
             if (!pSeek)
                 return;
+            // The RGB picture is made here, on the worker, while the UI thread paints the others.
+            if (SUCCEEDED(hr) && pPicture)
+                (void)pPicture->Image();
             std::lock_guard<std::mutex> lock(pSeek->mutex);
             // An answer to a request since replaced is still an exact picture, newer than the one
             // shown: it is shown (so that stepping faster than decoding still moves). Only a seek

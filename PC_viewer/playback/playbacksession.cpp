@@ -7,6 +7,8 @@
 #include "playback/playbackpane.h"
 #include "playback/playcontroltarget.h"
 
+#include <QScopedValueRollback>
+
 #include <algorithm>
 #include <cmath>
 
@@ -402,6 +404,8 @@ void CPlaybackSession::SetRate(double rate)
 }
 HRESULT CPlaybackSession::GridStep()
 {
+    // A step whose pictures were all at hand lands inside it; the next waits for the clock.
+    const QScopedValueRollback<bool> stepping(m_inGridStep, true);
     // A step still being decoded is never stacked with another.
     for (const auto &pane : m_panes)
         if (pane->IsSeekPending())
@@ -459,11 +463,14 @@ void CPlaybackSession::OnPanePicture()
         if (pane->IsSeekPending())
             return;
     ShowPanePictures();
-    // While the grid steps, the position follows the pictures as they reach the screen.
+    // While the grid steps, the position follows the pictures as they reach the screen, and a
+    // step that took longer than a tick is followed at once by the next (not at the next tick).
     if (m_playState == PlayState::Running && !m_panes.empty()) {
         const int64_t frame = m_panes.front()->ShownFrame();
         if (frame >= 0 && frame != m_doc->CurrentPosition())
             Publish(frame);
+        if (m_playState == PlayState::Running && m_doc->PlayingFlag() == 1 && !m_inGridStep)
+            GridStep();
     }
 }
 void CPlaybackSession::ShowPanePictures()

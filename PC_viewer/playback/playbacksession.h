@@ -185,4 +185,5 @@ private:
     int64_t m_shownFrame = -1;
 
     std::vector<std::unique_ptr<CPlaybackPane>> m_panes;
+    bool m_inGridStep = false;
 };

@@ -1,0 +1,179 @@
+// The grid of 25 panes as it reaches the screen: for 1x, 4x and 32x, how many grid steps per second
+// the engine alone delivers (25 graphs on the clip seeking to the next step's frames, as fast as
+// they can, capped at the step clock of 30 a second), against the grid steps the window painted
+// per second (new pane pictures painted / 25) while the viewer played the grid; how often pane
+// 0's painted frame was not the published one; the time of SetLayout from the single view to 25
+// panes and back, in D (ffmpeg -threads 1 decode time per picture, measured in the same run); and
+// the peak memory.
+//
+//   build/bench/shell/bench_gridpace [CLIP]
+//
+// Without CLIP a 1920x1080 H.264 clip of 60 s at 30 pictures a second is made with ffmpeg.
+#include "catalogue/corvanadoc.h"
+#include "playback/mediagraph.h"
+#include "playback/mediaplayview.h"
+#include "playback/multiplayview.h"
+#include "playback/playbackpane.h"
+#include "shell/contentlistview.h"
+#include "shell/mainframe.h"
+#include "skin/global.h"
+#include "skin/prompt.h"
+
+#include "screen/screencheck.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <clocale>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kPanes = 25;
+
+double FfmpegSecondsPerPicture(const QString &clip, qint64 pictures)
+{
+    QElapsedTimer t;
+    t.start();
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {"-v", "error", "-threads", "1", "-i", clip, "-f", "null", "-"});
+    ffmpeg.waitForFinished(600000);
+    return t.nsecsElapsed() / 1e9 / static_cast<double>(pictures);
+}
+
+// Grid steps per second the engine delivers alone at `rate`: 25 graphs, each step seeking every
+// pane to the frame the rate has reached by then (as the viewer's step clock aims) and taking its
+// picture, from the start for at most 3 s.
+double EngineGridSteps(const QString &clip, int rate, double frameSeconds)
+{
+    std::vector<std::unique_ptr<CMediaGraph>> panes;
+    for (int i = 0; i < kPanes; ++i) {
+        panes.push_back(std::make_unique<CMediaGraph>());
+        if (FAILED(panes.back()->OpenMedia(clip)))
+            return 0.0;
+    }
+    const int64_t count = panes.front()->FrameCount();
+    int steps = 0;
+    QElapsedTimer t;
+    t.start();
+    // k: the steps the rate clock has reached (at least one more than the last shown).
+    for (int64_t k = 0;;) {
+        const int64_t ticks = static_cast<int64_t>(t.nsecsElapsed() / 1e9 / frameSeconds) + 1;
+        k = std::max(k + 1, ticks);
+        const int64_t first = k * rate;
+        if (first + kPanes > count || t.elapsed() >= 3000)
+            break;
+        for (int i = 0; i < kPanes; ++i) {
+            panes[size_t(i)]->SeekToFrame(first + i);
+            (void)panes[size_t(i)]->CurrentImage();
+        }
+        ++steps;
+    }
+    return steps / (t.nsecsElapsed() / 1e9);
+}
+
+long PeakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+    QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+
+    QTemporaryDir work;
+    QString clip = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (clip.isEmpty()) {
+        clip = work.filePath(QStringLiteral("card/20130512_083000N.mp4"));
+        QDir().mkpath(work.filePath(QStringLiteral("card")));
+        QProcess ffmpeg;
+        ffmpeg.start(QStringLiteral("ffmpeg"),
+                     {"-y", "-loglevel", "error", "-f", "lavfi", "-i", "testsrc2=size=1920x1080:rate=30:duration=60",
+                      "-c:v", "libx264", "-preset", "veryfast", "-g", "60", "-pix_fmt", "yuv420p", clip});
+        if (!ffmpeg.waitForFinished(600000) || ffmpeg.exitCode() != 0) {
+            std::fprintf(stderr, "bench_gridpace: ffmpeg could not make the clip\n");
+            return 1;
+        }
+    }
+
+    CGlobal skin;
+    skin.LoadDefaults();
+    CScriptedPrompt prompt;
+    CPromptScope scope(prompt);
+    CCorvanaDoc doc;
+    CMainFrame frame(&doc);
+    frame.show();
+    frame.SetFolderAndLoad(QFileInfo(clip).path());
+    int index = -1;
+    for (int i = 0; i < doc.Count(); ++i)
+        if (QFileInfo(doc.MediaPathAt(i)) == QFileInfo(clip))
+            index = i;
+    if (index < 0 || !frame.ListView()->Open(index)) {
+        std::fprintf(stderr, "bench_gridpace: the clip does not open\n");
+        return 1;
+    }
+    CMediaPlayView *view = frame.PlayView();
+    const double d = FfmpegSecondsPerPicture(clip, doc.LastPosition());
+    std::printf("%s: %lld pictures; D = %.2f ms (ffmpeg -threads 1)\n", qPrintable(QFileInfo(clip).fileName()),
+                static_cast<long long>(doc.LastPosition()), d * 1000);
+
+    QElapsedTimer t;
+    t.start();
+    view->SetLayout(1, kPanes, true);
+    const double toGrid = t.nsecsElapsed() / 1e9;
+    t.restart();
+    view->SetLayout(0, 1, true);
+    const double toSingle = t.nsecsElapsed() / 1e9;
+    std::printf("SetLayout single -> 25 panes: %.1f D (%.0f ms); 25 panes -> single: %.1f D (%.0f ms)\n",
+                toGrid / d, toGrid * 1000, toSingle / d, toSingle * 1000);
+    view->SetLayout(1, kPanes, true);
+
+    std::printf("%-6s %14s %14s %6s %11s\n", "rate", "engine st/s", "painted st/s", "ratio", "paint!=pub");
+    for (int rate : {1, 4, 32}) {
+        const double engine = std::min(30.0, EngineGridSteps(clip, rate, doc.FrameTime() / 1e7));
+        view->SeekToBeginning();
+        view->SetRate(rate);
+        int64_t paintedBefore = 0;
+        for (int i = 0; i < view->PaneViews(); ++i)
+            paintedBefore += view->PaneView(i)->NewPicturesPainted();
+        int checks = 0, mismatches = 0;
+        t.restart();
+        view->Play();
+        while (view->GetPlayState() == PlayState::Running && t.elapsed() < 3000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+            const qint64 position = doc.CurrentPosition();
+            screencheck::FlushRepaints();
+            ++checks;
+            if (view->PaneView(0)->PaintedFrame() != position)
+                ++mismatches;
+        }
+        const double seconds = t.nsecsElapsed() / 1e9;
+        view->Pause();
+        int64_t painted = -paintedBefore;
+        for (int i = 0; i < view->PaneViews(); ++i)
+            painted += view->PaneView(i)->NewPicturesPainted();
+        const double paintedSteps = painted / double(kPanes) / seconds;
+        std::printf("%4dx %14.1f %14.1f %6.2f %5d/%-5d\n", rate, engine, paintedSteps, paintedSteps / engine,
+                    mismatches, checks);
+        std::fflush(stdout);
+    }
+    std::printf("peak memory: %ld MB\n", PeakMegabytes());
+    return 0;
+}
