@@ -84,7 +84,6 @@ void CUpdateCheck::OnRootAnswered()
         return;
     }
     m_host->SetStatus(Text(kStatusConnected));
-    m_host->SetProgress(0);
     connect(m_download.get(), &CUpdateDownload::Finished, this, &CUpdateCheck::OnVersionFile,
             Qt::SingleShotConnection);
     m_download->Start(ServerFile(kVersionFilePath), LocalVersionPath(), m_setup.stallMs);

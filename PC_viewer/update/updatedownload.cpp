@@ -23,6 +23,7 @@ void CUpdateDownload::Start(const QUrl &url, const QString &targetPath, int stal
     m_data.clear();
     m_received = 0;
     m_writeFailed = false;
+    emit Progress(0);
     if (!targetPath.isEmpty()) {
         m_file.setFileName(targetPath);
         if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
