@@ -9,6 +9,7 @@
 #include <QThread>
 
 #ifdef Q_OS_WIN
+#include <iterator>
 #include <windows.h>
 #include <tlhelp32.h>
 #else
