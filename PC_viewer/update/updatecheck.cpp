@@ -7,9 +7,7 @@
 
 #include <QFile>
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QTextStream>
-#include <QTimer>
 
 namespace {
 
@@ -66,19 +64,14 @@ void CUpdateCheck::Start()
     m_downloaded = 0;
     m_hash = tagPACKAGEHASH();
     // The connection test: any HTTP answer from the server's root means it can be reached.
-    QNetworkRequest request(ServerFile(""));
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setTransferTimeout(m_setup.stallMs);
-    m_rootReply = m_network->head(request);
-    connect(m_rootReply, &QNetworkReply::finished, this, &CUpdateCheck::OnRootAnswered);
+    connect(m_download.get(), &CUpdateDownload::Finished, this, &CUpdateCheck::OnRootAnswered,
+            Qt::SingleShotConnection);
+    m_download->StartProbe(ServerFile(""), m_setup.stallMs);
 }
 
-void CUpdateCheck::OnRootAnswered()
+void CUpdateCheck::OnRootAnswered(int result)
 {
-    QNetworkReply *reply = m_rootReply;
-    m_rootReply = nullptr;
-    reply->deleteLater();
-    if (!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+    if (result < 0) {
         m_host->SetStatus(Text(kStatusNotConnected));
         End();
         return;
@@ -176,13 +169,6 @@ void CUpdateCheck::End()
 void CUpdateCheck::Cancel()
 {
     m_running = false;
-    if (m_rootReply) {
-        QNetworkReply *reply = m_rootReply;
-        m_rootReply = nullptr;
-        reply->disconnect(this);
-        reply->abort();
-        reply->deleteLater();
-    }
     disconnect(m_download.get(), &CUpdateDownload::Finished, this, nullptr);
     m_download->Abort();
     QFile::remove(LocalVersionPath());

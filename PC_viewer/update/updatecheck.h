@@ -26,7 +26,6 @@
 
 class CUpdateDownload;
 class QNetworkAccessManager;
-class QNetworkReply;
 
 class IUpdateCheckHost
 {
@@ -71,7 +70,7 @@ public:
     QString UpdaterPath() const;
 
 private:
-    void OnRootAnswered();
+    void OnRootAnswered(int result);
     void OnVersionFile(int result);
     void OnHashRecord(int result);
     void OnPackage(int result);
@@ -84,7 +83,6 @@ private:
     tagUPDATESETUP m_setup;
     std::unique_ptr<QNetworkAccessManager> m_network;
     std::unique_ptr<CUpdateDownload> m_download;
-    QNetworkReply *m_rootReply = nullptr;
     tagPACKAGEHASH m_hash;
     bool m_running = false;
     int m_downloaded = 0;

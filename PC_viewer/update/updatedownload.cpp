@@ -32,11 +32,25 @@ void CUpdateDownload::Start(const QUrl &url, const QString &targetPath, int stal
             return;
         }
     }
+    Send(url, false, stallMs);
+}
+
+void CUpdateDownload::StartProbe(const QUrl &url, int stallMs)
+{
+    Abort();
+    m_data.clear();
+    m_received = 0;
+    Send(url, true, stallMs);
+}
+
+void CUpdateDownload::Send(const QUrl &url, bool probe, int stallMs)
+{
     QNetworkRequest request(url);
     // Always the server's current files, never a cached copy.
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    m_reply = m_network->get(request);
+    m_probe = probe;
+    m_reply = probe ? m_network->head(request) : m_network->get(request);
     connect(m_reply, &QNetworkReply::readyRead, this, &CUpdateDownload::OnReadyRead);
     connect(m_reply, &QNetworkReply::downloadProgress, this, &CUpdateDownload::OnProgress);
     connect(m_reply, &QNetworkReply::finished, this, &CUpdateDownload::OnFinished);
@@ -89,6 +103,11 @@ void CUpdateDownload::OnFinished()
 {
     if (!m_reply)
         return;
+    if (m_probe) {
+        const bool answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+        End(answered ? kSucceeded : kNetworkFailed);
+        return;
+    }
     OnReadyRead();
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);

@@ -35,6 +35,9 @@ public:
     // Starts the transfer of `url` into `targetPath` (an empty path keeps the data in memory,
     // for Data()). A running transfer is aborted first.
     void Start(const QUrl &url, const QString &targetPath, int stallMs);
+    // Asks for the headers of `url` only: succeeds on any HTTP answer, whatever its status (the
+    // server can be reached), fails when none comes.
+    void StartProbe(const QUrl &url, int stallMs);
     void Abort();
     bool IsRunning() const { return !m_reply.isNull(); }
 
@@ -50,6 +53,7 @@ private:
     void OnProgress(qint64 received, qint64 total);
     void OnFinished();
     void OnStalled();
+    void Send(const QUrl &url, bool probe, int stallMs);
     void End(int result);
     void Discard();
 
@@ -60,4 +64,5 @@ private:
     QByteArray m_data;
     qint64 m_received = 0;
     bool m_writeFailed = false;
+    bool m_probe = false;
 };
