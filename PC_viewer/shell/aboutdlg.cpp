@@ -2,6 +2,7 @@
 #include "shell/aboutdlg.h"
 
 #include "skin/skinart.h"
+#include "update/versionrules.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,13 +11,10 @@
 
 QString NormalisedVersion(const QString &fileVersion)
 {
-    const QString v = fileVersion.trimmed();
-    const int dot = v.indexOf(QLatin1Char('.'));
-    if (dot < 0)
-        return v;
-    QString rest = v.mid(dot + 1);
-    rest.remove(QLatin1Char('.'));
-    return v.left(dot) + QLatin1Char('.') + rest;
+    // The update check's rule; a version without a dot, which that rule leaves empty, is shown as
+    // it is.
+    const QString normalised = NormalizeVersion(fileVersion);
+    return normalised.isEmpty() ? fileVersion.trimmed() : normalised;
 }
 
 CAboutDlg::CAboutDlg(const QString &versionText, QWidget *parent)

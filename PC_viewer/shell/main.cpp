@@ -2,8 +2,11 @@
 // main frame.
 #include "catalogue/corvanadoc.h"
 #include "skin/global.h"
+#include "skin/prompt.h"
 #include "shell/mainframe.h"
 #include "telemetry/mapview.h"
+#include "update/handover.h"
+#include "update/updateconst.h"
 
 #include "version.h"
 
@@ -42,6 +45,15 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Pellister"));
     QApplication::setApplicationDisplayName(QStringLiteral("Pellister"));
     QApplication::setApplicationVersion(QStringLiteral(PELLISTER_VERSION_STRING));
+
+    // A downloaded update takes the program file's place and starts it; this copy then ends.
+    switch (RunStartupHandOver(QCoreApplication::applicationFilePath())) {
+    case HandOverResult::EndInstance: return 0;
+    case HandOverResult::StartFailed:
+        CurrentPrompt().Info(nullptr, QString::fromLatin1(kMsgProcessFailed));
+        break;
+    case HandOverResult::ContinueStart: break;
+    }
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Pellister recording viewer"));

@@ -19,8 +19,12 @@
 #include "telemetry/localwebserver.h"
 #include "telemetry/mapscripts.h"
 #include "telemetry/mapview.h"
+#include "platform/processes.h"
+#include "update/updateconst.h"
+#include "update/updatedialog.h"
 #include "version.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -93,6 +97,8 @@ const tagMENUITEM kMenu[] = {
     {3, nullptr, ID_MAP_CONVERT_EARTH, "Convert for google earth"},
 
     {4, nullptr, ID_APP_ABOUT, "Pellister Info(&A)..."},
+    {4, nullptr, 0, nullptr},
+    {4, nullptr, ID_APP_UPDATE, "Check for updates..."},
 };
 
 const char kMsgNotLoaded[] = "The loading content does not exist.";
@@ -305,8 +311,7 @@ void CMainFrame::BuildCommandTable()
     m_commands[ID_MAP_CONVERT_EARTH] = {[this] { OnConvertForGoogleEarth(); }, always, {}};
 
     m_commands[ID_APP_ABOUT] = {[this] { OnAbout(); }, always, {}};
-    // Update and restart arrives with the update client.
-    m_commands[ID_APP_UPDATE] = {[] {}, never, {}};
+    m_commands[ID_APP_UPDATE] = {[this] { OnUpdate(); }, always, {}};
 }
 
 bool CMainFrame::IsCommandEnabled(int id) const
@@ -664,6 +669,38 @@ void CMainFrame::OnConfigBlackbox()
     const CSystemRemovableVolumes volumes;
     CBlackBoxConfigurator dialog(volumes);
     dialog.exec();
+}
+
+QString CMainFrame::ProgramFolder() const
+{
+    if (!m_programFolder.isEmpty())
+        return m_programFolder;
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/');
+}
+
+void CMainFrame::SetProgramFolder(const QString &folder)
+{
+    m_programFolder = folder.isEmpty() || folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+void CMainFrame::OnUpdate()
+{
+    tagUPDATESETUP setup;
+    setup.programFolder = ProgramFolder();
+    setup.server = QUrl(MapServerBase());
+    setup.stallMs = QSettings().value(QString::fromLatin1(kSettingUpdateStallMs), kDefaultStallMs).toInt();
+    setup.reportWhenCurrent = true;
+    CUpdateDialog dialog(setup);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    CurrentPrompt().ShowMessage(this, Text(kMsgRestarting), PromptButtons::Ok, true);
+    if (!StartProcess(setup.programFolder + Text(kUpdaterFileName))) {
+        CurrentPrompt().Info(nullptr, Text(kMsgProcessFailed));
+        CurrentPrompt().ShowMessage(this, Text(kMsgUpdateError), PromptButtons::Ok, true);
+        return;
+    }
+    // The updater takes over at its start-up and replaces this program file.
+    close();
 }
 
 void CMainFrame::OnPrintSetup()

@@ -108,6 +108,10 @@ public:
     QString MapServerBase();
     // The loopback server, or null while none has been started.
     const CLocalWebServer *LocalWebServer() const { return m_webServer.get(); }
+    // The folder of the running program file, with a trailing "/": the update downloads into it
+    // and the restart starts the updater from it. Tests give a folder of their own.
+    QString ProgramFolder() const;
+    void SetProgramFolder(const QString &folder);
     // Folders loaded last, newest first (at most four).
     QStringList RecentFolders() const;
 
@@ -160,6 +164,7 @@ private:
     void OnConvertForGoogleEarth();
     void OnAbout();
     void OnConfigBlackbox();
+    void OnUpdate();
     void OnPrintSetup();
 
     CCorvanaDoc *m_doc;
@@ -185,4 +190,5 @@ private:
     QHash<QKeySequence, int> m_accelerators;
     std::unique_ptr<QPrinter> m_printer;
     QStringList m_recentFolders;
+    QString m_programFolder;
 };
