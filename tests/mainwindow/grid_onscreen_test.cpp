@@ -137,6 +137,14 @@ TEST_F(GridOnScreenTest, EveryPaneShowsItsFrameAndAFrameStepMovesThemAll)
     // The pane cells cover the video area, the last row and column to its edges.
     const CMultiPlayView *corner = m_play->PaneView(24);
     EXPECT_EQ(corner->geometry().bottomRight(), m_play->rect().bottomRight());
+    // A resized window keeps whole cells and every pane's picture.
+    const QSize before = m_play->size();
+    m_frame->resize(m_frame->size() + QSize(37, 23));
+    ASSERT_TRUE(WaitFor([&] { return m_play->size() != before; }, 5000));
+    for (int i = 0; i < 25; ++i)
+        EXPECT_EQ(m_play->PaneView(i)->geometry(), GridCell(i, 5, m_play->size(), false)) << i;
+    const int last = static_cast<int>(m_doc->LastPosition());
+    EXPECT_EQ(ShownPaneFrames(), Run(last - 25, 25));
 }
 
 TEST_F(GridOnScreenTest, SteppingMovesEveryPaneTogether)
