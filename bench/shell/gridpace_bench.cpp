@@ -19,6 +19,7 @@
 #include "skin/global.h"
 #include "skin/prompt.h"
 
+#include "benchwindow.h"
 #include "screen/screencheck.h"
 
 #include <QApplication>
@@ -91,27 +92,16 @@ long PeakMegabytes()
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+    PrepareBenchProcess(home);
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
 
     QTemporaryDir work;
-    QString clip = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    if (clip.isEmpty()) {
-        clip = work.filePath(QStringLiteral("card/20130512_083000N.mp4"));
-        QDir().mkpath(work.filePath(QStringLiteral("card")));
-        QProcess ffmpeg;
-        ffmpeg.start(QStringLiteral("ffmpeg"),
-                     {"-y", "-loglevel", "error", "-f", "lavfi", "-i", "testsrc2=size=1920x1080:rate=30:duration=60",
-                      "-c:v", "libx264", "-preset", "veryfast", "-g", "60", "-pix_fmt", "yuv420p", clip});
-        if (!ffmpeg.waitForFinished(600000) || ffmpeg.exitCode() != 0) {
-            std::fprintf(stderr, "bench_gridpace: ffmpeg could not make the clip\n");
-            return 1;
-        }
-    }
+    const QString clip =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : MakeBenchClip(work, 60, "bench_gridpace");
+    if (clip.isEmpty())
+        return 1;
 
     CGlobal skin;
     skin.LoadDefaults();
@@ -120,15 +110,8 @@ int main(int argc, char **argv)
     CCorvanaDoc doc;
     CMainFrame frame(&doc);
     frame.show();
-    frame.SetFolderAndLoad(QFileInfo(clip).path());
-    int index = -1;
-    for (int i = 0; i < doc.Count(); ++i)
-        if (QFileInfo(doc.MediaPathAt(i)) == QFileInfo(clip))
-            index = i;
-    if (index < 0 || !frame.ListView()->Open(index)) {
-        std::fprintf(stderr, "bench_gridpace: the clip does not open\n");
+    if (!OpenInFrame(frame, doc, clip, "bench_gridpace"))
         return 1;
-    }
     CMediaPlayView *view = frame.PlayView();
     const double d = FfmpegSecondsPerPicture(clip, doc.LastPosition());
     std::printf("%s: %lld pictures; D = %.2f ms (ffmpeg -threads 1)\n", qPrintable(QFileInfo(clip).fileName()),

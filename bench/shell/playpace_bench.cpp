@@ -17,6 +17,7 @@
 #include "shell/mainframe.h"
 #include "skin/prompt.h"
 
+#include "benchwindow.h"
 #include "screen/screencheck.h"
 
 #include <QApplication>
@@ -31,31 +32,16 @@
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+    PrepareBenchProcess(home);
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
 
     QTemporaryDir work;
-    QString clip = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    if (clip.isEmpty()) {
-        clip = work.filePath(QStringLiteral("card/20130512_083000N.mp4"));
-        QDir().mkpath(work.filePath(QStringLiteral("card")));
-        QProcess ffmpeg;
-        ffmpeg.start(QStringLiteral("ffmpeg"),
-                     {QStringLiteral("-y"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                      QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                      QStringLiteral("testsrc2=size=1920x1080:rate=30:duration=20"), QStringLiteral("-c:v"),
-                      QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("veryfast"),
-                      QStringLiteral("-g"), QStringLiteral("60"), QStringLiteral("-pix_fmt"),
-                      QStringLiteral("yuv420p"), clip});
-        if (!ffmpeg.waitForFinished(600000) || ffmpeg.exitCode() != 0) {
-            std::fprintf(stderr, "bench_playpace: ffmpeg could not make the clip\n");
-            return 1;
-        }
-    }
+    const QString clip =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : MakeBenchClip(work, 20, "bench_playpace");
+    if (clip.isEmpty())
+        return 1;
 
     CGlobal skin;
     skin.LoadDefaults();
@@ -64,15 +50,8 @@ int main(int argc, char **argv)
     CCorvanaDoc doc;
     CMainFrame frame(&doc);
     frame.show();
-    frame.SetFolderAndLoad(QFileInfo(clip).path());
-    int index = -1;
-    for (int i = 0; i < doc.Count(); ++i)
-        if (QFileInfo(doc.MediaPathAt(i)) == QFileInfo(clip))
-            index = i;
-    if (index < 0 || !frame.ListView()->Open(index)) {
-        std::fprintf(stderr, "bench_playpace: the clip does not open\n");
+    if (!OpenInFrame(frame, doc, clip, "bench_playpace"))
         return 1;
-    }
     CMediaPlayView *view = frame.PlayView();
     const double fps = 1e7 / static_cast<double>(doc.FrameTime());
     std::printf("%s: %lld pictures at %.2f a second\n", qPrintable(QFileInfo(clip).fileName()),

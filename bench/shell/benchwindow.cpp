@@ -1,0 +1,50 @@
+// The window benchmarks' set-up.
+#include "benchwindow.h"
+
+#include "catalogue/corvanadoc.h"
+#include "shell/contentlistview.h"
+#include "shell/mainframe.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+void PrepareBenchProcess(const QTemporaryDir &home)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+}
+
+QString MakeBenchClip(const QTemporaryDir &work, int seconds, const char *tool)
+{
+    const QString clip = work.filePath(QStringLiteral("card/20130512_083000N.mp4"));
+    QDir().mkpath(work.filePath(QStringLiteral("card")));
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {"-y", "-loglevel", "error", "-f", "lavfi", "-i",
+                  QStringLiteral("testsrc2=size=1920x1080:rate=30:duration=%1").arg(seconds), "-c:v", "libx264",
+                  "-preset", "veryfast", "-g", "60", "-pix_fmt", "yuv420p", clip});
+    if (!ffmpeg.waitForFinished(600000) || ffmpeg.exitCode() != 0) {
+        std::fprintf(stderr, "%s: ffmpeg could not make the clip\n", tool);
+        return QString();
+    }
+    return clip;
+}
+
+bool OpenInFrame(CMainFrame &frame, CCorvanaDoc &doc, const QString &clip, const char *tool)
+{
+    frame.SetFolderAndLoad(QFileInfo(clip).path());
+    int index = -1;
+    for (int i = 0; i < doc.Count(); ++i)
+        if (QFileInfo(doc.MediaPathAt(i)) == QFileInfo(clip))
+            index = i;
+    if (index < 0 || !frame.ListView()->Open(index)) {
+        std::fprintf(stderr, "%s: the clip does not open\n", tool);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,21 @@
+// What the window benchmarks share: the process set-up, the 1080p clip they play and opening it in
+// a main frame the way the list does.
+#pragma once
+
+#include <QString>
+
+class CCorvanaDoc;
+class CMainFrame;
+class QTemporaryDir;
+
+// Before the QApplication: the offscreen platform unless another is asked for, and settings in
+// the temporary `home`.
+void PrepareBenchProcess(const QTemporaryDir &home);
+
+// A 1920x1080 H.264 clip of `seconds` at 30 pictures a second, made with ffmpeg in `work`/card;
+// empty (and a message naming `tool`) when ffmpeg failed.
+QString MakeBenchClip(const QTemporaryDir &work, int seconds, const char *tool);
+
+// Loads the clip's folder into the frame and opens the clip; false (with a message) when it
+// does not open.
+bool OpenInFrame(CMainFrame &frame, CCorvanaDoc &doc, const QString &clip, const char *tool);
