@@ -201,7 +201,10 @@ void CPlaybackPane::NotifyGraphEvent(long eventCode, intptr_t param1, intptr_t p
     (void)param1;
     (void)param2;
     switch (eventCode) {
-    case EC_USERABORT: Stop(); break;
+    case EC_USERABORT:
+        Stop();
+        emit Aborted();
+        break;
     case EC_OLE_EVENT: emit PictureArrived(); break;
     default: break; // a pane does not react to the end of the clip
     }

@@ -97,6 +97,8 @@ public:
 signals:
     // The graph has a new picture (event 24); the session decides when the grid shows it.
     void PictureArrived();
+    // The clip failed under the pane (event 2: deleted, cut, unreadable); the pane has stopped.
+    void Aborted();
 
 private slots:
     void OnMediaEvent();

@@ -355,6 +355,7 @@ HRESULT CPlaybackSession::SetLayout(int multi, int count, bool showProgress)
             pane->SetRate(m_rate);
             CPlaybackPane *created = pane.get();
             connect(created, &CPlaybackPane::PictureArrived, this, &CPlaybackSession::OnPanePicture);
+            connect(created, &CPlaybackPane::Aborted, this, &CPlaybackSession::OnPaneAborted);
             m_panes.push_back(std::move(pane));
             created->Open();
             if (oldPanes == 0) {
@@ -472,6 +473,18 @@ void CPlaybackSession::OnPanePicture()
         if (m_playState == PlayState::Running && m_doc->PlayingFlag() == 1 && !m_inGridStep)
             GridStep();
     }
+}
+void CPlaybackSession::OnPaneAborted()
+{
+    // A clip that fails under a pane stops the grid where it is, instead of stepping on into
+    // the failure for ever.
+    if (m_playState != PlayState::Running)
+        return;
+    Pause();
+    ShowPanePictures();
+    const int64_t frame = m_panes.empty() ? -1 : m_panes.front()->CurrentFrame();
+    if (frame >= 0)
+        Publish(frame);
 }
 void CPlaybackSession::ShowPanePictures()
 {

@@ -160,6 +160,7 @@ private:
     HRESULT GridStep();
     void GridStepEnded(HRESULT result);
     void OnPanePicture();
+    void OnPaneAborted();
     void ShowPanePictures();
     void EndOfGridClip();
     void LayoutProgress(bool shown, int position);

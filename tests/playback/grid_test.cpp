@@ -275,6 +275,22 @@ TEST_F(GridTest, APaneWhoseClipVanishedStaysEmpty)
     EXPECT_FALSE(m_session->ShownImage().isNull());
 }
 
+TEST_F(GridTest, AClipCutWhileTheGridIsShownNeitherHangsNorCrashes)
+{
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("cut.mp4"));
+    ASSERT_TRUE(QFile::copy(clips::AviMjpeg(), copy));
+    Open(copy);
+    ASSERT_EQ(m_session->SetLayout(1, 9, false), S_OK);
+    QFile file(copy);
+    ASSERT_TRUE(file.resize(file.size() / 3));
+    m_session->SetRate(8.0);
+    m_session->Play();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return m_session->GetPlayState() != PlayState::Running; }, 20000));
+    m_session->SeekToEnd();
+    EXPECT_EQ(m_session->SetLayout(0, 1, false), S_OK);
+}
+
 TEST(SnapshotNames, BaseNameAndFileName)
 {
     EXPECT_EQ(SnapshotBaseName(QStringLiteral("/card/record/20090101_120000_E.avi")), "20090101_120000_E");
