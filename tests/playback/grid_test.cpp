@@ -253,6 +253,16 @@ TEST_F(GridTest, ClipsShorterThanTheGridLeaveTheLastPanesEmpty)
     QStringList written;
     EXPECT_EQ(SaveSnapshots(m_doc, *m_session, out.path(), &written), kSnapshotNoSelection);
     EXPECT_EQ(written, QStringList{out.filePath(QStringLiteral("ten-frames_2.jpg"))});
+
+    // A clip of one picture: pane 0 shows it, the others stay empty.
+    m_session.reset();
+    Open(clips::Make(QStringLiteral("one-frame.mp4"), {"-f", "lavfi", "-i", "testsrc2=s=160x120:r=30", "-frames:v",
+                                                       "1", "-c:v", "libx264", "-pix_fmt", "yuv420p"}));
+    ASSERT_EQ(m_session->SetLayout(1, 4, false), S_OK);
+    EXPECT_EQ(PaneFrames(), (std::vector<int64_t>{0, -1, -1, -1}));
+    m_session->Play();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return m_session->GetPlayState() != PlayState::Running; }, 5000));
+    EXPECT_EQ(PaneFrames(), (std::vector<int64_t>{0, -1, -1, -1}));
 }
 
 TEST_F(GridTest, APaneWhoseClipVanishedStaysEmpty)
