@@ -114,12 +114,14 @@ void DrawMapPanel(QPainter &p, const tagREPORTDATA &data, int panelHeight)
 void DrawGraphPanel(QPainter &p, const tagREPORTDATA &data, const QSize &size)
 {
     p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    if (data.drawGraph && !data.graphSize.isEmpty())
-        data.drawGraph(p);
     if (!data.frameToSample.IsEmpty()) {
+        if (data.drawGraph && !data.graphSize.isEmpty())
+            data.drawGraph(p);
         Outline(p, size.width(), size.height());
         return;
     }
+    // Without samples the graph would be covered whole; on paper its texts would still be there
+    // beneath the cover (and found by a search), so it is not drawn at all.
     p.setPen(BorderPen());
     p.setBrush(Qt::white);
     p.drawRect(QRect(0, 0, size.width() - 1, size.height() - 1));

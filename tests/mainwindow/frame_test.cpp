@@ -7,6 +7,7 @@
 #include "playback/multiviewsplitter.h"
 #include "playback/playcontrolview.h"
 #include "skin/progressviewer.h"
+#include "telemetry/printview.h"
 #include "version.h"
 
 #include <QAction>

@@ -175,6 +175,7 @@ TEST(ReportPages, PaneWithoutPictureAndGraphWithoutAreaDrawNoGarbage)
     data.panes = {tagREPORTPANE()}; // no picture
     int graphCalls = 0;
     data.drawGraph = [&](QPainter &) { ++graphCalls; };
+    data.frameToSample.Set(0, 0); // with samples: the graph would be drawn if it had an area
     data.graphSize = QSize(300, 0); // a graph pane of no height
     QImage page(200, 280, QImage::Format_RGB32);
     for (int n : {1, 2}) {
