@@ -88,6 +88,9 @@ void CPrintView::OnFilePrintPreview(QPrinter *printer)
     {
         QPrintPreviewDialog preview(printer, window());
         preview.setObjectName(QStringLiteral("PrintPreview"));
+        // Pages big enough to read: most of the main window.
+        if (window() && window() != this)
+            preview.resize(window()->size() * 9 / 10);
         connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *p) { PrintPages(p); });
         preview.exec();
     }
