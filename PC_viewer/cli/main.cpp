@@ -1,6 +1,7 @@
 // pellister-cli: the viewer's catalogue, media and export code without the main window.
 #include "cli/clicommands.h"
 #include "cli/mediacommands.h"
+#include "cli/reportcommands.h"
 
 #include "version.h"
 
@@ -17,6 +18,7 @@ QVector<CliCommand> AllCommands()
     all += CatalogueCommands();
     all += MediaCommands();
     all += DeviceConfigCommands();
+    all += ReportCommands();
     return all;
 }
 
@@ -34,13 +36,13 @@ void PrintUsage(QTextStream &s, const QVector<CliCommand> &commands)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = MakeCliApplication(argc, argv);
     // Files for and from the recorder always use '.' as the decimal point.
     std::setlocale(LC_NUMERIC, "C");
     QTextStream out(stdout);
     QTextStream err(stderr);
     const QVector<CliCommand> commands = AllCommands();
-    QStringList args = app.arguments().mid(1);
+    QStringList args = app->arguments().mid(1);
     if (args.isEmpty()) {
         PrintUsage(err, commands);
         return kExitUsage;

@@ -19,6 +19,7 @@
 #include "telemetry/localwebserver.h"
 #include "telemetry/mapscripts.h"
 #include "telemetry/mapview.h"
+#include "telemetry/printview.h"
 #include "platform/processes.h"
 #include "update/updateconst.h"
 #include "update/updatedialog.h"
@@ -119,20 +120,6 @@ QString Text(const char *s)
 const char kSettingServer[] = "server";
 const char kSettingRecentFolders[] = "recentFolders";
 
-// The report's pane: it has no visible area and serves printing only, which arrives with the
-// report itself.
-QWidget *MakeBlankPane(const QString &name, QWidget *parent)
-{
-    auto *pane = new QWidget(parent);
-    pane->setObjectName(name);
-    pane->setAutoFillBackground(true);
-    QPalette pal = pane->palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    pane->setPalette(pal);
-    pane->setFocusPolicy(Qt::ClickFocus);
-    return pane;
-}
-
 } // namespace
 
 CMainFrame::CMainFrame(CCorvanaDoc *doc, QWidget *parent) : CSkinFrameWnd(parent), m_doc(doc)
@@ -184,7 +171,8 @@ void CMainFrame::CreatePanes()
     m_list = new CContentListView(m_doc, this);
     m_mapView = new CMapView(m_doc);
     m_mapView->setObjectName(QStringLiteral("MapView"));
-    m_printView = MakeBlankPane(QStringLiteral("PrintView"), nullptr);
+    m_printView = new CPrintView(m_doc);
+    m_printView->setObjectName(QStringLiteral("PrintView"));
     m_left->AddView(0, 0, m_list);
     m_left->AddView(1, 0, m_mapView);
     m_left->AddView(2, 0, m_printView);
@@ -231,6 +219,10 @@ void CMainFrame::ConnectTelemetryPanes()
     m_graphView->SetFixTable(&m_mapView->FrameToFix());
     m_graphView->OnInitialUpdate();
 
+    m_printView->SetPlaybackSession(m_playView->Session());
+    m_printView->SetGraphView(m_graphView);
+    m_printView->SetMapView(m_mapView);
+
     m_mapView->SetGraphView(m_graphView);
     m_mapView->SetControlBar(m_controlBar);
     m_mapView->SetMapMenu(m_menus.value(3));
@@ -252,7 +244,8 @@ void CMainFrame::LayOutPanes(const QSize &client)
 
 bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_outer && event->type() == QEvent::Resize) {
+    // While a print run holds the layout (the preview window over the frame), resizes wait.
+    if (watched == m_outer && event->type() == QEvent::Resize && !m_printView->IsPrinting()) {
         LayOutPanes(static_cast<QResizeEvent *>(event)->size());
         if (m_playView)
             m_playView->RefreshVideo();
@@ -272,14 +265,13 @@ void CMainFrame::moveEvent(QMoveEvent *event)
 void CMainFrame::BuildCommandTable()
 {
     auto always = std::function<bool()>();
-    auto never = [] { return false; };
     auto single = [this] { return m_playView->IsMulti() == 0; };
 
     m_commands[ID_FILE_SET_FOLDER] = {[this] { OnSetFolder(); }, always, {}};
-    // The configurator, printing and print preview arrive with their own windows.
     m_commands[ID_FILE_CONFIG_BLACKBOX] = {[this] { OnConfigBlackbox(); }, always, {}};
-    m_commands[ID_FILE_PRINT] = {[] {}, never, {}};
-    m_commands[ID_FILE_PRINT_PREVIEW] = {[] {}, never, {}};
+    m_commands[ID_FILE_PRINT] = {[this] { OnPrint(ID_FILE_PRINT); }, always, {}};
+    m_commands[ID_FILE_PRINT_DIRECT] = {[this] { OnPrint(ID_FILE_PRINT_DIRECT); }, always, {}};
+    m_commands[ID_FILE_PRINT_PREVIEW] = {[this] { OnPrint(ID_FILE_PRINT_PREVIEW); }, always, {}};
     m_commands[ID_FILE_PRINT_SETUP] = {[this] { OnPrintSetup(); }, always, {}};
     m_commands[ID_APP_EXIT] = {[this] { close(); }, always, {}};
 
@@ -701,6 +693,21 @@ void CMainFrame::OnUpdate()
     }
     // The updater takes over at its start-up and replaces this program file.
     close();
+}
+
+void CMainFrame::OnPrint(int id)
+{
+    if (!ContentCheck())
+        return;
+    m_playView->Pause();
+    if (id == ID_FILE_PRINT_PREVIEW)
+        m_printView->OnFilePrintPreview(m_printer.get());
+    else if (id == ID_FILE_PRINT_DIRECT)
+        m_printView->OnFilePrintDirect(m_printer.get());
+    else
+        m_printView->OnFilePrint(m_printer.get());
+    // The panes take the size the frame has now.
+    LayOutPanes(m_outer->size());
 }
 
 void CMainFrame::OnPrintSetup()

@@ -30,6 +30,7 @@ class CLocalWebServer;
 class CMapView;
 class CMultiViewSplitter;
 class CPlayControlView;
+class CPrintView;
 class CProgressViewer;
 class QAction;
 class QMenu;
@@ -90,7 +91,9 @@ public:
     CCorvanaDoc *Document() const { return m_doc; }
     CContentListView *ListView() const { return m_list; }
     CMapView *MapView() const { return m_mapView; }
-    QWidget *PrintView() const { return m_printView; }
+    CPrintView *PrintView() const { return m_printView; }
+    // The printer that print setup, printing and the preview share.
+    QPrinter *Printer() const { return m_printer.get(); }
     CMediaPlayView *PlayView() const { return m_playView; }
     CPlayControlView *ControlBar() const { return m_controlBar; }
     CAccelSensorGraphView *GraphView() const { return m_graphView; }
@@ -166,6 +169,7 @@ private:
     void OnConfigBlackbox();
     void OnUpdate();
     void OnPrintSetup();
+    void OnPrint(int id);
 
     CCorvanaDoc *m_doc;
     int m_continuousPlay = 0;
@@ -178,7 +182,7 @@ private:
     CMultiViewSplitter *m_right = nullptr;
     CContentListView *m_list = nullptr;
     CMapView *m_mapView = nullptr;
-    QWidget *m_printView = nullptr;
+    CPrintView *m_printView = nullptr;
     CMediaPlayView *m_playView = nullptr;
     CPlayControlView *m_controlBar = nullptr;
     CAccelSensorGraphView *m_graphView = nullptr;

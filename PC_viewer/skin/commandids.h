@@ -7,6 +7,7 @@
 constexpr int ID_FILE_SET_FOLDER = 32791;      // "Set Folder"
 constexpr int ID_FILE_CONFIG_BLACKBOX = 32922; // "Config blackbox"
 constexpr int ID_FILE_PRINT = 57607;           // "Print(&P)...\tCtrl+P"
+constexpr int ID_FILE_PRINT_DIRECT = 57608;    // print without the dialog
 constexpr int ID_FILE_PRINT_PREVIEW = 57609;   // "Print Priview(&V)"
 constexpr int ID_FILE_PRINT_SETUP = 57606;     // "Set Print(&R)..."
 constexpr int ID_APP_EXIT = 57665;             // "Exit(&X)"

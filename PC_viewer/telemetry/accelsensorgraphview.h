@@ -8,6 +8,7 @@
 // per-frame parts on top. The same composition serves the report's snapshot.
 #pragma once
 
+#include "telemetry/accelgraphpainter.h"
 #include "telemetry/frameindextable.h"
 #include "telemetry/graphgeometry.h"
 
@@ -18,6 +19,7 @@ class CCorvanaDoc;
 class CPlaybackSession;
 class IControlBarKeys;
 class QKeyEvent;
+class QPainter;
 
 class CAccelSensorGraphView : public QWidget
 {
@@ -39,6 +41,9 @@ public:
     void ResetGraph();
     // What a repaint shows, without the magnifier, into an image of the pane's size.
     QImage RenderGraphSnapshot();
+    // The same picture drawn into any painter in the pane's client coordinates (0, 0) to
+    // (width, height): the report scales the painter onto its band of the page.
+    void PlotGraph(QPainter &p);
 
     // The key handler, also reached by the panes that forward keys here.
     void KeyDown(QKeyEvent *event);
@@ -70,6 +75,7 @@ private:
     void DrawGraphBackground();
     // Steps of a repaint after the copy of the picture; snapshot: the report's variant.
     void DrawFrameParts(QImage *frame, bool snapshot) const;
+    tagACCELFRAMEPARTS FrameParts(bool snapshot) const;
     void UpdateMarker(bool evenWithoutRecording);
     void SeekTo(int64_t frame);
     void ChangeZoom(bool in);

@@ -7,6 +7,7 @@
 #include "playback/multiviewsplitter.h"
 #include "playback/playcontrolview.h"
 #include "skin/progressviewer.h"
+#include "telemetry/printview.h"
 #include "version.h"
 
 #include <QAction>
@@ -110,7 +111,7 @@ TEST_F(FrameTest, MenusHoldEveryCaptionSeparatorAndIdInOrder)
         EXPECT_EQ(m_frame->MenuPopup(i), m_frame->MenuPopups()[i]);
 }
 
-TEST_F(FrameTest, CommandsOfLaterWindowsAreGreyedOthersEnabledAtStart)
+TEST_F(FrameTest, CommandsAreEnabledAtStartButTheSwitchedOn)
 {
     struct Case {
         int id;
@@ -119,8 +120,8 @@ TEST_F(FrameTest, CommandsOfLaterWindowsAreGreyedOthersEnabledAtStart)
     const Case cases[] = {
         {ID_FILE_SET_FOLDER, true},
         {ID_FILE_CONFIG_BLACKBOX, true},
-        {ID_FILE_PRINT, false},
-        {ID_FILE_PRINT_PREVIEW, false},
+        {ID_FILE_PRINT, true},
+        {ID_FILE_PRINT_PREVIEW, true},
         {ID_FILE_PRINT_SETUP, true},
         {ID_APP_EXIT, true},
         {ID_MEDIA_PLAY, true},
@@ -156,8 +157,8 @@ TEST_F(FrameTest, CommandsOfLaterWindowsAreGreyedOthersEnabledAtStart)
         else
             EXPECT_EQ(c.id, ID_MEDIA_STOP) << "no menu item";
     }
-    // A greyed command does nothing when run anyway (the accelerator of "Print" included).
-    EXPECT_FALSE(m_frame->Command(ID_FILE_PRINT));
+    // A greyed command does nothing when run anyway.
+    EXPECT_FALSE(m_frame->Command(ID_MAP_POSITION_ON));
     EXPECT_EQ(m_frame->AcceleratorCommand(QKeySequence(Qt::CTRL | Qt::Key_P)), ID_FILE_PRINT);
     EXPECT_TRUE(m_prompt.Messages().isEmpty());
 }
@@ -194,7 +195,7 @@ TEST_F(FrameTest, GoogleMapPointsTheDocumentAtTheConfiguredServer)
 
 TEST_F(FrameTest, CommandsNeedingARecordingSayNothingIsLoaded)
 {
-    for (int id : {ID_VIEW_SINGLE, ID_MAP_CONVERT_EARTH}) {
+    for (int id : {ID_VIEW_SINGLE, ID_MAP_CONVERT_EARTH, ID_FILE_PRINT, ID_FILE_PRINT_DIRECT, ID_FILE_PRINT_PREVIEW}) {
         SCOPED_TRACE(id);
         m_prompt.Clear();
         EXPECT_TRUE(m_frame->Command(id));

@@ -1,0 +1,296 @@
+// `report`: the viewer's printed report of a moment of a clip, written as a PDF without a window.
+// The document, the playback session, the graph and map panes and the report pane are the
+// viewer's own, on the offscreen platform; the map page comes from the viewer's loopback server.
+#include "cli/reportcommands.h"
+
+#include "cli/mediacommands.h"
+
+#include "catalogue/corvanadoc.h"
+#include "playback/audiooutput.h"
+#include "playback/nullaudiooutput.h"
+#include "playback/playbackpane.h"
+#include "playback/playbacksession.h"
+#include "playback/snapshot.h"
+#include "telemetry/accelsensorgraphview.h"
+#include "telemetry/localwebserver.h"
+#include "telemetry/mapscripts.h"
+#include "telemetry/mapview.h"
+#include "telemetry/printview.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrinter>
+#include <QTimer>
+
+namespace {
+
+// The graph pane at the main window's graph height, as wide as its panel on paper.
+constexpr QSize kGraphPaneSize(640, 180);
+// The map pane of the main window's left column.
+constexpr QSize kMapPaneSize(373, 373);
+// How long the map page may take to come up (a first page starts the browser's processes).
+constexpr int kMapWaitMs = 30000;
+// Time for the page to take the position of the frame before its picture is taken.
+constexpr int kMapSettleMs = 500;
+
+struct tagREPORTARGS {
+    QString strClip;
+    QString strOut;
+    qlonglong llFrame = -1;
+    int nGrid = 0;
+    QList<int> marked;
+    bool bMarkedGiven = false;
+    QPageSize::PageSizeId paper = QPageSize::A4;
+    QPageLayout::Orientation orientation = QPageLayout::Portrait;
+    QString strServer;
+};
+
+int Usage(QTextStream &err, const QString &why)
+{
+    if (!why.isEmpty())
+        err << "pellister-cli: report: " << why << "\n";
+    err << "pellister-cli: report: usage: report CLIP --frame N [--grid K --marked i,j,...] "
+           "[--paper A4|Letter] [--landscape] [--server URL] OUT.pdf\n";
+    return kExitUsage;
+}
+
+int ParseArgs(const QStringList &args, tagREPORTARGS *a, QTextStream &err)
+{
+    QStringList positional;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (arg == QLatin1String("--landscape")) {
+            a->orientation = QPageLayout::Landscape;
+            continue;
+        }
+        const bool bOption = arg == QLatin1String("--frame") || arg == QLatin1String("--grid") ||
+                             arg == QLatin1String("--marked") || arg == QLatin1String("--paper") ||
+                             arg == QLatin1String("--server");
+        if (!bOption) {
+            if (arg.startsWith(QLatin1String("--")))
+                return Usage(err, QStringLiteral("unknown option '%1'").arg(arg));
+            positional.append(arg);
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return Usage(err, arg + QStringLiteral(" needs a value"));
+        const QString value = args.at(++i);
+        bool bNumber = false;
+        if (arg == QLatin1String("--frame")) {
+            a->llFrame = value.toLongLong(&bNumber);
+            if (!bNumber || a->llFrame < 0)
+                return Usage(err, QStringLiteral("--frame must be a frame number, not '%1'").arg(value));
+        } else if (arg == QLatin1String("--grid")) {
+            a->nGrid = value.toInt(&bNumber);
+            if (!bNumber || (a->nGrid != 4 && a->nGrid != 9 && a->nGrid != 16 && a->nGrid != 25))
+                return Usage(err, QStringLiteral("--grid must be 4, 9, 16 or 25, not '%1'").arg(value));
+        } else if (arg == QLatin1String("--paper")) {
+            if (value.compare(QLatin1String("A4"), Qt::CaseInsensitive) == 0)
+                a->paper = QPageSize::A4;
+            else if (value.compare(QLatin1String("Letter"), Qt::CaseInsensitive) == 0)
+                a->paper = QPageSize::Letter;
+            else
+                return Usage(err, QStringLiteral("--paper must be A4 or Letter, not '%1'").arg(value));
+        } else if (arg == QLatin1String("--server")) {
+            a->strServer = value.endsWith(QLatin1Char('/')) ? value : value + QLatin1Char('/');
+        } else {
+            a->bMarkedGiven = true;
+            for (const QString &item : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+                const int nPane = item.trimmed().toInt(&bNumber);
+                if (!bNumber || nPane < 0)
+                    return Usage(err, QStringLiteral("--marked takes pane numbers, not '%1'").arg(item));
+                a->marked.append(nPane);
+            }
+        }
+    }
+    if (positional.size() != 2 || a->llFrame < 0)
+        return Usage(err, QString());
+    if (a->bMarkedGiven && a->nGrid == 0)
+        return Usage(err, QStringLiteral("--marked needs --grid"));
+    for (int nPane : a->marked)
+        if (nPane >= a->nGrid)
+            return Usage(err, QStringLiteral("a grid of %1 has no pane %2").arg(a->nGrid).arg(nPane));
+    a->strClip = positional.at(0);
+    a->strOut = positional.at(1);
+    return kExitOk;
+}
+
+// Runs the event loop until done() holds or the time is up.
+template <typename Done> bool WaitFor(Done done, int ms)
+{
+    const QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+// The clip's place in the catalogue of its own folder, as the list would hold it; -1 when the
+// folder holds no such clip.
+int FindClip(CCorvanaDoc &doc, const QString &clip)
+{
+    const QFileInfo info(clip);
+    doc.SetFolder(info.absolutePath());
+    doc.LoadFolder();
+    const QString wanted = info.canonicalFilePath();
+    for (int i = 0; i < doc.Count(); ++i)
+        if (QFileInfo(doc.MediaPathAt(i)).canonicalFilePath() == wanted)
+            return i;
+    return -1;
+}
+
+int RunReport(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    tagREPORTARGS a;
+    if (const int status = ParseArgs(args, &a, err); status != kExitOk)
+        return status;
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        err << "pellister-cli: report: needs a GUI application\n";
+        return kExitFailed;
+    }
+
+    CAudioOutput::SetFactory([] { return std::make_unique<CNullAudioOutput>(); });
+    CCorvanaDoc doc;
+    const int index = QFileInfo(a.strClip).isFile() ? FindClip(doc, a.strClip) : -1;
+    if (index < 0) {
+        err << "pellister-cli: cannot open '" << a.strClip << "': "
+            << MediaResultText(VFW_E_NOT_FOUND) << "\n";
+        return kExitFailed;
+    }
+    doc.SetCurrentIndex(index);
+    doc.SetCurrentMediaPath(doc.MediaPathAt(index));
+
+    CLocalWebServer server(CLocalWebServer::DefaultRootFolder());
+    QString base = a.strServer;
+    if (base.isEmpty()) {
+        if (!server.Start())
+            err << "pellister-cli: report: the map pages cannot be served: " << server.ErrorString() << "\n";
+        base = server.BaseUrl();
+    }
+    doc.SetMapPage(MapPageUrl(base));
+    doc.SetMapPositionOn(1);
+
+    CPlaybackSession session(&doc, nullptr);
+    const HRESULT hr = session.OpenCurrentRecording();
+    if (FAILED(hr)) {
+        err << "pellister-cli: cannot open '" << a.strClip << "': " << MediaResultText(hr) << "\n";
+        return kExitFailed;
+    }
+    if (a.llFrame > doc.LastPosition()) {
+        err << "pellister-cli: report: " << a.llFrame << " is past the end; '" << a.strClip << "' has "
+            << doc.LastPosition() << " frames\n";
+        return kExitFailed;
+    }
+
+    CAccelSensorGraphView graph(&doc);
+    graph.resize(kGraphPaneSize);
+    graph.SetPlaybackSession(&session);
+    auto map = std::make_unique<CMapView>(&doc);
+    map->resize(kMapPaneSize);
+    map->SetServerBase(base);
+    map->show();
+    graph.SetFixTable(&map->FrameToFix());
+    graph.OnInitialUpdate();
+    map->OnInitialUpdate();
+    map->SetMapPageDue(1);
+    map->StartMapLoad();
+    graph.RebuildGraph();
+
+    {
+        QObject user; // the position comes from elsewhere, as a frame step in the viewer
+        doc.SetCurrentPosition(a.llFrame);
+        doc.UpdateAllViews(&user, 0);
+    }
+    if (a.nGrid) {
+        session.SetLayout(1, a.nGrid, false);
+        for (int nPane : a.marked)
+            session.Pane(nPane)->SetMarked(1);
+    }
+    const QString strPrecheck = SnapshotPrecheck(doc, session);
+    if (!strPrecheck.isEmpty()) {
+        out << strPrecheck << "\n";
+        return kExitFailed;
+    }
+
+    // The map page as the viewer would show it: the route loaded on the map page, or whichever
+    // placeholder the view settled on; then its position for the frame.
+    const auto settled = [&] {
+        long w = 0, h = 0;
+        const bool sized = SUCCEEDED(map->GetMapPageSize(&w, &h));
+        const CMapView::PageKind page = map->Page();
+        if (page == CMapView::PageKind::Map)
+            return map->IsRouteLoaded() && sized;
+        return page != CMapView::PageKind::None && page != CMapView::PageKind::Loading && map->IsPageComplete() &&
+               sized;
+    };
+    if (!WaitFor(settled, kMapWaitMs))
+        err << "pellister-cli: report: the map page did not come up; its panel shows what there is\n";
+    {
+        QObject user;
+        doc.UpdateAllViews(&user, 0);
+    }
+    WaitFor([] { return false; }, kMapSettleMs);
+
+    CPrintView printView(&doc);
+    printView.SetPlaybackSession(&session);
+    printView.SetGraphView(&graph);
+    printView.SetMapView(map.get());
+
+    const QString outPath = QFileInfo(a.strOut).absoluteFilePath();
+    const QString partPath = outPath + QStringLiteral(".part");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(partPath);
+    printer.setPageSize(QPageSize(a.paper));
+    printer.setPageOrientation(a.orientation);
+    printer.setDocName(QStringLiteral("Pellister Report"));
+    const bool printed = printView.OnFilePrintDirect(&printer);
+    // The report goes into place whole or not at all.
+    if (!printed || !QFileInfo(partPath).isFile() ||
+        (QFile::exists(outPath) && !QFile::remove(outPath)) || !QFile::rename(partPath, outPath)) {
+        QFile::remove(partPath);
+        err << "pellister-cli: report: cannot write '" << a.strOut << "'\n";
+        return kExitFailed;
+    }
+    out << "file=" << outPath << "\n"
+        << "pages=" << printView.PageCount() << "\n";
+    return kExitOk;
+}
+
+} // namespace
+
+std::unique_ptr<QCoreApplication> MakeCliApplication(int &argc, char **argv)
+{
+    if (argc > 1 && qstrcmp(argv[1], "report") == 0) {
+        // The report draws with the viewer's panes: a GUI application, without a screen unless
+        // one is asked for.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        CMapView::PrepareBrowserFlags(QString::fromLocal8Bit(qgetenv("QT_QPA_PLATFORM")));
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        return std::make_unique<QApplication>(argc, argv);
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+QVector<CliCommand> ReportCommands()
+{
+    return {
+        {"report", "CLIP --frame N [--grid K --marked i,j,...] [--paper A4|Letter] [--landscape] [--server URL] OUT.pdf",
+         "Print the viewer's report of the clip with the video on frame N (with a grid of K panes "
+         "started at N: of its marked panes) to OUT.pdf: the summary page with the map and the "
+         "G-sensor graph, then one \"Frame info\" page per pane. The map page comes from the "
+         "viewer's own loopback server, or from URL. Prints file= and pages= (exit 0).",
+         4, 14, &RunReport},
+    };
+}

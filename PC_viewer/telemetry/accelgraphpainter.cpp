@@ -1,0 +1,172 @@
+// Drawing of the G-sensor graph, shared by the pane and the report.
+#include "telemetry/accelgraphpainter.h"
+
+#include "telemetry/frameindextable.h"
+#include "telemetry/telemetryconst.h"
+
+#include <QFontMetrics>
+#include <QHash>
+#include <QLinearGradient>
+#include <QPainter>
+
+namespace {
+
+const QRgb kAxisColours[3] = {kColourAxisX, kColourAxisY, kColourAxisZ};
+const char *const kRowLabels[] = {
+    "Cur.  :", "Max.  :", "Min.  :", "Spd.  :", "Dir.  :", "Time  :", "Frame :"};
+
+void AxisValuesRow(QPainter &p, int row, const float values[3])
+{
+    for (int a = 0; a < 3; ++a) {
+        p.setPen(QColor(kAxisColours[a]));
+        DrawTextAt(p, kGraphValueX[a], CGraphGeometry::PanelRowY(row), GraphValueText(values[a]));
+    }
+}
+
+} // namespace
+
+QFont ArialCellFont(int cellHeight)
+{
+    static QHash<int, QFont> cache;
+    const auto found = cache.constFind(cellHeight);
+    if (found != cache.constEnd())
+        return *found;
+    QFont f(QStringLiteral("Arial"));
+    f.setStyleHint(QFont::SansSerif);
+    int px = cellHeight;
+    for (; px > 4; --px) {
+        f.setPixelSize(px);
+        if (QFontMetrics(f).height() <= cellHeight)
+            break;
+    }
+    cache.insert(cellHeight, f);
+    return f;
+}
+
+void DrawTextAt(QPainter &p, int x, int y, const QString &text)
+{
+    p.drawText(QRect(x, y, 10000, 1000), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+}
+
+void DrawAccelGraphBackground(QPainter &p, const CGraphGeometry &geo, unsigned zoom)
+{
+    const QRect client(0, 0, geo.ClientWidth(), geo.ClientHeight());
+    QLinearGradient gradient(0, 0, 0, client.height());
+    gradient.setColorAt(0.0, QColor(kColourBackgroundTop));
+    gradient.setColorAt(1.0, QColor(kColourBackgroundBottom));
+    p.fillRect(client, gradient);
+
+    const int left = geo.PlotLeft();
+    const int top = geo.PlotTop();
+    const int right = geo.PlotRight();
+    const int bottom = geo.PlotBottom();
+    const int mid = geo.MidY();
+    const QPen axisPen(Qt::black, 1);
+    const QPen gridPen(QColor(kColourGrid), 1, Qt::DotLine);
+
+    p.setPen(axisPen);
+    p.drawLine(left, mid, right, mid);
+    p.drawLine(left, top, left, bottom);
+    for (int i = 1; i <= kGraphVerticalGridLines; ++i) {
+        const int x = geo.VerticalGridX(i);
+        p.setPen(gridPen);
+        p.drawLine(x, top, x, bottom);
+        p.setPen(axisPen);
+        p.drawLine(x, mid + kGraphTickHalfLength, x, mid - kGraphTickHalfLength);
+    }
+    for (int j = 1; j <= kGraphHorizontalGridLines; ++j) {
+        const int d = geo.HorizontalGridOffset(j);
+        for (const int y : {mid - d, mid + d}) {
+            p.setPen(gridPen);
+            p.drawLine(left, y, right, y);
+            p.setPen(axisPen);
+            p.drawLine(left - kGraphTickHalfLength, y, left + kGraphTickHalfLength, y);
+        }
+    }
+
+    p.setFont(ArialCellFont(kGraphPanelFontPx));
+    const char *heads[3] = {"X", "Y", "Z"};
+    for (int a = 0; a < 3; ++a) {
+        p.setPen(QColor(kAxisColours[a]));
+        DrawTextAt(p, kGraphHeadX[a], CGraphGeometry::PanelRowY(GRAPH_ROW_HEADS), QLatin1String(heads[a]));
+    }
+    p.setPen(Qt::black);
+    for (int row = GRAPH_ROW_CURRENT; row <= GRAPH_ROW_FRAME; ++row)
+        DrawTextAt(p, kGraphLabelX, CGraphGeometry::PanelRowY(row), QLatin1String(kRowLabels[row - 1]));
+
+    p.setFont(ArialCellFont(kGraphAxisFontPx));
+    DrawTextAt(p, kGraphZeroLabelX, mid - 5, QStringLiteral("0"));
+    for (int k = 1; k <= kGraphHorizontalGridLines; ++k) {
+        DrawTextAt(p, kGraphAxisLabelX, geo.AxisLabelY(k, false), GraphAxisLabel(k, zoom, false));
+        DrawTextAt(p, kGraphAxisLabelX, geo.AxisLabelY(k, true), GraphAxisLabel(k, zoom, true));
+    }
+}
+
+tagACCELEXTREMES DrawAccelGraphCurves(QPainter &p, const CGraphGeometry &geo, const tagDATAFILEINFO &rec,
+                                      int64_t startMs, int64_t durationMs, unsigned zoom)
+{
+    tagACCELEXTREMES ext;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    QPoint previous[3];
+    bool started = false;
+    const std::vector<int64_t> keys = SampleTimeKeys(rec);
+    for (int i = 0; i < rec.vecAccel.size(); ++i) {
+        if (keys[static_cast<size_t>(i)] == kNoTimeKey)
+            continue;
+        const int64_t rel = keys[static_cast<size_t>(i)] - startMs;
+        if (!CGraphGeometry::SampleInClip(rel, durationMs))
+            continue;
+        const tagACCELINFO &s = rec.vecAccel[i];
+        const float values[3] = {s.fX, s.fY, s.fZ};
+        const int x = geo.SampleX(rel, durationMs);
+        for (int a = 0; a < 3; ++a) {
+            const QPoint pt(x, geo.SampleY(values[a], zoom));
+            if (started) {
+                p.setPen(QPen(QColor(kAxisColours[a]), 1));
+                p.drawLine(previous[a], pt);
+            }
+            previous[a] = pt;
+            if (values[a] > ext.fMax[a])
+                ext.fMax[a] = values[a];
+            if (values[a] < ext.fMin[a])
+                ext.fMin[a] = values[a];
+        }
+        started = true;
+    }
+    p.setFont(ArialCellFont(kGraphPanelFontPx));
+    AxisValuesRow(p, GRAPH_ROW_MAX, ext.fMax);
+    AxisValuesRow(p, GRAPH_ROW_MIN, ext.fMin);
+    p.restore();
+    return ext;
+}
+
+void DrawAccelGraphFrameParts(QPainter &p, const CGraphGeometry &geo, const tagACCELFRAMEPARTS &parts)
+{
+    p.save();
+    p.setFont(ArialCellFont(kGraphPanelFontPx));
+    if (parts.bValues)
+        AxisValuesRow(p, GRAPH_ROW_CURRENT, parts.fValues);
+    p.setPen(Qt::black);
+    if (!parts.strFrame.isEmpty())
+        DrawTextAt(p, kGraphFrameTextX, CGraphGeometry::PanelRowY(GRAPH_ROW_FRAME), parts.strFrame);
+    if (!parts.strSpeed.isEmpty() || !parts.strDirection.isEmpty()) {
+        DrawTextAt(p, kGraphTextX, CGraphGeometry::PanelRowY(GRAPH_ROW_SPEED), parts.strSpeed);
+        DrawTextAt(p, kGraphTextX, CGraphGeometry::PanelRowY(GRAPH_ROW_DIRECTION), parts.strDirection);
+    }
+    if (!parts.strClock.isEmpty())
+        DrawTextAt(p, kGraphTextX, CGraphGeometry::PanelRowY(GRAPH_ROW_TIME), parts.strClock);
+
+    if (parts.nMarkerX > 0) {
+        p.setPen(QPen(QColor(kColourMarker), 2, Qt::DashLine));
+        const int l = parts.nMarkerX - kGraphMarkerHalfWidth;
+        const int r = parts.nMarkerX + kGraphMarkerHalfWidth;
+        const QPoint outline[5] = {{l, geo.PlotTop()},
+                                   {l, geo.PlotBottom()},
+                                   {r, geo.PlotBottom()},
+                                   {r, geo.PlotTop()},
+                                   {l, geo.PlotTop()}};
+        p.drawPolyline(outline, 5);
+    }
+    p.restore();
+}

@@ -1,0 +1,81 @@
+// CPrintView: the main window's report pane. It has no area on screen; it carries the print,
+// print-direct and preview commands and renders the report pages (reportpainter.h) from what the
+// play, graph and map panes hold at that moment.
+//
+// A print run: OnPreparePrinting decides the pages (cancelling a grid without marked panes before
+// any dialog), the print dialog or the preview dialog follows, PrintPages draws every page onto
+// the printer, OnEndPrinting ends the run. bPrinting is 1 from the start of the run to its end,
+// whichever way it ends; the main frame does not lay its panes out meanwhile.
+#pragma once
+
+#include "telemetry/reportpainter.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class CAccelSensorGraphView;
+class CCorvanaDoc;
+class CMapView;
+class CPlaybackSession;
+class QPrinter;
+
+class CPrintView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CPrintView(CCorvanaDoc *doc, QWidget *parent = nullptr);
+
+    // The panes the report reads; any may be null (its panel then carries its "does not exist"
+    // messages, or the report has no pages without a session).
+    void SetPlaybackSession(CPlaybackSession *session) { m_session = session; }
+    void SetGraphView(CAccelSensorGraphView *graph) { m_graph = graph; }
+    void SetMapView(CMapView *map) { m_map = map; }
+
+    // The print dialog; true when the user chose to print. Tests put their own answer here.
+    using PrintDialogFn = std::function<bool(QPrinter *printer, QWidget *parent)>;
+    void SetPrintDialog(PrintDialogFn dialog) { m_printDialog = std::move(dialog); }
+
+    // --- Commands -----------------------------------------------------------------------------
+    // "Print(&P)...": the pages, after the print dialog. False when nothing was printed.
+    bool OnFilePrint(QPrinter *printer);
+    // Print direct: the pages on the printer as it is set up.
+    bool OnFilePrintDirect(QPrinter *printer);
+    // "Print Priview(&V)": the preview dialog over the same pages.
+    void OnFilePrintPreview(QPrinter *printer);
+
+    // --- Steps of a run -----------------------------------------------------------------------
+    // Page count and the panes to print; false cancels the run (a grid without marked panes).
+    bool OnPreparePrinting();
+    void OnEndPrinting();
+    // Draws every page of the report onto the printer; false when the printer could not start.
+    bool PrintPages(QPrinter *printer);
+    // What the pages read, gathered now.
+    tagREPORTDATA CollectReport() const;
+
+    // --- State --------------------------------------------------------------------------------
+    int IsPrinting() const { return bPrinting; }
+    int ReportHasGps() const { return bReportHasGps; }
+    const QList<int> &PrintPanes() const { return arrPrintPanes; }
+    int PageCount() const { return m_pageCount; }
+
+signals:
+    // bPrinting changed.
+    void PrintingChanged(bool printing);
+
+private:
+    void SetPrinting(int printing);
+    tagREPORTPANE PaneOfGraph(int pane) const;
+    QImage MapPicture() const;
+
+    CCorvanaDoc *m_doc;
+    CPlaybackSession *m_session = nullptr;
+    CAccelSensorGraphView *m_graph = nullptr;
+    CMapView *m_map = nullptr;
+    PrintDialogFn m_printDialog;
+
+    int bPrinting = 0;
+    int bReportHasGps = 0;
+    QList<int> arrPrintPanes;
+    int m_pageCount = 0;
+};
