@@ -1,6 +1,7 @@
 // Corvana, the Pellister viewer: start-up of the application, the skin, the document and the
 // main frame.
 #include "catalogue/corvanadoc.h"
+#include "playback/thumbnailer.h"
 #include "skin/global.h"
 #include "skin/prompt.h"
 #include "shell/mainframe.h"
@@ -14,10 +15,14 @@
 #include <QCommandLineParser>
 #include <QIcon>
 #include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTimer>
+#include <QWebEngineProfile>
 
 #include <clocale>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -139,6 +144,26 @@ int main(int argc, char *argv[])
         break;
     case HandOverResult::ContinueStart: break;
     }
+
+    // Caches in the user's cache folder (~/.cache/Pellister/Corvana), each within its limit:
+    // thumbnails of the lists, and the browser's files with the map tiles seen.
+    const QSettings settings;
+    const auto megabytes = [&settings](const char *key, qint64 byDefault) {
+        bool ok = false;
+        const qint64 mb = settings.value(QString::fromLatin1(key)).toLongLong(&ok);
+        return qMin(ok && mb >= 0 ? mb : byDefault, qint64(1) << 20) << 20; // at most a terabyte
+    };
+    CThumbnailer::SetCacheLimit(megabytes("thumbnailCacheMB", 64));
+    const QString cacheFolder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    // The profile goes after the main frame's pages and before the application.
+    std::unique_ptr<QWebEngineProfile> browserProfile;
+    if (!cacheFolder.isEmpty()) {
+        browserProfile.reset(CMapView::MakeCachingProfile(cacheFolder + QStringLiteral("/browser"),
+                                                          megabytes("tileCacheMB", 256), nullptr));
+        CMapView::SetBrowserProfile(browserProfile.get());
+    }
+    CMapView::SetTileSource(settings.value(QStringLiteral("tiles")).toString().trimmed(),
+                            settings.value(QStringLiteral("tilesAttribution")).toString().trimmed());
 
     CGlobal skin;
     if (!skin.LoadDefaults())
