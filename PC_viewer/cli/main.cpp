@@ -28,7 +28,7 @@ void PrintUsage(QTextStream &s, const QVector<CliCommand> &commands)
       << "Pellister " << PELLISTER_VERSION_STRING << " command-line companion.\n\nCommands:\n";
     for (const CliCommand &c : commands)
         s << "  " << c.name << ' ' << c.synopsis << "\n      " << c.summary << "\n";
-    s << "\n  --help  Show this text.\n"
+    s << "\n  --help     Show this text.\n  --version  Show the version.\n"
       << "\nExit status: 0 success, 1 the command failed, 2 wrong arguments.\n";
 }
 
@@ -50,6 +50,10 @@ int main(int argc, char *argv[])
     const QString name = args.takeFirst();
     if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help")) {
         PrintUsage(out, commands);
+        return kExitOk;
+    }
+    if (name == QLatin1String("--version") || name == QLatin1String("-v")) {
+        out << "pellister-cli (Pellister) " << PELLISTER_VERSION_STRING << "\n";
         return kExitOk;
     }
     for (const CliCommand &c : commands) {

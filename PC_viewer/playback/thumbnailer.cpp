@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QSaveFile>
@@ -23,6 +24,9 @@ constexpr int THUMBNAIL_MAX_PACKETS = 600;
 QMutex g_dirMutex;
 bool g_bDirSet = false;
 QString g_strDir;
+qint64 g_nLimit = qint64(64) << 20;
+// Stores and trims one at a time, so that two threads never trim the same files.
+QMutex g_trimMutex;
 
 // Bumped when the way thumbnails are made changes (2: turned by the clip's display matrix), so
 // that pictures cached by an older viewer are not shown.
@@ -61,6 +65,36 @@ QString CThumbnailer::CacheDirectory()
     return g_strDir;
 }
 
+void CThumbnailer::SetCacheLimit(qint64 bytes)
+{
+    QMutexLocker lock(&g_dirMutex);
+    g_nLimit = qMax<qint64>(0, bytes);
+}
+
+qint64 CThumbnailer::CacheLimit()
+{
+    QMutexLocker lock(&g_dirMutex);
+    return g_nLimit;
+}
+
+void CThumbnailer::TrimCache(const QString &strDirectory, qint64 limitBytes)
+{
+    if (strDirectory.isEmpty())
+        return;
+    // Least recently used first: a thumbnail's time is that of its last store or use.
+    QFileInfoList files = QDir(strDirectory).entryInfoList({QStringLiteral("*.png")}, QDir::Files,
+                                                           QDir::Time | QDir::Reversed);
+    qint64 total = 0;
+    for (const QFileInfo &f : files)
+        total += f.size();
+    for (const QFileInfo &f : files) {
+        if (total <= limitBytes)
+            break;
+        if (QFile::remove(f.absoluteFilePath()))
+            total -= f.size();
+    }
+}
+
 HRESULT CThumbnailer::Get(const QString &strPath, const QSize &size, QImage *pImage)
 {
     if (!pImage)
@@ -75,15 +109,20 @@ HRESULT CThumbnailer::Get(const QString &strPath, const QSize &size, QImage *pIm
         QImage cached;
         if (cached.load(strFile, "PNG") && cached.size() == size) {
             *pImage = cached.convertToFormat(QImage::Format_RGB32);
+            // Used now: the last to go when the cache is trimmed.
+            QFile file(strFile);
+            if (file.open(QIODevice::ReadWrite))
+                file.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime);
             return S_OK;
         }
     }
     const HRESULT hr = Decode(strPath, size, pImage);
     if (SUCCEEDED(hr) && !strFile.isEmpty() && QDir().mkpath(strDir)) {
         // Written whole or not at all, so a crash never leaves a broken thumbnail behind.
+        QMutexLocker lock(&g_trimMutex);
         QSaveFile file(strFile);
-        if (file.open(QIODevice::WriteOnly) && pImage->save(&file, "PNG"))
-            file.commit();
+        if (file.open(QIODevice::WriteOnly) && pImage->save(&file, "PNG") && file.commit())
+            TrimCache(strDir, CacheLimit());
     }
     return hr;
 }

@@ -283,6 +283,8 @@ def app_icon(active):
 
 PICTURES["icon-active"] = app_icon(True)
 PICTURES["icon-inactive"] = app_icon(False)
+# The program's icon (window, menu entry, hicolor theme): the active caption icon, scalable.
+PICTURES["pellister"] = app_icon(True)
 
 # ---------------------------------------------------------------------------------------
 # Play control bar, 50 pixels high.

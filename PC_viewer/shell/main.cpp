@@ -1,6 +1,7 @@
 // Corvana, the Pellister viewer: start-up of the application, the skin, the document and the
 // main frame.
 #include "catalogue/corvanadoc.h"
+#include "playback/thumbnailer.h"
 #include "skin/global.h"
 #include "skin/prompt.h"
 #include "shell/mainframe.h"
@@ -12,10 +13,16 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTimer>
+#include <QWebEngineProfile>
 
 #include <clocale>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -31,10 +38,90 @@ QString PlatformName(int argc, char *argv[])
     return qEnvironmentVariable("QT_QPA_PLATFORM");
 }
 
+// The arguments without those the window system takes for itself (-platform X, -style X, ...),
+// which QApplication removes only once it has connected to a display.
+QStringList ProgramArguments(int argc, char *argv[])
+{
+    static const char *const kWithValue[] = {
+        "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+        "qwindowicon", "qwindowtitle", "session", "display", "geometry", "name", "title",
+        "visual", "style", "stylesheet",
+    };
+    static const char *const kFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+    QStringList args;
+    for (int i = 0; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        QString bare = arg;
+        while (i > 0 && bare.startsWith(QLatin1Char('-')))
+            bare.remove(0, 1);
+        bool qtOwn = false;
+        if (i > 0 && bare != arg) {
+            for (const char *name : kWithValue) {
+                if (bare == QLatin1String(name)) {
+                    qtOwn = true;
+                    ++i; // its value
+                    break;
+                }
+                if (bare.startsWith(QLatin1String(name) + QLatin1Char('=')))
+                    qtOwn = true;
+            }
+            for (const char *name : kFlags)
+                qtOwn = qtOwn || bare == QLatin1String(name);
+            qtOwn = qtOwn || bare.startsWith(QLatin1String("qmljsdebugger="));
+        }
+        if (!qtOwn)
+            args << arg;
+    }
+    return args;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    // The arguments are read before the window system is asked for: --help, --version and
+    // wrong arguments answer on a machine without a display.
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Pellister recording viewer"));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    QCommandLineOption folderOption(QStringLiteral("folder"),
+                                    QStringLiteral("Load DIR at start, as \"Set Folder\" would."),
+                                    QStringLiteral("DIR"));
+    parser.addOption(folderOption);
+    parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The same as --folder DIR."),
+                                 QStringLiteral("[DIR]"));
+    if (!parser.parse(ProgramArguments(argc, argv))) {
+        std::fprintf(stderr, "Corvana: %s\nTry 'Corvana --help'.\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"))) {
+        // Without an application object the usage line would name the program by its path.
+        std::fputs(qPrintable(parser.helpText().replace(QRegularExpression(QStringLiteral("^Usage: \\S+")),
+                                                         QStringLiteral("Usage: Corvana"))),
+                   stdout);
+        return 0;
+    }
+    if (parser.isSet(versionOption)) {
+        std::printf("Corvana (Pellister) %s\n", PELLISTER_VERSION_STRING);
+        return 0;
+    }
+    const QStringList positional = parser.positionalArguments();
+    QString folder = parser.value(folderOption);
+    if (positional.size() > 1) {
+        std::fprintf(stderr, "Corvana: one folder at most, not %d\nTry 'Corvana --help'.\n",
+                     static_cast<int>(positional.size()));
+        return 2;
+    }
+    if (!positional.isEmpty()) {
+        if (parser.isSet(folderOption) && folder != positional.first()) {
+            std::fprintf(stderr, "Corvana: two folders given (--folder %s and %s)\nTry 'Corvana --help'.\n",
+                         qPrintable(folder), qPrintable(positional.first()));
+            return 2;
+        }
+        folder = positional.first();
+    }
+
     CMapView::PrepareBrowserFlags(PlatformName(argc, argv));
     // The browser shares the widgets' graphics context; this must be said before the application.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -45,6 +132,9 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Pellister"));
     QApplication::setApplicationDisplayName(QStringLiteral("Pellister"));
     QApplication::setApplicationVersion(QStringLiteral(PELLISTER_VERSION_STRING));
+    // The menu entry's name, so that the desktop finds the entry (and its icon) for the window.
+    QGuiApplication::setDesktopFileName(QStringLiteral("pellister"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/skin/pellister.svg")));
 
     // A downloaded update takes the program file's place and starts it; this copy then ends.
     switch (RunStartupHandOver(QCoreApplication::applicationFilePath())) {
@@ -55,15 +145,25 @@ int main(int argc, char *argv[])
     case HandOverResult::ContinueStart: break;
     }
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Pellister recording viewer"));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    QCommandLineOption folderOption(QStringLiteral("folder"),
-                                    QStringLiteral("Load DIR at start, as \"Set Folder\" would."),
-                                    QStringLiteral("DIR"));
-    parser.addOption(folderOption);
-    parser.process(app);
+    // Caches in the user's cache folder (~/.cache/Pellister/Corvana), each within its limit:
+    // thumbnails of the lists, and the browser's files with the map tiles seen.
+    const QSettings settings;
+    const auto megabytes = [&settings](const char *key, qint64 byDefault) {
+        bool ok = false;
+        const qint64 mb = settings.value(QString::fromLatin1(key)).toLongLong(&ok);
+        return qMin(ok && mb >= 0 ? mb : byDefault, qint64(1) << 20) << 20; // at most a terabyte
+    };
+    CThumbnailer::SetCacheLimit(megabytes("thumbnailCacheMB", 64));
+    const QString cacheFolder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    // The profile goes after the main frame's pages and before the application.
+    std::unique_ptr<QWebEngineProfile> browserProfile;
+    if (!cacheFolder.isEmpty()) {
+        browserProfile.reset(CMapView::MakeCachingProfile(cacheFolder + QStringLiteral("/browser"),
+                                                          megabytes("tileCacheMB", 256), nullptr));
+        CMapView::SetBrowserProfile(browserProfile.get());
+    }
+    CMapView::SetTileSource(settings.value(QStringLiteral("tiles")).toString().trimmed(),
+                            settings.value(QStringLiteral("tilesAttribution")).toString().trimmed());
 
     CGlobal skin;
     if (!skin.LoadDefaults())
@@ -73,8 +173,7 @@ int main(int argc, char *argv[])
     CMainFrame frame(&doc);
     frame.show();
 
-    if (parser.isSet(folderOption)) {
-        const QString folder = parser.value(folderOption);
+    if (!folder.isEmpty()) {
         // Once the window is on screen, so that the progress window has an owner to centre on.
         QTimer::singleShot(0, &frame, [&frame, folder] { frame.SetFolderAndLoad(folder); });
     }

@@ -25,6 +25,8 @@ CProgressViewer::CProgressViewer(QWidget *parent)
 {
     setWindowTitle(QStringLiteral("Processing..."));
     setModal(false);
+    // The work it shows goes on whatever the keys say.
+    SetEscapeCloses(false);
     m_pProgress->setObjectName(QString::number(IDC_PROGRESS));
     m_pProgress->setRange(0, 100);
     m_pProgress->setValue(0);

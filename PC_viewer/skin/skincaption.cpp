@@ -4,14 +4,38 @@
 #include "skin/global.h"
 #include "skin/skinart.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QWidget>
 #include <QWindow>
+
+#include <functional>
+
+namespace {
+
+// An event filter that hands every event to a function.
+class CCallbackFilter : public QObject
+{
+public:
+    CCallbackFilter(QObject *parent, std::function<bool(QObject *, QEvent *)> filter)
+        : QObject(parent), m_filter(std::move(filter))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override { return m_filter(watched, event); }
+
+private:
+    std::function<bool(QObject *, QEvent *)> m_filter;
+};
+
+} // namespace
 
 namespace {
 
@@ -83,6 +107,14 @@ void CSkinCaption::SetResizable(bool resizable)
 
 void CSkinCaption::SetMenuPopups(const QList<QMenu *> &popups)
 {
+    // The menu keys are taken from the application's events: the focus may lie deep inside the
+    // window (or in the browser, which takes keys for itself).
+    if (!popups.isEmpty() && qApp && !m_pKeyFilter) {
+        m_pKeyFilter = new CCallbackFilter(this, [this](QObject *receiver, QEvent *event) {
+            return OnApplicationKey(receiver, event);
+        });
+        qApp->installEventFilter(m_pKeyFilter);
+    }
     m_menus.clear();
     for (QMenu *menu : popups) {
         m_menus.append(QPointer<QMenu>(menu));
@@ -639,15 +671,75 @@ void CSkinCaption::OnNonClientLeave()
     }
 }
 
-void CSkinCaption::OpenMenu(int index)
+void CSkinCaption::OpenMenu(int index, bool fromKeyboard)
 {
     QMenu *menu = MenuPopup(index);
     if (!menu)
         return;
     m_nOpenMenu = index;
     m_menuImages[static_cast<size_t>(index)] = ImagePressed;
+    RepaintCaption();
     const QRect title = ElementRect(ElementMenuTitle, index);
     menu->popup(m_pWindow->mapToGlobal(QPoint(title.left(), title.bottom() + 1)));
+    if (fromKeyboard) {
+        // Opened by a key, the menu starts on its first command, so that Enter runs it.
+        for (QAction *action : menu->actions()) {
+            if (action->isVisible() && action->isEnabled() && !action->isSeparator()) {
+                menu->setActiveAction(action);
+                break;
+            }
+        }
+    }
+}
+
+bool CSkinCaption::OnApplicationKey(QObject *receiver, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::FocusOut) {
+        m_bAltAlone = false;
+        return false;
+    }
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
+        return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+    // The open menu: Left and Right go to the next title (Right only where no submenu opens).
+    QMenu *open = MenuPopup(m_nOpenMenu);
+    if (open && receiver == open && type == QEvent::KeyPress &&
+        (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right)) {
+        const QAction *active = open->activeAction();
+        if (key->key() == Qt::Key_Right && active && active->menu())
+            return false;
+        const int count = static_cast<int>(m_menus.size());
+        int next = m_nOpenMenu;
+        do {
+            next = (next + (key->key() == Qt::Key_Right ? 1 : count - 1)) % count;
+        } while (next != m_nOpenMenu && !MenuPopup(next));
+        open->hide();
+        OpenMenu(next, true);
+        return true;
+    }
+    // F10 or a lone Alt, in this window while no menu or dialog is over it.
+    const auto *widget = qobject_cast<QWidget *>(receiver);
+    if (!widget || widget->window() != m_pWindow || !m_pWindow->isActiveWindow() || m_nOpenMenu >= 0) {
+        m_bAltAlone = false;
+        return false;
+    }
+    if (type == QEvent::KeyPress) {
+        if (key->isAutoRepeat())
+            return false;
+        m_bAltAlone = key->key() == Qt::Key_Alt && (key->modifiers() & ~Qt::AltModifier) == Qt::NoModifier;
+        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::NoModifier && MenuPopup(0)) {
+            OpenMenu(0, true);
+            return true;
+        }
+        return false;
+    }
+    if (key->key() == Qt::Key_Alt && m_bAltAlone && !key->isAutoRepeat()) {
+        m_bAltAlone = false;
+        OpenMenu(0, true);
+        return true;
+    }
+    return false;
 }
 
 void CSkinCaption::EndDrag()

@@ -60,13 +60,16 @@ public:
     void SetResizable(bool resizable);
     bool IsResizable() const { return m_bResizable; }
 
-    // The five drop-down menus of the frame, opened by the five menu titles.
+    // The five drop-down menus of the frame, opened by the five menu titles, and from the
+    // keyboard: F10, or Alt pressed and released alone, opens the first; Left and Right go to
+    // the neighbouring title, Up and Down move in the menu, Enter runs, Escape closes it.
     void SetMenuPopups(const QList<QMenu *> &popups);
     QMenu *MenuPopup(int index) const;
 
     // State, for the windows and for tests.
     int PressedState() const { return m_nPressed; }
     int PressedMenuTitle() const { return m_nPressedMenu; }
+    int OpenMenuTitle() const { return m_nOpenMenu; }
     ImageState ButtonImage(Element element) const;
     ImageState MenuTitleImage(int index) const;
     bool IsTranslucentMove() const { return m_bTranslucentMove; }
@@ -112,7 +115,9 @@ private:
     void OnLeftButtonUp(const QPoint &pos);
     void OnDoubleClick(const QPoint &pos);
     void OnNonClientLeave();
-    void OpenMenu(int index);
+    void OpenMenu(int index, bool fromKeyboard = false);
+    // Keys for the menu titles, seen before the window's focus widget takes them.
+    bool OnApplicationKey(QObject *receiver, QEvent *event);
     void EndDrag();
 
     QWidget *m_pWindow;
@@ -145,6 +150,8 @@ private:
     bool m_bOnSizingBorder = false;
     bool m_bTranslucentMove = false;
     bool m_bCursorSet = false;
+    bool m_bAltAlone = false; // Alt is down and nothing else happened since
+    QObject *m_pKeyFilter = nullptr; // the application's filter for the menu keys
 
     Drag m_drag = Drag::None;
     Qt::Edges m_dragEdges;

@@ -12,10 +12,14 @@ CSkinDialog::CSkinDialog(int dialogId, QWidget *parent)
 
 void CSkinDialog::keyPressEvent(QKeyEvent *event)
 {
-    // A skinned dialog closes only through its own buttons: Escape, Enter and Alt+F4 do
-    // not end it behind the user's back.
+    // Escape closes the dialog the way its close button does (closeEvent, then reject); Enter
+    // and Alt+F4 do not end it behind the user's back.
     switch (event->key()) {
     case Qt::Key_Escape:
+        event->accept();
+        if (m_bEscapeCloses && event->modifiers() == Qt::NoModifier)
+            close();
+        return;
     case Qt::Key_Return:
     case Qt::Key_Enter: event->accept(); return;
     case Qt::Key_F4:

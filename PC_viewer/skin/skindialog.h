@@ -19,6 +19,11 @@ public:
     CSkinCaption &Caption() { return *m_pCaption; }
     const CSkinCaption &Caption() const { return *m_pCaption; }
 
+    // Escape closes the dialog as its close button does, unless the dialog says otherwise (a
+    // window that only shows the progress of work that goes on).
+    void SetEscapeCloses(bool closes) { m_bEscapeCloses = closes; }
+    bool EscapeCloses() const { return m_bEscapeCloses; }
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -26,4 +31,5 @@ protected:
 private:
     int m_nDialogId;
     CSkinCaption *m_pCaption;
+    bool m_bEscapeCloses = true;
 };

@@ -240,16 +240,24 @@ QString CLocalWebServer::DefaultRootFolder()
     const QString fromEnv = qEnvironmentVariable("PELLISTER_WWW");
     if (!fromEnv.isEmpty())
         candidates << fromEnv;
-    if (QCoreApplication::instance()) {
-        const QString appDir = QCoreApplication::applicationDirPath();
-        candidates << appDir + QStringLiteral("/www") << appDir + QStringLiteral("/../share/pellister/www");
-    }
-#ifdef PELLISTER_SOURCE_WWW
-    candidates << QStringLiteral(PELLISTER_SOURCE_WWW);
-#endif
+    if (QCoreApplication::instance())
+        candidates << RootFolderCandidates(QCoreApplication::applicationDirPath());
     for (const QString &c : candidates) {
         if (QFileInfo(c).isDir())
             return QDir(c).canonicalPath();
     }
     return QString();
+}
+
+QStringList CLocalWebServer::RootFolderCandidates(const QString &programFolder)
+{
+    // Installed: <prefix>/bin/Corvana and <prefix>/share/pellister/www. In the build tree the
+    // programs lie one to three folders below its top, which has share/pellister/www too.
+    QStringList candidates{programFolder + QStringLiteral("/www")};
+    QString up = programFolder;
+    for (int level = 0; level < 3; ++level) {
+        up += QStringLiteral("/..");
+        candidates << QDir::cleanPath(up + QStringLiteral("/share/pellister/www"));
+    }
+    return candidates;
 }

@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QThread;
@@ -48,10 +49,12 @@ public:
     // Content type sent with a file, from its extension.
     static QByteArray ContentTypeFor(const QString &filePath);
 
-    // The folder to serve by default: $PELLISTER_WWW when set; otherwise "www" beside the
-    // program, then "../share/pellister/www" from the program's folder, then the source tree's
-    // server/www; empty when none exists.
+    // The folder to serve by default: $PELLISTER_WWW when set, else the first existing one of
+    // RootFolderCandidates(the program's folder); empty when none exists.
     static QString DefaultRootFolder();
+    // Where the pages may lie, in order: "www" beside the program, then "share/pellister/www" in
+    // the folder above it, two and three above it (the installed layout and the build tree's).
+    static QStringList RootFolderCandidates(const QString &programFolder);
 
 private:
     QString m_root;

@@ -6,6 +6,8 @@
 #include "telemetry/accelsensorgraphview.h"
 #include "telemetry/telemetryconst.h"
 
+#include "version.h"
+
 #include <QChildEvent>
 #include <QContextMenuEvent>
 #include <QCursor>
@@ -19,8 +21,12 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QPainter>
+#include <QUrlQuery>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineSettings>
+
+#include <climits>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -49,7 +55,7 @@ constexpr int kCheckTimeoutMs = 5000;
 class CSilentPage : public QWebEnginePage
 {
 public:
-    explicit CSilentPage(QObject *parent) : QWebEnginePage(parent) {}
+    CSilentPage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent) {}
 
 protected:
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int,
@@ -57,6 +63,10 @@ protected:
     {
     }
 };
+
+QPointer<QWebEngineProfile> g_profile;
+QString g_tiles;
+QString g_tilesAttribution;
 
 bool IsLoopback(const QUrl &url)
 {
@@ -95,7 +105,10 @@ CMapView::CMapView(CCorvanaDoc *doc, QWidget *parent) : QWebEngineView(parent), 
     });
 
     PrepareBrowserFlags(QGuiApplication::platformName());
-    setPage(new CSilentPage(this));
+    QWebEngineProfile *profile = g_profile ? g_profile.data() : QWebEngineProfile::defaultProfile();
+    if (profile->httpUserAgent() != UserAgent())
+        profile->setHttpUserAgent(UserAgent());
+    setPage(new CSilentPage(profile, this));
     // Script errors stay in the page: the viewer relies on nothing it returns.
     settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     connect(this, &QWebEngineView::loadFinished, this, &CMapView::OnLoadFinished);
@@ -133,6 +146,51 @@ QString CMapView::MapPageAddress() const
     if (page.isRelative() && !m_serverBase.isEmpty())
         return QUrl(m_serverBase).resolved(page).toString();
     return m_doc->MapPage();
+}
+
+void CMapView::SetBrowserProfile(QWebEngineProfile *profile)
+{
+    g_profile = profile;
+}
+
+QWebEngineProfile *CMapView::MakeCachingProfile(const QString &folder, qint64 maxCacheBytes, QObject *parent)
+{
+    auto *profile = new QWebEngineProfile(QStringLiteral("Pellister"), parent);
+    profile->setPersistentStoragePath(folder + QStringLiteral("/storage"));
+    profile->setCachePath(folder + QStringLiteral("/cache"));
+    profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+    // At least a megabyte: 0 would mean "as the browser likes".
+    profile->setHttpCacheMaximumSize(static_cast<int>(qBound(qint64(1) << 20, maxCacheBytes, qint64(INT_MAX))));
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    profile->setHttpUserAgent(UserAgent());
+    return profile;
+}
+
+QString CMapView::UserAgent()
+{
+    return QStringLiteral("Pellister/%1 (Corvana map view; +http://www.pellister.com)")
+        .arg(QLatin1String(PELLISTER_VERSION_STRING));
+}
+
+void CMapView::SetTileSource(const QString &urlTemplate, const QString &attribution)
+{
+    g_tiles = urlTemplate;
+    g_tilesAttribution = attribution;
+}
+
+QUrl CMapView::MapPageUrlWithTiles() const
+{
+    QUrl url(MapPageAddress());
+    if (g_tiles.isEmpty() || QUrlQuery(url).hasQueryItem(QStringLiteral("tiles")))
+        return url;
+    QString query = url.query(QUrl::FullyEncoded);
+    if (!query.isEmpty())
+        query += QLatin1Char('&');
+    query += QStringLiteral("tiles=") + QString::fromLatin1(QUrl::toPercentEncoding(g_tiles));
+    if (!g_tilesAttribution.isEmpty())
+        query += QStringLiteral("&attribution=") + QString::fromLatin1(QUrl::toPercentEncoding(g_tilesAttribution));
+    url.setQuery(query, QUrl::StrictMode);
+    return url;
 }
 
 MapFlavour CMapView::Flavour() const
@@ -268,7 +326,7 @@ void CMapView::ShowMapPage(int online)
     bOnline = online;
     if (online) {
         if (m_doc->CurrentIndex() >= 0 && bMapPageDue == 1) {
-            Navigate(PageKind::Map, QUrl(MapPageAddress()));
+            Navigate(PageKind::Map, MapPageUrlWithTiles());
             bMapPageDue = 0;
         } else {
             Navigate(PageKind::Idle, LocalPageUrl(PageKind::Idle));

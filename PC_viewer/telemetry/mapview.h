@@ -37,6 +37,7 @@ class IControlBarKeys;
 class QMenu;
 class QNetworkAccessManager;
 class QNetworkReply;
+class QWebEngineProfile;
 
 class CMapView : public QWebEngineView
 {
@@ -105,6 +106,24 @@ public:
     // display server). They count only before the process's first page; the view itself calls
     // this before making its page, so any program that shows one starts its browser.
     static void PrepareBrowserFlags(const QString &platformName);
+
+    // --- Browser profile and tiles ------------------------------------------------------------
+    // The browser profile that map views made from now on use; null: the browser's default one,
+    // which keeps nothing on disk. It must outlive the views.
+    static void SetBrowserProfile(QWebEngineProfile *profile);
+    // A profile whose files lie in folder: among them a disk cache of at most maxCacheBytes that
+    // keeps the map tiles seen, so that they show again offline. Its User-Agent is UserAgent().
+    static QWebEngineProfile *MakeCachingProfile(const QString &folder, qint64 maxCacheBytes,
+                                                 QObject *parent);
+    // What the browser names itself to web servers (tile servers among them): Pellister and its
+    // version.
+    static QString UserAgent();
+    // The map tiles (URL template with {z}, {x} and {y}) and the attribution their source asks
+    // for, handed to the map page; empty: the page's own (OpenStreetMap). A page address that
+    // names its tiles itself keeps them.
+    static void SetTileSource(const QString &urlTemplate, const QString &attribution);
+    // The map page as navigated to: MapPageAddress() with the tile source.
+    QUrl MapPageUrlWithTiles() const;
 
 signals:
     // A page was asked for (before it loads).

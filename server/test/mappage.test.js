@@ -259,6 +259,15 @@ test('online: OpenStreetMap tiles over the world outline', async () => {
   assert.ok(page.map.hasLayer(tiles));
 });
 
+test('offline but with tiles in the browser cache: the tiles stay', () => {
+  const page = loadPage('google', { online: false });
+  const tiles = tileLayerOf(page);
+  assert.ok(tiles, 'tiles are asked for');
+  tiles.fire('tileload');
+  tiles.fire('tileerror');
+  assert.equal(page.state().offline, false);
+});
+
 test('offline: without tiles the route is drawn over the bundled world outline', async () => {
   const cases = [
     { why: 'the first tiles fail', load: () => {
@@ -266,7 +275,11 @@ test('offline: without tiles the route is drawn over the bundled world outline',
       tileLayerOf(page).fire('tileerror');
       return page;
     } },
-    { why: 'the browser knows it is offline', load: () => loadPage('google', { online: false }) },
+    { why: 'the browser knows it is offline and no tile is in its cache', load: () => {
+      const page = loadPage('google', { online: false });
+      tileLayerOf(page).fire('tileerror');
+      return page;
+    } },
     { why: 'the page is asked for no tiles', load: () => loadPage('google', { search: '?tiles=none' }) },
   ];
   for (const c of cases) {
@@ -294,5 +307,9 @@ test('offline: without tiles the route is drawn over the bundled world outline',
 test('a tile server given in the query replaces OpenStreetMap', () => {
   const page = loadPage('google', { search: '?tiles=' + encodeURIComponent('http://127.0.0.1:9/t/{z}/{x}/{y}.png') });
   assert.equal(tileLayerOf(page).url, 'http://127.0.0.1:9/t/{z}/{x}/{y}.png');
+  assert.match(tileLayerOf(page).options.attribution, /OpenStreetMap/, 'OpenStreetMap data unless told otherwise');
   assert.equal(page.state().offline, false);
+  const credited = loadPage('google', { search: '?tiles=' + encodeURIComponent('http://127.0.0.1:9/{z}/{x}/{y}.png') +
+                                               '&attribution=' + encodeURIComponent('Tiles &copy; Example') });
+  assert.equal(tileLayerOf(credited).options.attribution, 'Tiles &copy; Example');
 });

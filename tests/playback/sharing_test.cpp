@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <memory>
 #include <vector>
@@ -188,6 +189,50 @@ TEST(Thumbnails, FirstPictureScaledAndKeptOnDisk)
     }
     ASSERT_EQ(CThumbnailer::Get(strCopy, size, &second), S_OK);
     EXPECT_EQ(QDir(cacheDir.path()).entryList(QDir::Files).size(), 5);
+    CThumbnailer::SetCacheDirectory(QString());
+}
+
+TEST(Thumbnails, TheDiskCacheKeepsItsLimitAndDropsTheLeastRecentlyUsed)
+{
+    QTemporaryDir cacheDir;
+    QTemporaryDir clipDir;
+    ASSERT_TRUE(cacheDir.isValid() && clipDir.isValid());
+    CThumbnailer::SetCacheDirectory(cacheDir.path());
+    const qint64 defaultLimit = CThumbnailer::CacheLimit();
+    const QSize size(32, 32);
+    // Copies of one clip: thumbnails of the same bytes, each in a file of its own.
+    QStringList copies;
+    for (int i = 0; i < 3; ++i) {
+        copies << clipDir.filePath(QStringLiteral("copy%1.avi").arg(i));
+        ASSERT_TRUE(QFile::copy(clips::AviMjpeg(), copies.last()));
+    }
+    const auto files = [&] { return QDir(cacheDir.path()).entryList(QDir::Files); };
+    const auto store = [&](const QString &clip) {
+        QThread::msleep(20); // distinct times of use
+        QImage image;
+        EXPECT_EQ(CThumbnailer::Get(clip, size, &image), S_OK);
+    };
+    store(copies[0]);
+    const QStringList first = files();
+    ASSERT_EQ(first.size(), 1);
+    const qint64 each = QFileInfo(cacheDir.filePath(first.front())).size();
+    CThumbnailer::SetCacheLimit(2 * each + each / 2);
+    store(copies[1]);
+    QStringList second = files();
+    ASSERT_EQ(second.size(), 2) << "two fit";
+    second.removeAll(first.front());
+    store(copies[0]); // used again, from the cache
+    store(copies[2]);
+    const QStringList left = files();
+    EXPECT_EQ(left.size(), 2);
+    EXPECT_TRUE(left.contains(first.front())) << "used last but one";
+    EXPECT_FALSE(left.contains(second.front())) << "the least recently used went";
+
+    // A limit below one thumbnail keeps none; nothing fails for it.
+    CThumbnailer::SetCacheLimit(0);
+    store(copies[1]);
+    EXPECT_TRUE(files().isEmpty());
+    CThumbnailer::SetCacheLimit(defaultLimit);
     CThumbnailer::SetCacheDirectory(QString());
 }
 

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -230,6 +231,50 @@ TEST_F(SkinFrameTest, BordersResizeTheFrameDownToItsMinimum)
     }
 }
 
+TEST_F(SkinFrameTest, TheKeyboardOpensTheMenusWalksThemAndRuns)
+{
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    const CSkinCaption& c = frame->Caption();
+    QSignalSpy ran(menus[1]->actions().front(), &QAction::triggered);
+    const auto openOnly = [&](int index) {
+        for (int j = 0; j < menus.size(); ++j) {
+            if (menus[j]->isVisible() != (j == index))
+                return false;
+        }
+        return c.OpenMenuTitle() == index &&
+               (index < 0 || (menus[index]->activeAction() == menus[index]->actions().front() &&
+                              c.MenuTitleImage(index) == CSkinCaption::ImagePressed));
+    };
+
+    // F10, from the focus widget inside the window.
+    client->setFocus();
+    QTest::keyClick(client, Qt::Key_F10);
+    EXPECT_TRUE(openOnly(0));
+    QTest::keyClick(menus[0], Qt::Key_Left); // round to the last title
+    EXPECT_TRUE(openOnly(CSkinCaption::kMenuTitleCount - 1));
+    QTest::keyClick(menus.last(), Qt::Key_Right);
+    QTest::keyClick(menus[0], Qt::Key_Right);
+    EXPECT_TRUE(openOnly(1));
+    QTest::keyClick(menus[1], Qt::Key_Escape);
+    EXPECT_TRUE(openOnly(-1));
+    EXPECT_EQ(ran.count(), 0);
+
+    // Alt alone opens the first menu; Alt with another key does not.
+    QTest::keyPress(client, Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyClick(client, Qt::Key_X, Qt::AltModifier);
+    QTest::keyRelease(client, Qt::Key_Alt);
+    EXPECT_TRUE(openOnly(-1));
+    QTest::keyPress(client, Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(client, Qt::Key_Alt);
+    EXPECT_TRUE(openOnly(0));
+    QTest::keyClick(menus[0], Qt::Key_Right);
+    QTest::keyClick(menus[1], Qt::Key_Return);
+    DeliverPosted();
+    EXPECT_EQ(ran.count(), 1) << "Enter runs the command";
+    EXPECT_TRUE(openOnly(-1));
+}
+
 TEST_F(SkinFrameTest, EscapeAndAltF4DoNotCloseTheFrame)
 {
     QTest::keyClick(frame.get(), Qt::Key_Escape);
@@ -275,8 +320,7 @@ TEST_F(SkinDialogTest, KeysDoNotEndTheDialog)
     const struct {
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
-    } keys[] = {{Qt::Key_Escape, {}}, {Qt::Key_Return, {}}, {Qt::Key_Enter, Qt::KeypadModifier},
-                {Qt::Key_F4, Qt::AltModifier}};
+    } keys[] = {{Qt::Key_Return, {}}, {Qt::Key_Enter, Qt::KeypadModifier}, {Qt::Key_F4, Qt::AltModifier}};
     dialog->setResult(-1);
     for (const auto& k : keys) {
         QTest::keyClick(dialog.get(), k.key, k.modifiers);
@@ -285,6 +329,24 @@ TEST_F(SkinDialogTest, KeysDoNotEndTheDialog)
         EXPECT_TRUE(dialog->isVisible()) << "key " << k.key;
     }
     EXPECT_EQ(dialog->result(), -1);
+}
+
+TEST_F(SkinDialogTest, EscapeRejectsTheDialogAsTheCloseButtonDoes)
+{
+    for (QWidget* target : {static_cast<QWidget*>(dialog.get()), static_cast<QWidget*>(ok)}) {
+        dialog->show();
+        dialog->setResult(-1);
+        QTest::keyClick(target, Qt::Key_Escape);
+        DeliverPosted();
+        EXPECT_FALSE(dialog->isVisible());
+        EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    }
+    // A dialog that asks to stay, stays.
+    dialog->show();
+    dialog->SetEscapeCloses(false);
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    DeliverPosted();
+    EXPECT_TRUE(dialog->isVisible());
 }
 
 TEST_F(SkinDialogTest, CloseButtonRejectsTheDialog)

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -291,6 +292,32 @@ TEST(LocalWebServerPaths, ServesTheProjectsOwnMapPages)
         EXPECT_EQ(r.status, 200) << page;
         EXPECT_EQ(r.headers.value("content-type"), QByteArray("text/html; charset=utf-8")) << page;
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(LocalWebServerPaths, PagesAreFoundFromTheProgramsOwnPlace)
+{
+    App();
+    // The installed layout: <prefix>/bin and <prefix>/share/pellister/www.
+    QTemporaryDir prefix;
+    ASSERT_TRUE(prefix.isValid());
+    ASSERT_TRUE(QDir(prefix.path()).mkpath("bin") && QDir(prefix.path()).mkpath("share/pellister/www"));
+    const QStringList installed = CLocalWebServer::RootFolderCandidates(prefix.path() + "/bin");
+    ASSERT_GE(installed.size(), 2);
+    EXPECT_EQ(installed.at(0), prefix.path() + "/bin/www");
+    EXPECT_EQ(installed.at(1), prefix.path() + "/share/pellister/www");
+
+    // This test program lies in the build tree, whose share/pellister/www leads to server/www.
+    qunsetenv("PELLISTER_WWW");
+    EXPECT_EQ(CLocalWebServer::DefaultRootFolder(),
+              QDir(testfiles::SourceDir() + QStringLiteral("/server/www")).canonicalPath());
+    // The development override wins over the program's place.
+    qputenv("PELLISTER_WWW", prefix.path().toLocal8Bit() + "/share/pellister/www");
+    EXPECT_EQ(CLocalWebServer::DefaultRootFolder(), QDir(prefix.path() + "/share/pellister/www").canonicalPath());
+    qunsetenv("PELLISTER_WWW");
 }
 
 } // namespace

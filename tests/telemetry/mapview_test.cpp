@@ -8,11 +8,14 @@
 #include "fixtures/testfiles.h"
 #include "qstringprint.h"
 #include "telemetry/localwebserver.h"
+#include "version.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QHttpServer>
+#include <QHttpServerRequest>
 #include <QHttpServerResponse>
+#include <QSet>
 #include <QPainter>
 #include <QDeadlineTimer>
 #include <QJsonArray>
@@ -24,6 +27,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrlQuery>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestInterceptor>
@@ -287,6 +291,97 @@ TEST_F(MapView, OnlineWithTilesFromALoopbackTileServer)
     EXPECT_FALSE(st.value("offline").toBool());
     EXPECT_EQ(st.value("zoom").toInt(), 15) << "online, the route is shown at street level";
     EXPECT_GT(served, 0);
+}
+
+TEST_F(MapView, TilesSeenOnlineShowAgainAfterTheTileServerHasGone)
+{
+    // A tile server that, as real ones do, lets its tiles be kept for a day.
+    QImage tile(256, 256, QImage::Format_RGB32);
+    tile.fill(QColor(40, 150, 90));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    tile.save(&buffer, "PNG");
+    auto tiles = std::make_unique<QHttpServer>();
+    QSet<QByteArray> agents;
+    int served = 0;
+    tiles->route("/tiles/<arg>/<arg>/<arg>", [&](int, int, const QString &, const QHttpServerRequest &request) {
+        ++served;
+        agents.insert(request.value("User-Agent"));
+        QHttpServerResponse response("image/png", png);
+        response.setHeader("Cache-Control", "public, max-age=86400");
+        return response;
+    });
+    const quint16 port = tiles->listen(QHostAddress::LocalHost, 0);
+    ASSERT_NE(port, 0);
+    const QString templ = QString("http://127.0.0.1:%1/tiles/{z}/{x}/{y}.png").arg(port);
+    CMapView::SetTileSource(templ, QString());
+    doc.SetMapPage(MapPageUrl(server->BaseUrl()));
+
+    // The viewer's own kind of profile, its files in a folder of the test's.
+    QTemporaryDir profileDir;
+    ASSERT_TRUE(profileDir.isValid());
+    std::unique_ptr<QWebEngineProfile> profile;
+    const auto openView = [&] {
+        if (view)
+            view->page()->profile()->setUrlRequestInterceptor(nullptr);
+        requested.reset();
+        completed.reset();
+        view.reset();
+        profile.reset(CMapView::MakeCachingProfile(profileDir.path(), 8 << 20, nullptr));
+        profile->setUrlRequestInterceptor(&interceptor);
+        CMapView::SetBrowserProfile(profile.get());
+        view = std::make_unique<CMapView>(&doc);
+        CMapView::SetBrowserProfile(nullptr);
+        view->SetServerBase(server->BaseUrl());
+        view->resize(373, 373);
+        view->show();
+    };
+    // The route at street level with every tile the map asked for in place; returns the tiles
+    // shown (their addresses), empty when they did not all come.
+    const auto tilesShown = [&] {
+        OpenWithRoutes();
+        const QString complete = "Array.from(document.querySelectorAll('img.leaflet-tile'))"
+                                 ".every((t) => t.complete && t.naturalWidth == 256)";
+        const bool all = WaitFor([&] {
+            return Evaluate("document.querySelectorAll('img.leaflet-tile').length > 0 && " + complete +
+                            " && window.__mapState().zoom == 15")
+                .toBool();
+        });
+        QStringList shown = Evaluate("Array.from(document.querySelectorAll('img.leaflet-tile'))"
+                                     ".map((t) => t.src).sort().join(' ')")
+                                .toString()
+                                .split(' ', Qt::SkipEmptyParts);
+        return all ? shown : QStringList();
+    };
+
+    openView();
+    EXPECT_EQ(profile->httpCacheMaximumSize(), 8 << 20);
+    const QStringList online = tilesShown();
+    ASSERT_FALSE(online.isEmpty());
+    EXPECT_EQ(QUrlQuery(view->url()).queryItemValue("tiles", QUrl::FullyDecoded), templ);
+    EXPECT_GT(served, 0);
+    ASSERT_EQ(agents.size(), 1);
+    EXPECT_EQ(agents.values().front(), QByteArray("Pellister/") + PELLISTER_VERSION_STRING +
+                                           " (Corvana map view; +http://www.pellister.com)");
+
+    // The tile server goes; a new view on a new profile of the same folder (the viewer started
+    // again) shows the same tiles, from the disk cache, and stays on them.
+    tiles.reset();
+    const int servedOnline = served;
+    openView();
+    const QStringList offline = tilesShown();
+    EXPECT_EQ(offline, online);
+    const QJsonObject st = State();
+    EXPECT_FALSE(st.value("offline").toBool());
+    EXPECT_EQ(st.value("tileErrors").toInt(), 0);
+    EXPECT_GT(st.value("tilesLoaded").toInt(), 0);
+    EXPECT_EQ(served, servedOnline);
+
+    CMapView::SetTileSource(QString(), QString());
+    view->page()->profile()->setUrlRequestInterceptor(nullptr);
+    view.reset(); // before its profile
+    profile.reset();
 }
 
 TEST_F(MapView, TablesOfAnotherRecordingAreNotKept)

@@ -148,12 +148,14 @@
       if (win.document && win.document.body) win.document.body.classList.add('offline');
     }
 
+    // Tiles are asked for even when the browser knows it is offline: the ones seen before come
+    // from its disk cache. Only when none comes does the page go over to the outline.
     const tileUrl = (options && options.tiles) || DEFAULT_TILES;
-    const navigatorOffline = win.navigator && win.navigator.onLine === false;
-    if (tileUrl === 'none' || navigatorOffline) {
+    const attribution = (options && options.attribution) || ATTRIBUTION;
+    if (tileUrl === 'none') {
       goOffline();
     } else {
-      tileLayer = L.tileLayer(tileUrl, { maxZoom: 19, attribution: ATTRIBUTION });
+      tileLayer = L.tileLayer(tileUrl, { maxZoom: 19, attribution });
       tileLayer.on('tileload', () => { state.tilesLoaded += 1; });
       // Tiles that never came, while none ever did: there is no tile server to be had.
       tileLayer.on('tileerror', () => {
@@ -284,6 +286,7 @@
         flavour,
         offline: state.offline,
         tilesLoaded: state.tilesLoaded,
+        tileErrors: state.tileErrors,
         outlineLoaded: state.outlineLoaded,
         center: { lat: c.lat, lng: c.lng },
         zoom: map.getZoom(),
@@ -296,12 +299,14 @@
     return map;
   }
 
-  // The page's query: ?tiles=<template> replaces the tile server ("none": no tiles at all).
+  // The page's query: ?tiles=<template> replaces the tile server ("none": no tiles at all);
+  // &attribution=<html> is the credit that tile source asks for (else OpenStreetMap's).
   function optionsFromLocation(win, flavour) {
     const options = { flavour };
     try {
       const q = new win.URLSearchParams(win.location.search);
       if (q.get('tiles')) options.tiles = q.get('tiles');
+      if (q.get('attribution')) options.attribution = q.get('attribution');
     } catch (e) {
       // No query to read: the defaults hold.
     }
