@@ -346,9 +346,16 @@ TEST_F(SoundTest, TheToneArrivesAtTheSlidersLevelAndTheSpeakerButtonSilencesIt)
     const size_t nLast =
         std::min(samples.size(), nFirst + static_cast<size_t>(off.dLength * CSinkRecorder::kRate));
     int nPeak = 0;
-    for (size_t i = nFirst; i < nLast; ++i)
-        nPeak = std::max(nPeak, std::abs(int(samples[i])));
-    EXPECT_LE(nPeak, 1) << "sound while the speaker is off";
+    size_t nPeakAt = nFirst;
+    for (size_t i = nFirst; i < nLast; ++i) {
+        if (std::abs(int(samples[i])) > nPeak) {
+            nPeak = std::abs(int(samples[i]));
+            nPeakAt = i;
+        }
+    }
+    EXPECT_LE(nPeak, 1) << "sound while the speaker is off, " << (nPeakAt - nFirst) * 1000.0 / CSinkRecorder::kRate
+                        << " ms into the " << off.dLength << " s of silence:\n"
+                        << strLevels;
 
     // Every step was held for 1.5 s of sound; a stretch loses the block in which its level
     // changes at either end.
