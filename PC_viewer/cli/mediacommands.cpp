@@ -2,6 +2,8 @@
 // the command line, and stills saved, exactly as the viewer opens, seeks, plays and saves a clip.
 #include "cli/mediacommands.h"
 
+#include "cli/climoment.h"
+
 #include "playback/audiooutput.h"
 #include "playback/mediagraph.h"
 #include "playback/nullaudiooutput.h"
@@ -209,15 +211,11 @@ QString MediaResultText(long hr)
 int RunSnapshot(const QStringList &args, QTextStream &out, QTextStream &err)
 {
     QStringList positional;
-    qlonglong llFrame = -1;
-    int nGrid = 0;
-    QList<int> marked;
-    bool bMarkedGiven = false;
+    tagCLIMOMENT moment;
+    QString why;
     for (int i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
-        const bool bOption = arg == QLatin1String("--frame") || arg == QLatin1String("--grid") ||
-                             arg == QLatin1String("--marked");
-        if (!bOption) {
+        if (!IsMomentOption(arg)) {
             positional.append(arg);
             continue;
         }
@@ -225,45 +223,17 @@ int RunSnapshot(const QStringList &args, QTextStream &out, QTextStream &err)
             err << "pellister-cli: snapshot: " << arg << " needs a value\n";
             return kExitUsage;
         }
-        const QString value = args.at(++i);
-        bool bNumber = false;
-        if (arg == QLatin1String("--frame")) {
-            llFrame = value.toLongLong(&bNumber);
-            if (!bNumber || llFrame < 0) {
-                err << "pellister-cli: snapshot: --frame must be a frame number, not '" << value << "'\n";
-                return kExitUsage;
-            }
-        } else if (arg == QLatin1String("--grid")) {
-            nGrid = value.toInt(&bNumber);
-            if (!bNumber || (nGrid != 4 && nGrid != 9 && nGrid != 16 && nGrid != 25)) {
-                err << "pellister-cli: snapshot: --grid must be 4, 9, 16 or 25, not '" << value << "'\n";
-                return kExitUsage;
-            }
-        } else {
-            bMarkedGiven = true;
-            for (const QString &item : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-                const int nPane = item.trimmed().toInt(&bNumber);
-                if (!bNumber || nPane < 0) {
-                    err << "pellister-cli: snapshot: --marked takes pane numbers, not '" << item << "'\n";
-                    return kExitUsage;
-                }
-                marked.append(nPane);
-            }
-        }
-    }
-    if (positional.size() != 2 || llFrame < 0) {
-        err << "pellister-cli: snapshot: usage: snapshot CLIP --frame N OUTDIR [--grid K --marked i,j,...]\n";
-        return kExitUsage;
-    }
-    if (bMarkedGiven && nGrid == 0) {
-        err << "pellister-cli: snapshot: --marked needs --grid\n";
-        return kExitUsage;
-    }
-    for (int nPane : marked) {
-        if (nPane >= nGrid) {
-            err << "pellister-cli: snapshot: a grid of " << nGrid << " has no pane " << nPane << "\n";
+        if (!ReadMomentOption(arg, args.at(++i), &moment, &why)) {
+            err << "pellister-cli: snapshot: " << why << "\n";
             return kExitUsage;
         }
+    }
+    if (positional.size() != 2 || !CheckMoment(moment, &why)) {
+        if (!why.isEmpty())
+            err << "pellister-cli: snapshot: " << why << "\n";
+        else
+            err << "pellister-cli: snapshot: usage: snapshot CLIP --frame N OUTDIR [--grid K --marked i,j,...]\n";
+        return kExitUsage;
     }
     const QString strClip = positional.at(0);
     const QString strFolder = positional.at(1);
@@ -279,26 +249,8 @@ int RunSnapshot(const QStringList &args, QTextStream &out, QTextStream &err)
             << ")\n";
         return kExitFailed;
     }
-    if (llFrame > doc.LastPosition()) {
-        err << "pellister-cli: snapshot: " << llFrame << " is past the end; '" << strClip << "' has "
-            << doc.LastPosition() << " frames\n";
-        return kExitFailed;
-    }
-    {
-        QObject user; // the position comes from elsewhere, as a frame step in the viewer
-        doc.SetCurrentPosition(llFrame);
-        doc.UpdateAllViews(&user, 0);
-    }
-    if (nGrid) {
-        session.SetLayout(1, nGrid, false);
-        for (int nPane : marked)
-            session.Pane(nPane)->SetMarked(1);
-    }
-    const QString strPrecheck = SnapshotPrecheck(doc, session);
-    if (!strPrecheck.isEmpty()) {
-        out << strPrecheck << "\n";
-        return kExitFailed;
-    }
+    if (const int nStatus = ShowMoment(doc, session, moment, strClip, "snapshot", out, err))
+        return nStatus;
     // The folder chooser gives only existing folders.
     if (!QFileInfo(strFolder).isDir()) {
         out << "Wrong folder.\n";

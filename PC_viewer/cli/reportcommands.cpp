@@ -3,6 +3,7 @@
 // viewer's own, on the offscreen platform; the map page comes from the viewer's loopback server.
 #include "cli/reportcommands.h"
 
+#include "cli/climoment.h"
 #include "cli/mediacommands.h"
 
 #include "catalogue/corvanadoc.h"
@@ -42,10 +43,7 @@ constexpr int kMapSettleMs = 500;
 struct tagREPORTARGS {
     QString strClip;
     QString strOut;
-    qlonglong llFrame = -1;
-    int nGrid = 0;
-    QList<int> marked;
-    bool bMarkedGiven = false;
+    tagCLIMOMENT moment;
     QPageSize::PageSizeId paper = QPageSize::A4;
     QPageLayout::Orientation orientation = QPageLayout::Portrait;
     QString strServer;
@@ -69,9 +67,8 @@ int ParseArgs(const QStringList &args, tagREPORTARGS *a, QTextStream &err)
             a->orientation = QPageLayout::Landscape;
             continue;
         }
-        const bool bOption = arg == QLatin1String("--frame") || arg == QLatin1String("--grid") ||
-                             arg == QLatin1String("--marked") || arg == QLatin1String("--paper") ||
-                             arg == QLatin1String("--server");
+        const bool bOption =
+            IsMomentOption(arg) || arg == QLatin1String("--paper") || arg == QLatin1String("--server");
         if (!bOption) {
             if (arg.startsWith(QLatin1String("--")))
                 return Usage(err, QStringLiteral("unknown option '%1'").arg(arg));
@@ -81,15 +78,10 @@ int ParseArgs(const QStringList &args, tagREPORTARGS *a, QTextStream &err)
         if (i + 1 >= args.size())
             return Usage(err, arg + QStringLiteral(" needs a value"));
         const QString value = args.at(++i);
-        bool bNumber = false;
-        if (arg == QLatin1String("--frame")) {
-            a->llFrame = value.toLongLong(&bNumber);
-            if (!bNumber || a->llFrame < 0)
-                return Usage(err, QStringLiteral("--frame must be a frame number, not '%1'").arg(value));
-        } else if (arg == QLatin1String("--grid")) {
-            a->nGrid = value.toInt(&bNumber);
-            if (!bNumber || (a->nGrid != 4 && a->nGrid != 9 && a->nGrid != 16 && a->nGrid != 25))
-                return Usage(err, QStringLiteral("--grid must be 4, 9, 16 or 25, not '%1'").arg(value));
+        QString why;
+        if (IsMomentOption(arg)) {
+            if (!ReadMomentOption(arg, value, &a->moment, &why))
+                return Usage(err, why);
         } else if (arg == QLatin1String("--paper")) {
             if (value.compare(QLatin1String("A4"), Qt::CaseInsensitive) == 0)
                 a->paper = QPageSize::A4;
@@ -99,23 +91,11 @@ int ParseArgs(const QStringList &args, tagREPORTARGS *a, QTextStream &err)
                 return Usage(err, QStringLiteral("--paper must be A4 or Letter, not '%1'").arg(value));
         } else if (arg == QLatin1String("--server")) {
             a->strServer = value.endsWith(QLatin1Char('/')) ? value : value + QLatin1Char('/');
-        } else {
-            a->bMarkedGiven = true;
-            for (const QString &item : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-                const int nPane = item.trimmed().toInt(&bNumber);
-                if (!bNumber || nPane < 0)
-                    return Usage(err, QStringLiteral("--marked takes pane numbers, not '%1'").arg(item));
-                a->marked.append(nPane);
-            }
         }
     }
-    if (positional.size() != 2 || a->llFrame < 0)
-        return Usage(err, QString());
-    if (a->bMarkedGiven && a->nGrid == 0)
-        return Usage(err, QStringLiteral("--marked needs --grid"));
-    for (int nPane : a->marked)
-        if (nPane >= a->nGrid)
-            return Usage(err, QStringLiteral("a grid of %1 has no pane %2").arg(a->nGrid).arg(nPane));
+    QString why;
+    if (positional.size() != 2 || !CheckMoment(a->moment, &why))
+        return Usage(err, why);
     a->strClip = positional.at(0);
     a->strOut = positional.at(1);
     return kExitOk;
@@ -186,12 +166,6 @@ int RunReport(const QStringList &args, QTextStream &out, QTextStream &err)
         err << "pellister-cli: cannot open '" << a.strClip << "': " << MediaResultText(hr) << "\n";
         return kExitFailed;
     }
-    if (a.llFrame > doc.LastPosition()) {
-        err << "pellister-cli: report: " << a.llFrame << " is past the end; '" << a.strClip << "' has "
-            << doc.LastPosition() << " frames\n";
-        return kExitFailed;
-    }
-
     CAccelSensorGraphView graph(&doc);
     graph.resize(kGraphPaneSize);
     graph.SetPlaybackSession(&session);
@@ -206,21 +180,8 @@ int RunReport(const QStringList &args, QTextStream &out, QTextStream &err)
     map->StartMapLoad();
     graph.RebuildGraph();
 
-    {
-        QObject user; // the position comes from elsewhere, as a frame step in the viewer
-        doc.SetCurrentPosition(a.llFrame);
-        doc.UpdateAllViews(&user, 0);
-    }
-    if (a.nGrid) {
-        session.SetLayout(1, a.nGrid, false);
-        for (int nPane : a.marked)
-            session.Pane(nPane)->SetMarked(1);
-    }
-    const QString strPrecheck = SnapshotPrecheck(doc, session);
-    if (!strPrecheck.isEmpty()) {
-        out << strPrecheck << "\n";
-        return kExitFailed;
-    }
+    if (const int status = ShowMoment(doc, session, a.moment, a.strClip, "report", out, err))
+        return status;
 
     // The map page as the viewer would show it: the route loaded on the map page, or whichever
     // placeholder the view settled on; then its position for the frame.
