@@ -41,18 +41,35 @@ bool WriteJpegFile(const QImage &image, const QString &path)
     return file.commit();
 }
 
+tagCAPTURE CaptureOf(const CPlaybackSession &session, int pane)
+{
+    if (pane < 0)
+        return {session.ShownImage(), session.ShownFrame()};
+    const CPlaybackPane *shown = session.Pane(pane);
+    return shown ? tagCAPTURE{shown->ShownImage(), shown->ShownFrame()} : tagCAPTURE{};
+}
+
+QString CaptureForViewer(const CPlaybackSession &session, int pane, tagCAPTURE *capture)
+{
+    const PlayState state = pane < 0 ? session.GetPlayState()
+                            : session.Pane(pane) ? session.Pane(pane)->GetPlayState()
+                                                 : PlayState::Paused;
+    if (state == PlayState::Empty)
+        return QString::fromLatin1(kSnapshotNoContent);
+    *capture = CaptureOf(session, pane);
+    return capture->IsValid() ? QString() : QString::fromLatin1(kSnapshotViewerError);
+}
+
 QList<tagCAPTURE> SnapshotCaptures(const CPlaybackSession &session)
 {
     QList<tagCAPTURE> captures;
     if (!session.IsMulti()) {
-        captures.append({session.ShownImage(), session.ShownFrame()});
+        captures.append(CaptureOf(session, -1));
         return captures;
     }
-    for (int i = 0; i < session.Panes(); ++i) {
-        const CPlaybackPane *pane = session.Pane(i);
-        if (pane->IsMarked())
-            captures.append({pane->ShownImage(), pane->ShownFrame()});
-    }
+    for (int i = 0; i < session.Panes(); ++i)
+        if (session.Pane(i)->IsMarked())
+            captures.append(CaptureOf(session, i));
     return captures;
 }
 

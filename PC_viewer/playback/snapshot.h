@@ -36,6 +36,15 @@ QString SnapshotFilePath(const QString &folder, const QString &base, int64_t fra
 // save of the same frame replaces the earlier file. False on any failure.
 bool WriteJpegFile(const QImage &image, const QString &path);
 
+// The picture the single view (pane -1) or grid pane `pane` shows, with its frame; invalid when
+// it shows none.
+tagCAPTURE CaptureOf(const CPlaybackSession &session, int pane);
+
+// The picture "View original image" shows for the single view (-1) or a pane: empty message and
+// the capture in *capture, or the message for the user ("The loading content does not exist." for
+// a view without a clip, "An error occured in launching the image viewer." without a picture).
+QString CaptureForViewer(const CPlaybackSession &session, int pane, tagCAPTURE *capture);
+
 // What the pictures to save are: the single view's, or every marked pane's in row order (an
 // invalid capture for a pane without a picture).
 QList<tagCAPTURE> SnapshotCaptures(const CPlaybackSession &session);

@@ -522,21 +522,9 @@ void CMainFrame::OpenImageViewer(int pane)
     CPlaybackSession *session = m_playView->Session();
     session->Pause();
     tagCAPTURE capture;
-    if (pane < 0) {
-        if (session->GetPlayState() == PlayState::Empty) {
-            CurrentPrompt().Info(this, Text(kMsgNotLoaded));
-            return;
-        }
-        capture = {session->ShownImage(), session->ShownFrame()};
-    } else if (const CPlaybackPane *shown = session->Pane(pane)) {
-        if (shown->GetPlayState() == PlayState::Empty) {
-            CurrentPrompt().Info(this, Text(kMsgNotLoaded));
-            return;
-        }
-        capture = {shown->ShownImage(), shown->ShownFrame()};
-    }
-    if (!capture.IsValid()) {
-        CurrentPrompt().Info(this, QString::fromLatin1(kSnapshotViewerError));
+    const QString message = CaptureForViewer(*session, pane, &capture);
+    if (!message.isEmpty()) {
+        CurrentPrompt().Info(this, message);
         return;
     }
     CImageViewer viewer;
