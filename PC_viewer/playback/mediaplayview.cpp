@@ -9,6 +9,7 @@
 #include "skin/skinart.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -76,15 +77,14 @@ bool CMediaPlayView::IsPainting() const
 void CMediaPlayView::OnPictureChanged()
 {
     const bool now = IsPainting();
-    // The grid's panes are painted each on its own: a repaint of the area under them does not
-    // always reach them.
+    // The grid's panes change together: all of them are marked for painting, then the window
+    // paints them in one pass and shows them at once (a repaint of each would show them one by
+    // one; a repaint of the area under them does not always reach them).
     if (!m_paneViews.empty()) {
-        for (CMultiPlayView *view : m_paneViews) {
-            if (now)
-                view->repaint();
-            else
-                view->update();
-        }
+        for (CMultiPlayView *view : m_paneViews)
+            view->update();
+        if (now)
+            QCoreApplication::sendPostedEvents(window(), QEvent::UpdateRequest);
         return;
     }
     if (now)
