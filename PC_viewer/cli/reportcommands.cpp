@@ -16,6 +16,7 @@
 #include "telemetry/localwebserver.h"
 #include "telemetry/mapscripts.h"
 #include "telemetry/mapview.h"
+#include "telemetry/recordingtelemetry.h"
 #include "telemetry/printview.h"
 
 #include <QApplication>
@@ -37,8 +38,6 @@ constexpr QSize kGraphPaneSize(640, 180);
 constexpr QSize kMapPaneSize(373, 373);
 // How long the map page may take to come up (a first page starts the browser's processes).
 constexpr int kMapWaitMs = 30000;
-// Time for the page to take the position of the frame before its picture is taken.
-constexpr int kMapSettleMs = 500;
 
 struct tagREPORTARGS {
     QString strClip;
@@ -166,14 +165,18 @@ int RunReport(const QStringList &args, QTextStream &out, QTextStream &err)
         err << "pellister-cli: cannot open '" << a.strClip << "': " << MediaResultText(hr) << "\n";
         return kExitFailed;
     }
+    // The report's rows read the recording's own tables, whatever the map page does.
+    CRecordingTelemetry telemetry(&doc);
+    telemetry.Rebuild();
     CAccelSensorGraphView graph(&doc);
     graph.resize(kGraphPaneSize);
     graph.SetPlaybackSession(&session);
+    graph.SetTelemetry(&telemetry);
     auto map = std::make_unique<CMapView>(&doc);
     map->resize(kMapPaneSize);
     map->SetServerBase(base);
+    map->SetTelemetry(&telemetry);
     map->show();
-    graph.SetFixTable(&map->FrameToFix());
     graph.OnInitialUpdate();
     map->OnInitialUpdate();
     map->SetMapPageDue(1);
@@ -194,18 +197,22 @@ int RunReport(const QStringList &args, QTextStream &out, QTextStream &err)
         return page != CMapView::PageKind::None && page != CMapView::PageKind::Loading && map->IsPageComplete() &&
                sized;
     };
-    if (!WaitFor(settled, kMapWaitMs))
+    const bool settledInTime = WaitFor(settled, kMapWaitMs);
+    if (!settledInTime)
         err << "pellister-cli: report: the map page did not come up; its panel shows what there is\n";
     {
         QObject user;
         doc.UpdateAllViews(&user, 0);
     }
-    WaitFor([] { return false; }, kMapSettleMs);
+    if (settledInTime && !map->WaitUntilDrawn(kMapWaitMs))
+        err << "pellister-cli: report: the map page did not say within " << kMapWaitMs / 1000
+            << " s that it had drawn the moment; its panel shows what there was\n";
 
     CPrintView printView(&doc);
     printView.SetPlaybackSession(&session);
     printView.SetGraphView(&graph);
     printView.SetMapView(map.get());
+    printView.SetTelemetry(&telemetry);
 
     const QString outPath = QFileInfo(a.strOut).absoluteFilePath();
     const QString partPath = outPath + QStringLiteral(".part");

@@ -6,6 +6,7 @@
 #include "playback/mediagraph.h"
 #include "playback/playbackpane.h"
 #include "playback/playcontroltarget.h"
+#include "playback/stepclock.h"
 
 #include <QScopedValueRollback>
 
@@ -19,27 +20,50 @@ CPlaybackSession::CPlaybackSession(CCorvanaDoc *doc, IPlaybackHost *host, QObjec
     m_graph->SetEventTarget(this);
     connect(m_graph, &CMediaGraph::MediaEvent, this, &CPlaybackSession::OnMediaEvent);
 
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &CPlaybackSession::OnTimer);
+    m_systemClock = std::make_unique<CSystemStepClock>();
+    SetStepClock(nullptr);
     connect(m_doc, &CCorvanaDoc::ViewsUpdated, this, &CPlaybackSession::OnUpdate);
 }
 
 CPlaybackSession::~CPlaybackSession()
 {
-    m_timer.stop();
+    m_clock->StopTicks();
+    disconnect(m_clock, nullptr, this, nullptr);
     m_panes.clear();
     // Released first, so that no late picture or event reaches a half-destroyed session.
     m_graph->ReleaseGraph();
 }
 
+void CPlaybackSession::SetStepClock(CStepClock *clock)
+{
+    CStepClock *next = clock ? clock : m_systemClock.get();
+    if (next == m_clock)
+        return;
+    if (m_clock) {
+        m_clock->StopTicks();
+        disconnect(m_clock, nullptr, this, nullptr);
+    }
+    m_clock = next;
+    connect(m_clock, &CStepClock::Tick, this, &CPlaybackSession::OnTimer);
+    // A clock that goes first leaves the session on the system's.
+    connect(m_clock, &QObject::destroyed, this, [this] {
+        m_clock = nullptr;
+        SetStepClock(nullptr);
+    });
+    // Time of one clock means nothing on another: stepping counts again from the next tick.
+    if (m_anchorTime >= 0)
+        m_anchorTime = m_clock->Now100ns();
+    if (m_timerRunning)
+        m_clock->StartTicks(m_timerPeriodMs);
+}
 void CPlaybackSession::StartTimer()
 {
-    m_timer.start(m_timerPeriodMs);
+    m_clock->StartTicks(m_timerPeriodMs);
     m_timerRunning = 1;
 }
 void CPlaybackSession::KillTimer()
 {
-    m_timer.stop();
+    m_clock->StopTicks();
     m_timerRunning = 0;
 }
 void CPlaybackSession::Publish(int64_t frame)
@@ -83,7 +107,12 @@ void CPlaybackSession::AnchorStepping(int64_t frame)
 {
     m_stepAnchor = frame;
     m_lastTarget = -1;
-    m_stepClock.start();
+    m_anchorTime = m_clock->Now100ns();
+}
+int64_t CPlaybackSession::CurrentStepTarget() const
+{
+    const int64_t elapsed = m_anchorTime >= 0 ? m_clock->Now100ns() - m_anchorTime : 0;
+    return StepTarget(m_stepAnchor, m_rate, elapsed, m_graph->FrameTime());
 }
 HRESULT CPlaybackSession::OpenCurrentRecording()
 {
@@ -99,6 +128,7 @@ HRESULT CPlaybackSession::OpenCurrentRecording()
             m_playState = PlayState::Empty;
         DropShownPicture();
         TakeGraphPicture();
+        emit RecordingClosed();
         return hr;
     }
 
@@ -112,6 +142,7 @@ HRESULT CPlaybackSession::OpenCurrentRecording()
     if (m_host)
         m_host->ApplyVolumeSetting();
     TakeGraphPicture();
+    emit RecordingOpened();
     m_doc->UpdateAllViews(m_publisher, 0);
     m_playState = PlayState::Paused;
     m_timerPeriodMs = std::max<int>(1, static_cast<int>(m_graph->FrameTime() / 10000));
@@ -127,6 +158,7 @@ void CPlaybackSession::CloseRecording(bool showProgress)
     m_playState = PlayState::Empty;
     m_graph->ReleaseGraph();
     DropShownPicture();
+    emit RecordingClosed();
 }
 HRESULT CPlaybackSession::Play()
 {
@@ -173,14 +205,8 @@ HRESULT CPlaybackSession::TimedStep()
         StartTimer();
     }
 
-    // The frame the rate has reached: one step at once, then one per frame time of wall clock.
-    const int64_t frameTime = std::max<int64_t>(1, m_graph->FrameTime());
-    const int64_t elapsed100ns = m_stepClock.isValid() ? m_stepClock.nsecsElapsed() / 100 : 0;
-    const int64_t steps = elapsed100ns / frameTime + 1;
-    double targetF = static_cast<double>(m_stepAnchor) + m_rate * static_cast<double>(steps);
-    if (targetF < 0.0)
-        targetF = 0.0;
-    const int64_t target = static_cast<int64_t>(targetF);
+    // The frame the rate has reached: one step at once, then one per frame time of the clock.
+    const int64_t target = std::max<int64_t>(0, CurrentStepTarget());
     const int64_t last = m_doc->LastPosition();
 
     if (target > 0 && target < last) {
@@ -391,6 +417,12 @@ void CPlaybackSession::LayoutProgress(bool shown, int position)
     if (shown && m_host)
         m_host->ShowLayoutProgress(position);
 }
+HRESULT CPlaybackSession::CurrentTime(int64_t *time) const
+{
+    if (m_multi && !m_panes.empty())
+        return m_panes.front()->Graph()->CurrentTime(time);
+    return m_graph->CurrentTime(time);
+}
 CPlaybackPane *CPlaybackSession::Pane(int index) const
 {
     if (index < 0 || index >= static_cast<int>(m_panes.size()))
@@ -412,11 +444,7 @@ HRESULT CPlaybackSession::GridStep()
         if (pane->IsSeekPending())
             return S_OK;
 
-    const int64_t frameTime = std::max<int64_t>(1, m_graph->FrameTime());
-    const int64_t elapsed100ns = m_stepClock.isValid() ? m_stepClock.nsecsElapsed() / 100 : 0;
-    const int64_t steps = elapsed100ns / frameTime + 1;
-    const int64_t target =
-        static_cast<int64_t>(std::floor(static_cast<double>(m_stepAnchor) + m_rate * static_cast<double>(steps)));
+    const int64_t target = CurrentStepTarget();
     if (target == m_lastTarget)
         return S_OK;
     m_lastTarget = target;
@@ -589,8 +617,10 @@ void CPlaybackSession::NotifyGraphEvent(long eventCode, intptr_t param1, intptr_
     case EC_USERABORT: Stop(); break;
     case EC_OLE_EVENT:
         // A new picture (a stepped one, the player's, a late answer after a pause): shown, and
-        // the other views are told at once which frame it is.
-        PublishShownFrame();
+        // the other views are told at once which frame it is. Under the grid the graph rests
+        // where the single view left it: a late notice of its own must not move the grid there.
+        if (!m_multi)
+            PublishShownFrame();
         break;
     default: break;
     }

@@ -24,7 +24,8 @@
 //    other views hear of it, so what they are told is what is on screen.
 // Stepping: 1x runs the graph in real time; 2x to 32x and every reverse rate advance by timed
 // steps, each tick aiming at the frame the rate has reached since stepping started (not at the
-// previous target plus the rate). A step whose picture is still being decoded is never stacked
+// previous target plus the rate: StepTarget). Ticks and time come from a CStepClock: the
+// system's by default, a manual one in tests (SetStepClock). A step whose picture is still being decoded is never stacked
 // with another; meanwhile the last exact picture stays shown and published.
 // The grid: SetLayout to 4, 9, 16 or 25 panes creates that many CPlaybackPane (child QObjects,
 // row by row), each with its own graph on the clip; the session's graph stays open and paused
@@ -38,10 +39,8 @@
 #include "playback/grapheventcallback.h"
 #include "playback/mediaresult.h"
 
-#include <QElapsedTimer>
 #include <QImage>
 #include <QObject>
-#include <QTimer>
 
 #include <cstdint>
 #include <memory>
@@ -50,6 +49,7 @@
 class CCorvanaDoc;
 class CMediaGraph;
 class CPlaybackPane;
+class CStepClock;
 
 // What the play view is doing; the values are those the other views compare against.
 enum class PlayState : int { Running = 0, Paused = 1, Stopped = 2, Empty = 3 };
@@ -107,6 +107,10 @@ public:
     HRESULT SetLayout(int multi, int count, bool showProgress);
     // 0 (silent) to 1 (full), turned into hundredths of a decibel for the graph.
     void SetVolumeLevel(double level);
+    // The clock timed stepping reads and ticks by (timer 102); null: the system's. The clock is
+    // not owned and must outlive its use here.
+    void SetStepClock(CStepClock *clock);
+    CStepClock *StepClock() const { return m_clock; }
 
     // --- Accessors ----------------------------------------------------------------------------
     PlayState GetPlayState() const { return m_playState; }
@@ -116,6 +120,9 @@ public:
     int Panes() const { return static_cast<int>(m_panes.size()); }
     CPlaybackPane *Pane(int index) const;
     CMediaGraph *Graph() const { return m_graph; }
+    // The media time (100 ns units) of the picture on show: the first pane's while the grid is
+    // shown (the session's own graph then rests where the single view left it).
+    HRESULT CurrentTime(int64_t *time) const;
     int TimerPeriod() const { return m_timerPeriodMs; }
     bool IsTimerRunning() const { return m_timerRunning != 0; }
     // The picture to show and the frame it is (-1 and null without one).
@@ -133,6 +140,10 @@ signals:
     void PanePicturesChanged();
     void LayoutAboutToChange();
     void LayoutChanged();
+    // A recording was opened (its frame count and frame time are in the document), emitted
+    // before frame 0 is published; or none is open any more (closed, or a failed open).
+    void RecordingOpened();
+    void RecordingClosed();
 
 public slots:
     // The document's update-all-views broadcast.
@@ -144,6 +155,8 @@ private slots:
 
 private:
     HRESULT TimedStep();
+    // The frame the rate has reached by now (StepTarget on the step clock).
+    int64_t CurrentStepTarget() const;
     void EndOfClip();
     void Publish(int64_t frame);
     void StartTimer();
@@ -176,9 +189,10 @@ private:
     int m_timerRunning = 0;
     PlayState m_playState = PlayState::Empty;
 
-    QTimer m_timer;
-    // Rate clock of timed stepping.
-    QElapsedTimer m_stepClock;
+    std::unique_ptr<CStepClock> m_systemClock;
+    CStepClock *m_clock = nullptr;
+    // Timed stepping counts frames from m_stepAnchor since m_anchorTime (clock time, 100 ns).
+    int64_t m_anchorTime = -1;
     int64_t m_stepAnchor = 0;
     int64_t m_lastTarget = -1;
 

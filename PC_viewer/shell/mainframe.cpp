@@ -19,6 +19,7 @@
 #include "telemetry/localwebserver.h"
 #include "telemetry/mapscripts.h"
 #include "telemetry/mapview.h"
+#include "telemetry/recordingtelemetry.h"
 #include "telemetry/printview.h"
 #include "platform/processes.h"
 #include "update/updateconst.h"
@@ -150,10 +151,12 @@ CMainFrame::~CMainFrame()
     if (m_playView)
         m_playView->CloseRecording(false);
     // The map pane goes before the server its pages come from, so that neither its check nor a
-    // request of its page is left waiting on a server that is gone; the graph reads the map's
-    // table until then.
+    // request of its page is left waiting on a server that is gone. The panes let go of the
+    // telemetry tables before they go.
     if (m_graphView)
-        m_graphView->SetFixTable(nullptr);
+        m_graphView->SetTelemetry(nullptr);
+    if (m_printView)
+        m_printView->SetTelemetry(nullptr);
     delete m_mapView;
     m_mapView = nullptr;
     if (m_webServer)
@@ -214,9 +217,18 @@ void CMainFrame::ConnectTelemetryPanes()
         m_doc->SetMapPage(MapPageUrl(base));
     m_mapView->SetServerBase(base);
 
+    // The tables of the open recording follow what the playback session opens and closes.
+    m_telemetry = std::make_unique<CRecordingTelemetry>(m_doc);
+    connect(m_playView->Session(), &CPlaybackSession::RecordingOpened, m_telemetry.get(),
+            &CRecordingTelemetry::Rebuild);
+    connect(m_playView->Session(), &CPlaybackSession::RecordingClosed, m_telemetry.get(),
+            &CRecordingTelemetry::Clear);
+    m_graphView->SetTelemetry(m_telemetry.get());
+    m_mapView->SetTelemetry(m_telemetry.get());
+    m_printView->SetTelemetry(m_telemetry.get());
+
     m_graphView->SetPlaybackSession(m_playView->Session());
     m_graphView->SetControlBar(m_controlBar);
-    m_graphView->SetFixTable(&m_mapView->FrameToFix());
     m_graphView->OnInitialUpdate();
 
     m_printView->SetPlaybackSession(m_playView->Session());

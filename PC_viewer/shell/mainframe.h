@@ -28,6 +28,7 @@ class CContentListView;
 class CCorvanaDoc;
 class CLocalWebServer;
 class CMapView;
+class CRecordingTelemetry;
 class CMultiViewSplitter;
 class CPlayControlView;
 class CPrintView;
@@ -97,6 +98,8 @@ public:
     CMediaPlayView *PlayView() const { return m_playView; }
     CPlayControlView *ControlBar() const { return m_controlBar; }
     CAccelSensorGraphView *GraphView() const { return m_graphView; }
+    // The open recording's telemetry tables the graph, the map and the report read.
+    const CRecordingTelemetry *Telemetry() const { return m_telemetry.get(); }
     CMultiViewSplitter *OuterSplitter() const { return m_outer; }
     CMultiViewSplitter *LeftSplitter() const { return m_left; }
     CMultiViewSplitter *RightSplitter() const { return m_right; }
@@ -186,6 +189,7 @@ private:
     CMediaPlayView *m_playView = nullptr;
     CPlayControlView *m_controlBar = nullptr;
     CAccelSensorGraphView *m_graphView = nullptr;
+    std::unique_ptr<CRecordingTelemetry> m_telemetry;
     std::unique_ptr<CLocalWebServer> m_webServer;
 
     std::map<int, tagCOMMAND> m_commands;

@@ -15,11 +15,17 @@
 #include <QWheelEvent>
 
 
-CAccelSensorGraphView::CAccelSensorGraphView(CCorvanaDoc *doc, QWidget *parent) : QWidget(parent), m_doc(doc)
+CAccelSensorGraphView::CAccelSensorGraphView(CCorvanaDoc *doc, QWidget *parent)
+    : QWidget(parent), m_doc(doc), m_ownTelemetry(doc)
 {
     setAttribute(Qt::WA_OpaquePaintEvent); // nothing is erased: repaints during playback must not flash
     setFocusPolicy(Qt::ClickFocus);
     connect(m_doc, &CCorvanaDoc::ViewsUpdated, this, &CAccelSensorGraphView::OnUpdate);
+}
+
+void CAccelSensorGraphView::SetTelemetry(const CRecordingTelemetry *telemetry)
+{
+    m_telemetry = telemetry ? telemetry : &m_ownTelemetry;
 }
 
 void CAccelSensorGraphView::OnInitialUpdate()
@@ -45,7 +51,8 @@ void CAccelSensorGraphView::RebuildGraph()
         return;
     }
     const tagDATAFILEINFO &rec = m_doc->RecordRef(current);
-    mapFrameToSample.Clear();
+    if (m_telemetry == &m_ownTelemetry)
+        m_ownTelemetry.Rebuild();
     bHasData = 0;
     int64_t startMs = 0;
     if (rec.bValid == 1 && !rec.vecAccel.isEmpty() && TimeKey(rec.stSyncTime, &startMs)) {
@@ -57,15 +64,14 @@ void CAccelSensorGraphView::RebuildGraph()
             fMax[a] = ext.fMax[a];
             fMin[a] = ext.fMin[a];
         }
-        const std::vector<int64_t> keys = SampleTimeKeys(rec);
-        mapFrameToSample = BuildFrameToSample(keys, startMs, m_doc->FrameTime(), m_doc->LastPosition());
     }
     update();
 }
 
 void CAccelSensorGraphView::ResetGraph()
 {
-    mapFrameToSample.Clear();
+    if (m_telemetry == &m_ownTelemetry)
+        m_ownTelemetry.Clear();
     nZoom = kGraphZoomMin;
     nMarkerX = -1;
     bHasData = 0;
@@ -75,12 +81,12 @@ void CAccelSensorGraphView::ResetGraph()
 
 int64_t CAccelSensorGraphView::ClockTimeMs(int64_t startMs) const
 {
-    // The clock of the picture on screen: the first pane's media position. Without a graph to
-    // ask, the document's frame position stands in for it.
+    // The clock of the picture on screen: the first pane's media position in the grid. Without a
+    // graph to ask, the document's frame position stands in for it.
     int64_t position = m_doc->CurrentPosition() * m_doc->FrameTime();
-    if (m_session && m_session->Graph()) {
+    if (m_session) {
         int64_t t = 0;
-        if (SUCCEEDED(m_session->Graph()->CurrentTime(&t)))
+        if (SUCCEEDED(m_session->CurrentTime(&t)))
             position = t;
     }
     return startMs + position / 10000;
@@ -100,7 +106,7 @@ tagACCELFRAMEPARTS CAccelSensorGraphView::FrameParts(bool snapshot) const
     const int index = m_doc->CurrentIndex();
     const tagDATAFILEINFO &rec = m_doc->RecordRef(index);
 
-    const int s = mapFrameToSample.Find(current);
+    const int s = m_telemetry->FrameToSample().Find(current);
     if (bHasData && s != -1 && s < rec.vecAccel.size()) {
         const tagACCELINFO &a = rec.vecAccel[s];
         parts.bValues = true;
@@ -113,7 +119,7 @@ tagACCELFRAMEPARTS CAccelSensorGraphView::FrameParts(bool snapshot) const
         parts.strFrame = GraphFrameText(current, m_doc->LastPosition());
         const bool recordRows = snapshot ? bHasData == 1 : index >= 0;
         if (recordRows && rec.bValid == 1) {
-            const int fix = m_frameToFix ? m_frameToFix->Find(current) : -1;
+            const int fix = m_telemetry->FrameToFix().Find(current);
             if (fix != -1 && fix < rec.vecGps.size()) {
                 const tagGPSINFO &g = rec.vecGps[fix];
                 parts.strSpeed = g.strSpeed;

@@ -11,6 +11,7 @@
 #include "telemetry/accelgraphpainter.h"
 #include "telemetry/frameindextable.h"
 #include "telemetry/graphgeometry.h"
+#include "telemetry/recordingtelemetry.h"
 
 #include <QImage>
 #include <QWidget>
@@ -30,8 +31,9 @@ public:
     // Panes the view talks to; any may be left null (its keys then do nothing).
     void SetPlaybackSession(CPlaybackSession *session) { m_session = session; }
     void SetControlBar(IControlBarKeys *controlBar) { m_controlBar = controlBar; }
-    // The map view's frame-to-fix table, for speed and heading; owned by the map view.
-    void SetFixTable(const CFrameIndexTable *frameToFix) { m_frameToFix = frameToFix; }
+    // The open recording's telemetry tables, owned by the caller; null: the view keeps its own,
+    // rebuilt with the graph.
+    void SetTelemetry(const CRecordingTelemetry *telemetry);
 
     // Creates the off-screen picture and draws the bare background; resizes rebuild only after.
     void OnInitialUpdate();
@@ -48,8 +50,11 @@ public:
     // The key handler, also reached by the panes that forward keys here.
     void KeyDown(QKeyEvent *event);
 
+    // What the text panel shows now (the report's variant with snapshot).
+    tagACCELFRAMEPARTS FrameParts(bool snapshot = false) const;
+
     // State, for the report and for tests.
-    const CFrameIndexTable &FrameToSample() const { return mapFrameToSample; }
+    const CFrameIndexTable &FrameToSample() const { return m_telemetry->FrameToSample(); }
     int IsInitialised() const { return bInitialised; }
     int HasData() const { return bHasData; }
     int MarkerX() const { return nMarkerX; }
@@ -75,7 +80,6 @@ private:
     void DrawGraphBackground();
     // Steps of a repaint after the copy of the picture; snapshot: the report's variant.
     void DrawFrameParts(QImage *frame, bool snapshot) const;
-    tagACCELFRAMEPARTS FrameParts(bool snapshot) const;
     void UpdateMarker(bool evenWithoutRecording);
     void SeekTo(int64_t frame);
     void ChangeZoom(bool in);
@@ -84,9 +88,8 @@ private:
     CCorvanaDoc *m_doc;
     CPlaybackSession *m_session = nullptr;
     IControlBarKeys *m_controlBar = nullptr;
-    const CFrameIndexTable *m_frameToFix = nullptr;
-
-    CFrameIndexTable mapFrameToSample;
+    CRecordingTelemetry m_ownTelemetry;
+    const CRecordingTelemetry *m_telemetry = &m_ownTelemetry;
     int bInitialised = 0;
     int bHasData = 0;
     int bDragging = 0;

@@ -11,6 +11,8 @@
 #include <QChildEvent>
 #include <QContextMenuEvent>
 #include <QCursor>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QHostAddress>
 #include <QKeyEvent>
@@ -27,6 +29,7 @@
 #include <QWebEngineSettings>
 
 #include <climits>
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -79,7 +82,7 @@ bool IsLoopback(const QUrl &url)
 
 } // namespace
 
-CMapView::CMapView(CCorvanaDoc *doc, QWidget *parent) : QWebEngineView(parent), m_doc(doc)
+CMapView::CMapView(CCorvanaDoc *doc, QWidget *parent) : QWebEngineView(parent), m_doc(doc), m_ownTelemetry(doc)
 {
     EnsureTelemetryResources();
     m_network = new QNetworkAccessManager(this);
@@ -253,7 +256,7 @@ void CMapView::StartMapLoad()
 {
     // Tables belong to the recording they were built for; another one has none until its route
     // is loaded (the graph would otherwise show the old clip's speed and heading).
-    if (m_tablesRecording != m_doc->CurrentIndex())
+    if (m_ownTelemetry.Recording() != m_doc->CurrentIndex())
         ClearTables();
     if (SystemReportsOffline()) {
         ShowMapPage(0);
@@ -368,17 +371,23 @@ void CMapView::OnLoadFinished(bool ok)
 
 // --- Routes and position ---------------------------------------------------------------------
 
+void CMapView::SetTelemetry(const CRecordingTelemetry *telemetry)
+{
+    m_telemetry = telemetry ? telemetry : &m_ownTelemetry;
+}
+
 void CMapView::ClearTables()
 {
-    m_tables = FrameFixTables();
-    m_tablesRecording = -1;
+    // Shared tables belong to their owner; only the view's own go with its route.
+    if (m_telemetry == &m_ownTelemetry)
+        m_ownTelemetry.Clear();
 }
 
 void CMapView::LoadRoutes()
 {
     bRouteLoaded = 0;
     const int current = m_doc->CurrentIndex();
-    if (m_tablesRecording != current)
+    if (m_ownTelemetry.Recording() != current)
         ClearTables();
     if (bOnline != 1 || current < 0)
         return;
@@ -416,14 +425,14 @@ void CMapView::LoadSingleRoute()
     if (current >= 0 && rec.bValid == 1) {
         ClearTables();
         if (!rec.vecGps.isEmpty()) {
-            m_tables = BuildFrameToFix(rec, m_doc->FrameTime(), m_doc->LastPosition());
-            m_tablesRecording = current;
+            if (m_telemetry == &m_ownTelemetry)
+                m_ownTelemetry.Rebuild();
             RunScript(CMapScripts::ClearHomeMarker());
         }
         const CMapScripts scripts(Flavour());
         for (int i = 0; i < rec.vecGps.size(); ++i)
             RunScript(scripts.CreateMarker(rec.vecGps[i], i));
-        if (!m_tables.frameToFix.IsEmpty())
+        if (!m_telemetry->FrameToFix().IsEmpty())
             RunScript(scripts.SetMapPosition(rec.vecGps.first()));
     }
     nShownFix = -1;
@@ -450,7 +459,7 @@ void CMapView::SendPosition(const std::function<void()> &done)
     const tagDATAFILEINFO &rec = m_doc->RecordRef(current);
     int fix = -1;
     if (current >= 0 && rec.bValid == 1 && !rec.vecGps.isEmpty()) {
-        const int found = m_tables.frameToFix.Find(m_doc->CurrentPosition());
+        const int found = m_telemetry->FrameToFix().Find(m_doc->CurrentPosition());
         if (found != -1 && found != nShownFix)
             fix = found;
         else if (found == -1 && nShownFix == -1)
@@ -498,7 +507,7 @@ void CMapView::OnUpdate(QObject *sender, qint64)
     const tagDATAFILEINFO &rec = m_doc->RecordRef(current);
     if (rec.bValid != 1 || rec.vecGps.isEmpty())
         return;
-    const int fix = m_tables.frameToFix.Find(m_doc->CurrentPosition());
+    const int fix = m_telemetry->FrameToFix().Find(m_doc->CurrentPosition());
     if (fix == -1 || fix == nShownFix)
         return;
     m_positionPending = true;
@@ -549,6 +558,54 @@ bool CMapView::DrawMapToImage(QImage *image)
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.drawPixmap(image->rect(), shot);
     return true;
+}
+
+bool CMapView::WaitUntilDrawn(int timeoutMs)
+{
+    // The page must have been quiet this long: a change is painted within a frame or two.
+    static constexpr int kQuietMs = 150;
+    constexpr int kPollMs = 40;
+    const QDeadlineTimer deadline(timeoutMs);
+    const QPointer<CMapView> self(this);
+    while (!deadline.hasExpired()) {
+        // A position change still collapsing into the page is sent first.
+        UpdateMapPosition();
+        const bool decided = m_page != PageKind::None && m_page != PageKind::Loading && bPageComplete;
+        if (decided && m_page != PageKind::Map)
+            return true;
+        if (decided && bRouteLoaded && !m_positionBusy && !m_positionPending) {
+            const int wanted = nShownFix;
+            // 0 none yet, 1 drawn, -1 not yet; shared, since an answer may come after we gave up.
+            const auto answer = std::make_shared<int>(0);
+            page()->runJavaScript(QStringLiteral("typeof __drawnState === 'function' ? __drawnState() : null"),
+                                  [answer, wanted](const QVariant &v) {
+                                      const QVariantMap m = v.toMap();
+                                      const bool drawn = !m.isEmpty() && !m.value(QStringLiteral("busy")).toBool() &&
+                                                         m.value(QStringLiteral("current")).toInt() == wanted &&
+                                                         m.value(QStringLiteral("quietMs")).toDouble() >= kQuietMs;
+                                      *answer = drawn ? 1 : -1;
+                                  });
+            QEventLoop loop;
+            QTimer poll;
+            poll.setInterval(5);
+            connect(&poll, &QTimer::timeout, &loop, [&] {
+                if (*answer != 0 || deadline.hasExpired())
+                    loop.quit();
+            });
+            poll.start();
+            loop.exec();
+            if (!self)
+                return false;
+            if (*answer == 1)
+                return true;
+        }
+        QEventLoop pause;
+        QTimer::singleShot(kPollMs, &pause, &QEventLoop::quit);
+        pause.exec();
+        if (!self)
+            return false;
+    }
+    return false;
 }
 
 void CMapView::resizeEvent(QResizeEvent *event)
@@ -603,7 +660,7 @@ bool CMapView::eventFilter(QObject *watched, QEvent *event)
         case Qt::Key_Left:
         case Qt::Key_Right: {
             const int step = key->key() == Qt::Key_Left ? -1 : 1;
-            const int frame = m_tables.fixToFrame.Find(static_cast<int64_t>(nShownFix) + step);
+            const int frame = m_telemetry->FixToFrame().Find(static_cast<int64_t>(nShownFix) + step);
             if (nShownFix + step >= 0 && frame != -1) {
                 m_doc->SetCurrentPosition(frame);
                 UpdateMapPosition();

@@ -24,6 +24,7 @@
 #include "playback/mediaresult.h"
 #include "telemetry/frameindextable.h"
 #include "telemetry/mapscripts.h"
+#include "telemetry/recordingtelemetry.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -82,12 +83,20 @@ public:
     void RunScript(const QString &script);
     // The page as shown, drawn into image (scaled to its size); false when there is no page.
     bool DrawMapToImage(QImage *image);
+    // Runs the event loop until the page shows the moment: a decided page complete and, on the
+    // map page, the route loaded, the document's position sent and taken, the page saying that
+    // no tile or outline is still coming and that it has been quiet long enough to be painted.
+    // False when that did not come within timeoutMs (what is shown then is what there is).
+    bool WaitUntilDrawn(int timeoutMs);
     // The page body's size in pixels; E_UNEXPECTED while no page has reported one.
     HRESULT GetMapPageSize(long *width, long *height) const;
 
     // --- State ------------------------------------------------------------------------------
-    const CFrameIndexTable &FrameToFix() const { return m_tables.frameToFix; }
-    const CFrameIndexTable &FixToFrame() const { return m_tables.fixToFrame; }
+    const CFrameIndexTable &FrameToFix() const { return m_telemetry->FrameToFix(); }
+    const CFrameIndexTable &FixToFrame() const { return m_telemetry->FixToFrame(); }
+    // The open recording's telemetry tables, owned by the caller; null: the view keeps its own,
+    // built when it loads a route and cleared with it.
+    void SetTelemetry(const CRecordingTelemetry *telemetry);
     int IsOnline() const { return bOnline; }
     int MapPageDue() const { return bMapPageDue; }
     void SetMapPageDue(int due) { bMapPageDue = due; }
@@ -165,8 +174,8 @@ private:
 
     int bOnline = 0;
     int bMapPageDue = 0;
-    FrameFixTables m_tables; // mapFrameToFix and mapFixToFrame
-    int m_tablesRecording = -1;
+    CRecordingTelemetry m_ownTelemetry; // mapFrameToFix and mapFixToFrame when used on its own
+    const CRecordingTelemetry *m_telemetry = &m_ownTelemetry;
     int nShownFix = -1;
     int bPageComplete = 0;
     int bRouteLoaded = 0;

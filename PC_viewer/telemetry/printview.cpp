@@ -1,6 +1,8 @@
 // The report pane.
 #include "telemetry/printview.h"
 
+#include "telemetry/recordingtelemetry.h"
+
 #include "catalogue/corvanadoc.h"
 #include "playback/mediagraph.h"
 #include "playback/playbackpane.h"
@@ -120,6 +122,11 @@ tagREPORTPANE CPrintView::PaneOfGraph(int pane) const
 
 QImage CPrintView::MapPicture() const
 {
+    // The picture is taken once the page says it shows the moment being printed; a page that
+    // never says so within the limit is printed as it stands.
+    constexpr int kMapDrawnWaitMs = 10000;
+    if (m_map)
+        m_map->WaitUntilDrawn(kMapDrawnWaitMs);
     long w = 0, h = 0;
     if (!m_map || FAILED(m_map->GetMapPageSize(&w, &h)) || w <= 0 || h <= 0)
         return QImage();
@@ -153,6 +160,11 @@ tagREPORTDATA CPrintView::CollectReport() const
         data.frameToFix = m_map->FrameToFix();
         if (bReportHasGps)
             data.mapPicture = MapPicture();
+    }
+    // The rows come from the recording's own tables, whatever the map page managed to load.
+    if (m_telemetry) {
+        data.frameToSample = m_telemetry->FrameToSample();
+        data.frameToFix = m_telemetry->FrameToFix();
     }
     if (m_session) {
         if (m_session->IsMulti()) {

@@ -14,6 +14,8 @@
 
 #include <functional>
 
+class CRecordingTelemetry;
+
 class CAccelSensorGraphView;
 class CCorvanaDoc;
 class CMapView;
@@ -31,6 +33,9 @@ public:
     void SetPlaybackSession(CPlaybackSession *session) { m_session = session; }
     void SetGraphView(CAccelSensorGraphView *graph) { m_graph = graph; }
     void SetMapView(CMapView *map) { m_map = map; }
+    // The open recording's telemetry tables the report's rows read; without them, the graph's and
+    // the map's.
+    void SetTelemetry(const CRecordingTelemetry *telemetry) { m_telemetry = telemetry; }
 
     // The print dialog; true when the user chose to print. Tests put their own answer here.
     using PrintDialogFn = std::function<bool(QPrinter *printer, QWidget *parent)>;
@@ -72,6 +77,7 @@ private:
     CPlaybackSession *m_session = nullptr;
     CAccelSensorGraphView *m_graph = nullptr;
     CMapView *m_map = nullptr;
+    const CRecordingTelemetry *m_telemetry = nullptr;
     PrintDialogFn m_printDialog;
 
     int bPrinting = 0;

@@ -122,7 +122,6 @@ int main(int argc, char **argv)
     map.resize(373, 373);
     map.SetServerBase(server.BaseUrl());
     map.show();
-    graph.SetFixTable(&map.FrameToFix());
     graph.OnInitialUpdate();
     map.OnInitialUpdate();
     map.SetMapPageDue(1);

@@ -149,7 +149,6 @@ int main(int argc, char **argv)
     g_map = &map;
 
     CAccelSensorGraphView graph(&doc);
-    graph.SetFixTable(&map.FrameToFix());
     graph.resize(651, 180);
     graph.show();
     graph.OnInitialUpdate();

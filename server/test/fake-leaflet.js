@@ -127,6 +127,9 @@ function createFakeLeaflet() {
       super(options);
       this.url = url;
     }
+    isLoading() {
+      return false;
+    }
   }
 
   class GeoJSON extends Layer {

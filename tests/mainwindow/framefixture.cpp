@@ -1,6 +1,7 @@
 // Clips, test folders and the main-frame fixture.
 #include "framefixture.h"
 
+#include "fixtures/stepping.h"
 #include "fixtures/testfiles.h"
 
 #include <QCoreApplication>
@@ -136,6 +137,7 @@ void FrameTest::SetUp()
     m_frame = std::make_unique<CMainFrame>(m_doc.get());
     m_frame->show();
     m_play = m_frame->PlayView();
+    m_play->Session()->SetStepClock(&m_clock);
     m_list = m_frame->ListView();
     QObject::connect(m_doc.get(), &CCorvanaDoc::ViewsUpdated, m_frame.get(), [this](QObject *sender, qint64) {
         m_senders.push_back(sender);
@@ -172,7 +174,7 @@ int64_t FrameTest::ShownFrame() const
 
 bool FrameTest::WaitUntilNotRunning(int limitMs)
 {
-    return WaitFor([this] { return m_play->GetPlayState() != PlayState::Running; }, limitMs);
+    return stepping::RunToRest(*m_play->Session(), m_clock, limitMs);
 }
 
 } // namespace frametest

@@ -6,6 +6,7 @@
 #include "catalogue/corvanadoc.h"
 #include "playback/mediagraph.h"
 #include "playback/mediaplayview.h"
+#include "playback/stepclock.h"
 #include "shell/contentlistview.h"
 #include "shell/mainframe.h"
 #include "skin/prompt.h"
@@ -94,9 +95,11 @@ protected:
     const std::vector<QObject *> &Senders() const { return m_senders; }
     // The picture the graph shows.
     int64_t ShownFrame() const;
-    // Waits until playback has come to rest (not Running).
+    // Ticks the step clock until playback has come to rest (not Running).
     bool WaitUntilNotRunning(int limitMs = 30000);
 
+    // Timed stepping of the play view follows this clock: tests move it (fixtures/stepping.h).
+    CManualStepClock m_clock;
     CScriptedPrompt m_prompt;
     std::unique_ptr<CPromptScope> m_scope;
     std::unique_ptr<CCorvanaDoc> m_doc;

@@ -3,13 +3,15 @@
 // reached the screen is the frame the document publishes (compared with ffmpeg's own decode).
 #include "framefixture.h"
 
+#include "fixtures/stepping.h"
 #include "screen/screencheck.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
 
+#include <algorithm>
 #include <set>
 
 using namespace frametest;
@@ -91,26 +93,45 @@ protected:
         return {published, screencheck::GrabShown(m_play, m_play->Graph()->VideoRect())};
     }
 
-    // Plays at `rate` for at most limitMs, sampling the screen every 40 ms and once more when
-    // playback rests; then pauses.
-    std::vector<tagSAMPLE> PlaySampling(double rate, int limitMs)
+    // Plays at `rate` from where the clip stands and samples the screen at each new position, at
+    // most maxSamples times, then pauses and samples once more. Stepped rates move one tick of the
+    // step clock at a time, each step's picture waited for; 1x runs the graph in real time and is
+    // sampled whenever the published frame moved on.
+    std::vector<tagSAMPLE> PlaySampling(double rate, int maxSamples)
     {
         std::vector<tagSAMPLE> samples;
+        CPlaybackSession &session = *m_play->Session();
+        const auto running = [this] { return m_play->GetPlayState() == PlayState::Running; };
         m_play->SetRate(rate);
         m_play->Play();
-        QElapsedTimer clock;
-        clock.start();
-        qint64 nextSample = 0;
-        while (clock.elapsed() < limitMs && m_play->GetPlayState() == PlayState::Running) {
-            if (clock.elapsed() >= nextSample) {
-                samples.push_back(Sample());
-                nextSample += 40;
+        while (static_cast<int>(samples.size()) < maxSamples && running()) {
+            if (rate == 1.0) {
+                const qint64 before = samples.empty() ? -1 : samples.back().published;
+                if (!QTest::qWaitFor([&] { return m_doc->CurrentPosition() != before || !running(); }, 20000))
+                    break;
+                if (!running())
+                    break;
+            } else {
+                EXPECT_TRUE(stepping::Settle(session));
             }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            samples.push_back(Sample());
+            if (rate != 1.0)
+                m_clock.Advance100ns(m_doc->FrameTime());
         }
+        EXPECT_TRUE(stepping::Settle(session));
         m_play->Pause();
         samples.push_back(Sample());
         return samples;
+    }
+
+    // Stepped rates: sample i (before the last) was taken after i + 1 steps from `start`.
+    void ExpectStepsOfTheRate(const std::vector<tagSAMPLE> &samples, qint64 start, double rate)
+    {
+        const qint64 last = m_doc->LastPosition();
+        for (size_t i = 0; i + 1 < samples.size(); ++i) {
+            const qint64 target = start + static_cast<qint64>(rate) * static_cast<qint64>(i + 1);
+            EXPECT_EQ(samples[i].published, std::clamp<qint64>(target, 0, last)) << "step " << i;
+        }
     }
 
     // Every sample shows the published frame (the last picture at the end position); returns
@@ -152,9 +173,11 @@ TEST_F(OnScreenTest, EveryRateShowsThePublishedFrame)
             const qint64 start = rate > 0 ? m_doc->LastPosition() / 3 : 2 * m_doc->LastPosition() / 3;
             m_doc->SetCurrentPosition(start);
             m_doc->UpdateAllViews(m_list, 0);
-            const std::vector<tagSAMPLE> samples = PlaySampling(rate, 1500);
+            const std::vector<tagSAMPLE> samples = PlaySampling(rate, 12);
             ASSERT_GE(samples.size(), 2u);
             const int distinct = ExpectShownIsPublished(samples, references);
+            if (rate != 1.0)
+                ExpectStepsOfTheRate(samples, start, rate);
             // The picture moves on screen while playing (a frozen one is the fault looked for):
             // three pictures at least, or as many as the steps to the end allow.
             const qint64 room = rate > 0 ? m_doc->LastPosition() - start : start;
@@ -175,8 +198,9 @@ TEST_F(OnScreenTest, SteppingIntoAnEndShowsWhatToTheEndShows)
             const qint64 last = m_doc->LastPosition();
             m_doc->SetCurrentPosition(rate > 0 ? last - 20 : 20);
             m_doc->UpdateAllViews(m_list, 0);
-            const std::vector<tagSAMPLE> samples = PlaySampling(rate, 8000);
+            const std::vector<tagSAMPLE> samples = PlaySampling(rate, 50);
             ExpectShownIsPublished(samples, references);
+            ExpectStepsOfTheRate(samples, rate > 0 ? last - 20 : 20, rate);
             ASSERT_EQ(samples.back().published, rate > 0 ? last : 0) << "the stepping ran into the end";
             const QImage atEnd = samples.back().shown;
 

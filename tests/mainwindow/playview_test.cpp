@@ -3,6 +3,8 @@
 // graph events and the volume.
 #include "framefixture.h"
 
+#include "fixtures/stepping.h"
+
 #include "playback/playcontrolview.h"
 #include "skin/commandids.h"
 
@@ -177,7 +179,8 @@ TEST_F(PlayViewTest, PlayAndReversePlayTurnTheDirectionAndKeepTheSpeed)
     // Nothing moves once paused.
     const qint64 at = m_doc->CurrentPosition();
     ClearPublished();
-    WaitFor([] { return false; }, 350);
+    m_clock.Advance(350);
+    ASSERT_TRUE(stepping::Settle(*m_play->Session()));
     EXPECT_TRUE(Published().empty());
     EXPECT_EQ(m_doc->CurrentPosition(), at);
 }

@@ -7,8 +7,10 @@
 
 #include "fixtures/testfiles.h"
 #include "skin/bitmapslider.h"
+#include "playback/playbackpane.h"
 #include "playback/playcontrolview.h"
 #include "skin/commandids.h"
+#include "telemetry/graphgeometry.h"
 #include "telemetry/localwebserver.h"
 #include "telemetry/mapscripts.h"
 
@@ -436,6 +438,32 @@ TEST_F(TelemetryTest, KeysReachTheGraphFromEveryPaneAndTheGraphReachesTheControl
     ASSERT_TRUE(WaitFor([&] { return mapMenu->isVisible(); }, 5000));
     EXPECT_EQ(mapMenu->title(), QStringLiteral("Map(&M)"));
     mapMenu->close();
+}
+
+TEST_F(TelemetryTest, TheTimeRowIsTheFirstPanesTime)
+{
+    CTestCard card(ThreeRecordings());
+    ASSERT_TRUE(card.IsValid());
+    LoadCard(card);
+    ASSERT_TRUE(OpenRow(0)); // 10 pictures a second from 08:30:00.000
+    const auto timeRow = [this] { return m_graph->FrameParts().strClock; };
+    const auto timeOf = [](int frame) {
+        return QStringLiteral("08:30:%1.%2").arg(frame / 10, 2, 10, QLatin1Char('0')).arg(frame % 10 * 100, 3, 10,
+                                                                                          QLatin1Char('0'));
+    };
+    SendKey(m_graph, Qt::Key_Right);
+    ASSERT_EQ(timeRow(), timeOf(1));
+    ASSERT_TRUE(m_frame->Command(ID_VIEW_X4));
+    for (int frame : {2, 3}) {
+        SendKey(m_graph, Qt::Key_Right);
+        EXPECT_EQ(m_graph->FrameParts().strFrame, GraphFrameText(frame, kMp4Frames));
+        EXPECT_EQ(timeRow(), timeOf(frame));
+    }
+    ASSERT_TRUE(m_frame->Command(ID_MEDIA_TO_END));
+    EXPECT_EQ(m_play->Session()->Pane(0)->ShownFrame(), kMp4Frames - 4);
+    EXPECT_EQ(timeRow(), timeOf(kMp4Frames - 4));
+    ASSERT_TRUE(m_frame->Command(ID_VIEW_SINGLE));
+    EXPECT_EQ(timeRow(), timeOf(kMp4Frames - 4));
 }
 
 TEST_F(TelemetryTest, ClosingTheWindowStopsTheLoopbackServer)

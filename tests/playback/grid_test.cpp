@@ -3,6 +3,8 @@
 #include "clipfactory.h"
 #include "testsupport.h"
 
+#include "fixtures/stepping.h"
+
 #include "catalogue/corvanadoc.h"
 #include "playback/mediagraph.h"
 #include "playback/playbackpane.h"
@@ -52,6 +54,7 @@ protected:
         m_doc.SetCurrentIndex(0);
         m_doc.SetCurrentMediaPath(clip);
         m_session = std::make_unique<CPlaybackSession>(&m_doc, &m_host);
+        m_session->SetStepClock(&m_clock);
         ASSERT_EQ(m_session->OpenCurrentRecording(), S_OK);
     }
     void GoTo(int64_t frame)
@@ -89,6 +92,7 @@ protected:
     QString m_clip;
     CCorvanaDoc m_doc;
     CGridHost m_host;
+    CManualStepClock m_clock;
     std::unique_ptr<CPlaybackSession> m_session;
 };
 
@@ -205,8 +209,7 @@ TEST_F(GridTest, PlaysForwardAndBackToTheEndsAtEveryRate)
                 seen.insert(first);
             });
         m_session->Play();
-        ASSERT_TRUE(ProcessEventsUntil([&] { return m_session->GetPlayState() != PlayState::Running; }, 30000))
-            << "rate " << rate;
+        ASSERT_TRUE(stepping::RunToRest(*m_session, m_clock)) << "rate " << rate;
         QObject::disconnect(watch);
         EXPECT_EQ(PaneFrames(), Run(rate > 0 ? 111 : 0, 9)) << "rate " << rate;
         EXPECT_EQ(m_doc.CurrentPosition(), rate > 0 ? 120 : 0) << "rate " << rate;
@@ -222,12 +225,14 @@ TEST_F(GridTest, SwitchingLayoutsWhilePlayingLeavesAPausedGrid)
     for (int count : {4, 25, 9, 16, 4}) {
         ASSERT_EQ(m_session->SetLayout(1, count, false), S_OK);
         m_session->Play();
-        ProcessEventsUntil([] { return false; }, 60);
+        stepping::Tick(*m_session, m_clock);
+        m_clock.Advance(10);
     }
     ASSERT_EQ(m_session->SetLayout(0, 1, false), S_OK);
     EXPECT_EQ(m_session->GetPlayState(), PlayState::Paused);
     EXPECT_FALSE(m_session->IsTimerRunning());
-    ProcessEventsUntil([] { return false; }, 200);
+    m_clock.Advance(200);
+    ASSERT_TRUE(stepping::Settle(*m_session));
     EXPECT_EQ(m_session->ShownFrame(), m_doc.CurrentPosition());
 }
 
@@ -242,7 +247,7 @@ TEST_F(GridTest, ClipsShorterThanTheGridLeaveTheLastPanesEmpty)
     EXPECT_EQ(PaneFrames(), expected);
     EXPECT_TRUE(m_session->Pane(10)->ShownImage().isNull());
     m_session->Play();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return m_session->GetPlayState() != PlayState::Running; }, 5000));
+    ASSERT_TRUE(stepping::RunToRest(*m_session, m_clock));
     EXPECT_EQ(PaneFrames(), expected);
     EXPECT_EQ(m_doc.CurrentPosition(), 10);
 
@@ -261,7 +266,7 @@ TEST_F(GridTest, ClipsShorterThanTheGridLeaveTheLastPanesEmpty)
     ASSERT_EQ(m_session->SetLayout(1, 4, false), S_OK);
     EXPECT_EQ(PaneFrames(), (std::vector<int64_t>{0, -1, -1, -1}));
     m_session->Play();
-    EXPECT_TRUE(ProcessEventsUntil([&] { return m_session->GetPlayState() != PlayState::Running; }, 5000));
+    EXPECT_TRUE(stepping::RunToRest(*m_session, m_clock));
     EXPECT_EQ(PaneFrames(), (std::vector<int64_t>{0, -1, -1, -1}));
 }
 
@@ -296,7 +301,7 @@ TEST_F(GridTest, AClipCutWhileTheGridIsShownNeitherHangsNorCrashes)
     ASSERT_TRUE(file.resize(file.size() / 3));
     m_session->SetRate(8.0);
     m_session->Play();
-    EXPECT_TRUE(ProcessEventsUntil([&] { return m_session->GetPlayState() != PlayState::Running; }, 20000));
+    EXPECT_TRUE(stepping::RunToRest(*m_session, m_clock));
     m_session->SeekToEnd();
     EXPECT_EQ(m_session->SetLayout(0, 1, false), S_OK);
 }

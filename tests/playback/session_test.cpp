@@ -3,6 +3,8 @@
 #include "clipfactory.h"
 #include "testsupport.h"
 
+#include "fixtures/stepping.h"
+
 #include "catalogue/corvanadoc.h"
 #include "playback/mediagraph.h"
 #include "playback/playbacksession.h"
@@ -53,6 +55,7 @@ protected:
         m_doc.LoadFolder();
         ASSERT_EQ(m_doc.Count(), 2);
         m_session = new CPlaybackSession(&m_doc, &m_host);
+        m_session->SetStepClock(&m_clock);
         QObject::connect(&m_doc, &CCorvanaDoc::ViewsUpdated, [this](QObject *sender, qint64) {
             if (sender != m_session)
                 return;
@@ -68,6 +71,7 @@ protected:
 
     QTemporaryDir m_card;
     CCorvanaDoc m_doc;
+    CManualStepClock m_clock;
     CPlaybackSession *m_session = nullptr;
     CFakeHost m_host{&m_doc, &m_session};
     std::vector<qint64> m_published;
@@ -88,6 +92,30 @@ TEST_F(SessionTest, OpensPausedOnFrameZeroAndMeasuresTheClip)
               4.0);
 }
 
+TEST(StepTarget, CountsWholeFrameTimesFromTheAnchor)
+{
+    struct Case {
+        int64_t anchor;
+        double rate;
+        int64_t elapsed;
+        int64_t frameTime;
+        int64_t target;
+    } const cases[] = {
+        {10, 4.0, 0, 333333, 14},          // one step at once
+        {10, 4.0, 333332, 333333, 14},     // not yet a whole frame time
+        {10, 4.0, 333333, 333333, 18},     // one frame time: the second step
+        {10, 4.0, 3333330, 333333, 54},    // ten frame times
+        {100, -32.0, 666666, 333333, 4},   // reverse
+        {10, -32.0, 0, 333333, -22},       // before the clip: the caller clamps
+        {10, 2.0, 5, 0, 22},               // a frame time of 0 counts as 1
+        {0, 1.0, -50, 333333, 1},          // time before the anchor counts as none
+        {7, 0.5, 1000000, 1000000, 8},     // fractions of a frame are not reached
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(StepTarget(c.anchor, c.rate, c.elapsed, c.frameTime), c.target)
+            << c.anchor << " " << c.rate << " " << c.elapsed << " " << c.frameTime;
+}
+
 TEST_F(SessionTest, SteppingShowsEveryPublishedFrameAndAnnouncesItFirst)
 {
     // The picture is announced before the position is published.
@@ -102,26 +130,61 @@ TEST_F(SessionTest, SteppingShowsEveryPublishedFrameAndAnnouncesItFirst)
     m_published.clear();
     m_session->SetRate(4.0);
     ASSERT_EQ(m_session->Play(), S_OK);
-    // Continuous play goes on into the second recording and ends on its last frame.
-    ASSERT_TRUE(ProcessEventsUntil(
-        [&] { return m_host.opened.size() == 2 && m_session->GetPlayState() != PlayState::Running; }, 30000));
+    // Every tick moves 4 frames on; continuous play goes on into the second recording (opened
+    // on frame 0) and ends on its last frame.
+    ASSERT_TRUE(stepping::RunToRest(*m_session, m_clock));
+    EXPECT_EQ(m_host.opened, std::vector<int>({0, 1}));
+    std::vector<qint64> expected;
+    for (int clip = 0; clip < 2; ++clip) {
+        if (clip == 1)
+            expected.push_back(0);
+        for (qint64 f = 4; f <= 120; f += 4)
+            expected.push_back(f);
+    }
+    // On the last recording the end of the clip publishes its last position once more.
+    expected.push_back(120);
+    const auto text = [](const std::vector<qint64> &v) {
+        std::string t;
+        for (qint64 f : v)
+            t += std::to_string(f) + " ";
+        return t;
+    };
+    EXPECT_EQ(text(m_published), text(expected));
     EXPECT_EQ(m_doc.CurrentIndex(), 1);
-    EXPECT_EQ(m_doc.CurrentPosition(), 120);
+    EXPECT_EQ(m_session->GetPlayState(), PlayState::Paused);
     EXPECT_EQ(m_publishedNotShown, 0);
     EXPECT_EQ(announcedBeforePublish, static_cast<int>(m_published.size()));
-    // Forward all the way: every published position is further on, except where the next
-    // recording starts again at 0.
-    ASSERT_GE(m_published.size(), 10u);
-    int restarts = 0;
-    for (size_t i = 1; i < m_published.size(); ++i) {
-        if (m_published[i] < m_published[i - 1])
-            ++restarts;
-        EXPECT_LE(m_published[i] - m_published[i - 1], 120);
-    }
-    EXPECT_EQ(restarts, 1);
     // The picture on show is exactly the last frame.
     EXPECT_LT(clips::MeanDifference(m_session->ShownImage(), clips::FfmpegSelectFrame(clips::Mp4H264(), 119)),
               4.0);
+}
+
+TEST_F(SessionTest, TheClockAloneMovesStepping)
+{
+    // Ticks without time passing aim at the same frame again: no new step.
+    m_session->SetRate(-2.0);
+    m_doc.SetCurrentPosition(60);
+    QObject other;
+    m_doc.UpdateAllViews(&other, 0);
+    m_published.clear();
+    ASSERT_EQ(m_session->Play(), S_OK);
+    ASSERT_TRUE(stepping::Settle(*m_session));
+    m_clock.Advance100ns(m_doc.FrameTime() - 1);
+    ASSERT_TRUE(stepping::Settle(*m_session));
+    EXPECT_EQ(m_published, std::vector<qint64>{58});
+    m_clock.Advance100ns(1);
+    ASSERT_TRUE(stepping::Settle(*m_session));
+    EXPECT_EQ(m_published, (std::vector<qint64>{58, 56}));
+    // Three frame times at once: the step goes straight to where the rate is.
+    m_clock.Advance100ns(3 * m_doc.FrameTime());
+    ASSERT_TRUE(stepping::Settle(*m_session));
+    EXPECT_EQ(m_published, (std::vector<qint64>{58, 56, 50}));
+    EXPECT_EQ(m_session->ShownFrame(), 50);
+    // Paused, the clock moves nothing.
+    m_session->Pause();
+    m_clock.Advance(1000);
+    ASSERT_TRUE(stepping::Settle(*m_session));
+    EXPECT_EQ(m_published, (std::vector<qint64>{58, 56, 50}));
 }
 
 TEST_F(SessionTest, ReverseFromTheFirstRecordingStopsOnFrameZero)
@@ -131,7 +194,7 @@ TEST_F(SessionTest, ReverseFromTheFirstRecordingStopsOnFrameZero)
     m_session->SetRate(-32.0);
     m_published.clear();
     ASSERT_EQ(m_session->Play(), S_OK);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return m_session->GetPlayState() != PlayState::Running; }, 20000));
+    ASSERT_TRUE(stepping::RunToRest(*m_session, m_clock));
     EXPECT_EQ(m_session->GetPlayState(), PlayState::Stopped);
     EXPECT_EQ(m_doc.CurrentPosition(), 0);
     EXPECT_EQ(m_session->ShownFrame(), 0);

@@ -367,13 +367,14 @@ TEST_F(ReportPdf, PanelsLieInTheirBandsOnEveryPaperAndOrientation)
     }
 }
 
-TEST_F(ReportPdf, AnUnreachableMapServerLeavesThePlaceholderAndNoGpsRows)
+TEST_F(ReportPdf, AnUnreachableMapServerLeavesThePlaceholderButKeepsTheGpsRows)
 {
     const QString pdf = card->Out("offline.pdf");
     // Nothing listens on port 1.
     const tagPDF r = Report({full, "--frame", "31", "--server", "http://127.0.0.1:1/", pdf});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(PageText(pdf, 2).contains("<<< GPS info does not exist. >>>"));
+    // The rows come from the recording's data, not from the map page.
+    EXPECT_EQ(FrameRows(PageText(pdf, 2)), ExpectedFrameRows(RecordOf(full), 31));
     // The map panel still shows what the map pane shows: its offline page, not a white square.
     const QImage p1 = PagePicture(pdf, 1);
     const QRect inside(p1.width() * 15 / 100, p1.height() * 40 / 100, p1.width() * 70 / 100, p1.height() * 34 / 100);
@@ -382,6 +383,32 @@ TEST_F(ReportPdf, AnUnreachableMapServerLeavesThePlaceholderAndNoGpsRows)
         for (int x = inside.left(); x <= inside.right(); ++x)
             drawn += p1.pixel(x, y) != qRgb(255, 255, 255);
     EXPECT_GT(drawn, inside.width() * inside.height() / 50);
+}
+
+TEST_F(ReportPdf, TheMapPanelIsTheSameEveryTime)
+{
+    // The picture is taken once the page says it shows the route and the position, however busy
+    // the machine is: every report of the same moment prints the same map.
+    QImage first;
+    for (int run = 0; run < 4; ++run) {
+        const QString pdf = card->Out(QStringLiteral("again%1.pdf").arg(run));
+        const tagPDF r = Report({full, "--frame", "31", pdf});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains("map page")) << r.err.toStdString();
+        const QImage p1 = PagePicture(pdf, 1);
+        const QImage map = p1.copy(p1.width() * 15 / 100, p1.height() * 40 / 100, p1.width() * 70 / 100,
+                                   p1.height() * 34 / 100);
+        if (run == 0) {
+            first = map;
+            continue;
+        }
+        ASSERT_EQ(map.size(), first.size());
+        int differ = 0;
+        for (int y = 0; y < map.height(); ++y)
+            for (int x = 0; x < map.width(); ++x)
+                differ += map.pixel(x, y) != first.pixel(x, y);
+        EXPECT_LT(differ, map.width() * map.height() / 100) << "run " << run;
+    }
 }
 
 TEST_F(ReportPdf, RefusalsWriteNoFile)

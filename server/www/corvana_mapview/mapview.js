@@ -116,7 +116,10 @@
       positioned: false, // the map has been centred on the route since the last reset
       fixes: [],         // fix index -> { latlng, date, time }
       current: -1,
+      outlineDone: !(typeof win.fetch === 'function' && topojson),
+      lastChange: Date.now(), // the last call, tile or outline that changed what is drawn
     };
+    function changed() { state.lastChange = Date.now(); }
 
     const contentLayer = L.layerGroup().addTo(map);
     const routeLayer = L.layerGroup().addTo(map);
@@ -156,10 +159,11 @@
       goOffline();
     } else {
       tileLayer = L.tileLayer(tileUrl, { maxZoom: 19, attribution });
-      tileLayer.on('tileload', () => { state.tilesLoaded += 1; });
+      tileLayer.on('tileload', () => { state.tilesLoaded += 1; changed(); });
       // Tiles that never came, while none ever did: there is no tile server to be had.
       tileLayer.on('tileerror', () => {
         state.tileErrors += 1;
+        changed();
         if (state.tilesLoaded === 0) goOffline();
       });
       tileLayer.addTo(map);
@@ -177,7 +181,8 @@
           }).addTo(map);
           state.outlineLoaded = true;
         })
-        .catch((e) => errors.push('outline: ' + e.message));
+        .catch((e) => errors.push('outline: ' + e.message))
+        .finally(() => { state.outlineDone = true; changed(); });
     }
 
     // --- the functions the viewer calls ---------------------------------------------------
@@ -261,6 +266,7 @@
       win[name] = function () {
         const args = Array.prototype.slice.call(arguments);
         calls.push(name + '(' + args.map(argText).join(', ') + ')');
+        changed();
         try {
           api[name].apply(null, args);
         } catch (e) {
@@ -270,6 +276,19 @@
     }
     if (flavour === 'naver') win.NLatLng = LatLngType('NLatLng');
     else win.GLatLng = LatLngType('GLatLng');
+
+    map.on('moveend zoomend', changed);
+
+    // Whether what the viewer asked for is on screen: no tile or outline still on its way, and
+    // nothing changed for quietMs (the browser has painted it since). The viewer asks before it
+    // takes a picture of the page (the printed report).
+    win.__drawnState = function () {
+      return {
+        current: map.hasLayer(currentMarker) ? state.current : -1,
+        busy: !state.outlineDone || (tileLayer !== null && tileLayer.isLoading()),
+        quietMs: Date.now() - state.lastChange,
+      };
+    };
 
     win.__mapState = function () {
       const c = map.getCenter();
