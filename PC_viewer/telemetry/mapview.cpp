@@ -571,20 +571,25 @@ bool CMapView::WaitUntilDrawn(int timeoutMs)
         // A position change still collapsing into the page is sent first.
         UpdateMapPosition();
         const bool decided = m_page != PageKind::None && m_page != PageKind::Loading && bPageComplete;
-        if (decided && m_page != PageKind::Map)
-            return true;
-        if (decided && bRouteLoaded && !m_positionBusy && !m_positionPending) {
-            const int wanted = nShownFix;
+        const bool onMap = m_page == PageKind::Map;
+        if (decided && (!onMap || (bRouteLoaded && !m_positionBusy && !m_positionPending))) {
+            // The map page says what it shows; the local pages (offline, idle) only need to have
+            // been loaded long enough to be painted.
+            const QString script =
+                onMap ? QStringLiteral("typeof __drawnState === 'function' ? __drawnState() : null")
+                      : QStringLiteral("(function () { const t = performance.timing;"
+                                       " return { current: -1, busy: document.readyState !== 'complete' ||"
+                                       " t.loadEventEnd <= 0, quietMs: Date.now() - t.loadEventEnd }; })()");
+            const int wanted = onMap ? nShownFix : -1;
             // 0 none yet, 1 drawn, -1 not yet; shared, since an answer may come after we gave up.
             const auto answer = std::make_shared<int>(0);
-            page()->runJavaScript(QStringLiteral("typeof __drawnState === 'function' ? __drawnState() : null"),
-                                  [answer, wanted](const QVariant &v) {
-                                      const QVariantMap m = v.toMap();
-                                      const bool drawn = !m.isEmpty() && !m.value(QStringLiteral("busy")).toBool() &&
-                                                         m.value(QStringLiteral("current")).toInt() == wanted &&
-                                                         m.value(QStringLiteral("quietMs")).toDouble() >= kQuietMs;
-                                      *answer = drawn ? 1 : -1;
-                                  });
+            page()->runJavaScript(script, [answer, wanted](const QVariant &v) {
+                const QVariantMap m = v.toMap();
+                const bool drawn = !m.isEmpty() && !m.value(QStringLiteral("busy")).toBool() &&
+                                   m.value(QStringLiteral("current")).toInt() == wanted &&
+                                   m.value(QStringLiteral("quietMs")).toDouble() >= kQuietMs;
+                *answer = drawn ? 1 : -1;
+            });
             QEventLoop loop;
             QTimer poll;
             poll.setInterval(5);
