@@ -1,9 +1,9 @@
 // libFuzzer target for the telemetry data-file reader: any bytes must load without a crash,
 // a hang or a sanitizer report, and a loaded record must be consistent.
 //
-//   cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
-//   cmake --build build-fuzz --target fuzz_datafile
-//   build-fuzz/tests/fuzz/fuzz_datafile -max_total_time=300 -max_len=4096
+//   cmake --preset fuzz && cmake --build --preset fuzz
+//   ctest --preset fuzz       the test command's run: 30 s from the seeds in tests/fuzz/corpus/datafile
+//   build-fuzz/tests/fuzz/fuzz_datafile -max_total_time=300 -max_len=4096 NEW_DIR tests/fuzz/corpus/datafile
 #include "catalogue/datafileinfo.h"
 
 #include <QFile>

@@ -3,6 +3,7 @@
 #include "framefixture.h"
 
 #include "catalogue/recordinfo.h"
+#include "fixtures/readonlyfolder.h"
 #include "fixtures/testfiles.h"
 #include "skin/commandids.h"
 
@@ -16,8 +17,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QSignalSpy>
-
-#include <unistd.h>
 
 using namespace frametest;
 
@@ -409,12 +408,12 @@ TEST_F(CopyTest, ADataFolderThatCannotBeMadeIsReported)
 
 TEST_F(CopyTest, AReadOnlyFolderReportsEveryClipAndKeepsNoPartialFile)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
-    ASSERT_TRUE(QFile::setPermissions(m_dest.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    const QStringList messages = Save({0, 1}, m_dest.path());
-    QFile::setPermissions(m_dest.path(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QStringList messages;
+    {
+        const testfiles::ReadOnlyFolder readOnly(m_dest.path());
+        ASSERT_TRUE(readOnly.Held());
+        messages = Save({0, 1}, m_dest.path());
+    }
     ASSERT_EQ(messages.size(), 2);
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(messages[i], QStringLiteral("An error occured in copying the media filename \n[") +
@@ -533,13 +532,12 @@ TEST_F(DeleteTest, ACurrentClipWhoseDeleteFailsStaysOpen)
     ASSERT_TRUE(OpenRow(0));
     m_frame->Command(ID_MEDIA_FRAME_FORWARD);
     const QString media = m_doc->MediaPathAt(0);
-    // A read-only folder keeps its entries, except for root.
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root deletes from read-only folders";
-    const QString folder = QFileInfo(media).path();
-    ASSERT_TRUE(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    const QStringList messages = Delete({0});
-    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QStringList messages;
+    {
+        const testfiles::ReadOnlyFolder readOnly(QFileInfo(media).path());
+        ASSERT_TRUE(readOnly.Held());
+        messages = Delete({0});
+    }
     EXPECT_EQ(messages.value(1), QStringLiteral("An error occured in deleting the media filename \n[") +
                                      media + QStringLiteral("]\n."));
     EXPECT_EQ(m_doc->CurrentMediaPath(), media);

@@ -112,7 +112,7 @@ protected:
     }
 
     static constexpr const char *kSecret = "TOP-SECRET-BYTES";
-    const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n\0\0binary", 18);
+    const QByteArray png = QByteArrayLiteral("\x89PNG\r\n\x1a\n\0\0binary");
     QTemporaryDir dir;
     QString root;
     std::unique_ptr<CLocalWebServer> server;
