@@ -5,13 +5,10 @@
 #include "catalogue/corvanadoc.h"
 #include "catalogue/recordinfo.h"
 #include "playback/mediagraph.h"
-#include "playback/mediaplayview.h"
-#include "shell/mainframe.h"
+#include "playback/playbacksession.h"
 #include "shell/recordingactions.h"
 #include "skin/prompt.h"
 #include "skin/skinart.h"
-#include "telemetry/accelsensorgraphview.h"
-#include "telemetry/mapview.h"
 
 #include <QAbstractTableModel>
 #include <QDir>
@@ -204,11 +201,8 @@ protected:
 
 } // namespace
 
-CContentListView::CContentListView(CCorvanaDoc *doc, CMainFrame *frame, QWidget *parent)
-    : QTableView(parent), m_doc(doc), m_frame(frame), m_model(new CContentListModel(doc, this)),
-      m_actions(
-          std::make_unique<CRecordingActions>(doc, frame, static_cast<IRecordingRows *>(this), this, this)),
-      m_pool(std::make_unique<QThreadPool>()), m_generation(std::make_shared<std::atomic<int>>(0))
+CContentListView::CContentListView(CCorvanaDoc *doc, QWidget *parent)
+    : QTableView(parent), m_doc(doc), m_model(new CContentListModel(doc, this)), m_pool(std::make_unique<QThreadPool>()), m_generation(std::make_shared<std::atomic<int>>(0))
 {
     // Decoding is mostly waiting for the disk on a card; a few threads keep it busy without
     // starving playback.
@@ -389,9 +383,17 @@ void CContentListView::SelectOnly(int row)
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
+void CContentListView::SetRecordingActions(IRecordingActionsHost *host, CRecordingNavigator *navigator)
+{
+    m_actions = std::make_unique<CRecordingActions>(m_doc, host, navigator, this);
+}
+
 bool CContentListView::Open(int index)
 {
-    return m_actions->Open(index);
+    if (index < 0 || index >= RowCount())
+        return false;
+    emit OpenRequested(index);
+    return m_doc->CurrentIndex() == index;
 }
 
 void CContentListView::CurrentRowMoved(int before, int after)
@@ -417,7 +419,7 @@ bool CContentListView::IsCommandEnabled(int id) const
     switch (id) {
     case ID_LIST_PLAY: {
         const QList<int> rows = SelectedRows();
-        const bool multi = m_frame->PlayView()->IsMulti() != 0;
+        const bool multi = m_session && m_session->IsMulti() != 0;
         return !(multi && !rows.isEmpty() && rows.first() == m_doc->CurrentIndex());
     }
     case ID_LIST_SELECT_ALL:
@@ -461,12 +463,7 @@ void CContentListView::OnPlay()
     const QList<int> rows = SelectedRows();
     if (rows.size() != 1)
         return;
-    if (rows.first() != m_doc->CurrentIndex())
-        Open(rows.first());
-    CMediaPlayView *view = m_frame->PlayView();
-    if (view->GetRate() < 0.0)
-        view->SetRate(-view->GetRate());
-    view->Play();
+    emit PlayRequested(rows.first());
 }
 
 void CContentListView::OnSelectAll()
@@ -486,12 +483,14 @@ void CContentListView::OnDeselectAll()
 
 void CContentListView::OnSave()
 {
-    m_actions->CopyRecordings(SelectedRows());
+    if (m_actions)
+        m_actions->CopyRecordings(SelectedRows());
 }
 
 void CContentListView::OnDelete()
 {
-    m_actions->DeleteRecordings(SelectedRows());
+    if (m_actions)
+        m_actions->DeleteRecordings(SelectedRows());
 }
 
 void CContentListView::keyPressEvent(QKeyEvent *event)
@@ -507,7 +506,7 @@ void CContentListView::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Space:
     case Qt::Key_Left:
     case Qt::Key_Right:
-    case Qt::Key_Delete: m_frame->ForwardKeyToGraph(event); break;
+    case Qt::Key_Delete: emit GraphKey(event->key()); break;
     default: break;
     }
     QTableView::keyPressEvent(event);

@@ -18,12 +18,13 @@
 #include <memory>
 
 class CCorvanaDoc;
-class CMainFrame;
 class CContentListModel;
+class CPlaybackSession;
+class CRecordingNavigator;
 class QMenu;
 class QThreadPool;
 
-class CContentListView : public QTableView, private IRecordingRows
+class CContentListView : public QTableView
 {
     Q_OBJECT
 public:
@@ -39,16 +40,20 @@ public:
     static QColor OddRowColor() { return QColor(224, 244, 244); }
     static QColor BackgroundColor() { return QColor(244, 244, 244); }
 
-    CContentListView(CCorvanaDoc *doc, CMainFrame *frame, QWidget *parent = nullptr);
+    explicit CContentListView(CCorvanaDoc *doc, QWidget *parent = nullptr);
     ~CContentListView() override;
 
     // Removes every row and thumbnail (the load sequence).
     void Clear();
     // Rebuilds the rows from the document and starts the thumbnails.
     void Fill();
-    // Makes row `index` the current recording and opens it in the play view; when it cannot be
-    // played, the previous recording is opened again (or none stays current). True when `index`
-    // became current.
+    // The session whose grid greys "Play" on the current row; null: never greyed.
+    void SetPlaybackSession(const CPlaybackSession *session) { m_session = session; }
+    // Copying and deleting recordings, which close and reopen through the navigator.
+    void SetRecordingActions(IRecordingActionsHost *host, CRecordingNavigator *navigator);
+
+    // Asks for row `index` to be opened (OpenRequested: the navigator opens it, falling back to
+    // the recording before, or to none). True when `index` became current.
     bool Open(int index);
 
     // The context menu's commands (ids 32905 to 32910), run only when enabled.
@@ -67,15 +72,23 @@ public:
     QPixmap RowThumbnail(int row) const;
     static QPixmap DefaultThumbnail();
 
-    // What opening, copying and deleting recordings is done with.
-    CRecordingActions &Actions() { return *m_actions; }
-
 signals:
     // Every row's thumbnail has been decided (loaded or left at the default picture).
     void ThumbnailsFinished();
+    // The user asks for row `row` to be opened (double click, Enter), or opened and played
+    // forward ("Play"); a key for the graph's key table was pressed in the list.
+    void OpenRequested(int row);
+    void PlayRequested(int row);
+    void GraphKey(int key);
 
 public slots:
     void OnUpdate(QObject *sender, qint64 hint);
+    // What opening a recording changes in the rows: the current row moved from `before` to
+    // `after` (-1: none), both repaint; row `row` was opened (selected alone, scrolled to the
+    // top); nothing is open any more.
+    void CurrentRowMoved(int before, int after);
+    void ShowOpened(int row);
+    void ShowNoneOpened();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -84,11 +97,6 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    // --- IRecordingRows ------------------------------------------------------------------------
-    void CurrentRowMoved(int before, int after) override;
-    void ShowOpened(int row) override;
-    void ShowNoneOpened() override;
-
     void OnPlay();
     void OnSelectAll();
     void OnDeselectAll();
@@ -99,7 +107,7 @@ private:
     void SelectOnly(int row);
 
     CCorvanaDoc *m_doc;
-    CMainFrame *m_frame;
+    const CPlaybackSession *m_session = nullptr;
     CContentListModel *m_model;
     std::unique_ptr<CRecordingActions> m_actions;
     std::unique_ptr<QThreadPool> m_pool;

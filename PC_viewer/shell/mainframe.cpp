@@ -20,6 +20,7 @@
 #include "telemetry/mapscripts.h"
 #include "telemetry/mapview.h"
 #include "telemetry/recordingtelemetry.h"
+#include "playback/recordingnavigator.h"
 #include "telemetry/printview.h"
 #include "platform/processes.h"
 #include "update/updateconst.h"
@@ -108,6 +109,7 @@ const char kMsgNoSelection[] = "The selected file does not exist.";
 const char kTitleLoadingFolder[] = "Specify the loading folder.";
 const char kTitleSaveFolder[] = "Specify the folder to save the data.";
 const char kMsgFailOpenFolder[] = "Fail to open the folder.";
+const char kMsgUnableToPlay[] = "This media file is unable to play.";
 const char kMsgWrongFolder[] = "Wrong folder.";
 const char kMsgNoGps[] = "GPS data does not exist.";
 const char kMsgConvertSuccess[] = "Success to convert the data.";
@@ -141,6 +143,7 @@ CMainFrame::CMainFrame(CCorvanaDoc *doc, QWidget *parent) : CSkinFrameWnd(parent
     BuildCommandTable();
     CreateMenus();
     ConnectTelemetryPanes();
+    ConnectRecordingNavigation();
     UpdateCommandUi();
 }
 
@@ -171,7 +174,7 @@ void CMainFrame::CreatePanes()
     m_outer->AddView(0, 0, m_left);
     m_outer->AddView(0, 1, m_right);
 
-    m_list = new CContentListView(m_doc, this);
+    m_list = new CContentListView(m_doc);
     m_mapView = new CMapView(m_doc);
     m_mapView->setObjectName(QStringLiteral("MapView"));
     m_printView = new CPrintView(m_doc);
@@ -560,7 +563,65 @@ void CMainFrame::HideLayoutProgress()
 
 void CMainFrame::OpenRecordingFromList(int index)
 {
-    m_list->Open(index);
+    m_navigator->Open(index);
+}
+
+void CMainFrame::SetMapPageDue(int due)
+{
+    m_mapView->SetMapPageDue(due);
+}
+
+void CMainFrame::ConnectRecordingNavigation()
+{
+    m_navigator = std::make_unique<CRecordingNavigator>(m_doc, m_playView->Session());
+    CRecordingNavigator *nav = m_navigator.get();
+    m_list->SetPlaybackSession(m_playView->Session());
+    m_list->SetRecordingActions(this, nav);
+
+    connect(m_list, &CContentListView::OpenRequested, nav, &CRecordingNavigator::Open);
+    connect(m_list, &CContentListView::PlayRequested, this, &CMainFrame::OnListPlay);
+    connect(m_list, &CContentListView::GraphKey, this, [this](int key) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+        ForwardKeyToGraph(&event);
+    });
+
+    connect(nav, &CRecordingNavigator::ProgressShown, this, &CMainFrame::ShowProgress);
+    connect(nav, &CRecordingNavigator::ProgressMoved, this, &CMainFrame::SetProgress);
+    connect(nav, &CRecordingNavigator::ProgressHidden, this, &CMainFrame::HideProgress);
+    connect(nav, &CRecordingNavigator::Unplayable, this,
+            [this] { CurrentPrompt().Info(m_list, Text(kMsgUnableToPlay)); });
+    connect(nav, &CRecordingNavigator::CurrentRowMoved, m_list, &CContentListView::CurrentRowMoved);
+    connect(nav, &CRecordingNavigator::Opened, this, &CMainFrame::OnRecordingOpened);
+    connect(nav, &CRecordingNavigator::NoneOpened, this, &CMainFrame::OnNoRecordingOpened);
+}
+
+void CMainFrame::OnRecordingOpened(int row)
+{
+    // An opened recording brings the map page back, even when the page decision before it (at
+    // start-up, or after "Google Map") was superseded before it could make the page due.
+    m_mapView->SetMapPageDue(1);
+    m_mapView->StartMapLoad();
+    SetProgress(65);
+    m_graphView->RebuildGraph();
+    SetProgress(90);
+    m_list->ShowOpened(row);
+}
+
+void CMainFrame::OnNoRecordingOpened()
+{
+    m_list->ShowNoneOpened();
+    m_playView->update();
+    // Nothing is current: the graph and the map's route must not go on showing the recording
+    // that could not be opened again.
+    m_graphView->ResetGraph();
+    m_mapView->LoadRoutes();
+}
+
+void CMainFrame::OnListPlay(int row)
+{
+    if (row != m_doc->CurrentIndex())
+        m_navigator->Open(row);
+    OnPlay(false);
 }
 
 void CMainFrame::ApplyVolumeSetting()

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "playback/mediaplayview.h"
+#include "shell/recordingactions.h"
 #include "skin/skinframewnd.h"
 
 #include <QElapsedTimer>
@@ -28,6 +29,7 @@ class CContentListView;
 class CCorvanaDoc;
 class CLocalWebServer;
 class CMapView;
+class CRecordingNavigator;
 class CRecordingTelemetry;
 class CMultiViewSplitter;
 class CPlayControlView;
@@ -37,7 +39,7 @@ class QAction;
 class QMenu;
 class QPrinter;
 
-class CMainFrame : public CSkinFrameWnd, public IPlayViewHost
+class CMainFrame : public CSkinFrameWnd, public IPlayViewHost, public IRecordingActionsHost
 {
     Q_OBJECT
 public:
@@ -80,12 +82,14 @@ public:
     // "Set Folder" with a folder already chosen (the command line's --folder).
     void SetFolderAndLoad(const QString &folder);
     // Reloads the document's folder and resets every pane (also run after a delete).
-    void RunLoadSequence();
+    void RunLoadSequence() override;
 
     // The "Processing..." window; every position set is also announced by ProgressChanged.
-    void ShowProgress();
-    void SetProgress(int percent);
-    void HideProgress();
+    void ShowProgress() override;
+    void SetProgress(int percent) override;
+    void HideProgress() override;
+    // --- IRecordingActionsHost (the rest) -----------------------------------------------------
+    void SetMapPageDue(int due) override;
     CProgressViewer *ProgressViewer() const { return m_progress; }
 
     // --- Panes --------------------------------------------------------------------------------
@@ -100,6 +104,8 @@ public:
     CAccelSensorGraphView *GraphView() const { return m_graphView; }
     // The open recording's telemetry tables the graph, the map and the report read.
     const CRecordingTelemetry *Telemetry() const { return m_telemetry.get(); }
+    // Which recording is open: opened, closed and reopened through it.
+    CRecordingNavigator *Navigator() const { return m_navigator.get(); }
     CMultiViewSplitter *OuterSplitter() const { return m_outer; }
     CMultiViewSplitter *LeftSplitter() const { return m_left; }
     CMultiViewSplitter *RightSplitter() const { return m_right; }
@@ -153,6 +159,13 @@ private:
 
     void CreatePanes();
     void ConnectTelemetryPanes();
+    // The navigator's open sequence and the list's requests, wired in one place.
+    void ConnectRecordingNavigation();
+    // An opened recording brings the map page back and rebuilds the graph.
+    void OnRecordingOpened(int row);
+    void OnNoRecordingOpened();
+    // The list's "Play": the row opened when it is not current, then played forward.
+    void OnListPlay(int row);
     void CreateMenus();
     void BuildCommandTable();
     void LayOutPanes(const QSize &client);
@@ -190,6 +203,7 @@ private:
     CPlayControlView *m_controlBar = nullptr;
     CAccelSensorGraphView *m_graphView = nullptr;
     std::unique_ptr<CRecordingTelemetry> m_telemetry;
+    std::unique_ptr<CRecordingNavigator> m_navigator;
     std::unique_ptr<CLocalWebServer> m_webServer;
 
     std::map<int, tagCOMMAND> m_commands;

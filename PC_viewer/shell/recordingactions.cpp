@@ -3,11 +3,8 @@
 
 #include "catalogue/corvanadoc.h"
 #include "catalogue/recordinfo.h"
-#include "playback/mediaplayview.h"
-#include "shell/mainframe.h"
+#include "playback/recordingnavigator.h"
 #include "skin/prompt.h"
-#include "telemetry/accelsensorgraphview.h"
-#include "telemetry/mapview.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,7 +17,6 @@
 
 namespace {
 
-const char kMsgUnableToPlay[] = "This media file is unable to play.";
 const char kTitleCopyDestination[] = "Specify the destination folder to copy data.";
 const char kMsgCopyMediaError[] = "An error occured in copying the media filename \n[%1]\n.";
 const char kMsgCreateDirError[] = "Fail to create the \n%1\n directory.";
@@ -39,81 +35,10 @@ QString Text(const char *s)
 
 } // namespace
 
-CRecordingActions::CRecordingActions(CCorvanaDoc *doc, CMainFrame *frame, IRecordingRows *rows,
-                                     QWidget *dialogParent, QObject *sender)
-    : m_doc(doc), m_frame(frame), m_rows(rows), m_dialogParent(dialogParent), m_sender(sender)
+CRecordingActions::CRecordingActions(CCorvanaDoc *doc, IRecordingActionsHost *host, CRecordingNavigator *navigator,
+                                     QWidget *dialogParent)
+    : m_doc(doc), m_host(host), m_navigator(navigator), m_dialogParent(dialogParent)
 {
-}
-
-bool CRecordingActions::Open(int index)
-{
-    if (index < 0 || index >= m_doc->Count())
-        return false;
-    const int previous = m_doc->CurrentIndex();
-    int a = index;
-    for (;;) {
-        m_frame->SetProgress(0);
-        m_frame->ShowProgress();
-        const int before = m_doc->CurrentIndex();
-        m_doc->SetCurrentMediaPath(m_doc->MediaPathAt(a));
-        m_doc->SetCurrentIndex(a);
-        m_rows->CurrentRowMoved(before, a);
-        m_frame->SetProgress(10);
-
-        const HRESULT hr = m_frame->PlayView()->OpenCurrentRecording();
-        if (FAILED(hr)) {
-            m_frame->HideProgress();
-            CurrentPrompt().Info(m_dialogParent, Text(kMsgUnableToPlay));
-            if (previous == -1 || previous == a) {
-                m_doc->SetCurrentIndex(-1);
-                m_doc->SetCurrentMediaPath(QString());
-                m_rows->CurrentRowMoved(a, -1);
-                m_rows->ShowNoneOpened();
-                m_frame->PlayView()->update();
-                // Nothing is current: the graph and the map's tables must not go on showing the
-                // recording that could not be opened again.
-                m_frame->GraphView()->ResetGraph();
-                m_frame->MapView()->LoadRoutes();
-                return false;
-            }
-            a = previous; // the recording that played before comes back
-            continue;
-        }
-
-        m_frame->SetProgress(40);
-        // An opened recording brings the map page back, even when the page decision before it
-        // (at start-up, or after "Google Map") was superseded before it could make the page due.
-        m_frame->MapView()->SetMapPageDue(1);
-        m_frame->MapView()->StartMapLoad();
-        m_frame->SetProgress(65);
-        m_frame->GraphView()->RebuildGraph();
-        m_frame->SetProgress(90);
-
-        m_rows->ShowOpened(a);
-        m_frame->SetProgress(100);
-        m_frame->HideProgress();
-        return a == index;
-    }
-}
-
-void CRecordingActions::CloseCurrent()
-{
-    m_doc->SetCurrentIndex(-1);
-    m_frame->PlayView()->CloseRecording(false);
-}
-
-bool CRecordingActions::Reopen(const QString &mediaPath, qint64 position)
-{
-    for (int i = 0; i < m_doc->Count(); ++i) {
-        if (m_doc->MediaPathAt(i) != mediaPath)
-            continue;
-        if (!Open(i))
-            return false;
-        m_doc->SetCurrentPosition(position);
-        m_doc->UpdateAllViews(m_sender, 0);
-        return true;
-    }
-    return false;
 }
 
 bool CRecordingActions::CopyFileNoOverwrite(const QString &source, const QString &target)
@@ -178,11 +103,11 @@ void CRecordingActions::CopyRecordings(const QList<int> &rows)
     const int total = static_cast<int>(rows.size());
     bool error = false;
 
-    m_frame->SetProgress(0);
-    m_frame->ShowProgress();
+    m_host->SetProgress(0);
+    m_host->ShowProgress();
     for (int n = 0; n < total; ++n) {
         const int row = rows[n];
-        m_frame->SetProgress(n * 100 / total);
+        m_host->SetProgress(n * 100 / total);
         const QString media = m_doc->MediaPathAt(row);
         if (!CopyFileNoOverwrite(media, dest + QLatin1Char('/') + FileNameOfPath(media))) {
             error = true;
@@ -203,7 +128,7 @@ void CRecordingActions::CopyRecordings(const QList<int> &rows)
             CurrentPrompt().Info(m_dialogParent, Text(kMsgCopyDataError).arg(data));
         }
     }
-    m_frame->HideProgress();
+    m_host->HideProgress();
     if (!error)
         CurrentPrompt().Info(m_dialogParent, Text(kMsgCopySuccess));
 }
@@ -219,14 +144,14 @@ void CRecordingActions::DeleteRecordings(const QList<int> &rows)
     bool currentGone = false;
     bool error = false;
 
-    m_frame->SetProgress(0);
-    m_frame->ShowProgress();
+    m_host->SetProgress(0);
+    m_host->ShowProgress();
     for (int n = 0; n < total; ++n) {
         const int row = rows[n];
-        m_frame->SetProgress(n * 100 / total);
+        m_host->SetProgress(n * 100 / total);
         const QString media = m_doc->MediaPathAt(row);
         if (row == currentIndex && currentIndex >= 0)
-            CloseCurrent();
+            m_navigator->CloseCurrent();
         if (!QFile::remove(media)) {
             // The clip stays, so its data file stays with it.
             error = true;
@@ -241,16 +166,16 @@ void CRecordingActions::DeleteRecordings(const QList<int> &rows)
             CurrentPrompt().Info(m_dialogParent, Text(kMsgDeleteDataError).arg(data));
         }
     }
-    m_frame->HideProgress();
-    m_frame->RunLoadSequence();
+    m_host->HideProgress();
+    m_host->RunLoadSequence();
 
     // A current recording that is still on the card (not selected, or its delete failed) is
     // opened again where it was.
     if (!currentGone && !currentPath.isEmpty())
-        Reopen(currentPath, currentPosition);
+        m_navigator->Reopen(currentPath, currentPosition);
     if (!error)
         CurrentPrompt().Info(m_dialogParent, Text(kMsgDeleteSuccess));
     // The load sequence has taken the routes of the deleted recordings off the map.
     if (m_doc->Count() == 0)
-        m_frame->MapView()->SetMapPageDue(0);
+        m_host->SetMapPageDue(0);
 }

@@ -1,47 +1,36 @@
-// CRecordingActions: what the recording list does to recordings, apart from showing them:
-// opening one (falling back to the one before, or to none, when it cannot be played), closing
-// and reopening the current one, and copying and deleting recordings with their data files.
-// The list calls it; the list's rows are told through IRecordingRows.
+// CRecordingActions: what the recording list does to recordings besides opening them (that is the
+// navigator's): copying and deleting recordings with their data files, with every message.
 #pragma once
 
 #include <QList>
 #include <QString>
 
 class CCorvanaDoc;
-class CMainFrame;
-class QObject;
+class CRecordingNavigator;
 class QWidget;
 
-// What opening a recording changes in the list's rows.
-class IRecordingRows
+// What copying and deleting need of the main window.
+class IRecordingActionsHost
 {
 public:
-    virtual ~IRecordingRows() = default;
-    // The current row moved from `before` to `after` (-1: none): both repaint.
-    virtual void CurrentRowMoved(int before, int after) = 0;
-    // Row `row` was opened: selected alone and scrolled to the top.
-    virtual void ShowOpened(int row) = 0;
-    // Nothing is open any more.
-    virtual void ShowNoneOpened() = 0;
+    virtual ~IRecordingActionsHost() = default;
+    // The progress window: shown, moved (0 to 100), hidden.
+    virtual void ShowProgress() = 0;
+    virtual void SetProgress(int percent) = 0;
+    virtual void HideProgress() = 0;
+    // Loads the folder again (the load sequence of "Set Folder").
+    virtual void RunLoadSequence() = 0;
+    // Whether the map page is to come back with the next recording opened.
+    virtual void SetMapPageDue(int due) = 0;
 };
 
 class CRecordingActions
 {
 public:
-    // Messages are shown over dialogParent; position broadcasts go out in the name of sender
-    // (the list, so that the video follows).
-    CRecordingActions(CCorvanaDoc *doc, CMainFrame *frame, IRecordingRows *rows, QWidget *dialogParent,
-                      QObject *sender);
-
-    // Makes recording `index` current and opens it in the video pane, with the map page and the
-    // graph rebuilt. A recording that cannot be played is reported and the one that played
-    // before comes back (or none). True when `index` itself became current.
-    bool Open(int index);
-    // The current recording is closed (the video pane is left empty).
-    void CloseCurrent();
-    // Opens the recording of that media path again at `position` (after the folder was loaded
-    // again); false when it is gone or does not open.
-    bool Reopen(const QString &mediaPath, qint64 position);
+    // Messages are shown over dialogParent; a current recording is closed and reopened through
+    // the navigator.
+    CRecordingActions(CCorvanaDoc *doc, IRecordingActionsHost *host, CRecordingNavigator *navigator,
+                      QWidget *dialogParent);
 
     // Asks for a folder and copies each row's clip (and its data file into "data") there, with
     // every message of the copy.
@@ -56,8 +45,7 @@ public:
 
 private:
     CCorvanaDoc *m_doc;
-    CMainFrame *m_frame;
-    IRecordingRows *m_rows;
+    IRecordingActionsHost *m_host;
+    CRecordingNavigator *m_navigator;
     QWidget *m_dialogParent;
-    QObject *m_sender;
 };

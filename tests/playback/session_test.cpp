@@ -8,6 +8,7 @@
 #include "catalogue/corvanadoc.h"
 #include "playback/mediagraph.h"
 #include "playback/playbacksession.h"
+#include "playback/recordingnavigator.h"
 
 #include <QDir>
 #include <QFile>
@@ -215,4 +216,54 @@ TEST_F(SessionTest, OtherViewsMoveThePicture)
     m_doc.SetCurrentPosition(5);
     m_doc.UpdateAllViews(m_session, 0);
     EXPECT_EQ(m_session->ShownFrame(), 77);
+}
+
+TEST_F(SessionTest, TheNavigatorFallsBackToTheRecordingBeforeOrToNone)
+{
+    // A third "recording" that is no clip at all.
+    const QString broken = m_card.filePath(QStringLiteral("20130512_083200N.mp4"));
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a clip");
+    file.close();
+    m_doc.LoadFolder();
+    ASSERT_EQ(m_doc.Count(), 3);
+    int bad = -1;
+    for (int i = 0; i < 3; ++i)
+        if (m_doc.MediaPathAt(i) == broken)
+            bad = i;
+    ASSERT_GE(bad, 0);
+    const int good = bad == 0 ? 1 : 0;
+
+    CRecordingNavigator navigator(&m_doc, m_session);
+    QStringList said;
+    QObject::connect(&navigator, &CRecordingNavigator::Unplayable, [&] { said << "unplayable"; });
+    QObject::connect(&navigator, &CRecordingNavigator::CurrentRowMoved,
+                     [&](int before, int after) { said << QStringLiteral("row %1>%2").arg(before).arg(after); });
+    QObject::connect(&navigator, &CRecordingNavigator::Opened, [&](int row) { said << QStringLiteral("opened %1").arg(row); });
+    QObject::connect(&navigator, &CRecordingNavigator::NoneOpened, [&] { said << "none"; });
+
+    m_session->CloseRecording(false);
+    m_doc.SetCurrentIndex(-1);
+    EXPECT_TRUE(navigator.Open(good));
+    EXPECT_FALSE(navigator.Open(bad));
+    EXPECT_EQ(m_doc.CurrentIndex(), good);
+    EXPECT_EQ(m_session->GetPlayState(), PlayState::Paused);
+    const QString g = QString::number(good), b = QString::number(bad);
+    EXPECT_EQ(said, (QStringList{"row -1>" + g, "opened " + g, "row " + g + ">" + b, "unplayable",
+                                 "row " + b + ">" + g, "opened " + g}));
+
+    // Nothing before it: nothing stays current.
+    navigator.CloseCurrent();
+    EXPECT_EQ(m_session->GetPlayState(), PlayState::Empty);
+    said.clear();
+    EXPECT_FALSE(navigator.Open(bad));
+    EXPECT_EQ(m_doc.CurrentIndex(), -1);
+    EXPECT_EQ(said, (QStringList{"row -1>" + b, "unplayable", "row " + b + ">-1", "none"}));
+
+    // After a reload the recording opens again where it was.
+    EXPECT_TRUE(navigator.Reopen(m_doc.MediaPathAt(good), 50));
+    EXPECT_EQ(m_doc.CurrentIndex(), good);
+    EXPECT_EQ(m_session->ShownFrame(), 50);
+    EXPECT_FALSE(navigator.Reopen(m_card.filePath(QStringLiteral("gone.mp4")), 5));
 }
