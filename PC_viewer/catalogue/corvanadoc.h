@@ -1,6 +1,7 @@
 // CCorvanaDoc, the viewer's single document: the loaded catalogue of a recording folder (three
 // parallel arrays: media paths, data paths, telemetry records), the current recording and the
-// play values every view shares. Views are told of changes through UpdateAllViews.
+// play values every view shares. Views are told what changed through typed signals: a new
+// position (with its sender), a catalogue loaded anew, another current recording.
 #pragma once
 
 #include "catalogue/datafileinfo.h"
@@ -47,7 +48,13 @@ public:
     int ExportGpx(const QString &outputPath) const;
 
     int CurrentIndex() const { return m_currentIndex; }
-    void SetCurrentIndex(int index) { m_currentIndex = index; }
+    void SetCurrentIndex(int index)
+    {
+        if (index == m_currentIndex)
+            return;
+        m_currentIndex = index;
+        emit CurrentRecordingChanged(index);
+    }
     QString CurrentMediaPath() const { return m_currentMediaPath; }
     void SetCurrentMediaPath(const QString &path) { m_currentMediaPath = path; }
     qint64 CurrentPosition() const { return m_currentPosition; }
@@ -65,11 +72,18 @@ public:
     int MapPositionOn() const { return m_mapPositionOn; }
     void SetMapPositionOn(int on) { m_mapPositionOn = on; }
 
-    // The update-all-views broadcast: every view hears it; the sender ignores its own.
-    void UpdateAllViews(QObject *sender, qint64 hint = 0) { emit ViewsUpdated(sender, hint); }
+    // The update-all-views broadcast of a new current position: every view hears it; the sender
+    // (named) ignores its own.
+    void UpdateAllViews(QObject *sender) { emit PositionChanged(sender); }
+    // The catalogue was loaded anew (rows, records and paths all replaced).
+    void NotifyCatalogueReset() { emit CatalogueReset(); }
 
 signals:
-    void ViewsUpdated(QObject *sender, qint64 hint);
+    // The current position moved (or was set again); sender: who moved it.
+    void PositionChanged(QObject *sender);
+    void CatalogueReset();
+    // The current recording is another one (-1: none).
+    void CurrentRecordingChanged(int index);
 
 private:
     CDataFileInfo m_reader;

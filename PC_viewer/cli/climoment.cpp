@@ -73,7 +73,7 @@ int ShowMoment(CCorvanaDoc &doc, CPlaybackSession &session, const tagCLIMOMENT &
     {
         QObject user; // the position comes from elsewhere, as a frame step in the viewer
         doc.SetCurrentPosition(moment.llFrame);
-        doc.UpdateAllViews(&user, 0);
+        doc.UpdateAllViews(&user);
     }
     if (moment.nGrid) {
         session.SetLayout(1, moment.nGrid, false);

@@ -154,9 +154,9 @@ int RunPlay(const QStringList &args, QTextStream &out, QTextStream &err)
     if (llFrom > 0) {
         QObject cli;
         doc.SetCurrentPosition(llFrom);
-        doc.UpdateAllViews(&cli, 0);
+        doc.UpdateAllViews(&cli);
     }
-    QObject::connect(&doc, &CCorvanaDoc::ViewsUpdated, [&](QObject *sender, qint64) {
+    QObject::connect(&doc, &CCorvanaDoc::PositionChanged, [&](QObject *sender) {
         if (sender == &session)
             out << "frame=" << doc.CurrentPosition() << "\n";
     });

@@ -202,7 +202,7 @@ int RunReport(const QStringList &args, QTextStream &out, QTextStream &err)
         err << "pellister-cli: report: the map page did not come up; its panel shows what there is\n";
     {
         QObject user;
-        doc.UpdateAllViews(&user, 0);
+        doc.UpdateAllViews(&user);
     }
     if (settledInTime && !map->WaitUntilDrawn(kMapWaitMs))
         err << "pellister-cli: report: the map page did not say within " << kMapWaitMs / 1000

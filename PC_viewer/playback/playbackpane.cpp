@@ -81,7 +81,7 @@ bool CPlaybackPane::IsSeekPending() const
 void CPlaybackPane::PublishStart()
 {
     m_doc->SetCurrentPosition(0);
-    m_doc->UpdateAllViews(this, 0);
+    m_doc->UpdateAllViews(this);
 }
 
 HRESULT CPlaybackPane::Open()

@@ -22,7 +22,7 @@ CPlaybackSession::CPlaybackSession(CCorvanaDoc *doc, IPlaybackHost *host, QObjec
 
     m_systemClock = std::make_unique<CSystemStepClock>();
     SetStepClock(nullptr);
-    connect(m_doc, &CCorvanaDoc::ViewsUpdated, this, &CPlaybackSession::OnUpdate);
+    connect(m_doc, &CCorvanaDoc::PositionChanged, this, &CPlaybackSession::OnUpdate);
 }
 
 CPlaybackSession::~CPlaybackSession()
@@ -69,7 +69,7 @@ void CPlaybackSession::KillTimer()
 void CPlaybackSession::Publish(int64_t frame)
 {
     m_doc->SetCurrentPosition(frame);
-    m_doc->UpdateAllViews(m_publisher, 0);
+    m_doc->UpdateAllViews(m_publisher);
 }
 void CPlaybackSession::TakeGraphPicture(int64_t *positionFrame)
 {
@@ -143,7 +143,7 @@ HRESULT CPlaybackSession::OpenCurrentRecording()
         m_host->ApplyVolumeSetting();
     TakeGraphPicture();
     emit RecordingOpened();
-    m_doc->UpdateAllViews(m_publisher, 0);
+    m_doc->UpdateAllViews(m_publisher);
     m_playState = PlayState::Paused;
     m_timerPeriodMs = std::max<int>(1, static_cast<int>(m_graph->FrameTime() / 10000));
     return hr;
@@ -232,7 +232,7 @@ HRESULT CPlaybackSession::TimedStep()
     m_doc->SetPlayingFlag(0);
     m_doc->SetCurrentPosition(end);
     TakeGraphPicture();
-    m_doc->UpdateAllViews(m_publisher, 0);
+    m_doc->UpdateAllViews(m_publisher);
     m_playState = PlayState::Paused;
     EndOfClip();
     return hr;
@@ -406,7 +406,7 @@ HRESULT CPlaybackSession::SetLayout(int multi, int count, bool showProgress)
     emit LayoutChanged();
     if (!multi)
         emit PictureChanged();
-    m_doc->UpdateAllViews(m_publisher, 0);
+    m_doc->UpdateAllViews(m_publisher);
     LayoutProgress(showProgress, 100);
     if (showProgress && m_host)
         m_host->HideLayoutProgress();
@@ -546,7 +546,7 @@ void CPlaybackSession::EndOfGridClip()
         // Reverse goes on from the end of the previous clip.
         const int64_t last = m_doc->LastPosition();
         m_doc->SetCurrentPosition(last);
-        m_doc->UpdateAllViews(m_publisher, 0);
+        m_doc->UpdateAllViews(m_publisher);
         m_graph->SeekToFrame(last);
     }
     Play();
@@ -583,7 +583,7 @@ void CPlaybackSession::EndOfClip()
         m_doc->SetCurrentPosition(0);
         m_graph->SeekToFrame(0);
         TakeGraphPicture();
-        m_doc->UpdateAllViews(m_publisher, 0);
+        m_doc->UpdateAllViews(m_publisher);
         Stop();
         return;
     }
@@ -598,7 +598,7 @@ void CPlaybackSession::EndOfClip()
     m_doc->SetCurrentPosition(last);
     m_graph->SeekToFrame(last);
     TakeGraphPicture();
-    m_doc->UpdateAllViews(m_publisher, 0);
+    m_doc->UpdateAllViews(m_publisher);
     Play();
 }
 void CPlaybackSession::NotifyGraphEvent(long eventCode, intptr_t param1, intptr_t param2)
@@ -641,9 +641,8 @@ void CPlaybackSession::OnTimer()
     if (m_playState == PlayState::Running && m_doc->PlayingFlag() == 1)
         TimedStep();
 }
-void CPlaybackSession::OnUpdate(QObject *sender, qint64 hint)
+void CPlaybackSession::OnUpdate(QObject *sender)
 {
-    (void)hint;
     if (m_multi) {
         // Every pane follows the position, but not a broadcast of its own.
         for (const auto &pane : m_panes)

@@ -146,8 +146,8 @@ signals:
     void RecordingClosed();
 
 public slots:
-    // The document's update-all-views broadcast.
-    void OnUpdate(QObject *sender, qint64 hint);
+    // The document's position broadcast.
+    void OnUpdate(QObject *sender);
 
 private slots:
     void OnTimer();

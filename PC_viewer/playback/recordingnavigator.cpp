@@ -60,7 +60,7 @@ bool CRecordingNavigator::Reopen(const QString &mediaPath, qint64 position)
         if (!Open(i))
             return false;
         m_doc->SetCurrentPosition(position);
-        m_doc->UpdateAllViews(this, 0);
+        m_doc->UpdateAllViews(this);
         return true;
     }
     return false;

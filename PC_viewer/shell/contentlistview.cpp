@@ -244,7 +244,7 @@ CContentListView::CContentListView(CCorvanaDoc *doc, QWidget *parent)
     for (int c = 0; c < 3; ++c)
         header->resizeSection(c, kColumnWidths[c]);
 
-    connect(m_doc, &CCorvanaDoc::ViewsUpdated, this, &CContentListView::OnUpdate);
+    connect(m_doc, &CCorvanaDoc::CatalogueReset, this, &CContentListView::Fill);
 }
 
 CContentListView::~CContentListView()
@@ -354,13 +354,6 @@ void CContentListView::StartThumbnails()
                 Qt::QueuedConnection);
         });
     }
-}
-
-void CContentListView::OnUpdate(QObject *sender, qint64 hint)
-{
-    (void)hint;
-    if (sender == nullptr)
-        Fill();
 }
 
 QList<int> CContentListView::SelectedRows() const

@@ -82,7 +82,6 @@ signals:
     void GraphKey(int key);
 
 public slots:
-    void OnUpdate(QObject *sender, qint64 hint);
     // What opening a recording changes in the rows: the current row moved from `before` to
     // `after` (-1: none), both repaint; row `row` was opened (selected alone, scrolled to the
     // top); nothing is open any more.

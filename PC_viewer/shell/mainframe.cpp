@@ -456,7 +456,7 @@ void CMainFrame::RunLoadSequence()
     SetProgress(90);
     m_graphView->ResetGraph();
     SetProgress(98);
-    m_doc->UpdateAllViews(nullptr, 0);
+    m_doc->NotifyCatalogueReset();
     SetProgress(100);
     HideProgress();
     UpdateCommandUi();
@@ -503,7 +503,7 @@ void CMainFrame::OnFrameStep(int delta)
     if (delta > 0 ? position >= m_doc->LastPosition() : position <= 0)
         return;
     m_doc->SetCurrentPosition(position + delta);
-    m_doc->UpdateAllViews(m_list, 0);
+    m_doc->UpdateAllViews(m_list);
 }
 
 void CMainFrame::OnSingleView()

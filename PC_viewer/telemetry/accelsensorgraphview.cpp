@@ -20,7 +20,8 @@ CAccelSensorGraphView::CAccelSensorGraphView(CCorvanaDoc *doc, QWidget *parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent); // nothing is erased: repaints during playback must not flash
     setFocusPolicy(Qt::ClickFocus);
-    connect(m_doc, &CCorvanaDoc::ViewsUpdated, this, &CAccelSensorGraphView::OnUpdate);
+    connect(m_doc, &CCorvanaDoc::PositionChanged, this, &CAccelSensorGraphView::OnUpdate);
+    connect(m_doc, &CCorvanaDoc::CatalogueReset, this, qOverload<>(&QWidget::update));
 }
 
 void CAccelSensorGraphView::SetTelemetry(const CRecordingTelemetry *telemetry)
@@ -290,7 +291,7 @@ void CAccelSensorGraphView::KeyDown(QKeyEvent *event)
     }
 }
 
-void CAccelSensorGraphView::OnUpdate(QObject *sender, qint64)
+void CAccelSensorGraphView::OnUpdate(QObject *sender)
 {
     if (sender != this)
         update();

@@ -65,7 +65,7 @@ public:
 
 public slots:
     // The document's update-all-views broadcast: repaint (unless this view sent it).
-    void OnUpdate(QObject *sender, qint64 hint);
+    void OnUpdate(QObject *sender);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

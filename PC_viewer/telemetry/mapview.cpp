@@ -121,7 +121,7 @@ CMapView::CMapView(CCorvanaDoc *doc, QWidget *parent) : QWebEngineView(parent), 
         m_positionGuard.stop();
         m_pageWidth = m_pageHeight = -1;
     });
-    connect(m_doc, &CCorvanaDoc::ViewsUpdated, this, &CMapView::OnUpdate);
+    connect(m_doc, &CCorvanaDoc::PositionChanged, this, &CMapView::OnUpdate);
 
     setContextMenuPolicy(Qt::DefaultContextMenu);
     installEventFilter(this);
@@ -497,7 +497,7 @@ void CMapView::PumpPosition()
     });
 }
 
-void CMapView::OnUpdate(QObject *sender, qint64)
+void CMapView::OnUpdate(QObject *sender)
 {
     if (sender == this)
         return;

@@ -144,7 +144,7 @@ signals:
 
 public slots:
     // The document's update-all-views broadcast: during playback only a table lookup.
-    void OnUpdate(QObject *sender, qint64 hint);
+    void OnUpdate(QObject *sender);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -67,7 +67,7 @@ int main(int argc, char **argv)
     // a clip is announced twice, by the step and by the end-of-clip handling).
     int published = 0;
     qint64 lastPublished = -1;
-    QObject::connect(&doc, &CCorvanaDoc::ViewsUpdated, [&](QObject *sender, qint64) {
+    QObject::connect(&doc, &CCorvanaDoc::PositionChanged, [&](QObject *sender) {
         if (sender == view && doc.CurrentPosition() != lastPublished) {
             ++published;
             lastPublished = doc.CurrentPosition();

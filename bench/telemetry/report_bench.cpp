@@ -130,7 +130,7 @@ int main(int argc, char **argv)
     {
         QObject user;
         doc.SetCurrentPosition(kStart);
-        doc.UpdateAllViews(&user, 0);
+        doc.UpdateAllViews(&user);
     }
     session.SetLayout(1, kPanes, false);
     for (int i = 0; i < kPanes; ++i)

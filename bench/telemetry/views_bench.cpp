@@ -90,7 +90,7 @@ void BM_MapOnUpdate_SameFix(benchmark::State &state)
     g_doc->SetCurrentPosition(frame);
     QObject player;
     for (auto _ : state)
-        g_map->OnUpdate(&player, 0);
+        g_map->OnUpdate(&player);
 }
 BENCHMARK(BM_MapOnUpdate_SameFix);
 

@@ -257,3 +257,21 @@ TEST_F(Document, ParallelReadEqualsOneReaderInScanOrder)
 }
 
 } // namespace
+
+TEST(DocumentNotices, EachSaysWhatChanged)
+{
+    CCorvanaDoc doc;
+    std::vector<std::string> heard;
+    QObject::connect(&doc, &CCorvanaDoc::PositionChanged,
+                     [&](QObject *sender) { heard.push_back(sender ? "position from a view" : "position"); });
+    QObject::connect(&doc, &CCorvanaDoc::CatalogueReset, [&] { heard.push_back("catalogue"); });
+    QObject::connect(&doc, &CCorvanaDoc::CurrentRecordingChanged,
+                     [&](int index) { heard.push_back("current " + std::to_string(index)); });
+    QObject view;
+    doc.SetCurrentIndex(2);
+    doc.SetCurrentIndex(2); // the same one again is no change
+    doc.UpdateAllViews(&view);
+    doc.NotifyCatalogueReset();
+    doc.SetCurrentIndex(-1);
+    EXPECT_EQ(heard, (std::vector<std::string>{"current 2", "position from a view", "catalogue", "current -1"}));
+}

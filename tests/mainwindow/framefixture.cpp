@@ -139,7 +139,7 @@ void FrameTest::SetUp()
     m_play = m_frame->PlayView();
     m_play->Session()->SetStepClock(&m_clock);
     m_list = m_frame->ListView();
-    QObject::connect(m_doc.get(), &CCorvanaDoc::ViewsUpdated, m_frame.get(), [this](QObject *sender, qint64) {
+    QObject::connect(m_doc.get(), &CCorvanaDoc::PositionChanged, m_frame.get(), [this](QObject *sender) {
         m_senders.push_back(sender);
         if (sender == m_play)
             m_published.push_back(m_doc->CurrentPosition());

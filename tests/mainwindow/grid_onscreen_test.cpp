@@ -57,7 +57,7 @@ protected:
     void GoTo(qint64 frame)
     {
         m_doc->SetCurrentPosition(frame);
-        m_doc->UpdateAllViews(m_list, 0);
+        m_doc->UpdateAllViews(m_list);
     }
 
     // Every pane has painted the picture it holds. The window's compositor may put a repaint

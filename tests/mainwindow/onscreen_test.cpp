@@ -172,7 +172,7 @@ TEST_F(OnScreenTest, EveryRateShowsThePublishedFrame)
             // Forward from a third in, backward from two thirds in: room for several steps.
             const qint64 start = rate > 0 ? m_doc->LastPosition() / 3 : 2 * m_doc->LastPosition() / 3;
             m_doc->SetCurrentPosition(start);
-            m_doc->UpdateAllViews(m_list, 0);
+            m_doc->UpdateAllViews(m_list);
             const std::vector<tagSAMPLE> samples = PlaySampling(rate, 12);
             ASSERT_GE(samples.size(), 2u);
             const int distinct = ExpectShownIsPublished(samples, references);
@@ -197,7 +197,7 @@ TEST_F(OnScreenTest, SteppingIntoAnEndShowsWhatToTheEndShows)
             SCOPED_TRACE(QStringLiteral("clip %1 at %2x").arg(clip).arg(rate).toStdString());
             const qint64 last = m_doc->LastPosition();
             m_doc->SetCurrentPosition(rate > 0 ? last - 20 : 20);
-            m_doc->UpdateAllViews(m_list, 0);
+            m_doc->UpdateAllViews(m_list);
             const std::vector<tagSAMPLE> samples = PlaySampling(rate, 50);
             ExpectShownIsPublished(samples, references);
             ExpectStepsOfTheRate(samples, rate > 0 ? last - 20 : 20, rate);

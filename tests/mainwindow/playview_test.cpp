@@ -209,12 +209,12 @@ TEST_F(PlayViewTest, FollowingAnotherViewKeepsTheGraphRunning)
 
     // While paused a position set elsewhere is shown exactly.
     m_doc->SetCurrentPosition(7);
-    m_doc->UpdateAllViews(m_frame->GraphView(), 0);
+    m_doc->UpdateAllViews(m_frame->GraphView());
     EXPECT_EQ(ShownFrame(), 7);
     EXPECT_EQ(m_play->Graph()->State(), GraphState::Paused);
     // The view's own broadcasts are not followed.
     m_doc->SetCurrentPosition(3);
-    m_doc->UpdateAllViews(m_play, 0);
+    m_doc->UpdateAllViews(m_play);
     EXPECT_EQ(ShownFrame(), 7);
 }
 
@@ -246,7 +246,7 @@ TEST_F(PlayViewTest, EndOfClipChoicesWithAndWithoutContinuousPlay)
         if (c.fromEnd)
             m_play->SeekToEnd();
         std::vector<int> rowsSeen;
-        auto connection = QObject::connect(m_doc.get(), &CCorvanaDoc::ViewsUpdated, [&] {
+        auto connection = QObject::connect(m_doc.get(), &CCorvanaDoc::PositionChanged, [&] {
             if (rowsSeen.empty() || rowsSeen.back() != m_doc->CurrentIndex())
                 rowsSeen.push_back(m_doc->CurrentIndex());
         });
@@ -275,7 +275,7 @@ TEST_F(PlayViewTest, ReverseContinuesFromTheEndOfThePreviousRecording)
     std::vector<qint64> onRowZero;
     // Disconnected with the test's locals, before the frame goes.
     QObject watcher;
-    QObject::connect(m_doc.get(), &CCorvanaDoc::ViewsUpdated, &watcher, [&](QObject *sender, qint64) {
+    QObject::connect(m_doc.get(), &CCorvanaDoc::PositionChanged, &watcher, [&](QObject *sender) {
         if (sender == m_play && m_doc->CurrentIndex() == 0)
             onRowZero.push_back(m_doc->CurrentPosition());
     });

@@ -177,7 +177,7 @@ protected:
     void Publish(qint64 frame)
     {
         m_doc->SetCurrentPosition(frame);
-        m_doc->UpdateAllViews(m_play, 0);
+        m_doc->UpdateAllViews(m_play);
     }
 
     void SendKey(QWidget *widget, int key)
@@ -263,7 +263,7 @@ TEST_F(TelemetryTest, PlayingMovesTheGraphMarkerAndTheMapPositionInStep)
     // Connected after the panes, so it sees each publish after they have taken it.
     // Disconnected with the test's locals, before the frame goes.
     QObject watcher;
-    QObject::connect(m_doc.get(), &CCorvanaDoc::ViewsUpdated, &watcher, [&](QObject *sender, qint64) {
+    QObject::connect(m_doc.get(), &CCorvanaDoc::PositionChanged, &watcher, [&](QObject *sender) {
         if (sender != m_play)
             return;
         const QImage shown = m_graph->grab().toImage(); // a repaint, as the screen gets it

@@ -61,7 +61,7 @@ protected:
     {
         QObject other;
         m_doc.SetCurrentPosition(frame);
-        m_doc.UpdateAllViews(&other, 0);
+        m_doc.UpdateAllViews(&other);
     }
     std::vector<int64_t> PaneFrames() const
     {

@@ -57,7 +57,7 @@ protected:
         ASSERT_EQ(m_doc.Count(), 2);
         m_session = new CPlaybackSession(&m_doc, &m_host);
         m_session->SetStepClock(&m_clock);
-        QObject::connect(&m_doc, &CCorvanaDoc::ViewsUpdated, [this](QObject *sender, qint64) {
+        QObject::connect(&m_doc, &CCorvanaDoc::PositionChanged, [this](QObject *sender) {
             if (sender != m_session)
                 return;
             // What was published is what the session shows (the last picture at the end).
@@ -124,7 +124,7 @@ TEST_F(SessionTest, SteppingShowsEveryPublishedFrameAndAnnouncesItFirst)
     QObject::connect(m_session, &CPlaybackSession::PictureChanged,
                      [&] { announced = m_session->ShownFrame(); });
     int announcedBeforePublish = 0;
-    QObject::connect(&m_doc, &CCorvanaDoc::ViewsUpdated, [&](QObject *sender, qint64) {
+    QObject::connect(&m_doc, &CCorvanaDoc::PositionChanged, [&](QObject *sender) {
         if (sender == m_session && announced == std::min<int64_t>(m_doc.CurrentPosition(), 119))
             ++announcedBeforePublish;
     });
@@ -166,7 +166,7 @@ TEST_F(SessionTest, TheClockAloneMovesStepping)
     m_session->SetRate(-2.0);
     m_doc.SetCurrentPosition(60);
     QObject other;
-    m_doc.UpdateAllViews(&other, 0);
+    m_doc.UpdateAllViews(&other);
     m_published.clear();
     ASSERT_EQ(m_session->Play(), S_OK);
     ASSERT_TRUE(stepping::Settle(*m_session));
@@ -207,14 +207,14 @@ TEST_F(SessionTest, OtherViewsMoveThePicture)
 {
     QObject other;
     m_doc.SetCurrentPosition(77);
-    m_doc.UpdateAllViews(&other, 0);
+    m_doc.UpdateAllViews(&other);
     EXPECT_EQ(m_session->ShownFrame(), 77);
     EXPECT_LT(clips::MeanDifference(m_session->ShownImage(), clips::FfmpegSelectFrame(clips::Mp4H264(), 77)),
               4.0);
     // The session's own broadcasts are not followed back.
     m_published.clear();
     m_doc.SetCurrentPosition(5);
-    m_doc.UpdateAllViews(m_session, 0);
+    m_doc.UpdateAllViews(m_session);
     EXPECT_EQ(m_session->ShownFrame(), 77);
 }
 

@@ -82,7 +82,7 @@ TEST_F(GraphView, RebuildTakesTableAndExtremesFromTheRecord)
 
 TEST_F(GraphView, FrameKeysSeekAndTellTheOtherViews)
 {
-    QSignalSpy spy(&doc, &CCorvanaDoc::ViewsUpdated);
+    QSignalSpy spy(&doc, &CCorvanaDoc::PositionChanged);
     const struct {
         int key;
         int64_t from;
