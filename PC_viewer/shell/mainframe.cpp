@@ -20,6 +20,7 @@
 #include "telemetry/mapscripts.h"
 #include "telemetry/mapview.h"
 #include "telemetry/recordingtelemetry.h"
+#include "telemetry/graphkeycommands.h"
 #include "playback/recordingnavigator.h"
 #include "telemetry/printview.h"
 #include "platform/processes.h"
@@ -156,8 +157,10 @@ CMainFrame::~CMainFrame()
     // The map pane goes before the server its pages come from, so that neither its check nor a
     // request of its page is left waiting on a server that is gone. The panes let go of the
     // telemetry tables before they go.
-    if (m_graphView)
+    if (m_graphView) {
         m_graphView->SetTelemetry(nullptr);
+        m_graphView->SetKeyCommands(nullptr);
+    }
     if (m_printView)
         m_printView->SetTelemetry(nullptr);
     delete m_mapView;
@@ -195,10 +198,6 @@ void CMainFrame::CreatePanes()
 
     m_controlBar->SetTarget(m_playView);
     connect(m_controlBar, &CPlayControlView::Command, this, [this](int id) { Command(id); });
-    connect(m_controlBar, &CPlayControlView::GraphKey, this, [this](int key) {
-        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
-        ForwardKeyToGraph(&event);
-    });
 
     for (CMultiViewSplitter *s : {m_outer, m_left, m_right}) {
         s->SetGapAndBorder(kSplitterGap, kSplitterGap);
@@ -230,6 +229,15 @@ void CMainFrame::ConnectTelemetryPanes()
     m_mapView->SetTelemetry(m_telemetry.get());
     m_printView->SetTelemetry(m_telemetry.get());
 
+    // One command path for the graph's key table, whichever pane took the key.
+    m_keys = std::make_unique<CGraphKeyCommands>(m_doc);
+    m_keys->SetPlaybackSession(m_playView->Session());
+    m_keys->SetControlBar(m_controlBar);
+    m_graphView->SetKeyCommands(m_keys.get());
+    const auto runKey = [this](int key) { m_keys->Run(key); };
+    connect(m_controlBar, &CPlayControlView::GraphKey, this, runKey);
+    connect(m_mapView, &CMapView::GraphKey, this, runKey);
+
     m_graphView->SetPlaybackSession(m_playView->Session());
     m_graphView->SetControlBar(m_controlBar);
     m_graphView->OnInitialUpdate();
@@ -238,7 +246,6 @@ void CMainFrame::ConnectTelemetryPanes()
     m_printView->SetGraphView(m_graphView);
     m_printView->SetMapView(m_mapView);
 
-    m_mapView->SetGraphView(m_graphView);
     m_mapView->SetControlBar(m_controlBar);
     m_mapView->SetMapMenu(m_menus.value(3));
     m_mapView->OnInitialUpdate();
@@ -580,10 +587,7 @@ void CMainFrame::ConnectRecordingNavigation()
 
     connect(m_list, &CContentListView::OpenRequested, nav, &CRecordingNavigator::Open);
     connect(m_list, &CContentListView::PlayRequested, this, &CMainFrame::OnListPlay);
-    connect(m_list, &CContentListView::GraphKey, this, [this](int key) {
-        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
-        ForwardKeyToGraph(&event);
-    });
+    connect(m_list, &CContentListView::GraphKey, this, [this](int key) { m_keys->Run(key); });
 
     connect(nav, &CRecordingNavigator::ProgressShown, this, &CMainFrame::ShowProgress);
     connect(nav, &CRecordingNavigator::ProgressMoved, this, &CMainFrame::SetProgress);
@@ -636,8 +640,8 @@ void CMainFrame::EnableSingleViewButtons(int multi)
 
 void CMainFrame::ForwardKeyToGraph(QKeyEvent *event)
 {
-    if (m_graphView)
-        m_graphView->KeyDown(event);
+    if (m_keys)
+        m_keys->Run(event->key(), (event->modifiers() & Qt::KeypadModifier) != 0);
 }
 
 void CMainFrame::ForwardKeyToControlBar(QKeyEvent *event)

@@ -29,6 +29,7 @@ class CContentListView;
 class CCorvanaDoc;
 class CLocalWebServer;
 class CMapView;
+class CGraphKeyCommands;
 class CRecordingNavigator;
 class CRecordingTelemetry;
 class CMultiViewSplitter;
@@ -204,6 +205,7 @@ private:
     CAccelSensorGraphView *m_graphView = nullptr;
     std::unique_ptr<CRecordingTelemetry> m_telemetry;
     std::unique_ptr<CRecordingNavigator> m_navigator;
+    std::unique_ptr<CGraphKeyCommands> m_keys;
     std::unique_ptr<CLocalWebServer> m_webServer;
 
     std::map<int, tagCOMMAND> m_commands;

@@ -16,12 +16,39 @@
 
 
 CAccelSensorGraphView::CAccelSensorGraphView(CCorvanaDoc *doc, QWidget *parent)
-    : QWidget(parent), m_doc(doc), m_ownTelemetry(doc)
+    : QWidget(parent), m_doc(doc), m_ownTelemetry(doc), m_ownKeys(doc)
 {
+    m_ownKeys.SetPublisher(this);
+    connect(&m_ownKeys, &CGraphKeyCommands::ZoomRequested, this, &CAccelSensorGraphView::ZoomStep);
+    connect(&m_ownKeys, &CGraphKeyCommands::PositionMoved, this, qOverload<>(&QWidget::update));
     setAttribute(Qt::WA_OpaquePaintEvent); // nothing is erased: repaints during playback must not flash
     setFocusPolicy(Qt::ClickFocus);
     connect(m_doc, &CCorvanaDoc::PositionChanged, this, &CAccelSensorGraphView::OnUpdate);
     connect(m_doc, &CCorvanaDoc::CatalogueReset, this, qOverload<>(&QWidget::update));
+}
+
+void CAccelSensorGraphView::SetPlaybackSession(CPlaybackSession *session)
+{
+    m_session = session;
+    m_ownKeys.SetPlaybackSession(session);
+}
+
+void CAccelSensorGraphView::SetControlBar(IControlBarKeys *controlBar)
+{
+    m_ownKeys.SetControlBar(controlBar);
+}
+
+void CAccelSensorGraphView::SetKeyCommands(CGraphKeyCommands *keys)
+{
+    if (m_keys != &m_ownKeys)
+        disconnect(m_keys, nullptr, this, nullptr);
+    m_keys = keys ? keys : &m_ownKeys;
+    if (m_keys != &m_ownKeys) {
+        // The shared path publishes in this pane's name, as the pane's own keys do.
+        keys->SetPublisher(this);
+        connect(keys, &CGraphKeyCommands::ZoomRequested, this, &CAccelSensorGraphView::ZoomStep);
+        connect(keys, &CGraphKeyCommands::PositionMoved, this, qOverload<>(&QWidget::update));
+    }
 }
 
 void CAccelSensorGraphView::SetTelemetry(const CRecordingTelemetry *telemetry)
@@ -245,11 +272,11 @@ void CAccelSensorGraphView::mouseReleaseEvent(QMouseEvent *event)
 
 void CAccelSensorGraphView::wheelEvent(QWheelEvent *event)
 {
-    ChangeZoom(event->angleDelta().y() > 0);
+    ZoomStep(event->angleDelta().y() > 0);
     event->accept();
 }
 
-void CAccelSensorGraphView::ChangeZoom(bool in)
+void CAccelSensorGraphView::ZoomStep(bool in)
 {
     nZoom = in ? GraphZoomIn(nZoom) : GraphZoomOut(nZoom);
     RebuildGraph();
@@ -262,33 +289,7 @@ void CAccelSensorGraphView::keyPressEvent(QKeyEvent *event)
 
 void CAccelSensorGraphView::KeyDown(QKeyEvent *event)
 {
-    const GraphKeyAction action =
-        GraphKeyActionFor(event->key(), (event->modifiers() & Qt::KeypadModifier) != 0);
-    switch (action) {
-    case GraphKeyAction::PlayPause:
-        if (m_session && !m_session->IsMulti()) {
-            const PlayState state = m_session->GetPlayState();
-            if (state == PlayState::Running)
-                m_session->Pause();
-            else if (state == PlayState::Paused || state == PlayState::Stopped)
-                m_session->Play();
-        }
-        break;
-    case GraphKeyAction::ZoomIn:
-    case GraphKeyAction::ZoomOut: ChangeZoom(action == GraphKeyAction::ZoomIn); break;
-    case GraphKeyAction::Volume:
-        if (m_controlBar)
-            m_controlBar->HandleKey(event->key());
-        break;
-    case GraphKeyAction::SoundToggle:
-        if (m_controlBar)
-            m_controlBar->ToggleSound();
-        break;
-    default:
-        if (GraphKeyMovesFrame(action))
-            SeekTo(FrameAfterGraphKey(action, m_doc->CurrentPosition(), m_doc->LastPosition()));
-        break;
-    }
+    m_keys->Run(event->key(), (event->modifiers() & Qt::KeypadModifier) != 0);
 }
 
 void CAccelSensorGraphView::OnUpdate(QObject *sender)

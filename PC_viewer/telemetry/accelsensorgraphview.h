@@ -11,6 +11,7 @@
 #include "telemetry/accelgraphpainter.h"
 #include "telemetry/frameindextable.h"
 #include "telemetry/graphgeometry.h"
+#include "telemetry/graphkeycommands.h"
 #include "telemetry/recordingtelemetry.h"
 
 #include <QImage>
@@ -29,8 +30,10 @@ public:
     explicit CAccelSensorGraphView(CCorvanaDoc *doc, QWidget *parent = nullptr);
 
     // Panes the view talks to; any may be left null (its keys then do nothing).
-    void SetPlaybackSession(CPlaybackSession *session) { m_session = session; }
-    void SetControlBar(IControlBarKeys *controlBar) { m_controlBar = controlBar; }
+    void SetPlaybackSession(CPlaybackSession *session);
+    void SetControlBar(IControlBarKeys *controlBar);
+    // The key table's command path every pane shares, owned by the caller; null: the view's own.
+    void SetKeyCommands(CGraphKeyCommands *keys);
     // The open recording's telemetry tables, owned by the caller; null: the view keeps its own,
     // rebuilt with the graph.
     void SetTelemetry(const CRecordingTelemetry *telemetry);
@@ -47,8 +50,10 @@ public:
     // (width, height): the report scales the painter onto its band of the page.
     void PlotGraph(QPainter &p);
 
-    // The key handler, also reached by the panes that forward keys here.
+    // The key handler: the key goes through the key table's command path.
     void KeyDown(QKeyEvent *event);
+    // Zoom in or out one step (the key table's +/-).
+    void ZoomStep(bool in);
 
     // What the text panel shows now (the report's variant with snapshot).
     tagACCELFRAMEPARTS FrameParts(bool snapshot = false) const;
@@ -82,13 +87,13 @@ private:
     void DrawFrameParts(QImage *frame, bool snapshot) const;
     void UpdateMarker(bool evenWithoutRecording);
     void SeekTo(int64_t frame);
-    void ChangeZoom(bool in);
     int64_t ClockTimeMs(int64_t startMs) const;
 
     CCorvanaDoc *m_doc;
     CPlaybackSession *m_session = nullptr;
-    IControlBarKeys *m_controlBar = nullptr;
     CRecordingTelemetry m_ownTelemetry;
+    CGraphKeyCommands m_ownKeys;
+    CGraphKeyCommands *m_keys = &m_ownKeys;
     const CRecordingTelemetry *m_telemetry = &m_ownTelemetry;
     int bInitialised = 0;
     int bHasData = 0;

@@ -659,8 +659,7 @@ bool CMapView::eventFilter(QObject *watched, QEvent *event)
         case Qt::Key_End:
         case Qt::Key_Home:
         case Qt::Key_Delete:
-            if (m_graph)
-                m_graph->KeyDown(key);
+            emit GraphKey(key->key());
             break;
         case Qt::Key_Left:
         case Qt::Key_Right: {

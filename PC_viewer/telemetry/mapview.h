@@ -63,7 +63,6 @@ public:
     QString ServerBase() const { return m_serverBase; }
     // Panes the keys go to, and the main window's "Map(&M)" menu for the right button; any may
     // be null.
-    void SetGraphView(CAccelSensorGraphView *graph) { m_graph = graph; }
     void SetControlBar(IControlBarKeys *controlBar) { m_controlBar = controlBar; }
     void SetMapMenu(QMenu *menu) { m_mapMenu = menu; }
 
@@ -135,6 +134,8 @@ public:
     QUrl MapPageUrlWithTiles() const;
 
 signals:
+    // A key of the graph's key table (Space, End, Home, Delete) was pressed in the map.
+    void GraphKey(int key);
     // A page was asked for (before it loads).
     void PageRequested(CMapView::PageKind kind);
     // A page completed and the view took it as complete.
@@ -167,7 +168,6 @@ private:
     void InstallKeyFilter(QObject *child);
 
     CCorvanaDoc *m_doc;
-    CAccelSensorGraphView *m_graph = nullptr;
     IControlBarKeys *m_controlBar = nullptr;
     QMenu *m_mapMenu = nullptr;
     QString m_serverBase;
