@@ -4,6 +4,7 @@
 //
 //   build/bench/media/bench_media [WORKDIR]          all cases
 //   build/bench/media/bench_media WORKDIR --case NAME CLIP   one case (used by the above)
+#include "fixtures/clipmaker.h"
 #include "playback/mediagraph.h"
 #include "playback/mediasource.h"
 #include "playback/picture.h"
@@ -69,17 +70,9 @@ int Run(const QString &strProgram, const QStringList &args, QByteArray *pOut = n
 
 QString MakeClip(const QString &strDir, const QString &strName, const QStringList &args)
 {
-    const QString strPath = strDir + QLatin1Char('/') + strName;
-    if (QFileInfo::exists(strPath))
-        return strPath;
-    std::fprintf(stderr, "making %s ...\n", qPrintable(strName));
-    QStringList all{"-v", "error", "-y"};
-    all += args;
-    all += strPath + QStringLiteral(".part.") + QFileInfo(strName).suffix();
-    if (Run(QStringLiteral("ffmpeg"), all) != 0)
-        return QString();
-    QFile::rename(all.last(), strPath);
-    return strPath;
+    if (!QFileInfo::exists(strDir + QLatin1Char('/') + strName))
+        std::fprintf(stderr, "making %s ...\n", qPrintable(strName));
+    return clipmaker::Make(strDir, strName, args, 30 * 60 * 1000);
 }
 
 QStringList DashcamVideo(const char *pszSize)

@@ -2,6 +2,7 @@
 #include "benchwindow.h"
 
 #include "catalogue/corvanadoc.h"
+#include "fixtures/clipmaker.h"
 #include "shell/contentlistview.h"
 #include "shell/mainframe.h"
 
@@ -21,17 +22,12 @@ void PrepareBenchProcess(const QTemporaryDir &home)
 
 QString MakeBenchClip(const QTemporaryDir &work, int seconds, const char *tool)
 {
-    const QString clip = work.filePath(QStringLiteral("card/20130512_083000N.mp4"));
-    QDir().mkpath(work.filePath(QStringLiteral("card")));
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {"-y", "-loglevel", "error", "-f", "lavfi", "-i",
-                  QStringLiteral("testsrc2=size=1920x1080:rate=30:duration=%1").arg(seconds), "-c:v", "libx264",
-                  "-preset", "veryfast", "-g", "60", "-pix_fmt", "yuv420p", clip});
-    if (!ffmpeg.waitForFinished(600000) || ffmpeg.exitCode() != 0) {
+    const QString clip = clipmaker::Make(
+        work.filePath(QStringLiteral("card")), QStringLiteral("20130512_083000N.mp4"),
+        {"-f", "lavfi", "-i", QStringLiteral("testsrc2=size=1920x1080:rate=30:duration=%1").arg(seconds), "-c:v",
+         "libx264", "-preset", "veryfast", "-g", "60", "-pix_fmt", "yuv420p"});
+    if (clip.isEmpty())
         std::fprintf(stderr, "%s: ffmpeg could not make the clip\n", tool);
-        return QString();
-    }
     return clip;
 }
 

@@ -9,6 +9,7 @@
 // with the magnifier) and the map: with tiles from a stand-in tile server on loopback, without
 // tiles, with its web server stopped (the offline page) and after the retry brought it back.
 // Settings go to a temporary folder for that run.
+#include "fixtures/wait.h"
 #include "catalogue/corvanadoc.h"
 #include "playback/mediaplayview.h"
 #include "skin/commandids.h"
@@ -70,20 +71,6 @@ void Shot(const QString &name, const QRect &area = QRect())
 QRect ScreenRect(const QWidget *w)
 {
     return QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
-}
-
-// Runs the event loop until done() or the time limit; says which.
-bool WaitUntil(const std::function<bool()> &done, int limitMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
 }
 
 // A stand-in for a tile server: light "blocks" between white streets, so that the map looks like
@@ -191,7 +178,7 @@ int RunTelemetry(const QString &folder)
         doc.SetMapPage(page);
         const int before = routeLoads;
         frame.ListView()->Open(row);
-        if (!WaitUntil([&] { return routeLoads > before; }, 20000))
+        if (!WaitFor([&] { return routeLoads > before; }, 20000))
             std::fprintf(stderr, "frame_demo: the routes did not load (page %d)\n",
                          static_cast<int>(map->Page()));
     };
@@ -237,7 +224,7 @@ int RunTelemetry(const QString &folder)
     const quint16 port = www.Port();
     www.Stop();
     map->StartMapLoad();
-    if (!WaitUntil([&] { return map->Page() == CMapView::PageKind::Offline && map->IsPageComplete(); },
+    if (!WaitFor([&] { return map->Page() == CMapView::PageKind::Offline && map->IsPageComplete(); },
                    15000))
         std::fprintf(stderr, "frame_demo: no offline page\n");
     Wait(500);
@@ -245,7 +232,7 @@ int RunTelemetry(const QString &folder)
     const int before = routeLoads;
     if (!www.Start(port))
         std::fprintf(stderr, "frame_demo: %s\n", qPrintable(www.ErrorString()));
-    if (!WaitUntil([&] { return routeLoads > before; }, 15000))
+    if (!WaitFor([&] { return routeLoads > before; }, 15000))
         std::fprintf(stderr, "frame_demo: the map did not come back\n");
     Wait(1000);
     Shot(QStringLiteral("t07-map-back-online.png"), ScreenRect(map));

@@ -1,6 +1,7 @@
 // Clips, test folders and the main-frame fixture.
 #include "framefixture.h"
 
+#include "fixtures/clipmaker.h"
 #include "fixtures/stepping.h"
 #include "fixtures/testfiles.h"
 
@@ -23,29 +24,10 @@ QString ClipDir()
 
 } // namespace
 
-// Runs ffmpeg once per clip and build tree; parallel test processes wait for each other.
+// Made once per clip and build tree; parallel test processes wait for each other.
 QString MakeClip(const QString &name, const QStringList &args)
 {
-    const QString dir = ClipDir();
-    QDir().mkpath(dir);
-    const QString path = dir + QLatin1Char('/') + name;
-    QLockFile lock(path + QStringLiteral(".lock"));
-    lock.setStaleLockTime(120000);
-    if (!lock.tryLock(180000))
-        return QString();
-    if (QFileInfo(path).size() > 0)
-        return path;
-    const QString partial = dir + QStringLiteral("/partial-") + name;
-    QStringList all{QStringLiteral("-y"), QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
-                    QStringLiteral("error")};
-    all += args;
-    all << partial;
-    const testfiles::RunResult r = testfiles::Run(QStringLiteral("ffmpeg"), all, 120000);
-    if (r.exitCode != 0 || !QFile::rename(partial, path)) {
-        QFile::remove(partial);
-        return QString();
-    }
-    return path;
+    return clipmaker::Make(ClipDir(), name, args);
 }
 
 QString ClipPath(ClipKind kind)
@@ -117,17 +99,6 @@ std::vector<tagTESTCLIP> ThreeRecordings()
         {QStringLiteral("20130512_083010N.avi"), ClipKind::Avi, QStringLiteral("083010.000")},
         {QStringLiteral("20130512_083020N.mp4"), ClipKind::Mp4, QStringLiteral("083020.000")},
     };
-}
-
-bool WaitFor(const std::function<bool()> &done, int limitMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < limitMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return done();
 }
 
 void FrameTest::SetUp()

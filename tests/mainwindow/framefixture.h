@@ -4,6 +4,7 @@
 #pragma once
 
 #include "catalogue/corvanadoc.h"
+#include "fixtures/wait.h"
 #include "playback/mediagraph.h"
 #include "playback/mediaplayview.h"
 #include "playback/stepclock.h"
@@ -70,8 +71,6 @@ private:
 // Three ordinary recordings, oldest first: 0 and 2 MP4 (15 pictures), 1 AVI (12 pictures).
 std::vector<tagTESTCLIP> ThreeRecordings();
 
-// Runs the event loop until done() or the time limit; returns done().
-bool WaitFor(const std::function<bool()> &done, int limitMs = 30000);
 
 // A main frame on a fresh document, with every message answered by the scripted prompt.
 class FrameTest : public ::testing::Test

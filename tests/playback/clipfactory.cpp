@@ -1,6 +1,8 @@
 // Generated test clips and ffmpeg's reference decoding of them.
 #include "clipfactory.h"
 
+#include "fixtures/clipmaker.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -103,22 +105,7 @@ QString Dir()
 
 QString Make(const QString &strName, const QStringList &args)
 {
-    const QString strPath = Dir() + QLatin1Char('/') + strName;
-    if (QFileInfo::exists(strPath))
-        return strPath;
-    // Test processes run in parallel: each writes its own file and renames it into place.
-    const QString strTemp =
-        Dir() + QStringLiteral("/part-%1-").arg(QCoreApplication::applicationPid()) + strName;
-    QStringList all{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y")};
-    all += args;
-    all += strTemp;
-    if (RunProgram(QStringLiteral("ffmpeg"), all) != 0) {
-        QFile::remove(strTemp);
-        return QString();
-    }
-    QFile::rename(strTemp, strPath);
-    QFile::remove(strTemp);
-    return strPath;
+    return clipmaker::Make(Dir(), strName, args);
 }
 
 QString Mp4H264()

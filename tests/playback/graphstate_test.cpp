@@ -216,7 +216,7 @@ TEST(GraphEvents, RunningToTheEndPostsRepaintsThenCompleteOnTheOwnersThread)
     EXPECT_EQ(graph.HasAudio(), 1);
     ASSERT_EQ(graph.SeekToFrame(graph.FrameCount() - 8), S_OK);
     ASSERT_EQ(graph.Run(), S_OK);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return callback.Has(EC_COMPLETE); })) << "no end-of-clip event";
+    ASSERT_TRUE(WaitFor([&] { return callback.Has(EC_COMPLETE); })) << "no end-of-clip event";
     EXPECT_EQ(graph.Pause(), S_OK);
 
     ASSERT_GE(callback.events.size(), 2u);
@@ -246,7 +246,7 @@ TEST(GraphEvents, WithoutATargetEventsWaitToBeFetched)
     ASSERT_EQ(graph.SeekToFrame(graph.FrameCount() - 3), S_OK);
     ASSERT_EQ(graph.Run(), S_OK);
     RecordingCallback callback;
-    ASSERT_TRUE(ProcessEventsUntil([&] {
+    ASSERT_TRUE(WaitFor([&] {
         graph.DispatchGraphEvents(&callback);
         return callback.Has(EC_COMPLETE);
     }));

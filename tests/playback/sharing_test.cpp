@@ -87,7 +87,7 @@ TEST(PictureSharing, GoingBackwardsTheWorkerDecodesThePreviousGroup)
     ASSERT_EQ(graph.SeekToFrame(44), S_OK);
     ASSERT_EQ(graph.SeekToFrame(43), S_OK);
     const auto pSource = SourceOf(strClip);
-    EXPECT_TRUE(ProcessEventsUntil([&] {
+    EXPECT_TRUE(WaitFor([&] {
         for (int64_t n = 15; n < 30; ++n)
             if (!pSource->CachedPicture(n))
                 return false;
@@ -128,7 +128,7 @@ TEST(AsyncSeek, DeliversExactlyTheLastRequestedPicture)
         const HRESULT hr = graph.SeekToFrameAsync(n);
         ASSERT_TRUE(hr == S_OK || hr == S_FALSE);
         EXPECT_EQ(graph.State(), GraphState::Paused);
-        ASSERT_TRUE(ProcessEventsUntil([&] { return !graph.IsSeekPending(); }));
+        ASSERT_TRUE(WaitFor([&] { return !graph.IsSeekPending(); }));
         int64_t llFrame = -1;
         ASSERT_EQ(graph.CurrentFrame(&llFrame), S_OK);
         EXPECT_EQ(llFrame, n);
@@ -138,8 +138,8 @@ TEST(AsyncSeek, DeliversExactlyTheLastRequestedPicture)
     ASSERT_EQ(graph.SeekToFrame(0), S_OK);
     graph.SeekToFrameAsync(90);
     graph.SeekToFrameAsync(33);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return !graph.IsSeekPending(); }));
-    ProcessEventsUntil([] { return false; }, 300); // let any late answer arrive
+    ASSERT_TRUE(WaitFor([&] { return !graph.IsSeekPending(); }));
+    WaitFor([] { return false; }, 300); // let any late answer arrive
     int64_t llFrame = -1;
     ASSERT_EQ(graph.CurrentFrame(&llFrame), S_OK);
     EXPECT_EQ(llFrame, 33);

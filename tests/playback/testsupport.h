@@ -2,10 +2,10 @@
 #pragma once
 
 #include "playback/grapheventcallback.h"
+#include "fixtures/wait.h"
 #include "playback/mediagraph.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QThread>
 
 #include <functional>
@@ -32,14 +32,3 @@ struct RecordingCallback : GraphEventCallback {
     }
 };
 
-// Runs the event loop until done() or the time limit; returns done().
-inline bool ProcessEventsUntil(const std::function<bool()> &done, int nLimitMs = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < nLimitMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return done();
-}

@@ -2,6 +2,7 @@
 // loopback server: the sequence of pages, the exact call strings the page receives (it records
 // them), position updates during playback, "Display position off", the keys, and going offline
 // and back.
+#include "fixtures/wait.h"
 #include "telemetry/mapview.h"
 
 #include "catalogue/corvanadoc.h"
@@ -49,18 +50,6 @@ QApplication *App()
         return new QApplication(argc, argv);
     }();
     return app;
-}
-
-// Waits (processing events) until done() holds; false after the time-out.
-template <typename Done> bool WaitFor(Done done, int ms = kWaitMs)
-{
-    const QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
 }
 
 // The same, for a number of milliseconds in which nothing may happen.

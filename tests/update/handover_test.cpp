@@ -2,6 +2,7 @@
 // "Corvana", the downloaded copy started as "Corvanaupdate", and a decoy "Corvana" of another
 // folder that must survive. Both copies are the hand-over probe (the viewer's hand-over code in a
 // program of its own); the new one carries extra bytes so that it can be told apart.
+#include "fixtures/wait.h"
 #include "platform/processes.h"
 #include "update/handover.h"
 #include "update/updateconst.h"
@@ -44,17 +45,6 @@ bool WriteProgram(const QString &path, const QByteArray &bytes)
         return false;
     f.close();
     return f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
-bool WaitFor(const std::function<bool()> &condition)
-{
-    const QDeadlineTimer deadline(kWaitMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
 }
 
 // Stops what a test started, whatever happened in it.
