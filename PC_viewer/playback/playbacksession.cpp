@@ -11,7 +11,6 @@
 #include <QScopedValueRollback>
 
 #include <algorithm>
-#include <cmath>
 
 CPlaybackSession::CPlaybackSession(CCorvanaDoc *doc, IPlaybackHost *host, QObject *publisher, QObject *parent)
     : QObject(parent), m_doc(doc), m_host(host), m_publisher(publisher ? publisher : this)

@@ -568,8 +568,10 @@ bool CMapView::WaitUntilDrawn(int timeoutMs)
     const QDeadlineTimer deadline(timeoutMs);
     const QPointer<CMapView> self(this);
     while (!deadline.hasExpired()) {
-        // A position change still collapsing into the page is sent first.
-        UpdateMapPosition();
+        // A position change still collapsing into the page is sent first (unless the user turned
+        // the position display off: the page then keeps what it shows).
+        if (m_doc->MapPositionOn() == 1)
+            UpdateMapPosition();
         const bool decided = m_page != PageKind::None && m_page != PageKind::Loading && bPageComplete;
         const bool onMap = m_page == PageKind::Map;
         if (decided && (!onMap || (bRouteLoaded && !m_positionBusy && !m_positionPending))) {
