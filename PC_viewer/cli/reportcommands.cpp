@@ -244,8 +244,7 @@ std::unique_ptr<QCoreApplication> MakeCliApplication(int &argc, char **argv)
         // one is asked for.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
-        CMapView::PrepareBrowserFlags(QString::fromLocal8Bit(qgetenv("QT_QPA_PLATFORM")));
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        CMapView::PrepareProcess(QString::fromLocal8Bit(qgetenv("QT_QPA_PLATFORM")));
         return std::make_unique<QApplication>(argc, argv);
     }
     return std::make_unique<QCoreApplication>(argc, argv);

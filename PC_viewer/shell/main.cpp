@@ -122,9 +122,8 @@ int main(int argc, char *argv[])
         folder = positional.first();
     }
 
-    CMapView::PrepareBrowserFlags(PlatformName(argc, argv));
-    // The browser shares the widgets' graphics context; this must be said before the application.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The browser's flags and graphics must be said before the application.
+    CMapView::PrepareProcess(PlatformName(argc, argv));
     QApplication app(argc, argv);
     // The recorder's files and the GPX export use "." as the decimal point whatever the locale.
     std::setlocale(LC_NUMERIC, "C");

@@ -23,6 +23,8 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QPainter>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QUrlQuery>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -229,6 +231,14 @@ void CMapView::PrepareBrowserFlags(const QString &platformName)
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
     else if (headless)
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+}
+
+void CMapView::PrepareProcess(const QString &platformName)
+{
+    PrepareBrowserFlags(platformName);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
 }
 
 void CMapView::OnInitialUpdate()

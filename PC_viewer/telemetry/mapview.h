@@ -114,6 +114,13 @@ public:
     // display server). They count only before the process's first page; the view itself calls
     // this before making its page, so any program that shows one starts its browser.
     static void PrepareBrowserFlags(const QString &platformName);
+    // Everything a program that shows map views sets before it makes its QApplication: the
+    // browser's flags as above, one graphics context shared with the browser, and the browser's
+    // pictures drawn into the window's own raster image. Without the last, one browser view in a
+    // window makes every repaint of any pane compose the whole window through OpenGL, which
+    // without a graphics card (llvmpipe) costs more than decoding the video. QT_QUICK_BACKEND
+    // still chooses otherwise.
+    static void PrepareProcess(const QString &platformName);
 
     // --- Browser profile and tiles ------------------------------------------------------------
     // The browser profile that map views made from now on use; null: the browser's default one,

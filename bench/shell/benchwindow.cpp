@@ -5,6 +5,7 @@
 #include "fixtures/clipmaker.h"
 #include "shell/contentlistview.h"
 #include "shell/mainframe.h"
+#include "telemetry/mapview.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,6 +19,7 @@ void PrepareBenchProcess(const QTemporaryDir &home)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+    CMapView::PrepareProcess(QString::fromLocal8Bit(qgetenv("QT_QPA_PLATFORM")));
 }
 
 QString MakeBenchClip(const QTemporaryDir &work, int seconds, const char *tool)

@@ -8,8 +8,8 @@ class CCorvanaDoc;
 class CMainFrame;
 class QTemporaryDir;
 
-// Before the QApplication: the offscreen platform unless another is asked for, and settings in
-// the temporary `home`.
+// Before the QApplication: the offscreen platform unless another is asked for, settings in the
+// temporary `home`, and the browser's flags and graphics as the viewer sets them.
 void PrepareBenchProcess(const QTemporaryDir &home);
 
 // A 1920x1080 H.264 clip of `seconds` at 30 pictures a second, made with ffmpeg in `work`/card;

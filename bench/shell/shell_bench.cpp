@@ -11,6 +11,8 @@
 #include "shell/mainframe.h"
 #include "skin/prompt.h"
 
+#include "benchwindow.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -95,10 +97,8 @@ double Median(std::vector<double> v)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+    PrepareBenchProcess(home);
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     const int clips = argc > 1 ? std::max(1, atoi(argv[1])) : 2000;

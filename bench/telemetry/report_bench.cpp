@@ -77,8 +77,7 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    CMapView::PrepareBrowserFlags(QString::fromLocal8Bit(qgetenv("QT_QPA_PLATFORM")));
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    CMapView::PrepareProcess(QString::fromLocal8Bit(qgetenv("QT_QPA_PLATFORM")));
     QApplication app(argc, argv);
     CAudioOutput::SetFactory([] { return std::make_unique<CNullAudioOutput>(); });
 

@@ -245,7 +245,7 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    CMapView::PrepareProcess(QString::fromLocal8Bit(qgetenv("QT_QPA_PLATFORM")));
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     const bool telemetry = argc == 4 && QByteArray(argv[1]) == "--telemetry";

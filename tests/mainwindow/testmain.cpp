@@ -3,6 +3,7 @@
 // browser reaches nothing but this machine.
 #include "playback/thumbnailer.h"
 #include "skin/global.h"
+#include "telemetry/mapview.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -41,7 +42,7 @@ int main(int argc, char **argv)
 
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    CMapView::PrepareProcess(QString::fromLocal8Bit(qgetenv("QT_QPA_PLATFORM")));
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setOrganizationName(QStringLiteral("PellisterTests"));

@@ -46,7 +46,7 @@ QApplication *App()
     static QApplication *app = [] {
         if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
             qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        CMapView::PrepareProcess(QString::fromLocal8Bit(qgetenv("QT_QPA_PLATFORM")));
         return new QApplication(argc, argv);
     }();
     return app;
