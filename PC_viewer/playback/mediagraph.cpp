@@ -86,7 +86,7 @@ HRESULT CMediaGraph::OpenMedia(const QString &strPath)
     m_llDuration = pSource->Duration();
     m_llFrameCount = pSource->FrameCount();
     m_llFrameTime = pSource->FrameTime();
-    m_rcVideo = InsetRect(m_rcWindow);
+    SetVideoRect(InsetRect(m_rcWindow));
     if (pSource->HasAudioStream()) {
         m_pAudio = CAudioOutput::Create();
         m_nHasAudio = m_pAudio ? 1 : 0;
@@ -347,17 +347,19 @@ HRESULT CMediaGraph::SeekToFrameAsync(int64_t llFrame)
         m_pAsyncSeek->llPendingFrame = llTarget;
     }
     const int64_t llFrameTime = m_llFrameTime;
+    const QSize shown = ShownSize();
     std::weak_ptr<AsyncSeek> pWeak = m_pAsyncSeek;
     m_pSource->RequestPicture(
         this, llPicture,
-        [pWeak, llSerial, llEpoch, llTarget, llFrameTime](HRESULT hr, std::shared_ptr<CPicture> pPicture,
-                                                          int64_t llGot) {
+        [pWeak, llSerial, llEpoch, llTarget, llFrameTime, shown](HRESULT hr, std::shared_ptr<CPicture> pPicture,
+                                                                 int64_t llGot) {
             const std::shared_ptr<AsyncSeek> pSeek = pWeak.lock();
             if (!pSeek)
                 return;
-            // The RGB picture is made here, on the worker, while the UI thread paints the others.
+            // The picture to paint is made here, on the worker, while the UI thread paints the
+            // others.
             if (SUCCEEDED(hr) && pPicture)
-                (void)pPicture->Image();
+                (void)pPicture->ShownImage(shown);
             std::lock_guard<std::mutex> lock(pSeek->mutex);
             // An answer to a request since replaced is still an exact picture, newer than the one
             // shown: it is shown (so that stepping faster than decoding still moves). Only a seek
@@ -389,11 +391,28 @@ HRESULT CMediaGraph::PlaceVideo(QRect *pRect)
         return E_ACCESSDENIED;
     if (pRect) {
         *pRect = InsetRect(*pRect);
-        m_rcVideo = *pRect;
+        SetVideoRect(*pRect);
     } else {
-        m_rcVideo = InsetRect(m_rcWindow);
+        SetVideoRect(InsetRect(m_rcWindow));
     }
     return S_OK;
+}
+
+void CMediaGraph::SetVideoRect(const QRect &rc)
+{
+    m_rcVideo = rc;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_szShown = rc.size();
+    }
+    if (m_pSource)
+        m_pSource->SetShownSize(rc.size());
+}
+
+QSize CMediaGraph::ShownSize() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_szShown;
 }
 
 HRESULT CMediaGraph::PaintVideo(QPainter *pPainter)
@@ -402,29 +421,30 @@ HRESULT CMediaGraph::PaintVideo(QPainter *pPainter)
         return E_POINTER;
     if (!m_bHasVideo)
         return S_OK;
-    const QImage image = CurrentImage();
-    if (image.isNull() || m_rcVideo.isEmpty())
+    QImage image;
+    if (FAILED(GetShownImage(&image)) || m_rcVideo.isEmpty())
         return S_OK;
     // Stretched, not letter-boxed: the pane decides the shape.
     pPainter->drawImage(m_rcVideo, image);
     return S_OK;
 }
 
+QImage CMediaGraph::NativeImageOf(const std::shared_ptr<CPicture> &pPicture, int64_t llFrame) const
+{
+    QImage image = pPicture->Image();
+    if (!image.isNull() || pPicture->HasFrame() || !m_pSource || llFrame < 0)
+        return image;
+    // The cache kept only the picture's shown image: decoded again, exactly.
+    std::shared_ptr<CPicture> pWhole;
+    if (FAILED(m_pSource->GetPicture(llFrame, MEDIA_SEEK_TIME_LIMIT, &pWhole, true)) || !pWhole)
+        return QImage();
+    return pWhole->Image();
+}
+
 QImage CMediaGraph::CurrentImage() const
 {
-    std::shared_ptr<CPicture> pPicture;
-    {
-        QMutexLocker lock(&m_mutex);
-        if (!m_image.isNull() || !m_pPicture)
-            return m_image;
-        pPicture = m_pPicture;
-    }
-    // The cache may drop the picture's image under memory pressure; the shown one stays here.
-    const QImage image = pPicture->Image();
-    QMutexLocker lock(&m_mutex);
-    if (pPicture == m_pPicture)
-        m_image = image;
-    return image;
+    QImage image;
+    return SUCCEEDED(GetCurrentImage(&image)) ? image : QImage();
 }
 
 HRESULT CMediaGraph::GetCurrentImage(QImage *pImage, int64_t *pFrame, int64_t *pPositionFrame) const
@@ -447,7 +467,14 @@ HRESULT CMediaGraph::GetCurrentImage(QImage *pImage, int64_t *pFrame, int64_t *p
     }
     if (!pPicture)
         return E_UNEXPECTED;
-    *pImage = image.isNull() ? pPicture->Image() : image;
+    if (image.isNull()) {
+        // The cache may drop the picture's image under memory pressure; the shown one stays here.
+        image = NativeImageOf(pPicture, llFrame);
+        QMutexLocker lock(&m_mutex);
+        if (pPicture == m_pPicture)
+            m_image = image;
+    }
+    *pImage = image;
     if (pImage->isNull())
         return E_OUTOFMEMORY;
     if (pFrame)
@@ -455,6 +482,55 @@ HRESULT CMediaGraph::GetCurrentImage(QImage *pImage, int64_t *pFrame, int64_t *p
     if (pPositionFrame)
         *pPositionFrame = llPosition;
     return S_OK;
+}
+
+HRESULT CMediaGraph::GetShownImage(QImage *pImage, int64_t *pFrame, int64_t *pPositionFrame) const
+{
+    if (!pImage)
+        return E_POINTER;
+    if (!m_bHasVideo)
+        return E_ACCESSDENIED;
+    std::shared_ptr<CPicture> pPicture;
+    int64_t llFrame = -1;
+    int64_t llPosition = 0;
+    QSize shown;
+    {
+        QMutexLocker lock(&m_mutex);
+        pPicture = m_pPicture;
+        llFrame = m_llPictureFrame;
+        llPosition = m_llFrameTime > 0 ? m_llPosition / m_llFrameTime : 0;
+        shown = m_szShown;
+    }
+    if (!pPicture)
+        return E_UNEXPECTED;
+    QImage image = pPicture->ShownImage(shown);
+    if (image.isNull())
+        image = pPicture->AnyShownImage();
+    if (image.isNull())
+        image = NativeImageOf(pPicture, llFrame);
+    *pImage = image;
+    if (pImage->isNull())
+        return E_OUTOFMEMORY;
+    if (pFrame)
+        *pFrame = llFrame;
+    if (pPositionFrame)
+        *pPositionFrame = llPosition;
+    return S_OK;
+}
+
+QImage CMediaGraph::FrameImage(int64_t llFrame) const
+{
+    if (!m_pSource || llFrame < 0 || llFrame >= m_llFrameCount)
+        return QImage();
+    {
+        QMutexLocker lock(&m_mutex);
+        if (llFrame == m_llPictureFrame && !m_image.isNull())
+            return m_image;
+    }
+    std::shared_ptr<CPicture> pPicture;
+    if (FAILED(m_pSource->GetPicture(llFrame, MEDIA_SEEK_TIME_LIMIT, &pPicture, false)) || !pPicture)
+        return QImage();
+    return NativeImageOf(pPicture, llFrame);
 }
 
 void CMediaGraph::PostGraphEvent(long lCode, intptr_t lParam1, intptr_t lParam2)

@@ -18,9 +18,12 @@
 //    previous group when they step back, or one stride on at fast rates; and a request worker
 //    that serves SeekToFrameAsync. GetPicture is thread-safe: a caller whose picture a worker is
 //    about to deliver waits for it instead of decoding it twice.
-//  - CPictureCache holds decoded pictures (CPicture: the decoder's YUV frame, plus the RGB
-//    QImage made on first display and shared by every graph showing it) keyed by source and
-//    frame, bounded in bytes (SetPictureCacheLimit). Over the limit, RGB images go before decoded
+//  - CPictureCache holds decoded pictures (CPicture: the decoder's YUV frame, plus RGB QImages
+//    shared by every graph showing it: one at the size the pane shows it, made by the thread that
+//    decoded or fetched the picture, and one at native size made only when asked for, for
+//    snapshots, the report and the image viewer) keyed by source and frame, bounded in bytes
+//    (SetPictureCacheLimit; by default a share of the machine's memory). Over the limit, native
+//    RGB images go first, then decoded frames of pictures that keep their shown image, then
 //    pictures, least recently used first; stepping backwards frees the pictures passed.
 //  - While Running, a CMediaPlayer thread owned by the graph paces pictures by the clock of a
 //    CAudioOutput (Qt's QAudioSink on a thread of its own, or the clocked null device) or, without
@@ -176,20 +179,31 @@ public:
     // Native picture size; empty without video.
     QSize VideoSize() const { return m_szVideo; }
 
-    // The current picture at native size (RGB32), for painting, snapshots, the report and the
-    // image viewer. Null when nothing is shown yet.
+    // The current picture at native size (RGB32), for snapshots, the report and the image
+    // viewer. Null when nothing is shown yet.
     QImage CurrentImage() const;
     // The same with the frame number it shows and, read together with it, the current position as
     // a frame number (the frame count at the end, while the last picture stays). E_ACCESSDENIED
     // without video, E_UNEXPECTED when no picture is shown yet, E_POINTER for a null image pointer.
     HRESULT GetCurrentImage(QImage *pImage, int64_t *pFrame = nullptr,
                             int64_t *pPositionFrame = nullptr) const;
+    // The same at the size of the video rectangle, for painting: made on the thread that decoded
+    // or fetched the picture, so that painting only draws it. While the rectangle has just
+    // changed size, the picture may come at the size it had (painted stretched); native while
+    // the rectangle is empty.
+    HRESULT GetShownImage(QImage *pImage, int64_t *pFrame = nullptr, int64_t *pPositionFrame = nullptr) const;
+    // Picture n at native size, decoded again when no native picture of it is kept. Null on
+    // failure.
+    QImage FrameImage(int64_t llFrame) const;
+    // Thread-safe: the size pictures are shown at (the video rectangle's; empty: native).
+    QSize ShownSize() const;
 
     // --- Process-wide ---------------------------------------------------------------------------
     // First picture of a clip (its first key frame) scaled to size, for lists. Thread-safe; served
     // from the persistent thumbnail cache when path, size and modification time match.
     static HRESULT GetThumbnail(const QString &strPath, const QSize &size, QImage *pImage);
-    // Byte limit of the decoded-picture cache shared by all graphs (default 256 MB).
+    // Byte limit of the decoded-picture cache shared by all graphs (default: a share of the
+    // machine's memory, CPictureCache::DefaultLimit).
     static void SetPictureCacheLimit(int64_t llBytes);
     static int64_t PictureCacheLimit();
 
@@ -216,6 +230,11 @@ private:
     void StopPlayer();
     void CancelAsyncSeek();
     QRect InsetRect(const QRect &rc) const;
+    // The video rectangle changed: pictures are made at its size from now on.
+    void SetVideoRect(const QRect &rc);
+    // The current picture's native image; decoded again when the cache kept only its shown
+    // image. Called without the mutex held.
+    QImage NativeImageOf(const std::shared_ptr<CPicture> &pPicture, int64_t llFrame) const;
 
     GraphState m_state = GraphState::NoGraph;
     QPointer<QObject> m_pVideoWindow;
@@ -245,6 +264,7 @@ private:
     int64_t m_llPictureFrame = -1;        // frame the picture shows
     mutable QImage m_image;               // its RGB image once asked for (kept while shown)
     int64_t m_llPosition = 0;             // current position, 100 ns
+    QSize m_szShown;                      // size of the video rectangle, for the workers
     std::deque<GraphEvent> m_events;
     bool m_bSignalPending = false;
     bool m_bRepaintQueued = false;

@@ -255,6 +255,8 @@ void CMediaPlayer::ThreadMain()
                     m_pGraph->PostGraphEvent(EC_USERABORT, hr, 0);
                     break;
                 }
+                // The picture to paint is made here, not on the UI thread.
+                (void)pPicture->ShownImage(m_pGraph->ShownSize());
                 m_pGraph->SetCurrentPicture(pPicture, llTarget, llTarget * llFrameTime);
                 llNext = llTarget + 1;
                 continue;

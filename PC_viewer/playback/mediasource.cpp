@@ -222,23 +222,38 @@ void CMediaSource::ReturnDecoder(std::unique_ptr<CFrameDecoder> pDecoder, bool b
     m_cvPictures.notify_all();
 }
 
+void CMediaSource::SetShownSize(QSize size)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_szShown = size;
+}
+
+QSize CMediaSource::ShownSize() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_szShown;
+}
+
 HRESULT CMediaSource::GetPicture(int64_t llFrame, std::chrono::milliseconds timeLimit,
-                                 std::shared_ptr<CPicture> *ppPicture)
+                                 std::shared_ptr<CPicture> *ppPicture, bool bWithFrame)
 {
     *ppPicture = nullptr;
     if (llFrame < 0 || llFrame >= FrameCount())
         return E_INVALIDARG;
     CPictureCache &cache = CPictureCache::Instance();
     const auto deadline = std::chrono::steady_clock::now() + timeLimit;
+    const auto usable = [bWithFrame](const std::shared_ptr<CPicture> &pPicture) {
+        return pPicture && (!bWithFrame || pPicture->HasFrame());
+    };
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        if (auto pPicture = cache.Find(m_llId, llFrame)) {
+        if (auto pPicture = cache.Find(m_llId, llFrame); usable(pPicture)) {
             *ppPicture = std::move(pPicture);
             return S_OK;
         }
         if (m_bStop)
             return E_FAIL;
-        if (WaitWorthwhileLocked(llFrame)) {
+        if (!bWithFrame && WaitWorthwhileLocked(llFrame)) {
             if (m_cvPictures.wait_until(lock, deadline) == std::cv_status::timeout)
                 return VFW_E_TIMEOUT;
             continue;
@@ -248,7 +263,7 @@ HRESULT CMediaSource::GetPicture(int64_t llFrame, std::chrono::milliseconds time
         if (!pDecoder)
             return hr;
         // Someone may have delivered the picture while we waited for a decoder.
-        if (auto pPicture = cache.Find(m_llId, llFrame)) {
+        if (auto pPicture = cache.Find(m_llId, llFrame); usable(pPicture)) {
             ReturnDecoder(std::move(pDecoder), true);
             *ppPicture = std::move(pPicture);
             return S_OK;
@@ -309,9 +324,12 @@ void CMediaSource::ChunkOf(int64_t llFrame, int64_t *pFirst, int64_t *pLast) con
 
 bool CMediaSource::ChunkWantedLocked(int64_t llFirst, int64_t llLast) const
 {
-    // Pictures decoded ahead that the cache cannot keep would only be decoded again later.
-    const int64_t llChunkBytes =
-        (llLast - llFirst + 1) * int64_t(m_szVideo.width()) * m_szVideo.height() * 3 / 2;
+    // Pictures decoded ahead that the cache cannot keep would only be decoded again later. They
+    // are kept at the size they are shown when the cache runs short, beside the few decoded
+    // frames still waiting to be trimmed.
+    const int64_t llDecoded = int64_t(m_szVideo.width()) * m_szVideo.height() * 3 / 2;
+    const int64_t llShown = m_szShown.isEmpty() ? llDecoded : int64_t(m_szShown.width()) * m_szShown.height() * 4;
+    const int64_t llChunkBytes = (llLast - llFirst + 1) * std::min(llDecoded, llShown) + 2 * llDecoded;
     if (CPictureCache::Instance().RoomBesideShown() < 2 * llChunkBytes)
         return false;
     for (const Flight *pFlight : m_flights)
@@ -482,6 +500,7 @@ void CMediaSource::RunRange(int64_t llFirst, int64_t llLast)
     Flight flight{llFirst, llLast, llFirst};
     m_flights.push_back(&flight);
     m_busy.push_back(pDecoder.get());
+    const QSize shown = m_szShown;
     lock.unlock();
     const uint64_t llId = m_llId;
     for (int64_t llFrame = llFirst; llFrame <= llLast && SUCCEEDED(hr); ++llFrame) {
@@ -496,8 +515,13 @@ void CMediaSource::RunRange(int64_t llFirst, int64_t llLast)
             deadline - std::chrono::steady_clock::now());
         hr = pDecoder->DecodeTo(llFrame, std::max(remaining, std::chrono::milliseconds(1)),
                                 [&](int64_t llGot, const AVFrame *pFrame) {
-                                    if (llGot >= llFirst && llGot <= llLast && !cache.Contains(llId, llGot))
-                                        cache.Insert(llId, llGot, std::make_shared<CPicture>(pFrame, m_orientation));
+                                    if (llGot >= llFirst && llGot <= llLast && !cache.Contains(llId, llGot)) {
+                                        auto pPicture = std::make_shared<CPicture>(pFrame, m_orientation);
+                                        // Converted here, on the worker: the pane only draws it.
+                                        if (!shown.isEmpty())
+                                            (void)pPicture->ShownImage(shown);
+                                        cache.Insert(llId, llGot, std::move(pPicture));
+                                    }
                                     {
                                         std::lock_guard<std::mutex> progress(m_mutex);
                                         flight.llNext = std::max(flight.llNext, llGot + 1);

@@ -49,11 +49,18 @@ public:
     bool HasAudioStream() const { return m_bHasAudioStream; }
 
     // Picture n, from the cache or decoded now on the calling thread (or by a worker already on
-    // its way to it). Blocks at most timeLimit.
+    // its way to it). Blocks at most timeLimit. bWithFrame: a cached picture that kept only its
+    // shown image does not do; the picture is decoded again.
     HRESULT GetPicture(int64_t llFrame, std::chrono::milliseconds timeLimit,
-                       std::shared_ptr<CPicture> *ppPicture);
+                       std::shared_ptr<CPicture> *ppPicture, bool bWithFrame = false);
     // The cached picture n, or null; never decodes.
     std::shared_ptr<CPicture> CachedPicture(int64_t llFrame) const;
+
+    // The size the clip's pictures are shown at (a pane's picture rectangle; empty: native).
+    // Pictures decoded ahead are converted to it on the worker, so that the pane has only to
+    // draw them.
+    void SetShownSize(QSize size);
+    QSize ShownSize() const;
 
     // Tells the workers where a graph is going: +1 forward, -1 backward, 0 no direction.
     void Hint(int64_t llFrame, int nDirection);
@@ -127,5 +134,6 @@ private:
     std::deque<Job> m_requests;
     std::vector<CFrameDecoder *> m_busy; // decoders working, aborted on shutdown
     int64_t m_llAheadLimit = -1;         // furthest chunk start queued forward
+    QSize m_szShown;                     // size pictures decoded ahead are converted to
     bool m_bStop = false;
 };

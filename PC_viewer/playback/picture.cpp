@@ -57,14 +57,18 @@ QImage AllocateScalerImage(const QSize &size)
 
 } // namespace
 
-CPicture::CPicture(const AVFrame *pFrame, tagVIDEOORIENTATION orientation)
-    : m_pFrame(MakeAvFrame()), m_orientation(orientation)
+CPicture::CPicture(const AVFrame *pFrame, tagVIDEOORIENTATION orientation) : m_orientation(orientation)
 {
-    if (m_pFrame && av_frame_ref(m_pFrame.get(), pFrame) == 0) {
-        for (const AVBufferRef *pBuf : m_pFrame->buf)
+    AVFramePtr pRef = MakeAvFrame();
+    if (pRef && av_frame_ref(pRef.get(), pFrame) == 0) {
+        for (const AVBufferRef *pBuf : pRef->buf)
             if (pBuf)
                 m_llPlaneBytes += static_cast<int64_t>(pBuf->size);
+        m_pFrame = std::shared_ptr<AVFrame>(pRef.release(), [](AVFrame *p) { av_frame_free(&p); });
     }
+    const bool bSwap = orientation.SwapsSides();
+    m_nWidth = bSwap ? pFrame->height : pFrame->width;
+    m_nHeight = bSwap ? pFrame->width : pFrame->height;
 }
 
 QImage CPicture::ToImage(const AVFrame *pFrame, QSize size, tagVIDEOORIENTATION orientation)
@@ -127,19 +131,56 @@ QImage CPicture::ToImage(const AVFrame *pFrame, QSize size, tagVIDEOORIENTATION 
 
 QImage CPicture::Image() const
 {
-    bool bMade = false;
-    QImage image;
+    std::shared_ptr<AVFrame> pFrame;
     {
         QMutexLocker lock(&m_mutex);
-        if (m_image.isNull()) {
-            m_image = ToImage(m_pFrame.get(), QSize(), m_orientation);
-            bMade = !m_image.isNull();
-        }
-        image = m_image;
+        if (!m_image.isNull() || !m_pFrame)
+            return m_image;
+        pFrame = m_pFrame;
     }
-    if (bMade)
-        CPictureCache::Instance().Grow(image.sizeInBytes());
+    // Converted outside the lock: the cache may meanwhile let go of the frame (this reference
+    // keeps it alive) or of other images.
+    const QImage image = ToImage(pFrame.get(), QSize(), m_orientation);
+    if (image.isNull())
+        return image;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!m_image.isNull())
+            return m_image;
+        m_image = image;
+    }
+    CPictureCache::Instance().Grow(image.sizeInBytes());
     return image;
+}
+
+QImage CPicture::ShownImage(QSize size) const
+{
+    if (!size.isValid() || size.isEmpty() || size == QSize(m_nWidth, m_nHeight))
+        return Image();
+    std::shared_ptr<AVFrame> pFrame;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_shown.size() == size || !m_pFrame)
+            return m_shown.size() == size ? m_shown : QImage();
+        pFrame = m_pFrame;
+    }
+    const QImage image = ToImage(pFrame.get(), size, m_orientation);
+    if (image.isNull())
+        return image;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_shown.size() == size)
+            return m_shown;
+        m_shown = image;
+    }
+    CPictureCache::Instance().Grow(image.sizeInBytes());
+    return image;
+}
+
+QImage CPicture::AnyShownImage() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_shown.isNull() ? m_image : m_shown;
 }
 
 bool CPicture::HasImage() const
@@ -156,8 +197,30 @@ int64_t CPicture::DropImage()
     return llBytes;
 }
 
+int64_t CPicture::DropFrame()
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_pFrame || m_shown.isNull())
+        return 0;
+    m_pFrame.reset();
+    return m_llPlaneBytes;
+}
+
+bool CPicture::HasFrame() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_pFrame != nullptr;
+}
+
+std::shared_ptr<const AVFrame> CPicture::Frame() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_pFrame;
+}
+
 int64_t CPicture::Bytes() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_llPlaneBytes + (m_image.isNull() ? 0 : m_image.sizeInBytes());
+    return (m_pFrame ? m_llPlaneBytes : 0) + (m_image.isNull() ? 0 : m_image.sizeInBytes()) +
+           (m_shown.isNull() ? 0 : m_shown.sizeInBytes());
 }

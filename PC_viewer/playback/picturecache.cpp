@@ -5,10 +5,24 @@
 
 #include <algorithm>
 
+#include <unistd.h>
+
 CPictureCache &CPictureCache::Instance()
 {
     static CPictureCache s_cache;
     return s_cache;
+}
+
+int64_t CPictureCache::DefaultLimit(int64_t llPhysical)
+{
+    return std::clamp<int64_t>(llPhysical / 16, PICTURE_CACHE_DEFAULT_BYTES, int64_t(1024) * 1024 * 1024);
+}
+
+int64_t CPictureCache::PhysicalMemory()
+{
+    const long nPages = sysconf(_SC_PHYS_PAGES);
+    const long nPageSize = sysconf(_SC_PAGESIZE);
+    return nPages > 0 && nPageSize > 0 ? int64_t(nPages) * nPageSize : 0;
 }
 
 std::shared_ptr<CPicture> CPictureCache::Find(uint64_t llSource, int64_t llFrame)
@@ -115,16 +129,20 @@ void CPictureCache::TrimLocked()
 {
     // A picture a graph shows stays whole whatever the limit: dropping it here would free no
     // memory, only make the next pane that shows it decode or convert it again. Of the others,
-    // RGB images are cheap to make again and decoded pictures are not: the images of the least
-    // recently used pictures go first (pictures decoded ahead have none yet), then the pictures.
+    // least recently used first: native RGB images go first (cheap to make again, and only
+    // snapshots and the report need them), then the decoded frames of pictures that keep an
+    // image at the size they are shown (large pictures then still fit a whole group of pictures
+    // at screen size, so that stepping backwards decodes each group once), then the pictures.
     const auto inUse = [](const Slot &slot) { return slot.pPicture.use_count() > 1; };
-    for (auto it = m_lru.rbegin(); m_llBytes > m_llLimit && it != m_lru.rend(); ++it) {
-        const auto itSlot = m_slots.find(*it);
-        if (itSlot == m_slots.end() || inUse(itSlot->second))
-            continue;
-        const int64_t llFreed = itSlot->second.pPicture->DropImage();
-        itSlot->second.llBytes -= llFreed;
-        m_llBytes -= llFreed;
+    for (int64_t (CPicture::*drop)() : {&CPicture::DropImage, &CPicture::DropFrame}) {
+        for (auto it = m_lru.rbegin(); m_llBytes > m_llLimit && it != m_lru.rend(); ++it) {
+            const auto itSlot = m_slots.find(*it);
+            if (itSlot == m_slots.end() || inUse(itSlot->second))
+                continue;
+            const int64_t llFreed = (itSlot->second.pPicture.get()->*drop)();
+            itSlot->second.llBytes -= llFreed;
+            m_llBytes -= llFreed;
+        }
     }
     for (auto it = m_lru.end(); m_llBytes > m_llLimit && it != m_lru.begin();) {
         --it;

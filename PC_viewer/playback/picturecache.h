@@ -1,6 +1,7 @@
 // The decoded-picture cache shared by every graph of the process: keyed by source and frame,
-// bounded in bytes (a setting, 256 MB by default), least recently used pictures dropped first;
-// pictures a graph is showing are never dropped (that would free nothing).
+// bounded in bytes (a setting; by default a share of the machine's memory, DefaultLimit), least
+// recently used pictures dropped first; pictures a graph is showing are never dropped (that
+// would free nothing).
 #pragma once
 
 #include <QMutex>
@@ -12,12 +13,18 @@
 
 class CPicture;
 
+// The least the default limit gives, whatever the machine.
 constexpr int64_t PICTURE_CACHE_DEFAULT_BYTES = int64_t(256) * 1024 * 1024;
 
 class CPictureCache
 {
 public:
     static CPictureCache &Instance();
+    // The limit for a machine with `llPhysical` bytes of memory: a sixteenth of it, within 256 MB
+    // and 1 GB (a group of 4K pictures at screen size, or a few whole ones, fits either way).
+    static int64_t DefaultLimit(int64_t llPhysical);
+    // This machine's memory in bytes (0 when unknown).
+    static int64_t PhysicalMemory();
 
     std::shared_ptr<CPicture> Find(uint64_t llSource, int64_t llFrame);
     bool Contains(uint64_t llSource, int64_t llFrame) const;
@@ -68,5 +75,5 @@ private:
     int64_t m_llBytes = 0;
     int64_t m_llPeak = 0;
     size_t m_nPeakCount = 0;
-    int64_t m_llLimit = PICTURE_CACHE_DEFAULT_BYTES;
+    int64_t m_llLimit = DefaultLimit(PhysicalMemory());
 };

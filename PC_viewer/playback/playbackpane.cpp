@@ -179,7 +179,7 @@ bool CPlaybackPane::TakePicture()
 {
     QImage image;
     int64_t frame = -1;
-    if (m_pastEnd || FAILED(m_graph->GetCurrentImage(&image, &frame)))
+    if (m_pastEnd || FAILED(m_graph->GetShownImage(&image, &frame)))
         image = QImage(), frame = -1;
     if (frame == m_shownFrame && image.cacheKey() == m_shownImage.cacheKey())
         return false;
@@ -187,6 +187,11 @@ bool CPlaybackPane::TakePicture()
     m_shownFrame = frame;
     m_newPicture = true;
     return true;
+}
+
+QImage CPlaybackPane::NativeImage() const
+{
+    return m_shownFrame >= 0 ? m_graph->FrameImage(m_shownFrame) : QImage();
 }
 
 bool CPlaybackPane::ConsumeNewPicture()

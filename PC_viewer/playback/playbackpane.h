@@ -85,10 +85,14 @@ public:
     CMediaGraph *Graph() const { return m_graph; }
     // The frame the pane shows now (the graph's), or -1 without one.
     int64_t CurrentFrame() const;
-    // The picture to paint and the frame it is: null and -1 while the pane has none (no clip, a
-    // failed open, a frame past a short clip's end).
+    // The picture to paint (at the size of the pane's picture rectangle) and the frame it is:
+    // null and -1 while the pane has none (no clip, a failed open, a frame past a short clip's
+    // end).
     QImage ShownImage() const { return m_shownImage; }
     int64_t ShownFrame() const { return m_shownFrame; }
+    // The shown frame at native size, for snapshots, the image viewer and the report (null
+    // without one).
+    QImage NativeImage() const;
     bool IsSeekPending() const;
 
     // --- GraphEventCallback -------------------------------------------------------------------

@@ -75,7 +75,7 @@ void CPlaybackSession::TakeGraphPicture(int64_t *positionFrame)
     QImage image;
     int64_t frame = -1;
     int64_t position = 0;
-    if (FAILED(m_graph->GetCurrentImage(&image, &frame, &position))) {
+    if (FAILED(m_graph->GetShownImage(&image, &frame, &position))) {
         if (positionFrame && FAILED(m_graph->CurrentFrame(positionFrame)))
             *positionFrame = -1;
         return;
@@ -87,6 +87,10 @@ void CPlaybackSession::TakeGraphPicture(int64_t *positionFrame)
         m_shownFrame = frame;
         emit PictureChanged();
     }
+}
+QImage CPlaybackSession::NativeImage() const
+{
+    return m_shownFrame >= 0 ? m_graph->FrameImage(m_shownFrame) : QImage();
 }
 void CPlaybackSession::DropShownPicture()
 {

@@ -125,9 +125,13 @@ public:
     HRESULT CurrentTime(int64_t *time) const;
     int TimerPeriod() const { return m_timerPeriodMs; }
     bool IsTimerRunning() const { return m_timerRunning != 0; }
-    // The picture to show and the frame it is (-1 and null without one).
+    // The picture to show (at the size of the video rectangle) and the frame it is (-1 and null
+    // without one).
     QImage ShownImage() const { return m_shownImage; }
     int64_t ShownFrame() const { return m_shownFrame; }
+    // The shown frame at native size, for snapshots, the image viewer and the report (null
+    // without one).
+    QImage NativeImage() const;
 
     // --- GraphEventCallback -------------------------------------------------------------------
     void NotifyGraphEvent(long eventCode, intptr_t param1, intptr_t param2) override;

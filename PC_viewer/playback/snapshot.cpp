@@ -44,9 +44,9 @@ bool WriteJpegFile(const QImage &image, const QString &path)
 tagCAPTURE CaptureOf(const CPlaybackSession &session, int pane)
 {
     if (pane < 0)
-        return {session.ShownImage(), session.ShownFrame()};
+        return {session.NativeImage(), session.ShownFrame()};
     const CPlaybackPane *shown = session.Pane(pane);
-    return shown ? tagCAPTURE{shown->ShownImage(), shown->ShownFrame()} : tagCAPTURE{};
+    return shown ? tagCAPTURE{shown->NativeImage(), shown->ShownFrame()} : tagCAPTURE{};
 }
 
 QString CaptureForViewer(const CPlaybackSession &session, int pane, tagCAPTURE *capture)

@@ -105,12 +105,12 @@ tagREPORTPANE CPrintView::PaneOfGraph(int pane) const
     CMediaGraph *graph = nullptr;
     if (pane < 0) {
         graph = m_session->Graph();
-        out.picture = m_session->ShownImage();
+        out.picture = m_session->NativeImage();
     } else if (CPlaybackPane *p = m_session->Pane(pane)) {
         graph = p->Graph();
         // A pane past the end of a short clip shows nothing and prints a blank page, even while its
         // graph still holds the clip's last picture.
-        out.picture = p->ShownImage();
+        out.picture = p->NativeImage();
     }
     if (graph) {
         graph->CurrentTime(&out.llTime);

@@ -184,7 +184,7 @@ int CaseRandomSeek(const QString &strClip, double dD, int nGroup)
         std::shared_ptr<CPicture> pPicture;
         const HRESULT hr = pSource->GetPicture(n, std::chrono::seconds(10), &pPicture);
         times.push_back(Seconds(t0, Clock::now()) / dD);
-        if (FAILED(hr) || size_t(n) >= md5.size() || PictureMd5(pPicture->Frame()) != md5[size_t(n)])
+        if (FAILED(hr) || size_t(n) >= md5.size() || PictureMd5(pPicture->Frame().get()) != md5[size_t(n)])
             ++nWrong;
     }
     std::sort(times.begin(), times.end());

@@ -84,7 +84,7 @@ protected:
         for (int i = 0; i < m_session->Panes(); ++i) {
             const CPlaybackPane *pane = m_session->Pane(i);
             ASSERT_GE(pane->ShownFrame(), 0) << "pane " << i;
-            EXPECT_LT(clips::MeanDifference(pane->ShownImage(), reference[size_t(pane->ShownFrame())]), 4.0)
+            EXPECT_LT(clips::MeanDifference(pane->NativeImage(), reference[size_t(pane->ShownFrame())]), 4.0)
                 << "pane " << i;
         }
     }

@@ -89,7 +89,7 @@ TEST_F(SessionTest, OpensPausedOnFrameZeroAndMeasuresTheClip)
     EXPECT_EQ(m_session->ShownFrame(), 0);
     EXPECT_EQ(m_published, std::vector<qint64>{0});
     EXPECT_EQ(m_host.volumeApplied, 1);
-    EXPECT_LT(clips::MeanDifference(m_session->ShownImage(), clips::FfmpegSelectFrame(clips::Mp4H264(), 0)),
+    EXPECT_LT(clips::MeanDifference(m_session->NativeImage(), clips::FfmpegSelectFrame(clips::Mp4H264(), 0)),
               4.0);
 }
 
@@ -156,7 +156,7 @@ TEST_F(SessionTest, SteppingShowsEveryPublishedFrameAndAnnouncesItFirst)
     EXPECT_EQ(m_publishedNotShown, 0);
     EXPECT_EQ(announcedBeforePublish, static_cast<int>(m_published.size()));
     // The picture on show is exactly the last frame.
-    EXPECT_LT(clips::MeanDifference(m_session->ShownImage(), clips::FfmpegSelectFrame(clips::Mp4H264(), 119)),
+    EXPECT_LT(clips::MeanDifference(m_session->NativeImage(), clips::FfmpegSelectFrame(clips::Mp4H264(), 119)),
               4.0);
 }
 
@@ -209,7 +209,7 @@ TEST_F(SessionTest, OtherViewsMoveThePicture)
     m_doc.SetCurrentPosition(77);
     m_doc.UpdateAllViews(&other);
     EXPECT_EQ(m_session->ShownFrame(), 77);
-    EXPECT_LT(clips::MeanDifference(m_session->ShownImage(), clips::FfmpegSelectFrame(clips::Mp4H264(), 77)),
+    EXPECT_LT(clips::MeanDifference(m_session->NativeImage(), clips::FfmpegSelectFrame(clips::Mp4H264(), 77)),
               4.0);
     // The session's own broadcasts are not followed back.
     m_published.clear();
