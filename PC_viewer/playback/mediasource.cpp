@@ -383,6 +383,11 @@ void CMediaSource::Hint(int64_t llFrame, int nDirection)
     int64_t llFirst = 0, llLast = 0;
     ChunkOf(llFrame, &llFirst, &llLast);
     if (nDirection > 0) {
+        // The rest of this chunk first: one decoder going on ahead of the graph, which then finds
+        // its pictures made (or waits for the one on its way), serves it better than a second
+        // decoder on the chunks after racing its own for the cores.
+        if (llFrame < llLast && ChunkWantedLocked(llFrame + 1, llLast))
+            QueueLocked(Job{llFrame + 1, llLast, nullptr, {}}, false);
         for (int64_t i = 0; i < CHUNKS_AHEAD; ++i) {
             if (llLast + 1 >= FrameCount())
                 break;
