@@ -22,7 +22,8 @@ bool IsAttachedPicture(const AVStream *pStream)
 
 } // namespace
 
-HRESULT CMediaInput::OpenDecoder(int nStream, int nThreads, AVCodecContextPtr *ppCodec) const
+HRESULT CMediaInput::OpenDecoder(int nStream, int nThreads, AVCodecContextPtr *ppCodec,
+                                 const std::function<void(AVCodecContext *)> &configure) const
 {
     if (!ppCodec)
         return E_POINTER;
@@ -43,6 +44,8 @@ HRESULT CMediaInput::OpenDecoder(int nStream, int nThreads, AVCodecContextPtr *p
         pCodec->thread_count = nThreads;
         pCodec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     }
+    if (configure)
+        configure(pCodec.get());
     if (avcodec_open2(pCodec.get(), pDecoder, nullptr) < 0)
         return VFW_E_CANNOT_RENDER;
     *ppCodec = std::move(pCodec);

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 
 // Time limits of the engine's blocking work.
 constexpr std::chrono::milliseconds MEDIA_OPEN_TIME_LIMIT{20000};
@@ -43,7 +44,8 @@ public:
     // stream's parameters and time base, and nThreads threads (0: as many as FFmpeg likes, each
     // picture on frame and slice threads; -1: FFmpeg's defaults untouched). VFW_E_CANNOT_RENDER
     // when there is no decoder for it or it does not open, E_OUTOFMEMORY.
-    HRESULT OpenDecoder(int nStream, int nThreads, AVCodecContextPtr *ppCodec) const;
+    HRESULT OpenDecoder(int nStream, int nThreads, AVCodecContextPtr *ppCodec,
+                        const std::function<void(AVCodecContext *)> &configure = {}) const;
 
     void SetTimeLimit(std::chrono::milliseconds limit);
     void ClearTimeLimit();

@@ -14,6 +14,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace {
 
 // A thumbnail must not hold up a list for long, whatever the file.
@@ -27,6 +29,20 @@ QString g_strDir;
 qint64 g_nLimit = qint64(64) << 20;
 // Stores and trims one at a time, so that two threads never trim the same files.
 QMutex g_trimMutex;
+// Bytes the cache folder holds as far as this process knows (under g_trimMutex): counted once by
+// listing the folder, then kept up by each store, so that the folder is listed again only when a
+// store takes it over its limit (listing it after every store made a large card's first load
+// quadratic in its clips).
+QString g_strCountedDir;
+qint64 g_nCountedBytes = -1;
+
+qint64 FolderBytes(const QString &strDirectory)
+{
+    qint64 total = 0;
+    for (const QFileInfo &f : QDir(strDirectory).entryInfoList({QStringLiteral("*.png")}, QDir::Files))
+        total += f.size();
+    return total;
+}
 
 // Bumped when the way thumbnails are made changes (2: turned by the clip's display matrix), so
 // that pictures cached by an older viewer are not shown.
@@ -43,6 +59,17 @@ QString CacheFile(const QString &strDir, const QFileInfo &info, const QSize &siz
                                .arg(THUMBNAIL_CACHE_VERSION);
     const QByteArray hash = QCryptographicHash::hash(strKey.toUtf8(), QCryptographicHash::Sha1);
     return strDir + QLatin1Char('/') + QString::fromLatin1(hash.toHex()) + QStringLiteral(".png");
+}
+
+// The reduction (halvings of each side) at which the picture stays at least twice the thumbnail.
+int ThumbnailLowres(const AVStream *pStream, const QSize &size)
+{
+    int nLowres = 0;
+    const int nWidth = pStream->codecpar->width, nHeight = pStream->codecpar->height;
+    while (nLowres < 3 && (nWidth >> (nLowres + 1)) >= 2 * size.width() &&
+           (nHeight >> (nLowres + 1)) >= 2 * size.height())
+        ++nLowres;
+    return nLowres;
 }
 
 } // namespace
@@ -77,10 +104,10 @@ qint64 CThumbnailer::CacheLimit()
     return g_nLimit;
 }
 
-void CThumbnailer::TrimCache(const QString &strDirectory, qint64 limitBytes)
+qint64 CThumbnailer::TrimCache(const QString &strDirectory, qint64 limitBytes)
 {
     if (strDirectory.isEmpty())
-        return;
+        return 0;
     // Least recently used first: a thumbnail's time is that of its last store or use.
     QFileInfoList files = QDir(strDirectory).entryInfoList({QStringLiteral("*.png")}, QDir::Files,
                                                            QDir::Time | QDir::Reversed);
@@ -93,6 +120,7 @@ void CThumbnailer::TrimCache(const QString &strDirectory, qint64 limitBytes)
         if (QFile::remove(f.absoluteFilePath()))
             total -= f.size();
     }
+    return total;
 }
 
 HRESULT CThumbnailer::Get(const QString &strPath, const QSize &size, QImage *pImage)
@@ -121,8 +149,16 @@ HRESULT CThumbnailer::Get(const QString &strPath, const QSize &size, QImage *pIm
         // Written whole or not at all, so a crash never leaves a broken thumbnail behind.
         QMutexLocker lock(&g_trimMutex);
         QSaveFile file(strFile);
-        if (file.open(QIODevice::WriteOnly) && pImage->save(&file, "PNG") && file.commit())
-            TrimCache(strDir, CacheLimit());
+        if (file.open(QIODevice::WriteOnly) && pImage->save(&file, "PNG") && file.commit()) {
+            if (g_strCountedDir != strDir || g_nCountedBytes < 0) {
+                g_strCountedDir = strDir;
+                g_nCountedBytes = FolderBytes(strDir);
+            } else {
+                g_nCountedBytes += QFileInfo(strFile).size();
+            }
+            if (g_nCountedBytes > CacheLimit())
+                g_nCountedBytes = TrimCache(strDir, CacheLimit());
+        }
     }
     return hr;
 }
@@ -140,9 +176,18 @@ HRESULT CThumbnailer::Decode(const QString &strPath, const QSize &size, QImage *
         return hr;
     input.KeepOnly(input.VideoIndex());
     const tagVIDEOORIENTATION orientation = OrientationOfStream(input.VideoStream());
-    // One thread: with frame threads the first picture would wait for later packets.
+    // One thread: with frame threads the first picture would wait for later packets (several
+    // clips are done at once instead). Only the first intra picture is wanted, and only at a small size:
+    // the decoder skips the rest, its loop filter and, where the codec can (MJPEG), decodes at
+    // a reduced resolution.
     AVCodecContextPtr pCodec;
-    hr = input.OpenDecoder(input.VideoIndex(), 1, &pCodec);
+    const int nLowres = ThumbnailLowres(input.VideoStream(), size);
+    hr = input.OpenDecoder(input.VideoIndex(), 1, &pCodec, [nLowres](AVCodecContext *pContext) {
+        pContext->skip_frame = AVDISCARD_NONINTRA;
+        pContext->skip_loop_filter = AVDISCARD_ALL;
+        pContext->flags2 |= AV_CODEC_FLAG2_FAST;
+        pContext->lowres = std::min(nLowres, pContext->codec ? int(pContext->codec->max_lowres) : 0);
+    });
     if (FAILED(hr))
         return hr == E_OUTOFMEMORY ? hr : VFW_E_CANNOT_RENDER;
     AVPacketPtr pPacket = MakeAvPacket();

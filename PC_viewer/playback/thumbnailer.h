@@ -26,6 +26,7 @@ public:
     static void SetCacheLimit(qint64 bytes);
     static qint64 CacheLimit();
     // Removes the least recently used thumbnails of strDirectory until it holds at most
-    // limitBytes.
-    static void TrimCache(const QString &strDirectory, qint64 limitBytes);
+    // limitBytes; returns the bytes it holds then. A store lists the folder only when the bytes
+    // it counted go over the limit.
+    static qint64 TrimCache(const QString &strDirectory, qint64 limitBytes);
 };

@@ -6,6 +6,7 @@
 #include "catalogue/recordinfo.h"
 #include "playback/mediagraph.h"
 #include "playback/playbacksession.h"
+#include "playback/thumbnailqueue.h"
 #include "shell/recordingactions.h"
 #include "skin/prompt.h"
 #include "skin/skinart.h"
@@ -17,9 +18,9 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
-#include <QThreadPool>
 #include <QTimer>
 
 #include <vector>
@@ -128,8 +129,11 @@ public:
         beginResetModel();
         m_rows = std::move(rows);
         m_pending = static_cast<int>(m_rows.size());
+        ++m_generation;
         endResetModel();
     }
+    // Bumped by every reset.
+    int Generation() const { return m_generation; }
 
     // A worker's answer for one row; false when it completes the last outstanding row.
     bool SetThumbnail(int row, const QImage &image)
@@ -179,6 +183,7 @@ private:
     QPixmap m_default;
     std::vector<tagROW> m_rows;
     int m_pending = 0;
+    int m_generation = 0;
 };
 
 namespace {
@@ -202,11 +207,24 @@ protected:
 } // namespace
 
 CContentListView::CContentListView(CCorvanaDoc *doc, QWidget *parent)
-    : QTableView(parent), m_doc(doc), m_model(new CContentListModel(doc, this)), m_pool(std::make_unique<QThreadPool>()), m_generation(std::make_shared<std::atomic<int>>(0))
+    : QTableView(parent), m_doc(doc), m_model(new CContentListModel(doc, this)),
+      m_thumbnails(new CThumbnailQueue(QSize(kThumbnailSize, kThumbnailSize), 0, this)),
+      m_thumbnailProgress(new QProgressBar(viewport()))
 {
-    // Decoding is mostly waiting for the disk on a card; a few threads keep it busy without
-    // starving playback.
-    m_pool->setMaxThreadCount(std::max(2, std::min(4, QThread::idealThreadCount())));
+    m_thumbnailProgress->setTextVisible(false);
+    m_thumbnailProgress->setFixedHeight(6);
+    m_thumbnailProgress->hide();
+    connect(m_thumbnails, &CThumbnailQueue::Made, this, [this](int row, const QImage &image) {
+        if (m_model->SetThumbnail(row, image))
+            emit ThumbnailsFinished();
+    });
+    connect(m_thumbnails, &CThumbnailQueue::Progress, this, [this](int done, int total) {
+        m_thumbnailProgress->setRange(0, std::max(total, 1));
+        m_thumbnailProgress->setValue(done);
+        m_thumbnailProgress->setVisible(done < total);
+    });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &CContentListView::PrioritiseVisibleThumbnails);
 
     setModel(m_model);
     setItemDelegate(new CThumbnailDelegate(this));
@@ -250,8 +268,6 @@ CContentListView::CContentListView(CCorvanaDoc *doc, QWidget *parent)
 CContentListView::~CContentListView()
 {
     CancelThumbnails();
-    // Workers touch no view state, but they must not outlive the pool; decodes are time-limited.
-    m_pool->waitForDone(30000);
 }
 
 QPixmap CContentListView::DefaultThumbnail()
@@ -289,8 +305,23 @@ QPixmap CContentListView::RowThumbnail(int row) const
 
 void CContentListView::CancelThumbnails()
 {
-    ++*m_generation;
-    m_pool->clear();
+    m_thumbnails->Cancel();
+    m_thumbnailProgress->hide();
+}
+
+void CContentListView::PrioritiseVisibleThumbnails()
+{
+    const int first = rowAt(0);
+    if (first < 0)
+        return;
+    const int last = rowAt(viewport()->height() - 1);
+    m_thumbnails->Prioritise(first, last < 0 ? RowCount() - 1 : last);
+}
+
+void CContentListView::PlaceThumbnailProgress()
+{
+    const QRect area = viewport()->rect();
+    m_thumbnailProgress->setGeometry(area.left(), area.bottom() - 5, area.width(), 6);
 }
 
 void CContentListView::Clear()
@@ -312,48 +343,26 @@ void CContentListView::Fill()
     }
     m_model->Reset(std::move(rows));
     // Decoding starts once the rows are on screen, so that the workers never hold the list up.
-    const int generation = m_generation->load();
-    QTimer::singleShot(0, this, [this, generation] {
-        if (m_generation->load() == generation)
+    QTimer::singleShot(0, this, [this, rows = RowCount(), model = m_model->Generation()] {
+        if (m_model->Generation() == model && RowCount() == rows)
             StartThumbnails();
     });
 }
 
 void CContentListView::StartThumbnails()
 {
-    const int generation = m_generation->load();
     const int count = RowCount();
     if (count == 0) {
         emit ThumbnailsFinished();
         return;
     }
-    const std::shared_ptr<std::atomic<int>> current = m_generation;
-    QPointer<CContentListView> self(this);
-    for (int row = 0; row < count; ++row) {
-        const QString path = m_model->Row(row).path;
-        m_pool->start([current, generation, self, row, path] {
-            if (current->load() != generation)
-                return;
-            QImage image;
-            const QSize size(kThumbnailSize, kThumbnailSize);
-            if (FAILED(CMediaGraph::GetThumbnail(path, size, &image)))
-                image = QImage();
-            else if (!image.isNull() && image.size() != size)
-                image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            if (current->load() != generation)
-                return;
-            // The view's own thread applies the answer; a view gone by then drops it.
-            QMetaObject::invokeMethod(
-                qApp,
-                [current, generation, self, row, image] {
-                    if (!self || current->load() != generation)
-                        return;
-                    if (self->m_model->SetThumbnail(row, image))
-                        emit self->ThumbnailsFinished();
-                },
-                Qt::QueuedConnection);
-        });
-    }
+    QStringList paths;
+    paths.reserve(count);
+    for (int row = 0; row < count; ++row)
+        paths << m_model->Row(row).path;
+    m_thumbnails->Start(paths);
+    PlaceThumbnailProgress();
+    PrioritiseVisibleThumbnails();
 }
 
 QList<int> CContentListView::SelectedRows() const
@@ -529,4 +538,6 @@ void CContentListView::resizeEvent(QResizeEvent *event)
     QTableView::resizeEvent(event);
     horizontalScrollBar()->setEnabled(false);
     horizontalScrollBar()->hide();
+    PlaceThumbnailProgress();
+    PrioritiseVisibleThumbnails();
 }

@@ -21,8 +21,9 @@ class CCorvanaDoc;
 class CContentListModel;
 class CPlaybackSession;
 class CRecordingNavigator;
+class CThumbnailQueue;
 class QMenu;
-class QThreadPool;
+class QProgressBar;
 
 class CContentListView : public QTableView
 {
@@ -65,7 +66,8 @@ public:
     // Selected rows in ascending order.
     QList<int> SelectedRows() const;
 
-    // Thumbnail state, for the frame and for tests.
+    // Thumbnail state, for the frame and for tests. The rows on screen are made first, the rest
+    // in the background with a thin progress bar at the bottom of the list.
     int RowCount() const;
     bool IsThumbnailLoaded(int row) const; // false while pending and when the clip has none
     bool IsThumbnailPending(int row) const;
@@ -103,13 +105,15 @@ private:
     void OnDelete();
     void StartThumbnails();
     void CancelThumbnails();
+    // The rows on screen are made next; the progress bar sits at the bottom of the rows.
+    void PrioritiseVisibleThumbnails();
+    void PlaceThumbnailProgress();
     void SelectOnly(int row);
 
     CCorvanaDoc *m_doc;
     const CPlaybackSession *m_session = nullptr;
     CContentListModel *m_model;
     std::unique_ptr<CRecordingActions> m_actions;
-    std::unique_ptr<QThreadPool> m_pool;
-    // Bumped by every clear: workers of an older generation drop their results.
-    std::shared_ptr<std::atomic<int>> m_generation;
+    CThumbnailQueue *m_thumbnails;     // child
+    QProgressBar *m_thumbnailProgress; // child of the viewport, shown while thumbnails are made
 };

@@ -7,6 +7,7 @@
 #include "playback/mediasource.h"
 #include "playback/picturecache.h"
 #include "playback/thumbnailer.h"
+#include "playback/thumbnailqueue.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -111,6 +114,75 @@ TEST(PictureSharing, TheCacheStaysWithinItsLimit)
         }
     }
     CMediaGraph::SetPictureCacheLimit(PICTURE_CACHE_DEFAULT_BYTES);
+}
+
+TEST(PictureSharing, ShortOfMemoryAGroupIsKeptAtTheSizeItIsShown)
+{
+    const QString strClip = clips::Mp4H264(); // key frame every 15 pictures
+    const auto &reference = clips::FfmpegFrames(strClip);
+    const int64_t llLimit = 1024 * 1024; // less than a group of decoded pictures
+    CMediaGraph::SetPictureCacheLimit(llLimit);
+    {
+        CMediaGraph graph;
+        graph.SetVideoWindowRect(QRect(0, 0, 80, 60));
+        ASSERT_EQ(graph.OpenMedia(strClip), S_OK);
+        const auto pSource = SourceOf(strClip);
+        ASSERT_EQ(graph.SeekToFrame(44), S_OK);
+        ASSERT_EQ(graph.SeekToFrame(43), S_OK); // backwards: the worker decodes 15 to 29
+        ASSERT_TRUE(WaitFor([&] {
+            for (int64_t n = 15; n < 30; ++n)
+                if (!pSource->CachedPicture(n))
+                    return false;
+            return true;
+        }));
+        EXPECT_LE(CPictureCache::Instance().Bytes(), llLimit);
+        NoWorkers noWorkers;
+        const int64_t llDecoded = pSource->DecodedCount();
+        for (int64_t n = 29; n >= 15; --n) {
+            ASSERT_EQ(graph.SeekToFrame(n), S_OK);
+            QImage shown;
+            ASSERT_EQ(graph.GetShownImage(&shown), S_OK);
+            const QImage expected = reference[size_t(n)].scaled(80, 60, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            // Another frame of the clip differs by about 15 at this size; scalers differ by up to 7.
+            EXPECT_LT(clips::MeanDifference(shown, expected), 9.0) << n;
+        }
+        EXPECT_EQ(pSource->DecodedCount(), llDecoded) << "the group was decoded again";
+        // The native picture of one kept at screen size only is decoded again, exactly.
+        EXPECT_LT(clips::MeanDifference(graph.FrameImage(20), reference[20]), 4.0);
+    }
+    CMediaGraph::SetPictureCacheLimit(PICTURE_CACHE_DEFAULT_BYTES);
+}
+
+TEST(ThumbnailQueue, RowsAskedForComeNextAndAReplacedBatchSaysNothing)
+{
+    CThumbnailer::SetCacheDirectory(QString()); // every thumbnail decoded
+    const QStringList paths(40, clips::Mp4H264());
+    CThumbnailQueue queue(QSize(32, 32), 1);
+    std::vector<int> order;
+    QObject::connect(&queue, &CThumbnailQueue::Made, [&](int row, const QImage &image) {
+        EXPECT_EQ(image.size(), QSize(32, 32));
+        order.push_back(row);
+    });
+    queue.Start(paths);
+    queue.Prioritise(30, 34);
+    ASSERT_TRUE(WaitFor([&] { return queue.Done() == 40; }));
+    // The one worker may have taken a row or two before; the rows asked for come next, in order.
+    const auto first = std::find(order.begin(), order.end(), 30) - order.begin();
+    EXPECT_LE(first, 2);
+    ASSERT_LE(first + 5, 40);
+    EXPECT_EQ(std::vector<int>(order.begin() + first, order.begin() + first + 5), (std::vector<int>{30, 31, 32, 33, 34}));
+    std::vector<int> all(40);
+    std::iota(all.begin(), all.end(), 0);
+    std::sort(order.begin(), order.end());
+    EXPECT_EQ(order, all) << "every row once";
+
+    order.clear();
+    queue.Start(paths);
+    queue.Start(paths.mid(0, 3));
+    ASSERT_TRUE(WaitFor([&] { return queue.Done() == 3; }));
+    EXPECT_EQ(queue.Total(), 3);
+    EXPECT_TRUE(std::all_of(order.begin(), order.end(), [](int row) { return row < 3; }));
+    EXPECT_EQ(order.size(), 3u);
 }
 
 TEST(AsyncSeek, DeliversExactlyTheLastRequestedPicture)
