@@ -110,6 +110,9 @@ int RunFrame(const QStringList &args, QTextStream &out, QTextStream &err)
     return kExitOk;
 }
 
+// The video pane's size in the main window as it first opens.
+constexpr QSize kPlayPaneSize(632, 494);
+
 // Plays the clip through the viewer's playback session (1x in real time, other rates and reverse
 // by timed steps) and prints every position it publishes, as the video pane would show them.
 int RunPlay(const QStringList &args, QTextStream &out, QTextStream &err)
@@ -137,6 +140,8 @@ int RunPlay(const QStringList &args, QTextStream &out, QTextStream &err)
     doc.SetCurrentIndex(0);
     doc.SetCurrentMediaPath(strClip);
     CPlaybackSession session(&doc, nullptr);
+    // Pictures are made at the size of the viewer's video pane, as they are there.
+    session.Graph()->SetVideoWindowRect(QRect(QPoint(0, 0), kPlayPaneSize));
     HRESULT hr = session.OpenCurrentRecording();
     if (FAILED(hr)) {
         err << "pellister-cli: cannot open '" << strClip << "': " << MediaResultText(hr) << " ("

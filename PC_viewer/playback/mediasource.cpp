@@ -505,7 +505,15 @@ void CMediaSource::RunRange(int64_t llFirst, int64_t llLast)
     Flight flight{llFirst, llLast, llFirst};
     m_flights.push_back(&flight);
     m_busy.push_back(pDecoder.get());
-    const QSize shown = m_szShown;
+    // Pictures are converted to the size they are shown ahead of need only when the decoded
+    // pictures of the ranges decoded ahead would take more than half the cache: the shown image
+    // lets the cache keep a picture without its decoded frame. Otherwise only the pictures a
+    // graph shows are converted, by the thread that hands them to it.
+    const int64_t llDecoded = int64_t(m_szVideo.width()) * m_szVideo.height() * 3 / 2;
+    const QSize shown =
+        (llLast - llFirst + 1) * llDecoded * (CHUNKS_AHEAD + 1) > CPictureCache::Instance().Limit() / 2
+            ? m_szShown
+            : QSize();
     lock.unlock();
     const uint64_t llId = m_llId;
     for (int64_t llFrame = llFirst; llFrame <= llLast && SUCCEEDED(hr); ++llFrame) {
@@ -522,7 +530,6 @@ void CMediaSource::RunRange(int64_t llFirst, int64_t llLast)
                                 [&](int64_t llGot, const AVFrame *pFrame) {
                                     if (llGot >= llFirst && llGot <= llLast && !cache.Contains(llId, llGot)) {
                                         auto pPicture = std::make_shared<CPicture>(pFrame, m_orientation);
-                                        // Converted here, on the worker: the pane only draws it.
                                         if (!shown.isEmpty())
                                             (void)pPicture->ShownImage(shown);
                                         cache.Insert(llId, llGot, std::move(pPicture));

@@ -15,7 +15,7 @@ CPictureCache &CPictureCache::Instance()
 
 int64_t CPictureCache::DefaultLimit(int64_t llPhysical)
 {
-    return std::clamp<int64_t>(llPhysical / 16, PICTURE_CACHE_DEFAULT_BYTES, int64_t(1024) * 1024 * 1024);
+    return std::clamp<int64_t>(llPhysical / 32, PICTURE_CACHE_DEFAULT_BYTES, int64_t(512) * 1024 * 1024);
 }
 
 int64_t CPictureCache::PhysicalMemory()

@@ -20,8 +20,8 @@ class CPictureCache
 {
 public:
     static CPictureCache &Instance();
-    // The limit for a machine with `llPhysical` bytes of memory: a sixteenth of it, within 256 MB
-    // and 1 GB (a group of 4K pictures at screen size, or a few whole ones, fits either way).
+    // The limit for a machine with `llPhysical` bytes of memory: a thirty-second of it, within
+    // 256 MB and 512 MB (a group of 4K pictures fits either way, at screen size when not whole).
     static int64_t DefaultLimit(int64_t llPhysical);
     // This machine's memory in bytes (0 when unknown).
     static int64_t PhysicalMemory();

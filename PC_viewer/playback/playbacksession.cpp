@@ -110,6 +110,7 @@ void CPlaybackSession::AnchorStepping(int64_t frame)
 {
     m_stepAnchor = frame;
     m_lastTarget = -1;
+    m_stepWaited = false;
     m_anchorTime = m_clock->Now100ns();
 }
 int64_t CPlaybackSession::CurrentStepTarget() const
@@ -209,8 +210,25 @@ HRESULT CPlaybackSession::TimedStep()
     }
 
     // The frame the rate has reached: one step at once, then one per frame time of the clock.
-    const int64_t target = std::max<int64_t>(0, CurrentStepTarget());
+    int64_t target = std::max<int64_t>(0, CurrentStepTarget());
     const int64_t last = m_doc->LastPosition();
+    // Pictures that come slower than the rate asks (a large clip decoded slower than 4x real
+    // time): aiming where the clock is would jump past what was decoded ahead, cost a whole group
+    // of pictures each time and fall further behind; once stepping had to wait for a picture
+    // for more than two steps' time, it goes on from that picture by the rate instead, as fast as
+    // pictures come. (A late tick alone still catches up with the clock.)
+    if (m_lastTarget >= 0 && std::llabs(target - m_lastTarget) > 2 * std::llabs(static_cast<int64_t>(m_rate))) {
+        if (m_graph->IsSeekPending()) {
+            // Not even the end is shown before the picture on its way.
+            m_stepWaited = true;
+            return S_OK;
+        }
+        if (m_stepWaited) {
+            AnchorStepping(m_lastTarget);
+            target = std::max<int64_t>(0, CurrentStepTarget());
+        }
+    }
+    m_stepWaited = false;
 
     if (target > 0 && target < last) {
         // The rate has not reached the next frame yet, or the previous step's picture is still

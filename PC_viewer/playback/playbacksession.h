@@ -199,6 +199,7 @@ private:
     int64_t m_anchorTime = -1;
     int64_t m_stepAnchor = 0;
     int64_t m_lastTarget = -1;
+    bool m_stepWaited = false; // a step's picture kept stepping waiting for more than two steps
 
     QImage m_shownImage;
     int64_t m_shownFrame = -1;
