@@ -150,13 +150,27 @@ int64_t CMediaSource::DecodedCount() const
 
 bool CMediaSource::WaitWorthwhileLocked(int64_t llFrame) const
 {
+    // Waiting costs the pictures a flight still has to go, and those of the ranges queued to go
+    // on from where it ends (the worker takes them next, with the same decoder); decoding here
+    // at least the pictures from the key frame, on a second decoder racing the first for the
+    // cores and then decoding the same pictures again.
+    const int64_t llOwn = llFrame - m_pTable->GroupStart(llFrame) + 2;
     for (const Flight *pFlight : m_flights) {
-        if (llFrame < pFlight->llNext || llFrame > pFlight->llLast)
+        if (llFrame < pFlight->llNext)
             continue;
-        // Waiting costs the pictures the flight still has to go; decoding here at least the
-        // pictures from the key frame.
-        const int64_t llOwn = llFrame - m_pTable->GroupStart(llFrame) + 2;
-        if (llFrame - pFlight->llNext + 1 <= llOwn)
+        int64_t llCost = 0;
+        int64_t llFrom = pFlight->llNext;
+        int64_t llTo = pFlight->llLast;
+        while (llFrame > llTo && llCost <= llOwn) {
+            llCost += llTo - llFrom + 1;
+            const auto itNext = std::find_if(m_jobs.begin(), m_jobs.end(),
+                                             [&](const Job &job) { return !job.done && job.llFirst == llTo + 1; });
+            if (itNext == m_jobs.end())
+                break;
+            llFrom = itNext->llFirst;
+            llTo = itNext->llLast;
+        }
+        if (llFrame <= llTo && llCost + llFrame - llFrom + 1 <= llOwn)
             return true;
     }
     return false;
@@ -226,12 +240,6 @@ void CMediaSource::SetShownSize(QSize size)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_szShown = size;
-}
-
-QSize CMediaSource::ShownSize() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_szShown;
 }
 
 HRESULT CMediaSource::GetPicture(int64_t llFrame, std::chrono::milliseconds timeLimit,
@@ -507,8 +515,9 @@ void CMediaSource::RunRange(int64_t llFirst, int64_t llLast)
     m_busy.push_back(pDecoder.get());
     // Pictures are converted to the size they are shown ahead of need only when the decoded
     // pictures of the ranges decoded ahead would take more than half the cache: the shown image
-    // lets the cache keep a picture without its decoded frame. Otherwise only the pictures a
-    // graph shows are converted, by the thread that hands them to it.
+    // lets the cache keep a picture without its decoded frame (otherwise the pictures decoded
+    // first, needed first, would be the first to go). Else only the pictures a graph shows are
+    // converted, by the thread that hands them to it.
     const int64_t llDecoded = int64_t(m_szVideo.width()) * m_szVideo.height() * 3 / 2;
     const QSize shown =
         (llLast - llFirst + 1) * llDecoded * (CHUNKS_AHEAD + 1) > CPictureCache::Instance().Limit() / 2

@@ -60,7 +60,6 @@ public:
     // Pictures decoded ahead are converted to it on the worker, so that the pane has only to
     // draw them.
     void SetShownSize(QSize size);
-    QSize ShownSize() const;
 
     // Tells the workers where a graph is going: +1 forward, -1 backward, 0 no direction.
     void Hint(int64_t llFrame, int nDirection);

@@ -1,10 +1,12 @@
 // Pace of playback in the video pane, as it reaches the screen: plays a clip at 1x and at 2x to
 // 32x forwards and backwards and prints, for each rate, how many frames of the clip went by per
 // second of wall time against what the rate asks for, the steps the engine delivered (positions
-// published), the new pictures painted per second and their ratio to the steps, and how often
-// what the screen showed was not the published frame: by the view's own record of its last paint
-// after every pass of the event loop, and by matching the window system's pixels against
-// ffmpeg's decode of the frame every 100 ms.
+// published), the new pictures painted per second and their ratio to the steps, the reference
+// (at 1x the clip's frame rate, at other rates the steps per second of the playback session
+// without a window, pellister-cli play, on the same clip) and the painted pictures against it,
+// and how often what the screen showed was not the published frame: by the view's own record of
+// its last paint after every pass of the event loop, and by matching the window system's pixels
+// against ffmpeg's decode of the frame every 100 ms (matched after each run).
 //
 //   build/bench/shell/bench_playpace [CLIP]
 //
@@ -29,6 +31,25 @@
 
 #include <clocale>
 #include <cstdio>
+
+namespace {
+
+// Steps per second the playback session makes without a window (pellister-cli play, from the
+// start or, backwards, the end), so that the window's pace is measured against the engine's on
+// the same clip in the same run.
+double EngineStepsPerSecond(const QString &clip, double rate)
+{
+    const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/../../PC_viewer/cli/pellister-cli");
+    QProcess play;
+    QElapsedTimer t;
+    t.start();
+    play.start(cli, {"play", clip, QString::number(rate)});
+    if (!play.waitForStarted(10000) || !play.waitForFinished(300000) || play.exitCode() != 0)
+        return 0;
+    return play.readAllStandardOutput().count("frame=") / (t.nsecsElapsed() / 1e9);
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -74,8 +95,9 @@ int main(int argc, char **argv)
         }
     });
 
-    std::printf("%-7s %9s %7s %6s %9s %9s %6s %11s %12s\n", "rate", "clip f/s", "asked", "pace", "steps/s",
-                "painted/s", "ratio", "paint!=pub", "pixels!=pub");
+    // The reference for 1x is the clip's frame rate; for the other rates, the engine alone.
+    std::printf("%-7s %9s %7s %6s %9s %9s %6s %9s %7s %11s %12s\n", "rate", "clip f/s", "asked", "pace", "steps/s",
+                "painted/s", "ratio", "ref st/s", "vs ref", "paint!=pub", "pixels!=pub");
     for (double rate : {1.0, 2.0, 4.0, 8.0, 16.0, 32.0, -1.0, -2.0, -8.0, -32.0}) {
         if (rate > 0)
             view->SeekToBeginning();
@@ -120,10 +142,12 @@ int main(int argc, char **argv)
                 ++pixelMismatches;
         }
         grabs.clear();
-        std::printf("%+5.0fx %9.1f %7.1f %5.0f%% %9.1f %9.1f %6.2f %5d/%-5d %5d/%-5d\n", rate,
+        const double reference = rate == 1.0 ? fps : EngineStepsPerSecond(clip, rate);
+        std::printf("%+5.0fx %9.1f %7.1f %5.0f%% %9.1f %9.1f %6.2f %9.1f %7.2f %5d/%-5d %5d/%-5d\n", rate,
                     moved / seconds, std::abs(rate) * fps, 100.0 * moved / seconds / (std::abs(rate) * fps),
                     published / seconds, painted / seconds, published > 0 ? double(painted) / published : 0.0,
-                    paintMismatches, paintChecks, pixelMismatches, pixelChecks);
+                    reference, reference > 0 ? painted / seconds / reference : 0.0, paintMismatches, paintChecks,
+                    pixelMismatches, pixelChecks);
         std::fflush(stdout);
     }
     return 0;

@@ -124,6 +124,14 @@ QString Mp4H264BFrames()
                                              "15", "-sc_threshold", "0", "-bf", "3", "-pix_fmt", "yuv420p"});
 }
 
+QString Mp4HevcBFrames()
+{
+    return Make(QStringLiteral("hevc-bframes.mp4"),
+                VideoSource(4) + QStringList{"-c:v", "libx265", "-preset", "ultrafast", "-x265-params",
+                                             "keyint=15:min-keyint=15:bframes=3:log-level=error", "-pix_fmt",
+                                             "yuv420p"});
+}
+
 QString AviMjpeg()
 {
     return Make(QStringLiteral("mjpeg.avi"), VideoSource(3) + SoundSource(3) +

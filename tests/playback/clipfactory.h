@@ -25,6 +25,8 @@ QString Make(const QString &strName, const QStringList &args);
 QString Mp4H264();
 // The same with B-frames (pictures reordered), without sound.
 QString Mp4H264BFrames();
+// H.265 in MP4 with B-frames, key frame every 15 pictures.
+QString Mp4HevcBFrames();
 // 3 s MJPEG with PCM sound.
 QString AviMjpeg();
 // 3 s H.264 in AVI, key frame every 10 pictures.

@@ -24,6 +24,7 @@ struct ClipCase {
 const ClipCase kClips[] = {
     {"Mp4H264", clips::Mp4H264},
     {"Mp4H264BFrames", clips::Mp4H264BFrames},
+    {"Mp4HevcBFrames", clips::Mp4HevcBFrames},
     {"AviMjpeg", clips::AviMjpeg},
     {"AviH264", clips::AviH264},
     {"AviWithoutIndex", clips::AviWithoutIndex},
