@@ -238,9 +238,28 @@ void CMediaPlayer::ThreadMain()
 
     int64_t llNext = m_llStartFrame + 1;
     bool bCompleted = false;
+    // The next picture, fetched and converted to the size it is shown before it is due, so that
+    // at its time it only has to be handed over.
+    std::shared_ptr<CPicture> pReady;
+    int64_t llReady = -1;
+    const auto prepare = [&](int64_t llFrame, std::shared_ptr<CPicture> *ppPicture) {
+        m_pSource->Hint(llFrame, +1);
+        const HRESULT hr = m_pSource->GetPicture(llFrame, MEDIA_SEEK_TIME_LIMIT, ppPicture);
+        if (FAILED(hr)) {
+            m_pGraph->PostGraphEvent(EC_USERABORT, hr, 0);
+            return false;
+        }
+        (void)(*ppPicture)->ShownImage(m_pGraph->ShownSize());
+        return true;
+    };
     for (;;) {
         if (m_pFeeder)
             m_pFeeder->Feed(m_pAudio);
+        if (llNext < llCount && llReady != llNext) {
+            if (!prepare(llNext, &pReady))
+                break;
+            llReady = llNext;
+        }
         const int64_t llClock = Clock();
         std::chrono::nanoseconds wait = PLAYER_TICK;
         if (llNext < llCount) {
@@ -248,15 +267,9 @@ void CMediaPlayer::ThreadMain()
             if (llClock >= llDue) {
                 // Late pictures are passed over: the one for the present moment is shown.
                 const int64_t llTarget = std::max(llNext, std::min(llCount - 1, llClock / llFrameTime));
-                m_pSource->Hint(llTarget, +1);
-                std::shared_ptr<CPicture> pPicture;
-                const HRESULT hr = m_pSource->GetPicture(llTarget, MEDIA_SEEK_TIME_LIMIT, &pPicture);
-                if (FAILED(hr)) {
-                    m_pGraph->PostGraphEvent(EC_USERABORT, hr, 0);
+                std::shared_ptr<CPicture> pPicture = pReady;
+                if (llTarget != llReady && !prepare(llTarget, &pPicture))
                     break;
-                }
-                // The picture to paint is made here, not on the UI thread.
-                (void)pPicture->ShownImage(m_pGraph->ShownSize());
                 m_pGraph->SetCurrentPicture(pPicture, llTarget, llTarget * llFrameTime);
                 llNext = llTarget + 1;
                 continue;
