@@ -162,8 +162,11 @@ int RunPlay(const QStringList &args, QTextStream &out, QTextStream &err)
         doc.UpdateAllViews(&cli);
     }
     QObject::connect(&doc, &CCorvanaDoc::PositionChanged, [&](QObject *sender) {
-        if (sender == &session)
+        // Each position as it is shown, so that a program reading the lines follows playback.
+        if (sender == &session) {
             out << "frame=" << doc.CurrentPosition() << "\n";
+            out.flush();
+        }
     });
     session.SetRate(dRate);
     hr = session.Play();

@@ -7,6 +7,8 @@
 //    pictures per second on two threads divided by the pictures a step must decode (the rate, or
 //    half a group of pictures from the key picture when that is less);
 //  - each run's peak memory.
+// Steps per second count from the first picture shown to the last (the program's start and the
+// clip's opening left out).
 //
 //   build/bench/media/bench_modern [WORK] [CLIP...]
 //
@@ -34,6 +36,9 @@ struct tagRUN {
     double dSeconds = 0;
     QByteArray out;
     long lPeakMb = -1;
+    // From the first "frame=" line to the last, as they arrived (-1: fewer than two): playback
+    // alone, without starting the program and opening the clip.
+    double dPlaySeconds = -1;
 };
 
 // Runs a program; with bPeak, through this benchmark again, so that the peak memory of that one
@@ -49,13 +54,25 @@ tagRUN Run(const QString &strProgram, const QStringList &args, bool bPeak = fals
         process.start(QCoreApplication::applicationFilePath(), QStringList{"--peak", strProgram} + args);
     else
         process.start(strProgram, args);
+    qint64 llFirstFrameNs = -1, llLastFrameNs = -1;
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, [&] {
+        const QByteArray chunk = process.readAllStandardOutput();
+        if (chunk.contains("frame=")) {
+            llLastFrameNs = timer.nsecsElapsed();
+            if (llFirstFrameNs < 0)
+                llFirstFrameNs = llLastFrameNs;
+        }
+        run.out += chunk;
+    });
     if (!process.waitForStarted(10000) || !process.waitForFinished(10 * 60 * 1000)) {
         process.kill();
         process.waitForFinished(5000);
         return run;
     }
     run.dSeconds = timer.nsecsElapsed() / 1e9;
-    run.out = process.readAllStandardOutput();
+    run.out += process.readAllStandardOutput();
+    if (llLastFrameNs > llFirstFrameNs && llFirstFrameNs >= 0)
+        run.dPlaySeconds = (llLastFrameNs - llFirstFrameNs) / 1e9;
     run.bOk = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     if (bPeak) {
         const int at = run.out.lastIndexOf("peak_kb=");
@@ -142,7 +159,9 @@ void Measure(const QString &strCli, const tagCLIP &clip)
             std::printf("%s %+dx: pellister-cli play failed\n", qPrintable(strName), rate);
             continue;
         }
-        const double dStepsPerSecond = lSteps / play.dSeconds;
+        // Steps after the first, over the time from the first to the last.
+        const double dStepsPerSecond =
+            play.dPlaySeconds > 0 ? (lSteps - 1) / play.dPlaySeconds : lSteps / play.dSeconds;
         const QString strCase = QStringLiteral("%1 %2%3x").arg(strName, rate > 0 ? QStringLiteral("+") : QString(),
                                                                QString::number(rate));
         if (rate == 1) {
