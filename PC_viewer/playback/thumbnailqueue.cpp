@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <deque>
+#include <exception>
 #include <mutex>
 #include <vector>
 
@@ -81,10 +82,16 @@ void CThumbnailQueue::Start(const QStringList &paths)
         m_pool->start([batch, size, self] {
             for (int row = batch->Take(); row >= 0; row = batch->Take()) {
                 QImage image;
-                if (FAILED(CMediaGraph::GetThumbnail(batch->paths[row], size, &image)))
+                try {
+                    if (FAILED(CMediaGraph::GetThumbnail(batch->paths[row], size, &image)))
+                        image = QImage();
+                    else if (!image.isNull() && image.size() != size)
+                        image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                } catch (const std::exception &) {
+                    // Out of memory on one clip: that row keeps the default picture, the others
+                    // go on (an exception leaving a pool thread would end the program).
                     image = QImage();
-                else if (!image.isNull() && image.size() != size)
-                    image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                }
                 if (batch->cancelled)
                     return;
                 // Applied on the owner's thread; a queue gone or restarted by then drops it.
