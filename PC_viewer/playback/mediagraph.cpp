@@ -449,42 +449,15 @@ QImage CMediaGraph::CurrentImage() const
 
 HRESULT CMediaGraph::GetCurrentImage(QImage *pImage, int64_t *pFrame, int64_t *pPositionFrame) const
 {
-    if (!pImage)
-        return E_POINTER;
-    if (!m_bHasVideo)
-        return E_ACCESSDENIED;
-    std::shared_ptr<CPicture> pPicture;
-    int64_t llFrame = -1;
-    int64_t llPosition = 0;
-    QImage image;
-    {
-        // Picture, frame number and image taken together: a running player may move on.
-        QMutexLocker lock(&m_mutex);
-        pPicture = m_pPicture;
-        llFrame = m_llPictureFrame;
-        llPosition = m_llFrameTime > 0 ? m_llPosition / m_llFrameTime : 0;
-        image = m_image;
-    }
-    if (!pPicture)
-        return E_UNEXPECTED;
-    if (image.isNull()) {
-        // The cache may drop the picture's image under memory pressure; the shown one stays here.
-        image = NativeImageOf(pPicture, llFrame);
-        QMutexLocker lock(&m_mutex);
-        if (pPicture == m_pPicture)
-            m_image = image;
-    }
-    *pImage = image;
-    if (pImage->isNull())
-        return E_OUTOFMEMORY;
-    if (pFrame)
-        *pFrame = llFrame;
-    if (pPositionFrame)
-        *pPositionFrame = llPosition;
-    return S_OK;
+    return GetImage(false, pImage, pFrame, pPositionFrame);
 }
 
 HRESULT CMediaGraph::GetShownImage(QImage *pImage, int64_t *pFrame, int64_t *pPositionFrame) const
+{
+    return GetImage(true, pImage, pFrame, pPositionFrame);
+}
+
+HRESULT CMediaGraph::GetImage(bool bShown, QImage *pImage, int64_t *pFrame, int64_t *pPositionFrame) const
 {
     if (!pImage)
         return E_POINTER;
@@ -493,21 +466,36 @@ HRESULT CMediaGraph::GetShownImage(QImage *pImage, int64_t *pFrame, int64_t *pPo
     std::shared_ptr<CPicture> pPicture;
     int64_t llFrame = -1;
     int64_t llPosition = 0;
+    QImage native;
     QSize shown;
     {
+        // Picture, frame number and image taken together: a running player may move on.
         QMutexLocker lock(&m_mutex);
         pPicture = m_pPicture;
         llFrame = m_llPictureFrame;
         llPosition = m_llFrameTime > 0 ? m_llPosition / m_llFrameTime : 0;
+        native = m_image;
         shown = m_szShown;
     }
     if (!pPicture)
         return E_UNEXPECTED;
-    QImage image = pPicture->ShownImage(shown);
-    if (image.isNull())
-        image = pPicture->AnyShownImage();
-    if (image.isNull())
+    QImage image;
+    if (bShown) {
+        // Right after a resize the picture may come at the size it had (painted stretched).
+        image = pPicture->ShownImage(shown);
+        if (image.isNull())
+            image = pPicture->AnyShownImage();
+    } else {
+        image = native;
+    }
+    if (image.isNull()) {
+        // The cache may drop the picture's native image under memory pressure; the one shown
+        // stays here.
         image = NativeImageOf(pPicture, llFrame);
+        QMutexLocker lock(&m_mutex);
+        if (pPicture == m_pPicture)
+            m_image = image;
+    }
     *pImage = image;
     if (pImage->isNull())
         return E_OUTOFMEMORY;

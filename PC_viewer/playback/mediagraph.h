@@ -230,6 +230,8 @@ private:
     void StopPlayer();
     void CancelAsyncSeek();
     QRect InsetRect(const QRect &rc) const;
+    // GetCurrentImage (native) and GetShownImage (bShown) in one.
+    HRESULT GetImage(bool bShown, QImage *pImage, int64_t *pFrame, int64_t *pPositionFrame) const;
     // The video rectangle changed: pictures are made at its size from now on.
     void SetVideoRect(const QRect &rc);
     // The current picture's native image; decoded again when the cache kept only its shown

@@ -129,52 +129,42 @@ QImage CPicture::ToImage(const AVFrame *pFrame, QSize size, tagVIDEOORIENTATION 
     return ApplyOrientation(image, orientation);
 }
 
-QImage CPicture::Image() const
+QImage CPicture::MakeImage(QImage *pSlot, QSize size) const
 {
     std::shared_ptr<AVFrame> pFrame;
     {
         QMutexLocker lock(&m_mutex);
-        if (!m_image.isNull() || !m_pFrame)
-            return m_image;
+        if (!pSlot->isNull() && (size.isEmpty() || pSlot->size() == size))
+            return *pSlot;
+        if (!m_pFrame)
+            return QImage();
         pFrame = m_pFrame;
     }
     // Converted outside the lock: the cache may meanwhile let go of the frame (this reference
     // keeps it alive) or of other images.
-    const QImage image = ToImage(pFrame.get(), QSize(), m_orientation);
+    const QImage image = ToImage(pFrame.get(), size, m_orientation);
     if (image.isNull())
         return image;
     {
         QMutexLocker lock(&m_mutex);
-        if (!m_image.isNull())
-            return m_image;
-        m_image = image;
+        if (!pSlot->isNull() && (size.isEmpty() || pSlot->size() == size))
+            return *pSlot;
+        *pSlot = image;
     }
     CPictureCache::Instance().Grow(image.sizeInBytes());
     return image;
+}
+
+QImage CPicture::Image() const
+{
+    return MakeImage(&m_image, QSize());
 }
 
 QImage CPicture::ShownImage(QSize size) const
 {
     if (!size.isValid() || size.isEmpty() || size == QSize(m_nWidth, m_nHeight))
         return Image();
-    std::shared_ptr<AVFrame> pFrame;
-    {
-        QMutexLocker lock(&m_mutex);
-        if (m_shown.size() == size || !m_pFrame)
-            return m_shown.size() == size ? m_shown : QImage();
-        pFrame = m_pFrame;
-    }
-    const QImage image = ToImage(pFrame.get(), size, m_orientation);
-    if (image.isNull())
-        return image;
-    {
-        QMutexLocker lock(&m_mutex);
-        if (m_shown.size() == size)
-            return m_shown;
-        m_shown = image;
-    }
-    CPictureCache::Instance().Grow(image.sizeInBytes());
-    return image;
+    return MakeImage(&m_shown, size);
 }
 
 QImage CPicture::AnyShownImage() const

@@ -53,6 +53,10 @@ public:
     static QImage ToImage(const AVFrame *pFrame, QSize size = QSize(), tagVIDEOORIENTATION orientation = {});
 
 private:
+    // The image kept in *pSlot, made from the decoded frame at `size` (empty: native) unless the
+    // slot holds one of that size already.
+    QImage MakeImage(QImage *pSlot, QSize size) const;
+
     std::shared_ptr<AVFrame> m_pFrame; // null once let go
     tagVIDEOORIENTATION m_orientation;
     int m_nWidth = 0;
