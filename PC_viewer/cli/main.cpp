@@ -1,5 +1,6 @@
 // pellister-cli: the viewer's catalogue, media and export code without the main window.
 #include "cli/clicommands.h"
+#include "cli/exportcommands.h"
 #include "cli/mediacommands.h"
 #include "cli/reportcommands.h"
 
@@ -8,6 +9,7 @@
 #include <QCoreApplication>
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -19,6 +21,7 @@ QVector<CliCommand> AllCommands()
     all += MediaCommands();
     all += DeviceConfigCommands();
     all += ReportCommands();
+    all += ExportCommands();
     return all;
 }
 
@@ -39,6 +42,8 @@ int main(int argc, char *argv[])
     const std::unique_ptr<QCoreApplication> app = MakeCliApplication(argc, argv);
     // Files for and from the recorder always use '.' as the decimal point.
     std::setlocale(LC_NUMERIC, "C");
+    // A file-size limit makes a write fail (and say so) instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QTextStream out(stdout);
     QTextStream err(stderr);
     const QVector<CliCommand> commands = AllCommands();

@@ -20,6 +20,7 @@
 #include "telemetry/printview.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
@@ -239,13 +240,19 @@ int RunReport(const QStringList &args, QTextStream &out, QTextStream &err)
 
 std::unique_ptr<QCoreApplication> MakeCliApplication(int &argc, char **argv)
 {
-    if (argc > 1 && qstrcmp(argv[1], "report") == 0) {
+    if (argc > 1 && (qstrcmp(argv[1], "report") == 0 || qstrcmp(argv[1], "evidence") == 0)) {
         // The report draws with the viewer's panes: a GUI application, without a screen unless
         // one is asked for.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         CMapView::PrepareProcess(QString::fromLocal8Bit(qgetenv("QT_QPA_PLATFORM")));
         return std::make_unique<QApplication>(argc, argv);
+    }
+    if (argc > 1 && qstrcmp(argv[1], "export") == 0) {
+        // The telemetry band is drawn with the viewer's fonts: a GUI application without a screen.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        return std::make_unique<QGuiApplication>(argc, argv);
     }
     return std::make_unique<QCoreApplication>(argc, argv);
 }

@@ -1,6 +1,8 @@
 // The G-sensor graph pane.
 #include "telemetry/accelsensorgraphview.h"
 
+#include "telemetry/telemetryoverlay.h"
+
 #include "catalogue/corvanadoc.h"
 #include "playback/mediagraph.h"
 #include "playback/controlbarkeys.h"
@@ -107,7 +109,7 @@ void CAccelSensorGraphView::ResetGraph()
     update();
 }
 
-int64_t CAccelSensorGraphView::ClockTimeMs(int64_t startMs) const
+int64_t CAccelSensorGraphView::ClockPosition() const
 {
     // The clock of the picture on screen: the first pane's media position in the grid. Without a
     // graph to ask, the document's frame position stands in for it.
@@ -117,7 +119,7 @@ int64_t CAccelSensorGraphView::ClockTimeMs(int64_t startMs) const
         if (SUCCEEDED(m_session->CurrentTime(&t)))
             position = t;
     }
-    return startMs + position / 10000;
+    return position;
 }
 
 void CAccelSensorGraphView::UpdateMarker(bool evenWithoutRecording)
@@ -134,9 +136,11 @@ tagACCELFRAMEPARTS CAccelSensorGraphView::FrameParts(bool snapshot) const
     const int index = m_doc->CurrentIndex();
     const tagDATAFILEINFO &rec = m_doc->RecordRef(index);
 
-    const int s = m_telemetry->FrameToSample().Find(current);
-    if (bHasData && s != -1 && s < rec.vecAccel.size()) {
-        const tagACCELINFO &a = rec.vecAccel[s];
+    // The same lookup as the telemetry band of the play view and the exported video.
+    const tagFRAMETELEMETRY t =
+        FrameTelemetry(rec, m_telemetry->FrameToSample(), m_telemetry->FrameToFix(), current, ClockPosition());
+    if (bHasData && t.nSample >= 0) {
+        const tagACCELINFO &a = rec.vecAccel[t.nSample];
         parts.bValues = true;
         parts.fValues[0] = a.fX;
         parts.fValues[1] = a.fY;
@@ -146,17 +150,13 @@ tagACCELFRAMEPARTS CAccelSensorGraphView::FrameParts(bool snapshot) const
     if (index >= 0 || snapshot) {
         parts.strFrame = GraphFrameText(current, m_doc->LastPosition());
         const bool recordRows = snapshot ? bHasData == 1 : index >= 0;
-        if (recordRows && rec.bValid == 1) {
-            const int fix = m_telemetry->FrameToFix().Find(current);
-            if (fix != -1 && fix < rec.vecGps.size()) {
-                const tagGPSINFO &g = rec.vecGps[fix];
-                parts.strSpeed = g.strSpeed;
-                parts.strDirection = GraphDirectionText(g.strDirection, g.dCourse);
-            }
-            int64_t startMs = 0;
-            if (TimeKey(rec.stSyncTime, &startMs))
-                parts.strClock = GraphClockText(ClockTimeMs(startMs));
+        if (recordRows && t.nFix >= 0) {
+            const tagGPSINFO &g = rec.vecGps[t.nFix];
+            parts.strSpeed = g.strSpeed;
+            parts.strDirection = GraphDirectionText(g.strDirection, g.dCourse);
         }
+        if (recordRows && t.bClock)
+            parts.strClock = GraphClockText(t.llClockMs);
     }
     parts.nMarkerX = nMarkerX;
     return parts;

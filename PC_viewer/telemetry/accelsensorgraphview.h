@@ -87,7 +87,8 @@ private:
     void DrawFrameParts(QImage *frame, bool snapshot) const;
     void UpdateMarker(bool evenWithoutRecording);
     void SeekTo(int64_t frame);
-    int64_t ClockTimeMs(int64_t startMs) const;
+    // Media time of the picture the clock row shows, 100-ns units.
+    int64_t ClockPosition() const;
 
     CCorvanaDoc *m_doc;
     CPlaybackSession *m_session = nullptr;

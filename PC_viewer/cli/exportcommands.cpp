@@ -1,0 +1,207 @@
+// `export` and `evidence`: a stretch of driving as an MP4 with the telemetry burnt in (or cut
+// losslessly), and the evidence package around it.
+#include "cli/exportcommands.h"
+
+#include "cli/mediacommands.h"
+
+#include "catalogue/corvanadoc.h"
+#include "playback/videoexport.h"
+
+#include <QFileInfo>
+#include <QHash>
+
+#include <memory>
+
+namespace {
+
+int Usage(QTextStream &err, const char *command, const QString &why)
+{
+    if (!why.isEmpty())
+        err << "pellister-cli: " << command << ": " << why << "\n";
+    if (qstrcmp(command, "export") == 0)
+        err << "pellister-cli: export: usage: export CLIP [NEXT_CLIP ...] --from N --to M [--overlay LIST] "
+               "[--units kmh|mph] [--no-sound] [--copy] OUT.mp4\n";
+    else
+        err << "pellister-cli: evidence: usage: evidence CLIP [NEXT_CLIP ...] --from N --to M [--units kmh|mph] "
+               "OUTDIR\n";
+    return kExitUsage;
+}
+
+bool ReadFrame(const QString &value, qint64 *frame)
+{
+    bool ok = false;
+    *frame = value.toLongLong(&ok);
+    return ok && *frame >= 0;
+}
+
+} // namespace
+
+int ParseRangeArgs(const QStringList &args, const char *command, bool bExportOptions, tagRANGEARGS *a,
+                   QTextStream &err)
+{
+    QStringList positional;
+    bool bFrom = false, bTo = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (bExportOptions && arg == QLatin1String("--no-sound")) {
+            a->options.bSound = false;
+            continue;
+        }
+        if (bExportOptions && arg == QLatin1String("--copy")) {
+            a->options.bCopy = true;
+            continue;
+        }
+        const bool bValue = arg == QLatin1String("--from") || arg == QLatin1String("--to") ||
+                            arg == QLatin1String("--units") || (bExportOptions && arg == QLatin1String("--overlay"));
+        if (!bValue) {
+            if (arg.startsWith(QLatin1String("--")))
+                return Usage(err, command, QStringLiteral("unknown option '%1'").arg(arg));
+            positional.append(arg);
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return Usage(err, command, arg + QStringLiteral(" needs a value"));
+        const QString value = args.at(++i);
+        if (arg == QLatin1String("--from")) {
+            if (!ReadFrame(value, &a->llFrom))
+                return Usage(err, command, QStringLiteral("--from needs a frame number, not '%1'").arg(value));
+            bFrom = true;
+        } else if (arg == QLatin1String("--to")) {
+            if (!ReadFrame(value, &a->llTo))
+                return Usage(err, command, QStringLiteral("--to needs a frame number, not '%1'").arg(value));
+            bTo = true;
+        } else if (arg == QLatin1String("--units")) {
+            if (!ParseSpeedUnit(value, &a->options.unit))
+                return Usage(err, command, QStringLiteral("--units must be kmh or mph, not '%1'").arg(value));
+        } else {
+            QString bad;
+            if (!ParseOverlayList(value, &a->options.nOverlay, &bad))
+                return Usage(err, command,
+                             QStringLiteral("unknown overlay item '%1' (items: %2)").arg(bad, OverlayListText(OVERLAY_ALL)));
+        }
+    }
+    if (!bFrom || !bTo)
+        return Usage(err, command, QStringLiteral("--from and --to are needed"));
+    if (positional.size() < 2)
+        return Usage(err, command, QString());
+    a->strOut = positional.takeLast();
+    a->clips = positional;
+    return kExitOk;
+}
+
+int LoadRangeClips(const tagRANGEARGS &a, const char *command, QVector<tagEXPORTCLIP> *clips, QString *catalogueRoot,
+                   QTextStream &err)
+{
+    // Each clip's record as the viewer reads it: from the catalogue of the clip's own folder.
+    QHash<QString, std::shared_ptr<CCorvanaDoc>> docs;
+    struct Placed {
+        std::shared_ptr<CCorvanaDoc> doc;
+        int index;
+    };
+    QVector<Placed> placed;
+    for (const QString &clip : a.clips) {
+        const QFileInfo info(clip);
+        if (!info.isFile()) {
+            err << "pellister-cli: cannot open '" << clip << "': " << MediaResultText(VFW_E_NOT_FOUND) << "\n";
+            return kExitFailed;
+        }
+        std::shared_ptr<CCorvanaDoc> &doc = docs[info.absolutePath()];
+        if (!doc) {
+            doc = std::make_shared<CCorvanaDoc>();
+            doc->SetFolder(info.absolutePath());
+            doc->LoadFolder();
+        }
+        int index = -1;
+        for (int i = 0; i < doc->Count() && index < 0; ++i)
+            if (QFileInfo(doc->MediaPathAt(i)).canonicalFilePath() == info.canonicalFilePath())
+                index = i;
+        if (index < 0) {
+            err << "pellister-cli: cannot open '" << clip << "': " << MediaResultText(VFW_E_NOT_FOUND) << "\n";
+            return kExitFailed;
+        }
+        placed.append({doc, index});
+        tagEXPORTCLIP c;
+        c.strPath = info.absoluteFilePath();
+        c.strDataPath = doc->DataPathAt(index);
+        c.record = doc->RecordAt(index);
+        clips->append(c);
+    }
+    // The clips must follow each other in time as continuous play goes: each after the one
+    // before, with no recording of their folders in between.
+    for (int i = 1; i < placed.size(); ++i) {
+        const tagDATAFILEINFO &prev = clips->at(i - 1).record;
+        const tagDATAFILEINFO &next = clips->at(i).record;
+        int64_t kp = 0, kn = 0;
+        const bool keyed = OrderingKey(prev, &kp) && OrderingKey(next, &kn);
+        bool consecutive = keyed ? kn > kp : FileNameOfPath(clips->at(i).strPath) > FileNameOfPath(clips->at(i - 1).strPath);
+        for (auto d = docs.cbegin(); keyed && consecutive && d != docs.cend(); ++d)
+            for (int r = 0; r < d.value()->Count() && consecutive; ++r) {
+                int64_t k = 0;
+                if (OrderingKey(d.value()->RecordRef(r), &k) && k > kp && k < kn)
+                    consecutive = false;
+            }
+        if (!consecutive)
+            return Usage(err, command,
+                         QStringLiteral("'%1' does not follow '%2' in time")
+                             .arg(FileNameOfPath(clips->at(i).strPath), FileNameOfPath(clips->at(i - 1).strPath)));
+    }
+    (*clips)[0].llFrom = a.llFrom;
+    clips->last().llTo = a.llTo;
+    if (catalogueRoot)
+        *catalogueRoot = QFileInfo(a.clips.first()).absolutePath();
+    return kExitOk;
+}
+
+namespace {
+
+int RunExport(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    tagRANGEARGS a;
+    if (const int status = ParseRangeArgs(args, "export", true, &a, err); status != kExitOk)
+        return status;
+    QVector<tagEXPORTCLIP> clips;
+    if (const int status = LoadRangeClips(a, "export", &clips, nullptr, err); status != kExitOk)
+        return status;
+    CVideoExporter exporter(clips, a.options);
+    QString why;
+    HRESULT hr = exporter.Prepare(&why);
+    if (hr == E_INVALIDARG)
+        return Usage(err, "export", why);
+    if (FAILED(hr)) {
+        err << "pellister-cli: export: " << why << ": " << MediaResultText(hr) << "\n";
+        return kExitFailed;
+    }
+    if (a.options.bCopy && exporter.CopyStartFrame() != a.llFrom)
+        err << "pellister-cli: export: a lossless cut starts at a key picture: frame " << exporter.CopyStartFrame()
+            << " instead of " << a.llFrom << "\n";
+    tagEXPORTRESULT r;
+    hr = exporter.Run(a.strOut, {}, &r, &why);
+    if (FAILED(hr)) {
+        err << "pellister-cli: export: " << why << "\n";
+        return kExitFailed;
+    }
+    if (r.llStandIns > 0)
+        err << "pellister-cli: export: " << r.llStandIns
+            << " pictures could not be decoded; the picture before each stands in for it\n";
+    out << "file=" << r.strFile << "\n"
+        << "frames=" << r.llFrames << "\n"
+        << "duration=" << r.llDuration << "\n";
+    if (a.options.bCopy)
+        out << "from=" << r.llCopyFrom << "\n";
+    return kExitOk;
+}
+
+} // namespace
+
+QVector<CliCommand> ExportCommands()
+{
+    return {
+        {"export", "CLIP [NEXT_CLIP ...] --from N --to M [--overlay LIST] [--units kmh|mph] [--no-sound] [--copy] OUT.mp4",
+         "Write frames N of the first clip to M of the last (the clips between whole; they must follow each "
+         "other in time) to OUT.mp4: H.264 and AAC with a band of telemetry under the picture (LIST: "
+         "time,speed,position,heading,gsensor,kind,name; default all), or with --copy the recorded streams "
+         "copied from the key picture at or before N. Prints file=, frames=, duration= (100 ns) and, for "
+         "--copy, from=.",
+         5, 64, &RunExport},
+    };
+}

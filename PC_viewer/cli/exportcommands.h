@@ -1,0 +1,24 @@
+// pellister-cli commands that write a stretch of driving: `export` and `evidence`.
+#pragma once
+
+#include "cli/clicommands.h"
+#include "playback/videoexport.h"
+
+QVector<CliCommand> ExportCommands();
+QVector<CliCommand> EvidenceCommands();
+
+// The range and options both commands read.
+struct tagRANGEARGS {
+    QStringList clips;
+    QString strOut;
+    qint64 llFrom = 0;
+    qint64 llTo = 0;
+    tagEXPORTOPTIONS options;
+};
+// bExportOptions: --overlay, --no-sound and --copy are allowed. kExitOk or kExitUsage (told on err).
+int ParseRangeArgs(const QStringList &args, const char *command, bool bExportOptions, tagRANGEARGS *a,
+                   QTextStream &err);
+// The clips with their records as the viewer reads them, checked to follow each other in time;
+// *catalogueRoot is the folder of the first clip.
+int LoadRangeClips(const tagRANGEARGS &a, const char *command, QVector<tagEXPORTCLIP> *clips, QString *catalogueRoot,
+                   QTextStream &err);

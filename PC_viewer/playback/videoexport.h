@@ -1,0 +1,101 @@
+// Export of a stretch of driving to one MP4: frame N of the first recording to frame M of the
+// last, the recordings between whole, as continuous play shows them.
+//
+// Design note
+// - CVideoExporter runs on whichever thread calls Run (the CLI's main thread, the viewer's export
+//   worker); Cancel may be called from any other thread. It owns everything it opens.
+// - Burnt-in export: each clip is decoded once, forwards, by the engine's own CFrameDecoder (the
+//   same frame numbering as the play view and the graph); every picture of the range is encoded
+//   once, in order, with the telemetry band (telemetryoverlay.h) below it, by libx264. Sound is
+//   decoded and resampled per clip and cut or padded with silence to exactly the length of that
+//   clip's pictures, so that sound stays in step across clip boundaries. One picture and a few
+//   thousand sound samples are held at a time: memory does not grow with the range.
+// - Lossless cut: packets are copied; the first clip starts at the key picture at or before N.
+// - The file is written beside its target under a temporary name and renamed into place when
+//   complete; a failure or Cancel removes it.
+#pragma once
+
+#include "catalogue/recordinfo.h"
+#include "mediaresult.h"
+#include "telemetry/telemetryoverlay.h"
+
+#include <QString>
+#include <QVector>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+// One recording of the range; llTo is inclusive, -1 for its last picture.
+struct tagEXPORTCLIP {
+    QString strPath;
+    QString strDataPath; // its data file; empty for none
+    tagDATAFILEINFO record;
+    int64_t llFrom = 0;
+    int64_t llTo = -1;
+};
+
+// Picture quality of the burnt-in export: x264's constant rate factor.
+enum class ExportQuality { High, Normal, Small };
+int ExportQualityCrf(ExportQuality quality);
+
+struct tagEXPORTOPTIONS {
+    unsigned nOverlay = OVERLAY_ALL;
+    SpeedUnit unit = SpeedUnit::Kmh;
+    bool bSound = true;
+    bool bCopy = false;
+    ExportQuality quality = ExportQuality::Normal;
+};
+
+struct tagEXPORTRESULT {
+    QString strFile;
+    int64_t llFrames = 0;   // pictures written
+    int64_t llDuration = 0; // 100 ns
+    int64_t llCopyFrom = -1; // lossless cut: the key picture of the first clip it starts at
+    int64_t llStandIns = 0;  // pictures that could not be decoded; the one before stands in
+};
+
+// The longest range an export takes.
+constexpr int64_t kExportLimit100ns = 30LL * 60 * 10000000;
+
+class CVideoExporter
+{
+public:
+    // Frames done so far and in all.
+    using Progress = std::function<void(int64_t, int64_t)>;
+
+    CVideoExporter(QVector<tagEXPORTCLIP> clips, tagEXPORTOPTIONS options);
+    ~CVideoExporter();
+    CVideoExporter(const CVideoExporter &) = delete;
+    CVideoExporter &operator=(const CVideoExporter &) = delete;
+
+    // Measures the clips and checks the range: E_INVALIDARG for a frame outside its clip, an empty
+    // range or one longer than the limit; the clip's open error otherwise. *why says it.
+    HRESULT Prepare(QString *why);
+    // After Prepare: pictures and duration of the range.
+    int64_t TotalFrames() const;
+    int64_t TotalDuration() const;
+    // The key picture a lossless cut starts at in the first clip (after Prepare).
+    int64_t CopyStartFrame() const;
+
+    // Writes the MP4. S_OK with *result; E_ABORT when cancelled; a failure with *why. Nothing is
+    // left at outPath (or beside it) unless S_OK.
+    HRESULT Run(const QString &outPath, const Progress &progress, tagEXPORTRESULT *result, QString *why);
+    // Thread-safe.
+    void Cancel() { m_bCancel.store(true); }
+    bool Cancelled() const { return m_bCancel.load(); }
+
+    struct Clip;
+
+private:
+    HRESULT RunEncode(const QString &partPath, const Progress &progress, tagEXPORTRESULT *result, QString *why);
+    HRESULT RunCopy(const QString &partPath, const Progress &progress, tagEXPORTRESULT *result, QString *why);
+
+    QVector<tagEXPORTCLIP> m_clips;
+    tagEXPORTOPTIONS m_options;
+    std::vector<std::unique_ptr<Clip>> m_measured;
+    std::atomic<bool> m_bCancel{false};
+};
+
+// The plain words for an FFmpeg write error ("the disk is full" for no space or a file-size limit).
+QString ExportWriteErrorText(int avError);

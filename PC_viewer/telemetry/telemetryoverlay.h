@@ -1,0 +1,91 @@
+// What the telemetry of one frame reads as text, and the band that shows those texts under (or
+// over) the picture: one drawing used by the exported video and by the play view, so that what a
+// driver saw on screen is what the police see in the file.
+#pragma once
+
+#include "catalogue/recordinfo.h"
+#include "telemetry/frameindextable.h"
+
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <cstdint>
+
+class QPainter;
+
+// Which sample, fix and clock belong to a frame, by the rules of the graph pane's text panel: the
+// frame's sample when the record is valid and has samples; its fix when the record is valid; its
+// clock (sync time + position) when the record is valid and its sync time has a key.
+struct tagFRAMETELEMETRY {
+    int nSample = -1;
+    int nFix = -1;
+    bool bClock = false;
+    int64_t llClockMs = 0;
+};
+tagFRAMETELEMETRY FrameTelemetry(const tagDATAFILEINFO &rec, const CFrameIndexTable &frameToSample,
+                                 const CFrameIndexTable &frameToFix, int64_t frame, int64_t position100ns);
+
+// Items of the band; the command line names them time,speed,position,heading,gsensor,kind,name.
+enum : unsigned {
+    OVERLAY_TIME = 1u << 0,
+    OVERLAY_SPEED = 1u << 1,
+    OVERLAY_POSITION = 1u << 2,
+    OVERLAY_HEADING = 1u << 3,
+    OVERLAY_GSENSOR = 1u << 4,
+    OVERLAY_KIND = 1u << 5,
+    OVERLAY_NAME = 1u << 6,
+    OVERLAY_ALL = (1u << 7) - 1,
+};
+// "time,speed" -> the bits; false for an empty list or an unknown name (named in *bad).
+bool ParseOverlayList(const QString &list, unsigned *items, QString *bad);
+QString OverlayListText(unsigned items);
+
+enum class SpeedUnit { Kmh, Mph };
+// "kmh" / "mph"; false for anything else.
+bool ParseSpeedUnit(const QString &text, SpeedUnit *unit);
+QString SpeedUnitName(SpeedUnit unit);
+// The speed of a fix: its own text in km/h (as the panel shows it), or whole miles an hour.
+QString SpeedText(const tagGPSINFO &fix, SpeedUnit unit);
+
+// The band's texts for one frame; an item without data reads "no GPS", "no sensor data" or
+// "no time".
+struct tagOVERLAYTEXTS {
+    QString strTime;     // "2014-10-17 08:14:27.250"
+    QString strSpeed;    // "52 Km/h" / "32 mph"
+    QString strPosition; // latitude and longitude texts
+    QString strHeading;  // "NE(45.00°)"
+    QString strGSensor;  // "X +0.12  Y -0.03  Z +1.01"
+    QString strKind;     // "Event"
+    QString strName;     // "20141017_081300N.mp4  12/300"
+};
+extern const char kOverlayNoGps[];
+extern const char kOverlayNoSensor[];
+extern const char kOverlayNoTime[];
+
+// The texts of frame `frame` of a clip; `position100ns` is that frame's time in the clip.
+tagOVERLAYTEXTS OverlayTexts(const tagDATAFILEINFO &rec, const tagFRAMETELEMETRY &t, const QString &fileName,
+                             int64_t frame, int64_t frameCount, SpeedUnit unit);
+
+// One clip's record and tables, for whoever draws its frames one after another (the exporter).
+class CClipOverlay
+{
+public:
+    CClipOverlay(const tagDATAFILEINFO &rec, const QString &mediaPath, int64_t frameTime, int64_t frameCount);
+    tagOVERLAYTEXTS Texts(int64_t frame, SpeedUnit unit) const;
+
+private:
+    tagDATAFILEINFO m_rec;
+    QString m_fileName;
+    int64_t m_frameTime;
+    int64_t m_frameCount;
+    CFrameIndexTable m_frameToSample;
+    FrameFixTables m_fix;
+};
+
+// Height of the band for a picture: two rows of text, about a twelfth of the picture's height and
+// never less than 36 pixels; even, so that the band's colour planes split cleanly.
+int OverlayBandHeight(const QSize &picture);
+// Draws the band (an opaque black strip, white text) into rect. Safe on any thread: no shared
+// font cache.
+void DrawTelemetryOverlay(QPainter &p, const QRect &band, const tagOVERLAYTEXTS &texts, unsigned items);
