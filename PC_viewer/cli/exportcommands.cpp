@@ -3,8 +3,10 @@
 #include "cli/exportcommands.h"
 
 #include "cli/mediacommands.h"
+#include "cli/reportcommands.h"
 
 #include "catalogue/corvanadoc.h"
+#include "playback/evidencepackage.h"
 #include "playback/videoexport.h"
 
 #include <QFileInfo>
@@ -191,7 +193,74 @@ int RunExport(const QStringList &args, QTextStream &out, QTextStream &err)
     return kExitOk;
 }
 
+int RunEvidence(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    tagRANGEARGS a;
+    if (const int status = ParseRangeArgs(args, "evidence", false, &a, err); status != kExitOk)
+        return status;
+    tagEVIDENCEJOB job;
+    if (const int status = LoadRangeClips(a, "evidence", &job.clips, &job.strCatalogueRoot, err); status != kExitOk)
+        return status;
+    job.options = a.options;
+    {
+        // The range is checked before anything is written.
+        CVideoExporter check(job.clips, job.options);
+        QString why;
+        const HRESULT hr = check.Prepare(&why);
+        if (hr == E_INVALIDARG)
+            return Usage(err, "evidence", why);
+        if (FAILED(hr)) {
+            err << "pellister-cli: evidence: " << why << ": " << MediaResultText(hr) << "\n";
+            return kExitFailed;
+        }
+    }
+    const EvidenceReportWriter report = [&](const QString &pdf, const tagEVIDENCEFACTS &facts, QString *why) {
+        tagREPORTJOB r;
+        r.strClip = job.clips.first().strPath;
+        r.strOut = pdf;
+        r.moment.llFrame = job.clips.first().llFrom;
+        const tagEVIDENCEFACTS copy = facts;
+        r.drawExtraPage = [copy](QPainter &p, const QSize &page, int i) { DrawEvidencePage(p, page, copy, i); };
+        r.countExtraPages = [copy](const QSize &page) { return EvidencePageCount(page, copy); };
+        QString messages;
+        QTextStream sink(&messages);
+        const int status = PrintReportOfMoment(r, "evidence", out, sink, nullptr);
+        sink.flush();
+        err << messages;
+        if (status != kExitOk)
+            *why = QStringLiteral("the report could not be printed");
+        return status == kExitOk;
+    };
+    CEvidencePackage package(job);
+    tagEVIDENCEFACTS facts;
+    QString why;
+    const HRESULT hr = package.Run(a.strOut, report, {}, &facts, &why);
+    if (hr == E_INVALIDARG)
+        return Usage(err, "evidence", why);
+    if (FAILED(hr)) {
+        err << "pellister-cli: evidence: " << why << "\n";
+        return kExitFailed;
+    }
+    out << "folder=" << QFileInfo(a.strOut).absoluteFilePath() << "\n";
+    for (const tagEVIDENCEFILE &f : facts.files)
+        out << "file=" << f.strPath << "\n";
+    out << "clock_offset=" << facts.strClockOffset << "\n";
+    return kExitOk;
+}
+
 } // namespace
+
+QVector<CliCommand> EvidenceCommands()
+{
+    return {
+        {"evidence", "CLIP [NEXT_CLIP ...] --from N --to M [--units kmh|mph] OUTDIR",
+         "Write an evidence package of frames N of the first clip to M of the last into the new folder OUTDIR: "
+         "originals/ (the clips and data files byte for byte), the range as MP4 with the telemetry burnt in, "
+         "report.pdf (the report of frame N and the Evidence pages), manifest.json and SHA256SUMS "
+         "(sha256sum -c SHA256SUMS checks it). Prints folder=, one file= per file and clock_offset=.",
+         5, 64, &RunEvidence},
+    };
+}
 
 QVector<CliCommand> ExportCommands()
 {

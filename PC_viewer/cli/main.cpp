@@ -22,6 +22,7 @@ QVector<CliCommand> AllCommands()
     all += DeviceConfigCommands();
     all += ReportCommands();
     all += ExportCommands();
+    all += EvidenceCommands();
     return all;
 }
 

@@ -40,14 +40,7 @@ constexpr QSize kMapPaneSize(373, 373);
 // How long the map page may take to come up (a first page starts the browser's processes).
 constexpr int kMapWaitMs = 30000;
 
-struct tagREPORTARGS {
-    QString strClip;
-    QString strOut;
-    tagCLIMOMENT moment;
-    QPageSize::PageSizeId paper = QPageSize::A4;
-    QPageLayout::Orientation orientation = QPageLayout::Portrait;
-    QString strServer;
-};
+using tagREPORTARGS = tagREPORTJOB;
 
 int Usage(QTextStream &err, const QString &why)
 {
@@ -129,13 +122,12 @@ int FindClip(CCorvanaDoc &doc, const QString &clip)
     return -1;
 }
 
-int RunReport(const QStringList &args, QTextStream &out, QTextStream &err)
+} // namespace
+
+int PrintReportOfMoment(const tagREPORTJOB &a, const char *command, QTextStream &out, QTextStream &err, int *pages)
 {
-    tagREPORTARGS a;
-    if (const int status = ParseArgs(args, &a, err); status != kExitOk)
-        return status;
     if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
-        err << "pellister-cli: report: needs a GUI application\n";
+        err << "pellister-cli: " << command << ": needs a GUI application\n";
         return kExitFailed;
     }
 
@@ -154,7 +146,7 @@ int RunReport(const QStringList &args, QTextStream &out, QTextStream &err)
     QString base = a.strServer;
     if (base.isEmpty()) {
         if (!server.Start())
-            err << "pellister-cli: report: the map pages cannot be served: " << server.ErrorString() << "\n";
+            err << "pellister-cli: " << command << ": the map pages cannot be served: " << server.ErrorString() << "\n";
         base = server.BaseUrl();
     }
     doc.SetMapPage(MapPageUrl(base));
@@ -184,7 +176,7 @@ int RunReport(const QStringList &args, QTextStream &out, QTextStream &err)
     map->StartMapLoad();
     graph.RebuildGraph();
 
-    if (const int status = ShowMoment(doc, session, a.moment, a.strClip, "report", out, err))
+    if (const int status = ShowMoment(doc, session, a.moment, a.strClip, command, out, err))
         return status;
 
     // The map page as the viewer would show it: the route loaded on the map page, or whichever
@@ -200,13 +192,13 @@ int RunReport(const QStringList &args, QTextStream &out, QTextStream &err)
     };
     const bool settledInTime = WaitFor(settled, kMapWaitMs);
     if (!settledInTime)
-        err << "pellister-cli: report: the map page did not come up; its panel shows what there is\n";
+        err << "pellister-cli: " << command << ": the map page did not come up; its panel shows what there is\n";
     {
         QObject user;
         doc.UpdateAllViews(&user);
     }
     if (settledInTime && !map->WaitUntilDrawn(kMapWaitMs))
-        err << "pellister-cli: report: the map page did not say within " << kMapWaitMs / 1000
+        err << "pellister-cli: " << command << ": the map page did not say within " << kMapWaitMs / 1000
             << " s that it had drawn the moment; its panel shows what there was\n";
 
     CPrintView printView(&doc);
@@ -214,6 +206,7 @@ int RunReport(const QStringList &args, QTextStream &out, QTextStream &err)
     printView.SetGraphView(&graph);
     printView.SetMapView(map.get());
     printView.SetTelemetry(&telemetry);
+    printView.SetExtraPages(a.countExtraPages, a.drawExtraPage);
 
     const QString outPath = QFileInfo(a.strOut).absoluteFilePath();
     const QString partPath = outPath + QStringLiteral(".part");
@@ -228,11 +221,26 @@ int RunReport(const QStringList &args, QTextStream &out, QTextStream &err)
     if (!printed || !QFileInfo(partPath).isFile() ||
         (QFile::exists(outPath) && !QFile::remove(outPath)) || !QFile::rename(partPath, outPath)) {
         QFile::remove(partPath);
-        err << "pellister-cli: report: cannot write '" << a.strOut << "'\n";
+        err << "pellister-cli: " << command << ": cannot write '" << a.strOut << "'\n";
         return kExitFailed;
     }
-    out << "file=" << outPath << "\n"
-        << "pages=" << printView.PageCount() << "\n";
+    if (pages)
+        *pages = printView.PageCount();
+    return kExitOk;
+}
+
+namespace {
+
+int RunReport(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    tagREPORTARGS a;
+    if (const int status = ParseArgs(args, &a, err); status != kExitOk)
+        return status;
+    int pages = 0;
+    if (const int status = PrintReportOfMoment(a, "report", out, err, &pages); status != kExitOk)
+        return status;
+    out << "file=" << QFileInfo(a.strOut).absoluteFilePath() << "\n"
+        << "pages=" << pages << "\n";
     return kExitOk;
 }
 

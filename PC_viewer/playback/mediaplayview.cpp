@@ -30,6 +30,10 @@ struct tagPANEMENUITEM {
 const tagPANEMENUITEM kPaneMenu[] = {
     {ID_PLAY_VIEW_ORIGINAL, "View original image", 0, false},
     {ID_PLAY_SAVE_IMAGE, "Save image", ID_VIEW_SAVE_IMAGE, true},
+    {ID_PLAY_MARK_EXPORT_START, "Mark export start", ID_MEDIA_MARK_EXPORT_START, false},
+    {ID_PLAY_MARK_EXPORT_END, "Mark export end", ID_MEDIA_MARK_EXPORT_END, false},
+    {ID_PLAY_EXPORT_VIDEO, "Export video...", ID_MEDIA_EXPORT_VIDEO, false},
+    {ID_PLAY_SAVE_EVIDENCE, "Save evidence package...", ID_MEDIA_SAVE_EVIDENCE, true},
     {ID_PLAY_SINGLE_VIEW, "Single View", ID_VIEW_SINGLE, false},
     {ID_PLAY_VIEW_4X, "4x", ID_VIEW_X4, false},
     {ID_PLAY_VIEW_9X, "9x", ID_VIEW_X9, false},
@@ -164,6 +168,15 @@ void CMediaPlayView::paintEvent(QPaintEvent *event)
     if (!image.isNull() && !target.isEmpty()) {
         // Stretched, not letter-boxed: the pane decides the shape.
         painter.drawImage(target, image);
+        tagOVERLAYTEXTS texts;
+        unsigned items = 0;
+        if (m_overlayTexts && m_overlayTexts(m_session->ShownFrame(), &texts, &items)) {
+            // The exported video's band, laid over the picture's bottom rather than under it:
+            // the pane keeps its shape.
+            const int h = qMin(target.height(), OverlayBandHeight(target.size()));
+            DrawTelemetryOverlay(painter, QRect(target.left(), target.bottom() + 1 - h, target.width(), h), texts,
+                                 items);
+        }
         if (m_session->ShownFrame() != m_paintedFrame)
             ++m_newPicturesPainted;
         m_paintedFrame = m_session->ShownFrame();

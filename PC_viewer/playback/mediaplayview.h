@@ -10,6 +10,10 @@
 // are told is what the user sees.
 #pragma once
 
+#include <functional>
+
+#include "telemetry/telemetryoverlay.h"
+
 #include "playback/grapheventcallback.h"
 #include "playback/mediaresult.h"
 #include "playback/playbacksession.h"
@@ -48,6 +52,16 @@ class CMediaPlayView : public QWidget, public GraphEventCallback, public IPlayCo
 {
     Q_OBJECT
 public:
+    // The telemetry band over the bottom of the single view's picture, while `texts` gives the
+    // texts of the frame shown (false: none); an empty function shows no band.
+    using OverlayTextsFn = std::function<bool(int64_t frame, tagOVERLAYTEXTS *texts, unsigned *items)>;
+    void SetTelemetryOverlay(OverlayTextsFn texts)
+    {
+        m_overlayTexts = std::move(texts);
+        update();
+    }
+    bool HasTelemetryOverlay() const { return bool(m_overlayTexts); }
+
     CMediaPlayView(CCorvanaDoc *doc, IPlayViewHost *host, QWidget *parent = nullptr);
     ~CMediaPlayView() override;
 
@@ -130,4 +144,5 @@ private:
     int64_t m_paintedFrame = -1;
     int64_t m_newPicturesPainted = 0;
     std::vector<CMultiPlayView *> m_paneViews; // children, row by row
+    OverlayTextsFn m_overlayTexts;
 };

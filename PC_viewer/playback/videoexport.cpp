@@ -225,6 +225,14 @@ int64_t CVideoExporter::TotalDuration() const
     return av_rescale_q(t, kOutTimeBase, AVRational{1, 10000000});
 }
 
+QVector<CVideoExporter::Span> CVideoExporter::Spans() const
+{
+    QVector<Span> spans;
+    for (const auto &c : m_measured)
+        spans.append({c->spec.strPath, c->llFrom, c->llTo, c->table->FrameTime(), c->table->FrameCount()});
+    return spans;
+}
+
 int64_t CVideoExporter::CopyStartFrame() const
 {
     return m_measured.empty() ? -1 : m_measured.front()->llFrom;
@@ -243,7 +251,7 @@ HRESULT CVideoExporter::Run(const QString &outPath, const Progress &progress, ta
     QFile::remove(part);
     tagEXPORTRESULT r;
     HRESULT hr = m_options.bCopy ? RunCopy(part, progress, &r, why) : RunEncode(part, progress, &r, why);
-    if (SUCCEEDED(hr) && m_bCancel.load())
+    if (SUCCEEDED(hr) && Cancelled())
         hr = E_ABORT;
     if (SUCCEEDED(hr)) {
         // Into place whole: an earlier file of that name goes only once the new one is complete.
@@ -307,11 +315,11 @@ public:
     // Appends one clip's sound from t0 (seconds, the clip's own clock) for `samples` samples at
     // the export's rate; missing sound becomes silence.
     HRESULT AddClip(AVFormatContext *oc, const QString &path, bool bHasSound, double t0, int64_t samples,
-                    const std::atomic<bool> &cancel, QString *why)
+                    const std::function<bool()> &cancelled, QString *why)
     {
         int64_t written = 0;
         if (bHasSound) {
-            const HRESULT hr = DecodeClip(oc, path, t0, samples, &written, cancel, why);
+            const HRESULT hr = DecodeClip(oc, path, t0, samples, &written, cancelled, why);
             if (FAILED(hr))
                 return hr;
         }
@@ -328,7 +336,7 @@ public:
 
 private:
     HRESULT DecodeClip(AVFormatContext *oc, const QString &path, double t0, int64_t samples, int64_t *written,
-                       const std::atomic<bool> &cancel, QString *why)
+                       const std::function<bool()> &cancelled, QString *why)
     {
         CMediaInput input;
         if (FAILED(input.OpenAudio(path, MEDIA_OPEN_TIME_LIMIT)))
@@ -359,7 +367,7 @@ private:
         bool bEnd = false;
         bool bSourceEnd = false;
         while (!bEnd && *written < samples) {
-            if (cancel.load())
+            if (cancelled())
                 return E_ABORT;
             input.SetTimeLimit(MEDIA_SEEK_TIME_LIMIT);
             const int rd = bSourceEnd ? AVERROR_EOF : av_read_frame(input.Format(), pkt.get());
@@ -715,7 +723,7 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
             return writePackets(out.get());
         };
         const auto sink = [&](int64_t n, const AVFrame *frame) -> bool {
-            if (m_bCancel.load()) {
+            if (Cancelled()) {
                 sinkResult = E_ABORT;
                 return false;
             }
@@ -768,7 +776,7 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
         if (sound) {
             const double t0 = c.table->PtsOfFrame(c.llFrom) * av_q2d(tb);
             const int64_t samples = av_rescale_q(c.OutLength(), kOutTimeBase, AVRational{1, sound->Rate()});
-            hr = sound->AddClip(oc.get(), c.spec.strPath, c.bHasSound, t0, samples, m_bCancel, why);
+            hr = sound->AddClip(oc.get(), c.spec.strPath, c.bHasSound, t0, samples, [this] { return Cancelled(); }, why);
             if (FAILED(hr))
                 return hr;
         }
@@ -902,7 +910,7 @@ HRESULT CVideoExporter::RunCopy(const QString &partPath, const Progress &progres
             return S_OK;
         };
         while (!(bVideoDone && bSoundDone)) {
-            if (m_bCancel.load())
+            if (Cancelled())
                 return E_ABORT;
             input.SetTimeLimit(MEDIA_SEEK_TIME_LIMIT);
             if (av_read_frame(input.Format(), pkt.get()) < 0)

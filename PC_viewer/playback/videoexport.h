@@ -77,13 +77,22 @@ public:
     int64_t TotalDuration() const;
     // The key picture a lossless cut starts at in the first clip (after Prepare).
     int64_t CopyStartFrame() const;
+    // After Prepare: each clip's part of the range.
+    struct Span {
+        QString strPath;
+        int64_t llFrom, llTo;          // pictures written, inclusive
+        int64_t llFrameTime, llFrameCount;
+    };
+    QVector<Span> Spans() const;
 
     // Writes the MP4. S_OK with *result; E_ABORT when cancelled; a failure with *why. Nothing is
     // left at outPath (or beside it) unless S_OK.
     HRESULT Run(const QString &outPath, const Progress &progress, tagEXPORTRESULT *result, QString *why);
     // Thread-safe.
     void Cancel() { m_bCancel.store(true); }
-    bool Cancelled() const { return m_bCancel.load(); }
+    // A flag of the owner's that cancels as well (it must outlive Run).
+    void SetCancelFlag(const std::atomic<bool> *flag) { m_pOuterCancel = flag; }
+    bool Cancelled() const { return m_bCancel.load() || (m_pOuterCancel && m_pOuterCancel->load()); }
 
     struct Clip;
 
@@ -95,6 +104,7 @@ private:
     tagEXPORTOPTIONS m_options;
     std::vector<std::unique_ptr<Clip>> m_measured;
     std::atomic<bool> m_bCancel{false};
+    const std::atomic<bool> *m_pOuterCancel = nullptr;
 };
 
 // The plain words for an FFmpeg write error ("the disk is full" for no space or a file-size limit).

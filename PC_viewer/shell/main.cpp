@@ -11,6 +11,7 @@
 
 #include "version.h"
 
+#include <csignal>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
@@ -79,6 +80,8 @@ QStringList ProgramArguments(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    // A file-size limit makes a write fail (and the viewer say so) instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     // The arguments are read before the window system is asked for: --help, --version and
     // wrong arguments answer on a machine without a display.
     QCommandLineParser parser;

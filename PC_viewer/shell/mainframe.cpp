@@ -84,6 +84,11 @@ const tagMENUITEM kMenu[] = {
     {1, nullptr, ID_MEDIA_TO_END, "To the end"},
     {1, nullptr, 0, nullptr},
     {1, nullptr, ID_MEDIA_CONTINUOUS_PLAY, "Continuous play"},
+    {1, nullptr, 0, nullptr},
+    {1, nullptr, ID_MEDIA_MARK_EXPORT_START, "Mark export start"},
+    {1, nullptr, ID_MEDIA_MARK_EXPORT_END, "Mark export end"},
+    {1, nullptr, ID_MEDIA_EXPORT_VIDEO, "Export video..."},
+    {1, nullptr, ID_MEDIA_SAVE_EVIDENCE, "Save evidence package..."},
 
     {2, nullptr, ID_VIEW_SINGLE, "Single View"},
     {2, "Multiple View", ID_VIEW_X4, "x4"},
@@ -92,6 +97,8 @@ const tagMENUITEM kMenu[] = {
     {2, "Multiple View", ID_VIEW_X25, "x25"},
     {2, nullptr, 0, nullptr},
     {2, nullptr, ID_VIEW_SAVE_IMAGE, "Save image"},
+    {2, nullptr, 0, nullptr},
+    {2, nullptr, ID_VIEW_TELEMETRY_OVERLAY, "Telemetry overlay"},
 
     {3, nullptr, ID_MAP_GOOGLE_MAP, "Google Map"},
     {3, nullptr, 0, nullptr},
@@ -246,6 +253,9 @@ void CMainFrame::ConnectTelemetryPanes()
     m_printView->SetGraphView(m_graphView);
     m_printView->SetMapView(m_mapView);
 
+    m_exportMarks = std::make_unique<CExportMarks>(m_doc);
+    m_exportActions = std::make_unique<CExportActions>(m_doc, m_exportMarks.get(), this, this);
+
     m_mapView->SetControlBar(m_controlBar);
     m_mapView->SetMapMenu(m_menus.value(3));
     m_mapView->OnInitialUpdate();
@@ -316,6 +326,29 @@ void CMainFrame::BuildCommandTable()
     m_commands[ID_VIEW_X16] = {[this] { OnGrid(16); }, always, {}};
     m_commands[ID_VIEW_X25] = {[this] { OnGrid(25); }, always, {}};
     m_commands[ID_VIEW_SAVE_IMAGE] = {[this] { OnSaveImage(); }, always, {}};
+    m_commands[ID_VIEW_TELEMETRY_OVERLAY] = {[this] { SetTelemetryOverlay(!m_telemetryOverlay); }, always,
+                                             [this] { return m_telemetryOverlay; }};
+
+    m_commands[ID_MEDIA_MARK_EXPORT_START] = {[this] {
+                                                  if (LoadedCheck())
+                                                      m_exportMarks->MarkStart();
+                                              },
+                                              always, {}};
+    m_commands[ID_MEDIA_MARK_EXPORT_END] = {[this] {
+                                                if (LoadedCheck())
+                                                    m_exportMarks->MarkEnd();
+                                            },
+                                            always, {}};
+    m_commands[ID_MEDIA_EXPORT_VIDEO] = {[this] {
+                                             m_playView->Pause();
+                                             m_exportActions->ExportVideo();
+                                         },
+                                         always, {}};
+    m_commands[ID_MEDIA_SAVE_EVIDENCE] = {[this] {
+                                              m_playView->Pause();
+                                              m_exportActions->SaveEvidence();
+                                          },
+                                          always, {}};
 
     m_commands[ID_MAP_GOOGLE_MAP] = {[this] { OnGoogleMap(); }, always, {}};
     m_commands[ID_MAP_POSITION_ON] = {
@@ -773,6 +806,61 @@ void CMainFrame::OnPrint(int id)
         m_printView->OnFilePrint(m_printer.get());
     // The panes take the size the frame has now.
     LayOutPanes(m_outer->size());
+}
+
+void CMainFrame::SetTelemetryOverlay(bool on)
+{
+    m_telemetryOverlay = on;
+    if (!on) {
+        m_playView->SetTelemetryOverlay({});
+        return;
+    }
+    // The band of the exported video, for the picture on screen: the same lookup and drawing.
+    m_playView->SetTelemetryOverlay([this](int64_t frame, tagOVERLAYTEXTS *texts, unsigned *items) {
+        const int index = m_doc->CurrentIndex();
+        if (index < 0 || m_telemetry->Recording() != index || frame < 0)
+            return false;
+        const tagDATAFILEINFO &rec = m_doc->RecordRef(index);
+        const tagFRAMETELEMETRY t = FrameTelemetry(rec, m_telemetry->FrameToSample(), m_telemetry->FrameToFix(),
+                                                   frame, frame * m_doc->FrameTime());
+        const tagEXPORTOPTIONS remembered = RememberedExportOptions();
+        *texts = OverlayTexts(rec, t, FileNameOfPath(m_doc->CurrentMediaPath()), frame, m_doc->LastPosition(),
+                              remembered.unit);
+        *items = remembered.nOverlay;
+        return true;
+    });
+}
+
+bool CMainFrame::WriteEvidenceReport(const QString &pdfPath, const tagEVIDENCEFACTS &facts, int recording,
+                                     int64_t frame, QString *why)
+{
+    // The report of the range's first moment, as "Print" would make it of the single view.
+    if (m_playView->IsMulti())
+        OnSingleView();
+    if (m_doc->CurrentIndex() != recording && !m_navigator->Open(recording)) {
+        *why = QStringLiteral("the first recording of the range does not open");
+        return false;
+    }
+    m_playView->Pause();
+    {
+        QObject user; // the position comes from elsewhere, as a frame step would
+        m_doc->SetCurrentPosition(frame);
+        m_doc->UpdateAllViews(&user);
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdfPath);
+    printer.setPageSize(m_printer->pageLayout().pageSize());
+    printer.setPageOrientation(m_printer->pageLayout().orientation());
+    printer.setDocName(QStringLiteral("Pellister Evidence"));
+    m_printView->SetExtraPages([facts](const QSize &page) { return EvidencePageCount(page, facts); },
+                               [facts](QPainter &p, const QSize &page, int i) { DrawEvidencePage(p, page, facts, i); });
+    const bool printed = m_printView->OnFilePrintDirect(&printer);
+    m_printView->SetExtraPages({}, {});
+    LayOutPanes(m_outer->size());
+    if (!printed)
+        *why = QStringLiteral("the report could not be printed");
+    return printed;
 }
 
 void CMainFrame::OnPrintSetup()

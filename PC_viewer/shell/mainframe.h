@@ -9,6 +9,7 @@
 // and its page's requests), and only then the web server and its thread.
 #pragma once
 
+#include "shell/exportactions.h"
 #include "playback/mediaplayview.h"
 #include "shell/recordingactions.h"
 #include "skin/skinframewnd.h"
@@ -40,7 +41,7 @@ class QAction;
 class QMenu;
 class QPrinter;
 
-class CMainFrame : public CSkinFrameWnd, public IPlayViewHost, public IRecordingActionsHost
+class CMainFrame : public CSkinFrameWnd, public IPlayViewHost, public IRecordingActionsHost, public IExportActionsHost
 {
     Q_OBJECT
 public:
@@ -107,6 +108,12 @@ public:
     const CRecordingTelemetry *Telemetry() const { return m_telemetry.get(); }
     // Which recording is open: opened, closed and reopened through it.
     CRecordingNavigator *Navigator() const { return m_navigator.get(); }
+    // The export marks and the export and evidence package commands.
+    CExportMarks *ExportMarks() const { return m_exportMarks.get(); }
+    CExportActions *ExportActions() const { return m_exportActions.get(); }
+    // --- IExportActionsHost -------------------------------------------------------------------
+    bool WriteEvidenceReport(const QString &pdfPath, const tagEVIDENCEFACTS &facts, int recording, int64_t frame,
+                             QString *why) override;
     CMultiViewSplitter *OuterSplitter() const { return m_outer; }
     CMultiViewSplitter *LeftSplitter() const { return m_left; }
     CMultiViewSplitter *RightSplitter() const { return m_right; }
@@ -180,6 +187,8 @@ private:
     void OnSingleView();
     void OnGrid(int count);
     void OnSaveImage();
+    // "Telemetry overlay": the exported video's band over the playing picture.
+    void SetTelemetryOverlay(bool on);
     void OnGoogleMap();
     void OnConvertForGoogleEarth();
     void OnAbout();
@@ -205,6 +214,9 @@ private:
     CAccelSensorGraphView *m_graphView = nullptr;
     std::unique_ptr<CRecordingTelemetry> m_telemetry;
     std::unique_ptr<CRecordingNavigator> m_navigator;
+    std::unique_ptr<CExportMarks> m_exportMarks;
+    std::unique_ptr<CExportActions> m_exportActions;
+    bool m_telemetryOverlay = false;
     std::unique_ptr<CGraphKeyCommands> m_keys;
     std::unique_ptr<CLocalWebServer> m_webServer;
 

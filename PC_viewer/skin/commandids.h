@@ -22,6 +22,10 @@ constexpr int ID_MEDIA_FRAME_BACKWARD = 32875;  // "Frame backward"
 constexpr int ID_MEDIA_TO_BEGINNING = 32876;    // "To the beginning"
 constexpr int ID_MEDIA_TO_END = 32877;          // "To the end"
 constexpr int ID_MEDIA_CONTINUOUS_PLAY = 32878; // "Continuous play"
+constexpr int ID_MEDIA_MARK_EXPORT_START = 32940; // "Mark export start"
+constexpr int ID_MEDIA_MARK_EXPORT_END = 32941;   // "Mark export end"
+constexpr int ID_MEDIA_EXPORT_VIDEO = 32942;      // "Export video..."
+constexpr int ID_MEDIA_SAVE_EVIDENCE = 32943;     // "Save evidence package..."
 
 // Media Control > Speed: six consecutive ids, speed index = id - ID_SPEED_1X.
 constexpr int ID_SPEED_1X = 32887;
@@ -38,6 +42,7 @@ constexpr int ID_VIEW_X16 = 32802;        // "x16"
 constexpr int ID_VIEW_X9 = 32803;         // "x9"
 constexpr int ID_VIEW_X25 = 32804;        // "x25"
 constexpr int ID_VIEW_SAVE_IMAGE = 32806; // "Save image"
+constexpr int ID_VIEW_TELEMETRY_OVERLAY = 32944; // "Telemetry overlay"
 
 // Map(&M) menu.
 constexpr int ID_MAP_GOOGLE_MAP = 32811;    // "Google Map"
@@ -57,6 +62,10 @@ constexpr int ID_PLAY_VIEW_9X = 32862;       // "9x"
 constexpr int ID_PLAY_VIEW_16X = 32863;      // "16x"
 constexpr int ID_PLAY_VIEW_25X = 32864;      // "25x"
 constexpr int ID_PLAY_SAVE_IMAGE = 32865;    // "Save image"
+constexpr int ID_PLAY_MARK_EXPORT_START = 32866; // "Mark export start"
+constexpr int ID_PLAY_MARK_EXPORT_END = 32867;   // "Mark export end"
+constexpr int ID_PLAY_EXPORT_VIDEO = 32868;      // "Export video..."
+constexpr int ID_PLAY_SAVE_EVIDENCE = 32869;     // "Save evidence package..."
 
 // Controls of the play control bar.
 constexpr int IDC_TO_BEGINNING = 1001;
@@ -76,5 +85,6 @@ constexpr int IDC_SAVE_IMAGE = 1054;
 constexpr int IDC_SPEAKER_ON = 1056;
 constexpr int IDC_SPEAKER_OFF = 1057;
 
-// The bar of the "Processing..." window.
+// The bar of the "Processing..." window, and its Cancel button (shown for work that can stop).
 constexpr int IDC_PROGRESS = 1013;
+constexpr int IDC_PROGRESS_CANCEL = 1060;

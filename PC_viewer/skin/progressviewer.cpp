@@ -6,6 +6,10 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
 #include <QProgressBar>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -49,8 +53,53 @@ void CProgressViewer::SetProgress(int position)
 {
     const int clamped = qBound(0, position, 100);
     m_pProgress->setValue(clamped == 0 ? 1 : clamped);
-    if (isVisible())
+    if (m_pPercent)
+        m_pPercent->setText(QStringLiteral("%1 %").arg(clamped));
+    if (isVisible()) {
         m_pProgress->repaint();
+        if (m_pPercent)
+            m_pPercent->repaint();
+    }
+}
+
+void CProgressViewer::EnableCancel()
+{
+    if (m_pCancel)
+        return;
+    m_pPercent = new QLabel(QStringLiteral("0 %"), this);
+    m_pPercent->setMinimumWidth(48);
+    m_pPercent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_pCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_pCancel->setObjectName(QString::number(IDC_PROGRESS_CANCEL));
+    connect(m_pCancel, &QPushButton::clicked, this, &CProgressViewer::RequestCancel);
+    auto *row = new QHBoxLayout;
+    row->setContentsMargins(8, 4, 8, 6);
+    row->addWidget(m_pPercent);
+    row->addStretch();
+    row->addWidget(m_pCancel);
+    static_cast<QVBoxLayout *>(layout())->addLayout(row);
+    const QMargins m = contentsMargins();
+    setFixedSize(kClientWidth + m.left() + m.right(),
+                 kClientHeight + m_pCancel->sizeHint().height() + 10 + m.top() + m.bottom());
+}
+
+void CProgressViewer::RequestCancel()
+{
+    if (m_bCancelRequested)
+        return;
+    m_bCancelRequested = true;
+    if (m_pCancel)
+        m_pCancel->setEnabled(false);
+    emit Cancelled();
+}
+
+void CProgressViewer::keyPressEvent(QKeyEvent *event)
+{
+    if (m_pCancel && event->key() == Qt::Key_Escape) {
+        RequestCancel();
+        return;
+    }
+    CSkinDialog::keyPressEvent(event);
 }
 
 int CProgressViewer::Position() const

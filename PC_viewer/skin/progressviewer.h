@@ -4,7 +4,9 @@
 
 #include "skin/skindialog.h"
 
+class QLabel;
 class QProgressBar;
+class QPushButton;
 
 class CProgressViewer : public CSkinDialog
 {
@@ -27,6 +29,23 @@ public:
     int Position() const;
     QProgressBar *ProgressCtrl() const { return m_pProgress; }
 
+    // For work that can stop (an export): the percentage beside the bar and a Cancel button,
+    // which (like Escape) asks once for the work to stop.
+    void EnableCancel();
+    bool CancelRequested() const { return m_bCancelRequested; }
+    QPushButton *CancelButton() const { return m_pCancel; }
+
+signals:
+    void Cancelled();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
+    void RequestCancel();
+
     QProgressBar *m_pProgress;
+    QLabel *m_pPercent = nullptr;
+    QPushButton *m_pCancel = nullptr;
+    bool m_bCancelRequested = false;
 };

@@ -190,5 +190,13 @@ bool CPrintView::PrintPages(QPrinter *printer)
             printer->newPage();
         DrawReportPage(painter, page, data, n);
     }
+    const int extra = m_countExtraPages && m_drawExtraPage ? m_countExtraPages(page) : 0;
+    m_pageCount = pages + extra;
+    for (int i = 0; i < extra; ++i) {
+        printer->newPage();
+        painter.save();
+        m_drawExtraPage(painter, page, i);
+        painter.restore();
+    }
     return painter.end();
 }

@@ -37,6 +37,17 @@ public:
     // the map's.
     void SetTelemetry(const CRecordingTelemetry *telemetry) { m_telemetry = telemetry; }
 
+    // Pages printed after the report's own (an evidence package's "Evidence" pages): how many
+    // there are on a page of the given printable size, and the drawing of one (0-based index).
+    // None by default.
+    using ExtraPageCountFn = std::function<int(const QSize &page)>;
+    using ExtraPagesFn = std::function<void(QPainter &painter, const QSize &page, int index)>;
+    void SetExtraPages(ExtraPageCountFn count, ExtraPagesFn draw)
+    {
+        m_countExtraPages = std::move(count);
+        m_drawExtraPage = std::move(draw);
+    }
+
     // The print dialog; true when the user chose to print. Tests put their own answer here.
     using PrintDialogFn = std::function<bool(QPrinter *printer, QWidget *parent)>;
     void SetPrintDialog(PrintDialogFn dialog) { m_printDialog = std::move(dialog); }
@@ -79,6 +90,8 @@ private:
     CMapView *m_map = nullptr;
     const CRecordingTelemetry *m_telemetry = nullptr;
     PrintDialogFn m_printDialog;
+    ExtraPageCountFn m_countExtraPages;
+    ExtraPagesFn m_drawExtraPage;
 
     int bPrinting = 0;
     int bReportHasGps = 0;

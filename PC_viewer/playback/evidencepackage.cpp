@@ -1,0 +1,263 @@
+// Assembly of an evidence package.
+#include "playback/evidencepackage.h"
+
+#include "telemetry/graphgeometry.h"
+#include "version.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimeZone>
+
+const char kEvidenceOriginals[] = "originals";
+const char kEvidenceReport[] = "report.pdf";
+const char kEvidenceManifest[] = "manifest.json";
+const char kEvidenceSums[] = "SHA256SUMS";
+
+namespace {
+
+// A data file is read this far for the clock offset.
+constexpr qint64 kClockScanBytes = 64LL * 1024 * 1024;
+
+QString BaseName(const QString &path)
+{
+    return QFileInfo(path).completeBaseName();
+}
+
+// Where a file of the card goes inside originals/: its path below the catalogue folder, or just
+// its name for a file outside it.
+QString OriginalPath(const QString &root, const QString &file)
+{
+    QString rel = root.isEmpty() ? QString() : QDir(root).relativeFilePath(QFileInfo(file).absoluteFilePath());
+    if (rel.isEmpty() || rel.startsWith(QLatin1String("..")) || QDir::isAbsolutePath(rel))
+        rel = QFileInfo(file).fileName();
+    return QLatin1String(kEvidenceOriginals) + QLatin1Char('/') + rel;
+}
+
+// "2014-10-17 08:13:00.333" of a frame, or empty without a clock.
+QString FrameTimeText(const tagDATAFILEINFO &rec, int64_t frame, int64_t frameTime)
+{
+    int64_t startMs = 0;
+    if (rec.bValid != 1 || !TimeKey(rec.stSyncTime, &startMs))
+        return QString();
+    const int64_t ms = startMs + frame * frameTime / 10000;
+    const QDateTime dt = QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
+    return dt.isValid() ? dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")) : QString();
+}
+
+bool RemoveTree(const QString &path)
+{
+    return QDir(path).removeRecursively();
+}
+
+} // namespace
+
+QString ExportFileName(const QVector<tagEXPORTCLIP> &clips)
+{
+    if (clips.isEmpty())
+        return QStringLiteral("export.mp4");
+    const tagEXPORTCLIP &first = clips.first();
+    const tagEXPORTCLIP &last = clips.last();
+    // Plain concatenation: a '%' in a clip's name must stay a '%'.
+    if (clips.size() == 1)
+        return BaseName(first.strPath) + QLatin1Char('_') + QString::number(first.llFrom) + QLatin1Char('-') +
+               QString::number(last.llTo) + QStringLiteral(".mp4");
+    return BaseName(first.strPath) + QLatin1Char('_') + QString::number(first.llFrom) + QLatin1Char('-') +
+           BaseName(last.strPath) + QLatin1Char('_') + QString::number(last.llTo) + QStringLiteral(".mp4");
+}
+
+CEvidencePackage::CEvidencePackage(tagEVIDENCEJOB job) : m_job(std::move(job))
+{
+    m_job.options.bCopy = false;
+}
+
+void CEvidencePackage::Cancel()
+{
+    m_bCancel.store(true);
+}
+
+HRESULT CEvidencePackage::Run(const QString &outDir, const EvidenceReportWriter &report,
+                              const EvidenceProgress &progress, tagEVIDENCEFACTS *facts, QString *why)
+{
+    const QString target = QFileInfo(outDir).absoluteFilePath();
+    if (QFileInfo::exists(target)) {
+        *why = QStringLiteral("'%1' exists already; a package goes into a new folder").arg(target);
+        return E_INVALIDARG;
+    }
+    const QString staging = target + QStringLiteral(".part");
+    if (QFileInfo::exists(staging) && !RemoveTree(staging)) {
+        *why = QStringLiteral("cannot clear '%1'").arg(staging);
+        return E_FAIL;
+    }
+    if (!QDir().mkpath(staging)) {
+        *why = QStringLiteral("cannot create '%1'").arg(staging);
+        return E_FAIL;
+    }
+    HRESULT hr = Assemble(staging, report, progress, facts, why);
+    if (SUCCEEDED(hr) && m_bCancel.load())
+        hr = E_ABORT;
+    if (SUCCEEDED(hr) && !QDir().rename(staging, target)) {
+        *why = QStringLiteral("cannot create '%1'").arg(target);
+        hr = E_FAIL;
+    }
+    if (FAILED(hr)) {
+        RemoveTree(staging);
+        if (hr == E_ABORT)
+            *why = QStringLiteral("cancelled");
+    }
+    return hr;
+}
+
+HRESULT CEvidencePackage::Assemble(const QString &staging, const EvidenceReportWriter &report,
+                                   const EvidenceProgress &progress, tagEVIDENCEFACTS *facts, QString *why)
+{
+    const auto tell = [&](int percent, const QString &step) {
+        if (progress)
+            progress(percent, step);
+    };
+    CVideoExporter exporter(m_job.clips, m_job.options);
+    HRESULT hr = exporter.Prepare(why);
+    if (FAILED(hr))
+        return hr;
+
+    tagEVIDENCEFACTS f;
+    f.strProgram = QStringLiteral("Pellister");
+    f.strVersion = QStringLiteral(PELLISTER_VERSION_STRING);
+    f.exportUtc = QDateTime::currentDateTimeUtc();
+    const QVector<CVideoExporter::Span> spans = exporter.Spans();
+    for (int i = 0; i < spans.size(); ++i) {
+        tagEVIDENCESEGMENT seg;
+        seg.strClip = OriginalPath(m_job.strCatalogueRoot, spans[i].strPath).mid(int(strlen(kEvidenceOriginals)) + 1);
+        seg.llFrom = spans[i].llFrom;
+        seg.llTo = spans[i].llTo;
+        f.segments.append(seg);
+    }
+    {
+        const CVideoExporter::Span &a = spans.first();
+        const CVideoExporter::Span &b = spans.last();
+        const QString t0 = FrameTimeText(m_job.clips.first().record, a.llFrom, a.llFrameTime);
+        const QString t1 = FrameTimeText(m_job.clips.last().record, b.llTo, b.llFrameTime);
+        f.strRange = QStringLiteral("%1 frame %2%3 to %4 frame %5%6; %7 frames, %8 s")
+                         .arg(FileNameOfPath(a.strPath))
+                         .arg(a.llFrom)
+                         .arg(t0.isEmpty() ? QString() : QStringLiteral(" (") + t0 + QLatin1Char(')'))
+                         .arg(FileNameOfPath(b.strPath))
+                         .arg(b.llTo)
+                         .arg(t1.isEmpty() ? QString() : QStringLiteral(" (") + t1 + QLatin1Char(')'))
+                         .arg(exporter.TotalFrames())
+                         .arg(exporter.TotalDuration() / 1e7, 0, 'f', 3);
+    }
+    // The recorder's zone from its configuration on the card; without one, this computer's.
+    double tzHours = 0;
+    QString configPath;
+    if (CardTimeZoneHours(QFileInfo(m_job.clips.first().strPath).absolutePath(), &tzHours, &configPath)) {
+        f.strTimeZone = UtcOffsetText(tzHours) + QStringLiteral(" (recorder configuration)");
+    } else {
+        tzHours = QTimeZone::systemTimeZone().offsetFromUtc(QDateTime::currentDateTime()) / 3600.0;
+        f.strTimeZone = UtcOffsetText(tzHours) + QStringLiteral(" (this computer; no recorder configuration found)");
+    }
+    for (const tagEXPORTCLIP &c : m_job.clips) {
+        if (c.strDataPath.isEmpty())
+            continue;
+        QFile data(c.strDataPath);
+        if (!data.open(QIODevice::ReadOnly))
+            continue;
+        qint64 offset = 0;
+        if (RecorderClockOffsetMs(data.read(kClockScanBytes), tzHours, &offset)) {
+            f.bClockOffsetKnown = true;
+            f.llClockOffsetMs = offset;
+            break;
+        }
+    }
+    f.strClockOffset = ClockOffsetText(f.bClockOffsetKnown, f.llClockOffsetMs);
+
+    // 1. The originals, byte for byte, hashed as they are copied.
+    QStringList sources;
+    for (const tagEXPORTCLIP &c : m_job.clips) {
+        sources << c.strPath;
+        if (!c.strDataPath.isEmpty() && QFileInfo(c.strDataPath).isFile())
+            sources << c.strDataPath;
+    }
+    qint64 totalBytes = 0;
+    for (const QString &s : sources)
+        totalBytes += QFileInfo(s).size();
+    qint64 doneBytes = 0;
+    QList<tagEVIDENCEFILE> originals;
+    for (const QString &src : sources) {
+        const QString rel = OriginalPath(m_job.strCatalogueRoot, src);
+        const QString dst = staging + QLatin1Char('/') + rel;
+        if (!QDir().mkpath(QFileInfo(dst).absolutePath())) {
+            *why = QStringLiteral("cannot create '%1'").arg(QFileInfo(dst).absolutePath());
+            return E_FAIL;
+        }
+        tagEVIDENCEFILE file;
+        const qint64 before = doneBytes;
+        if (!CopyAndHashFile(
+                src, dst, &m_bCancel,
+                [&](qint64 bytes) {
+                    tell(totalBytes > 0 ? int(20 * (before + bytes) / totalBytes) : 20, QStringLiteral("originals"));
+                },
+                &file, why))
+            return m_bCancel.load() ? E_ABORT : E_FAIL;
+        doneBytes += file.llSize;
+        file.strPath = rel;
+        originals.append(file);
+    }
+
+    // 2. The video with its telemetry.
+    const QString videoName = ExportFileName(m_job.clips);
+    tagEXPORTRESULT exported;
+    exporter.SetCancelFlag(&m_bCancel);
+    hr = exporter.Run(staging + QLatin1Char('/') + videoName,
+                      [&](int64_t done, int64_t total) {
+                          tell(20 + int(70 * done / qMax<int64_t>(1, total)), QStringLiteral("video"));
+                      },
+                      &exported, why);
+    if (FAILED(hr))
+        return hr;
+    tagEVIDENCEFILE video;
+    if (!HashFile(exported.strFile, &m_bCancel, &video, why))
+        return m_bCancel.load() ? E_ABORT : E_FAIL;
+    video.strPath = videoName;
+
+    // 3. The report, whose Evidence pages list the originals and the video.
+    f.files = originals;
+    f.files.append(video);
+    tell(92, QStringLiteral("report"));
+    const QString reportPath = staging + QLatin1Char('/') + QLatin1String(kEvidenceReport);
+    if (!report || !report(reportPath, f, why))
+        return E_FAIL;
+    if (m_bCancel.load())
+        return E_ABORT;
+    tagEVIDENCEFILE reportFile;
+    if (!HashFile(reportPath, &m_bCancel, &reportFile, why))
+        return E_FAIL;
+    reportFile.strPath = QLatin1String(kEvidenceReport);
+    f.files.append(reportFile);
+
+    // 4. manifest.json (every file but itself and SHA256SUMS), then SHA256SUMS over all of them.
+    const auto writeWhole = [&](const QString &name, const QByteArray &bytes) -> bool {
+        QFile out(staging + QLatin1Char('/') + name);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly) || out.write(bytes) != bytes.size() ||
+            !out.flush()) {
+            *why = QStringLiteral("cannot write '%1': %2").arg(name, out.errorString());
+            return false;
+        }
+        return true;
+    };
+    if (!writeWhole(QLatin1String(kEvidenceManifest), ManifestJson(f)))
+        return E_FAIL;
+    tagEVIDENCEFILE manifest;
+    if (!HashFile(staging + QLatin1Char('/') + QLatin1String(kEvidenceManifest), &m_bCancel, &manifest, why))
+        return E_FAIL;
+    manifest.strPath = QLatin1String(kEvidenceManifest);
+    QList<tagEVIDENCEFILE> all = f.files;
+    all.append(manifest);
+    if (!writeWhole(QLatin1String(kEvidenceSums), Sha256SumsText(all)))
+        return E_FAIL;
+    tell(100, QStringLiteral("done"));
+    if (facts)
+        *facts = f;
+    return S_OK;
+}

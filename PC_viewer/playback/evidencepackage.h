@@ -1,0 +1,58 @@
+// An evidence package: the folder a driver hands over after an incident. It holds the recordings
+// of a range byte for byte (originals/, in their layout below the catalogue folder), the range
+// exported with its telemetry burnt in, the report of the range's first moment with its
+// "Evidence" pages, manifest.json and SHA256SUMS.
+//
+// The package is assembled in a folder beside its target and renamed into place when complete;
+// a failure or Cancel removes it. Run blocks; Cancel may come from any thread.
+#pragma once
+
+#include "playback/evidence.h"
+#include "playback/videoexport.h"
+
+#include <QString>
+
+#include <atomic>
+#include <functional>
+
+struct tagEVIDENCEJOB {
+    QVector<tagEXPORTCLIP> clips; // llFrom of the first, llTo of the last
+    tagEXPORTOPTIONS options;     // bCopy is ignored: the package's video is always burnt in
+    QString strCatalogueRoot;     // originals/ keeps the clips' paths below this folder
+};
+
+// The report's PDF, written by the caller (it needs the viewer's panes): the report of the first
+// clip's first frame of the range followed by the "Evidence" pages of facts.
+using EvidenceReportWriter =
+    std::function<bool(const QString &pdfPath, const tagEVIDENCEFACTS &facts, QString *why)>;
+
+// Percent done (0..100) and a short name of the step.
+using EvidenceProgress = std::function<void(int percent, const QString &step)>;
+
+// File names inside a package.
+extern const char kEvidenceOriginals[];
+extern const char kEvidenceReport[];
+extern const char kEvidenceManifest[];
+extern const char kEvidenceSums[];
+
+// "<base>_<N>-<M>.mp4" for one clip, "<first base>_<N>-<last base>_<M>.mp4" for several.
+QString ExportFileName(const QVector<tagEXPORTCLIP> &clips);
+
+class CEvidencePackage
+{
+public:
+    explicit CEvidencePackage(tagEVIDENCEJOB job);
+
+    // S_OK with the package at outDir and its facts; E_ABORT when cancelled; E_INVALIDARG for a
+    // bad range or an outDir that exists already; else a failure. *why says it.
+    HRESULT Run(const QString &outDir, const EvidenceReportWriter &report, const EvidenceProgress &progress,
+                tagEVIDENCEFACTS *facts, QString *why);
+    void Cancel();
+
+private:
+    HRESULT Assemble(const QString &staging, const EvidenceReportWriter &report, const EvidenceProgress &progress,
+                     tagEVIDENCEFACTS *facts, QString *why);
+
+    tagEVIDENCEJOB m_job;
+    std::atomic<bool> m_bCancel{false};
+};

@@ -1,0 +1,245 @@
+// Export and evidence package commands of the viewer.
+#include "shell/exportactions.h"
+
+#include "catalogue/corvanadoc.h"
+#include "playback/exportdialog.h"
+#include "skin/progressviewer.h"
+#include "skin/prompt.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTimer>
+
+#include <atomic>
+#include <thread>
+
+const char kTitleExportFolder[] = "Specify the folder to save the data.";
+const char kMsgExportCancelled[] = "The export was cancelled; nothing was written.";
+const char kSettingExportUnits[] = "export/units";
+const char kSettingExportOverlay[] = "export/overlay";
+const char kSettingExportSound[] = "export/sound";
+const char kSettingExportQuality[] = "export/quality";
+
+namespace {
+
+// How often the progress window looks at the work.
+constexpr int kProgressPollMs = 40;
+
+QString FrameClock(const tagEXPORTCLIP &c, int64_t frame, int64_t frameTime)
+{
+    int64_t startMs = 0;
+    if (c.record.bValid != 1 || !TimeKey(c.record.stSyncTime, &startMs) || frameTime <= 0)
+        return QString();
+    return QDateTime::fromMSecsSinceEpoch(startMs + frame * frameTime / 10000, Qt::LocalTime)
+        .toString(QStringLiteral(" (yyyy-MM-dd hh:mm:ss.zzz)"));
+}
+
+// A new folder name beside the others: name, name_2, name_3, ...
+QString FreeName(const QString &folder, const QString &name)
+{
+    QString candidate = QDir(folder).filePath(name);
+    for (int n = 2; QFileInfo::exists(candidate) && n < 1000; ++n)
+        candidate = QDir(folder).filePath(name + QLatin1Char('_') + QString::number(n));
+    return candidate;
+}
+
+} // namespace
+
+tagEXPORTOPTIONS RememberedExportOptions()
+{
+    QSettings s;
+    tagEXPORTOPTIONS o;
+    ParseSpeedUnit(s.value(QLatin1String(kSettingExportUnits), QStringLiteral("kmh")).toString(), &o.unit);
+    unsigned items = OVERLAY_ALL;
+    if (ParseOverlayList(s.value(QLatin1String(kSettingExportOverlay)).toString(), &items, nullptr))
+        o.nOverlay = items;
+    o.bSound = s.value(QLatin1String(kSettingExportSound), true).toBool();
+    const int q = s.value(QLatin1String(kSettingExportQuality), int(ExportQuality::Normal)).toInt();
+    o.quality = q >= int(ExportQuality::High) && q <= int(ExportQuality::Small) ? ExportQuality(q) : ExportQuality::Normal;
+    return o;
+}
+
+void RememberExportOptions(const tagEXPORTOPTIONS &o)
+{
+    QSettings s;
+    s.setValue(QLatin1String(kSettingExportUnits), SpeedUnitName(o.unit));
+    s.setValue(QLatin1String(kSettingExportOverlay), OverlayListText(o.nOverlay));
+    s.setValue(QLatin1String(kSettingExportSound), o.bSound);
+    s.setValue(QLatin1String(kSettingExportQuality), int(o.quality));
+}
+
+QString ExportRangeText(const QVector<tagEXPORTCLIP> &clips)
+{
+    if (clips.isEmpty())
+        return QString();
+    CVideoExporter measure(clips, tagEXPORTOPTIONS());
+    QString why;
+    if (FAILED(measure.Prepare(&why)))
+        return why;
+    const QVector<CVideoExporter::Span> spans = measure.Spans();
+    const CVideoExporter::Span &a = spans.first();
+    const CVideoExporter::Span &b = spans.last();
+    return QStringLiteral("From %1 frame %2%3\nto %4 frame %5%6\n%7 frames in %8 recording(s), %9 s")
+        .arg(FileNameOfPath(a.strPath))
+        .arg(a.llFrom)
+        .arg(FrameClock(clips.first(), a.llFrom, a.llFrameTime))
+        .arg(FileNameOfPath(b.strPath))
+        .arg(b.llTo)
+        .arg(FrameClock(clips.last(), b.llTo, b.llFrameTime))
+        .arg(measure.TotalFrames())
+        .arg(spans.size())
+        .arg(measure.TotalDuration() / 1e7, 0, 'f', 1);
+}
+
+CExportActions::CExportActions(CCorvanaDoc *doc, CExportMarks *marks, IExportActionsHost *host, QWidget *dialogParent)
+    : QObject(dialogParent), m_doc(doc), m_marks(marks), m_host(host), m_dialogParent(dialogParent)
+{
+    m_optionsDialog = [this](const QString &range, tagEXPORTOPTIONS *options) {
+        CExportDialog dialog(range, *options, m_dialogParent);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        *options = dialog.Options();
+        return true;
+    };
+}
+
+void CExportActions::RunWithProgress(const std::function<void(const std::function<void(int)> &)> &work,
+                                     const std::function<void()> &cancel)
+{
+    std::atomic<int> percent{0};
+    std::atomic<bool> done{false};
+    CProgressViewer progress(m_dialogParent);
+    progress.EnableCancel();
+    progress.setWindowModality(Qt::ApplicationModal);
+    const QMetaObject::Connection c1 = connect(&progress, &CProgressViewer::Cancelled, this, [&] { cancel(); });
+    const QMetaObject::Connection c2 = connect(this, &CExportActions::CancelRequested, this, [&] { cancel(); });
+    progress.ShowProgress();
+    std::thread worker([&] {
+        work([&](int p) { percent.store(p); });
+        done.store(true);
+    });
+    int shown = -1;
+    while (!done.load()) {
+        QEventLoop loop;
+        QTimer::singleShot(kProgressPollMs, &loop, &QEventLoop::quit);
+        loop.exec();
+        const int p = percent.load();
+        if (p != shown) {
+            shown = p;
+            progress.SetProgress(p);
+            if (m_observer)
+                m_observer(p);
+        }
+    }
+    worker.join();
+    disconnect(c1);
+    disconnect(c2);
+    progress.hide();
+}
+
+void CExportActions::ExportVideo()
+{
+    m_lastWritten.clear();
+    IPrompt &prompt = CurrentPrompt();
+    QVector<tagEXPORTCLIP> clips;
+    QString why;
+    if (!m_marks->Range(&clips, &why)) {
+        prompt.Info(m_dialogParent, why);
+        return;
+    }
+    tagEXPORTOPTIONS options = RememberedExportOptions();
+    if (!m_optionsDialog(ExportRangeText(clips), &options))
+        return;
+    RememberExportOptions(options);
+    QString folder;
+    if (!prompt.ChooseTargetFolder(m_dialogParent, QLatin1String(kTitleExportFolder), &folder))
+        return;
+    const QString target = QDir(folder).filePath(ExportFileName(clips));
+    if (QFileInfo::exists(target) &&
+        !prompt.AskYesNo(m_dialogParent, QStringLiteral("%1 exists already. Replace it?").arg(target)))
+        return;
+
+    CVideoExporter exporter(clips, options);
+    HRESULT hr = S_OK;
+    tagEXPORTRESULT result;
+    RunWithProgress(
+        [&](const std::function<void(int)> &tell) {
+            hr = exporter.Prepare(&why);
+            if (SUCCEEDED(hr))
+                hr = exporter.Run(
+                    target, [&](int64_t done, int64_t total) { tell(int(100 * done / qMax<int64_t>(1, total))); },
+                    &result, &why);
+        },
+        [&] { exporter.Cancel(); });
+    if (hr == E_ABORT) {
+        prompt.Info(m_dialogParent, QLatin1String(kMsgExportCancelled));
+        return;
+    }
+    if (FAILED(hr)) {
+        prompt.Info(m_dialogParent, QStringLiteral("The video could not be exported: %1.").arg(why));
+        return;
+    }
+    m_lastWritten = result.strFile;
+    QString text = QStringLiteral("The video was saved as %1 (%2 frames).").arg(result.strFile).arg(result.llFrames);
+    if (result.llStandIns > 0)
+        text += QStringLiteral(" %1 damaged pictures were replaced by the picture before.").arg(result.llStandIns);
+    prompt.Info(m_dialogParent, text);
+}
+
+void CExportActions::SaveEvidence()
+{
+    m_lastWritten.clear();
+    IPrompt &prompt = CurrentPrompt();
+    tagEVIDENCEJOB job;
+    QString why;
+    if (!m_marks->Range(&job.clips, &why)) {
+        prompt.Info(m_dialogParent, why);
+        return;
+    }
+    {
+        CVideoExporter check(job.clips, tagEXPORTOPTIONS());
+        if (FAILED(check.Prepare(&why))) {
+            prompt.Info(m_dialogParent, QStringLiteral("The evidence package could not be saved: %1.").arg(why));
+            return;
+        }
+    }
+    // The package's video shows everything, in the remembered units.
+    job.options.unit = RememberedExportOptions().unit;
+    job.strCatalogueRoot = m_doc->Folder();
+    QString folder;
+    if (!prompt.ChooseTargetFolder(m_dialogParent, QLatin1String(kTitleExportFolder), &folder))
+        return;
+    const QString target = FreeName(folder, QFileInfo(ExportFileName(job.clips)).completeBaseName() +
+                                                QStringLiteral("_evidence"));
+    const int recording = m_marks->Start().nRecording;
+    const int64_t frame = m_marks->Start().llFrame;
+    const EvidenceReportWriter report = [&](const QString &pdf, const tagEVIDENCEFACTS &facts, QString *reportWhy) {
+        // The report is drawn by the main window's panes, on the UI thread.
+        bool ok = false;
+        QMetaObject::invokeMethod(
+            this, [&] { ok = m_host && m_host->WriteEvidenceReport(pdf, facts, recording, frame, reportWhy); },
+            Qt::BlockingQueuedConnection);
+        return ok;
+    };
+    CEvidencePackage package(job);
+    HRESULT hr = S_OK;
+    tagEVIDENCEFACTS facts;
+    RunWithProgress(
+        [&](const std::function<void(int)> &tell) {
+            hr = package.Run(target, report, [&](int percent, const QString &) { tell(percent); }, &facts, &why);
+        },
+        [&] { package.Cancel(); });
+    if (hr == E_ABORT) {
+        prompt.Info(m_dialogParent, QLatin1String(kMsgExportCancelled));
+        return;
+    }
+    if (FAILED(hr)) {
+        prompt.Info(m_dialogParent, QStringLiteral("The evidence package could not be saved: %1.").arg(why));
+        return;
+    }
+    m_lastWritten = target;
+    prompt.Info(m_dialogParent, QStringLiteral("The evidence package was saved in %1.").arg(target));
+}

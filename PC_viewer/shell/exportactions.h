@@ -1,0 +1,78 @@
+// CExportActions: "Export video..." and "Save evidence package..." of the viewer: the dialog, the
+// target folder, the work on a thread of its own behind the progress window with Cancel, and the
+// message at the end.
+#pragma once
+
+#include "playback/evidencepackage.h"
+#include "playback/exportrange.h"
+
+#include <QObject>
+
+#include <functional>
+
+class CCorvanaDoc;
+class QWidget;
+
+// What the package needs of the main window: the report of a moment with the Evidence pages.
+class IExportActionsHost
+{
+public:
+    virtual ~IExportActionsHost() = default;
+    // Prints the report of recording `recording` at `frame`, then the Evidence pages of facts, to
+    // the PDF at pdfPath. Runs on the UI thread.
+    virtual bool WriteEvidenceReport(const QString &pdfPath, const tagEVIDENCEFACTS &facts, int recording,
+                                     int64_t frame, QString *why) = 0;
+};
+
+// Messages of the export commands.
+extern const char kTitleExportFolder[];
+extern const char kMsgExportCancelled[];
+
+// Settings the export remembers.
+extern const char kSettingExportUnits[];
+extern const char kSettingExportOverlay[];
+extern const char kSettingExportSound[];
+extern const char kSettingExportQuality[];
+
+// The remembered choices (units shared with the play view's band).
+tagEXPORTOPTIONS RememberedExportOptions();
+void RememberExportOptions(const tagEXPORTOPTIONS &options);
+
+// The range as the dialog and the messages show it: first and last recording with frames and
+// times.
+QString ExportRangeText(const QVector<tagEXPORTCLIP> &clips);
+
+class CExportActions : public QObject
+{
+    Q_OBJECT
+public:
+    CExportActions(CCorvanaDoc *doc, CExportMarks *marks, IExportActionsHost *host, QWidget *dialogParent);
+
+    void ExportVideo();
+    void SaveEvidence();
+
+    // The export dialog; true with the options chosen. Tests answer in the user's place.
+    using OptionsDialogFn = std::function<bool(const QString &rangeText, tagEXPORTOPTIONS *options)>;
+    void SetOptionsDialog(OptionsDialogFn dialog) { m_optionsDialog = std::move(dialog); }
+    // Called on the UI thread each time the progress window moves (tests cancel from here).
+    void SetProgressObserver(std::function<void(int percent)> observer) { m_observer = std::move(observer); }
+    // The path of the last file or folder written, empty when the last command wrote nothing.
+    QString LastWritten() const { return m_lastWritten; }
+
+signals:
+    // Asks the work in progress to stop (the progress window's Cancel, or a test).
+    void CancelRequested();
+
+private:
+    // Runs work on a worker thread behind the progress window; the window's Cancel calls cancel.
+    void RunWithProgress(const std::function<void(const std::function<void(int)> &)> &work,
+                         const std::function<void()> &cancel);
+
+    CCorvanaDoc *m_doc;
+    CExportMarks *m_marks;
+    IExportActionsHost *m_host;
+    QWidget *m_dialogParent;
+    OptionsDialogFn m_optionsDialog;
+    std::function<void(int)> m_observer;
+    QString m_lastWritten;
+};
