@@ -1,11 +1,16 @@
-// The playback tests need an application object: graph events arrive through its event loop.
-#include <QCoreApplication>
+// The playback tests need an application object: graph events arrive through its event loop, and
+// the evidence pages measure their text with fonts, which a GUI application provides. Test
+// discovery runs this program without the test environment, so it chooses the offscreen platform
+// itself.
+#include <QGuiApplication>
 
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
