@@ -6,7 +6,7 @@
 #include "device_config/deviceconfig.h"
 #include "device_config/regiontable.h"
 
-#include <QCryptographicHash>
+#include <openssl/evp.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -100,7 +100,13 @@ bool ReadAndHash(int fd, const QString &path, const std::atomic<bool> *cancel,
                  QString *why)
 {
     const std::unique_ptr<char[]> block(new char[kEvidenceBlockSize]);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    // OpenSSL's SHA-256 uses the processor's SHA instructions: several times Qt's own speed, so
+    // that hashing a card's minutes of video keeps up with sha256sum.
+    const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX *)> hash(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    if (!hash || EVP_DigestInit_ex(hash.get(), EVP_sha256(), nullptr) != 1) {
+        *why = QStringLiteral("no SHA-256");
+        return false;
+    }
     qint64 done = 0;
     for (;;) {
         if (Cancelled(cancel)) {
@@ -116,13 +122,19 @@ bool ReadAndHash(int fd, const QString &path, const std::atomic<bool> *cancel,
         }
         if (got == 0)
             break;
-        hash.addData(QByteArrayView(block.get(), got));
+        EVP_DigestUpdate(hash.get(), block.get(), static_cast<size_t>(got));
         if (sink && !sink(block.get(), got, why))
             return false;
         done += got;
     }
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_DigestFinal_ex(hash.get(), digest, &length) != 1) {
+        *why = QStringLiteral("no SHA-256");
+        return false;
+    }
     out->llSize = done;
-    out->hexSha256 = hash.result().toHex();
+    out->hexSha256 = QByteArray(reinterpret_cast<const char *>(digest), int(length)).toHex();
     return true;
 }
 

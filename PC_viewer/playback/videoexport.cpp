@@ -593,7 +593,8 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
     const Clip &first = *m_measured.front();
     // Even sides: the encoder's colour planes are half the size of its brightness plane.
     const QSize picture((first.shown.width() + 1) & ~1, (first.shown.height() + 1) & ~1);
-    const int band = OverlayBandHeight(picture);
+    // Without any item there is no band: the pictures as they are.
+    const int band = m_options.nOverlay ? OverlayBandHeight(picture) : 0;
     CPictureComposer composer(picture, band);
     const QSize outSize = composer.OutputSize();
 
@@ -661,9 +662,12 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
     out->height = outSize.height();
     if (av_frame_get_buffer(out.get(), 0) < 0)
         return E_OUTOFMEMORY;
-    QImage bandImage(outSize.width(), band, QImage::Format_RGB32);
-    if (bandImage.isNull())
-        return E_OUTOFMEMORY;
+    QImage bandImage;
+    if (band > 0) {
+        bandImage = QImage(outSize.width(), band, QImage::Format_RGB32);
+        if (bandImage.isNull())
+            return E_OUTOFMEMORY;
+    }
 
     const auto writePackets = [&](AVFrame *frame) -> HRESULT {
         if (avcodec_send_frame(enc.get(), frame) < 0 && frame) {
@@ -704,13 +708,16 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
 
         // Picture n of the clip, whose picture part is already in `out`: its band, then the encoder.
         const auto encodeFrame = [&](int64_t n) -> HRESULT {
-            {
-                QPainter painter(&bandImage);
-                DrawTelemetryOverlay(painter, bandImage.rect(), overlay.Texts(n, m_options.unit), m_options.nOverlay);
-            }
-            if (!composer.ComposeBand(bandImage, out.get())) {
-                *why = QStringLiteral("the telemetry band could not be converted");
-                return E_FAIL;
+            if (band > 0) {
+                {
+                    QPainter painter(&bandImage);
+                    DrawTelemetryOverlay(painter, bandImage.rect(), overlay.Texts(n, m_options.unit),
+                                         m_options.nOverlay);
+                }
+                if (!composer.ComposeBand(bandImage, out.get())) {
+                    *why = QStringLiteral("the telemetry band could not be converted");
+                    return E_FAIL;
+                }
             }
             int64_t pts = offset + ToOut(c.table->PtsOfFrame(n) - basePts, tb);
             if (pts <= lastPts)
