@@ -22,6 +22,8 @@ extern "C" {
 #include <cerrno>
 #include <cmath>
 #include <deque>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -31,6 +33,8 @@ constexpr AVRational kOutTimeBase{1, 90000};
 constexpr std::chrono::milliseconds kGroupTimeLimit{60000};
 // Packets after the end of a lossless cut kept back in case an earlier picture refers to them.
 constexpr size_t kCopyHoldBack = 16;
+// How far the sound may run ahead of the pictures, in seconds.
+constexpr double kSoundLead = 2.0;
 // Sample rates AAC encodes.
 constexpr int kAacRates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000};
 
@@ -279,8 +283,13 @@ namespace {
 class CSoundTrack
 {
 public:
-    HRESULT Open(AVFormatContext *oc, int rate, QString *why)
+    // The sound is made on a thread of its own beside the pictures: the muxer is shared under
+    // writeLock, and pace(seconds) holds the sound back until the pictures have come near it.
+    HRESULT Open(AVFormatContext *oc, int rate, std::mutex *writeLock, std::function<void(double)> pace,
+                 QString *why)
     {
+        m_pWriteLock = writeLock;
+        m_pace = std::move(pace);
         const AVCodec *aac = avcodec_find_encoder(AV_CODEC_ID_AAC);
         if (!aac) {
             *why = QStringLiteral("no AAC encoder");
@@ -471,6 +480,8 @@ private:
             av_audio_fifo_read(m_fifo.get(), reinterpret_cast<void **>(m_frame->data), n);
             m_frame->pts = m_llSamples;
             m_llSamples += n;
+            if (m_pace)
+                m_pace(double(m_llSamples) / Rate());
             const HRESULT hr = Encode(oc, m_frame.get(), why);
             if (FAILED(hr))
                 return hr;
@@ -487,7 +498,11 @@ private:
         while (avcodec_receive_packet(m_enc.get(), m_packet.get()) == 0) {
             av_packet_rescale_ts(m_packet.get(), m_enc->time_base, m_stream->time_base);
             m_packet->stream_index = m_stream->index;
-            const int err = av_interleaved_write_frame(oc, m_packet.get());
+            int err = 0;
+            {
+                const std::lock_guard<std::mutex> lock(*m_pWriteLock);
+                err = av_interleaved_write_frame(oc, m_packet.get());
+            }
             if (err < 0) {
                 *why = ExportWriteErrorText(err);
                 return E_FAIL;
@@ -496,6 +511,8 @@ private:
         return S_OK;
     }
 
+    std::mutex *m_pWriteLock = nullptr;
+    std::function<void(double)> m_pace;
     AVCodecContextPtr m_enc;
     AVStream *m_stream = nullptr;
     AudioFifoPtr m_fifo;
@@ -643,9 +660,22 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
             if (c->bHasSound && (soundRate = SoundRateFor(c->spec.strPath)) > 0)
                 break;
     std::unique_ptr<CSoundTrack> sound;
+    std::mutex writeLock;
+    std::atomic<double> pictureSeconds{0};
+    std::atomic<bool> picturesDone{false};
+    std::atomic<bool> picturesFailed{false};
     if (soundRate > 0) {
         sound = std::make_unique<CSoundTrack>();
-        hr = sound->Open(oc.get(), soundRate, why);
+        hr = sound->Open(oc.get(), soundRate, &writeLock,
+                         [&](double seconds) {
+                             // A couple of seconds ahead at most: the file stays interleaved and
+                             // the muxer holds little.
+                             while (seconds > pictureSeconds.load() + kSoundLead && !picturesDone.load() &&
+                                    !picturesFailed.load() &&
+                                    !Cancelled())
+                                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                         },
+                         why);
         if (FAILED(hr))
             return hr;
     }
@@ -677,7 +707,11 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
         while (avcodec_receive_packet(enc.get(), pkt.get()) == 0) {
             av_packet_rescale_ts(pkt.get(), enc->time_base, vst->time_base);
             pkt->stream_index = vst->index;
-            const int err = av_interleaved_write_frame(oc.get(), pkt.get());
+            int err = 0;
+            {
+                const std::lock_guard<std::mutex> lock(writeLock);
+                err = av_interleaved_write_frame(oc.get(), pkt.get());
+            }
             if (err < 0) {
                 *why = ExportWriteErrorText(err);
                 return E_FAIL;
@@ -687,6 +721,37 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
     };
 
     const int64_t total = TotalFrames();
+    // The sound of every clip, made beside the pictures; joined on every way out.
+    HRESULT soundResult = S_OK;
+    QString soundWhy;
+    std::thread soundThread;
+    if (sound) {
+        soundThread = std::thread([&] {
+            for (const auto &cp : m_measured) {
+                const Clip &c = *cp;
+                const double t0 = c.table->PtsOfFrame(c.llFrom) * av_q2d(c.table->TimeBase());
+                const int64_t samples = av_rescale_q(c.OutLength(), kOutTimeBase, AVRational{1, sound->Rate()});
+                soundResult = sound->AddClip(
+                    oc.get(), c.spec.strPath, c.bHasSound, t0, samples,
+                    [&] { return Cancelled() || picturesFailed.load(); }, &soundWhy);
+                if (FAILED(soundResult))
+                    return;
+            }
+            soundResult = sound->Finish(oc.get(), &soundWhy);
+        });
+    }
+    struct Joiner {
+        std::thread &t;
+        std::atomic<bool> &failed;
+        bool bSucceeded = false;
+        ~Joiner()
+        {
+            if (!bSucceeded)
+                failed.store(true);
+            if (t.joinable())
+                t.join();
+        }
+    } joiner{soundThread, picturesFailed};
     int64_t done = 0;
     int64_t offset = 0; // output clock at the clip's first picture
     int64_t lastPts = -1;
@@ -724,6 +789,7 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
                 pts = lastPts + 1;
             lastPts = pts;
             out->pts = pts;
+            pictureSeconds.store(pts * av_q2d(kOutTimeBase));
             ++done;
             if (progress)
                 progress(done, total);
@@ -780,20 +846,19 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
         }
         if (FAILED(sinkResult))
             return sinkResult;
-        if (sound) {
-            const double t0 = c.table->PtsOfFrame(c.llFrom) * av_q2d(tb);
-            const int64_t samples = av_rescale_q(c.OutLength(), kOutTimeBase, AVRational{1, sound->Rate()});
-            hr = sound->AddClip(oc.get(), c.spec.strPath, c.bHasSound, t0, samples, [this] { return Cancelled(); }, why);
-            if (FAILED(hr))
-                return hr;
-        }
         offset += c.OutLength();
     }
     hr = writePackets(nullptr);
-    if (SUCCEEDED(hr) && sound)
-        hr = sound->Finish(oc.get(), why);
+    picturesDone.store(true);
     if (FAILED(hr))
         return hr;
+    joiner.bSucceeded = true;
+    if (soundThread.joinable())
+        soundThread.join();
+    if (FAILED(soundResult)) {
+        *why = soundWhy;
+        return soundResult;
+    }
     const int err = av_write_trailer(oc.get());
     if (err < 0) {
         *why = ExportWriteErrorText(err);
