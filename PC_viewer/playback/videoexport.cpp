@@ -285,9 +285,10 @@ class CSoundTrack
 public:
     // The sound is made on a thread of its own beside the pictures: the muxer is shared under
     // writeLock, and pace(seconds) holds the sound back until the pictures have come near it.
-    HRESULT Open(AVFormatContext *oc, int rate, std::mutex *writeLock, std::function<void(double)> pace,
-                 QString *why)
+    HRESULT Open(AVFormatContext *oc, int rate, int channels, std::mutex *writeLock,
+                 std::function<void(double)> pace, QString *why)
     {
+        m_nChannels = channels;
         m_pWriteLock = writeLock;
         m_pace = std::move(pace);
         const AVCodec *aac = avcodec_find_encoder(AV_CODEC_ID_AAC);
@@ -300,8 +301,8 @@ public:
             return E_OUTOFMEMORY;
         m_enc->sample_fmt = AV_SAMPLE_FMT_FLTP;
         m_enc->sample_rate = rate;
-        av_channel_layout_default(&m_enc->ch_layout, 2);
-        m_enc->bit_rate = 128000;
+        av_channel_layout_default(&m_enc->ch_layout, m_nChannels);
+        m_enc->bit_rate = 64000 * m_nChannels;
         m_enc->time_base = AVRational{1, rate};
         if (oc->oformat->flags & AVFMT_GLOBALHEADER)
             m_enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -314,7 +315,7 @@ public:
             return E_OUTOFMEMORY;
         m_stream->time_base = m_enc->time_base;
         avcodec_parameters_from_context(m_stream->codecpar, m_enc.get());
-        m_fifo.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, 4096));
+        m_fifo.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, m_nChannels, 4096));
         m_frame = MakeAvFrame();
         m_packet = MakeAvPacket();
         return m_fifo && m_frame && m_packet ? S_OK : E_OUTOFMEMORY;
@@ -429,7 +430,7 @@ private:
                 count -= first;
                 count = qMin<int64_t>(count, samples - *written);
                 if (count > 0) {
-                    for (int c = 0; c < 2; ++c)
+                    for (int c = 0; c < m_nChannels; ++c)
                         planes[c] = out->data[c] + first * sizeof(float);
                     if (av_audio_fifo_write(m_fifo.get(), reinterpret_cast<void **>(planes.data()),
                                             static_cast<int>(count)) < count)
@@ -511,6 +512,7 @@ private:
         return S_OK;
     }
 
+    int m_nChannels = 2;
     std::mutex *m_pWriteLock = nullptr;
     std::function<void(double)> m_pace;
     AVCodecContextPtr m_enc;
@@ -521,16 +523,20 @@ private:
     int64_t m_llSamples = 0;
 };
 
-int SoundRateFor(const QString &path)
+// The export's sound format from a clip's: its rate where AAC has it (else 48 kHz), mono or
+// stereo as recorded (more channels are mixed down to two). False without sound.
+bool SoundFormatFor(const QString &path, int *rate, int *channels)
 {
     CMediaInput input;
     if (FAILED(input.OpenAudio(path, MEDIA_OPEN_TIME_LIMIT)))
-        return 0;
-    const int rate = input.AudioStream()->codecpar->sample_rate;
+        return false;
+    const AVCodecParameters *par = input.AudioStream()->codecpar;
+    *rate = 48000;
     for (int r : kAacRates)
-        if (r == rate)
-            return rate;
-    return 48000;
+        if (r == par->sample_rate)
+            *rate = r;
+    *channels = par->ch_layout.nb_channels == 1 ? 1 : 2;
+    return true;
 }
 
 // Pictures into the output frame: the source picture on top (converted straight to the encoder's
@@ -654,10 +660,10 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
     vst->avg_frame_rate = enc->framerate;
     avcodec_parameters_from_context(vst->codecpar, enc.get());
 
-    int soundRate = 0;
+    int soundRate = 0, soundChannels = 0;
     if (m_options.bSound)
         for (const auto &c : m_measured)
-            if (c->bHasSound && (soundRate = SoundRateFor(c->spec.strPath)) > 0)
+            if (c->bHasSound && SoundFormatFor(c->spec.strPath, &soundRate, &soundChannels))
                 break;
     std::unique_ptr<CSoundTrack> sound;
     std::mutex writeLock;
@@ -666,7 +672,7 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
     std::atomic<bool> picturesFailed{false};
     if (soundRate > 0) {
         sound = std::make_unique<CSoundTrack>();
-        hr = sound->Open(oc.get(), soundRate, &writeLock,
+        hr = sound->Open(oc.get(), soundRate, soundChannels, &writeLock,
                          [&](double seconds) {
                              // A couple of seconds ahead at most: the file stays interleaved and
                              // the muxer holds little.

@@ -67,15 +67,25 @@ int main(int argc, char **argv)
     const QString ours = work + QStringLiteral("/ours.mp4");
     const QString theirs = work + QStringLiteral("/ffmpeg.mp4");
     QFile::remove(ours);
-    const tagRUN exported = Run(cli, {"export", clips[0], "--from", "0", "--to", last, ours}, true);
-    const tagRUN reference =
-        Run(QStringLiteral("ffmpeg"),
-            {"-v", "error", "-y", "-i", clips[0], "-vf",
-             "pad=iw:ih+90:0:0:black,drawtext=text='%{pts\\:hms} 52 Km/h  N-NE(17.00) 37.555682 "
-             "126.972280':x=8:y=h-80:fontsize=28:fontcolor=white,drawtext=text='X +0.02 Y -0.11 Z +0.98  Ordinary  "
-             "%{n}':x=8:y=h-40:fontsize=28:fontcolor=white",
-             "-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-c:a", "aac", theirs},
-            true);
+    // Two rounds, the two programs taking turns; each one's faster run counts (a 2-core machine's
+    // run-to-run spread is larger than the difference sought).
+    const QStringList ffmpegArgs{
+        "-v", "error", "-y", "-i", clips[0], "-vf",
+        "pad=iw:ih+90:0:0:black,drawtext=text='%{pts\\:hms} 52 Km/h  N-NE(17.00) 37.555682 "
+        "126.972280':x=8:y=h-80:fontsize=28:fontcolor=white,drawtext=text='X +0.02 Y -0.11 Z +0.98  Ordinary  "
+        "%{n}':x=8:y=h-40:fontsize=28:fontcolor=white",
+        "-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-c:a", "aac", theirs};
+    tagRUN exported, reference;
+    for (int round = 0; round < 2; ++round) {
+        QFile::remove(ours);
+        const tagRUN e = Run(cli, {"export", clips[0], "--from", "0", "--to", last, ours}, true);
+        const tagRUN r = Run(QStringLiteral("ffmpeg"), ffmpegArgs, true);
+        std::printf("round %d: ours %.2f s, ffmpeg %.2f s\n", round + 1, e.dSeconds, r.dSeconds);
+        if (round == 0 || (e.bOk && e.dSeconds < exported.dSeconds))
+            exported = e;
+        if (round == 0 || (r.bOk && r.dSeconds < reference.dSeconds))
+            reference = r;
+    }
     if (!exported.bOk || !reference.bOk) {
         std::fprintf(stderr, "bench_export: a run failed\n%s", exported.out.constData());
         return 1;
