@@ -551,9 +551,13 @@ public:
     // The source picture into the top of dst.
     bool ComposePicture(const AVFrame *src, const tagVIDEOORIENTATION &orientation, AVFrame *dst)
     {
+        const QSize shown = OrientedSize(QSize(src->width, src->height), orientation);
+        const QRect place = Placement(shown);
+        if (place.size() != m_picture)
+            FillBlack(dst);
         if (orientation.IsIdentity()) {
             const AVPixelFormat fmt = PlainPixelFormat(src->format);
-            return Scale(&m_top, src->width, src->height, fmt, src->data, src->linesize, dst, 0, m_picture.height(),
+            return Scale(&m_top, src->width, src->height, fmt, src->data, src->linesize, dst, place,
                          src->color_range == AVCOL_RANGE_JPEG || fmt != src->format);
         }
         // Turned pictures go through an RGB picture, turned exactly (pixels moved).
@@ -562,8 +566,7 @@ public:
             return false;
         const uint8_t *planes[4] = {turned.constBits(), nullptr, nullptr, nullptr};
         const int strides[4] = {static_cast<int>(turned.bytesPerLine()), 0, 0, 0};
-        return Scale(&m_turned, turned.width(), turned.height(), AV_PIX_FMT_RGB32, planes, strides, dst, 0,
-                     m_picture.height(), true);
+        return Scale(&m_turned, turned.width(), turned.height(), AV_PIX_FMT_RGB32, planes, strides, dst, place, true);
     }
     // The band (RGB32, the output's width) into the bottom of dst.
     bool ComposeBand(const QImage &band, AVFrame *dst)
@@ -571,7 +574,7 @@ public:
         const uint8_t *planes[4] = {band.constBits(), nullptr, nullptr, nullptr};
         const int strides[4] = {static_cast<int>(band.bytesPerLine()), 0, 0, 0};
         return Scale(&m_bandScaler, band.width(), band.height(), AV_PIX_FMT_RGB32, planes, strides, dst,
-                     m_picture.height(), m_band, true);
+                     QRect(0, m_picture.height(), m_picture.width(), m_band), true);
     }
 
 private:
@@ -579,27 +582,54 @@ private:
         SwsContextPtr ctx;
         int w = 0, h = 0;
         AVPixelFormat fmt = AV_PIX_FMT_NONE;
+        QSize to;
     };
 
     // Converts the source into rows [top, top + height) of the yuv420p destination.
-    bool Scale(Scaler *s, int w, int h, AVPixelFormat fmt, const uint8_t *const planes[], const int strides[],
-               AVFrame *dst, int top, int height, bool bFullRange)
+    // Where a picture of that size goes: the whole picture area when it has the export's size
+    // (or misses it by the odd line an even size adds); otherwise as large as fits with its shape
+    // kept, centred on black (a later clip of the range recorded at another size).
+    QRect Placement(const QSize &shown) const
     {
-        if (!s->ctx || s->w != w || s->h != h || s->fmt != fmt) {
-            s->ctx.reset(sws_getContext(w, h, fmt, dst->width, height, AV_PIX_FMT_YUV420P,
-                                        w == dst->width && h == height ? SWS_POINT : SWS_BICUBIC, nullptr, nullptr,
+        if (std::abs(shown.width() - m_picture.width()) <= 1 && std::abs(shown.height() - m_picture.height()) <= 1)
+            return QRect(QPoint(0, 0), m_picture);
+        const double scale = qMin(double(m_picture.width()) / shown.width(), double(m_picture.height()) / shown.height());
+        const int w = qBound(2, int(shown.width() * scale) & ~1, m_picture.width());
+        const int h = qBound(2, int(shown.height() * scale) & ~1, m_picture.height());
+        return QRect(((m_picture.width() - w) / 2) & ~1, ((m_picture.height() - h) / 2) & ~1, w, h);
+    }
+
+    void FillBlack(AVFrame *dst) const
+    {
+        for (int y = 0; y < m_picture.height(); ++y)
+            memset(dst->data[0] + ptrdiff_t(y) * dst->linesize[0], 16, size_t(m_picture.width()));
+        for (int plane = 1; plane < 3; ++plane)
+            for (int y = 0; y < m_picture.height() / 2; ++y)
+                memset(dst->data[plane] + ptrdiff_t(y) * dst->linesize[plane], 128, size_t(m_picture.width() / 2));
+    }
+
+    // Converts the source into the rectangle `to` (even corners and sides) of the yuv420p
+    // destination.
+    bool Scale(Scaler *s, int w, int h, AVPixelFormat fmt, const uint8_t *const planes[], const int strides[],
+               AVFrame *dst, const QRect &to, bool bFullRange)
+    {
+        if (!s->ctx || s->w != w || s->h != h || s->fmt != fmt || s->to != to.size()) {
+            s->ctx.reset(sws_getContext(w, h, fmt, to.width(), to.height(), AV_PIX_FMT_YUV420P,
+                                        QSize(w, h) == to.size() ? SWS_POINT : SWS_BICUBIC, nullptr, nullptr,
                                         nullptr));
             s->w = w;
             s->h = h;
             s->fmt = fmt;
+            s->to = to.size();
             if (!s->ctx)
                 return false;
             sws_setColorspaceDetails(s->ctx.get(), sws_getCoefficients(SWS_CS_DEFAULT), bFullRange ? 1 : 0,
                                      sws_getCoefficients(SWS_CS_DEFAULT), 0, 0, 1 << 16, 1 << 16);
         }
-        uint8_t *out[4] = {dst->data[0] + static_cast<ptrdiff_t>(top) * dst->linesize[0],
-                           dst->data[1] + static_cast<ptrdiff_t>(top / 2) * dst->linesize[1],
-                           dst->data[2] + static_cast<ptrdiff_t>(top / 2) * dst->linesize[2], nullptr};
+        uint8_t *out[4] = {
+            dst->data[0] + ptrdiff_t(to.top()) * dst->linesize[0] + to.left(),
+            dst->data[1] + ptrdiff_t(to.top() / 2) * dst->linesize[1] + to.left() / 2,
+            dst->data[2] + ptrdiff_t(to.top() / 2) * dst->linesize[2] + to.left() / 2, nullptr};
         return sws_scale(s->ctx.get(), planes, strides, 0, h, out, dst->linesize) > 0;
     }
 

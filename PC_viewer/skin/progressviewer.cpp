@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QHBoxLayout>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -100,6 +101,16 @@ void CProgressViewer::keyPressEvent(QKeyEvent *event)
         return;
     }
     CSkinDialog::keyPressEvent(event);
+}
+
+void CProgressViewer::closeEvent(QCloseEvent *event)
+{
+    if (m_pCancel && isVisible()) {
+        RequestCancel();
+        event->ignore();
+        return;
+    }
+    CSkinDialog::closeEvent(event);
 }
 
 int CProgressViewer::Position() const

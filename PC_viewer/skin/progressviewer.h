@@ -40,6 +40,8 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    // With Cancel shown, the close button asks the work to stop; the window goes when it has.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void RequestCancel();
