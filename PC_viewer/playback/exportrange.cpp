@@ -24,25 +24,25 @@ CExportMarks::CExportMarks(const CCorvanaDoc *doc, QObject *parent) : QObject(pa
     connect(doc, &CCorvanaDoc::CatalogueReset, this, &CExportMarks::Clear);
 }
 
-bool CExportMarks::MarkStart()
+bool CExportMarks::MarkHere(tagEXPORTMARK *mark)
 {
     if (m_doc->CurrentIndex() < 0)
         return false;
     // The position can stand one past the last picture (End): the mark is the last picture.
     const int64_t last = qMax<int64_t>(0, m_doc->LastPosition() - 1);
-    m_start = Mark(m_doc->CurrentIndex(), m_doc->CurrentPosition(), last);
+    *mark = Mark(m_doc->CurrentIndex(), m_doc->CurrentPosition(), last);
     emit Changed();
     return true;
 }
 
+bool CExportMarks::MarkStart()
+{
+    return MarkHere(&m_start);
+}
+
 bool CExportMarks::MarkEnd()
 {
-    if (m_doc->CurrentIndex() < 0)
-        return false;
-    const int64_t last = qMax<int64_t>(0, m_doc->LastPosition() - 1);
-    m_end = Mark(m_doc->CurrentIndex(), m_doc->CurrentPosition(), last);
-    emit Changed();
-    return true;
+    return MarkHere(&m_end);
 }
 
 void CExportMarks::Clear()

@@ -40,6 +40,8 @@ signals:
     void Changed();
 
 private:
+    bool MarkHere(tagEXPORTMARK *mark);
+
     const CCorvanaDoc *m_doc;
     tagEXPORTMARK m_start, m_end;
 };

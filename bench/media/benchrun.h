@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QProcess>
 
@@ -93,3 +95,24 @@ inline void Print(const QString &strCase, const char *pszFigure, double dValue, 
     std::fflush(stdout);
 }
 
+
+// The start of a benchmark that runs pellister-cli: --peak mode (returns its status in *status),
+// else the work folder (first argument, default ./defaultWork, created) and the command's path.
+// False when the benchmark is to end with *status.
+inline bool StartCliBench(QStringList *args, const char *defaultWork, const char *name, QString *work, QString *cli,
+                          int *status)
+{
+    if (!args->isEmpty() && args->first() == QLatin1String("--peak")) {
+        *status = RunForPeak(args->mid(1));
+        return false;
+    }
+    *work = args->isEmpty() ? QDir::currentPath() + QLatin1Char('/') + QLatin1String(defaultWork) : args->takeFirst();
+    QDir().mkpath(*work);
+    *cli = QCoreApplication::applicationDirPath() + QStringLiteral("/../../PC_viewer/cli/pellister-cli");
+    if (!QFileInfo(*cli).isExecutable()) {
+        std::fprintf(stderr, "%s: %s is not built\n", name, qPrintable(*cli));
+        *status = 1;
+        return false;
+    }
+    return true;
+}

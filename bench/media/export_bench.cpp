@@ -44,15 +44,10 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    if (!args.isEmpty() && args.first() == QLatin1String("--peak"))
-        return RunForPeak(args.mid(1));
-    const QString work = args.isEmpty() ? QDir::currentPath() + QStringLiteral("/bench-export") : args.takeFirst();
-    QDir().mkpath(work);
-    const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/../../PC_viewer/cli/pellister-cli");
-    if (!QFileInfo(cli).isExecutable()) {
-        std::fprintf(stderr, "bench_export: %s is not built\n", qPrintable(cli));
-        return 1;
-    }
+    QString work, cli;
+    int status = 0;
+    if (!StartCliBench(&args, "bench-export", "bench_export", &work, &cli, &status))
+        return status;
     QStringList clips;
     for (int i = 0; i < 3; ++i)
         clips << MakeClip(work, QStringLiteral("1080p-%1.mp4").arg(i), i + 1);

@@ -117,15 +117,10 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    if (!args.isEmpty() && args.first() == QLatin1String("--peak"))
-        return RunForPeak(args.mid(1));
-    const QString strWork = args.isEmpty() ? QDir::currentPath() + QStringLiteral("/bench-modern") : args.takeFirst();
-    QDir().mkpath(strWork);
-    const QString strCli = QCoreApplication::applicationDirPath() + QStringLiteral("/../../PC_viewer/cli/pellister-cli");
-    if (!QFileInfo(strCli).isExecutable()) {
-        std::fprintf(stderr, "bench_modern: %s is not built\n", qPrintable(strCli));
-        return 1;
-    }
+    QString strWork, strCli;
+    int status = 0;
+    if (!StartCliBench(&args, "bench-modern", "bench_modern", &strWork, &strCli, &status))
+        return status;
     std::vector<tagCLIP> clips;
     for (const QString &strClip : args)
         clips.push_back({strClip, 30});
