@@ -22,7 +22,9 @@ QString SnapshotFilePath(const QString &folder, const QString &base, int64_t fra
     QString path = folder;
     if (!path.endsWith(QLatin1Char('/')))
         path += QLatin1Char('/');
-    return path + QStringLiteral("%1_%2.jpg").arg(base).arg(frame);
+    // Concatenated, not formatted: a clip named "trip%2" must not take the frame number into its
+    // name ("trip%2" frame 5 is trip%2_5.jpg, never trip5_5.jpg over another clip's picture).
+    return path + base + QLatin1Char('_') + QString::number(frame) + QStringLiteral(".jpg");
 }
 
 bool WriteJpegFile(const QImage &image, const QString &path)

@@ -50,13 +50,13 @@ constexpr int THUMBNAIL_CACHE_VERSION = 2;
 
 QString CacheFile(const QString &strDir, const QFileInfo &info, const QSize &size)
 {
+    // One pass over the pattern: a '%' in the clip's path stays part of the path (chained .arg()
+    // would fill it with the next value, and two clips could share a cache file).
     const QString strKey = QStringLiteral("v%6|%1|%2x%3|%4|%5")
-                               .arg(info.absoluteFilePath())
-                               .arg(size.width())
-                               .arg(size.height())
-                               .arg(info.lastModified().toMSecsSinceEpoch())
-                               .arg(info.size())
-                               .arg(THUMBNAIL_CACHE_VERSION);
+                               .arg(info.absoluteFilePath(), QString::number(size.width()),
+                                    QString::number(size.height()),
+                                    QString::number(info.lastModified().toMSecsSinceEpoch()),
+                                    QString::number(info.size()), QString::number(THUMBNAIL_CACHE_VERSION));
     const QByteArray hash = QCryptographicHash::hash(strKey.toUtf8(), QCryptographicHash::Sha1);
     return strDir + QLatin1Char('/') + QString::fromLatin1(hash.toHex()) + QStringLiteral(".png");
 }

@@ -313,6 +313,8 @@ TEST(SnapshotNames, BaseNameAndFileName)
     EXPECT_EQ(SnapshotBaseName(QStringLiteral("/card/noext")), "");
     EXPECT_EQ(SnapshotFilePath(QStringLiteral("/out"), QStringLiteral("a.b"), 17), "/out/a.b_17.jpg");
     EXPECT_EQ(SnapshotFilePath(QStringLiteral("/out/"), QString(), 0), "/out/_0.jpg");
+    EXPECT_EQ(SnapshotFilePath(QStringLiteral("/out"), QStringLiteral("trip%2"), 5), "/out/trip%2_5.jpg");
+    EXPECT_EQ(SnapshotFilePath(QStringLiteral("/out"), QStringLiteral("%1%L1"), 7), "/out/%1%L1_7.jpg");
 }
 
 TEST_F(GridTest, SnapshotsOfMarkedPanesAndTheirFailures)
