@@ -35,23 +35,22 @@ QString OriginalPath(const QString &root, const QString &file)
     return QLatin1String(kEvidenceOriginals) + QLatin1Char('/') + rel;
 }
 
-// "2014-10-17 08:13:00.333" of a frame, or empty without a clock.
-QString FrameTimeText(const tagDATAFILEINFO &rec, int64_t frame, int64_t frameTime)
-{
-    int64_t startMs = 0;
-    if (rec.bValid != 1 || !TimeKey(rec.stSyncTime, &startMs))
-        return QString();
-    const int64_t ms = startMs + frame * frameTime / 10000;
-    const QDateTime dt = QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
-    return dt.isValid() ? dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")) : QString();
-}
-
 bool RemoveTree(const QString &path)
 {
     return QDir(path).removeRecursively();
 }
 
 } // namespace
+
+QString FrameTimeText(const tagDATAFILEINFO &rec, int64_t frame, int64_t frameTime)
+{
+    int64_t startMs = 0;
+    if (rec.bValid != 1 || !TimeKey(rec.stSyncTime, &startMs) || frameTime <= 0)
+        return QString();
+    const int64_t ms = startMs + frame * frameTime / 10000;
+    const QDateTime dt = QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
+    return dt.isValid() ? dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")) : QString();
+}
 
 QString ExportFileName(const QVector<tagEXPORTCLIP> &clips)
 {

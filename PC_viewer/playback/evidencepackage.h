@@ -35,6 +35,10 @@ extern const char kEvidenceReport[];
 extern const char kEvidenceManifest[];
 extern const char kEvidenceSums[];
 
+// "2014-10-17 08:13:00.333": the wall-clock time of a frame of a recording (sync time + frame x
+// frame time), or empty without a clock.
+QString FrameTimeText(const tagDATAFILEINFO &rec, int64_t frame, int64_t frameTime);
+
 // "<base>_<N>-<M>.mp4" for one clip, "<first base>_<N>-<last base>_<M>.mp4" for several.
 QString ExportFileName(const QVector<tagEXPORTCLIP> &clips);
 

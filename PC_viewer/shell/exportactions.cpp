@@ -30,11 +30,8 @@ constexpr int kProgressPollMs = 40;
 
 QString FrameClock(const tagEXPORTCLIP &c, int64_t frame, int64_t frameTime)
 {
-    int64_t startMs = 0;
-    if (c.record.bValid != 1 || !TimeKey(c.record.stSyncTime, &startMs) || frameTime <= 0)
-        return QString();
-    return QDateTime::fromMSecsSinceEpoch(startMs + frame * frameTime / 10000, Qt::LocalTime)
-        .toString(QStringLiteral(" (yyyy-MM-dd hh:mm:ss.zzz)"));
+    const QString text = FrameTimeText(c.record, frame, frameTime);
+    return text.isEmpty() ? text : QStringLiteral(" (") + text + QLatin1Char(')');
 }
 
 // A new folder name beside the others: name, name_2, name_3, ...
