@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <filesystem>
@@ -29,6 +30,7 @@ namespace fs = std::filesystem;
 // data files ignores case, as on the card's FAT file system.
 struct CFolderListing {
     QString path;
+    QString root; // the canonical folder nothing is listed outside of
     QStringList files; // everything that is not a directory
     QStringList dirs;
     QHash<QString, QString> dirByLowerName;
@@ -61,8 +63,10 @@ fs::path ToNative(const QString &s)
 #endif
 }
 
-// Lists one folder; a folder that vanished or cannot be read lists as empty.
-void ListFolder(const QString &path, QStringList *files, QStringList *dirs)
+// Lists one folder; a folder that vanished or cannot be read lists as empty. A link is listed
+// only when it leads to a place inside `root` (a canonical path): the catalogue never shows,
+// and so never deletes, what lies outside the folder the user chose.
+void ListFolder(const QString &path, const QString &root, QStringList *files, QStringList *dirs)
 {
     std::error_code ec;
     fs::directory_iterator it(ToNative(path), ec);
@@ -73,6 +77,8 @@ void ListFolder(const QString &path, QStringList *files, QStringList *dirs)
             break;
         std::error_code typeEc;
         const QString name = FromNative(it->path().filename());
+        if (it->is_symlink(typeEc) && !IsInsideFolder(FromNative(it->path()), root))
+            continue;
         if (it->is_directory(typeEc))
             dirs->append(name);
         else
@@ -96,8 +102,10 @@ QString Join(const QString &folder, const QString &name)
 }
 
 // The folder and all its subfolders, depth first, each folder followed at once by its own
-// subfolders. Links that lead back into the tree are followed only once.
-void CollectFolders(const QString &folder, std::vector<CFolderListing> *out, QSet<QString> *seen)
+// subfolders. Links that lead back into the tree are followed only once; links that lead out of
+// it (below `root`) are not followed at all.
+void CollectFolders(const QString &folder, const QString &root, std::vector<CFolderListing> *out,
+                    QSet<QString> *seen)
 {
     const QString canonical = QFileInfo(folder).canonicalFilePath();
     if (!canonical.isEmpty()) {
@@ -107,12 +115,13 @@ void CollectFolders(const QString &folder, std::vector<CFolderListing> *out, QSe
     }
     CFolderListing listing;
     listing.path = folder;
-    ListFolder(folder, &listing.files, &listing.dirs);
+    listing.root = root;
+    ListFolder(folder, root, &listing.files, &listing.dirs);
     IndexDirs(&listing);
     const QStringList dirs = listing.dirs;
     out->push_back(std::move(listing));
     for (const QString &d : dirs)
-        CollectFolders(Join(folder, d), out, seen);
+        CollectFolders(Join(folder, d), root, out, seen);
 }
 
 bool MatchesPattern(const QString &name, const QLatin1String &suffix)
@@ -132,7 +141,7 @@ QString FindDataFile(CFolderListing &folder, const QString &clipPath)
     const QString dataPath = Join(folder.path, *dataDir);
     if (!folder.dataListed) {
         QStringList files, dirs;
-        ListFolder(dataPath, &files, &dirs);
+        ListFolder(dataPath, folder.root, &files, &dirs);
         for (const QString &f : files) {
             folder.dataFileExact.insert(f);
             folder.dataFileByLowerName.insert(f.toLower(), f);
@@ -174,13 +183,21 @@ void ParseClips(std::vector<CParsedClip> *clips, const std::function<void(int)> 
         if (i >= count)
             return false;
         CParsedClip &clip = (*clips)[static_cast<size_t>(i)];
-        CDataFileInfo reader;
-        reader.Load(clip.dataPath);
-        clip.info = reader.Info();
-        clip.openFailed = reader.OpenFailed();
-        clip.readAnyFix = reader.ReadAnyFix();
-        clip.firstFixUsedCarry = reader.FirstFixUsedCarry();
-        clip.endCarry = reader.Carry();
+        try {
+            CDataFileInfo reader;
+            reader.Load(clip.dataPath);
+            clip.info = reader.Info();
+            clip.openFailed = reader.OpenFailed();
+            clip.readAnyFix = reader.ReadAnyFix();
+            clip.firstFixUsedCarry = reader.FirstFixUsedCarry();
+            clip.endCarry = reader.Carry();
+        } catch (const std::exception &) {
+            // Out of memory on this file (the reader's limits keep one file small, but many at
+            // once can still meet a full machine): the clip stays, as one without data.
+            const QString clipPath = clip.clipPath;
+            clip = CParsedClip();
+            clip.clipPath = clipPath;
+        }
         std::lock_guard<std::mutex> lock(mutex);
         done[static_cast<size_t>(i)] = 1;
         doneChanged.notify_all();
@@ -240,7 +257,7 @@ void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
     // The tree is read once; both clip patterns scan the same listings.
     std::vector<CFolderListing> folders;
     QSet<QString> seen;
-    CollectFolders(m_folder, &folders, &seen);
+    CollectFolders(m_folder, QFileInfo(m_folder).canonicalFilePath(), &folders, &seen);
     const int folderCount = static_cast<int>(folders.size());
     CDataFileInfo::GpsCarry carry = m_reader.Carry();
 
@@ -292,8 +309,9 @@ QString CCorvanaDoc::DataFileOfClip(const QString &clipPath)
     const QFileInfo clip(clipPath);
     CFolderListing folder;
     folder.path = clip.path();
+    folder.root = QFileInfo(folder.path).canonicalFilePath();
     QStringList files;
-    ListFolder(folder.path, &files, &folder.dirs);
+    ListFolder(folder.path, folder.root, &files, &folder.dirs);
     IndexDirs(&folder);
     return FindDataFile(folder, Join(folder.path, clip.fileName()));
 }

@@ -154,8 +154,9 @@ void ApplyHemisphere(const Text &field, const char *positive, double *value, QSt
 
 constexpr int kReadBlock = 64 * 1024;
 // Lines are kept up to this length; no field the reader looks at lies further out in a line a
-// recorder writes, and a runaway line in a broken file must not take all memory.
-constexpr size_t kMaxLine = 64 * 1024 * 1024;
+// recorder writes (they are under 100 bytes), and a runaway line in a broken file must not take
+// memory.
+constexpr size_t kMaxLine = 64 * 1024;
 
 } // namespace
 
@@ -213,6 +214,7 @@ void CDataFileInfo::Reset()
     m_info.stSyncTime = SYSTEMTIME();
     m_info.vecGps.clear();
     m_info.vecAccel.clear();
+    m_info.bTooLarge = 0;
     m_accel = tagACCELINFO();
     m_gps.stTime = SYSTEMTIME();
     m_gps.cStatus = 'V';
@@ -416,6 +418,10 @@ bool CDataFileInfo::HandleLine(const char *line, int length, bool *synchronised,
     *hasData = true;
     switch (Classify(line, length)) {
     case DL_GPRMC:
+        if (m_info.vecGps.size() >= kMaxFixesPerFile) {
+            m_info.bTooLarge = 1;
+            return false;
+        }
         if (!m_readAnyFix) {
             m_readAnyFix = true;
             Text f[kMaxFields];
@@ -425,8 +431,13 @@ bool CDataFileInfo::HandleLine(const char *line, int length, bool *synchronised,
         m_info.vecGps.append(m_gps);
         break;
     case DL_ACCELERATOR:
-        if (ParseAccelerator(line, length))
+        if (ParseAccelerator(line, length)) {
+            if (m_info.vecAccel.size() >= kMaxSamplesPerFile) {
+                m_info.bTooLarge = 1;
+                return false;
+            }
             m_info.vecAccel.append(m_accel);
+        }
         break;
     default: break;
     }
@@ -452,10 +463,22 @@ int CDataFileInfo::Load(const QString &path)
             std::vector<char> block(kReadBlock);
             std::vector<char> carry; // a line that runs over a block boundary
             bool go = true;
+            qint64 total = 0;
+            bool cut = false;
             while (go) {
-                const qint64 got = file.read(block.data(), kReadBlock);
+                if (total >= kMaxDataFileBytes) {
+                    // Whatever follows is beyond what a recording writes, the line begun
+                    // included.
+                    char probe;
+                    cut = file.read(&probe, 1) == 1;
+                    if (cut && synchronised)
+                        m_info.bTooLarge = 1;
+                    break;
+                }
+                const qint64 got = file.read(block.data(), qMin<qint64>(kReadBlock, kMaxDataFileBytes - total));
                 if (got <= 0)
                     break;
+                total += got;
                 const char *p = block.data();
                 const char *end = p + got;
                 while (go && p < end) {
@@ -477,7 +500,7 @@ int CDataFileInfo::Load(const QString &path)
                     p = nl + 1;
                 }
             }
-            if (go && !carry.empty())
+            if (go && !cut && !carry.empty())
                 HandleLine(carry.data(), static_cast<int>(carry.size()), &synchronised, &hasData);
         }
     }

@@ -13,6 +13,19 @@ enum DataLineKind : int {
     DL_ACCELERATOR = 2,
 };
 
+// Limits of one data file. A recording lasts at most kMaxRecordingSeconds (an hour; the
+// recorder writes clips of a minute); a second of it holds at most kMaxSamplesPerSecond
+// G-sensor samples and kMaxFixesPerSecond GPS fixes, and its file at most kMaxDataFileBytes
+// (an hour at those rates writes about 40 MB). Reading stops at the first limit reached: what
+// lies beyond counts as absent and the record's bTooLarge is set. A fix costs about 500 bytes
+// in memory, so one file never takes more than about 60 MB however big it is.
+inline constexpr int kMaxRecordingSeconds = 3600;
+inline constexpr int kMaxSamplesPerSecond = 200;
+inline constexpr int kMaxFixesPerSecond = 20;
+inline constexpr int kMaxSamplesPerFile = kMaxSamplesPerSecond * kMaxRecordingSeconds;
+inline constexpr int kMaxFixesPerFile = kMaxFixesPerSecond * kMaxRecordingSeconds;
+inline constexpr qint64 kMaxDataFileBytes = 64 * 1024 * 1024;
+
 // The product's web address, named in the GPX files we write.
 extern const char kProductWebAddress[];
 
@@ -65,6 +78,8 @@ public:
     const tagGPSINFO &ScratchFix() const { return m_gps; }
 
 private:
+    // False when reading should stop: the file does not begin with a sync line, or a limit
+    // has been reached.
     bool HandleLine(const char *line, int length, bool *synchronised, bool *hasData);
 
     tagDATAFILEINFO m_info;

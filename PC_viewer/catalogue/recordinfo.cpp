@@ -1,6 +1,8 @@
 // Naming rules of the recorder's card: data-file pairing, recording kinds, time keys.
 #include "catalogue/recordinfo.h"
 
+#include <QFileInfo>
+
 #include <ctime>
 
 bool SYSTEMTIME::operator==(const SYSTEMTIME &o) const
@@ -106,12 +108,29 @@ QString FileNameOfPath(const QString &path)
     return path.mid(LastSeparator(path) + 1);
 }
 
+bool IsInsideFolder(const QString &path, const QString &root)
+{
+    if (root.isEmpty())
+        return false;
+    const QString real = QFileInfo(path).canonicalFilePath();
+    if (real.isEmpty())
+        return false;
+    if (real == root)
+        return true;
+    return real.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/'));
+}
+
+const char kTooLargeListNote[] = " (data file too large: read in part)";
+
 QString RecordListText(const tagDATAFILEINFO &rec, const QString &mediaPath)
 {
     if (rec.bValid == 1) {
         const SYSTEMTIME &t = rec.stSyncTime;
-        return QString::asprintf("20%02d/%02d/%02d - %02d:%02d:%02d.%03d", t.wYear, t.wMonth, t.wDay, t.wHour,
-                                 t.wMinute, t.wSecond, t.wMilliseconds);
+        QString text = QString::asprintf("20%02d/%02d/%02d - %02d:%02d:%02d.%03d", t.wYear, t.wMonth, t.wDay,
+                                         t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+        if (rec.bTooLarge)
+            text += QLatin1String(kTooLargeListNote);
+        return text;
     }
     return QStringLiteral("File name : %1").arg(FileNameOfPath(mediaPath));
 }

@@ -69,6 +69,9 @@ struct tagDATAFILEINFO {
     SYSTEMTIME stSyncTime;
     QVector<tagGPSINFO> vecGps;
     QVector<tagACCELINFO> vecAccel;
+    // 1 when the data file held more than a recording can (see CDataFileInfo's limits): the
+    // arrays keep what came before the limit and the rest counts as absent.
+    int bTooLarge = 0;
 };
 
 // Data-file path of a clip: <clip folder>/data/<clip base name>.dat, cut at the last path
@@ -88,8 +91,14 @@ bool TimeKey(const SYSTEMTIME &st, int64_t *keyMs);
 bool OrderingKey(const tagDATAFILEINFO &rec, int64_t *keyMs);
 
 // The list's "Contents List" text of a recording: its start time
-// ("2013/05/12 - 08:30:15.250") when it has data, else "File name : x.avi".
+// ("2013/05/12 - 08:30:15.250") when it has data, else "File name : x.avi". A data file that
+// was too large to read whole adds kTooLargeListNote to the time.
+extern const char kTooLargeListNote[];
 QString RecordListText(const tagDATAFILEINFO &rec, const QString &mediaPath);
 
 // File name part of a path (after the last separator).
 QString FileNameOfPath(const QString &path);
+
+// True when `path` exists and its real place (every link on the way followed) is `root` or lies
+// below it; `root` is a canonical path (QFileInfo::canonicalFilePath). False for an empty root.
+bool IsInsideFolder(const QString &path, const QString &root);

@@ -57,6 +57,13 @@ HRESULT CFrameTable::BuildFromIndex(CMediaInput &input, bool *pUsable)
     const int nEntries = avformat_index_get_entries_count(pStream);
     if (nEntries <= 0)
         return S_OK;
+    // An index written before the data was (a recording cut short), or one that claims more
+    // pictures than the file has bytes, is not believed: room is reserved only for what the
+    // file can hold.
+    const int64_t llFileSize = avio_size(input.Format()->pb);
+    const AVIndexEntry *pLast = avformat_index_get_entry(pStream, nEntries - 1);
+    if (llFileSize > 0 && (nEntries > llFileSize || (pLast && pLast->pos + pLast->size > llFileSize)))
+        return S_OK;
 
     std::vector<Entry> entries;
     entries.reserve(static_cast<size_t>(nEntries));
@@ -72,11 +79,6 @@ HRESULT CFrameTable::BuildFromIndex(CMediaInput &input, bool *pUsable)
             {pEntry->timestamp, pEntry->timestamp, pEntry->pos, (pEntry->flags & AVINDEX_KEYFRAME) != 0});
     }
     if (entries.empty())
-        return S_OK;
-    // An index written before the data was (a recording cut short) points past the end.
-    const int64_t llFileSize = avio_size(input.Format()->pb);
-    const AVIndexEntry *pLast = avformat_index_get_entry(pStream, nEntries - 1);
-    if (llFileSize > 0 && pLast && pLast->pos + pLast->size > llFileSize)
         return S_OK;
 
     input.KeepOnly(input.VideoIndex());

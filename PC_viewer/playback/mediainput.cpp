@@ -54,7 +54,8 @@ HRESULT CMediaInput::OpenDecoder(int nStream, int nThreads, AVCodecContextPtr *p
 
 QByteArray MediaPathBytes(const QString &strPath)
 {
-    return strPath.toUtf8();
+    // Always through the file protocol: a name like "http:x.avi" or "concat:a|b" is a file.
+    return "file:" + strPath.toUtf8();
 }
 
 CMediaInput::CMediaInput()
@@ -129,8 +130,15 @@ HRESULT CMediaInput::OpenFormat(const QString &strPath, std::chrono::millisecond
     pFormat->interrupt_callback.opaque = this;
     SetTimeLimit(timeLimit);
     const QByteArray path = MediaPathBytes(strPath);
+    // Only the containers recorders write, read from local files: a file named .avi that is
+    // really a playlist, or any other format whose demuxer opens further files or addresses,
+    // is refused.
+    pFormat->format_whitelist = av_strdup(kMediaFormatWhitelist);
+    AVDictionary *pOptions = nullptr;
+    av_dict_set(&pOptions, "protocol_whitelist", "file", 0);
     // On failure avformat_open_input frees the context itself.
-    const int nErr = avformat_open_input(&pFormat, path.constData(), nullptr, nullptr);
+    const int nErr = avformat_open_input(&pFormat, path.constData(), nullptr, &pOptions);
+    av_dict_free(&pOptions);
     if (nErr < 0) {
         if (TimedOut())
             return VFW_E_TIMEOUT;
@@ -148,12 +156,12 @@ HRESULT CMediaInput::Open(const QString &strPath, std::chrono::milliseconds time
         return hr;
     // The demuxers we meet (MP4, AVI) describe their streams in the header; probing the streams
     // would decode the first picture only to throw it away.
-    int nBestVideoArea = -1;
+    int64_t nBestVideoArea = -1;
     for (unsigned i = 0; i < m_pFormat->nb_streams; ++i) {
         const AVStream *pStream = m_pFormat->streams[i];
         const AVCodecParameters *pPar = pStream->codecpar;
         if (pPar->codec_type == AVMEDIA_TYPE_VIDEO && !IsAttachedPicture(pStream)) {
-            const int nArea = pPar->width * pPar->height;
+            const int64_t nArea = int64_t(pPar->width) * pPar->height;
             if (nArea > nBestVideoArea) {
                 nBestVideoArea = nArea;
                 m_nVideo = static_cast<int>(i);

@@ -16,6 +16,10 @@
 constexpr std::chrono::milliseconds MEDIA_OPEN_TIME_LIMIT{20000};
 constexpr std::chrono::milliseconds MEDIA_SEEK_TIME_LIMIT{8000};
 
+// The demuxers a clip may be read with (AVI, and MP4 with its QuickTime family); any other file
+// is not media to the viewer, whatever its name.
+inline constexpr char kMediaFormatWhitelist[] = "avi,mov,mp4,m4a,3gp,3g2,mj2";
+
 class CMediaInput
 {
 public:

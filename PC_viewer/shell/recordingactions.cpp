@@ -100,6 +100,7 @@ void CRecordingActions::CopyRecordings(const QList<int> &rows)
     if (!CurrentPrompt().ChooseTargetFolder(m_dialogParent, Text(kTitleCopyDestination), &folder))
         return;
     const QString dest = QDir::cleanPath(folder);
+    const QString root = QFileInfo(m_doc->Folder()).canonicalFilePath();
     const int total = static_cast<int>(rows.size());
     bool error = false;
 
@@ -109,7 +110,9 @@ void CRecordingActions::CopyRecordings(const QList<int> &rows)
         const int row = rows[n];
         m_host->SetProgress(n * 100 / total);
         const QString media = m_doc->MediaPathAt(row);
-        if (!CopyFileNoOverwrite(media, dest + QLatin1Char('/') + FileNameOfPath(media))) {
+        // Only what lies in the loaded folder is copied, whatever a link on the card points at.
+        if (!IsInsideFolder(media, root) ||
+            !CopyFileNoOverwrite(media, dest + QLatin1Char('/') + FileNameOfPath(media))) {
             error = true;
             CurrentPrompt().Info(m_dialogParent, Text(kMsgCopyMediaError).arg(media));
             continue;
@@ -118,12 +121,15 @@ void CRecordingActions::CopyRecordings(const QList<int> &rows)
         if (data.isEmpty())
             continue;
         const QString dataDir = dest + QStringLiteral("/data");
-        if (!QFileInfo(dataDir).isDir() && !QDir().mkdir(dataDir)) {
+        // A link named data would take the files elsewhere.
+        const QFileInfo dataDirInfo(dataDir);
+        if (dataDirInfo.isSymLink() || (!dataDirInfo.isDir() && !QDir().mkdir(dataDir))) {
             error = true;
             CurrentPrompt().Info(m_dialogParent, Text(kMsgCreateDirError).arg(dataDir));
             continue;
         }
-        if (!CopyFileNoOverwrite(data, dataDir + QLatin1Char('/') + FileNameOfPath(data))) {
+        if (!IsInsideFolder(data, root) ||
+            !CopyFileNoOverwrite(data, dataDir + QLatin1Char('/') + FileNameOfPath(data))) {
             error = true;
             CurrentPrompt().Info(m_dialogParent, Text(kMsgCopyDataError).arg(data));
         }
@@ -140,6 +146,9 @@ void CRecordingActions::DeleteRecordings(const QList<int> &rows)
     const int currentIndex = m_doc->CurrentIndex();
     const QString currentPath = m_doc->CurrentMediaPath();
     const qint64 currentPosition = m_doc->CurrentPosition();
+    // Nothing outside the loaded folder is ever removed: the catalogue does not list it, and a
+    // link changed on the card since the load is caught here.
+    const QString root = QFileInfo(m_doc->Folder()).canonicalFilePath();
     const int total = static_cast<int>(rows.size());
     bool currentGone = false;
     bool error = false;
@@ -152,7 +161,7 @@ void CRecordingActions::DeleteRecordings(const QList<int> &rows)
         const QString media = m_doc->MediaPathAt(row);
         if (row == currentIndex && currentIndex >= 0)
             m_navigator->CloseCurrent();
-        if (!QFile::remove(media)) {
+        if (!IsInsideFolder(media, root) || !QFile::remove(media)) {
             // The clip stays, so its data file stays with it.
             error = true;
             CurrentPrompt().Info(m_dialogParent, Text(kMsgDeleteMediaError).arg(media));
@@ -161,7 +170,7 @@ void CRecordingActions::DeleteRecordings(const QList<int> &rows)
         if (row == currentIndex)
             currentGone = true;
         const QString data = m_doc->DataPathAt(row);
-        if (!data.isEmpty() && !QFile::remove(data)) {
+        if (!data.isEmpty() && (!IsInsideFolder(data, root) || !QFile::remove(data))) {
             error = true;
             CurrentPrompt().Info(m_dialogParent, Text(kMsgDeleteDataError).arg(data));
         }

@@ -6,6 +6,8 @@
 #include <random>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -334,17 +336,37 @@ TEST_F(Load, LongLinesNulBytesAndBlockBoundaries)
         ASSERT_FLOAT_EQ(static_cast<float>(i), acc[i + 1].fX) << i;
 }
 
-TEST_F(Load, BigFileIsReadCompletely)
+TEST_F(Load, AFileKeepsWhatARecordingCanHoldAndSaysWhenThereWasMore)
 {
-    // About 100 MB of samples.
-    const QByteArray line = "$ACCELERATOR,083015.300,130512,0.02,-0.98,0.11,\r\n";
-    QByteArray bytes = "$SYNCTIME,083015.250,130512,\r\n";
-    const int count = 100 * 1024 * 1024 / line.size();
-    bytes.reserve(bytes.size() + qsizetype(count) * line.size());
-    for (int i = 0; i < count; ++i)
-        bytes += line;
-    ASSERT_EQ(1, LoadBytes(bytes));
-    EXPECT_EQ(count, reader.Info().vecAccel.size());
+    const QByteArray sync = "$SYNCTIME,083015.250,130512,\r\n";
+    const QByteArray sample = "$ACCELERATOR,083015.300,130512,0.02,-0.98,0.11,\r\n";
+    const QByteArray fix = "$GPRMC,083015.000,A,3733.1234,N,12658.5678,E,21.5,87.3,120513,,\r\n";
+    const auto lines = [](const QByteArray &line, int count) { return line.repeated(count); };
+    // Each file is made when its case runs: together they would take hundreds of MB.
+    const struct {
+        const char *what;
+        std::function<QByteArray()> bytes;
+        int samples, fixes, tooLarge;
+    } cases[] = {
+        {"every sample an hour can hold", [&] { return sync + lines(sample, kMaxSamplesPerFile); },
+         kMaxSamplesPerFile, 0, 0},
+        {"one sample more", [&] { return sync + lines(sample, kMaxSamplesPerFile + 1); }, kMaxSamplesPerFile, 0, 1},
+        {"fixes past the limit", [&] { return sync + lines(fix, kMaxFixesPerFile + 5) + sample; }, 0,
+         kMaxFixesPerFile, 1},
+        {"mostly NUL bytes",
+         [&] { return sync + lines(sample, 3) + QByteArray(kMaxDataFileBytes, '\0') + "\n" + sample; }, 3, 0, 1},
+        {"NUL bytes up to the byte limit",
+         [&] { return sync + QByteArray(kMaxDataFileBytes - sync.size() - 1, '\0') + "\n"; }, 0, 0, 0},
+    };
+    for (const auto &c : cases) {
+        ASSERT_EQ(1, LoadBytes(c.bytes())) << c.what;
+        EXPECT_EQ(c.samples, reader.Info().vecAccel.size()) << c.what;
+        EXPECT_EQ(c.fixes, reader.Info().vecGps.size()) << c.what;
+        EXPECT_EQ(c.tooLarge, reader.Info().bTooLarge) << c.what;
+    }
+    // The next file starts afresh.
+    ASSERT_EQ(1, LoadBytes(sync + sample));
+    EXPECT_EQ(0, reader.Info().bTooLarge);
 }
 
 TEST_F(Load, PathsThatAreNotReadableFiles)

@@ -2,6 +2,8 @@
 
 #include "fixtures/testfiles.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -138,6 +140,30 @@ TEST_F(Document, BadEntriesNeitherStopNorHangTheLoad)
     EXPECT_EQ(QString(), doc.DataPathAt(2));
 }
 
+TEST_F(Document, LinksAreFollowedOnlyInsideTheFolderAndEachFolderOnce)
+{
+    QTemporaryDir outside; // e.g. the user's own videos
+    const auto link = [](const QString &target, const QString &at) {
+        return symlink(QFile::encodeName(target).constData(), QFile::encodeName(at).constData()) == 0;
+    };
+    ASSERT_TRUE(testfiles::WriteSynced(outside.filePath(QStringLiteral("data/own.dat")),
+                                       QStringLiteral("083000.000"), QStringLiteral("130512")));
+    ASSERT_TRUE(testfiles::Write(outside.filePath(QStringLiteral("own.avi")), "clip"));
+    Clip(QStringLiteral("trip/a.avi"), QStringLiteral("083001.000"));
+    Clip(QStringLiteral("b.avi"));
+    const QString own = outside.filePath(QStringLiteral("own.avi"));
+    ASSERT_TRUE(link(outside.path(), root.filePath(QStringLiteral("videos"))));       // a folder out
+    ASSERT_TRUE(link(own, root.filePath(QStringLiteral("own.avi"))));                 // a file out
+    ASSERT_TRUE(link(root.filePath(QStringLiteral("trip")), root.filePath(QStringLiteral("zz")))); // in
+    Clip(QStringLiteral("trip/x/own.avi")); // its data folder leads out
+    ASSERT_TRUE(link(outside.filePath(QStringLiteral("data")), root.filePath(QStringLiteral("trip/x/data"))));
+    Load();
+    EXPECT_EQ((QStringList{"a.avi", "b.avi", "own.avi"}), Names());
+    EXPECT_EQ(root.filePath(QStringLiteral("trip/x/own.avi")), doc.MediaPathAt(2));
+    EXPECT_EQ(QString(), doc.DataPathAt(2));
+    EXPECT_EQ(root.filePath(QStringLiteral("trip/a.avi")), doc.MediaPathAt(0));
+}
+
 TEST_F(Document, MissingFolderGivesAnEmptyCatalogue)
 {
     doc.SetFolder(root.filePath(QStringLiteral("gone")));
@@ -201,6 +227,9 @@ TEST(ListText, StartTimeOrFileName)
     rec.stSyncTime.wSecond = 15;
     rec.stSyncTime.wMilliseconds = 250;
     EXPECT_EQ(QStringLiteral("2013/05/12 - 08:30:15.250"),
+              RecordListText(rec, QStringLiteral("/card/x.avi")));
+    rec.bTooLarge = 1;
+    EXPECT_EQ(QStringLiteral("2013/05/12 - 08:30:15.250 (data file too large: read in part)"),
               RecordListText(rec, QStringLiteral("/card/x.avi")));
 }
 

@@ -18,6 +18,8 @@
 #include <QMenu>
 #include <QSignalSpy>
 
+#include <unistd.h>
+
 using namespace frametest;
 
 namespace {
@@ -542,4 +544,36 @@ TEST_F(DeleteTest, ACurrentClipWhoseDeleteFailsStaysOpen)
                                      media + QStringLiteral("]\n."));
     EXPECT_EQ(m_doc->CurrentMediaPath(), media);
     EXPECT_EQ(m_doc->CurrentPosition(), 1);
+}
+
+// A card changed behind the viewer's back: a clip and its data file became links to the user's
+// own files. Delete removes nothing there, and Copy writes nothing through a link named data.
+TEST_F(DeleteTest, NothingOutsideTheLoadedFolderIsDeletedOrWrittenThrough)
+{
+    QTemporaryDir elsewhere;
+    ASSERT_EQ(0, symlink(QFile::encodeName(elsewhere.path()).constData(),
+                         QFile::encodeName(m_dest.filePath(QStringLiteral("data"))).constData()));
+    ASSERT_FALSE(m_doc->DataPathAt(0).isEmpty());
+    EXPECT_EQ(Save({0}, m_dest.path()), QStringList{QStringLiteral("Fail to create the \n") + m_dest.path() +
+                                                    QStringLiteral("/data\n directory.")});
+    EXPECT_TRUE(FilesBelow(elsewhere.path()).isEmpty());
+
+    // A recording in a subfolder, whose folder then becomes a link to the user's own files.
+    const QString card = m_card->Path();
+    const QString name = FileNameOfPath(m_doc->MediaPathAt(0));
+    const QString dataName = FileNameOfPath(m_doc->DataPathAt(0));
+    ASSERT_TRUE(QDir(card).mkpath(QStringLiteral("trip/data")));
+    ASSERT_TRUE(QFile::rename(m_doc->MediaPathAt(0), card + QStringLiteral("/trip/") + name));
+    ASSERT_TRUE(QFile::rename(m_doc->DataPathAt(0), card + QStringLiteral("/trip/data/") + dataName));
+    LoadCard(*m_card);
+    ASSERT_TRUE(m_doc->MediaPathAt(0).contains(QStringLiteral("/trip/")));
+    QTemporaryDir outside;
+    const QString mine = outside.filePath(QStringLiteral("mine"));
+    ASSERT_TRUE(QDir().rename(card + QStringLiteral("/trip"), mine));
+    ASSERT_EQ(0, symlink(QFile::encodeName(mine).constData(), QFile::encodeName(card + QStringLiteral("/trip")).constData()));
+    EXPECT_EQ(Delete({0}).value(1), QStringLiteral("An error occured in deleting the media filename \n[") +
+                                          card + QStringLiteral("/trip/") + name + QStringLiteral("]\n."));
+    EXPECT_EQ(FilesBelow(mine), (QStringList{name, QStringLiteral("data/") + dataName}));
+    // Reloaded, the catalogue no longer lists what the link leads to.
+    EXPECT_EQ(m_list->RowCount(), 3);
 }

@@ -29,6 +29,7 @@ TEST(BadInput, UnplayableFilesAreRefusedWithTheirCode)
         {"zero-byte file", clips::ZeroBytes, VFW_E_CANNOT_RENDER},
         {"random bytes named .avi", clips::RandomBytes, VFW_E_CANNOT_RENDER},
         {"MP4 without its index atom", clips::Mp4WithoutIndex, VFW_E_CANNOT_RENDER},
+        {"HLS playlist named .avi", clips::HlsPlaylistNamedAvi, VFW_E_CANNOT_RENDER},
         {"sound only", clips::AudioOnly, E_UNEXPECTED},
         {"missing file", [&] { return temp.filePath("missing.avi"); }, VFW_E_NOT_FOUND},
         {"a folder", [&] { return temp.path(); }, VFW_E_NOT_FOUND},
@@ -60,6 +61,16 @@ TEST(BadInput, AFailedOpenReleasesTheClipOpenBefore)
     ASSERT_EQ(graph.OpenMedia(clips::Mp4H264()), S_OK);
     EXPECT_EQ(graph.OpenMedia(QString()), E_UNEXPECTED);
     EXPECT_EQ(graph.State(), GraphState::Stopped);
+}
+
+TEST(BadInput, AHeaderClaimingABillionPicturesIsMeasuredByWhatTheFileHolds)
+{
+    const QString strClip = clips::AviClaimingBillionFrames();
+    ASSERT_FALSE(strClip.isEmpty());
+    CMediaGraph graph;
+    ASSERT_EQ(graph.OpenMedia(strClip), S_OK);
+    EXPECT_EQ(graph.FrameCount(), clips::FfprobeCountFrames(strClip));
+    EXPECT_LT(graph.FrameCount(), 100);
 }
 
 TEST(BadInput, AHeaderClaimingZeroPicturesASecondNeverGivesAZeroFrameTime)

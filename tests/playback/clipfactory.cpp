@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 #include <QMap>
 #include <QMutex>
 #include <QProcess>
@@ -220,6 +221,29 @@ QString AviZeroRate()
         bytes[nStrh + 8 + 24 + i] = 0;
     }
     return WriteDerived(strName, bytes);
+}
+
+QString HlsPlaylistNamedAvi()
+{
+    // A playlist whose one segment is a playable clip beside it.
+    const QString strSegment = QFileInfo(Mp4H264()).fileName();
+    return WriteDerived(QStringLiteral("playlist.avi"),
+                        "#EXTM3U\n#EXT-X-TARGETDURATION:4\n#EXTINF:4.0,\n" + strSegment.toUtf8() +
+                            "\n#EXT-X-ENDLIST\n");
+}
+
+QString AviClaimingBillionFrames()
+{
+    QByteArray bytes = ReadAll(
+        Make(QStringLiteral("mjpeg-silent.avi"), VideoSource(1) + QStringList{"-c:v", "mjpeg", "-q:v", "5"}));
+    // avih: dwTotalFrames at 16; strh: dwLength at 32.
+    const int nAvih = bytes.indexOf("avih");
+    const int nStrh = bytes.indexOf("strh");
+    if (nAvih < 0 || nStrh < 0)
+        return QString();
+    for (const int nAt : {nAvih + 8 + 16, nStrh + 8 + 32})
+        qToLittleEndian<quint32>(1000000000u, bytes.data() + nAt);
+    return WriteDerived(QStringLiteral("billion-frames.avi"), bytes);
 }
 
 long long FfprobeCountFrames(const QString &strPath)

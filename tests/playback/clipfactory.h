@@ -42,6 +42,10 @@ QString ZeroBytes();
 QString RandomBytes();
 // AVI whose header claims 0 pictures a second.
 QString AviZeroRate();
+// An HLS playlist named .avi whose segment is the local Mp4H264() clip.
+QString HlsPlaylistNamedAvi();
+// A one-second MJPEG AVI whose headers claim 10^9 pictures.
+QString AviClaimingBillionFrames();
 
 // Number of pictures a full decode yields (ffprobe -count_frames).
 long long FfprobeCountFrames(const QString &strPath);
