@@ -781,6 +781,7 @@ void CMainFrame::OnUpdate()
     setup.stallMs = QSettings().value(QString::fromLatin1(kSettingUpdateStallMs), kDefaultStallMs).toInt();
     setup.deadlineMs = QSettings().value(QString::fromLatin1(kSettingUpdateDeadlineMs), 0).toInt();
     setup.reportWhenCurrent = true;
+    setup.releaseKey = m_releaseKey;
     CUpdateDialog dialog(setup);
     if (dialog.exec() != QDialog::Accepted)
         return;

@@ -52,12 +52,12 @@ bool PackageMatches(const QString &path, const tagPACKAGEHASH &hash)
 bool SyncFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
-        return false;
 #ifdef Q_OS_WIN
-    return ::_commit(file.handle()) == 0;
+    return file.open(QIODevice::ReadWrite) && ::_commit(file.handle()) == 0;
 #else
-    return ::fsync(file.handle()) == 0;
+    // Read-only is enough for fsync, and works for a copy of a program file without write
+    // permission.
+    return file.open(QIODevice::ReadOnly) && ::fsync(file.handle()) == 0;
 #endif
 }
 
