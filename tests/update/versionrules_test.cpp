@@ -1,12 +1,10 @@
-// The version rules, the signed update record and the package check.
+// The version rules and the signed update record.
 #include "testsigner.h"
-#include "update/updatepackage.h"
 #include "update/updaterecord.h"
 #include "update/versionrules.h"
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -44,26 +42,6 @@ TEST(VersionRules, FourPartVersionsCompareAsIntegers)
     for (const auto &c : cases)
         EXPECT_EQ(IsVersionNewer(QString::fromLatin1(c.offered), QString::fromLatin1(c.own)), c.newer)
             << c.offered << " vs " << c.own;
-}
-
-TEST(PackageHash, FileMustHaveTheRecordedSizeAndHash)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("p"));
-    const QByteArray bytes("package bytes");
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-    f.close();
-    const QByteArray sha = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
-    QByteArray otherSha = sha;
-    otherSha[0] = char(otherSha[0] ^ 1);
-
-    EXPECT_TRUE(PackageMatches(path, {sha, 13}));
-    EXPECT_FALSE(PackageMatches(path, {sha, 14}));
-    EXPECT_FALSE(PackageMatches(path, {otherSha, 13}));
-    EXPECT_FALSE(PackageMatches(path, {QByteArray(), 13}));
-    EXPECT_FALSE(PackageMatches(dir.filePath(QStringLiteral("missing")), {sha, 13}));
 }
 
 TEST(UpdateRecord, OnlyAnExactlyShapedRecordSignedWithTheKeyIsTaken)
