@@ -779,7 +779,9 @@ void CMainFrame::OnUpdate()
     setup.programFolder = ProgramFolder();
     setup.server = QUrl(MapServerBase());
     setup.stallMs = QSettings().value(QString::fromLatin1(kSettingUpdateStallMs), kDefaultStallMs).toInt();
+    setup.deadlineMs = QSettings().value(QString::fromLatin1(kSettingUpdateDeadlineMs), 0).toInt();
     setup.reportWhenCurrent = true;
+    setup.releaseKey = m_releaseKey;
     CUpdateDialog dialog(setup);
     if (dialog.exec() != QDialog::Accepted)
         return;

@@ -132,6 +132,9 @@ public:
     // and the restart starts the updater from it. Tests give a folder of their own.
     QString ProgramFolder() const;
     void SetProgramFolder(const QString &folder);
+    // The public key the update's signature is checked with (raw Ed25519, 32 bytes); empty, as
+    // in the program, for the release key built in. Tests sign with a key of their own.
+    void SetReleaseKey(const QByteArray &publicKey) { m_releaseKey = publicKey; }
     // Folders loaded last, newest first (at most four).
     QStringList RecentFolders() const;
 
@@ -227,4 +230,5 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     QStringList m_recentFolders;
     QString m_programFolder;
+    QByteArray m_releaseKey;
 };

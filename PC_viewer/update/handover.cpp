@@ -15,6 +15,18 @@ namespace {
 // stays on one file system.
 constexpr char kCopySuffix[] = ".handover";
 
+// Renames `copy` over `program`, stopping the running copies of `program` before every retry.
+bool ReplaceProgramFile(const QString &copy, const QString &program)
+{
+    for (int attempt = 0; attempt < kDeleteAttempts; ++attempt) {
+        if (ReplaceFile(copy, program))
+            return true;
+        StopAllProcessesOf(program);
+        QThread::msleep(kDeleteRetryMs);
+    }
+    return false;
+}
+
 } // namespace
 
 bool DeleteProgramFile(const QString &path)
@@ -42,16 +54,16 @@ HandOverResult RunStartupHandOver(const QString &programPath)
     }
 
     StopAllProcessesOf(program);
-    // The new bytes first, under a temporary name: if they cannot be written the old program
-    // stays as it is.
+    // The new bytes first, under a temporary name and on the disk: if they cannot be written the
+    // old program stays as it is, and a crash after the rename cannot leave an empty file.
     const QString copy = folder + QLatin1Char('.') + QString::fromLatin1(kProgramFileName) + QLatin1String(kCopySuffix);
     QFile::remove(copy);
     if (!QFile::copy(self.absoluteFilePath(), copy) ||
-        !QFile::setPermissions(copy, QFile::permissions(self.absoluteFilePath()))) {
+        !QFile::setPermissions(copy, QFile::permissions(self.absoluteFilePath())) || !SyncFile(copy)) {
         QFile::remove(copy);
         return HandOverResult::ContinueStart;
     }
-    if (!DeleteProgramFile(program) || !ReplaceFile(copy, program)) {
+    if (!ReplaceProgramFile(copy, program)) {
         QFile::remove(copy);
         return HandOverResult::ContinueStart;
     }

@@ -2,12 +2,14 @@
 // "Corvanaupdate" in the same folder (".exe" on Windows).
 //
 // Started as the updater (its file name compared without regard to case), the program stops the
-// running copies of the old program file, deletes that file (retrying up to 100 times, 100 ms
-// apart, stopping copies again before each retry), puts a copy of itself in its place and
-// starts it; the caller then ends. The copy is written under a temporary name in the same
-// folder first and renamed into place, so the program file is never half written. Started
-// under any other name, it stops the running copies of a leftover updater file and deletes it
-// with the same loop.
+// running copies of the old program file (asked to end first, killed only when they do not),
+// writes a copy of itself beside it under a temporary name, syncs it to the disk and renames it
+// over the program file, then syncs the folder and starts the new program file; the caller then
+// ends. The program file is never deleted: at every moment it is either the old or the new one,
+// whenever the machine stops. Where the system refuses to replace a running program (Windows),
+// the rename is retried up to 100 times, 100 ms apart, stopping copies again before each retry.
+// Started under any other name, the program stops the running copies of a leftover updater file
+// and deletes it with the same loop.
 #pragma once
 
 #include <QString>

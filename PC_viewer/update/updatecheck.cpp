@@ -7,7 +7,6 @@
 
 #include <QFile>
 #include <QNetworkAccessManager>
-#include <QTextStream>
 
 namespace {
 
@@ -58,15 +57,29 @@ QUrl CUpdateCheck::ServerFile(const char *path) const
     return base.resolved(QUrl(Text(path)));
 }
 
+tagTRANSFERLIMITS CUpdateCheck::Limits(int defaultDeadlineMs, qint64 maxBytes) const
+{
+    tagTRANSFERLIMITS limits;
+    limits.stallMs = m_setup.stallMs;
+    limits.deadlineMs = m_setup.deadlineMs > 0 ? m_setup.deadlineMs : defaultDeadlineMs;
+    limits.maxBytes = maxBytes;
+    return limits;
+}
+
 void CUpdateCheck::Start()
 {
     m_running = true;
     m_downloaded = 0;
-    m_hash = tagPACKAGEHASH();
+    m_record = tagUPDATERECORD();
+    // Plain http beyond this machine could be read and answered by anyone on the way.
+    if (!IsAllowedServer(m_setup.server)) {
+        Fail(Text(kMsgCannotCheck));
+        return;
+    }
     // The connection test: any HTTP answer from the server's root means it can be reached.
     connect(m_download.get(), &CUpdateDownload::Finished, this, &CUpdateCheck::OnRootAnswered,
             Qt::SingleShotConnection);
-    m_download->StartProbe(ServerFile(""), m_setup.stallMs);
+    m_download->StartProbe(ServerFile(""), Limits(kDefaultSmallFileDeadlineMs, 0));
 }
 
 void CUpdateCheck::OnRootAnswered(int result)
@@ -79,7 +92,8 @@ void CUpdateCheck::OnRootAnswered(int result)
     m_host->SetStatus(Text(kStatusConnected));
     connect(m_download.get(), &CUpdateDownload::Finished, this, &CUpdateCheck::OnVersionFile,
             Qt::SingleShotConnection);
-    m_download->Start(ServerFile(kVersionFilePath), LocalVersionPath(), m_setup.stallMs);
+    m_download->Start(ServerFile(kVersionFilePath), LocalVersionPath(),
+                      Limits(kDefaultSmallFileDeadlineMs, kMaxRecordBytes));
 }
 
 void CUpdateCheck::OnVersionFile(int result)
@@ -89,18 +103,24 @@ void CUpdateCheck::OnVersionFile(int result)
         return;
     }
     QFile file(LocalVersionPath());
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (!file.open(QIODevice::ReadOnly)) {
         m_host->Tell(Text(kMsgFileReadError).arg(LocalVersionPath()));
         End();
         return;
     }
-    QTextStream in(&file);
-    const QString serverVersion = in.readLine();
-    const QString hashLine = in.readLine();
+    const QByteArray bytes = file.read(kMaxRecordBytes + 1);
     file.close();
     file.remove();
 
-    if (!IsServerVersionNewer(serverVersion, m_setup.ownVersion)) {
+    // Nothing the server says is used before its signature has been checked.
+    const QByteArray key = m_setup.releaseKey.isEmpty() ? ReleasePublicKey() : m_setup.releaseKey;
+    if (!ParseUpdateRecord(bytes, &m_record) || !VerifyUpdateRecord(m_record, key)) {
+        m_record = tagUPDATERECORD();
+        Fail(Text(kMsgCannotCheck));
+        return;
+    }
+    // A signed record of an earlier release (a downgrade, or a replay of an old one) is no update.
+    if (!IsVersionNewer(m_record.version, m_setup.ownVersion)) {
         if (m_setup.reportWhenCurrent)
             m_host->Tell(Text(kMsgMostRecent));
         End();
@@ -111,38 +131,15 @@ void CUpdateCheck::OnVersionFile(int result)
         return;
     }
     m_host->SetStatus(Text(kStatusDownloading));
-    m_hash = ParsePackageHash(hashLine);
-    if (m_hash.IsValid()) {
-        DownloadPackage();
-        return;
-    }
-    connect(m_download.get(), &CUpdateDownload::Finished, this, &CUpdateCheck::OnHashRecord,
-            Qt::SingleShotConnection);
-    m_download->Start(ServerFile(kPackageHashPath), QString(), m_setup.stallMs);
-}
-
-void CUpdateCheck::OnHashRecord(int result)
-{
-    if (result >= 0)
-        m_hash = ParsePackageHash(QString::fromLatin1(m_download->Data()));
-    // Without a usable record nothing downloaded could be trusted.
-    if (!m_hash.IsValid()) {
-        Fail(Text(kMsgDownloadFailed));
-        return;
-    }
-    DownloadPackage();
-}
-
-void CUpdateCheck::DownloadPackage()
-{
     connect(m_download.get(), &CUpdateDownload::Finished, this, &CUpdateCheck::OnPackage,
             Qt::SingleShotConnection);
-    m_download->Start(ServerFile(kPackagePath), LocalPackagePath(), m_setup.stallMs);
+    m_download->Start(ServerFile(kPackagePath), LocalPackagePath(),
+                      Limits(kDefaultPackageDeadlineMs, m_record.package.size));
 }
 
 void CUpdateCheck::OnPackage(int result)
 {
-    if (result < 0 || !PackageMatches(LocalPackagePath(), m_hash) ||
+    if (result < 0 || !PackageMatches(LocalPackagePath(), m_record.package) ||
         !InstallPackage(LocalPackagePath(), UpdaterPath())) {
         QFile::remove(LocalPackagePath());
         Fail(Text(kMsgDownloadFailed));

@@ -8,13 +8,19 @@
 // answers the question, and is told when the check has ended. The check owns its network
 // access manager and its one running transfer (CUpdateDownload).
 //
-// Sequence: test the server's root address; fetch the version file into the program folder,
-// read its first line (the newest version, normalised, e.g. "1.008") and its optional second
-// line (the package's hash record), delete it; compare with the program's own version; when
-// the server's is newer and the user agrees, fetch the hash record (unless the version file
-// carried it), fetch the package as kLocalPackageFile, verify its size and SHA-256 and only
-// then rename it to kUpdaterFileName. Downloaded() is 1 after that.
+// Sequence: refuse a server address that is neither https nor loopback http; test the server's
+// root address; fetch the version file (at most kMaxRecordBytes) into the program folder, read
+// and delete it; parse it as a signed update record and verify its signature with the release
+// key (updaterecord.h) -- a record that fails either is refused, before anything else; compare
+// its four-part version with the program's own; when it is newer and the user agrees, fetch the
+// package as kLocalPackageFile (never more bytes than the record names), check its size and
+// SHA-256 against the record and only then rename it to kUpdaterFileName. Downloaded() is 1
+// after that. Every transfer has a stall limit and a deadline, and follows redirects only to
+// the same server.
 #pragma once
+
+#include "update/updatedownload.h"
+#include "update/updaterecord.h"
 
 #include <QObject>
 #include <QString>
@@ -22,9 +28,6 @@
 
 #include <memory>
 
-#include "update/updatepackage.h"
-
-class CUpdateDownload;
 class QNetworkAccessManager;
 
 class IUpdateCheckHost
@@ -46,6 +49,8 @@ struct tagUPDATESETUP {
     QUrl server;             // the vendor web server's base address
     QString ownVersion;      // four-part "FileVersion"; empty: the program's own
     int stallMs = 0;         // 0: the default limit
+    int deadlineMs = 0;      // every transfer's deadline; 0: the defaults
+    QByteArray releaseKey;   // raw Ed25519 public key (32 bytes); empty: the release key built in
     bool reportWhenCurrent = true;
 };
 
@@ -72,18 +77,17 @@ public:
 private:
     void OnRootAnswered(int result);
     void OnVersionFile(int result);
-    void OnHashRecord(int result);
     void OnPackage(int result);
-    void DownloadPackage();
     void Fail(const QString &message);
     void End();
     QUrl ServerFile(const char *path) const;
+    tagTRANSFERLIMITS Limits(int defaultDeadlineMs, qint64 maxBytes) const;
 
     IUpdateCheckHost *m_host;
     tagUPDATESETUP m_setup;
     std::unique_ptr<QNetworkAccessManager> m_network;
     std::unique_ptr<CUpdateDownload> m_download;
-    tagPACKAGEHASH m_hash;
+    tagUPDATERECORD m_record;
     bool m_running = false;
     int m_downloaded = 0;
 };

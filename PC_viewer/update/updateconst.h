@@ -14,9 +14,11 @@ inline constexpr char kUpdaterFileName[] = "Corvanaupdate" PELLISTER_EXE_SUFFIX;
 // Files on the vendor's web server, relative to its base address.
 inline constexpr char kVersionFilePath[] = "update/client_program/english/version.txt";
 inline constexpr char kPackagePath[] = "update/client_program/english/corvana.bin";
-// The package's SHA-256 and size, published beside it when the version file carries no second
-// line.
-inline constexpr char kPackageHashPath[] = "update/client_program/english/corvana.bin.sha256";
+
+// The release's Ed25519 public key (raw, 32 bytes in hexadecimal), against which the version
+// file's signature is checked (updaterecord.h). Its private half is kept off the repository by
+// whoever publishes releases.
+inline constexpr char kReleasePublicKeyHex[] = "733a145eaa0fca507846a37eefe4eda7880595b9c37d4a8ee60ced254994b485";
 
 // Local copies in the program folder. The package becomes kUpdaterFileName only once it is
 // complete and verified.
@@ -38,8 +40,16 @@ inline constexpr int kRefreshTimerMs = 1;
 inline constexpr int kDefaultStallMs = 60000;
 // Setting that shortens it (milliseconds), for tests.
 inline constexpr char kSettingUpdateStallMs[] = "updateStallMs";
+// A transfer that has not ended after this long has failed, however steadily data comes: the
+// connection test and the version file, and the package.
+inline constexpr int kDefaultSmallFileDeadlineMs = 120000;
+inline constexpr int kDefaultPackageDeadlineMs = 30 * 60000;
+// Setting that shortens both (milliseconds), for tests.
+inline constexpr char kSettingUpdateDeadlineMs[] = "updateDeadlineMs";
+// Redirects followed within one transfer (to the same scheme, host and port only).
+inline constexpr int kMaxRedirects = 5;
 
-// The hand-over's delete loop: attempts and the pause between them.
+// The hand-over's delete and replace loops: attempts and the pause between them.
 inline constexpr int kDeleteAttempts = 100;
 inline constexpr int kDeleteRetryMs = 100;
 

@@ -1,15 +1,41 @@
 // One update-client file transfer.
 #include "update/updatedownload.h"
 
+#include "update/updateconst.h"
+
+#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+
+bool IsAllowedServer(const QUrl &url)
+{
+    if (!url.isValid() || url.host().isEmpty())
+        return false;
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("https"))
+        return true;
+    if (scheme != QLatin1String("http"))
+        return false;
+    const QString host = url.host();
+    return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback();
+}
+
+bool IsSameOrigin(const QUrl &from, const QUrl &to)
+{
+    const int defaultPort = from.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80;
+    return to.scheme().compare(from.scheme(), Qt::CaseInsensitive) == 0 &&
+           to.host().compare(from.host(), Qt::CaseInsensitive) == 0 &&
+           to.port(defaultPort) == from.port(defaultPort);
+}
 
 CUpdateDownload::CUpdateDownload(QNetworkAccessManager *network, QObject *parent)
     : QObject(parent), m_network(network)
 {
     m_stall.setSingleShot(true);
-    connect(&m_stall, &QTimer::timeout, this, &CUpdateDownload::OnStalled);
+    connect(&m_stall, &QTimer::timeout, this, [this] { End(kStalled); });
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, [this] { End(kOverdue); });
 }
 
 CUpdateDownload::~CUpdateDownload()
@@ -17,7 +43,7 @@ CUpdateDownload::~CUpdateDownload()
     Abort();
 }
 
-void CUpdateDownload::Start(const QUrl &url, const QString &targetPath, int stallMs)
+void CUpdateDownload::Start(const QUrl &url, const QString &targetPath, const tagTRANSFERLIMITS &limits)
 {
     Abort();
     m_data.clear();
@@ -27,39 +53,50 @@ void CUpdateDownload::Start(const QUrl &url, const QString &targetPath, int stal
     if (!targetPath.isEmpty()) {
         m_file.setFileName(targetPath);
         if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            // Reported from the event loop, as every other result is.
-            QTimer::singleShot(0, this, [this] { emit Finished(kFileFailed); });
+            EndLater(kFileFailed);
             return;
         }
     }
-    Send(url, false, stallMs);
+    Send(url, false, limits);
 }
 
-void CUpdateDownload::StartProbe(const QUrl &url, int stallMs)
+void CUpdateDownload::StartProbe(const QUrl &url, const tagTRANSFERLIMITS &limits)
 {
     Abort();
     m_data.clear();
     m_received = 0;
-    Send(url, true, stallMs);
+    Send(url, true, limits);
 }
 
-void CUpdateDownload::Send(const QUrl &url, bool probe, int stallMs)
+void CUpdateDownload::Send(const QUrl &url, bool probe, const tagTRANSFERLIMITS &limits)
 {
+    if (!IsAllowedServer(url)) {
+        Discard();
+        EndLater(kRefused);
+        return;
+    }
     QNetworkRequest request(url);
     // Always the server's current files, never a cached copy.
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Every redirect is put to OnRedirected, which lets only those to the same server through.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setMaximumRedirectsAllowed(kMaxRedirects);
     m_probe = probe;
+    m_maxBytes = limits.maxBytes;
     m_reply = probe ? m_network->head(request) : m_network->get(request);
     connect(m_reply, &QNetworkReply::readyRead, this, &CUpdateDownload::OnReadyRead);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &CUpdateDownload::OnMetaData);
+    connect(m_reply, &QNetworkReply::redirected, this, &CUpdateDownload::OnRedirected);
     connect(m_reply, &QNetworkReply::downloadProgress, this, &CUpdateDownload::OnProgress);
     connect(m_reply, &QNetworkReply::finished, this, &CUpdateDownload::OnFinished);
-    m_stall.start(stallMs);
+    m_stall.start(limits.stallMs);
+    m_deadline.start(limits.deadlineMs);
 }
 
 void CUpdateDownload::Abort()
 {
     m_stall.stop();
+    m_deadline.stop();
     if (m_reply) {
         QNetworkReply *reply = m_reply;
         m_reply = nullptr;
@@ -78,11 +115,37 @@ void CUpdateDownload::Discard()
     }
 }
 
+void CUpdateDownload::OnMetaData()
+{
+    if (!m_reply || m_probe)
+        return;
+    const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    if (length.isValid() && length.toLongLong() > m_maxBytes)
+        End(kTooLarge);
+}
+
+void CUpdateDownload::OnRedirected(const QUrl &target)
+{
+    if (!m_reply)
+        return;
+    if (IsSameOrigin(m_reply->request().url(), m_reply->url().resolved(target)))
+        emit m_reply->redirectAllowed();
+    else
+        End(kRefused);
+}
+
 void CUpdateDownload::OnReadyRead()
 {
+    if (!m_reply)
+        return;
     m_stall.start();
     const QByteArray chunk = m_reply->readAll();
     m_received += chunk.size();
+    // Whether or not a size was announced: a body is never taken beyond its limit.
+    if (m_received > m_maxBytes) {
+        End(kTooLarge);
+        return;
+    }
     if (m_file.isOpen()) {
         if (m_file.write(chunk) != chunk.size())
             m_writeFailed = true;
@@ -109,6 +172,8 @@ void CUpdateDownload::OnFinished()
         return;
     }
     OnReadyRead();
+    if (!m_reply)
+        return;
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
     const bool complete = !length.isValid() || length.toLongLong() == m_received;
@@ -120,19 +185,21 @@ void CUpdateDownload::OnFinished()
     End(result);
 }
 
-void CUpdateDownload::OnStalled()
+void CUpdateDownload::EndLater(int result)
 {
-    End(kStalled);
+    // Reported from the event loop, as every other result is.
+    QTimer::singleShot(0, this, [this, result] { emit Finished(result); });
 }
 
 void CUpdateDownload::End(int result)
 {
     m_stall.stop();
+    m_deadline.stop();
     if (m_reply) {
         QNetworkReply *reply = m_reply;
         m_reply = nullptr;
         reply->disconnect(this);
-        if (result == kStalled)
+        if (!reply->isFinished())
             reply->abort();
         reply->deleteLater();
     }

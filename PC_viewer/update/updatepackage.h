@@ -1,21 +1,17 @@
-// The update package's integrity record and its installation: the server publishes the
-// package's SHA-256 and size beside it (the version file's second line, or corvana.bin.sha256),
-// and a downloaded package becomes the updater program only when both match.
-//
-// Record: "<64 hexadecimal digits> <size in bytes>", anything after that ignored.
+// The update package's check and installation: a downloaded package becomes the updater program
+// only when its size and SHA-256 are those of the signed update record (updaterecord.h), and
+// every file that replaces another is made durable before and after the rename.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 
 struct tagPACKAGEHASH {
-    QByteArray sha256; // 32 bytes; empty when the record was unusable
+    QByteArray sha256; // 32 bytes; empty when unknown
     qint64 size = -1;
 
     bool IsValid() const { return sha256.size() == 32 && size >= 0; }
 };
-
-tagPACKAGEHASH ParsePackageHash(const QString &record);
 
 // True when the file at `path` has exactly the recorded size and SHA-256.
 bool PackageMatches(const QString &path, const tagPACKAGEHASH &hash);
@@ -26,4 +22,9 @@ bool InstallPackage(const QString &packagePath, const QString &updaterPath);
 
 // The file `target` replaced by `source` in one step (a rename over it), so that `target` is
 // at every moment either the old or the new file; `source` is gone afterwards on success.
+// The folder is synced after the rename, so that the new entry survives a crash.
 bool ReplaceFile(const QString &source, const QString &target);
+
+// Writes the contents of the file at `path` to the disk (before it is renamed into place, so
+// that a crash cannot leave a renamed but empty file).
+bool SyncFile(const QString &path);

@@ -3,6 +3,8 @@
 
 #include "version.h"
 
+#include <QStringList>
+
 QString GetOwnVersionString(const QString &key)
 {
     if (key == QLatin1String("FileVersion") || key == QLatin1String("ProductVersion"))
@@ -39,50 +41,37 @@ QString NormalizeVersion(const QString &version)
     }
 }
 
-float VersionValue(const QString &text)
+bool ParseFourPartVersion(const QString &text, std::array<quint32, 4> *parts)
 {
-    int i = 0;
-    const int n = int(text.size());
-    auto digitAt = [&](int at) { return at < n && text.at(at) >= QLatin1Char('0') && text.at(at) <= QLatin1Char('9'); };
-    while (i < n && text.at(i).isSpace())
-        ++i;
-    const int start = i;
-    if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')))
-        ++i;
-    int digits = 0;
-    while (digitAt(i)) {
-        ++i;
-        ++digits;
-    }
-    if (i < n && text.at(i) == QLatin1Char('.')) {
-        ++i;
-        while (digitAt(i)) {
-            ++i;
-            ++digits;
+    const QStringList fields = text.split(QLatin1Char('.'));
+    if (fields.size() != 4)
+        return false;
+    std::array<quint32, 4> numbers{};
+    for (int i = 0; i < 4; ++i) {
+        const QString &field = fields.at(i);
+        if (field.isEmpty() || field.size() > 5)
+            return false;
+        quint32 value = 0;
+        for (const QChar c : field) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return false;
+            value = value * 10 + quint32(c.unicode() - '0');
         }
+        if (value > 65535)
+            return false;
+        numbers[size_t(i)] = value;
     }
-    if (digits == 0)
-        return 0.0f;
-    int end = i;
-    // An exponent counts only when digits follow it.
-    if (i < n && (text.at(i) == QLatin1Char('e') || text.at(i) == QLatin1Char('E'))) {
-        int j = i + 1;
-        if (j < n && (text.at(j) == QLatin1Char('+') || text.at(j) == QLatin1Char('-')))
-            ++j;
-        if (digitAt(j)) {
-            while (digitAt(j))
-                ++j;
-            end = j;
-        }
-    }
-    bool ok = false;
-    const double value = text.mid(start, end - start).toDouble(&ok);
-    return ok ? float(value) : 0.0f;
+    *parts = numbers;
+    return true;
 }
 
-bool IsServerVersionNewer(const QString &serverLine, const QString &ownFileVersion)
+bool IsVersionNewer(const QString &offered, const QString &own)
 {
-    const float server = VersionValue(serverLine);
-    const float local = VersionValue(NormalizeVersion(ownFileVersion));
-    return server > local;
+    std::array<quint32, 4> theirs{};
+    std::array<quint32, 4> ours{};
+    if (!ParseFourPartVersion(offered, &theirs))
+        return false;
+    if (!ParseFourPartVersion(own.trimmed(), &ours))
+        ours = {};
+    return theirs > ours;
 }

@@ -1,8 +1,10 @@
 // The program's own version and the rules by which the update check compares it with the
-// version file on the server.
+// version the server's signed record names.
 #pragma once
 
 #include <QString>
+
+#include <array>
 
 // A value of the program's own version block; "FileVersion" (and "ProductVersion") is the
 // four-part version the build was given, "ProductName" "Pellister"; any other key is empty.
@@ -13,11 +15,12 @@ QString GetOwnVersionString(const QString &key);
 // empty text or one without a ".".
 QString NormalizeVersion(const QString &version);
 
-// The number a version text stands for, read as the runtime's string-to-float conversion reads
-// it: leading white space, a sign, digits with one decimal point and an exponent; reading stops
-// at the first character that does not fit, and no digits at all give 0. "1.0.0.8" reads as 1.0.
-float VersionValue(const QString &text);
+// A four-part version "a.b.c.d" as its four numbers: each part one to five decimal digits, at most
+// 65535 (what a version resource holds), nothing else (no signs, spaces or other characters).
+// False for anything else.
+bool ParseFourPartVersion(const QString &text, std::array<quint32, 4> *parts);
 
-// True when the server's first version-file line names a newer version than `ownFileVersion`
-// (a four-part version); both are compared as single-precision numbers.
-bool IsServerVersionNewer(const QString &serverLine, const QString &ownFileVersion);
+// True when `offered` is a newer four-part version than `own`, compared part by part as whole
+// numbers (1.0.0.10 > 1.0.0.9 > 1.0.0.1). An offered version that is not four-part is never
+// newer; an own version that is not four-part counts as 0.0.0.0.
+bool IsVersionNewer(const QString &offered, const QString &own);

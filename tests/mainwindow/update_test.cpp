@@ -1,12 +1,14 @@
 // "Check for updates..." from the Help menu, end to end: a package published with
-// server/scripts/publish-update into a folder that the viewer's own loopback server serves, the
-// update dialog, the restart message and the start of the updater program (here a small script
-// that leaves a mark, standing in for the new program).
+// server/scripts/publish-update (signed with a key made for the test, which the frame is given)
+// into a folder that the viewer's own loopback server serves, the update dialog, the restart
+// message and the start of the updater program (here a small script that leaves a mark,
+// standing in for the new program).
 #include "framefixture.h"
 
 #include "skin/commandids.h"
 #include "telemetry/localwebserver.h"
 #include "telemetry/qstringprint.h"
+#include "update/testsigner.h"
 #include "update/updateconst.h"
 
 #include <QDir>
@@ -33,9 +35,13 @@ protected:
         f.close();
         const QString www = m_dir.filePath(QStringLiteral("www"));
         ASSERT_TRUE(QDir().mkpath(www));
+        const CTestSigner signer;
+        const QString key = m_dir.filePath(QStringLiteral("release.pem"));
+        ASSERT_TRUE(signer.WritePrivateKey(key));
+        m_frame->SetReleaseKey(signer.PublicKey());
         QProcess publish;
         publish.start(QStringLiteral("bash"), {QStringLiteral(PELLISTER_SOURCE_DIR "/server/scripts/publish-update"),
-                                               built, QStringLiteral("1.0.0.9"), www});
+                                               key, built, QStringLiteral("1.0.0.9"), www});
         ASSERT_TRUE(publish.waitForFinished(10000));
         ASSERT_EQ(publish.exitCode(), 0) << publish.readAllStandardError().toStdString();
         m_server = std::make_unique<CLocalWebServer>(www);
@@ -84,7 +90,8 @@ TEST_F(UpdateCommandTest, UpdaterThatCannotStartKeepsTheProgramRunning)
 
 TEST_F(UpdateCommandTest, CurrentVersionIsReported)
 {
-    // The source tree's own version file names the version being built.
+    // The source tree's own version file, signed with the release key built in, names the
+    // version being built.
     m_frame->SetProgramFolder(m_dir.path());
     ASSERT_TRUE(m_frame->Command(ID_APP_UPDATE));
     EXPECT_EQ(m_prompt.MessageTexts(), QStringList{QString::fromLatin1(kMsgMostRecent)});

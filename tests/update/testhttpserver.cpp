@@ -6,12 +6,19 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
+
+#include <memory>
 
 namespace {
 
+constexpr int kDripMs = 20;
+constexpr int kFillerMs = 5;
+constexpr int kFillerChunk = 64 * 1024;
+
 QByteArray ReasonOf(int status)
 {
-    return status == 200 ? QByteArrayLiteral("OK") : status == 404 ? QByteArrayLiteral("Not Found") : QByteArrayLiteral("Status");
+    return status == 200 ? QByteArrayLiteral("OK") : status == 404 ? QByteArrayLiteral("Not Found") : status == 302 ? QByteArrayLiteral("Found") : QByteArrayLiteral("Status");
 }
 
 void Answer(CTestHttpServer *owner, QTcpSocket *socket)
@@ -30,9 +37,12 @@ void Answer(CTestHttpServer *owner, QTcpSocket *socket)
     owner->Record(QString::fromLatin1(method) + QLatin1Char(' ') + path);
     CTestHttpServer::tagROUTE route = owner->RouteFor(path);
     QByteArray head = "HTTP/1.1 " + QByteArray::number(route.status) + ' ' + ReasonOf(route.status) +
-                      "\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-                      QByteArray::number(route.body.size()) + "\r\nConnection: close\r\n\r\n";
-    socket->write(head);
+                      "\r\nContent-Type: application/octet-stream\r\n";
+    if (route.delivery != CTestHttpServer::Delivery::Endless)
+        head += "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n";
+    if (!route.location.isEmpty())
+        head += "Location: " + route.location + "\r\n";
+    socket->write(head + "Connection: close\r\n\r\n");
     if (method == "HEAD") {
         socket->disconnectFromHost();
         return;
@@ -50,6 +60,30 @@ void Answer(CTestHttpServer *owner, QTcpSocket *socket)
         socket->write(route.body.left(route.body.size() / 2));
         socket->flush();
         break;
+    case CTestHttpServer::Delivery::Dripped: {
+        auto *drip = new QTimer(socket);
+        auto sent = std::make_shared<qsizetype>(0);
+        QObject::connect(drip, &QTimer::timeout, socket, [socket, drip, sent, body = route.body] {
+            if (*sent < body.size())
+                socket->write(body.mid((*sent)++, 1));
+            else
+                drip->stop();
+        });
+        drip->start(kDripMs);
+        break;
+    }
+    case CTestHttpServer::Delivery::Endless: {
+        socket->write(route.body);
+        // Paced, and never more queued than one chunk, so that a client that keeps reading is
+        // fed for as long as it does without filling memory or the disk at once.
+        auto *filler = new QTimer(socket);
+        QObject::connect(filler, &QTimer::timeout, socket, [socket] {
+            if (socket->bytesToWrite() < kFillerChunk)
+                socket->write(QByteArray(kFillerChunk, 'z'));
+        });
+        filler->start(kFillerMs);
+        break;
+    }
     }
 }
 
@@ -104,14 +138,20 @@ CTestHttpServer::tagROUTE CTestHttpServer::RouteFor(const QString &path) const
 {
     QMutexLocker lock(&m_mutex);
     if (path.isEmpty())
-        return {200, QByteArray(), Delivery::Whole};
-    return m_routes.value(path, tagROUTE{404, QByteArrayLiteral("not here"), Delivery::Whole});
+        return {200, QByteArray(), Delivery::Whole, {}};
+    return m_routes.value(path, tagROUTE{404, QByteArrayLiteral("not here"), Delivery::Whole, {}});
 }
 
 QStringList CTestHttpServer::Requests() const
 {
     QMutexLocker lock(&m_mutex);
     return m_requests;
+}
+
+void CTestHttpServer::ClearRequests()
+{
+    QMutexLocker lock(&m_mutex);
+    m_requests.clear();
 }
 
 void CTestHttpServer::Record(const QString &request)

@@ -1,16 +1,21 @@
-// The update dialog against a real HTTP server on 127.0.0.1: the version comparison as the
-// user meets it, every failure of a transfer, the verified installation of the updater program,
-// Cancel in the middle of a transfer; and what is left in the program folder afterwards.
+// The update dialog against a real HTTP server on 127.0.0.1, with version files signed by a key
+// made at run time: what is refused (unsigned or wrongly signed records, downgrades, tampered,
+// oversized, dripped and redirected transfers, plain http to another machine) and what is
+// installed (also files made by the publish script), Cancel in the middle of a transfer; and
+// what is left in the program folder afterwards.
 #include "skin/prompt.h"
 #include "update/updateconst.h"
 #include "update/updatedialog.h"
 #include "telemetry/qstringprint.h"
 #include "testhttpserver.h"
+#include "testsigner.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QNetworkProxy>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,15 +29,9 @@ constexpr int kWatchdogMs = 20000;
 constexpr int kWatchdogResult = 99;
 const char kVersionPath[] = "update/client_program/english/version.txt";
 const char kPackagePath[] = "update/client_program/english/corvana.bin";
-const char kHashPath[] = "update/client_program/english/corvana.bin.sha256";
+const char kMovedPath[] = "update/client_program/english/moved.txt";
 const QByteArray kPackage = QByteArrayLiteral("#!/bin/sh\n# the new program\n") + QByteArray(200000, 'x');
 const QByteArray kOldProgram = QByteArrayLiteral("the running program");
-
-QByteArray HashRecord(const QByteArray &bytes)
-{
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() + ' ' +
-           QByteArray::number(bytes.size());
-}
 
 QString S(const char *s)
 {
@@ -68,7 +67,13 @@ protected:
         setup.ownVersion = QStringLiteral("1.0.0.7");
         setup.stallMs = stallMs;
         setup.reportWhenCurrent = report;
+        setup.releaseKey = m_signer.PublicKey();
         return setup;
+    }
+
+    QByteArray Local(const char *path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_server.Port()).arg(S(path)).toLatin1();
     }
 
     // Runs the dialog modally to its end; `whileRunning` is called every 10 ms meanwhile.
@@ -106,46 +111,81 @@ protected:
     QTemporaryDir m_dir;
     QString m_folder;
     CTestHttpServer m_server;
+    CTestSigner m_signer;
     QList<PromptAnswer> m_answers{PromptAnswer::Yes};
 };
 
-TEST_F(UpdateDialogTest, VersionComparisonAndTransferFailures)
+TEST_F(UpdateDialogTest, RefusedUpdatesReplaceNothing)
 {
     using D = CTestHttpServer::Delivery;
+    const CTestSigner stranger;
+    ASSERT_TRUE(m_signer.IsValid() && stranger.IsValid());
+    const QByteArray record = m_signer.Record(QStringLiteral("1.0.0.8"), kPackage);
     const QByteArray tampered = QByteArray(kPackage).replace(40, 1, "y");
+    const QByteArray unsigned_ = "1.008\n" + QCryptographicHash::hash(kPackage, QCryptographicHash::Sha256).toHex() +
+                                 ' ' + QByteArray::number(kPackage.size()) + '\n';
     struct Case {
         const char *name;
-        QByteArray versionFile; // empty with versionStatus 404: no version file
-        int versionStatus;
+        const char *own;
+        CTestHttpServer::tagROUTE version;
         CTestHttpServer::tagROUTE package;
-        int hashStatus; // corvana.bin.sha256: 200 serves the package's record, else this status
         QStringList messages;
+        const char *server = nullptr; // another server address, reached through a proxy that records
+        int deadlineMs = 0;
+        int stallMs = 5000;
     };
-    const QStringList ask{S(kMsgAskUpdate)};
+    const CTestHttpServer::tagROUTE whole{200, kPackage, D::Whole, {}};
     const QStringList failed{S(kMsgAskUpdate), S(kMsgDownloadFailed)};
     const QStringList current{S(kMsgMostRecent)};
+    const QStringList unchecked{S(kMsgCannotCheck)};
     const Case cases[] = {
-        {"equal", "1.007\n", 200, {200, kPackage, D::Whole}, 200, current},
-        {"older", "1.006\n", 200, {200, kPackage, D::Whole}, 200, current},
-        {"empty file", "", 200, {200, kPackage, D::Whole}, 200, current},
-        {"garbage", "new version!\n", 200, {200, kPackage, D::Whole}, 200, current},
-        {"four parts read as 1.0", "1.0.0.8\n", 200, {200, kPackage, D::Whole}, 200, current},
-        {"version file 404", "", 404, {200, kPackage, D::Whole}, 200, {S(kMsgCannotCheck)}},
-        {"package 404", "1.008\n", 200, {404, "gone", D::Whole}, 200, failed},
-        {"truncated package", "1.008\n", 200, {200, kPackage, D::Truncated}, 200, failed},
-        {"tampered package", "1.008\n", 200, {200, tampered, D::Whole}, 200, failed},
-        {"no hash published", "1.008\n", 200, {200, kPackage, D::Whole}, 404, failed},
-        {"wrong size published", "1.008\n" + QCryptographicHash::hash(kPackage, QCryptographicHash::Sha256).toHex() +
-                                     " 12\n", 200, {200, kPackage, D::Whole}, 404, failed},
+        {"the running version, signed", "1.0.0.8", {200, record, D::Whole, {}}, whole, current},
+        {"an older version, signed (its short form reads as newer)", "1.0.0.10",
+         {200, m_signer.Record(QStringLiteral("1.0.0.9"), kPackage), D::Whole, {}}, whole, current},
+        {"unsigned record", "1.0.0.7", {200, unsigned_, D::Whole, {}}, whole, unchecked},
+        {"signed with another key", "1.0.0.7", {200, stranger.Record(QStringLiteral("1.0.0.8"), kPackage), D::Whole, {}},
+         whole, unchecked},
+        {"empty version file", "1.0.0.7", {200, QByteArray(), D::Whole, {}}, whole, unchecked},
+        {"no version file", "1.0.0.7", {404, QByteArray(), D::Whole, {}}, whole, unchecked},
+        {"version file too large", "1.0.0.7", {200, record + QByteArray(5000, '\n'), D::Whole, {}}, whole, unchecked},
+        {"version file without end or length", "1.0.0.7", {200, record, D::Endless, {}}, whole, unchecked},
+        {"redirect to another host", "1.0.0.7",
+         {302, QByteArray(), D::Whole, Local(kMovedPath).replace("127.0.0.1", "localhost")}, whole, unchecked},
+        {"plain http to another machine", "1.0.0.7", {200, record, D::Whole, {}}, whole, unchecked,
+         "http://updates.example.com/"},
+        {"no package", "1.0.0.7", {200, record, D::Whole, {}}, {404, "gone", D::Whole, {}}, failed},
+        {"truncated package", "1.0.0.7", {200, record, D::Whole, {}}, {200, kPackage, D::Truncated, {}}, failed},
+        {"tampered package", "1.0.0.7", {200, record, D::Whole, {}}, {200, tampered, D::Whole, {}}, failed},
+        {"package without end or length", "1.0.0.7", {200, record, D::Whole, {}}, {200, kPackage, D::Endless, {}}, failed},
+        {"package stalled", "1.0.0.7", {200, record, D::Whole, {}}, {200, kPackage, D::Stalled, {}}, failed, nullptr,
+         0, 500},
+        {"package dripped past the deadline", "1.0.0.7", {200, record, D::Whole, {}}, {200, kPackage, D::Dripped, {}},
+         failed, nullptr, 1500},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        m_server.SetRoute(S(kVersionPath), {c.versionStatus, c.versionFile, D::Whole});
+        m_server.SetRoute(S(kVersionPath), c.version);
         m_server.SetRoute(S(kPackagePath), c.package);
-        m_server.SetRoute(S(kHashPath), {c.hashStatus, HashRecord(kPackage) + " corvana.bin\n", D::Whole});
-        const tagRUN run = Run(Setup());
+        m_server.SetFile(S(kMovedPath), record);
+        m_server.ClearRequests();
+        tagUPDATESETUP setup = Setup(c.stallMs);
+        setup.ownVersion = S(c.own);
+        setup.deadlineMs = c.deadlineMs;
+        if (c.server) {
+            setup.server = QUrl(S(c.server));
+            QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), m_server.Port()));
+        }
+        const tagRUN run = Run(setup);
+        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
         EXPECT_EQ(run.result, QDialog::Rejected);
         EXPECT_EQ(run.messages, c.messages);
+        const QStringList requests = m_server.Requests();
+        // Nothing is fetched before the record's signature has been checked and the user asked.
+        EXPECT_EQ(requests.contains(QStringLiteral("GET ") + S(kPackagePath)), c.messages.value(0) == S(kMsgAskUpdate));
+        EXPECT_FALSE(requests.contains(QStringLiteral("GET ") + S(kMovedPath)));
+        if (c.server) {
+            EXPECT_TRUE(requests.isEmpty()) << requests.join(u' ').toStdString();
+        }
         EXPECT_FALSE(Exists(kLocalVersionFile));
         EXPECT_FALSE(Exists(kLocalPackageFile));
         EXPECT_FALSE(Exists(kUpdaterFileName));
@@ -153,24 +193,53 @@ TEST_F(UpdateDialogTest, VersionComparisonAndTransferFailures)
     }
 }
 
-TEST_F(UpdateDialogTest, NewerVersionInstallsTheVerifiedPackageAsTheUpdater)
+TEST_F(UpdateDialogTest, NewerSignedVersionInstallsTheVerifiedPackageAsTheUpdater)
 {
+    // The publish script's own output, signed with a key of this run.
+    QTemporaryDir release;
+    ASSERT_TRUE(release.isValid());
+    const QString key = release.filePath(QStringLiteral("release.pem"));
+    const QString program = release.filePath(QStringLiteral("Corvana"));
+    ASSERT_TRUE(m_signer.WritePrivateKey(key));
+    {
+        QFile f(program);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(kPackage) == kPackage.size());
+    }
+    QProcess publish;
+    publish.start(QStringLiteral("bash"), {QStringLiteral(PELLISTER_SOURCE_DIR "/server/scripts/publish-update"), key,
+                                           program, QStringLiteral("1.0.0.8"), release.filePath(QStringLiteral("www"))});
+    ASSERT_TRUE(publish.waitForFinished(30000));
+    ASSERT_EQ(publish.exitCode(), 0) << publish.readAllStandardError().toStdString();
+    auto published = [&](const char *name) {
+        QFile f(release.filePath(QStringLiteral("www/") + S(name)));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+
+    using D = CTestHttpServer::Delivery;
     struct Case {
         const char *name;
-        QByteArray versionFile;
-        int hashStatus;
+        const char *own;
+        CTestHttpServer::tagROUTE version;
+        QByteArray package;
     };
     const Case cases[] = {
-        {"record on the version file's second line", "1.008\r\n" + HashRecord(kPackage) + "\r\n", 404},
-        {"record beside the package", "1.008\n", 200},
+        {"1.0.0.8 over 1.0.0.7", "1.0.0.7", {200, m_signer.Record(QStringLiteral("1.0.0.8"), kPackage), D::Whole, {}},
+         kPackage},
+        {"1.0.0.10 over 1.0.0.9 (its short form reads as older)", "1.0.0.9",
+         {200, m_signer.Record(QStringLiteral("1.0.0.10"), kPackage), D::Whole, {}}, kPackage},
+        {"version file redirected on the same server", "1.0.0.7", {302, QByteArray(), D::Whole, "/" + QByteArray(kMovedPath)},
+         kPackage},
+        {"made by the publish script", "1.0.0.7", {200, published(kVersionPath), D::Whole, {}}, published(kPackagePath)},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        m_server.SetFile(S(kVersionPath), c.versionFile);
-        m_server.SetFile(S(kPackagePath), kPackage);
-        m_server.SetRoute(S(kHashPath), {c.hashStatus, HashRecord(kPackage) + " corvana.bin\n",
-                                         CTestHttpServer::Delivery::Whole});
-        const tagRUN run = Run(Setup());
+        ASSERT_FALSE(c.version.status == 200 && c.version.body.isEmpty());
+        m_server.SetRoute(S(kVersionPath), c.version);
+        m_server.SetFile(S(kMovedPath), m_signer.Record(QStringLiteral("1.0.0.8"), kPackage));
+        m_server.SetFile(S(kPackagePath), c.package);
+        tagUPDATESETUP setup = Setup();
+        setup.ownVersion = S(c.own);
+        const tagRUN run = Run(setup);
         EXPECT_EQ(run.result, QDialog::Accepted);
         EXPECT_EQ(run.messages, QStringList{S(kMsgAskUpdate)});
         EXPECT_EQ(run.status, S(kStatusDownloading));
@@ -186,7 +255,7 @@ TEST_F(UpdateDialogTest, NewerVersionInstallsTheVerifiedPackageAsTheUpdater)
 
 TEST_F(UpdateDialogTest, AnsweringNoOrBeingCurrentWithoutReportEndsQuietly)
 {
-    m_server.SetFile(S(kVersionPath), "1.008\n" + HashRecord(kPackage));
+    m_server.SetFile(S(kVersionPath), m_signer.Record(QStringLiteral("1.0.0.8"), kPackage));
     m_server.SetFile(S(kPackagePath), kPackage);
     m_answers = {PromptAnswer::No};
     tagRUN run = Run(Setup());
@@ -194,7 +263,7 @@ TEST_F(UpdateDialogTest, AnsweringNoOrBeingCurrentWithoutReportEndsQuietly)
     EXPECT_EQ(run.messages, QStringList{S(kMsgAskUpdate)});
     EXPECT_FALSE(m_server.Requests().contains(QStringLiteral("GET ") + S(kPackagePath)));
 
-    m_server.SetFile(S(kVersionPath), "1.007\n");
+    m_server.SetFile(S(kVersionPath), m_signer.Record(QStringLiteral("1.0.0.7"), kPackage));
     run = Run(Setup(5000, false));
     EXPECT_EQ(run.result, QDialog::Rejected);
     EXPECT_TRUE(run.messages.isEmpty());
@@ -212,21 +281,10 @@ TEST_F(UpdateDialogTest, UnreachableServerEndsWithTheNotConnectedStatus)
     EXPECT_EQ(run.shownStatus, S(kStatusNotConnected));
 }
 
-TEST_F(UpdateDialogTest, StalledTransferFailsAndLeavesNothing)
-{
-    m_server.SetFile(S(kVersionPath), "1.008\n" + HashRecord(kPackage));
-    m_server.SetRoute(S(kPackagePath), {200, kPackage, CTestHttpServer::Delivery::Stalled});
-    const tagRUN run = Run(Setup(500));
-    EXPECT_EQ(run.result, QDialog::Rejected);
-    EXPECT_EQ(run.messages, (QStringList{S(kMsgAskUpdate), S(kMsgDownloadFailed)}));
-    EXPECT_FALSE(Exists(kLocalPackageFile));
-    EXPECT_FALSE(Exists(kUpdaterFileName));
-}
-
 TEST_F(UpdateDialogTest, CancelDuringTheTransferEndsAtOnceAndLeavesNoFile)
 {
-    m_server.SetFile(S(kVersionPath), "1.008\n" + HashRecord(kPackage));
-    m_server.SetRoute(S(kPackagePath), {200, kPackage, CTestHttpServer::Delivery::Stalled});
+    m_server.SetFile(S(kVersionPath), m_signer.Record(QStringLiteral("1.0.0.8"), kPackage));
+    m_server.SetRoute(S(kPackagePath), {200, kPackage, CTestHttpServer::Delivery::Stalled, {}});
     bool pressed = false;
     // The stall limit is longer than the watchdog: only Cancel can end this run in time.
     const tagRUN run = Run(Setup(kWatchdogMs * 2), [&](CUpdateDialog &dialog) {
