@@ -114,7 +114,12 @@ public:
         case Qt::ForegroundRole: return QColor(Qt::black);
         case Qt::FontRole: return m_font;
         case Qt::TextAlignmentRole: return int(Qt::AlignCenter);
-        case Qt::ToolTipRole: return row.path.left(CContentListView::kTooltipLength);
+        case Qt::ToolTipRole:
+            // The cell is too narrow for the note of a data file read in part; the tip has it.
+            if (m_doc->RecordRef(index.row()).bTooLarge)
+                return row.path.left(CContentListView::kTooltipLength) + QLatin1Char('\n') +
+                       QString::fromLatin1(kTooLargeListNote).trimmed();
+            return row.path.left(CContentListView::kTooltipLength);
         default: return {};
         }
     }
