@@ -16,6 +16,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace clips {
 
@@ -204,23 +206,28 @@ QString RandomBytes()
     return WriteDerived(QStringLiteral("random.avi"), bytes);
 }
 
-QString AviZeroRate()
+// The silent MJPEG AVI with 32-bit fields of its headers set to `value`: each field is named by
+// its chunk ("avih", "strh") and its offset in the chunk's data.
+static QString PatchedSilentAvi(const QString &strName, const std::vector<std::pair<const char *, int>> &fields,
+                         quint32 value)
 {
-    const QString strName = QStringLiteral("zero-rate.avi");
     if (QFileInfo::exists(Dir() + QLatin1Char('/') + strName))
         return Dir() + QLatin1Char('/') + strName;
     QByteArray bytes = ReadAll(
         Make(QStringLiteral("mjpeg-silent.avi"), VideoSource(1) + QStringList{"-c:v", "mjpeg", "-q:v", "5"}));
-    // avih: dwMicroSecPerFrame is its first field; strh (vids): dwScale at 20, dwRate at 24.
-    const int nAvih = bytes.indexOf("avih");
-    const int nStrh = bytes.indexOf("strh");
-    if (nAvih < 0 || nStrh < 0)
-        return QString();
-    for (int i = 0; i < 4; ++i) {
-        bytes[nAvih + 8 + i] = 0;
-        bytes[nStrh + 8 + 24 + i] = 0;
+    for (const auto &[pszChunk, nOffset] : fields) {
+        const int nChunk = bytes.indexOf(pszChunk);
+        if (nChunk < 0)
+            return QString();
+        qToLittleEndian<quint32>(value, bytes.data() + nChunk + 8 + nOffset);
     }
     return WriteDerived(strName, bytes);
+}
+
+QString AviZeroRate()
+{
+    // avih: dwMicroSecPerFrame is its first field; strh (vids): dwRate at 24.
+    return PatchedSilentAvi(QStringLiteral("zero-rate.avi"), {{"avih", 0}, {"strh", 24}}, 0);
 }
 
 QString HlsPlaylistNamedAvi()
@@ -234,16 +241,8 @@ QString HlsPlaylistNamedAvi()
 
 QString AviClaimingBillionFrames()
 {
-    QByteArray bytes = ReadAll(
-        Make(QStringLiteral("mjpeg-silent.avi"), VideoSource(1) + QStringList{"-c:v", "mjpeg", "-q:v", "5"}));
     // avih: dwTotalFrames at 16; strh: dwLength at 32.
-    const int nAvih = bytes.indexOf("avih");
-    const int nStrh = bytes.indexOf("strh");
-    if (nAvih < 0 || nStrh < 0)
-        return QString();
-    for (const int nAt : {nAvih + 8 + 16, nStrh + 8 + 32})
-        qToLittleEndian<quint32>(1000000000u, bytes.data() + nAt);
-    return WriteDerived(QStringLiteral("billion-frames.avi"), bytes);
+    return PatchedSilentAvi(QStringLiteral("billion-frames.avi"), {{"avih", 16}, {"strh", 32}}, 1000000000u);
 }
 
 long long FfprobeCountFrames(const QString &strPath)
