@@ -63,9 +63,10 @@ fs::path ToNative(const QString &s)
 #endif
 }
 
-// Lists one folder; a folder that vanished or cannot be read lists as empty. A link is listed
-// only when it leads to a place inside `root` (a canonical path): the catalogue never shows,
-// and so never deletes, what lies outside the folder the user chose.
+// Lists one folder; a folder that vanished or cannot be read lists as empty. A link to a folder
+// is listed only when it leads to a place inside `root` (a canonical path), so the catalogue
+// never walks into, and never offers to delete, a tree outside the folder the user chose. A
+// link to a file outside is listed (it plays), but delete and copy leave it alone.
 void ListFolder(const QString &path, const QString &root, QStringList *files, QStringList *dirs)
 {
     std::error_code ec;
@@ -77,9 +78,10 @@ void ListFolder(const QString &path, const QString &root, QStringList *files, QS
             break;
         std::error_code typeEc;
         const QString name = FromNative(it->path().filename());
-        if (it->is_symlink(typeEc) && !IsInsideFolder(FromNative(it->path()), root))
+        const bool dir = it->is_directory(typeEc);
+        if (dir && it->is_symlink(typeEc) && !IsInsideFolder(FromNative(it->path()), root))
             continue;
-        if (it->is_directory(typeEc))
+        if (dir)
             dirs->append(name);
         else
             files->append(name);

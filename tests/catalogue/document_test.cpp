@@ -153,14 +153,16 @@ TEST_F(Document, LinksAreFollowedOnlyInsideTheFolderAndEachFolderOnce)
     Clip(QStringLiteral("b.avi"));
     const QString own = outside.filePath(QStringLiteral("own.avi"));
     ASSERT_TRUE(link(outside.path(), root.filePath(QStringLiteral("videos"))));       // a folder out
-    ASSERT_TRUE(link(own, root.filePath(QStringLiteral("own.avi"))));                 // a file out
+    ASSERT_TRUE(link(own, root.filePath(QStringLiteral("own.avi"))));                 // a file
     ASSERT_TRUE(link(root.filePath(QStringLiteral("trip")), root.filePath(QStringLiteral("zz")))); // in
     Clip(QStringLiteral("trip/x/own.avi")); // its data folder leads out
     ASSERT_TRUE(link(outside.filePath(QStringLiteral("data")), root.filePath(QStringLiteral("trip/x/data"))));
     Load();
-    EXPECT_EQ((QStringList{"a.avi", "b.avi", "own.avi"}), Names());
-    EXPECT_EQ(root.filePath(QStringLiteral("trip/x/own.avi")), doc.MediaPathAt(2));
-    EXPECT_EQ(QString(), doc.DataPathAt(2));
+    // The linked file plays from where it is; the linked folders out are not walked.
+    EXPECT_EQ((QStringList{"a.avi", "own.avi", "b.avi", "own.avi"}), Names());
+    EXPECT_EQ(root.filePath(QStringLiteral("own.avi")), doc.MediaPathAt(1));
+    EXPECT_EQ(root.filePath(QStringLiteral("trip/x/own.avi")), doc.MediaPathAt(3));
+    EXPECT_EQ(QString(), doc.DataPathAt(3));
     EXPECT_EQ(root.filePath(QStringLiteral("trip/a.avi")), doc.MediaPathAt(0));
 }
 
