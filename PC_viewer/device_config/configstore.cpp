@@ -146,7 +146,11 @@ tagSAVERESULT SaveConfiguration(const DeviceConfig &config, bool writeClock, con
         result.messages << QString::fromLatin1(configtext::kFolderFailed).arg(folder);
         return result;
     }
-    if (WriteWhole(path, ConfigurationFileBytes(config))) {
+    // The recorder's network name and pass phrase are the driver's: the file being replaced
+    // keeps them (a card without one gets the template's).
+    QByteArray replaced;
+    const tagWIFILINES wifi = ReadConfigFileBytes(path, &replaced) ? WifiLinesOf(replaced) : tagWIFILINES();
+    if (WriteWhole(path, ConfigurationFileBytes(config, wifi))) {
         result.outcome = SaveOutcome::Saved;
         result.messages << QString::fromLatin1(configtext::kSaved);
     } else {

@@ -59,7 +59,8 @@ struct tagSAVERESULT {
 };
 
 // Writes the clock file (when `writeClock`) and then the configuration file at
-// `config.filePath`. Each file is written beside its target and renamed into place once it is
+// `config.filePath`, keeping the `ssid` and `wpa_passphrase` lines of the file it replaces (when
+// that one can be read; see WifiLinesOf). Each file is written beside its target and renamed into place once it is
 // complete and on the card, so that a card pulled out half way keeps the old file whole.
 tagSAVERESULT SaveConfiguration(const DeviceConfig &config, bool writeClock, const QDate &date, const QTime &time,
                                 const QString &clockFilePath);

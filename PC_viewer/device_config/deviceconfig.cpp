@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTime>
 
@@ -77,7 +78,9 @@ constexpr const char *kHeaderLines[] = {
 };
 
 // Lines 65 to 78: settings the viewer does not edit. The recorder reads them, so every save
-// writes them as the recorder expects them (a hand edit of these lines does not survive).
+// writes them as the recorder expects them (a hand edit of these lines does not survive), except
+// the network name and pass phrase: those the driver sets on the recorder, and a save keeps the
+// ones of the file it replaces.
 constexpr const char *kFixedLines[] = {
     "AVIFILE_INTERVAL=1",
     "REC_QUALITY=2",
@@ -94,6 +97,8 @@ constexpr const char *kFixedLines[] = {
     "channel=4",
     "wpa_passphrase=53718264",
 };
+constexpr char kSsidKey[] = "ssid";
+constexpr char kPassphraseKey[] = "wpa_passphrase";
 
 constexpr char kCrLf[] = "\r\n";
 
@@ -200,13 +205,26 @@ void ParseConfigText(const QByteArray &text, DeviceConfig &config, const CRegion
     config.dTimeDifference = regions.Row(config.nCityIndex).offset;
 }
 
+bool ReadConfigFileBytes(const QString &path, QByteArray *text)
+{
+    // Not a folder, nor a pipe or device that would block or never end.
+    if (!QFileInfo(path).isFile())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxConfigFileBytes)
+        return false;
+    // One byte more than allowed tells a file that grew since its size was asked.
+    const QByteArray bytes = file.read(kMaxConfigFileBytes + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > kMaxConfigFileBytes)
+        return false;
+    *text = bytes;
+    return true;
+}
+
 bool ReadConfigFile(const QString &path, DeviceConfig &config, const CRegionTable &regions)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray text = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QByteArray text;
+    if (!ReadConfigFileBytes(path, &text))
         return false;
     DeviceConfig read = config;
     ParseConfigText(text, read, regions);
@@ -215,7 +233,27 @@ bool ReadConfigFile(const QString &path, DeviceConfig &config, const CRegionTabl
     return true;
 }
 
-QByteArray ConfigurationFileBytes(const DeviceConfig &config)
+tagWIFILINES WifiLinesOf(const QByteArray &text)
+{
+    tagWIFILINES wifi;
+    for (QByteArray line : text.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.isEmpty() || line[0] == '#')
+            continue;
+        const qsizetype eq = line.indexOf('=');
+        if (eq < 0)
+            continue;
+        const QByteArray key = Trimmed(line.left(eq));
+        if (key == kSsidKey)
+            wifi.ssid = line;
+        else if (key == kPassphraseKey)
+            wifi.passphrase = line;
+    }
+    return wifi;
+}
+
+QByteArray ConfigurationFileBytes(const DeviceConfig &config, const tagWIFILINES &wifi)
 {
     QByteArray out;
     for (const char *line : kHeaderLines)
@@ -228,8 +266,15 @@ QByteArray ConfigurationFileBytes(const DeviceConfig &config)
     AppendLine(out, Numbered("OVERLAY_INFO", config.nOverlayInfo));
     AppendLine(out, Numbered("G_SENSITIVITY", config.nGSensitivity));
     AppendLine(out, Numbered("DAYLIGHT_SAVING_TIME", config.nDaylightSaving));
-    for (const char *line : kFixedLines)
-        AppendLine(out, line);
+    for (const char *line : kFixedLines) {
+        const QByteArray fixed(line);
+        if (fixed.startsWith(QByteArray(kSsidKey) + '=') && !wifi.ssid.isEmpty())
+            AppendLine(out, wifi.ssid);
+        else if (fixed.startsWith(QByteArray(kPassphraseKey) + '=') && !wifi.passphrase.isEmpty())
+            AppendLine(out, wifi.passphrase);
+        else
+            AppendLine(out, fixed);
+    }
     return out;
 }
 

@@ -18,6 +18,8 @@ inline constexpr char kConfigFolderName[] = "configuration";
 inline constexpr char kClockFileRelativePath[] = "update/date_time.cfg";
 // A value is read from this many characters at most (the recorder's buffer holds 80 bytes).
 inline constexpr int kMaxValueLength = 79;
+// A configuration file is about 2 KiB; a larger file than this is not one and is never read.
+inline constexpr qint64 kMaxConfigFileBytes = 64 * 1024;
 
 struct DeviceConfig {
     int nCityIndex = kDefaultCityIndex;    // CITY_INDEX, a row of the region table
@@ -38,11 +40,26 @@ void ApplyDefaults(DeviceConfig &config);
 // not a row selects the default region; the time difference is then the region row's offset.
 void ParseConfigText(const QByteArray &text, DeviceConfig &config, const CRegionTable &regions);
 
-// ParseConfigText on the file at `path`; false (and `config` untouched) when it cannot be read.
+// The bytes of the configuration file at `path`; false when it is not a file, cannot be read or
+// is larger than kMaxConfigFileBytes (then at most that much plus one byte has been read).
+bool ReadConfigFileBytes(const QString &path, QByteArray *text);
+
+// ParseConfigText on the file at `path`; false (and `config` untouched) when ReadConfigFileBytes
+// fails.
 bool ReadConfigFile(const QString &path, DeviceConfig &config, const CRegionTable &regions);
 
-// The 78 lines of the configuration file and the 6 lines of the clock file, CR LF, no BOM.
-QByteArray ConfigurationFileBytes(const DeviceConfig &config);
+// The recorder's Wi-Fi lines as a configuration file has them, each without its line end: the
+// last line whose key (blanks trimmed, case-sensitive) is `ssid` or `wpa_passphrase`, kept byte
+// for byte; empty when the file has none.
+struct tagWIFILINES {
+    QByteArray ssid;
+    QByteArray passphrase;
+};
+tagWIFILINES WifiLinesOf(const QByteArray &text);
+
+// The 78 lines of the configuration file and the 6 lines of the clock file, CR LF, no BOM. The
+// `ssid` and `wpa_passphrase` lines are `wifi`'s where it has them, the template's otherwise.
+QByteArray ConfigurationFileBytes(const DeviceConfig &config, const tagWIFILINES &wifi = {});
 QByteArray ClockFileBytes(const QDate &date, const QTime &time);
 
 // "<folder>/qx310_blackbox.conf", without a second separator when `folder` ends in one.

@@ -1,15 +1,19 @@
 // The viewer's loopback web server.
 #include "telemetry/localwebserver.h"
 
-#include <QAbstractHttpServer>
+#include "telemetry/telemetryconst.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
-#include <QHttpServerRequest>
-#include <QHttpServerResponder>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <chrono>
 #include <future>
@@ -19,82 +23,339 @@ namespace {
 constexpr int kThreadStartWaitMs = 5000;
 constexpr int kThreadStopWaitMs = 5000;
 
-using Status = QHttpServerResponder::StatusCode;
+struct tagHTTPREQUEST {
+    QByteArray method;
+    QByteArray target;
+    QList<QByteArray> hosts; // every Host field, trimmed
+    bool bBody = false;      // a body was announced (never read)
+};
+
+// The index just past the empty line that ends the request head, or -1 while there is none.
+qsizetype HeadEnd(const QByteArray &bytes)
+{
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype lf = bytes.indexOf('\n', start);
+        if (lf < 0)
+            return -1;
+        if (lf > 0 && (lf == start || (lf == start + 1 && bytes[start] == '\r')))
+            return lf + 1;
+        start = lf + 1;
+    }
+}
+
+// The request line and header fields; false when they are not HTTP/1.x.
+bool ParseHead(const QByteArray &head, tagHTTPREQUEST *request)
+{
+    QList<QByteArray> lines = head.split('\n');
+    for (QByteArray &line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+    }
+    const QList<QByteArray> first = lines.value(0).split(' ');
+    if (first.size() != 3 || first[0].isEmpty() || !first[2].startsWith("HTTP/1."))
+        return false;
+    request->method = first[0];
+    request->target = first[1];
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray &line = lines[i];
+        if (line.isEmpty())
+            continue;
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0 || line.left(colon).contains(' ') || line.left(colon).contains('\t'))
+            return false;
+        const QByteArray name = line.left(colon).toLower();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        if (name == "host")
+            request->hosts << value;
+        else if (name == "transfer-encoding" || (name == "content-length" && value != "0"))
+            request->bBody = true;
+    }
+    return true;
+}
+
+// Compares in a time that does not depend on where the texts differ.
+bool SameSecret(const QByteArray &a, const QByteArray &b)
+{
+    if (a.size() != b.size())
+        return false;
+    unsigned char diff = 0;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return diff == 0;
+}
+
+QByteArray MakeSecret()
+{
+    quint32 words[kWebSecretBytes / sizeof(quint32)];
+    QRandomGenerator::system()->fillRange(words);
+    return QByteArray(reinterpret_cast<const char *>(words), sizeof(words)).toHex();
+}
+
+const char *ReasonOf(int status)
+{
+    switch (status) {
+    case 200: return "OK";
+    case 400: return "Bad Request";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
+    case 421: return "Misdirected Request";
+    case 431: return "Request Header Fields Too Large";
+    default: return "Error";
+    }
+}
 
 } // namespace
 
-// Answers GET and HEAD with the files of one folder; lives on CLocalWebServer's thread.
-class CStaticFileHttpServer final : public QAbstractHttpServer
+// Serves the files of one folder below a secret prefix; lives on CLocalWebServer's thread, where
+// it and its connections are deleted.
+class CStaticFileHttpServer final : public QTcpServer
 {
 public:
-    explicit CStaticFileHttpServer(const QString &root) : m_root(root) {}
-
-protected:
-    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override
+    CStaticFileHttpServer(const QString &root, const QByteArray &secret) : m_root(root), m_secret(secret)
     {
-        QHttpServerResponder responder = makeResponder(request, socket);
-        const auto method = request.method();
-        if (method != QHttpServerRequest::Method::Get && method != QHttpServerRequest::Method::Head) {
-            responder.write(QByteArrayLiteral("Only GET and HEAD are served.\n"),
-                            {{"Content-Type", "text/plain; charset=utf-8"}, {"Allow", "GET, HEAD"}},
-                            Status::MethodNotAllowed);
-            return true;
-        }
-        const QString path = request.url().path(QUrl::FullyDecoded);
-        const QString file = CLocalWebServer::ResolveRequestPath(m_root, path);
-        if (file.isEmpty()) {
-            Refuse(responder, method, Status::Forbidden, "Forbidden\n");
-            return true;
-        }
-        QFile f(file);
-        if (!QFileInfo(file).isFile() || !f.open(QIODevice::ReadOnly)) {
-            Refuse(responder, method, Status::NotFound, "Not found\n");
-            return true;
-        }
-        const QByteArray type = CLocalWebServer::ContentTypeFor(file);
-        if (method == QHttpServerRequest::Method::Head) {
-            WriteHead(responder, Status::Ok, type, f.size());
-            return true;
-        }
-        // Pages are edited while the viewer runs; never let the browser keep an old copy.
-        responder.write(
-            f.readAll(),
-            {{"Content-Type", type}, {"Cache-Control", "no-cache"}, {"X-Content-Type-Options", "nosniff"}},
-            Status::Ok);
-        return true;
+        connect(this, &QTcpServer::newConnection, this, &CStaticFileHttpServer::Accept);
     }
 
-    void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override
+    const QString &Root() const { return m_root; }
+    const QByteArray &Secret() const { return m_secret; }
+    // Whether a request's Host fields name this server: exactly one, 127.0.0.1 or localhost with
+    // the port it listens on.
+    bool IsOwnHost(const QList<QByteArray> &hosts) const
     {
-        QHttpServerResponder responder = makeResponder(request, socket);
-        Refuse(responder, request.method(), Status::NotFound, "Not found\n");
+        if (hosts.size() != 1)
+            return false;
+        const QByteArray port = ':' + QByteArray::number(serverPort());
+        const QByteArray host = hosts.first().toLower();
+        return host == "127.0.0.1" + port || host == "localhost" + port;
+    }
+    void Release() { --m_connections; }
+
+private:
+    void Accept();
+
+    QString m_root;
+    QByteArray m_secret;
+    int m_connections = 0;
+};
+
+namespace {
+
+// One client connection: reads one request head, answers it and closes. The answer to a GET is
+// the file, read a chunk at a time whenever the socket has sent what it was given.
+class CHttpConnection final : public QObject
+{
+public:
+    CHttpConnection(QTcpSocket *socket, CStaticFileHttpServer *server)
+        : QObject(server), m_socket(socket), m_server(server)
+    {
+        socket->setParent(this);
+        // What the client sends beyond a request head waits in the system, not in memory.
+        socket->setReadBufferSize(kWebRequestHeadMaxBytes);
+        m_timer.setSingleShot(true);
+        connect(&m_timer, &QTimer::timeout, this, &CHttpConnection::Drop);
+        connect(socket, &QTcpSocket::readyRead, this, &CHttpConnection::OnReadyRead);
+        connect(socket, &QTcpSocket::bytesWritten, this, &CHttpConnection::OnBytesWritten);
+        connect(socket, &QTcpSocket::disconnected, this, &CHttpConnection::Drop);
+        connect(socket, &QTcpSocket::errorOccurred, this, &CHttpConnection::Drop);
+        m_timer.start(kWebHeadTimeoutMs);
+        OnReadyRead();
+    }
+
+    ~CHttpConnection() override
+    {
+        // Null while the server itself goes (and takes its connections with it).
+        if (m_server)
+            m_server->Release();
     }
 
 private:
-    static void WriteHead(QHttpServerResponder &responder, Status status, const QByteArray &type,
-                          qint64 length)
+    enum class State {
+        ReadingHead,
+        Sending,   // the answer's head is written; m_remaining bytes of the file follow
+        Closing,   // everything is written; the socket closes once it is sent
+        Lingering, // input the request left unread is drained before the close
+        Dropped,
+    };
+
+    void OnReadyRead()
     {
-        responder.writeStatusLine(status);
-        responder.writeHeader("Content-Type", type);
-        responder.writeHeader("Content-Length", QByteArray::number(length));
-        responder.writeHeader("Cache-Control", "no-cache");
-        responder.writeBody(QByteArray());
+        if (m_state == State::Lingering) {
+            // Closing with unread input would reset the connection before the client has read
+            // the answer; what it still sends goes nowhere.
+            while (m_socket->bytesAvailable() > 0)
+                m_socket->skip(m_socket->bytesAvailable());
+            return;
+        }
+        if (m_state != State::ReadingHead)
+            return; // one request per connection: anything after it stays unread
+        m_head += m_socket->read(kWebRequestHeadMaxBytes + 1 - m_head.size());
+        const qsizetype end = HeadEnd(m_head);
+        if (end < 0) {
+            if (m_head.size() > kWebRequestHeadMaxBytes)
+                Answer(431, "Request head too large\n", true);
+            return;
+        }
+        const bool unread = end < m_head.size() || m_socket->bytesAvailable() > 0;
+        m_head.truncate(end);
+        Handle(unread);
     }
 
-    static void Refuse(QHttpServerResponder &responder, QHttpServerRequest::Method method, Status status,
-                       const char *text)
+    void Handle(bool unreadInput)
     {
-        const QByteArray body(text);
-        if (method == QHttpServerRequest::Method::Head)
-            WriteHead(responder, status, "text/plain; charset=utf-8", body.size());
-        else
-            responder.write(body, {{"Content-Type", "text/plain; charset=utf-8"}}, status);
+        tagHTTPREQUEST request;
+        if (!ParseHead(m_head, &request)) {
+            Answer(400, "Bad request\n", true);
+            return;
+        }
+        const bool head = request.method == "HEAD";
+        const bool linger = unreadInput || request.bBody;
+        if (request.hosts.isEmpty()) {
+            Answer(400, "No Host field\n", linger, head);
+            return;
+        }
+        if (!m_server->IsOwnHost(request.hosts)) {
+            Answer(421, "Not this server\n", linger, head);
+            return;
+        }
+        // The prefix is checked on the path as sent; the rest is decoded and resolved.
+        QByteArray path = request.target;
+        const qsizetype query = path.indexOf('?');
+        if (query >= 0)
+            path.truncate(query);
+        const QByteArray prefix = '/' + m_server->Secret() + '/';
+        if (!path.startsWith('/') || path.size() < prefix.size() ||
+            !SameSecret(path.left(prefix.size()), prefix)) {
+            Answer(404, "Not found\n", linger, head);
+            return;
+        }
+        if (request.method != "GET" && !head) {
+            Answer(405, "Only GET and HEAD are served.\n", linger, false, "Allow: GET, HEAD\r\n");
+            return;
+        }
+        const QString decoded = QUrl::fromPercentEncoding(path.mid(prefix.size() - 1));
+        const QString file = CLocalWebServer::ResolveRequestPath(m_server->Root(), decoded);
+        if (file.isEmpty()) {
+            Answer(403, "Forbidden\n", linger, head);
+            return;
+        }
+        auto f = std::make_unique<QFile>(file);
+        if (!QFileInfo(file).isFile() || !f->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            Answer(404, "Not found\n", linger, head);
+            return;
+        }
+        m_linger = linger;
+        m_remaining = head ? 0 : f->size();
+        // Pages are edited while the viewer runs; never let the browser keep an old copy. The
+        // path carries the secret, so no other site learns it from a reference.
+        WriteHead(200, CLocalWebServer::ContentTypeFor(file), f->size(),
+                  "Cache-Control: no-cache\r\nX-Content-Type-Options: nosniff\r\n"
+                  "Referrer-Policy: strict-origin-when-cross-origin\r\n");
+        m_file = std::move(f);
+        m_state = State::Sending;
+        m_timer.start(kWebIdleTimeoutMs);
+        Pump();
     }
 
-    QString m_root;
+    void WriteHead(int status, const QByteArray &type, qint64 length, const QByteArray &extra)
+    {
+        m_socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + ReasonOf(status) +
+                        "\r\nContent-Type: " + type + "\r\nContent-Length: " + QByteArray::number(length) +
+                        "\r\n" + extra + "Connection: close\r\n\r\n");
+    }
+
+    // A short text answer (its head alone to a HEAD request), then the close.
+    void Answer(int status, const QByteArray &text, bool linger, bool headOnly = false,
+                const QByteArray &extra = QByteArray())
+    {
+        WriteHead(status, "text/plain; charset=utf-8", text.size(), extra);
+        if (!headOnly)
+            m_socket->write(text);
+        m_linger = linger;
+        m_state = State::Sending;
+        m_remaining = 0;
+        m_timer.start(kWebIdleTimeoutMs);
+        Pump();
+    }
+
+    void OnBytesWritten()
+    {
+        if (m_state != State::Sending && m_state != State::Closing)
+            return;
+        m_timer.start(kWebIdleTimeoutMs);
+        Pump();
+    }
+
+    // Tops the socket's buffer up to one chunk; closes once the file has all gone out.
+    void Pump()
+    {
+        if (m_state == State::Sending) {
+            while (m_remaining > 0 && m_socket->bytesToWrite() < kWebChunkBytes) {
+                const QByteArray chunk = m_file->read(qMin<qint64>(kWebChunkBytes, m_remaining));
+                if (chunk.isEmpty()) {
+                    // The file shrank or failed: the length promised cannot be kept, and the
+                    // client must not take what it got for the whole.
+                    Drop();
+                    return;
+                }
+                m_socket->write(chunk);
+                m_remaining -= chunk.size();
+            }
+            if (m_remaining > 0)
+                return;
+            m_file.reset();
+            m_state = State::Closing;
+        }
+        if (m_state == State::Closing && m_socket->bytesToWrite() == 0) {
+            if (m_linger) {
+                m_state = State::Lingering;
+                m_timer.start(kWebLingerMs);
+                OnReadyRead();
+            } else {
+                m_state = State::Dropped;
+                m_socket->disconnectFromHost();
+                deleteLater();
+            }
+        }
+    }
+
+    void Drop()
+    {
+        if (m_state == State::Dropped)
+            return;
+        m_state = State::Dropped;
+        m_timer.stop();
+        m_socket->abort();
+        deleteLater();
+    }
+
+    QTcpSocket *m_socket;
+    QPointer<CStaticFileHttpServer> m_server;
+    QByteArray m_head;
+    std::unique_ptr<QFile> m_file;
+    qint64 m_remaining = 0;
+    bool m_linger = false;
+    State m_state = State::ReadingHead;
+    QTimer m_timer;
 };
 
-CLocalWebServer::CLocalWebServer(const QString &rootFolder) : m_root(rootFolder) {}
+} // namespace
+
+void CStaticFileHttpServer::Accept()
+{
+    while (QTcpSocket *socket = nextPendingConnection()) {
+        if (m_connections >= kWebMaxConnections) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++m_connections;
+        new CHttpConnection(socket, this);
+    }
+}
+
+CLocalWebServer::CLocalWebServer(const QString &rootFolder) : m_root(rootFolder), m_secret(MakeSecret()) {}
 
 CLocalWebServer::~CLocalWebServer()
 {
@@ -114,7 +375,7 @@ bool CLocalWebServer::Start(quint16 port)
     m_thread = std::make_unique<QThread>();
     m_thread->setObjectName(QStringLiteral("pellister-www"));
     m_thread->start();
-    m_server = new CStaticFileHttpServer(root.canonicalFilePath());
+    m_server = new CStaticFileHttpServer(root.canonicalFilePath(), m_secret);
     m_server->moveToThread(m_thread.get());
 
     // The listening socket must be created on the server's thread. The promise is shared so
@@ -125,7 +386,8 @@ bool CLocalWebServer::Start(quint16 port)
     QMetaObject::invokeMethod(
         m_server,
         [server, port, listened] {
-            listened->set_value(server->listen(QHostAddress(QHostAddress::LocalHost), port));
+            listened->set_value(server->listen(QHostAddress(QHostAddress::LocalHost), port) ? server->serverPort()
+                                                                                            : quint16(0));
         },
         Qt::QueuedConnection);
     if (result.wait_for(std::chrono::milliseconds(kThreadStartWaitMs)) != std::future_status::ready) {
@@ -167,7 +429,7 @@ QString CLocalWebServer::BaseUrl() const
 {
     if (!IsRunning())
         return QString();
-    return QStringLiteral("http://127.0.0.1:%1/").arg(m_port);
+    return QStringLiteral("http://127.0.0.1:%1/%2/").arg(m_port).arg(QLatin1String(m_secret));
 }
 
 QString CLocalWebServer::ResolveRequestPath(const QString &rootFolder, const QString &decodedUrlPath)

@@ -2,10 +2,19 @@
 // on the loopback interface, so that the map pages and the update files work on a machine where
 // no server address has been configured.
 //
+// Who may ask: any program on this machine can reach a loopback port, and so can a web page in
+// any browser here (a name of the page's own site that resolves to 127.0.0.1 lets its scripts
+// read the answers). So the server answers only requests that name it in their Host field
+// (127.0.0.1:<port> or localhost:<port>), and only below a path prefix drawn at random for each
+// server object (BaseUrl() carries it); everything else is refused without any file's content.
+//
 // Threads: the HTTP server lives on a thread of its own, created by Start and ended by Stop (or
 // the destructor). Requests are answered there, so a long inline operation on the user-interface
 // thread (a folder load) does not stall the pages that the browser is loading meanwhile, and a
 // connectivity check waiting for an answer cannot dead-lock against the thread that answers.
+// Each connection carries one request (the answer closes it); a request head is read up to a
+// fixed size and a file is sent in chunks as the client takes them, so a connection holds a few
+// chunks at most, whatever the file's size or the client's pace.
 // The object itself is used from one thread only (the one that created it).
 #pragma once
 
@@ -36,7 +45,9 @@ public:
 
     bool IsRunning() const { return m_port != 0; }
     quint16 Port() const { return m_port; }
-    // "http://127.0.0.1:<port>/" while running, else empty.
+    // "http://127.0.0.1:<port>/<secret>/" while running, else empty: the folder's files lie below
+    // it. The secret is 32 hexadecimal digits from the system's cryptographic random source,
+    // drawn once per object (a restart keeps it).
     QString BaseUrl() const;
     QString RootFolder() const { return m_root; }
     QString ErrorString() const { return m_error; }
@@ -58,6 +69,7 @@ public:
 
 private:
     QString m_root;
+    QByteArray m_secret;
     QString m_error;
     quint16 m_port = 0;
     std::unique_ptr<QThread> m_thread;

@@ -31,6 +31,7 @@
 #include <QWebEngineSettings>
 
 #include <climits>
+#include <cstdio>
 #include <memory>
 
 #ifdef Q_OS_UNIX
@@ -213,8 +214,18 @@ QUrl CMapView::LocalPageUrl(PageKind kind)
     }
 }
 
+QByteArray CMapView::BrowserFlagsFor(bool root, bool headless)
+{
+    if (root)
+        return QByteArrayLiteral("--no-sandbox --disable-gpu");
+    if (headless)
+        return QByteArrayLiteral("--disable-gpu");
+    return QByteArray();
+}
+
 void CMapView::PrepareBrowserFlags(const QString &platformName)
 {
+    // Set once, the variable also keeps later calls (one per map view) from saying it again.
     if (qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
         return;
     bool root = false;
@@ -227,10 +238,15 @@ void CMapView::PrepareBrowserFlags(const QString &platformName)
     headless = headless ||
                (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
 #endif
-    if (root)
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
-    else if (headless)
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    const QByteArray flags = BrowserFlagsFor(root, headless);
+    if (flags.isEmpty())
+        return;
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    if (flags.contains("--no-sandbox")) {
+        std::fputs("Pellister: the map's browser runs without its sandbox because the program runs as root;"
+                   " start it as an ordinary user to keep the sandbox\n",
+                   stderr);
+    }
 }
 
 void CMapView::PrepareProcess(const QString &platformName)

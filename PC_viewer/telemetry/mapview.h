@@ -108,12 +108,16 @@ public:
     QString MapPageAddress() const;
     // Addresses of the local pages.
     static QUrl LocalPageUrl(PageKind kind);
-    // The browser's flags for this machine, unless QTWEBENGINE_CHROMIUM_FLAGS is set already:
-    // "--no-sandbox" when running as root (Chromium will not start there otherwise) and
-    // "--disable-gpu" as root or without a display (platformName "offscreen" or "minimal", or no
-    // display server). They count only before the process's first page; the view itself calls
-    // this before making its page, so any program that shows one starts its browser.
+    // The browser's flags for this machine (BrowserFlagsFor), unless QTWEBENGINE_CHROMIUM_FLAGS is
+    // set already; without a display means platformName "offscreen" or "minimal", or no display
+    // server. They count only before the process's first page; the view itself calls this before
+    // making its page, so any program that shows one starts its browser. Without its sandbox the
+    // browser runs only as root, and then says so once on standard error.
     static void PrepareBrowserFlags(const QString &platformName);
+    // The flags for a process that runs as root or not, with a display or without: "--no-sandbox"
+    // only as root (Chromium will not start there otherwise), "--disable-gpu" as root or without
+    // a display; none for an ordinary user's desktop.
+    static QByteArray BrowserFlagsFor(bool root, bool headless);
     // Everything a program that shows map views sets before it makes its QApplication: the
     // browser's flags as above, one graphics context shared with the browser, and the browser's
     // pictures drawn into the window's own raster image. Without the last, one browser view in a

@@ -67,6 +67,15 @@ constexpr int kMapPageCompletePollMs = 10;
 constexpr int kMapPageCompletePolls = 500;
 constexpr int kMapFixWindowMs = 1000;
 
+// The loopback web server: limits of one connection.
+constexpr int kWebSecretBytes = 16;                  // the random first path segment: 128 bits
+constexpr int kWebRequestHeadMaxBytes = 16 * 1024;   // request line and header fields
+constexpr int kWebChunkBytes = 64 * 1024;            // a file is read and sent this much at a time
+constexpr int kWebHeadTimeoutMs = 10000;             // from connecting to the end of the request head
+constexpr int kWebIdleTimeoutMs = 30000;             // an answer the client stops taking is given up
+constexpr int kWebLingerMs = 2000;                   // unread input is drained this long before closing
+constexpr int kWebMaxConnections = 64;               // more at once are closed at once
+
 // Map pages on the vendor's web server, relative to its base address.
 constexpr const char *kGoogleMapPagePath = "corvana_mapview/google_map_world.html";
 constexpr const char *kNaverMapPagePath = "corvana_mapview/naver_map.html";

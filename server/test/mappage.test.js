@@ -151,6 +151,18 @@ for (const flavour of ['google', 'naver']) {
   });
 }
 
+test('the call record keeps only the last calls, however long the playback', () => {
+  const page = loadPage('google');
+  for (const s of routeLoad('google')) page.run(s);
+  for (let i = 0; i < 3000; ++i) page.run(`setCurrentPosition(${i % 3})`);
+  page.run('setMapPosition(new GLatLng(1.000000, 2.000000))');
+  const calls = page.calls();
+  assert.equal(calls.length, 64);
+  assert.equal(calls[62], 'setCurrentPosition(2)');
+  assert.equal(calls[63], 'setMapPosition(new GLatLng(1.000000, 2.000000))');
+  assert.equal(page.state().current.index, 2, 'every call still takes effect');
+});
+
 test('only the flavour\'s own coordinate type exists', () => {
   const google = loadPage('google');
   const naver = loadPage('naver');

@@ -273,18 +273,59 @@ TEST_F(SaveTest, WriteCutShortKeepsTheOldFileWhole)
               QDir(Card("configuration")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
 }
 
-TEST_F(SaveTest, HandEditedFixedLinesAreRewritten)
+TEST_F(SaveTest, HandEditedFixedLinesAreRewrittenButTheWifiLinesKept)
 {
-    const QString path = configtest::WriteCardConfig(
-        card.path(), {QStringLiteral("CITY_INDEX=229"), QStringLiteral("REC_QUALITY=0"), QStringLiteral("ssid=Home"),
-                      QStringLiteral("wpa_passphrase=secret"), QStringLiteral("OVERLAY_INFO=9"),
-                      QStringLiteral("DAYLIGHT_SAVING_TIME=1")});
+    // What the file being replaced holds besides the settings, and the Wi-Fi lines saved after it.
+    const struct {
+        const char *what;
+        QStringList extra;
+        QByteArray ssid;
+        QByteArray passphrase;
+    } cases[] = {
+        {"no file: the template's", {}, "ssid=Pellister", "wpa_passphrase=53718264"},
+        {"the driver's own", {"ssid=Home", "wpa_passphrase=my own secret"}, "ssid=Home", "wpa_passphrase=my own secret"},
+        {"only a pass phrase", {"wpa_passphrase=12345678901"}, "ssid=Pellister", "wpa_passphrase=12345678901"},
+        {"kept byte for byte", {" ssid = Car\t"}, " ssid = Car\t", "wpa_passphrase=53718264"},
+        {"the last of two", {"wpa_passphrase=first", "wpa_passphrase=second"}, "ssid=Pellister", "wpa_passphrase=second"},
+        {"commented out or another key", {"#wpa_passphrase=x", "WPA_PASSPHRASE=y", "ssid_x=z"}, "ssid=Pellister",
+         "wpa_passphrase=53718264"},
+    };
     const CRegionTable regions;
-    DeviceConfig c;
-    c.filePath = path;
-    ASSERT_TRUE(ReadConfigFile(path, c, regions));
-    ASSERT_EQ(SaveOutcome::Saved, Save(c, false).outcome);
-    QByteArray expected = Golden("us_pacific_dst.conf");
-    expected.replace("OVERLAY_INFO=7", "OVERLAY_INFO=9");
-    EXPECT_EQ(expected, ReadAll(path));
+    for (const auto &c : cases) {
+        QFile::remove(AtCard().filePath);
+        DeviceConfig config = AtCard();
+        if (!c.extra.isEmpty()) {
+            ASSERT_FALSE(configtest::WriteCardConfig(card.path(), QStringList{"CITY_INDEX=229", "REC_QUALITY=0",
+                                                                              "OVERLAY_INFO=9",
+                                                                              "DAYLIGHT_SAVING_TIME=1"} +
+                                                                      c.extra)
+                             .isEmpty());
+            ASSERT_TRUE(ReadConfigFile(config.filePath, config, regions));
+        }
+        ASSERT_EQ(SaveOutcome::Saved, Save(config, false).outcome) << c.what;
+        QByteArray expected = Golden("us_pacific_dst.conf");
+        if (!c.extra.isEmpty())
+            expected.replace("OVERLAY_INFO=7", "OVERLAY_INFO=9");
+        expected.replace("\r\nssid=Pellister\r\n", "\r\n" + c.ssid + "\r\n");
+        expected.replace("\r\nwpa_passphrase=53718264\r\n", "\r\n" + c.passphrase + "\r\n");
+        EXPECT_EQ(expected, ReadAll(AtCard().filePath)) << c.what;
+    }
+}
+
+TEST(ConfigFile, AFileLargerThanAConfigurationIsNotRead)
+{
+    QTemporaryDir card;
+    const QString path = card.filePath(QStringLiteral("qx310_blackbox.conf"));
+    const QByteArray setting = "G_SENSITIVITY=30\r\n";
+    const CRegionTable regions;
+    for (const qint64 size : {kMaxConfigFileBytes, kMaxConfigFileBytes + 1}) {
+        ASSERT_TRUE(testfiles::Write(path, setting + QByteArray(size - setting.size(), '#')));
+        DeviceConfig config;
+        config.nGSensitivity = 12;
+        EXPECT_EQ(size <= kMaxConfigFileBytes, ReadConfigFile(path, config, regions)) << size;
+        EXPECT_EQ(size <= kMaxConfigFileBytes ? 30 : 12, config.nGSensitivity) << size;
+    }
+    // Nor is anything that is not a file.
+    DeviceConfig config;
+    EXPECT_FALSE(ReadConfigFile(card.path(), config, regions));
 }

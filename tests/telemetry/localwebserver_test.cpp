@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -39,15 +40,15 @@ struct Reply {
     QByteArray body;
 };
 
-// Sends one request exactly as given and reads the answer (headers, then Content-Length bytes).
-Reply Exchange(quint16 port, const QByteArray &method, const QByteArray &target)
+// Sends `request` exactly as given and reads the answer (headers, then Content-Length bytes).
+Reply Send(quint16 port, const QByteArray &request, bool headOnly = false)
 {
     Reply r;
     QTcpSocket s;
     s.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
     if (!s.waitForConnected(kWaitMs))
         return r;
-    s.write(method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    s.write(request);
     s.flush();
     QByteArray in;
     const QDeadlineTimer deadline(kWaitMs);
@@ -66,7 +67,7 @@ Reply Exchange(quint16 port, const QByteArray &method, const QByteArray &target)
                         r.headers.insert(lines[i].left(colon).trimmed().toLower(),
                                          lines[i].mid(colon + 1).trimmed());
                 }
-                want = method == "HEAD" ? 0 : r.headers.value("content-length", "-1").toLongLong();
+                want = headOnly ? 0 : r.headers.value("content-length", "-1").toLongLong();
             }
         }
         if (headerEnd >= 0 && want >= 0 && in.size() - headerEnd - 4 >= want)
@@ -81,6 +82,24 @@ Reply Exchange(quint16 port, const QByteArray &method, const QByteArray &target)
     if (headerEnd >= 0)
         r.body = in.mid(headerEnd + 4);
     return r;
+}
+
+QByteArray Request(const QByteArray &method, const QByteArray &target, const QByteArray &hostField)
+{
+    return method + ' ' + target + " HTTP/1.1\r\n" + hostField + "Connection: close\r\n\r\n";
+}
+
+// One request as the viewer's clients send it: `target` as given, Host naming the server.
+Reply Exchange(quint16 port, const QByteArray &method, const QByteArray &target)
+{
+    return Send(port, Request(method, target, "Host: 127.0.0.1:" + QByteArray::number(port) + "\r\n"),
+                method == "HEAD");
+}
+
+// "/<secret>": the path of the server's base address without its final "/".
+QByteArray PrefixOf(const CLocalWebServer &server)
+{
+    return QUrl(server.BaseUrl()).path().chopped(1).toLatin1();
 }
 
 class LocalWebServer : public ::testing::Test
@@ -111,6 +130,12 @@ protected:
         ASSERT_TRUE(server->Start()) << server->ErrorString().toStdString();
     }
 
+    // A request for `target` below the server's prefix.
+    Reply Get(const QByteArray &method, const QByteArray &target) const
+    {
+        return Exchange(server->Port(), method, PrefixOf(*server) + target);
+    }
+
     static constexpr const char *kSecret = "TOP-SECRET-BYTES";
     const QByteArray png = QByteArrayLiteral("\x89PNG\r\n\x1a\n\0\0binary");
     QTemporaryDir dir;
@@ -139,7 +164,7 @@ TEST_F(LocalWebServer, ServesFilesWithTheirContentTypes)
         {"/corvana_mapview//lib/leaflet.js", "text/javascript; charset=utf-8", "var L = {};"},
     };
     for (const auto &c : cases) {
-        const Reply r = Exchange(server->Port(), "GET", c.target);
+        const Reply r = Get("GET", c.target);
         EXPECT_EQ(r.status, 200) << c.target;
         EXPECT_EQ(r.headers.value("content-type"), QByteArray(c.type)) << c.target;
         EXPECT_EQ(r.body, c.body) << c.target;
@@ -168,7 +193,7 @@ TEST_F(LocalWebServer, RefusesEverythingOutsideTheFolder)
     };
     for (const char *target : targets) {
         for (const QByteArray &method : {QByteArray("GET"), QByteArray("HEAD")}) {
-            const Reply r = Exchange(server->Port(), method, target);
+            const Reply r = Get(method, target);
             EXPECT_NE(r.status, 0) << method.constData() << " " << target << ": no answer";
             EXPECT_NE(r.status, 200) << method.constData() << " " << target;
             EXPECT_FALSE(r.body.contains(kSecret)) << method.constData() << " " << target;
@@ -178,34 +203,38 @@ TEST_F(LocalWebServer, RefusesEverythingOutsideTheFolder)
 
 TEST_F(LocalWebServer, MissingFilesMethodsAndHead)
 {
-    EXPECT_EQ(Exchange(server->Port(), "GET", "/nothing.html").status, 404);
-    EXPECT_EQ(Exchange(server->Port(), "GET", "/emptydir/").status, 404) << "no listings";
-    EXPECT_EQ(Exchange(server->Port(), "GET", "/corvana_mapview/").status, 404);
+    EXPECT_EQ(Get("GET", "/nothing.html").status, 404);
+    EXPECT_EQ(Get("GET", "/emptydir/").status, 404) << "no listings";
+    EXPECT_EQ(Get("GET", "/corvana_mapview/").status, 404);
 
-    const Reply post = Exchange(server->Port(), "POST", "/index.html");
+    const Reply post = Get("POST", "/index.html");
     EXPECT_EQ(post.status, 405);
     EXPECT_EQ(post.headers.value("allow"), QByteArray("GET, HEAD"));
-    EXPECT_EQ(Exchange(server->Port(), "PUT", "/index.html").status, 405);
-    EXPECT_EQ(Exchange(server->Port(), "DELETE", "/index.html").status, 405);
+    EXPECT_EQ(Get("PUT", "/index.html").status, 405);
+    EXPECT_EQ(Get("DELETE", "/index.html").status, 405);
 
-    const Reply head = Exchange(server->Port(), "HEAD", "/corvana_mapview/img/spot.png");
+    const Reply head = Get("HEAD", "/corvana_mapview/img/spot.png");
     EXPECT_EQ(head.status, 200);
     EXPECT_EQ(head.headers.value("content-type"), QByteArray("image/png"));
     EXPECT_EQ(head.headers.value("content-length"), QByteArray::number(png.size()));
     EXPECT_TRUE(head.body.isEmpty());
-    EXPECT_EQ(Exchange(server->Port(), "HEAD", "/nothing.html").status, 404);
+    EXPECT_EQ(Get("HEAD", "/nothing.html").status, 404);
 }
 
 TEST_F(LocalWebServer, AddressesAndLifetime)
 {
     const quint16 port = server->Port();
     EXPECT_NE(port, 0);
-    EXPECT_EQ(server->BaseUrl(), QStringLiteral("http://127.0.0.1:%1/").arg(port));
+    const QRegularExpression base(QStringLiteral("^http://127\\.0\\.0\\.1:%1/[0-9a-f]{32}/$").arg(port));
+    EXPECT_TRUE(base.match(server->BaseUrl()).hasMatch()) << server->BaseUrl().toStdString();
+    const QString before = server->BaseUrl();
+    const QByteArray prefix = PrefixOf(*server);
 
     // A second server gets a port of its own; asking for a port that is taken fails cleanly.
     CLocalWebServer second(root);
     ASSERT_TRUE(second.Start());
     EXPECT_NE(second.Port(), port);
+    EXPECT_NE(PrefixOf(second), PrefixOf(*server)) << "each server draws its own prefix";
     CLocalWebServer clash(root);
     EXPECT_FALSE(clash.Start(port));
     EXPECT_FALSE(clash.IsRunning());
@@ -216,14 +245,151 @@ TEST_F(LocalWebServer, AddressesAndLifetime)
     server->Stop();
     EXPECT_FALSE(server->IsRunning());
     EXPECT_TRUE(server->BaseUrl().isEmpty());
-    EXPECT_EQ(Exchange(port, "GET", "/").status, 0);
-    // Started again, it serves again.
+    EXPECT_EQ(Exchange(port, "GET", prefix + "/").status, 0);
+    // Started again, it serves again, below the same prefix.
     ASSERT_TRUE(server->Start());
-    EXPECT_EQ(Exchange(server->Port(), "GET", "/").status, 200);
+    EXPECT_EQ(Get("GET", "/").status, 200);
+    EXPECT_EQ(QUrl(server->BaseUrl()).path(), QUrl(before).path());
 
     CLocalWebServer nowhere(dir.filePath(QStringLiteral("no-such-folder")));
     EXPECT_FALSE(nowhere.Start());
     EXPECT_FALSE(nowhere.ErrorString().isEmpty());
+}
+
+TEST_F(LocalWebServer, AnswersOnlyRequestsThatNameIt)
+{
+    // A page of another site whose name was made to lead here sends that name: it must learn
+    // nothing, not even whether the file exists.
+    const QByteArray port = QByteArray::number(server->Port());
+    const struct {
+        QByteArray hostFields;
+        int status;
+    } cases[] = {
+        {"Host: 127.0.0.1:" + port + "\r\n", 200},
+        {"Host: localhost:" + port + "\r\n", 200},
+        {"host:  LocalHost:" + port + " \r\n", 200},
+        {"Host: attacker.example:" + port + "\r\n", 421},
+        {"Host: attacker.example\r\n", 421},
+        {"Host: 127.0.0.1\r\n", 421},
+        {"Host: 127.0.0.1:" + QByteArray::number(server->Port() + 1) + "\r\n", 421},
+        {"Host: [::1]:" + port + "\r\n", 421}, // it does not listen there
+        {"Host: 127.0.0.1.nip.io:" + port + "\r\n", 421},
+        {"Host: 127.0.0.1:" + port + "\r\nHost: attacker.example\r\n", 421},
+        {"", 400},
+    };
+    for (const auto &c : cases) {
+        for (const QByteArray &method : {QByteArray("GET"), QByteArray("HEAD")}) {
+            const Reply r = Send(server->Port(),
+                                 Request(method, PrefixOf(*server) + "/update/Corvana.exe", c.hostFields),
+                                 method == "HEAD");
+            EXPECT_EQ(r.status, c.status) << method.constData() << " " << c.hostFields.constData();
+            if (c.status != 200) {
+                EXPECT_FALSE(r.body.contains("MZ program")) << c.hostFields.constData();
+            }
+        }
+    }
+}
+
+TEST_F(LocalWebServer, ServesOnlyBelowItsSecretPrefix)
+{
+    const QByteArray prefix = PrefixOf(*server);
+    QByteArray wrong = prefix;
+    wrong[wrong.size() - 1] = wrong.endsWith('0') ? '1' : '0';
+    const struct {
+        QByteArray target;
+        int status;
+    } cases[] = {
+        {prefix + "/index.html", 200},
+        {prefix + "/", 200},
+        {prefix + "/update/Corvana.exe?x=1", 200},
+        {"/update/Corvana.exe", 404},
+        {"/", 404},
+        {"/index.html", 404},
+        {prefix, 404},
+        {prefix + "x/index.html", 404},
+        {wrong + "/index.html", 404},
+        {prefix.toUpper() + "/index.html", 404},
+        {prefix.chopped(1) + "/index.html", 404},
+        {"/%2F" + prefix.mid(1) + "/index.html", 404},
+        {"http://127.0.0.1" + prefix + "/index.html", 404},
+        {"/x/.." + prefix + "/index.html", 404},
+    };
+    for (const auto &c : cases) {
+        const Reply r = Exchange(server->Port(), "GET", c.target);
+        EXPECT_EQ(r.status, c.status) << c.target.constData();
+        if (c.status != 200) {
+            EXPECT_TRUE(r.body == "Not found\n") << c.target.constData();
+        }
+    }
+}
+
+TEST_F(LocalWebServer, RequestHeadsAreBoundedAndMustBeHttp)
+{
+    const QByteArray host = "Host: 127.0.0.1:" + QByteArray::number(server->Port()) + "\r\n";
+    const QByteArray target = PrefixOf(*server) + "/index.html";
+    const struct {
+        const char *what;
+        QByteArray request;
+        int status;
+    } cases[] = {
+        {"a head of 20 KiB", Request("GET", target, host + "X-Pad: " + QByteArray(20 * 1024, 'a') + "\r\n"), 431},
+        {"a head that never ends", "GET " + target + " HTTP/1.1\r\n" + host + QByteArray(40 * 1024, 'b'), 431},
+        {"not HTTP", "GET " + target + "\r\n" + host + "\r\n", 400},
+        {"a field without a colon", Request("GET", target, host + "Broken field\r\n"), 400},
+        {"bare line feeds", "GET " + target + " HTTP/1.1\n" + host.chopped(2) + "\n\n", 200},
+        {"a body it does not read",
+         Request("GET", target, host + "Content-Length: 100000\r\n") + QByteArray(100000, 'c'), 200},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(Send(server->Port(), c.request).status, c.status) << c.what;
+    EXPECT_EQ(Get("GET", "/index.html").body, QByteArray("<p>root</p>")) << "still serving";
+}
+
+TEST_F(LocalWebServer, StreamsALargeFileAsTheClientTakesIt)
+{
+    // Far larger than a chunk and than what the system's socket buffers hold between the two.
+    constexpr qint64 kSize = 24 << 20;
+    constexpr qint64 kTail = 20 << 20;
+    QByteArray content(kSize, Qt::Uninitialized);
+    for (qint64 i = 0; i < kSize; ++i)
+        content[i] = static_cast<char>((i * 7 + i / 4093) & 0xff);
+    const QString path = root + "/update/corvana.bin";
+    ASSERT_TRUE(testfiles::Write(path, content));
+
+    QTcpSocket s;
+    s.setReadBufferSize(64 * 1024); // the client takes nothing it does not read
+    s.connectToHost(QHostAddress(QHostAddress::LocalHost), server->Port());
+    ASSERT_TRUE(s.waitForConnected(kWaitMs));
+    s.write(Request("GET", PrefixOf(*server) + "/update/corvana.bin",
+                    "Host: 127.0.0.1:" + QByteArray::number(server->Port()) + "\r\n"));
+    QByteArray in;
+    const QDeadlineTimer deadline(4 * kWaitMs);
+    while (!in.contains("\r\n\r\n") && !deadline.hasExpired() && s.waitForReadyRead(kWaitMs))
+        in += s.readAll();
+    ASSERT_TRUE(in.contains("\r\n\r\n"));
+    EXPECT_TRUE(in.contains("Content-Length: " + QByteArray::number(kSize) + "\r\n"));
+
+    // The file changes behind the answer's head: a server that read it whole sends the old bytes,
+    // one that reads as the client takes them sends the new ones.
+    QByteArray changed = content;
+    for (qint64 i = kTail; i < kSize; ++i)
+        changed[i] = static_cast<char>(~changed[i]);
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.seek(kTail));
+        ASSERT_EQ(f.write(changed.mid(kTail)), kSize - kTail);
+    }
+    const qsizetype bodyStart = in.indexOf("\r\n\r\n") + 4;
+    while (in.size() - bodyStart < kSize && !deadline.hasExpired()) {
+        if (!s.waitForReadyRead(kWaitMs) && s.bytesAvailable() == 0)
+            break;
+        in += s.readAll();
+    }
+    const QByteArray body = in.mid(bodyStart);
+    ASSERT_EQ(body.size(), kSize);
+    EXPECT_TRUE(body.left(kTail) == content.left(kTail));
+    EXPECT_TRUE(body.mid(kTail) == changed.mid(kTail)) << "the file was read whole before it was sent";
 }
 
 TEST_F(LocalWebServer, AnswersAnOrdinaryClientOnTheMapPageAddress)
@@ -288,7 +454,7 @@ TEST(LocalWebServerPaths, ServesTheProjectsOwnMapPages)
     ASSERT_TRUE(server.Start()) << server.ErrorString().toStdString();
     for (const char *page :
          {"/corvana_mapview/google_map_world.html", "/corvana_mapview/naver_map.html", "/"}) {
-        const Reply r = Exchange(server.Port(), "GET", page);
+        const Reply r = Exchange(server.Port(), "GET", PrefixOf(server) + page);
         EXPECT_EQ(r.status, 200) << page;
         EXPECT_EQ(r.headers.value("content-type"), QByteArray("text/html; charset=utf-8")) << page;
     }

@@ -193,6 +193,22 @@ protected:
     std::unique_ptr<QSignalSpy> completed;
 };
 
+TEST(MapViewBrowser, SandboxIsTurnedOffOnlyForRoot)
+{
+    const struct {
+        bool root;
+        bool headless;
+        QByteArray flags;
+    } cases[] = {
+        {false, false, ""},
+        {false, true, "--disable-gpu"},
+        {true, false, "--no-sandbox --disable-gpu"},
+        {true, true, "--no-sandbox --disable-gpu"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(CMapView::BrowserFlagsFor(c.root, c.headless), c.flags) << c.root << c.headless;
+}
+
 TEST_F(MapView, LoadingPageThenMapPageWithEveryCallInOrder)
 {
     OpenWithRoutes();

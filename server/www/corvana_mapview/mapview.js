@@ -13,8 +13,9 @@
 //
 // The map is drawn with Leaflet: OpenStreetMap tiles when they can be had, and always, beneath
 // them, a world outline that ships with the page, so that a viewer without internet still shows
-// where the car went. Every call is recorded (window.__calls, as the call's text) so that tests
-// can see exactly what the viewer sent; window.__mapState() reports what is drawn.
+// where the car went. The last calls are recorded (window.__calls, each as the call's text, at
+// most CALL_RECORD of them, so that a long playback does not grow the page) so that tests can see
+// exactly what the viewer sent; window.__mapState() reports what is drawn.
 'use strict';
 
 (function (root) {
@@ -24,6 +25,7 @@
   const ROUTE_ZOOM_ONLINE = 15;  // street level, where the tiles show the roads
   const ROUTE_ZOOM_OFFLINE = 6;  // the outline has no roads; show the country around the route
   const WORLD_VIEW = { center: [20, 0], zoom: 2 };
+  const CALL_RECORD = 64; // calls kept in window.__calls, the newest last
 
   // "%f" of the C library: six decimals, a negative zero keeps its sign, exact ties go to even.
   function fixed6(x) {
@@ -266,6 +268,7 @@
       win[name] = function () {
         const args = Array.prototype.slice.call(arguments);
         calls.push(name + '(' + args.map(argText).join(', ') + ')');
+        if (calls.length > CALL_RECORD) calls.splice(0, calls.length - CALL_RECORD);
         changed();
         try {
           api[name].apply(null, args);
