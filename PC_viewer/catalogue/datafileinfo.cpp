@@ -366,9 +366,14 @@ bool CDataFileInfo::ParseAccelerator(const char *line, int length, bool allowFas
 
 void CDataFileInfo::ParseGprmc(const char *line, int length)
 {
+    ParseRmcFields(line, length, &m_gps);
+}
+
+void ParseRmcFields(const char *line, int length, tagGPSINFO *fix)
+{
     Text f[kMaxFields];
     const int count = SplitFields(line, length, f);
-    tagGPSINFO &g = m_gps;
+    tagGPSINFO &g = *fix;
     if (count > 1) {
         ParseTimeField(f[1], &g.stTime);
         g.strTime =

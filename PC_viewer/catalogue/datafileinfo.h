@@ -90,5 +90,10 @@ private:
     bool m_firstFixUsedCarry = false;
 };
 
+// Fills fix from the fields of an RMC sentence ("$GPRMC,time,status,lat,N,lon,E,knots,course,ddmmyy,"
+// or the same with any other tag) the way the data-file reader does, with the display texts. Only
+// the fields that a comma follows are read; the others keep what fix held.
+void ParseRmcFields(const char *line, int length, tagGPSINFO *fix);
+
 // Compass name of a whole-degree course ("N", "N-NE", ... "N-NW").
 QString CompassName(int course);
