@@ -123,6 +123,7 @@ void CNmeaLog::Clear()
     m_fixes.clear();
     m_pendingGgaMs = -1;
     m_lastTimeOrder = -1;
+    m_lastFixMs = -1;
     m_openFailed = false;
     m_tooLarge = false;
     m_timeWentBack = false;
@@ -256,6 +257,8 @@ bool CNmeaLog::AddRmc(const char *body, int length, bool hasEpoch, qint64 epochM
     const int ms = MsOfDay(t, tn);
     if (ms >= 0)
         f.fix.stTime.wMilliseconds = static_cast<uint16_t>(ms % 1000);
+    else if (!std::memchr(t, '.', static_cast<size_t>(tn)))
+        f.fix.stTime.wMilliseconds = 0;
     f.bHasEpochMs = hasEpoch;
     f.nEpochMs = epochMs;
     if (ms >= 0 && ms == m_pendingGgaMs) {
@@ -289,6 +292,7 @@ bool CNmeaLog::AddRmc(const char *body, int length, bool hasEpoch, qint64 epochM
             m_timeWentBack = true;
         m_lastTimeOrder = order;
     }
+    m_lastFixMs = ms;
     m_fixes.append(f);
     return true;
 }
@@ -307,17 +311,13 @@ void CNmeaLog::AddGga(const char *body, int length)
     if (ms < 0 || an == 0 || qn == 0 || (qn == 1 && q[0] == '0'))
         return;
     const double altitude = pellister::TextToDouble(a, a + an);
-    if (!m_fixes.isEmpty()) {
+    if (!m_fixes.isEmpty() && ms == m_lastFixMs) {
         tagNMEAFIX &last = m_fixes.last();
-        const SYSTEMTIME &st = last.fix.stTime;
-        const int lastMs = ((st.wHour * 60 + st.wMinute) * 60 + st.wSecond) * 1000 + st.wMilliseconds;
-        if (lastMs == ms) {
-            if (!last.bHasAltitude) {
-                last.dAltitude = altitude;
-                last.bHasAltitude = true;
-            }
-            return;
+        if (!last.bHasAltitude) {
+            last.dAltitude = altitude;
+            last.bHasAltitude = true;
         }
+        return;
     }
     m_pendingGgaMs = ms;
     m_pendingAltitude = altitude;

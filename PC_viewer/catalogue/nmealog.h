@@ -80,6 +80,7 @@ private:
     int m_pendingGgaMs = -1;
     double m_pendingAltitude = 0.0;
     qint64 m_lastTimeOrder = -1; // of the last fix with a readable time
+    int m_lastFixMs = -1;        // time of day of the last fix, -1 when unreadable
     bool m_openFailed = false;
     bool m_tooLarge = false;
     bool m_timeWentBack = false;

@@ -91,6 +91,9 @@ TEST(NmeaLog, Sentences)
          {QStringLiteral("2013/05/12 08:30:15.200 A 48.117300 11.516667 0 Km/h N at=1368347415200")}, 0, false},
         {"GGA without a position adds no altitude",
          "$GPGGA,123519,,,,,0,00,,,M,,M,,\n" + kRmc + "\n", {kFix}, 0, false},
+        {"a fix with a time out of range takes no altitude",
+         "$GPRMC,250000,A,4807.038,N,01131.000,E,0,0,120513,,\n$GPGGA,250000,,,,,1,08,0.9,12.4,M,,M,,\n",
+         {QStringLiteral("2013/05/12 25:00:00.000 A 48.117300 11.516667 0 Km/h N")}, 0, false},
         {"lower-case tag, proprietary and text lines skipped",
          "$PGRME,15.0,M,45.0,M,25.0,M*1C\nhello\n$gprmc,083015,A,4807.038,N,01131.000,E,0,0,120513,,\n",
          {QStringLiteral("2013/05/12 08:30:15.000 A 48.117300 11.516667 0 Km/h N")}, 0, false},
@@ -125,6 +128,23 @@ TEST(NmeaLog, TenHertz)
         EXPECT_EQ(f.dAltitude, 100 + i) << i;
     }
     EXPECT_FALSE(log.TimeWentBack());
+}
+
+// A receiver's own 4 Hz log whose lines are out of time order. Positions checked by hand against
+// the sentences (5333.4037 N is 53.556728); every RMC is a fix, the GGA of the same time gives the
+// altitude.
+TEST(NmeaLog, ReceiverLog)
+{
+    CNmeaLog log;
+    ASSERT_TRUE(log.Load(testfiles::SourceDir() + QStringLiteral("/tests/fixtures/nmea/gpsbabel-nmea-ms.nmea")));
+    EXPECT_EQ(log.Fixes().size(), 30);
+    EXPECT_EQ(log.BadChecksums(), 0);
+    EXPECT_TRUE(log.TimeWentBack());
+    const QStringList fixes = Describe(log);
+    EXPECT_EQ(fixes.value(0), QStringLiteral("2007/08/17 09:31:56.500 A 53.556728 9.865575 0 Km/h S alt=47.8"));
+    EXPECT_EQ(fixes.value(7), QStringLiteral("2007/08/17 09:31:58.500 A 53.556728 9.865578 0 Km/h S"));
+    EXPECT_EQ(fixes.value(8), QStringLiteral("2007/08/17 09:31:58.000 A 53.556728 9.865577 0 Km/h S alt=48.4"));
+    EXPECT_EQ(fixes.value(29), QStringLiteral("2007/08/17 09:32:03.500 A 53.556728 9.865578 0 Km/h SW alt=49.9"));
 }
 
 TEST(NmeaLog, LimitsAndFiles)
