@@ -203,7 +203,7 @@ public:
         std::vector<double> scales;
         QByteArray complexType;
         std::vector<Pending> gps5, gps9, accl;
-        int fix = -1;
+        double fix = -1.0;
         bool haveUtc = false;
         qint64 utcMs = 0;
         double dop = -1.0;
@@ -226,7 +226,7 @@ public:
                 break;
             case Key("GPSF"):
                 if (TypeSize(k.type) > 0 && k.type != 'c' && k.size >= TypeSize(k.type))
-                    fix = int(Value(k.type, k.data));
+                    fix = Value(k.type, k.data);
                 break;
             case Key("GPSU"):
                 haveUtc = ParseGpsu(k, &utcMs);
@@ -263,7 +263,7 @@ public:
 private:
     double TimeOf(int row, int rows) const { return m_start + m_duration * row / rows; }
 
-    void EmitGps5(const Pending &item, int fix, bool haveUtc, qint64 utcMs, double dop)
+    void EmitGps5(const Pending &item, double fix, bool haveUtc, qint64 utcMs, double dop)
     {
         double v[5];
         for (int row = 0; row < item.klv.repeat; ++row) {
@@ -272,7 +272,7 @@ private:
             tagTRACKFIX f;
             f.dTime = TimeOf(row, item.klv.repeat);
             Fill(&f, v);
-            f.cStatus = fix >= 0 ? StatusOfFix(fix) : (v[0] == 0.0 && v[1] == 0.0 ? 'V' : 'A');
+            f.cStatus = fix >= 0.0 ? StatusOfFix(fix) : (v[0] == 0.0 && v[1] == 0.0 ? 'V' : 'A');
             f.dDop = dop;
             if (haveUtc) {
                 f.bHasUtc = true;

@@ -358,7 +358,8 @@ void CMp4Boxes::ReadTrak(const Box &trak)
     bool haveStbl = false;
     ForEachChild(trak.payload, trak.end, 2, [&](const Box &b) {
         if (b.type == Tag("tkhd")) {
-            Table t(ReadPayload(b, 64));
+            const QByteArray payload = ReadPayload(b, 64);
+            Table t(payload);
             const qint64 at = t.Version() == 1 ? 16 : 8;
             if (t.n >= at + 4)
                 track.nTrackId = Be32(t.p + at);
