@@ -1,0 +1,128 @@
+// CMp4Boxes finds the telemetry tracks of an MP4 (ISO base media) file and their samples, reading
+// only the boxes it needs by seeking; ReadMp4Telemetry turns a GoPro GPMF ('gpmd') or a Camera
+// Motion Metadata ('camm') track into fixes and G-sensor samples.
+//
+// What is read: the top-level boxes up to 'moov'; in it 'mvhd' (creation time) and every 'trak'
+// with its 'tkhd' (track id), 'mdia/mdhd' (time scale), 'mdia/hdlr' (handler type) and the first
+// sample entry of 'stbl/stsd'. For tracks whose sample entry is 'gpmd' or 'camm' the sample table
+// ('stts', 'stsz' or 'stz2', 'stsc', 'stco' or 'co64') is turned into a list of samples: file
+// offset, size, start and duration in seconds on the track's own timeline (its first sample starts
+// at 0; edit lists and composition offsets are not applied). Other tracks list no samples.
+//
+// Limits: every count in a table is checked against the bytes its box holds before anything is
+// reserved; sizes are 64-bit ('largesize', size 0 = to the end of the enclosing box or file);
+// boxes nest at most kMaxMp4Depth deep and one file is walked through at most kMaxMp4Boxes boxes; a
+// table box is read up to kMaxMp4TableBytes; a track lists at most kMaxMp4SamplesPerTrack samples
+// and a sample is read only up to kMaxMp4SampleBytes. The samples of one file are read up to
+// kMaxDataFileBytes in all. What lies beyond a limit counts as absent and TooLarge() says so; what
+// a cut file lacks counts as absent and Truncated() says so.
+#pragma once
+
+#include "catalogue/datafileinfo.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFile>
+#include <QString>
+#include <QVector>
+
+inline constexpr int kMaxMp4Depth = 16;
+inline constexpr int kMaxMp4Boxes = 100000;
+inline constexpr qint64 kMaxMp4TableBytes = 16 * 1024 * 1024;
+inline constexpr int kMaxMp4SamplesPerTrack = kMaxSamplesPerFile + kMaxFixesPerFile;
+inline constexpr qint64 kMaxMp4SampleBytes = 4 * 1024 * 1024;
+
+// One sample of a track: where its bytes lie and when it plays, in seconds on the track's timeline.
+struct tagMP4SAMPLE {
+    qint64 nOffset = 0;
+    qint64 nSize = 0;
+    double dStart = 0.0;
+    double dDuration = 0.0;
+};
+
+struct tagMP4TRACK {
+    quint32 nTrackId = 0;
+    QByteArray handler;      // 'hdlr' handler type, e.g. "vide", "soun", "meta"
+    QByteArray sampleEntry;  // first 'stsd' entry type, e.g. "avc1", "gpmd", "camm"
+    quint32 nTimeScale = 0;  // ticks per second ('mdhd'); 0 when missing
+    QVector<tagMP4SAMPLE> samples; // only for 'gpmd' and 'camm' tracks
+};
+
+// One GPS fix read from another camera's telemetry.
+struct tagTRACKFIX {
+    double dTime = 0.0;       // seconds from the clip's start (the track's timeline)
+    bool bHasUtc = false;
+    qint64 nUtcMs = 0;        // UTC, milliseconds since 1970, when the source gives the time
+    char cStatus = 'V';       // 'A' a valid fix, 'V' none (kept: the consumer decides)
+    double dLat = 0.0;        // degrees, north positive
+    double dLon = 0.0;        // degrees, east positive
+    double dAlt = 0.0;        // metres
+    double dSpeed = 0.0;      // metres per second over ground
+    double dCourse = -1.0;    // degrees clockwise from north, -1 when the source gives none
+    double dDop = -1.0;       // dilution of precision, -1 when the source gives none
+};
+
+// One G-sensor sample: acceleration in g on the camera's axes.
+struct tagTRACKSAMPLE {
+    double dTime = 0.0;       // seconds from the clip's start
+    float fX = 0.0f;
+    float fY = 0.0f;
+    float fZ = 0.0f;
+};
+
+struct tagTRACKTELEMETRY {
+    QVector<tagTRACKFIX> vecFix;
+    QVector<tagTRACKSAMPLE> vecAccel;
+    // 1 when the source held more than a recording can (kMaxFixesPerFile, kMaxSamplesPerFile,
+    // the MP4 limits above): the arrays keep what came first.
+    int bTooLarge = 0;
+
+    // Appends unless the array is full, in which case bTooLarge is set. False when full.
+    bool AddFix(const tagTRACKFIX &fix);
+    bool AddSample(const tagTRACKSAMPLE &sample);
+};
+
+class CMp4Boxes
+{
+public:
+    // Walks the file's boxes. False when it cannot be opened or holds no readable 'moov'
+    // (Error() says why); a damaged 'moov' still gives what was read before the damage.
+    bool Open(const QString &path);
+
+    QString Error() const { return m_error; }
+    const QVector<tagMP4TRACK> &Tracks() const { return m_tracks; }
+    // 'mvhd' creation time in UTC; invalid when the file gives none (0) or none was found.
+    QDateTime CreationTimeUtc() const { return m_creation; }
+    bool TooLarge() const { return m_tooLarge; }
+    bool Truncated() const { return m_truncated; }
+
+    // The bytes of one sample; empty when they cannot be read or exceed kMaxMp4SampleBytes.
+    QByteArray ReadSample(const tagMP4SAMPLE &sample);
+
+private:
+    struct Box {
+        quint32 type = 0;
+        qint64 start = 0;
+        qint64 payload = 0; // first byte after the header
+        qint64 end = 0;
+    };
+    bool ReadHeader(qint64 pos, qint64 parentEnd, Box *box);
+    QByteArray ReadPayload(const Box &box, qint64 cap);
+    template <typename Fn> void ForEachChild(qint64 start, qint64 end, int depth, Fn &&fn);
+    void ReadMoov(const Box &moov);
+    void ReadTrak(const Box &trak);
+
+    QFile m_file;
+    qint64 m_fileSize = 0;
+    int m_boxCount = 0;
+    QString m_error;
+    QVector<tagMP4TRACK> m_tracks;
+    QDateTime m_creation;
+    bool m_tooLarge = false;
+    bool m_truncated = false;
+};
+
+// Reads the first 'gpmd' track of an MP4 file, or else its first 'camm' track, into *out.
+// Returns 1 when such a track was found (even when it gave nothing), 0 otherwise; *error
+// (optional) says why nothing was read.
+int ReadMp4Telemetry(const QString &path, tagTRACKTELEMETRY *out, QString *error = nullptr);
