@@ -60,21 +60,6 @@ qint64 GpsToUtcSeconds(qint64 gps)
     return gpsAsUtc - offset;
 }
 
-void Finish(tagTRACKFIX *f)
-{
-    if (!std::isfinite(f->dLat) || !std::isfinite(f->dLon) || std::fabs(f->dLat) > 90.0
-        || std::fabs(f->dLon) > 180.0) {
-        f->dLat = f->dLon = 0.0;
-        f->cStatus = 'V';
-    }
-    if (!std::isfinite(f->dAlt))
-        f->dAlt = 0.0;
-    if (!std::isfinite(f->dSpeed))
-        f->dSpeed = 0.0;
-    if (!std::isfinite(f->dCourse))
-        f->dCourse = -1.0;
-}
-
 } // namespace
 
 void CCamm::ParseSample(const char *data, qint64 size, double start, double duration, tagTRACKTELEMETRY *out)
@@ -135,7 +120,7 @@ void CCamm::ParseSample(const char *data, qint64 size, double start, double dura
                     f.nUtcMs = GpsToUtcSeconds(qint64(whole)) * 1000 + std::llround((gpsTime - whole) * 1000.0);
                 }
             }
-            Finish(&f);
+            ClampTrackFix(&f);
             if (!out->AddFix(f))
                 return;
         }

@@ -17,22 +17,6 @@ constexpr int kMaxNesting = 8;
 constexpr int kMaxScales = 64;
 constexpr qint64 kSecondsFrom1970To2000 = 946684800;
 
-constexpr quint32 Key(const char *s)
-{
-    return (quint32(quint8(s[0])) << 24) | (quint32(quint8(s[1])) << 16) | (quint32(quint8(s[2])) << 8)
-        | quint32(quint8(s[3]));
-}
-
-quint32 Be32(const uchar *p)
-{
-    return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
-}
-
-quint64 Be64(const uchar *p)
-{
-    return (quint64(Be32(p)) << 32) | Be32(p + 4);
-}
-
 struct Klv {
     quint32 key = 0;
     char type = 0;
@@ -211,41 +195,41 @@ public:
         qint64 next = 0;
         for (; ReadKlv(p, n, &k, &next); p += next, n -= next) {
             switch (k.key) {
-            case Key("SCAL"): {
+            case FourCC("SCAL"): {
                 scales.clear();
                 const int size = TypeSize(k.type);
                 for (qint64 at = 0; size > 0 && at + size <= k.size && scales.size() < kMaxScales; at += size)
                     scales.push_back(Value(k.type, k.data + at));
                 break;
             }
-            case Key("TYPE"):
+            case FourCC("TYPE"):
                 complexType = k.type == 'c' ? QByteArray(reinterpret_cast<const char *>(k.data), int(k.size))
                                             : QByteArray();
                 while (complexType.endsWith('\0'))
                     complexType.chop(1);
                 break;
-            case Key("GPSF"):
+            case FourCC("GPSF"):
                 if (TypeSize(k.type) > 0 && k.type != 'c' && k.size >= TypeSize(k.type))
                     fix = Value(k.type, k.data);
                 break;
-            case Key("GPSU"):
+            case FourCC("GPSU"):
                 haveUtc = ParseGpsu(k, &utcMs);
                 break;
-            case Key("GPSP"):
+            case FourCC("GPSP"):
                 if (TypeSize(k.type) > 0 && k.type != 'c' && k.size >= TypeSize(k.type))
                     dop = Value(k.type, k.data) / 100.0;
                 break;
-            case Key("GPS5"):
-            case Key("GPS9"):
-            case Key("ACCL"): {
-                Pending item{k, Layout(k, k.key == Key("GPS9") && k.type == '?' && complexType.isEmpty()
+            case FourCC("GPS5"):
+            case FourCC("GPS9"):
+            case FourCC("ACCL"): {
+                Pending item{k, Layout(k, k.key == FourCC("GPS9") && k.type == '?' && complexType.isEmpty()
                                               ? QByteArray("lllllllSS")
                                               : complexType),
                              scales};
-                const size_t need = k.key == Key("GPS5") ? 5 : k.key == Key("GPS9") ? 9 : 3;
+                const size_t need = k.key == FourCC("GPS5") ? 5 : k.key == FourCC("GPS9") ? 9 : 3;
                 if (item.fields.size() < need)
                     break; // a type or structure these values cannot be read from
-                (k.key == Key("GPS5") ? gps5 : k.key == Key("GPS9") ? gps9 : accl).push_back(item);
+                (k.key == FourCC("GPS5") ? gps5 : k.key == FourCC("GPS9") ? gps9 : accl).push_back(item);
                 break;
             }
             default:
@@ -330,17 +314,7 @@ private:
 
     bool Add(tagTRACKFIX *f)
     {
-        if (!std::isfinite(f->dLat) || !std::isfinite(f->dLon) || std::fabs(f->dLat) > 90.0
-            || std::fabs(f->dLon) > 180.0) {
-            f->dLat = f->dLon = 0.0;
-            f->cStatus = 'V';
-        }
-        if (!std::isfinite(f->dAlt))
-            f->dAlt = 0.0;
-        if (!std::isfinite(f->dSpeed))
-            f->dSpeed = 0.0;
-        if (!std::isfinite(f->dDop))
-            f->dDop = -1.0;
+        ClampTrackFix(f);
         return m_out->AddFix(*f);
     }
 
@@ -358,7 +332,7 @@ void Walk(const uchar *p, qint64 n, int depth, StreamReader *reader)
     for (; ReadKlv(p, n, &k, &next); p += next, n -= next) {
         if (k.type != 0)
             continue;
-        if (k.key == Key("STRM"))
+        if (k.key == FourCC("STRM"))
             reader->Read(k.data, k.size);
         else
             Walk(k.data, k.size, depth + 1, reader);

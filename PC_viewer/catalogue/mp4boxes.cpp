@@ -9,25 +9,27 @@
 #include <QTimeZone>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
+void ClampTrackFix(tagTRACKFIX *f)
+{
+    if (!std::isfinite(f->dLat) || !std::isfinite(f->dLon) || std::fabs(f->dLat) > 90.0 ||
+        std::fabs(f->dLon) > 180.0) {
+        f->dLat = f->dLon = 0.0;
+        f->cStatus = 'V';
+    }
+    if (!std::isfinite(f->dAlt))
+        f->dAlt = 0.0;
+    if (!std::isfinite(f->dSpeed))
+        f->dSpeed = 0.0;
+    if (!std::isfinite(f->dCourse))
+        f->dCourse = -1.0;
+    if (!std::isfinite(f->dDop))
+        f->dDop = -1.0;
+}
+
 namespace {
-
-constexpr quint32 Tag(const char *s)
-{
-    return (quint32(quint8(s[0])) << 24) | (quint32(quint8(s[1])) << 16) | (quint32(quint8(s[2])) << 8)
-        | quint32(quint8(s[3]));
-}
-
-quint32 Be32(const uchar *p)
-{
-    return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
-}
-
-quint64 Be64(const uchar *p)
-{
-    return (quint64(Be32(p)) << 32) | Be32(p + 4);
-}
 
 QByteArray TagText(quint32 tag)
 {
@@ -320,7 +322,7 @@ bool CMp4Boxes::Open(const QString &path)
     m_fileSize = m_file.size();
     bool found = false;
     ForEachChild(0, m_fileSize, 0, [&](const Box &b) {
-        if (b.type == Tag("moov") && !found) {
+        if (b.type == FourCC("moov") && !found) {
             found = true;
             ReadMoov(b);
         }
@@ -333,7 +335,7 @@ bool CMp4Boxes::Open(const QString &path)
 void CMp4Boxes::ReadMoov(const Box &moov)
 {
     ForEachChild(moov.payload, moov.end, 1, [&](const Box &b) {
-        if (b.type == Tag("mvhd")) {
+        if (b.type == FourCC("mvhd")) {
             const QByteArray payload = ReadPayload(b, 64);
             Table t(payload);
             quint64 secs = 0;
@@ -344,7 +346,7 @@ void CMp4Boxes::ReadMoov(const Box &moov)
             // Zero means unknown; beyond the year 9999 is nonsense.
             if (secs > 0 && secs < quint64(kMp4EpochOffset) + 253402300800ULL)
                 m_creation = QDateTime::fromSecsSinceEpoch(qint64(secs) - kMp4EpochOffset, QTimeZone::utc());
-        } else if (b.type == Tag("trak")) {
+        } else if (b.type == FourCC("trak")) {
             ReadTrak(b);
         }
     });
@@ -357,28 +359,28 @@ void CMp4Boxes::ReadTrak(const Box &trak)
     Box stbl;
     bool haveStbl = false;
     ForEachChild(trak.payload, trak.end, 2, [&](const Box &b) {
-        if (b.type == Tag("tkhd")) {
+        if (b.type == FourCC("tkhd")) {
             const QByteArray payload = ReadPayload(b, 64);
             Table t(payload);
             const qint64 at = t.Version() == 1 ? 16 : 8;
             if (t.n >= at + 4)
                 track.nTrackId = Be32(t.p + at);
-        } else if (b.type == Tag("mdia")) {
+        } else if (b.type == FourCC("mdia")) {
             ForEachChild(b.payload, b.end, 3, [&](const Box &m) {
-                if (m.type == Tag("mdhd")) {
+                if (m.type == FourCC("mdhd")) {
                     const QByteArray payload = ReadPayload(m, 64);
                     Table t(payload);
                     const qint64 at = t.Version() == 1 ? 16 : 8;
                     if (t.n >= at + 4)
                         track.nTimeScale = Be32(t.p + at);
-                } else if (m.type == Tag("hdlr")) {
+                } else if (m.type == FourCC("hdlr")) {
                     const QByteArray payload = ReadPayload(m, 64);
                     Table t(payload);
                     if (t.n >= 8)
                         track.handler = TagText(Be32(t.p + 4));
-                } else if (m.type == Tag("minf")) {
+                } else if (m.type == FourCC("minf")) {
                     ForEachChild(m.payload, m.end, 4, [&](const Box &s) {
-                        if (s.type == Tag("stbl")) {
+                        if (s.type == FourCC("stbl")) {
                             stbl = s;
                             haveStbl = true;
                         }
@@ -390,7 +392,7 @@ void CMp4Boxes::ReadTrak(const Box &trak)
     if (haveStbl) {
         // The sample entry decides whether the tables are wanted, so it is read first.
         ForEachChild(stbl.payload, stbl.end, 5, [&](const Box &s) {
-            if (s.type == Tag("stsd")) {
+            if (s.type == FourCC("stsd")) {
                 const QByteArray payload = ReadPayload(s, 64);
                 Table t(payload);
                 if (t.n >= 12 && Be32(t.p) > 0)
@@ -403,7 +405,7 @@ void CMp4Boxes::ReadTrak(const Box &trak)
                     {"stts", &tables.stts}, {"stsz", &tables.stsz}, {"stz2", &tables.stz2},
                     {"stsc", &tables.stsc}, {"stco", &tables.stco}, {"co64", &tables.co64}};
                 for (const auto &w : wanted) {
-                    if (s.type == Tag(w.name) && w.into->isEmpty())
+                    if (s.type == FourCC(w.name) && w.into->isEmpty())
                         *w.into = ReadPayload(s, kMaxMp4TableBytes);
                 }
             });

@@ -25,6 +25,7 @@
 #include <QFile>
 #include <QString>
 #include <QVector>
+#include <QtEndian>
 
 inline constexpr int kMaxMp4Depth = 16;
 inline constexpr int kMaxMp4Boxes = 100000;
@@ -61,6 +62,25 @@ struct tagTRACKFIX {
     double dCourse = -1.0;    // degrees clockwise from north, -1 when the source gives none
     double dDop = -1.0;       // dilution of precision, -1 when the source gives none
 };
+
+// A fix whose position is not a number or off the globe counts as none ('V' at 0, 0); other
+// values that are not numbers become 0 (altitude, speed) or "none" (-1: course, precision).
+void ClampTrackFix(tagTRACKFIX *fix);
+
+// Four-character codes and big-endian fields, as MP4 boxes and GPMF write them.
+constexpr quint32 FourCC(const char *s)
+{
+    return (quint32(quint8(s[0])) << 24) | (quint32(quint8(s[1])) << 16) | (quint32(quint8(s[2])) << 8) |
+           quint32(quint8(s[3]));
+}
+inline quint32 Be32(const uchar *p)
+{
+    return qFromBigEndian<quint32>(p);
+}
+inline quint64 Be64(const uchar *p)
+{
+    return qFromBigEndian<quint64>(p);
+}
 
 // One G-sensor sample: acceleration in g on the camera's axes.
 struct tagTRACKSAMPLE {
