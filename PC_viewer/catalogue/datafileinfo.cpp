@@ -2,6 +2,8 @@
 // in place: a card holds thousands of them and every one is read at each folder load.
 #include "catalogue/datafileinfo.h"
 
+#include "catalogue/boundedlines.h"
+
 #include "catalogue/numparse.h"
 
 #include <QFile>
@@ -152,7 +154,6 @@ void ApplyHemisphere(const Text &field, const char *positive, double *value, QSt
     text->prepend(QLatin1Char('-'));
 }
 
-constexpr int kReadBlock = 64 * 1024;
 // Lines are kept up to this length; no field the reader looks at lies further out in a line a
 // recorder writes (they are under 100 bytes), and a runaway line in a broken file must not take
 // memory.
@@ -465,48 +466,13 @@ int CDataFileInfo::Load(const QString &path)
         if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
             m_openFailed = true;
         } else {
-            std::vector<char> block(kReadBlock);
-            std::vector<char> carry; // a line that runs over a block boundary
-            bool go = true;
-            qint64 total = 0;
-            bool cut = false;
-            while (go) {
-                if (total >= kMaxDataFileBytes) {
-                    // Whatever follows is beyond what a recording writes, the line begun
-                    // included.
-                    char probe;
-                    cut = file.read(&probe, 1) == 1;
-                    if (cut && synchronised)
-                        m_info.bTooLarge = 1;
-                    break;
-                }
-                const qint64 got = file.read(block.data(), qMin<qint64>(kReadBlock, kMaxDataFileBytes - total));
-                if (got <= 0)
-                    break;
-                total += got;
-                const char *p = block.data();
-                const char *end = p + got;
-                while (go && p < end) {
-                    const char *nl = static_cast<const char *>(std::memchr(p, '\n', end - p));
-                    if (!nl) {
-                        carry.insert(carry.end(), p,
-                                     p + qMin<size_t>(end - p, kMaxLine - qMin(kMaxLine, carry.size())));
-                        break;
-                    }
-                    if (carry.empty()) {
-                        go = HandleLine(p, static_cast<int>(nl - p), &synchronised, &hasData);
-                    } else {
-                        carry.insert(carry.end(), p,
-                                     p + qMin<size_t>(nl - p, kMaxLine - qMin(kMaxLine, carry.size())));
-                        go =
-                            HandleLine(carry.data(), static_cast<int>(carry.size()), &synchronised, &hasData);
-                        carry.clear();
-                    }
-                    p = nl + 1;
-                }
-            }
-            if (go && !cut && !carry.empty())
-                HandleLine(carry.data(), static_cast<int>(carry.size()), &synchronised, &hasData);
+            // Whatever follows the byte limit is beyond what a recording writes, the line begun
+            // included.
+            const bool cut = ReadBoundedLines(&file, kMaxDataFileBytes, kMaxLine, [&](const char *line, int length) {
+                return HandleLine(line, length, &synchronised, &hasData);
+            });
+            if (cut && synchronised)
+                m_info.bTooLarge = 1;
         }
     }
     if (hasData)

@@ -1,6 +1,7 @@
 // Reader of NMEA 0183 logs; lines are cut into sentences in place and read in blocks.
 #include "catalogue/nmealog.h"
 
+#include "catalogue/boundedlines.h"
 #include "catalogue/datafileinfo.h"
 #include "catalogue/numparse.h"
 
@@ -11,8 +12,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kReadBlock = 64 * 1024;
 
 bool IsDigit(char c)
 {
@@ -147,42 +146,9 @@ bool CNmeaLog::Read(QIODevice *device)
     const bool openFailed = m_openFailed;
     Clear();
     m_openFailed = openFailed;
-    std::vector<char> block(kReadBlock);
-    std::vector<char> line; // the line that runs over a block boundary, up to kMaxNmeaLineBytes
-    qint64 total = 0;
-    bool go = true;
-    while (go) {
-        if (total >= kMaxDataFileBytes) {
-            char probe;
-            m_tooLarge = device->read(&probe, 1) == 1;
-            if (m_tooLarge)
-                line.clear(); // the line begun may go on beyond the limit
-            break;
-        }
-        const qint64 got = device->read(block.data(), qMin<qint64>(kReadBlock, kMaxDataFileBytes - total));
-        if (got <= 0)
-            break;
-        total += got;
-        const char *p = block.data();
-        const char *end = p + got;
-        while (go && p < end) {
-            const char *nl = static_cast<const char *>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-            const char *stop = nl ? nl : end;
-            const size_t room = kMaxNmeaLineBytes - line.size();
-            if (line.empty() && nl && stop - p <= kMaxNmeaLineBytes) {
-                go = HandleLine(p, static_cast<int>(stop - p));
-            } else {
-                line.insert(line.end(), p, p + qMin<size_t>(room, static_cast<size_t>(stop - p)));
-                if (nl) {
-                    go = HandleLine(line.data(), static_cast<int>(line.size()));
-                    line.clear();
-                }
-            }
-            p = nl ? nl + 1 : end;
-        }
-    }
-    if (go && !line.empty())
-        HandleLine(line.data(), static_cast<int>(line.size()));
+    if (ReadBoundedLines(device, kMaxDataFileBytes, kMaxNmeaLineBytes,
+                         [this](const char *line, int length) { return HandleLine(line, length); }))
+        m_tooLarge = true;
     return !m_fixes.isEmpty();
 }
 

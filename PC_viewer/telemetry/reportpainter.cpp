@@ -200,7 +200,7 @@ QRect CReportGeometry::PicturePlacement(const QSize &picture) const
 bool ReportTimeMs(const tagDATAFILEINFO &rec, int64_t paneTime100ns, int64_t *timeMs)
 {
     int64_t startMs = 0;
-    if (rec.bValid != 1 || !TimeKey(rec.stSyncTime, &startMs))
+    if (rec.bValid != 1 || rec.bNoClock || !TimeKey(rec.stSyncTime, &startMs))
         return false;
     *timeMs = startMs + paneTime100ns / 10000;
     return true;

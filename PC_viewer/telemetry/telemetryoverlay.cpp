@@ -47,7 +47,8 @@ tagFRAMETELEMETRY FrameTelemetry(const tagDATAFILEINFO &rec, const CFrameIndexTa
     if (f != -1 && f < rec.vecGps.size())
         t.nFix = f;
     int64_t startMs = 0;
-    if (TimeKey(rec.stSyncTime, &startMs)) {
+    // A recording whose clock nobody told shows no time of day.
+    if (!rec.bNoClock && TimeKey(rec.stSyncTime, &startMs)) {
         t.bClock = true;
         t.llClockMs = startMs + position100ns / 10000;
     }

@@ -2,6 +2,8 @@
 // load sequence, "Convert for google earth", the about text and the fixed pane layout.
 #include "framefixture.h"
 
+#include "fixtures/testfiles.h"
+
 #include "shell/aboutdlg.h"
 #include "skin/commandids.h"
 #include "playback/multiviewsplitter.h"
@@ -43,6 +45,7 @@ QStringList MenuOutline(const QMenu *menu, const QString &indent = QString())
 const char *const kExpectedMenus[] = {
     "[File]",
     "Set Folder #32791",
+    "Add GPS track... #32945",
     "-",
     "Config blackbox #32922",
     "-",
@@ -341,6 +344,43 @@ TEST_F(FrameTest, ConvertForGoogleEarthWritesTheGpxOfTheCurrentRecording)
     ASSERT_TRUE(gpx.open(QIODevice::ReadOnly));
     const QByteArray text = gpx.readAll();
     EXPECT_TRUE(text.contains("<trkpt")) << text.constData();
+}
+
+TEST_F(FrameTest, AddGpsTrackPairsItWithTheRecordingsOfItsTime)
+{
+    // The clip has no telemetry; its name says 08:30:00 local time and it lasts 1.5 s.
+    CTestCard card({{QStringLiteral("VID_20130512_083000.mp4"), ClipKind::Mp4, QString()}});
+    ASSERT_TRUE(card.IsValid());
+    LoadCard(card);
+    const QDateTime start(QDate(2013, 5, 12), QTime(8, 30));
+    const auto point = [&](int ms, const char *lat) {
+        return QStringLiteral("<trkpt lat=\"%1\" lon=\"127\"><time>%2</time></trkpt>")
+            .arg(QLatin1String(lat), start.addMSecs(ms).toUTC().toString(Qt::ISODateWithMs));
+    };
+    QTemporaryDir dir;
+    const QString track = dir.filePath(QStringLiteral("day.gpx"));
+    ASSERT_TRUE(testfiles::Write(track, (QStringLiteral("<gpx><trk><trkseg>") + point(-1000, "37.1") +
+                                         point(500, "37.2") + point(2000, "37.3") + QStringLiteral("</trkseg></trk></gpx>"))
+                                            .toUtf8()));
+    ASSERT_TRUE(testfiles::Write(dir.filePath(QStringLiteral("bad.gpx")), "<gpx><trk>"));
+
+    m_prompt.Clear();
+    m_prompt.QueueFolder(dir.filePath(QStringLiteral("bad.gpx")));
+    m_frame->Command(ID_FILE_ADD_GPS_TRACK);
+    ASSERT_EQ(1, m_prompt.MessageTexts().size());
+    EXPECT_TRUE(m_prompt.MessageTexts()[0].startsWith(QStringLiteral("The GPS track could not be read: ")));
+    EXPECT_EQ(QStringLiteral("File name : VID_20130512_083000.mp4"), RecordListText(m_doc->RecordRef(0), m_doc->MediaPathAt(0)));
+
+    m_prompt.Clear();
+    m_prompt.QueueFolder(track);
+    m_frame->Command(ID_FILE_ADD_GPS_TRACK);
+    EXPECT_EQ(m_prompt.FolderTitles(), QStringList{QStringLiteral("Specify the GPS track.")});
+    EXPECT_EQ(m_prompt.MessageTexts(), QStringList{QStringLiteral("The GPS track gave GPS data to 1 recording(s).")});
+    ASSERT_EQ(1, m_list->RowCount());
+    const tagDATAFILEINFO &rec = m_doc->RecordRef(0);
+    EXPECT_EQ(QStringLiteral("2013/05/12 - 08:30:00.000"), RecordListText(rec, QString()));
+    ASSERT_EQ(1, rec.vecGps.size()); // only the point inside the clip's 1.5 s
+    EXPECT_EQ(QStringLiteral("37.200000"), rec.vecGps[0].strLat);
 }
 
 TEST_F(FrameTest, AboutShowsTheNormalisedVersion)
