@@ -64,15 +64,16 @@ QVector<Accel> Shake(int n, int hz)
 {
     QVector<Accel> accel;
     for (int i = 0; i < n; ++i)
-        accel.append({double(i) / hz, 0.5 * std::sin(i * 0.3), -2.0 + 0.1 * i, kStandardGravity + 0.2 * std::cos(i)});
+        accel.append(
+            {double(i) / hz, 0.5 * std::sin(i * 0.3), -2.0 + 0.1 * i, kStandardGravity + 0.2 * std::cos(i)});
     return accel;
 }
 
 // exiftool's reading of the embedded documents of a clip (-ee3: every sample of every document).
 struct ExifFix {
-    double sampleTime = -1.0;  // start of the document (MP4 sample) that holds the fix
+    double sampleTime = -1.0; // start of the document (MP4 sample) that holds the fix
     bool firstOfSample = false;
-    QString dateTime;          // GPSDateTime, given for the first fix of a sample only
+    QString dateTime; // GPSDateTime, given for the first fix of a sample only
     double lat = 0, lon = 0, alt = 0, speed = -1;
     double east = 0, north = 0;
     bool velocity = false;
@@ -140,8 +141,8 @@ QVector<double> ExifAccelValues(const QByteArray &json)
     QMap<int, QString> docs;
     for (auto it = o.begin(); it != o.end(); ++it) {
         const QString key = it.key();
-        if (key.startsWith(QLatin1String("Doc")) && (key.endsWith(QLatin1String(":Accelerometer")) ||
-                                                     key.endsWith(QLatin1String(":Acceleration"))))
+        if (key.startsWith(QLatin1String("Doc")) &&
+            (key.endsWith(QLatin1String(":Accelerometer")) || key.endsWith(QLatin1String(":Acceleration"))))
             docs.insert(key.mid(3, key.indexOf(QLatin1Char(':')) - 3).toInt(), it.value().toString());
     }
     QVector<double> values;
@@ -182,8 +183,10 @@ TEST(CrossCheck, Mp4TelemetryAgreesWithExiftool)
     QString cammError, minimalError;
     const QString gpmfPath = WriteGpmfClip(dir.path(), QStringLiteral("gpmf.mp4"), gpmf);
     const QString cammPath = WriteCammClip(dir.path(), QStringLiteral("camm.mp4"), camm, &cammError);
-    const QString minimalPath = WriteCammClip(dir.path(), QStringLiteral("minimal.mp4"), minimal, &minimalError);
-    ASSERT_TRUE(cammError.isEmpty() && minimalError.isEmpty()) << cammError.toStdString() << minimalError.toStdString();
+    const QString minimalPath =
+        WriteCammClip(dir.path(), QStringLiteral("minimal.mp4"), minimal, &minimalError);
+    ASSERT_TRUE(cammError.isEmpty() && minimalError.isEmpty())
+        << cammError.toStdString() << minimalError.toStdString();
 
     const struct {
         const char *name;
@@ -200,9 +203,10 @@ TEST(CrossCheck, Mp4TelemetryAgreesWithExiftool)
         SCOPED_TRACE(c.name);
         ASSERT_FALSE(c.path.isEmpty());
 
-        const auto probe = testfiles::Run(ffprobe, {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                                                    QStringLiteral("stream=codec_type,codec_tag_string"), QStringLiteral("-of"),
-                                                    QStringLiteral("csv=p=0"), c.path});
+        const auto probe = testfiles::Run(
+            ffprobe, {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                      QStringLiteral("stream=codec_type,codec_tag_string"), QStringLiteral("-of"),
+                      QStringLiteral("csv=p=0"), c.path});
         EXPECT_EQ(QByteArray("video,avc1\ndata,") + c.entry, probe.out.trimmed());
 
         tagTRACKTELEMETRY ours;
@@ -211,8 +215,9 @@ TEST(CrossCheck, Mp4TelemetryAgreesWithExiftool)
         ASSERT_EQ(c.fixes, ours.vecFix.size());
         ASSERT_EQ(c.samples, ours.vecAccel.size());
 
-        const auto listing = testfiles::Run(exiftool, {QStringLiteral("-ee3"), QStringLiteral("-a"), QStringLiteral("-n"),
-                                                       QStringLiteral("-G3"), QStringLiteral("-s"), QStringLiteral("-s"), c.path});
+        const auto listing = testfiles::Run(exiftool, {QStringLiteral("-ee3"), QStringLiteral("-a"),
+                                                       QStringLiteral("-n"), QStringLiteral("-G3"),
+                                                       QStringLiteral("-s"), QStringLiteral("-s"), c.path});
         ASSERT_EQ(0, listing.exitCode) << listing.err.constData();
         const QVector<ExifFix> theirs = ExifFixes(listing.out);
         ASSERT_EQ(c.fixes, theirs.size());
@@ -234,15 +239,18 @@ TEST(CrossCheck, Mp4TelemetryAgreesWithExiftool)
             EXPECT_EQ(c.timed > 0, a.bHasUtc);
             if (!b.dateTime.isEmpty() && a.bHasUtc) {
                 // exiftool takes CAMM's GPS time for UTC, without the leap seconds.
-                const qint64 leap = b.dateTime.endsWith(QLatin1Char('Z')) ? GpsLeapSeconds(a.nUtcMs) * 1000LL : 0;
-                EXPECT_NEAR(double(ExifUtcMs(b.dateTime) - leap), double(a.nUtcMs), 1.0) << b.dateTime.toStdString();
+                const qint64 leap =
+                    b.dateTime.endsWith(QLatin1Char('Z')) ? GpsLeapSeconds(a.nUtcMs) * 1000LL : 0;
+                EXPECT_NEAR(double(ExifUtcMs(b.dateTime) - leap), double(a.nUtcMs), 1.0)
+                    << b.dateTime.toStdString();
                 ++timed;
             }
         }
         EXPECT_EQ(c.timed, timed);
 
         // Accelerations in m/s²: GPMF's in the file's order Y, -X, Z, CAMM's X, Y, Z.
-        const auto json = testfiles::Run(exiftool, {QStringLiteral("-ee3"), QStringLiteral("-n"), QStringLiteral("-j"), QStringLiteral("-G3"),
+        const auto json = testfiles::Run(exiftool, {QStringLiteral("-ee3"), QStringLiteral("-n"),
+                                                    QStringLiteral("-j"), QStringLiteral("-G3"),
                                                     QStringLiteral("-b"), QStringLiteral("-Accelerometer"),
                                                     QStringLiteral("-Acceleration"), c.path});
         const QVector<double> values = ExifAccelValues(json.out);
@@ -250,7 +258,8 @@ TEST(CrossCheck, Mp4TelemetryAgreesWithExiftool)
         const bool gpmd = c.entry == "gpmd";
         for (int i = 0; i < c.samples; ++i) {
             const tagTRACKSAMPLE &s = ours.vecAccel[i];
-            const double x = gpmd ? -values[3 * i + 1] : values[3 * i], y = gpmd ? values[3 * i] : values[3 * i + 1];
+            const double x = gpmd ? -values[3 * i + 1] : values[3 * i],
+                         y = gpmd ? values[3 * i] : values[3 * i + 1];
             EXPECT_NEAR(x / kStandardGravity, s.fX, 1e-5) << i;
             EXPECT_NEAR(y / kStandardGravity, s.fY, 1e-5) << i;
             EXPECT_NEAR(values[3 * i + 2] / kStandardGravity, s.fZ, 1e-5) << i;
@@ -301,9 +310,10 @@ QMap<qint64, BabelPoint> BabelPoints(const QByteArray &csv, int *count)
 
 testfiles::RunResult Gpsbabel(const char *format, const QString &path)
 {
-    return testfiles::Run(Tool("gpsbabel"), {QStringLiteral("-t"), QStringLiteral("-i"), QString::fromLatin1(format),
-                                             QStringLiteral("-f"), path, QStringLiteral("-o"), QStringLiteral("unicsv"),
-                                             QStringLiteral("-F"), QStringLiteral("-")});
+    return testfiles::Run(Tool("gpsbabel"),
+                          {QStringLiteral("-t"), QStringLiteral("-i"), QString::fromLatin1(format),
+                           QStringLiteral("-f"), path, QStringLiteral("-o"), QStringLiteral("unicsv"),
+                           QStringLiteral("-F"), QStringLiteral("-")});
 }
 
 // NMEA logs with the damage that real loggers leave, five fixes each, the third one damaged: which
@@ -334,13 +344,16 @@ TEST(CrossCheck, NmeaLogsAgreeWithGpsbabel)
         {"south and west", 1, "GP", NmeaDamage::None, false, true, false, true, "11111", "11111"},
         {"10 Hz GN, RMC and GGA", 10, "GN", NmeaDamage::None, false, true, false, false, "11111", "11111"},
         {"bad checksum", 10, "GN", NmeaDamage::BadChecksum, false, false, false, false, "11011", "11011"},
-        {"bad checksum, GGA kept", 10, "GN", NmeaDamage::BadChecksum, false, true, false, false, "11011", "11111"},
+        {"bad checksum, GGA kept", 10, "GN", NmeaDamage::BadChecksum, false, true, false, false, "11011",
+         "11111"},
         {"no checksum", 1, "GN", NmeaDamage::NoChecksum, false, false, false, false, "11111", "11011"},
         {"void with a position", 1, "GP", NmeaDamage::Void, false, true, false, false, "11011", "11011"},
-        {"void, empty fields", 10, "GN", NmeaDamage::EmptyFields, false, true, false, false, "11011", "11011"},
+        {"void, empty fields", 10, "GN", NmeaDamage::EmptyFields, false, true, false, false, "11011",
+         "11011"},
         {"glued to the next RMC", 1, "GN", NmeaDamage::Glued, false, false, false, false, "11111", "11001"},
         {"cut after the longitude", 10, "GN", NmeaDamage::Cut, false, false, false, false, "11011", "11011"},
-        {"NUL bytes before the line", 1, "GN", NmeaDamage::NulBytes, false, false, false, false, "11111", "11011"},
+        {"NUL bytes before the line", 1, "GN", NmeaDamage::NulBytes, false, false, false, false, "11111",
+         "11011"},
         {"[epoch ms] prefix", 10, "GN", NmeaDamage::None, true, false, false, false, "11111", "11011"},
         {"GN and GP of one fix", 1, "GN", NmeaDamage::None, false, true, true, false, "11111", "11111"},
     };
@@ -437,7 +450,8 @@ TEST(CrossCheck, GpxTracksAgreeWithGpsbabel)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = dir.filePath(QString::fromLatin1(c.name) + QStringLiteral(".gpx"));
-        ASSERT_TRUE(testfiles::Write(path, Gpx(c.southWest ? SouthWest(fixes) : fixes, c.version, "drive", c.offsetMinutes)));
+        ASSERT_TRUE(testfiles::Write(
+            path, Gpx(c.southWest ? SouthWest(fixes) : fixes, c.version, "drive", c.offsetMinutes)));
         CGpxTrack gpx;
         ASSERT_TRUE(gpx.Load(path)) << gpx.Error().toStdString();
         const auto babel = Gpsbabel("gpx", path);
@@ -518,7 +532,8 @@ TEST(CrossCheck, SampleFolderReadsBack)
     EXPECT_EQ(UtcMs(2, 0, 0), phone.Points().last().nTimeMs);
     EXPECT_EQ(20, CGpxTrack::PointsInWindow(phone.Points(), UtcMs(1, 20, 0), UtcMs(1, 20, 20)).size());
 
-    const QStringList names = QDir(out).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    const QStringList names =
+        QDir(out).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     EXPECT_EQ(QStringList({QStringLiteral("20141017_101500_N.mp4"), QStringLiteral("20141017_101500_N.nmea"),
                            QStringLiteral("CAMM_0001.mp4"), QStringLiteral("GX010001.MP4"),
                            QStringLiteral("VID_20141017_102000.mp4"), QStringLiteral("phone")}),
