@@ -1,6 +1,10 @@
 // Loading a recording folder into the document and keeping the three arrays in step.
 #include "catalogue/corvanadoc.h"
 
+#include "catalogue/cliptelemetry.h"
+#include "catalogue/nmealog.h"
+#include "playback/evidence.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -37,6 +41,9 @@ struct CFolderListing {
     bool dataListed = false;
     QSet<QString> dataFileExact; // files of its "data" folder
     QHash<QString, QString> dataFileByLowerName;
+    bool filesIndexed = false;
+    QSet<QString> fileExact; // `files` again, for the logs beside a clip
+    QHash<QString, QString> fileByLowerName;
 };
 
 bool NameLess(const QString &a, const QString &b)
@@ -131,34 +138,95 @@ bool MatchesPattern(const QString &name, const QLatin1String &suffix)
     return name.endsWith(suffix, Qt::CaseInsensitive);
 }
 
-// The data file of a clip in this folder, or "" when there is none. An exact spelling wins over
-// other spellings of the same name.
-QString FindDataFile(CFolderListing &folder, const QString &clipPath)
+// The data folder's files, listed once.
+bool ListDataFolder(CFolderListing &folder, QString *dataPath)
 {
-    const QString expected = DataFilePathForClip(clipPath);
-    const QString expectedName = expected.mid(expected.lastIndexOf(QLatin1Char('/')) + 1);
     const auto dataDir = folder.dirByLowerName.constFind(QStringLiteral("data"));
     if (dataDir == folder.dirByLowerName.constEnd())
-        return QString();
-    const QString dataPath = Join(folder.path, *dataDir);
+        return false;
+    *dataPath = Join(folder.path, *dataDir);
     if (!folder.dataListed) {
         QStringList files, dirs;
-        ListFolder(dataPath, folder.root, &files, &dirs);
+        ListFolder(*dataPath, folder.root, &files, &dirs);
         for (const QString &f : files) {
             folder.dataFileExact.insert(f);
             folder.dataFileByLowerName.insert(f.toLower(), f);
         }
         folder.dataListed = true;
     }
-    if (folder.dataFileExact.contains(expectedName))
-        return Join(dataPath, expectedName);
-    const auto it = folder.dataFileByLowerName.constFind(expectedName.toLower());
-    return it == folder.dataFileByLowerName.constEnd() ? QString() : Join(dataPath, *it);
+    return true;
+}
+
+// A name among listed files: the exact spelling first, else any spelling of it.
+QString FindListed(const QSet<QString> &exact, const QHash<QString, QString> &byLowerName, const QString &name)
+{
+    if (exact.contains(name))
+        return name;
+    return byLowerName.value(name.toLower());
+}
+
+// The data file of a clip in this folder, or "" when there is none. An exact spelling wins over
+// other spellings of the same name.
+QString FindDataFile(CFolderListing &folder, const QString &clipPath)
+{
+    const QString expected = DataFilePathForClip(clipPath);
+    const QString expectedName = expected.mid(expected.lastIndexOf(QLatin1Char('/')) + 1);
+    QString dataPath;
+    if (!ListDataFolder(folder, &dataPath))
+        return QString();
+    const QString found = FindListed(folder.dataFileExact, folder.dataFileByLowerName, expectedName);
+    return found.isEmpty() ? QString() : Join(dataPath, found);
+}
+
+// A log beside a clip: <base>.<suffix> in the clip's folder, else in its data folder, for the
+// first suffix that has one (any case of the name and the suffix).
+QString FindClipLog(CFolderListing &folder, const QString &clipPath, std::initializer_list<const char *> suffixes)
+{
+    if (!folder.filesIndexed) {
+        for (const QString &f : folder.files) {
+            folder.fileExact.insert(f);
+            folder.fileByLowerName.insert(f.toLower(), f);
+        }
+        folder.filesIndexed = true;
+    }
+    const QString name = FileNameOfPath(clipPath);
+    const QString base = name.left(name.lastIndexOf(QLatin1Char('.')));
+    QString dataPath;
+    const bool hasData = ListDataFolder(folder, &dataPath);
+    for (const char *suffix : suffixes) {
+        const QString wanted = base + QLatin1Char('.') + QLatin1String(suffix);
+        QString found = FindListed(folder.fileExact, folder.fileByLowerName, wanted);
+        if (!found.isEmpty())
+            return Join(folder.path, found);
+        found = hasData ? FindListed(folder.dataFileExact, folder.dataFileByLowerName, wanted) : QString();
+        if (!found.isEmpty())
+            return Join(dataPath, found);
+    }
+    return QString();
+}
+
+tagCLIPSOURCES SourcesOfClip(CFolderListing &folder, const QString &clipPath)
+{
+    tagCLIPSOURCES sources;
+    sources.clipPath = clipPath;
+    sources.nmeaPath = FindClipLog(folder, clipPath, {kNmeaLogSuffixes[0], kNmeaLogSuffixes[1], kNmeaLogSuffixes[2]});
+    sources.gpxPath = FindClipLog(folder, clipPath, {"gpx"});
+    return sources;
+}
+
+// The time-zone setting: the recorder's configured time difference when the folder (or one of
+// its parents) holds the recorder's configuration, else this computer's time zone.
+CLocalClock ClockOfFolder(const QString &folder)
+{
+    double hours = 0.0;
+    return CardTimeZoneHours(folder, &hours, nullptr) ? CLocalClock(hours) : CLocalClock();
 }
 
 struct CParsedClip {
     QString clipPath;
     QString dataPath;
+    tagCLIPSOURCES sources;
+    tagCLIPCLOCK clipClock;
     tagDATAFILEINFO info;
     bool openFailed = false;
     bool readAnyFix = false;
@@ -166,9 +234,37 @@ struct CParsedClip {
     CDataFileInfo::GpsCarry endCarry;
 };
 
+// The telemetry of one clip: its data file when that gives a record, else the first of the other
+// sources that does.
+void ParseClip(CParsedClip *clip, const CLocalClock &clock)
+{
+    CDataFileInfo reader;
+    reader.Load(clip->dataPath);
+    clip->info = reader.Info();
+    clip->openFailed = reader.OpenFailed();
+    clip->readAnyFix = reader.ReadAnyFix();
+    clip->firstFixUsedCarry = reader.FirstFixUsedCarry();
+    clip->endCarry = reader.Carry();
+    if (clip->info.bValid == 1) {
+        clip->info.nSource = TS_DAT;
+        return;
+    }
+    tagCLIPTELEMETRY other = ReadClipTelemetry(clip->sources, clock);
+    if (other.info.bValid != 1) {
+        clip->clipClock = other.clipClock;
+        return;
+    }
+    // The log read is the recording's data file for copying and deleting; a track inside the
+    // clip has none.
+    clip->info = std::move(other.info);
+    clip->dataPath = other.strSourcePath;
+    clip->openFailed = false;
+    clip->readAnyFix = clip->firstFixUsedCarry = false;
+}
+
 // Reads the data files of clips on a few threads. progress(n) is called on the calling thread,
 // in order, once the first n clips are read (n from 0 to count - 1).
-void ParseClips(std::vector<CParsedClip> *clips, const std::function<void(int)> &progress)
+void ParseClips(std::vector<CParsedClip> *clips, const CLocalClock &clock, const std::function<void(int)> &progress)
 {
     const int count = static_cast<int>(clips->size());
     if (count == 0)
@@ -186,13 +282,7 @@ void ParseClips(std::vector<CParsedClip> *clips, const std::function<void(int)> 
             return false;
         CParsedClip &clip = (*clips)[static_cast<size_t>(i)];
         try {
-            CDataFileInfo reader;
-            reader.Load(clip.dataPath);
-            clip.info = reader.Info();
-            clip.openFailed = reader.OpenFailed();
-            clip.readAnyFix = reader.ReadAnyFix();
-            clip.firstFixUsedCarry = reader.FirstFixUsedCarry();
-            clip.endCarry = reader.Carry();
+            ParseClip(&clip, clock);
         } catch (const std::exception &) {
             // Out of memory on this file (the reader's limits keep one file small, but many at
             // once can still meet a full machine): the clip stays, as one without data.
@@ -255,6 +345,7 @@ void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
     m_currentMediaPath.clear();
     m_lastPosition = 0;
     m_playing = 0;
+    const CLocalClock clock = ClockOfFolder(m_folder);
 
     // The tree is read once; both clip patterns scan the same listings.
     std::vector<CFolderListing> folders;
@@ -282,10 +373,11 @@ void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
                 CParsedClip clip;
                 clip.clipPath = Join(folder.path, f);
                 clip.dataPath = FindDataFile(folder, clip.clipPath);
+                clip.sources = SourcesOfClip(folder, clip.clipPath);
                 clips.push_back(std::move(clip));
             }
         }
-        ParseClips(&clips, [&](int collected) { report(collected * 40 / total + 30); });
+        ParseClips(&clips, clock, [&](int collected) { report(collected * 40 / total + 30); });
         for (CParsedClip &clip : clips) {
             // A clip whose first fix stops early takes the previous clip's last position, as
             // one reader going through the clips in order would give it.
@@ -297,6 +389,9 @@ void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
             }
             if (clip.readAnyFix)
                 carry = clip.endCarry;
+            // A clip without telemetry of its own takes the added track's points of its time.
+            if (clip.info.bValid != 1 && !m_trackPoints.isEmpty())
+                RecordFromTrack(m_trackPoints, clip.clipClock, clock, clip.clipPath, &clip.info);
             m_mediaPaths.append(clip.clipPath);
             m_dataPaths.append(clip.openFailed ? QString() : clip.dataPath); // unreadable counts as missing
             m_records.append(std::move(clip.info));
@@ -316,6 +411,56 @@ QString CCorvanaDoc::DataFileOfClip(const QString &clipPath)
     ListFolder(folder.path, folder.root, &files, &folder.dirs);
     IndexDirs(&folder);
     return FindDataFile(folder, Join(folder.path, clip.fileName()));
+}
+
+tagDATAFILEINFO CCorvanaDoc::RecordOfClip(const QString &clipPath, const QVector<tagGPXPOINT> &track)
+{
+    const QFileInfo info(clipPath);
+    CFolderListing folder;
+    folder.path = info.path();
+    folder.root = QFileInfo(folder.path).canonicalFilePath();
+    ListFolder(folder.path, folder.root, &folder.files, &folder.dirs);
+    IndexDirs(&folder);
+    const CLocalClock clock = ClockOfFolder(folder.path);
+    CParsedClip clip;
+    clip.clipPath = Join(folder.path, info.fileName());
+    clip.dataPath = FindDataFile(folder, clip.clipPath);
+    clip.sources = SourcesOfClip(folder, clip.clipPath);
+    ParseClip(&clip, clock);
+    if (clip.info.bValid != 1 && !track.isEmpty())
+        RecordFromTrack(track, clip.clipClock, clock, clip.clipPath, &clip.info);
+    return clip.info;
+}
+
+bool CCorvanaDoc::SetTrackFile(const QString &path, QString *error)
+{
+    if (path.isEmpty()) {
+        m_trackPath.clear();
+        m_trackPoints.clear();
+        return true;
+    }
+    QVector<tagGPXPOINT> points;
+    if (!ReadTrackFile(path, &points, error))
+        return false;
+    m_trackPath = path;
+    m_trackPoints = std::move(points);
+    return true;
+}
+
+bool CCorvanaDoc::ReadTrackFile(const QString &path, QVector<tagGPXPOINT> *points, QString *error)
+{
+    CGpxTrack track;
+    if (!track.Load(path) || track.Points().isEmpty()) {
+        if (error) {
+            *error = track.OpenFailed() ? QStringLiteral("cannot read %1").arg(path)
+                     : !track.Error().isEmpty()
+                         ? QStringLiteral("%1 holds no track point with a time (%2)").arg(path, track.Error())
+                         : QStringLiteral("%1 holds no track point with a time").arg(path);
+        }
+        return false;
+    }
+    *points = track.Points();
+    return true;
 }
 
 tagDATAFILEINFO CCorvanaDoc::CurrentRecord() const
@@ -393,5 +538,5 @@ int CCorvanaDoc::ExportGpx(const QString &outputPath) const
 {
     if (m_currentIndex < 0 || m_currentIndex >= Count())
         return 0;
-    return CDataFileInfo::WriteGpx(outputPath, m_records.at(m_currentIndex).vecGps);
+    return CDataFileInfo::WriteGpx(outputPath, FixesInUtc(m_records.at(m_currentIndex)));
 }

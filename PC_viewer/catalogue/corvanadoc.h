@@ -5,6 +5,7 @@
 #pragma once
 
 #include "catalogue/datafileinfo.h"
+#include "catalogue/gpxtrack.h"
 
 #include <QObject>
 #include <QStringList>
@@ -34,6 +35,7 @@ public:
     // The stored record itself, for views that only read (no copy of the arrays).
     const tagDATAFILEINFO &RecordRef(int index) const;
     QString MediaPathAt(int index) const;
+    // The recording's data file, or the log beside the clip that gave its telemetry; "" for none.
     QString DataPathAt(int index) const;
 
     void Swap(int i, int j);
@@ -43,6 +45,16 @@ public:
     // The data file paired with a clip (found whatever the case of "data" and of the name), or ""
     // when it has none.
     static QString DataFileOfClip(const QString &clipPath);
+    // One clip's record as a load of its folder gives it: its data file, else a log beside it,
+    // else a track inside it, else the points of `track` (a day's track) in its time.
+    static tagDATAFILEINFO RecordOfClip(const QString &clipPath, const QVector<tagGPXPOINT> &track = {});
+
+    // A day's GPS track (GPX) that loads pair with every recording that has no telemetry of its
+    // own, by time. False, with *error, when the file gives no point with a time; the track
+    // set before stays. An empty path removes the track. Takes effect at the next load.
+    bool SetTrackFile(const QString &path, QString *error = nullptr);
+    QString TrackFile() const { return m_trackPath; }
+    static bool ReadTrackFile(const QString &path, QVector<tagGPXPOINT> *points, QString *error);
 
     // GPX export of the current recording's fixes; 1 on success, 0 on failure.
     int ExportGpx(const QString &outputPath) const;
@@ -90,6 +102,8 @@ private:
     QStringList m_mediaPaths;
     QStringList m_dataPaths;
     QVector<tagDATAFILEINFO> m_records;
+    QString m_trackPath;
+    QVector<tagGPXPOINT> m_trackPoints;
     QString m_folder;
     QString m_currentMediaPath;
     int m_currentIndex = -1;

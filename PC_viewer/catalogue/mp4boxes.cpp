@@ -339,10 +339,24 @@ void CMp4Boxes::ReadMoov(const Box &moov)
             const QByteArray payload = ReadPayload(b, 64);
             Table t(payload);
             quint64 secs = 0;
-            if (t.Version() == 1 && t.n >= 8)
+            quint32 scale = 0;
+            quint64 duration = 0;
+            if (t.Version() == 1 && t.n >= 8) {
                 secs = Be64(t.p);
-            else if (t.Version() == 0 && t.n >= 4)
+                if (t.n >= 28) {
+                    scale = Be32(t.p + 16);
+                    duration = Be64(t.p + 20);
+                }
+            } else if (t.Version() == 0 && t.n >= 4) {
                 secs = Be32(t.p);
+                if (t.n >= 16) {
+                    scale = Be32(t.p + 8);
+                    duration = Be32(t.p + 12);
+                }
+            }
+            // All ones means unknown; a movie longer than a day is not a clip.
+            if (scale > 0 && duration > 0 && duration != ~quint64(0) && duration / scale < 86400)
+                m_duration = double(duration) / scale;
             // Zero means unknown; beyond the year 9999 is nonsense.
             if (secs > 0 && secs < quint64(kMp4EpochOffset) + 253402300800ULL)
                 m_creation = QDateTime::fromSecsSinceEpoch(qint64(secs) - kMp4EpochOffset, QTimeZone::utc());
@@ -435,6 +449,8 @@ int ReadMp4Telemetry(const QString &path, tagTRACKTELEMETRY *out, QString *error
             *error = boxes.Error();
         return 0;
     }
+    out->creationUtc = boxes.CreationTimeUtc();
+    out->dDuration = boxes.DurationSeconds();
     const tagMP4TRACK *chosen = nullptr;
     for (const char *entry : {"gpmd", "camm"}) {
         for (const tagMP4TRACK &t : boxes.Tracks()) {
@@ -448,6 +464,7 @@ int ReadMp4Telemetry(const QString &path, tagTRACKTELEMETRY *out, QString *error
         return 0;
     }
     const bool gpmf = chosen->sampleEntry == "gpmd";
+    out->source = chosen->sampleEntry;
     qint64 budget = kMaxDataFileBytes;
     for (const tagMP4SAMPLE &s : chosen->samples) {
         if (s.nSize > budget) {

@@ -96,6 +96,9 @@ struct tagTRACKTELEMETRY {
     // 1 when the source held more than a recording can (kMaxFixesPerFile, kMaxSamplesPerFile,
     // the MP4 limits above): the arrays keep what came first.
     int bTooLarge = 0;
+    QByteArray source;     // the track's sample entry: "gpmd" or "camm"; empty without one
+    QDateTime creationUtc; // the movie's creation time, invalid when unknown
+    double dDuration = 0;  // the movie's duration in seconds, 0 when unknown
 
     // Appends unless the array is full, in which case bTooLarge is set. False when full.
     bool AddFix(const tagTRACKFIX &fix);
@@ -113,6 +116,8 @@ public:
     const QVector<tagMP4TRACK> &Tracks() const { return m_tracks; }
     // 'mvhd' creation time in UTC; invalid when the file gives none (0) or none was found.
     QDateTime CreationTimeUtc() const { return m_creation; }
+    // 'mvhd' duration in seconds; 0 when the file gives none.
+    double DurationSeconds() const { return m_duration; }
     bool TooLarge() const { return m_tooLarge; }
     bool Truncated() const { return m_truncated; }
 
@@ -138,11 +143,13 @@ private:
     QString m_error;
     QVector<tagMP4TRACK> m_tracks;
     QDateTime m_creation;
+    double m_duration = 0.0;
     bool m_tooLarge = false;
     bool m_truncated = false;
 };
 
-// Reads the first 'gpmd' track of an MP4 file, or else its first 'camm' track, into *out.
-// Returns 1 when such a track was found (even when it gave nothing), 0 otherwise; *error
-// (optional) says why nothing was read.
+// Reads the first 'gpmd' track of an MP4 file, or else its first 'camm' track, into *out, with the
+// movie's creation time and duration whether or not it has such a track. Returns 1 when such a
+// track was found (even when it gave nothing), 0 otherwise; *error (optional) says why nothing
+// was read.
 int ReadMp4Telemetry(const QString &path, tagTRACKTELEMETRY *out, QString *error = nullptr);

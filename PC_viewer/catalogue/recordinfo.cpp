@@ -100,7 +100,7 @@ bool TimeKey(const SYSTEMTIME &st, int64_t *keyMs)
 
 bool OrderingKey(const tagDATAFILEINFO &rec, int64_t *keyMs)
 {
-    return rec.bValid == 1 && TimeKey(rec.stSyncTime, keyMs);
+    return rec.bValid == 1 && !rec.bNoClock && TimeKey(rec.stSyncTime, keyMs);
 }
 
 QString FileNameOfPath(const QString &path)
@@ -122,9 +122,21 @@ bool IsInsideFolder(const QString &path, const QString &root)
 
 const char kTooLargeListNote[] = " (data file too large: read in part)";
 
+QString TelemetrySourceName(int source)
+{
+    switch (source) {
+    case TS_DAT: return QStringLiteral("dat");
+    case TS_NMEA: return QStringLiteral("nmea");
+    case TS_GPX: return QStringLiteral("gpx");
+    case TS_GPMF: return QStringLiteral("gpmf");
+    case TS_CAMM: return QStringLiteral("camm");
+    default: return QString();
+    }
+}
+
 QString RecordListText(const tagDATAFILEINFO &rec, const QString &mediaPath)
 {
-    if (rec.bValid == 1) {
+    if (rec.bValid == 1 && !rec.bNoClock) {
         const SYSTEMTIME &t = rec.stSyncTime;
         QString text = QString::asprintf("20%02d/%02d/%02d - %02d:%02d:%02d.%03d", t.wYear, t.wMonth, t.wDay,
                                          t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);

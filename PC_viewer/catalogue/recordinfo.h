@@ -62,6 +62,20 @@ struct tagGPSINFO {
     double dLon = 0.0;
 };
 
+// Where a recording's telemetry came from: the recorder's data file, a log beside the clip, a
+// track the user added, or a track inside the clip.
+enum TelemetrySource : int {
+    TS_NONE = 0,
+    TS_DAT,
+    TS_NMEA,
+    TS_GPX,
+    TS_GPMF,
+    TS_CAMM,
+};
+
+// "dat", "nmea", "gpx", "gpmf", "camm"; "" for TS_NONE and anything else.
+QString TelemetrySourceName(int source);
+
 // One recording's telemetry; a value type (copies copy both arrays).
 struct tagDATAFILEINFO {
     int bValid = 0;
@@ -72,6 +86,15 @@ struct tagDATAFILEINFO {
     // 1 when the data file held more than a recording can (see CDataFileInfo's limits): the
     // arrays keep what came before the limit and the rest counts as absent.
     int bTooLarge = 0;
+    int nSource = TS_NONE;
+    // Telemetry from other cameras: 1 when nothing told the wall-clock time of the recording.
+    // The times then only place samples on the clip's own timeline (from stSyncTime, which is
+    // 2000/01/01 00:00:00), and the record has no place in time (see OrderingKey).
+    int bNoClock = 0;
+    // Telemetry whose times were UTC: the milliseconds added to UTC to give the local times
+    // stored here (the time-zone setting at the recording's start).
+    int bHasUtcOffset = 0;
+    int64_t nUtcOffsetMs = 0;
 };
 
 // Data-file path of a clip: <clip folder>/data/<clip base name>.dat, cut at the last path
@@ -87,11 +110,11 @@ int RecordingTypeFromPath(const QString &dataFilePath);
 // (month 13, hour 25, ...), which has no key.
 bool TimeKey(const SYSTEMTIME &st, int64_t *keyMs);
 
-// Ordering key of a record with bValid 1; false when its sync time has no key.
+// Ordering key of a record with bValid 1; false when its sync time has no key or it has no clock.
 bool OrderingKey(const tagDATAFILEINFO &rec, int64_t *keyMs);
 
 // The list's "Contents List" text of a recording: its start time
-// ("2013/05/12 - 08:30:15.250") when it has data, else "File name : x.avi". A data file that
+// ("2013/05/12 - 08:30:15.250") when it has data with a clock, else "File name : x.avi". A data file that
 // was too large to read whole adds kTooLargeListNote to the time.
 extern const char kTooLargeListNote[];
 QString RecordListText(const tagDATAFILEINFO &rec, const QString &mediaPath);

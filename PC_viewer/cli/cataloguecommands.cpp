@@ -1,6 +1,7 @@
 // pellister-cli commands of the recording catalogue: list a folder, export a clip's GPS track.
 #include "cli/clicommands.h"
 
+#include "catalogue/cliptelemetry.h"
 #include "catalogue/corvanadoc.h"
 
 #include <QDir>
@@ -17,13 +18,14 @@ int RunCatalogue(const QStringList &args, QTextStream &out, QTextStream &err)
     }
     CCorvanaDoc doc;
     doc.SetFolder(QDir::fromNativeSeparators(folder));
+    doc.SetTrackFile(CliTrackFile());
     doc.LoadFolder();
     for (int i = 0; i < doc.Count(); ++i) {
         const tagDATAFILEINFO &rec = doc.RecordRef(i);
         const QString media = doc.MediaPathAt(i);
         out << i << '\t' << RecordingTypeName(rec.nType) << '\t' << RecordListText(rec, media) << '\t'
             << QDir::toNativeSeparators(media) << '\t' << QDir::toNativeSeparators(doc.DataPathAt(i)) << '\t'
-            << rec.vecAccel.size() << '\t' << rec.vecGps.size() << '\n';
+            << rec.vecAccel.size() << '\t' << rec.vecGps.size() << '\t' << TelemetrySourceName(rec.nSource) << '\n';
     }
     return kExitOk;
 }
@@ -35,14 +37,17 @@ int RunGpx(const QStringList &args, QTextStream &out, QTextStream &err)
         err << "pellister-cli: no such clip: " << args.at(0) << "\n";
         return kExitFailed;
     }
-    CDataFileInfo reader;
-    reader.Load(CCorvanaDoc::DataFileOfClip(clip));
-    const tagDATAFILEINFO &rec = reader.Info();
+    QVector<tagGPXPOINT> track;
+    if (!CliTrackFile().isEmpty() && !CCorvanaDoc::ReadTrackFile(CliTrackFile(), &track, nullptr)) {
+        err << "pellister-cli: cannot read the track " << CliTrackFile() << "\n";
+        return kExitFailed;
+    }
+    const tagDATAFILEINFO rec = CCorvanaDoc::RecordOfClip(clip, track);
     if (rec.bValid != 1 || rec.vecGps.isEmpty()) {
         out << "GPS data does not exist.\n";
         return kExitFailed;
     }
-    if (CDataFileInfo::WriteGpx(QDir::fromNativeSeparators(args.at(1)), rec.vecGps) == 1) {
+    if (CDataFileInfo::WriteGpx(QDir::fromNativeSeparators(args.at(1)), FixesInUtc(rec)) == 1) {
         out << "Success to convert the data.\n";
         return kExitOk;
     }
@@ -55,10 +60,13 @@ int RunGpx(const QStringList &args, QTextStream &out, QTextStream &err)
 QVector<CliCommand> CatalogueCommands()
 {
     return {
-        {"catalogue", "FOLDER",
+        {"catalogue", "FOLDER [--track FILE.gpx]",
          "List the recordings of FOLDER in the viewer's order: index, kind, start time or file "
-         "name, media path, data path, G-sensor samples, GPS fixes (TAB separated)",
-         1, 1, RunCatalogue},
-        {"gpx", "CLIP OUT.gpx", "Export the GPS fixes of CLIP's data file as a GPX 1.0 track", 2, 2, RunGpx},
+         "name, media path, data path, G-sensor samples, GPS fixes, telemetry source (dat, nmea, "
+         "gpx, gpmf, camm or empty; TAB separated)",
+         1, 1, RunCatalogue, true},
+        {"gpx", "CLIP OUT.gpx [--track FILE.gpx]",
+         "Export the GPS fixes of CLIP (from its data file, a log beside it, a track inside it or "
+         "the day's track) as a GPX 1.0 track", 2, 2, RunGpx, true},
     };
 }

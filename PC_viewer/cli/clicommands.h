@@ -20,7 +20,14 @@ struct CliCommand {
     int minArgs;
     int maxArgs;
     int (*run)(const QStringList &args, QTextStream &out, QTextStream &err);
+    // The command takes "--track FILE.gpx" anywhere among its arguments: a day's GPS track that
+    // the recordings it loads are paired with (main() reads it before the command runs).
+    bool bTrack = false;
 };
+
+// The day's track given with --track; "" without.
+QString CliTrackFile();
+void SetCliTrackFile(const QString &path);
 
 QVector<CliCommand> CatalogueCommands();
 QVector<CliCommand> DeviceConfigCommands();

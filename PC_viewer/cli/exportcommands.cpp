@@ -22,10 +22,10 @@ int Usage(QTextStream &err, const char *command, const QString &why)
         err << "pellister-cli: " << command << ": " << why << "\n";
     if (qstrcmp(command, "export") == 0)
         err << "pellister-cli: export: usage: export CLIP [NEXT_CLIP ...] --from N --to M [--overlay LIST] "
-               "[--units kmh|mph] [--no-sound] [--copy] OUT.mp4\n";
+               "[--units kmh|mph] [--no-sound] [--copy] [--track FILE.gpx] OUT.mp4\n";
     else
         err << "pellister-cli: evidence: usage: evidence CLIP [NEXT_CLIP ...] --from N --to M [--units kmh|mph] "
-               "OUTDIR\n";
+               "[--track FILE.gpx] OUTDIR\n";
     return kExitUsage;
 }
 
@@ -111,6 +111,7 @@ int LoadRangeClips(const tagRANGEARGS &a, const char *command, QVector<tagEXPORT
         if (!doc) {
             doc = std::make_shared<CCorvanaDoc>();
             doc->SetFolder(info.absolutePath());
+            doc->SetTrackFile(CliTrackFile());
             doc->LoadFolder();
         }
         int index = -1;
@@ -253,24 +254,25 @@ int RunEvidence(const QStringList &args, QTextStream &out, QTextStream &err)
 QVector<CliCommand> EvidenceCommands()
 {
     return {
-        {"evidence", "CLIP [NEXT_CLIP ...] --from N --to M [--units kmh|mph] OUTDIR",
+        {"evidence", "CLIP [NEXT_CLIP ...] --from N --to M [--units kmh|mph] [--track FILE.gpx] OUTDIR",
          "Write an evidence package of frames N of the first clip to M of the last into the new folder OUTDIR: "
          "originals/ (the clips and data files byte for byte), the range as MP4 with the telemetry burnt in, "
          "report.pdf (the report of frame N and the Evidence pages), manifest.json and SHA256SUMS "
          "(sha256sum -c SHA256SUMS checks it). Prints folder=, one file= per file and clock_offset=.",
-         5, 64, &RunEvidence},
+         5, 64, &RunEvidence, true},
     };
 }
 
 QVector<CliCommand> ExportCommands()
 {
     return {
-        {"export", "CLIP [NEXT_CLIP ...] --from N --to M [--overlay LIST] [--units kmh|mph] [--no-sound] [--copy] OUT.mp4",
+        {"export", "CLIP [NEXT_CLIP ...] --from N --to M [--overlay LIST] [--units kmh|mph] [--no-sound] [--copy] "
+                   "[--track FILE.gpx] OUT.mp4",
          "Write frames N of the first clip to M of the last (the clips between whole; they must follow each "
          "other in time) to OUT.mp4: H.264 and AAC with a band of telemetry under the picture (LIST: "
          "time,speed,position,heading,gsensor,kind,name; default all), or with --copy the recorded streams "
          "copied from the key picture at or before N. Prints file=, frames=, duration= (100 ns) and, for "
          "--copy, from=.",
-         5, 64, &RunExport},
+         5, 64, &RunExport, true},
     };
 }

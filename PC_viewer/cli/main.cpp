@@ -4,6 +4,7 @@
 #include "cli/mediacommands.h"
 #include "cli/reportcommands.h"
 
+#include "catalogue/corvanadoc.h"
 #include "version.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,12 @@
 #include <cstdio>
 
 namespace {
+
+QString &TrackFile()
+{
+    static QString path;
+    return path;
+}
 
 QVector<CliCommand> AllCommands()
 {
@@ -37,6 +44,16 @@ void PrintUsage(QTextStream &s, const QVector<CliCommand> &commands)
 }
 
 } // namespace
+
+QString CliTrackFile()
+{
+    return TrackFile();
+}
+
+void SetCliTrackFile(const QString &path)
+{
+    TrackFile() = path;
+}
 
 int main(int argc, char *argv[])
 {
@@ -68,6 +85,21 @@ int main(int argc, char *argv[])
         if (args.contains(QLatin1String("--help"))) {
             out << "Usage: pellister-cli " << c.name << ' ' << c.synopsis << "\n" << c.summary << "\n";
             return kExitOk;
+        }
+        const int track = c.bTrack ? static_cast<int>(args.indexOf(QLatin1String("--track"))) : -1;
+        if (track >= 0) {
+            if (track + 1 >= args.size()) {
+                err << "pellister-cli: " << c.name << ": --track needs a GPX file\n";
+                return kExitUsage;
+            }
+            QVector<tagGPXPOINT> points;
+            QString why;
+            if (!CCorvanaDoc::ReadTrackFile(args.at(track + 1), &points, &why)) {
+                err << "pellister-cli: " << c.name << ": " << why << "\n";
+                return kExitFailed;
+            }
+            SetCliTrackFile(args.at(track + 1));
+            args.remove(track, 2);
         }
         if (args.size() < c.minArgs || args.size() > c.maxArgs) {
             err << "pellister-cli: " << c.name << " takes " << c.synopsis << "\n"

@@ -47,7 +47,7 @@ int Usage(QTextStream &err, const QString &why)
     if (!why.isEmpty())
         err << "pellister-cli: report: " << why << "\n";
     err << "pellister-cli: report: usage: report CLIP --frame N [--grid K --marked i,j,...] "
-           "[--paper A4|Letter] [--landscape] [--server URL] OUT.pdf\n";
+           "[--paper A4|Letter] [--landscape] [--server URL] [--track FILE.gpx] OUT.pdf\n";
     return kExitUsage;
 }
 
@@ -114,6 +114,7 @@ int FindClip(CCorvanaDoc &doc, const QString &clip)
 {
     const QFileInfo info(clip);
     doc.SetFolder(info.absolutePath());
+    doc.SetTrackFile(CliTrackFile());
     doc.LoadFolder();
     const QString wanted = info.canonicalFilePath();
     for (int i = 0; i < doc.Count(); ++i)
@@ -268,11 +269,12 @@ std::unique_ptr<QCoreApplication> MakeCliApplication(int &argc, char **argv)
 QVector<CliCommand> ReportCommands()
 {
     return {
-        {"report", "CLIP --frame N [--grid K --marked i,j,...] [--paper A4|Letter] [--landscape] [--server URL] OUT.pdf",
+        {"report", "CLIP --frame N [--grid K --marked i,j,...] [--paper A4|Letter] [--landscape] [--server URL] "
+                   "[--track FILE.gpx] OUT.pdf",
          "Print the viewer's report of the clip with the video on frame N (with a grid of K panes "
          "started at N: of its marked panes) to OUT.pdf: the summary page with the map and the "
          "G-sensor graph, then one \"Frame info\" page per pane. The map page comes from the "
          "viewer's own loopback server, or from URL. Prints file= and pages= (exit 0).",
-         4, 14, &RunReport},
+         4, 14, &RunReport, true},
     };
 }

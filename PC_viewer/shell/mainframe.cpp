@@ -56,6 +56,7 @@ const char *const kMenuTitles[] = {"File", "Media Control", "Display Control", "
 
 const tagMENUITEM kMenu[] = {
     {0, nullptr, ID_FILE_SET_FOLDER, "Set Folder"},
+    {0, nullptr, ID_FILE_ADD_GPS_TRACK, "Add GPS track..."},
     {0, nullptr, 0, nullptr},
     {0, nullptr, ID_FILE_CONFIG_BLACKBOX, "Config blackbox"},
     {0, nullptr, 0, nullptr},
@@ -300,6 +301,7 @@ void CMainFrame::BuildCommandTable()
     auto single = [this] { return m_playView->IsMulti() == 0; };
 
     m_commands[ID_FILE_SET_FOLDER] = {[this] { OnSetFolder(); }, always, {}};
+    m_commands[ID_FILE_ADD_GPS_TRACK] = {[this] { OnAddGpsTrack(); }, always, {}};
     m_commands[ID_FILE_CONFIG_BLACKBOX] = {[this] { OnConfigBlackbox(); }, always, {}};
     m_commands[ID_FILE_PRINT] = {[this] { OnPrint(ID_FILE_PRINT); }, always, {}};
     m_commands[ID_FILE_PRINT_DIRECT] = {[this] { OnPrint(ID_FILE_PRINT_DIRECT); }, always, {}};
@@ -512,6 +514,29 @@ void CMainFrame::OnSetFolder()
         return;
     }
     SetFolderAndLoad(choice.path);
+}
+
+void CMainFrame::OnAddGpsTrack()
+{
+    const tagFOLDERCHOICE choice =
+        CurrentPrompt().ChooseOpenFile(this, QStringLiteral("Specify the GPS track."), QStringLiteral("GPS track (*.gpx)"));
+    if (!choice.bChosen || choice.path.isEmpty())
+        return;
+    QString why;
+    if (!m_doc->SetTrackFile(choice.path, &why)) {
+        CurrentPrompt().Info(this, QStringLiteral("The GPS track could not be read: %1.").arg(why));
+        return;
+    }
+    if (m_doc->Folder().isEmpty()) {
+        CurrentPrompt().Info(this, QStringLiteral("The GPS track will be paired with the recordings of the folder you load."));
+        return;
+    }
+    RunLoadSequence();
+    int paired = 0;
+    for (int i = 0; i < m_doc->Count(); ++i)
+        paired += m_doc->RecordRef(i).nSource == TS_GPX && m_doc->DataPathAt(i).isEmpty() ? 1 : 0;
+    CurrentPrompt().Info(this, paired == 0 ? QStringLiteral("The GPS track covers the time of none of the recordings without GPS data.")
+                                           : QStringLiteral("The GPS track gave GPS data to %1 recording(s).").arg(paired));
 }
 
 void CMainFrame::SetFolderAndLoad(const QString &folder)

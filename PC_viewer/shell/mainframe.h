@@ -185,6 +185,9 @@ private:
     void SaveSettings();
 
     void OnSetFolder();
+    // "Add GPS track...": a day's GPX track, paired by time with the recordings that have no
+    // telemetry of their own; the folder is loaded again with it.
+    void OnAddGpsTrack();
     void OnPlay(bool reverse);
     void OnFrameStep(int delta);
     void OnSingleView();

@@ -5,6 +5,7 @@
 
 // File menu.
 constexpr int ID_FILE_SET_FOLDER = 32791;      // "Set Folder"
+constexpr int ID_FILE_ADD_GPS_TRACK = 32945;   // "Add GPS track..."
 constexpr int ID_FILE_CONFIG_BLACKBOX = 32922; // "Config blackbox"
 constexpr int ID_FILE_PRINT = 57607;           // "Print(&P)...\tCtrl+P"
 constexpr int ID_FILE_PRINT_DIRECT = 57608;    // print without the dialog

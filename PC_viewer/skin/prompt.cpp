@@ -43,6 +43,15 @@ tagFOLDERCHOICE CDialogPrompt::ChooseFolder(QWidget *parent, const QString &titl
     return choice;
 }
 
+tagFOLDERCHOICE CDialogPrompt::ChooseOpenFile(QWidget *parent, const QString &title, const QString &filter)
+{
+    const QString path = QFileDialog::getOpenFileName(parent, title, QString(), filter);
+    tagFOLDERCHOICE choice;
+    choice.bChosen = !path.isEmpty();
+    choice.path = path;
+    return choice;
+}
+
 PromptAnswer CScriptedPrompt::ShowMessage(QWidget *, const QString &text, PromptButtons buttons, bool topmost)
 {
     m_messages.append({text, buttons, topmost});
@@ -60,6 +69,11 @@ tagFOLDERCHOICE CScriptedPrompt::ChooseFolder(QWidget *, const QString &title, c
     if (m_folders.isEmpty())
         return {};
     return m_folders.takeFirst();
+}
+
+tagFOLDERCHOICE CScriptedPrompt::ChooseOpenFile(QWidget *parent, const QString &title, const QString &)
+{
+    return ChooseFolder(parent, title);
 }
 
 QStringList CScriptedPrompt::MessageTexts() const

@@ -37,6 +37,13 @@ public:
     // A folder chooser (folders only) with `title` as its caption.
     virtual tagFOLDERCHOICE ChooseFolder(QWidget *parent, const QString &title,
                                          const QString &startFolder = QString()) = 0;
+    // A chooser of one existing file matching `filter` ("GPS track (*.gpx)"); a prompt that
+    // cannot choose files answers "cancelled".
+    virtual tagFOLDERCHOICE ChooseOpenFile(QWidget *parent, const QString &title, const QString &filter)
+    {
+        (void)parent, (void)title, (void)filter;
+        return {};
+    }
 
     // Shorthands.
     void Info(QWidget *parent, const QString &text) { ShowMessage(parent, text); }
@@ -58,11 +65,13 @@ public:
                              bool topmost = false) override;
     tagFOLDERCHOICE ChooseFolder(QWidget *parent, const QString &title,
                                  const QString &startFolder = QString()) override;
+    tagFOLDERCHOICE ChooseOpenFile(QWidget *parent, const QString &title, const QString &filter) override;
 };
 
-// Records every message and answers Yes/No questions and folder choosers from queues. OK
-// boxes take nothing from the queue. With an empty queue a question is answered No
-// (nothing is deleted or overwritten by default) and the folder chooser "cancelled".
+// Records every message and answers Yes/No questions and folder and file choosers from queues
+// (both choosers take from the one queue of QueueFolder). OK boxes take nothing from the queue.
+// With an empty queue a question is answered No (nothing is deleted or overwritten by default)
+// and a chooser "cancelled".
 class CScriptedPrompt : public IPrompt
 {
 public:
@@ -76,6 +85,7 @@ public:
                              bool topmost = false) override;
     tagFOLDERCHOICE ChooseFolder(QWidget *parent, const QString &title,
                                  const QString &startFolder = QString()) override;
+    tagFOLDERCHOICE ChooseOpenFile(QWidget *parent, const QString &title, const QString &filter) override;
 
     void QueueAnswer(PromptAnswer answer) { m_answers.append(answer); }
     void QueueFolder(const QString &path) { m_folders.append({true, path}); }

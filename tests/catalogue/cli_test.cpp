@@ -33,14 +33,14 @@ TEST_F(CliTest, CatalogueListsTheViewersOrder)
 {
     const auto r = testfiles::Run(Cli(), {QStringLiteral("catalogue"), root.path()});
     ASSERT_EQ(0, r.exitCode) << r.err.constData();
-    const QList<QByteArray> lines = r.out.trimmed().split('\n');
+    const QList<QByteArray> lines = r.out.chopped(1).split('\n'); // the last column may be empty
     ASSERT_EQ(2, lines.size()) << r.out.constData();
     EXPECT_EQ(QByteArray("0\tP-Motion\t2013/05/12 - 08:30:15.250\t") +
                   root.filePath(QStringLiteral("Parking/X20130512083000M.avi")).toUtf8() + "\t" +
-                  root.filePath(QStringLiteral("Parking/data/X20130512083000M.dat")).toUtf8() + "\t1\t1",
+                  root.filePath(QStringLiteral("Parking/data/X20130512083000M.dat")).toUtf8() + "\t1\t1\tdat",
               lines[0]);
     EXPECT_EQ(QByteArray("1\tUnknown\tFile name : nodata.mp4\t") +
-                  root.filePath(QStringLiteral("nodata.mp4")).toUtf8() + "\t\t0\t0",
+                  root.filePath(QStringLiteral("nodata.mp4")).toUtf8() + "\t\t0\t0\t",
               lines[1]);
 }
 
@@ -70,7 +70,8 @@ TEST_F(CliTest, WrongArgumentsExitTwoWithAMessage)
                                       {QStringLiteral("catalogue")},
                                       {QStringLiteral("catalogue"), QStringLiteral("a"), QStringLiteral("b")},
                                       {QStringLiteral("nosuchcommand")},
-                                      {QStringLiteral("gpx"), QStringLiteral("x")}};
+                                      {QStringLiteral("gpx"), QStringLiteral("x")},
+                                      {QStringLiteral("catalogue"), QStringLiteral("a"), QStringLiteral("--track")}};
     for (const QStringList &args : wrong) {
         const auto r = testfiles::Run(Cli(), args);
         EXPECT_EQ(2, r.exitCode) << args.join(' ').toStdString();
@@ -82,6 +83,10 @@ TEST_F(CliTest, WrongArgumentsExitTwoWithAMessage)
     const auto missing =
         testfiles::Run(Cli(), {QStringLiteral("catalogue"), root.filePath(QStringLiteral("gone"))});
     EXPECT_EQ(1, missing.exitCode);
+    const auto noTrack = testfiles::Run(
+        Cli(), {QStringLiteral("catalogue"), root.path(), QStringLiteral("--track"), root.filePath(QStringLiteral("gone.gpx"))});
+    EXPECT_EQ(1, noTrack.exitCode);
+    EXPECT_TRUE(noTrack.err.contains("gone.gpx")) << noTrack.err.constData();
 }
 
 } // namespace
