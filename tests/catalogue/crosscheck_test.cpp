@@ -214,6 +214,7 @@ TEST(CrossCheck, Mp4TelemetryAgreesWithExiftool)
         ASSERT_EQ(1, ReadMp4Telemetry(c.path, &ours, &error)) << error.toStdString();
         ASSERT_EQ(c.fixes, ours.vecFix.size());
         ASSERT_EQ(c.samples, ours.vecAccel.size());
+        EXPECT_EQ(0, ours.bTooLarge);
 
         const auto listing = testfiles::Run(exiftool, {QStringLiteral("-ee3"), QStringLiteral("-a"),
                                                        QStringLiteral("-n"), QStringLiteral("-G3"),
@@ -495,6 +496,7 @@ TEST(CrossCheck, SampleFolderReadsBack)
     ASSERT_EQ(1, ReadMp4Telemetry(out + QStringLiteral("/GX010001.MP4"), &gx));
     ASSERT_EQ(200, gx.vecFix.size());
     ASSERT_EQ(4000, gx.vecAccel.size());
+    EXPECT_EQ(0, gx.bTooLarge);
     EXPECT_NEAR(19.9, gx.vecFix.last().dTime, 1e-6);
     EXPECT_EQ(UtcMs(1, 5, 19, 900), gx.vecFix.last().nUtcMs);
     const tagTRACKSAMPLE *hardest = &gx.vecAccel.first();
