@@ -279,11 +279,14 @@ bool CMp4Boxes::ReadHeader(qint64 pos, qint64 parentEnd, Box *box)
 
 QByteArray CMp4Boxes::ReadPayload(const Box &box, qint64 cap)
 {
-    qint64 n = box.end - box.payload;
-    if (n > cap) {
+    if (box.end - box.payload > cap)
         m_tooLarge = true;
-        n = cap;
-    }
+    return ReadHead(box, cap);
+}
+
+QByteArray CMp4Boxes::ReadHead(const Box &box, qint64 n)
+{
+    n = qMin(n, box.end - box.payload);
     if (!m_file.seek(box.payload))
         return {};
     QByteArray data = m_file.read(n);
@@ -336,7 +339,7 @@ void CMp4Boxes::ReadMoov(const Box &moov)
 {
     ForEachChild(moov.payload, moov.end, 1, [&](const Box &b) {
         if (b.type == FourCC("mvhd")) {
-            const QByteArray payload = ReadPayload(b, 64);
+            const QByteArray payload = ReadHead(b, 64);
             Table t(payload);
             quint64 secs = 0;
             quint32 scale = 0;
@@ -374,7 +377,7 @@ void CMp4Boxes::ReadTrak(const Box &trak)
     bool haveStbl = false;
     ForEachChild(trak.payload, trak.end, 2, [&](const Box &b) {
         if (b.type == FourCC("tkhd")) {
-            const QByteArray payload = ReadPayload(b, 64);
+            const QByteArray payload = ReadHead(b, 64);
             Table t(payload);
             const qint64 at = t.Version() == 1 ? 16 : 8;
             if (t.n >= at + 4)
@@ -382,13 +385,13 @@ void CMp4Boxes::ReadTrak(const Box &trak)
         } else if (b.type == FourCC("mdia")) {
             ForEachChild(b.payload, b.end, 3, [&](const Box &m) {
                 if (m.type == FourCC("mdhd")) {
-                    const QByteArray payload = ReadPayload(m, 64);
+                    const QByteArray payload = ReadHead(m, 64);
                     Table t(payload);
                     const qint64 at = t.Version() == 1 ? 16 : 8;
                     if (t.n >= at + 4)
                         track.nTimeScale = Be32(t.p + at);
                 } else if (m.type == FourCC("hdlr")) {
-                    const QByteArray payload = ReadPayload(m, 64);
+                    const QByteArray payload = ReadHead(m, 64);
                     Table t(payload);
                     if (t.n >= 8)
                         track.handler = TagText(Be32(t.p + 4));
@@ -407,7 +410,7 @@ void CMp4Boxes::ReadTrak(const Box &trak)
         // The sample entry decides whether the tables are wanted, so it is read first.
         ForEachChild(stbl.payload, stbl.end, 5, [&](const Box &s) {
             if (s.type == FourCC("stsd")) {
-                const QByteArray payload = ReadPayload(s, 64);
+                const QByteArray payload = ReadHead(s, 64);
                 Table t(payload);
                 if (t.n >= 12 && Be32(t.p) > 0)
                     track.sampleEntry = TagText(Be32(t.p + 8));

@@ -132,7 +132,10 @@ private:
         qint64 end = 0;
     };
     bool ReadHeader(qint64 pos, qint64 parentEnd, Box *box);
+    // A table box's payload up to cap bytes; a longer one sets TooLarge().
     QByteArray ReadPayload(const Box &box, qint64 cap);
+    // The first n bytes of a box whose rest is not needed (mvhd, tkhd, mdhd, hdlr, stsd).
+    QByteArray ReadHead(const Box &box, qint64 n);
     template <typename Fn> void ForEachChild(qint64 start, qint64 end, int depth, Fn &&fn);
     void ReadMoov(const Box &moov);
     void ReadTrak(const Box &trak);
