@@ -140,6 +140,10 @@ tagDATAFILEINFO BuildRecord(const QVector<TimedFix> &fixes, const QVector<TimedS
     const QVector<double> courses = Courses(fixes);
     rec.vecGps.reserve(fixes.size());
     for (int i = 0; i < fixes.size(); ++i) {
+        // A fix without a position (a receiver before its first lock) would draw the route to
+        // 0, 0; its time has already served to place the clip.
+        if (fixes[i].cStatus != 'A' && fixes[i].dLat == 0.0 && fixes[i].dLon == 0.0)
+            continue;
         SYSTEMTIME t;
         if (WallClockTime(start.nWallMs + fixes[i].nMs, &t))
             rec.vecGps.append(MakeFix(t, fixes[i], courses[i]));

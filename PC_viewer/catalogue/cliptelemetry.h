@@ -19,8 +19,9 @@
 //
 // What each fix keeps: position, speed and course, through the data-file reader's own RMC rules
 // (the same numbers and texts); a course the source does not give is the bearing between the
-// neighbouring fixes. Fixes with status V are kept, as the recorder's are. A fix that cannot be
-// placed in time, or that lies before the one before it (a log whose clock went back), is left out.
+// neighbouring fixes. Fixes with status V are kept, as the recorder's are, unless they have no
+// position at all. A fix that cannot be placed in time, or that lies before the one before it (a
+// log whose clock went back), is left out.
 // Altitude has no place in the record.
 #pragma once
 

@@ -518,8 +518,8 @@ void CMainFrame::OnSetFolder()
 
 void CMainFrame::OnAddGpsTrack()
 {
-    const tagFOLDERCHOICE choice =
-        CurrentPrompt().ChooseOpenFile(this, QStringLiteral("Specify the GPS track."), QStringLiteral("GPS track (*.gpx)"));
+    const tagFOLDERCHOICE choice = CurrentPrompt().ChooseOpenFile(this, QStringLiteral("Specify the GPS track."),
+                                                                  QStringLiteral("GPS track (*.gpx)"), m_doc->Folder());
     if (!choice.bChosen || choice.path.isEmpty())
         return;
     QString why;

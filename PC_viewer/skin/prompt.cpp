@@ -43,9 +43,10 @@ tagFOLDERCHOICE CDialogPrompt::ChooseFolder(QWidget *parent, const QString &titl
     return choice;
 }
 
-tagFOLDERCHOICE CDialogPrompt::ChooseOpenFile(QWidget *parent, const QString &title, const QString &filter)
+tagFOLDERCHOICE CDialogPrompt::ChooseOpenFile(QWidget *parent, const QString &title, const QString &filter,
+                                              const QString &startFolder)
 {
-    const QString path = QFileDialog::getOpenFileName(parent, title, QString(), filter);
+    const QString path = QFileDialog::getOpenFileName(parent, title, startFolder, filter);
     tagFOLDERCHOICE choice;
     choice.bChosen = !path.isEmpty();
     choice.path = path;
@@ -71,7 +72,8 @@ tagFOLDERCHOICE CScriptedPrompt::ChooseFolder(QWidget *, const QString &title, c
     return m_folders.takeFirst();
 }
 
-tagFOLDERCHOICE CScriptedPrompt::ChooseOpenFile(QWidget *parent, const QString &title, const QString &)
+tagFOLDERCHOICE CScriptedPrompt::ChooseOpenFile(QWidget *parent, const QString &title, const QString &,
+                                                const QString &)
 {
     return ChooseFolder(parent, title);
 }

@@ -37,11 +37,12 @@ public:
     // A folder chooser (folders only) with `title` as its caption.
     virtual tagFOLDERCHOICE ChooseFolder(QWidget *parent, const QString &title,
                                          const QString &startFolder = QString()) = 0;
-    // A chooser of one existing file matching `filter` ("GPS track (*.gpx)"); a prompt that
-    // cannot choose files answers "cancelled".
-    virtual tagFOLDERCHOICE ChooseOpenFile(QWidget *parent, const QString &title, const QString &filter)
+    // A chooser of one existing file matching `filter` ("GPS track (*.gpx)"), opened on
+    // `startFolder`; a prompt that cannot choose files answers "cancelled".
+    virtual tagFOLDERCHOICE ChooseOpenFile(QWidget *parent, const QString &title, const QString &filter,
+                                           const QString &startFolder = QString())
     {
-        (void)parent, (void)title, (void)filter;
+        (void)parent, (void)title, (void)filter, (void)startFolder;
         return {};
     }
 
@@ -65,7 +66,8 @@ public:
                              bool topmost = false) override;
     tagFOLDERCHOICE ChooseFolder(QWidget *parent, const QString &title,
                                  const QString &startFolder = QString()) override;
-    tagFOLDERCHOICE ChooseOpenFile(QWidget *parent, const QString &title, const QString &filter) override;
+    tagFOLDERCHOICE ChooseOpenFile(QWidget *parent, const QString &title, const QString &filter,
+                                   const QString &startFolder = QString()) override;
 };
 
 // Records every message and answers Yes/No questions and folder and file choosers from queues
@@ -85,7 +87,8 @@ public:
                              bool topmost = false) override;
     tagFOLDERCHOICE ChooseFolder(QWidget *parent, const QString &title,
                                  const QString &startFolder = QString()) override;
-    tagFOLDERCHOICE ChooseOpenFile(QWidget *parent, const QString &title, const QString &filter) override;
+    tagFOLDERCHOICE ChooseOpenFile(QWidget *parent, const QString &title, const QString &filter,
+                                   const QString &startFolder = QString()) override;
 
     void QueueAnswer(PromptAnswer answer) { m_answers.append(answer); }
     void QueueFolder(const QString &path) { m_folders.append({true, path}); }

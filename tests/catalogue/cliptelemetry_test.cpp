@@ -65,7 +65,8 @@ TEST_F(ClipTelemetryTest, EachClipTakesTheFirstSourceThatGivesSomething)
     ASSERT_TRUE(testfiles::Write(File("a.nmea"), log));
     ASSERT_TRUE(testfiles::Write(File("b.avi"), AviHeader(25)));
     ASSERT_TRUE(testfiles::Write(File("data/b.dat"), "not a data file\n"));
-    ASSERT_TRUE(testfiles::Write(File("data/B.LOG"), log));
+    // A fix before the first lock has no position: it starts the clip but is no fix.
+    ASSERT_TRUE(testfiles::Write(File("data/B.LOG"), Nmea("$GNRMC,011459.00,V,,,,,,,120513,,,N*") + log));
     ASSERT_TRUE(testfiles::Write(File("c.mp4"), "clip"));
     ASSERT_TRUE(testfiles::Write(File("c.gps"), "$GPTXT,no fix yet*00\r\n"));
     ASSERT_TRUE(testfiles::Write(File("c.gpx"), gpx));
@@ -82,7 +83,7 @@ TEST_F(ClipTelemetryTest, EachClipTakesTheFirstSourceThatGivesSomething)
         int fixes;
     } cases[] = {
         {"a.avi", "dat", "2013/05/12 - 08:30:15.250", "data/a.dat", 0},
-        {"b.avi", "nmea", "2013/05/12 - 10:15:00.000", "data/B.LOG", 2},
+        {"b.avi", "nmea", "2013/05/12 - 10:14:59.000", "data/B.LOG", 2},
         {"c.mp4", "gpx", "2013/05/12 - 10:20:00.000", "c.gpx", 1},
         {"d_20130512_102000.avi", "", "File name : d_20130512_102000.avi", "", 0},
     };
