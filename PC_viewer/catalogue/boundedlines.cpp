@@ -1,6 +1,8 @@
 // Bounded line reading shared by the data-file and NMEA readers.
 #include "catalogue/boundedlines.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QIODevice>
 
 #include <cstring>
@@ -11,6 +13,12 @@ namespace {
 constexpr qint64 kReadBlock = 64 * 1024;
 
 } // namespace
+
+bool OpenRegularFile(const QString &path, QFile *file)
+{
+    file->setFileName(path);
+    return QFileInfo(path).isFile() && file->open(QIODevice::ReadOnly);
+}
 
 bool ReadBoundedLines(QIODevice *device, qint64 maxBytes, size_t maxLine,
                       const std::function<bool(const char *line, int length)> &onLine)

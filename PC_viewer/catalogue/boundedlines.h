@@ -8,7 +8,13 @@
 #include <cstddef>
 #include <functional>
 
+class QFile;
 class QIODevice;
+class QString;
+
+// Opens `path` for reading when it is a regular file: a pipe or a device named like a telemetry
+// file would block or never end, and a directory cannot be read.
+bool OpenRegularFile(const QString &path, QFile *file);
 
 // Reads `device` in blocks, at most maxBytes in all, and hands every line (without its '\n'; a
 // longer line cut to its first maxLine bytes; the last line also without a '\n') to onLine, which

@@ -460,10 +460,8 @@ int CDataFileInfo::Load(const QString &path)
     bool hasData = false;
     if (!path.isEmpty()) {
         m_info.nType = RecordingTypeFromPath(path);
-        QFile file(path);
-        // Only a regular file is read: a directory, a pipe or a device named like a data file
-        // would fail or block.
-        if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        QFile file;
+        if (!OpenRegularFile(path, &file)) {
             m_openFailed = true;
         } else {
             // Whatever follows the byte limit is beyond what a recording writes, the line begun

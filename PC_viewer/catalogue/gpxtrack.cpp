@@ -1,11 +1,11 @@
 // Reader of GPX track points, fed to the XML reader in blocks so that the byte limit holds.
 #include "catalogue/gpxtrack.h"
 
+#include "catalogue/boundedlines.h"
 #include "catalogue/datafileinfo.h"
 
 #include <QDateTime>
 #include <QFile>
-#include <QFileInfo>
 #include <QTimeZone>
 #include <QXmlStreamReader>
 
@@ -61,12 +61,9 @@ void CGpxTrack::Clear()
 bool CGpxTrack::Load(const QString &path)
 {
     Clear();
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-        m_openFailed = true;
-        return false;
-    }
-    return Read(&file);
+    QFile file;
+    m_openFailed = !OpenRegularFile(path, &file);
+    return !m_openFailed && Read(&file);
 }
 
 bool CGpxTrack::Read(QIODevice *device)

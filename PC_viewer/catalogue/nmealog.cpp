@@ -6,7 +6,6 @@
 #include "catalogue/numparse.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <cstring>
 #include <vector>
@@ -132,13 +131,9 @@ void CNmeaLog::Clear()
 bool CNmeaLog::Load(const QString &path)
 {
     Clear();
-    QFile file(path);
-    // Only a regular file: a pipe or a device named like a log would block or never end.
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-        m_openFailed = true;
-        return false;
-    }
-    return Read(&file);
+    QFile file;
+    m_openFailed = !OpenRegularFile(path, &file);
+    return !m_openFailed && Read(&file);
 }
 
 bool CNmeaLog::Read(QIODevice *device)

@@ -11,12 +11,7 @@ namespace {
 
 CGpxTrack ReadBytes(const QByteArray &bytes)
 {
-    CGpxTrack track;
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    track.Read(&buffer);
-    return track;
+    return testfiles::ReadFromBytes<CGpxTrack>(bytes);
 }
 
 // time lat lon, then ele, speed and course as given (s) or computed (c).

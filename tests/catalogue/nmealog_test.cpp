@@ -32,12 +32,7 @@ QStringList Describe(const CNmeaLog &log)
 
 CNmeaLog ReadBytes(const QByteArray &bytes)
 {
-    CNmeaLog log;
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    log.Read(&buffer);
-    return log;
+    return testfiles::ReadFromBytes<CNmeaLog>(bytes);
 }
 
 // The textbook sentences of one epoch, checksums as published with them.
