@@ -1,6 +1,8 @@
 // Our readers of other cameras' telemetry against independent decoders of the same files:
 // exiftool for GPMF and CAMM clips (real H.264 clips that ffprobe lists with their data track),
 // gpsbabel for NMEA logs and GPX tracks.
+#include "catalogue/cliptelemetry.h"
+#include "catalogue/corvanadoc.h"
 #include "catalogue/gpxtrack.h"
 #include "catalogue/mp4boxes.h"
 #include "catalogue/nmealog.h"
@@ -163,6 +165,8 @@ TEST(CrossCheck, Mp4TelemetryAgreesWithExiftool)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QDateTime creation = Utc(UtcMs(1, 5, 0));
+    // The recorder's time zone, UTC+9: local times differ from UTC whatever this computer's zone.
+    ASSERT_TRUE(testfiles::Write(dir.filePath(QStringLiteral("configuration/qx310_blackbox.conf")), "CITY_INDEX=116\r\n"));
 
     GpmfClip gpmf;
     gpmf.seconds = 3;
@@ -248,6 +252,30 @@ TEST(CrossCheck, Mp4TelemetryAgreesWithExiftool)
             }
         }
         EXPECT_EQ(c.timed, timed);
+
+        // What the views and the GPX export get through the catalogue: the same positions and
+        // speeds, at the clip times and UTC times exiftool gives.
+        const tagDATAFILEINFO rec = CCorvanaDoc::RecordOfClip(c.path);
+        ASSERT_EQ(c.fixes, rec.vecGps.size());
+        const QVector<tagGPSINFO> utc = FixesInUtc(rec);
+        int64_t start = 0;
+        ASSERT_TRUE(TimeKey(rec.stSyncTime, &start));
+        for (int i = 0; i < c.fixes; ++i) {
+            const ExifFix &b = theirs[i];
+            SCOPED_TRACE(i);
+            EXPECT_NEAR(b.lat, utc[i].dLat, 1e-6);
+            EXPECT_NEAR(b.lon, utc[i].dLon, 1e-6);
+            if (!b.velocity && b.speed >= 0)
+                EXPECT_NEAR(b.speed * 3600 / 1852, utc[i].dSpeedKnots, 0.01);
+            int64_t key = 0, ms = 0;
+            ASSERT_TRUE(TimeKey(rec.vecGps[i].stTime, &key));
+            if (b.firstOfSample)
+                EXPECT_NEAR(b.sampleTime * 1000, double(key - start), 1.0);
+            if (!b.dateTime.isEmpty() && c.timed > 0 && WallClockMs(utc[i].stTime, &ms)) {
+                const qint64 leap = b.dateTime.endsWith(QLatin1Char('Z')) ? GpsLeapSeconds(ms) * 1000LL : 0;
+                EXPECT_NEAR(double(ExifUtcMs(b.dateTime) - leap), double(ms), 1.0);
+            }
+        }
 
         // Accelerations in m/s²: GPMF's in the file's order Y, -X, Z, CAMM's X, Y, Z.
         const auto json = testfiles::Run(exiftool, {QStringLiteral("-ee3"), QStringLiteral("-n"),
