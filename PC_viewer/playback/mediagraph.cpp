@@ -104,10 +104,16 @@ HRESULT CMediaGraph::OpenMedia(const QString &strPath)
 
 void CMediaGraph::StopPlayer()
 {
-    if (m_pPlayer) {
-        m_pPlayer->Stop();
-        m_pPlayer.reset();
-    }
+    if (!m_pPlayer)
+        return;
+    m_pPlayer->Stop();
+    m_pPlayer.reset();
+    // The end of a run that is over is no news: a completion it posted but nobody has fetched
+    // yet would otherwise end the next run (or a stepped play) the moment it is fetched.
+    QMutexLocker lock(&m_mutex);
+    m_events.erase(std::remove_if(m_events.begin(), m_events.end(),
+                                  [](const GraphEvent &e) { return e.lCode == EC_COMPLETE; }),
+                   m_events.end());
 }
 
 void CMediaGraph::CancelAsyncSeek()

@@ -254,6 +254,25 @@ TEST(GraphEvents, WithoutATargetEventsWaitToBeFetched)
     EXPECT_EQ(graph.Stop(), S_OK);
 }
 
+TEST(GraphEvents, ACompletionNotFetchedBeforeAPauseIsDropped)
+{
+    NoDevice noSound;
+    CMediaGraph graph;
+    ASSERT_EQ(graph.OpenMedia(ShortClipWithSound()), S_OK);
+    ASSERT_EQ(graph.SeekToFrame(graph.FrameCount() - 3), S_OK);
+    ASSERT_EQ(graph.Run(), S_OK);
+    // The player takes the end position just before it posts the completion; the pause waits
+    // for the player, so the completion is queued by then.
+    ASSERT_TRUE(WaitFor([&] {
+        int64_t llFrame = -1;
+        return graph.CurrentFrame(&llFrame) == S_OK && llFrame == graph.FrameCount();
+    }));
+    ASSERT_EQ(graph.Pause(), S_OK);
+    RecordingCallback callback;
+    graph.DispatchGraphEvents(&callback);
+    EXPECT_FALSE(callback.Has(EC_COMPLETE)) << "a late completion would end the next play at once";
+}
+
 TEST(GraphSound, HasAudioNeedsASoundStreamAndADevice)
 {
     const struct {
