@@ -6,6 +6,7 @@
 
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cmath>
 
 const char kTelemetryCsvHeader[] = "frame,time,latitude,longitude,speed,heading,x,y,z";
@@ -14,6 +15,8 @@ namespace {
 
 constexpr double kKmhPerKnot = 1.852;
 constexpr double kMphPerKnot = 1.150779448; // 1.852 / 1.609344
+// Rows go to the file in blocks of about this many bytes.
+constexpr qsizetype kBlockBytes = 64 * 1024;
 
 // A number with the given decimals; an empty cell for a value that is no number (a broken field
 // of another camera's track), so that the column stays numeric.
@@ -67,28 +70,31 @@ bool WriteTelemetryCsv(const QString &path, const tagDATAFILEINFO &rec, int64_t 
     const FrameFixTables fix = BuildFrameToFix(rec, frameTime, frameCount);
 
     // No direct-write fallback: a folder where no file can be made beside the target gets no
-    // half-written CSV either.
+    // half-written CSV either. Unbuffered, because the rows go out in blocks of their own and a
+    // failed write must be seen here: QSaveFile::commit() does not notice that the flush of its
+    // buffer failed and would rename a cut-off file into place as if it were whole.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         *why = file.errorString();
         return false;
     }
+    const int64_t frames = std::max<int64_t>(frameCount, 0);
     QByteArray bytes = QByteArray(kTelemetryCsvHeader) + '\n';
-    bool written = true;
-    for (int64_t frame = 0; frame < frameCount && written; ++frame) {
-        const tagFRAMETELEMETRY t = FrameTelemetry(rec, frameToSample, fix.frameToFix, frame, frame * frameTime);
-        bytes += TelemetryCsvRow(rec, t, frame, unit).toLatin1() + '\n';
-        if (bytes.size() >= 64 * 1024 || frame + 1 == frameCount) {
-            written = file.write(bytes) == bytes.size();
-            bytes.clear();
+    for (int64_t frame = 0; frame <= frames; ++frame) {
+        if (frame < frames) {
+            const tagFRAMETELEMETRY t = FrameTelemetry(rec, frameToSample, fix.frameToFix, frame, frame * frameTime);
+            bytes += TelemetryCsvRow(rec, t, frame, unit).toLatin1() + '\n';
+            if (bytes.size() < kBlockBytes)
+                continue;
         }
-    }
-    if (written && !bytes.isEmpty())
-        written = file.write(bytes) == bytes.size();
-    if (!written) {
-        *why = file.errorString();
-        file.cancelWriting();
-        return false;
+        const qint64 written = file.write(bytes);
+        if (written != bytes.size()) {
+            // A short write is the system's word for no room (a full card, a file-size limit).
+            *why = written >= 0 ? QStringLiteral("the disk is full") : file.errorString();
+            file.cancelWriting();
+            return false;
+        }
+        bytes.clear();
     }
     if (!file.commit()) {
         *why = file.errorString();
