@@ -98,7 +98,9 @@ int CDataFileInfo::WriteGpx(const QString &outputPath, const QVector<tagGPSINFO>
     if (!file.open(QIODevice::WriteOnly))
         return 0;
     const QByteArray bytes = FormatGpx(fixes, utc);
-    if (file.write(bytes) != bytes.size()) {
+    // Flushed here, where a failed write is seen: commit() renames a file whose buffered tail
+    // could not be written (a full card) into place as if it were whole.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         file.cancelWriting();
         return 0;
     }

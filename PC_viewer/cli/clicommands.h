@@ -31,3 +31,4 @@ void SetCliTrackFile(const QString &path);
 
 QVector<CliCommand> CatalogueCommands();
 QVector<CliCommand> DeviceConfigCommands();
+QVector<CliCommand> CsvCommands();

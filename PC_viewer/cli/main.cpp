@@ -30,6 +30,7 @@ QVector<CliCommand> AllCommands()
     all += ReportCommands();
     all += ExportCommands();
     all += EvidenceCommands();
+    all += CsvCommands();
     return all;
 }
 

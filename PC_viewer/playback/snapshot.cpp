@@ -36,7 +36,9 @@ bool WriteJpegFile(const QImage &image, const QString &path)
         return false;
     // The format follows the ".jpg" name; the encoder's own default quality.
     QImageWriter writer(&file, "jpg");
-    if (!writer.write(image)) {
+    // Flushed here, where a failed write is seen: commit() renames a file whose buffered tail
+    // could not be written (a full card) into place as if it were whole.
+    if (!writer.write(image) || !file.flush()) {
         file.cancelWriting();
         return false;
     }

@@ -149,7 +149,8 @@ HRESULT CThumbnailer::Get(const QString &strPath, const QSize &size, QImage *pIm
         // Written whole or not at all, so a crash never leaves a broken thumbnail behind.
         QMutexLocker lock(&g_trimMutex);
         QSaveFile file(strFile);
-        if (file.open(QIODevice::WriteOnly) && pImage->save(&file, "PNG") && file.commit()) {
+        // Flushed before the commit, which would not notice that the buffered tail failed.
+        if (file.open(QIODevice::WriteOnly) && pImage->save(&file, "PNG") && file.flush() && file.commit()) {
             if (g_strCountedDir != strDir || g_nCountedBytes < 0) {
                 g_strCountedDir = strDir;
                 g_nCountedBytes = FolderBytes(strDir);
