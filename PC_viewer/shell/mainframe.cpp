@@ -100,6 +100,7 @@ const tagMENUITEM kMenu[] = {
     {2, nullptr, ID_VIEW_SAVE_IMAGE, "Save image"},
     {2, nullptr, 0, nullptr},
     {2, nullptr, ID_VIEW_TELEMETRY_OVERLAY, "Telemetry overlay"},
+    {2, nullptr, ID_VIEW_SPEED_CURVE, "Speed curve"},
 
     {3, nullptr, ID_MAP_GOOGLE_MAP, "Google Map"},
     {3, nullptr, 0, nullptr},
@@ -131,6 +132,7 @@ QString Text(const char *s)
 
 const char kSettingServer[] = "server";
 const char kSettingRecentFolders[] = "recentFolders";
+const char kSettingSpeedCurve[] = "graph/speedCurve";
 
 } // namespace
 
@@ -168,6 +170,7 @@ CMainFrame::~CMainFrame()
     if (m_graphView) {
         m_graphView->SetTelemetry(nullptr);
         m_graphView->SetKeyCommands(nullptr);
+        m_graphView->SetContextMenu(nullptr);
     }
     if (m_printView)
         m_printView->SetTelemetry(nullptr);
@@ -249,6 +252,12 @@ void CMainFrame::ConnectTelemetryPanes()
     m_graphView->SetPlaybackSession(m_playView->Session());
     m_graphView->SetControlBar(m_controlBar);
     m_graphView->OnInitialUpdate();
+    // The graph's own menu holds the same item as the Display Control menu, so both show one state.
+    m_graphMenu = new QMenu(this);
+    m_graphMenu->addAction(m_actions.value(ID_VIEW_SPEED_CURVE));
+    connect(m_graphMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
+    m_graphView->SetContextMenu(m_graphMenu);
+    ApplySpeedCurve();
 
     m_printView->SetPlaybackSession(m_playView->Session());
     m_printView->SetGraphView(m_graphView);
@@ -330,6 +339,8 @@ void CMainFrame::BuildCommandTable()
     m_commands[ID_VIEW_SAVE_IMAGE] = {[this] { OnSaveImage(); }, always, {}};
     m_commands[ID_VIEW_TELEMETRY_OVERLAY] = {[this] { SetTelemetryOverlay(!m_telemetryOverlay); }, always,
                                              [this] { return m_telemetryOverlay; }};
+    m_commands[ID_VIEW_SPEED_CURVE] = {[this] { SetSpeedCurve(!m_speedCurve); }, always,
+                                       [this] { return m_speedCurve; }};
 
     m_commands[ID_MEDIA_MARK_EXPORT_START] = {[this] {
                                                   if (LoadedCheck())
@@ -344,6 +355,7 @@ void CMainFrame::BuildCommandTable()
     m_commands[ID_MEDIA_EXPORT_VIDEO] = {[this] {
                                              m_playView->Pause();
                                              m_exportActions->ExportVideo();
+                                             ApplySpeedCurve(); // the dialog may have changed the units
                                          },
                                          always, {}};
     m_commands[ID_MEDIA_SAVE_EVIDENCE] = {[this] {
@@ -858,6 +870,19 @@ void CMainFrame::SetTelemetryOverlay(bool on)
     });
 }
 
+void CMainFrame::SetSpeedCurve(bool on)
+{
+    m_speedCurve = on;
+    QSettings().setValue(QString::fromLatin1(kSettingSpeedCurve), on);
+    ApplySpeedCurve();
+}
+
+void CMainFrame::ApplySpeedCurve()
+{
+    // One setting of units for the exported band, the band on screen and the speed curve.
+    m_graphView->SetSpeedCurve(m_speedCurve, RememberedExportOptions().unit);
+}
+
 bool CMainFrame::WriteEvidenceReport(const QString &pdfPath, const tagEVIDENCEFACTS &facts, int recording,
                                      int64_t frame, QString *why)
 {
@@ -916,6 +941,7 @@ void CMainFrame::AddRecentFolder(const QString &folder)
 void CMainFrame::LoadSettings()
 {
     m_recentFolders = QSettings().value(QString::fromLatin1(kSettingRecentFolders)).toStringList();
+    m_speedCurve = QSettings().value(QString::fromLatin1(kSettingSpeedCurve), false).toBool();
     while (m_recentFolders.size() > kRecentFolderCount)
         m_recentFolders.removeLast();
 }

@@ -195,6 +195,10 @@ private:
     void OnSaveImage();
     // "Telemetry overlay": the exported video's band over the playing picture.
     void SetTelemetryOverlay(bool on);
+    // "Speed curve": the GPS speed over the graph's curves (and in the report), remembered.
+    void SetSpeedCurve(bool on);
+    // Hands the switch and the export's units to the graph (it redraws only on a change).
+    void ApplySpeedCurve();
     void OnGoogleMap();
     void OnConvertForGoogleEarth();
     void OnAbout();
@@ -223,6 +227,8 @@ private:
     std::unique_ptr<CExportMarks> m_exportMarks;
     std::unique_ptr<CExportActions> m_exportActions;
     bool m_telemetryOverlay = false;
+    bool m_speedCurve = false;
+    QMenu *m_graphMenu = nullptr;
     std::unique_ptr<CGraphKeyCommands> m_keys;
     std::unique_ptr<CLocalWebServer> m_webServer;
 

@@ -9,7 +9,12 @@
 #include <QLinearGradient>
 #include <QPainter>
 
+#include <cmath>
+
 namespace {
+
+constexpr double kKmhPerKnot = 1.852;
+constexpr double kMphPerKnot = 1.150779448;
 
 const QRgb kAxisColours[3] = {kColourAxisX, kColourAxisY, kColourAxisZ};
 const char *const kRowLabels[] = {
@@ -139,6 +144,87 @@ tagACCELEXTREMES DrawAccelGraphCurves(QPainter &p, const CGraphGeometry &geo, co
     AxisValuesRow(p, GRAPH_ROW_MIN, ext.fMin);
     p.restore();
     return ext;
+}
+
+double SpeedInUnit(double knots, SpeedUnit unit)
+{
+    return knots * (unit == SpeedUnit::Mph ? kMphPerKnot : kKmhPerKnot);
+}
+
+QVector<tagSPEEDPOINT> SpeedCurvePoints(const tagDATAFILEINFO &rec, int64_t startMs, int64_t durationMs,
+                                        SpeedUnit unit)
+{
+    QVector<tagSPEEDPOINT> points;
+    const std::vector<int64_t> keys = FixTimeKeys(rec);
+    bool joined = false;
+    for (int i = 0; i < rec.vecGps.size(); ++i) {
+        const int64_t key = keys[static_cast<size_t>(i)];
+        if (key == kNoTimeKey)
+            continue;
+        const int64_t rel = key - startMs;
+        if (!CGraphGeometry::SampleInClip(rel, durationMs))
+            continue;
+        const tagGPSINFO &g = rec.vecGps[i];
+        const double speed = SpeedInUnit(g.dSpeedKnots, unit);
+        if (g.cStatus != 'A' || !std::isfinite(speed) || speed < 0) {
+            joined = false;
+            continue;
+        }
+        points.append({rel, speed, joined});
+        joined = true;
+    }
+    return points;
+}
+
+void DrawSpeedCurve(QPainter &p, const CGraphGeometry &geo, const tagDATAFILEINFO &rec, int64_t startMs,
+                    int64_t durationMs, SpeedUnit unit)
+{
+    const QVector<tagSPEEDPOINT> points = SpeedCurvePoints(rec, startMs, durationMs, unit);
+    if (points.isEmpty())
+        return;
+    double fastest = 0;
+    for (const tagSPEEDPOINT &pt : points)
+        fastest = std::max(fastest, pt.dSpeed);
+    const tagSPEEDAXIS axis = SpeedAxisFor(fastest);
+
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    const QColor colour(kColourSpeed);
+    const int right = geo.PlotRight();
+    p.setPen(QPen(colour, 1));
+    p.drawLine(right, geo.PlotTop(), right, geo.PlotBottom());
+    p.setFont(ArialCellFont(kGraphAxisFontPx));
+    const QString unitName = unit == SpeedUnit::Mph ? QStringLiteral("mph") : QStringLiteral("km/h");
+    const int ticks = static_cast<int>(std::lround(axis.dTop / axis.dStep));
+    for (int k = 1; k <= ticks; ++k) {
+        const double value = k * axis.dStep;
+        const int y = geo.SpeedY(value, axis.dTop);
+        p.drawLine(right - kGraphTickHalfLength, y, right + kGraphTickHalfLength, y);
+        QString label = QString::number(static_cast<long long>(std::llround(value)));
+        if (k == ticks)
+            label += QLatin1Char(' ') + unitName;
+        // Right-aligned against the axis, inside the plot: the margin beyond it is too narrow.
+        p.drawText(QRect(right - kSpeedLabelGap - 1000, y - 5, 1000, 1000),
+                   Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine, label);
+    }
+
+    // A corrupt fix faster than the largest axis must not draw over the text panel.
+    p.setClipRect(
+        QRect(geo.PlotLeft(), geo.PlotTop(), geo.PlotWidth() + 1, geo.PlotBottom() - geo.PlotTop() + 1),
+        Qt::IntersectClip);
+    p.setPen(QPen(colour, kSpeedCurvePenWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    QPoint previous;
+    for (int i = 0; i < points.size(); ++i) {
+        const tagSPEEDPOINT &pt = points[i];
+        const QPoint at(geo.SampleX(pt.llRelMs, durationMs), geo.SpeedY(pt.dSpeed, axis.dTop));
+        const bool alone = !pt.bJoined && (i + 1 == points.size() || !points[i + 1].bJoined);
+        if (pt.bJoined)
+            p.drawLine(previous, at);
+        else if (alone)
+            p.drawPoint(at); // a fix between two gaps still shows
+        previous = at;
+    }
+    p.restore();
 }
 
 void DrawAccelGraphFrameParts(QPainter &p, const CGraphGeometry &geo, const tagACCELFRAMEPARTS &parts)

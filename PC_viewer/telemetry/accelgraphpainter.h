@@ -5,9 +5,11 @@
 
 #include "catalogue/recordinfo.h"
 #include "telemetry/graphgeometry.h"
+#include "telemetry/telemetryoverlay.h"
 
 #include <QFont>
 #include <QString>
+#include <QVector>
 
 class QPainter;
 
@@ -31,6 +33,28 @@ struct tagACCELEXTREMES {
 // maximum and minimum rows; returns the extremes.
 tagACCELEXTREMES DrawAccelGraphCurves(QPainter &p, const CGraphGeometry &geo, const tagDATAFILEINFO &rec,
                                       int64_t startMs, int64_t durationMs, unsigned zoom);
+
+// A fix's speed over ground (knots) in km/h or mph.
+double SpeedInUnit(double knots, SpeedUnit unit);
+
+// One point of the speed curve: a valid fix inside the clip, llRelMs after the sync time, with its
+// speed in the chosen unit. bJoined: the curve runs to it from the point before; a void fix (or
+// one whose speed is no number) between them breaks the curve, as the receiver knew nothing then.
+struct tagSPEEDPOINT {
+    int64_t llRelMs = 0;
+    double dSpeed = 0;
+    bool bJoined = false;
+};
+// The curve of a record's fixes in array order, over the same time axis as the sample curves
+// (fixes before the sync time or after the clip's end are left out, like samples).
+QVector<tagSPEEDPOINT> SpeedCurvePoints(const tagDATAFILEINFO &rec, int64_t startMs, int64_t durationMs,
+                                        SpeedUnit unit);
+
+// The speed curve over the plot, with its own axis on the plot's right edge (ticks and labels in
+// the unit, the top label naming it), scaled to the fastest point drawn. Nothing without points.
+// Drawn after the X/Y/Z curves, so it lies over them.
+void DrawSpeedCurve(QPainter &p, const CGraphGeometry &geo, const tagDATAFILEINFO &rec, int64_t startMs,
+                    int64_t durationMs, SpeedUnit unit);
 
 // The parts of one frame, drawn over the picture above.
 struct tagACCELFRAMEPARTS {

@@ -10,8 +10,10 @@
 #include "telemetry/accelgraphpainter.h"
 #include "telemetry/telemetryconst.h"
 
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -58,6 +60,28 @@ void CAccelSensorGraphView::SetTelemetry(const CRecordingTelemetry *telemetry)
     m_telemetry = telemetry ? telemetry : &m_ownTelemetry;
 }
 
+void CAccelSensorGraphView::SetSpeedCurve(bool on, SpeedUnit unit)
+{
+    if (on == m_speedCurve && unit == m_speedUnit)
+        return;
+    m_speedCurve = on;
+    m_speedUnit = unit;
+    if (bInitialised)
+        RebuildGraph();
+}
+
+void CAccelSensorGraphView::DrawSpeed(QPainter &p, const CGraphGeometry &geo) const
+{
+    const int index = m_doc->CurrentIndex();
+    if (!m_speedCurve || index < 0)
+        return;
+    // The curve needs the fixes' place in the clip, not samples: a record of GPS alone has one.
+    const tagDATAFILEINFO &rec = m_doc->RecordRef(index);
+    int64_t startMs = 0;
+    if (rec.bValid == 1 && TimeKey(rec.stSyncTime, &startMs))
+        DrawSpeedCurve(p, geo, rec, startMs, m_doc->Duration() / 10000, m_speedUnit);
+}
+
 void CAccelSensorGraphView::OnInitialUpdate()
 {
     DrawGraphBackground();
@@ -94,6 +118,10 @@ void CAccelSensorGraphView::RebuildGraph()
             fMax[a] = ext.fMax[a];
             fMin[a] = ext.fMin[a];
         }
+    }
+    if (m_speedCurve) {
+        QPainter p(&m_surface);
+        DrawSpeed(p, m_geo);
     }
     update();
 }
@@ -180,6 +208,7 @@ void CAccelSensorGraphView::PlotGraph(QPainter &p)
     int64_t startMs = 0;
     if (bHasData && index >= 0 && TimeKey(rec.stSyncTime, &startMs))
         DrawAccelGraphCurves(p, geo, rec, startMs, m_doc->Duration() / 10000, nZoom);
+    DrawSpeed(p, geo);
     DrawAccelGraphFrameParts(p, geo, FrameParts(true));
 }
 
@@ -244,7 +273,7 @@ void CAccelSensorGraphView::mousePressEvent(QMouseEvent *event)
             SeekTo(frame);
             bDragging = 1;
         }
-    } else if (event->button() == Qt::RightButton) {
+    } else if (event->button() == Qt::RightButton && (!m_contextMenu || m_geo.InPlot(pos.x(), pos.y()))) {
         bMagnifier = 1;
         repaint();
     }
@@ -285,6 +314,17 @@ void CAccelSensorGraphView::ZoomStep(bool in)
 void CAccelSensorGraphView::keyPressEvent(QKeyEvent *event)
 {
     KeyDown(event);
+}
+
+void CAccelSensorGraphView::contextMenuEvent(QContextMenuEvent *event)
+{
+    // Over the plot the right button belongs to the magnifier; the menu opens over the panel, or
+    // from the keyboard.
+    event->accept();
+    if (!m_contextMenu ||
+        (event->reason() == QContextMenuEvent::Mouse && m_geo.InPlot(event->x(), event->y())))
+        return;
+    m_contextMenu->popup(event->globalPos());
 }
 
 void CAccelSensorGraphView::KeyDown(QKeyEvent *event)

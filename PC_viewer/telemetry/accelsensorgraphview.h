@@ -6,6 +6,10 @@
 // Everything that does not change during playback (background, grid, labels, curves, extremes)
 // is drawn once per rebuild into an off-screen picture; a repaint copies it and draws the
 // per-frame parts on top. The same composition serves the report's snapshot.
+//
+// With the speed curve switched on, the record's GPS speed is drawn over the X/Y/Z curves, on the
+// screen and in the report alike. The right button over the plot is the magnifier; over the text
+// panel (or by the keyboard's menu key) it opens the pane's menu, which the main frame supplies.
 #pragma once
 
 #include "telemetry/accelgraphpainter.h"
@@ -21,6 +25,7 @@ class CCorvanaDoc;
 class CPlaybackSession;
 class IControlBarKeys;
 class QKeyEvent;
+class QMenu;
 class QPainter;
 
 class CAccelSensorGraphView : public QWidget
@@ -37,6 +42,15 @@ public:
     // The open recording's telemetry tables, owned by the caller; null: the view keeps its own,
     // rebuilt with the graph.
     void SetTelemetry(const CRecordingTelemetry *telemetry);
+
+    // The speed curve over the X/Y/Z curves, in km/h or mph; off until switched on. A change
+    // rebuilds the picture.
+    void SetSpeedCurve(bool on, SpeedUnit unit);
+    bool IsSpeedCurveOn() const { return m_speedCurve; }
+    SpeedUnit SpeedCurveUnit() const { return m_speedUnit; }
+    // The pane's context menu, owned by the caller; null: none (the right button is then the
+    // magnifier everywhere).
+    void SetContextMenu(QMenu *menu) { m_contextMenu = menu; }
 
     // Creates the off-screen picture and draws the bare background; resizes rebuild only after.
     void OnInitialUpdate();
@@ -80,9 +94,12 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void DrawGraphBackground();
+    // The speed curve of the current recording, when switched on and the record has a clock.
+    void DrawSpeed(QPainter &p, const CGraphGeometry &geo) const;
     // Steps of a repaint after the copy of the picture; snapshot: the report's variant.
     void DrawFrameParts(QImage *frame, bool snapshot) const;
     void UpdateMarker(bool evenWithoutRecording);
@@ -106,4 +123,7 @@ private:
     float fMax[3] = {-2.0f, -2.0f, -2.0f};
     float fMin[3] = {2.0f, 2.0f, 2.0f};
     int bMagnifier = 0;
+    bool m_speedCurve = false;
+    SpeedUnit m_speedUnit = SpeedUnit::Kmh;
+    QMenu *m_contextMenu = nullptr;
 };

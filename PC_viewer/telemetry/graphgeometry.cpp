@@ -98,6 +98,13 @@ int CGraphGeometry::SampleX(int64_t relMs, int64_t durationMs) const
     return ToPixel(MulDiv(relMs, m_plotWidth, durationMs) + kGraphPanelWidth);
 }
 
+int CGraphGeometry::SpeedY(double speed, double axisTop) const
+{
+    if (!(axisTop > 0))
+        return PlotBottom();
+    return ToPixel(PlotBottom() - speed * m_plotHeight / axisTop, PlotBottom());
+}
+
 bool CGraphGeometry::SampleInClip(int64_t relMs, int64_t durationMs)
 {
     return relMs >= 0 && relMs <= durationMs;
@@ -135,6 +142,29 @@ QRect CGraphGeometry::MagnifierTarget(QPoint cursor)
 int CGraphGeometry::PanelRowY(int row)
 {
     return kGraphRowStep * row + kGraphRowTop;
+}
+
+tagSPEEDAXIS SpeedAxisFor(double maxSpeed)
+{
+    // Not a number, or beyond anything a vehicle does: the largest axis, so that the loop below
+    // always ends.
+    const double top =
+        std::isnan(maxSpeed) ? kSpeedAxisMinTop : std::clamp(maxSpeed, kSpeedAxisMinTop, kSpeedAxisMaxTop);
+    tagSPEEDAXIS axis;
+    for (double decade = 1;; decade *= 10) {
+        // 2.5 only from 25 on, so that every tick reads as a whole number.
+        for (const double mantissa : {1.0, 2.0, 2.5, 5.0}) {
+            if (mantissa == 2.5 && decade < 10)
+                continue;
+            const double step = mantissa * decade;
+            const double ticks = std::ceil(top / step);
+            if (ticks <= kSpeedAxisMaxTicks) {
+                axis.dStep = step;
+                axis.dTop = ticks * step;
+                return axis;
+            }
+        }
+    }
 }
 
 unsigned GraphZoomIn(unsigned zoom)

@@ -40,6 +40,9 @@ public:
     int SampleY(double valueG, unsigned zoom) const;
     // x of a sample relMs after the sync time in a clip durationMs long.
     int SampleX(int64_t relMs, int64_t durationMs) const;
+    // y of a speed on the speed curve's own axis: 0 on the plot's bottom edge, axisTop on its top
+    // edge (axisTop above 0; see SpeedAxisFor).
+    int SpeedY(double speed, double axisTop) const;
     // Whether a sample relMs after the sync time is drawn and counted in the extremes.
     static bool SampleInClip(int64_t relMs, int64_t durationMs);
 
@@ -64,6 +67,15 @@ private:
     int m_plotHeight;
     int m_midY;
 };
+
+// The speed curve's axis for the largest speed drawn: ticks every dStep (1, 2, 5, 10, 20, 25, 50,
+// 100, 200, 250, ...) up to dTop, the speed rounded up to a whole step, with at most five ticks
+// above 0. The axis reaches at least 10 (a clip standing still still has a scale to sit on).
+struct tagSPEEDAXIS {
+    double dTop = 0;
+    double dStep = 0;
+};
+tagSPEEDAXIS SpeedAxisFor(double maxSpeed);
 
 // Zoom steps: in doubles up to 8, out halves down to 1.
 unsigned GraphZoomIn(unsigned zoom);

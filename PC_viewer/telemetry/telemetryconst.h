@@ -58,6 +58,14 @@ constexpr QRgb kColourBackgroundTop = qRgb(192, 192, 192);
 constexpr QRgb kColourBackgroundBottom = qRgb(242, 242, 242);
 constexpr int kGraphBackgroundHeight = 172; // the gradient picture is 1 x 172 pixels
 
+// G-sensor graph: the speed curve over the X/Y/Z curves, with its own axis on the plot's right edge.
+constexpr QRgb kColourSpeed = qRgb(170, 0, 170);
+constexpr int kSpeedCurvePenWidth = 2;
+constexpr double kSpeedAxisMinTop = 10.0;  // km/h or mph
+constexpr double kSpeedAxisMaxTop = 1.0e6; // a corrupt fix cannot stretch the axis beyond this
+constexpr int kSpeedAxisMaxTicks = 5;      // above 0
+constexpr int kSpeedLabelGap = 5;          // from the right edge to the end of a tick label
+
 // Map view: timers and waits.
 constexpr int kMapRouteTimerId = 120;
 constexpr int kMapRouteDelayMs = 100;

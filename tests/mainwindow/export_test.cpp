@@ -81,8 +81,10 @@ TEST_F(ExportTest, MarkStepMarkThenExportOnceCancelledAndOnceWhole)
     EXPECT_TRUE(m_prompt.MessageTexts().value(0).contains(file));
     // The rest of the first recording and the second up to its frame 5.
     EXPECT_EQ(Frames(file), (kMp4Frames - 3) + 6);
-    // The units chosen are remembered for the next export and the play view's band.
+    // The units chosen are remembered for the next export, the play view's band and the graph's
+    // speed curve.
     EXPECT_EQ(RememberedExportOptions().unit, SpeedUnit::Mph);
+    EXPECT_EQ(m_frame->GraphView()->SpeedCurveUnit(), SpeedUnit::Mph);
 }
 
 TEST_F(ExportTest, TheBandOverThePictureIsTheExportsDrawing)

@@ -13,6 +13,8 @@
 #include "version.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QDir>
@@ -91,6 +93,7 @@ const char *const kExpectedMenus[] = {
     "Save image #32806",
     "-",
     "Telemetry overlay #32944",
+    "Speed curve #32946",
     "[Map(&M)]",
     "Google Map #32811",
     "-",
@@ -192,6 +195,45 @@ TEST_F(FrameTest, PositionDisplayItemsAndContinuousPlayFollowTheirSwitches)
     m_frame->Command(ID_MEDIA_CONTINUOUS_PLAY);
     EXPECT_EQ(m_frame->ContinuousPlay(), 0);
     EXPECT_FALSE(m_frame->Action(ID_MEDIA_CONTINUOUS_PLAY)->isChecked());
+}
+
+TEST_F(FrameTest, SpeedCurveFollowsItsItemInBothMenusInTheExportsUnitsAndIsRemembered)
+{
+    const QVariant units = QSettings().value(QStringLiteral("export/units"));
+    CAccelSensorGraphView *graph = m_frame->GraphView();
+    QAction *item = m_frame->Action(ID_VIEW_SPEED_CURVE);
+    ASSERT_NE(item, nullptr);
+    EXPECT_FALSE(graph->IsSpeedCurveOn()) << "off until switched on";
+    EXPECT_FALSE(item->isChecked());
+
+    QSettings().setValue(QStringLiteral("export/units"), QStringLiteral("mph"));
+    ASSERT_TRUE(m_frame->Command(ID_VIEW_SPEED_CURVE));
+    EXPECT_TRUE(graph->IsSpeedCurveOn());
+    EXPECT_EQ(graph->SpeedCurveUnit(), SpeedUnit::Mph);
+    EXPECT_TRUE(item->isChecked());
+
+    // The graph's menu holds the same item; it opens over the text panel, while over the plot the
+    // right button stays the magnifier's.
+    for (const QPoint at : {QPoint(300, 100), QPoint(60, 100)}) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, graph->mapToGlobal(at));
+        QApplication::sendEvent(graph, &event);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        EXPECT_EQ(menu != nullptr, at.x() < 180) << at.x();
+        if (menu) {
+            EXPECT_TRUE(menu->actions().contains(item));
+            menu->hide();
+        }
+    }
+
+    {
+        CCorvanaDoc doc;
+        CMainFrame later(&doc);
+        EXPECT_TRUE(later.GraphView()->IsSpeedCurveOn()) << "remembered";
+    }
+    item->trigger();
+    EXPECT_FALSE(graph->IsSpeedCurveOn());
+    EXPECT_FALSE(QSettings().value(QStringLiteral("graph/speedCurve")).toBool());
+    QSettings().setValue(QStringLiteral("export/units"), units);
 }
 
 TEST_F(FrameTest, GoogleMapPointsTheDocumentAtTheConfiguredServer)

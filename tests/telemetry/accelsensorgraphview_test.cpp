@@ -1,12 +1,16 @@
 // The G-sensor graph pane on Qt's offscreen platform, over a generated recording: the table and
-// extremes it builds, the keys, clicks and wheel that seek and zoom, and the marker it draws.
+// extremes it builds, the keys, clicks and wheel that seek and zoom, the marker it draws, and the
+// speed curve on the pane and in the report.
 #include "telemetry/accelsensorgraphview.h"
 
 #include "catalogue/corvanadoc.h"
+#include "telemetry/printview.h"
+#include "telemetry/telemetryconst.h"
 #include "fixtures/testfiles.h"
 #include "qstringprint.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,16 +39,7 @@ protected:
         ASSERT_TRUE(dir.isValid());
         const QString clip = dir.filePath("REC_0001.avi");
         ASSERT_TRUE(testfiles::Write(clip, "clip"));
-        // Sync at 08:30:15.250; one sample before it (never drawn or counted), samples in the
-        // clip, and one after its end (10 s later).
-        ASSERT_TRUE(testfiles::WriteLines(dir.filePath("data/REC_0001.dat"),
-                                          {"$SYNCTIME,083015.250,130512,",
-                                           "$ACCELERATOR,083015.100,130512,-3.00,3.00,0.50,",
-                                           "$ACCELERATOR,083015.260,130512,0.02,-0.98,0.11,",
-                                           "$ACCELERATOR,083015.270,130512,0.40,-1.20,0.10,",
-                                           "$ACCELERATOR,083016.250,130512,-0.50,-0.90,0.30,",
-                                           "$GPRMC,083015.000,A,3733.1234,N,12658.5678,E,21.5,87.3,120513,,",
-                                           "$ACCELERATOR,083030.000,130512,1.90,1.90,1.90,"}));
+        ASSERT_TRUE(testfiles::WriteLines(dir.filePath("data/REC_0001.dat"), DataLines()));
         doc.SetFolder(dir.path());
         doc.LoadFolder();
         ASSERT_EQ(doc.Count(), 1);
@@ -57,6 +52,19 @@ protected:
         view->show();
         view->OnInitialUpdate();
         view->RebuildGraph();
+    }
+
+    // Sync at 08:30:15.250; one sample before it (never drawn or counted), samples in the clip,
+    // and one after its end (10 s later).
+    virtual QStringList DataLines() const
+    {
+        return {"$SYNCTIME,083015.250,130512,",
+                "$ACCELERATOR,083015.100,130512,-3.00,3.00,0.50,",
+                "$ACCELERATOR,083015.260,130512,0.02,-0.98,0.11,",
+                "$ACCELERATOR,083015.270,130512,0.40,-1.20,0.10,",
+                "$ACCELERATOR,083016.250,130512,-0.50,-0.90,0.30,",
+                "$GPRMC,083015.000,A,3733.1234,N,12658.5678,E,21.5,87.3,120513,,",
+                "$ACCELERATOR,083030.000,130512,1.90,1.90,1.90,"};
     }
 
     QTemporaryDir dir;
@@ -199,6 +207,81 @@ TEST_F(GraphView, MagnifierWhileTheRightButtonIsHeld)
     EXPECT_TRUE(view->IsMagnifierOn());
     QTest::mouseRelease(view.get(), Qt::RightButton, Qt::NoModifier, QPoint(300, 100));
     EXPECT_FALSE(view->IsMagnifierOn());
+}
+
+// Fixes a second apart from 1 s into the clip, a void one at 3 s: 18.52, 37.04, (void), 90.0072, 74.08
+// and 50.004 km/h. The fastest gives an axis from 0 to 100 km/h (60 mph) over the 200-pixel plot.
+class SpeedGraph : public GraphView
+{
+protected:
+    QStringList DataLines() const override
+    {
+        QStringList lines = GraphView::DataLines();
+        const char *const fixes[] = {"16.250,A", "17.250,A", "18.250,V", "19.250,A", "20.250,A", "21.250,A"};
+        const char *const knots[] = {"10.0", "20.0", "30.0", "48.6", "40.0", "27.0"};
+        for (int i = 0; i < 6; ++i)
+            lines << QStringLiteral("$GPRMC,0830%1,3733.1234,N,12658.5678,E,%2,87.3,120513,,")
+                         .arg(QLatin1String(fixes[i]), QLatin1String(knots[i]));
+        return lines;
+    }
+};
+
+// The rows of column x (every column when x is -1) drawn in the curve's colour.
+QList<int> SpeedRows(const QImage &image, int x = -1)
+{
+    QList<int> rows;
+    for (int c = x < 0 ? 0 : x; c <= (x < 0 ? image.width() - 1 : x); ++c)
+        for (int y = 0; y < image.height(); ++y)
+            if (image.pixel(c, y) == QColor(kColourSpeed).rgb())
+                rows << y;
+    return rows;
+}
+
+TEST_F(SpeedGraph, OffByDefaultAndDrawnAtEachFixsSpeedWhenSwitchedOn)
+{
+    EXPECT_FALSE(view->IsSpeedCurveOn());
+    EXPECT_TRUE(SpeedRows(view->grab().toImage()).isEmpty());
+
+    // x = 180 + rel x 210 / 10000; y = 210 - speed x 200 / axis top.
+    const struct {
+        SpeedUnit unit;
+        int x;
+        int y; // -1: nothing drawn in that column
+    } cases[] = {
+        {SpeedUnit::Kmh, 201, 172}, {SpeedUnit::Kmh, 222, 135}, {SpeedUnit::Kmh, 243, -1}, // the void fix
+        {SpeedUnit::Kmh, 264, 29},  {SpeedUnit::Kmh, 306, 109}, {SpeedUnit::Kmh, 325, -1}, // after the last
+        {SpeedUnit::Mph, 264, 23},  {SpeedUnit::Mph, 306, 106},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << SpeedUnitName(c.unit).toStdString() << " x " << c.x);
+        view->SetSpeedCurve(true, c.unit);
+        const QList<int> rows = SpeedRows(view->grab().toImage(), c.x);
+        int nearest = c.y < 0 ? -1 : 1000; // distance of the closest row to the fix's y
+        for (int y : rows)
+            nearest = std::min(nearest, std::abs(y - c.y));
+        EXPECT_EQ(rows.isEmpty(), c.y < 0);
+        EXPECT_LE(nearest, 1);
+    }
+    EXPECT_GE(SpeedRows(view->grab().toImage(), 390).size(), 200) << "the axis on the plot's right edge";
+    view->SetSpeedCurve(false, SpeedUnit::Mph);
+    EXPECT_TRUE(SpeedRows(view->grab().toImage()).isEmpty());
+}
+
+TEST_F(SpeedGraph, TheReportDrawsTheCurveWhenItIsOn)
+{
+    CPrintView report(&doc);
+    report.SetGraphView(view.get());
+    const auto graphBand = [&] {
+        QImage page(1000, 1414, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QPainter p(&page);
+        DrawReportPage(p, page.size(), report.CollectReport(), 1);
+        p.end();
+        return page.copy(CReportGeometry(page.width(), page.height()).GraphBand());
+    };
+    EXPECT_TRUE(SpeedRows(graphBand()).isEmpty());
+    view->SetSpeedCurve(true, SpeedUnit::Kmh);
+    EXPECT_GT(SpeedRows(graphBand()).size(), 300);
 }
 
 } // namespace

@@ -1,8 +1,9 @@
 // The G-sensor graph's numbers: plot geometry, sample and marker positions, labels, zoom, seek
-// clicks, frame keys and panel texts.
+// clicks, frame keys and panel texts; the speed curve's axis and points.
 #include "telemetry/graphgeometry.h"
 
 #include "catalogue/recordinfo.h"
+#include "telemetry/accelgraphpainter.h"
 
 #include "qstringprint.h"
 
@@ -252,6 +253,65 @@ TEST(GraphGeometry, ClockTextReadsTheTimeKeyBack)
     ASSERT_TRUE(TimeKey(st, &key));
     EXPECT_EQ(GraphClockText(key), QStringLiteral("23:59:59.999"));
     EXPECT_EQ(GraphClockText(key + 1), QStringLiteral("00:00:00.000"));
+}
+
+TEST(GraphGeometry, SpeedAxisRoundsUpToAPleasantStep)
+{
+    const struct {
+        double fastest, top, step;
+    } cases[] = {
+        {0, 10, 2},           {10.1, 15, 5},   {87, 100, 20},
+        {101, 125, 25},       {260, 300, 100}, {std::numeric_limits<double>::quiet_NaN(), 10, 2},
+        {1e300, 1e6, 200000}, // a corrupt fix: the largest axis, and the search still ends
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.fastest);
+        EXPECT_DOUBLE_EQ(SpeedAxisFor(c.fastest).dTop, c.top);
+        EXPECT_DOUBLE_EQ(SpeedAxisFor(c.fastest).dStep, c.step);
+    }
+}
+
+TEST(GraphGeometry, SpeedCurvePointsAreTheValidFixesInsideTheClip)
+{
+    // Sync 08:30:15.250, a clip 10 s long. Per fix: second, status, knots; month 13 has no key.
+    tagDATAFILEINFO rec;
+    rec.stSyncTime = {13, 5, 0, 12, 8, 30, 15, 250};
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        uint16_t second, month;
+        char status;
+        double knots;
+    } fixes[] = {{15, 5, 'A', 99}, {16, 5, 'A', 10},  {17, 13, 'A', 99}, {18, 5, 'A', 20}, {19, 5, 'V', 30},
+                 {20, 5, 'A', 40}, {21, 5, 'A', nan}, {22, 5, 'A', 27},  {23, 5, 'A', 5},  {26, 5, 'A', 99}};
+    for (const auto &f : fixes) {
+        tagGPSINFO g;
+        g.stTime = {13, f.month, 0, 12, 8, 30, f.second, 0};
+        g.cStatus = f.status;
+        g.dSpeedKnots = f.knots;
+        rec.vecGps.append(g);
+    }
+    int64_t startMs = 0;
+    ASSERT_TRUE(TimeKey(rec.stSyncTime, &startMs));
+    // Before the sync time, without a key and after the end: left out; void or not a number:
+    // left out and the curve broken.
+    const tagSPEEDPOINT expected[] = {{750, 18.52, false},
+                                      {2750, 37.04, true},
+                                      {4750, 74.08, false},
+                                      {6750, 50.004, false},
+                                      {7750, 9.26, true}};
+    const QVector<tagSPEEDPOINT> kmh = SpeedCurvePoints(rec, startMs, 10000, SpeedUnit::Kmh);
+    const QVector<tagSPEEDPOINT> mph = SpeedCurvePoints(rec, startMs, 10000, SpeedUnit::Mph);
+    ASSERT_EQ(kmh.size(), 5);
+    ASSERT_EQ(mph.size(), 5);
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(kmh[i].llRelMs, expected[i].llRelMs);
+        EXPECT_EQ(kmh[i].bJoined, expected[i].bJoined);
+        EXPECT_NEAR(kmh[i].dSpeed, expected[i].dSpeed, 1e-9);
+        EXPECT_NEAR(mph[i].dSpeed, expected[i].dSpeed / 1.609344, 1e-4); // a mile is 1.609344 km
+    }
+    EXPECT_EQ(kPane.SpeedY(0, 100), 210) << "0 on the plot's bottom edge";
+    EXPECT_EQ(kPane.SpeedY(100, 100), 10) << "the axis top on its top edge";
 }
 
 } // namespace
