@@ -108,6 +108,9 @@ public:
     // The trip with its peaks merged into events and all events in time order.
     tagTRIP Finish()
     {
+        // A trip whose fixes never made a step has the speed of its only one.
+        if (m_hasLast && !m_bStep)
+            TakeSpeed(m_last);
         const auto earlier = [](const tagTRIPEVENT &a, const tagTRIPEVENT &b) { return a.llTimeMs < b.llTimeMs; };
         std::stable_sort(m_peaks.begin(), m_peaks.end(), earlier);
         for (int i = 0; i < m_peaks.size(); ++i) {
@@ -124,6 +127,7 @@ private:
     struct Fix {
         double lat = 0.0, lon = 0.0;
         int64_t ms = 0;
+        double kmh = -1.0; // -1: none
     };
 
     bool Plausible(const Fix &from, const Fix &to, double *metres) const
@@ -138,31 +142,35 @@ private:
         for (const tagGPSINFO &g : rec.vecGps) {
             if (g.cStatus != 'A' || !(std::fabs(g.dLat) <= 90.0) || !(std::fabs(g.dLon) <= 180.0))
                 continue;
-            Fix f{g.dLat, g.dLon, 0};
+            const double kmh = g.dSpeedKnots * kKmhPerKnot;
+            Fix f{g.dLat, g.dLon, 0, std::isfinite(kmh) && kmh >= 0.0 ? kmh : -1.0};
             if (!WallMs(g.stTime, &f.ms))
                 continue;
             f.ms += toTripMs;
             if (m_hasLast && f.ms <= m_last.ms)
                 continue;
-            bool counted = false;
             double metres = 0.0;
             if (!m_hasLast) {
-                counted = true;
-            } else if (Plausible(m_last, f, &metres) || Plausible(m_prev, f, &metres)) {
-                m_trip.dDistanceMetres += metres;
-                counted = true;
-            }
-            if (counted) {
                 m_last = f;
                 m_hasLast = true;
-                const double kmh = g.dSpeedKnots * kKmhPerKnot;
-                if (std::isfinite(kmh) && kmh >= 0.0 && (!m_trip.bHasMaxSpeed || kmh > m_trip.dMaxSpeedKmh)) {
-                    m_trip.dMaxSpeedKmh = kmh;
-                    m_trip.bHasMaxSpeed = true;
-                }
+            } else if (const Fix *from = Plausible(m_last, f, &metres)   ? &m_last
+                                         : Plausible(m_prev, f, &metres) ? &m_prev
+                                                                         : nullptr) {
+                m_trip.dDistanceMetres += metres;
+                TakeSpeed(*from);
+                TakeSpeed(f);
+                m_last = f;
+                m_bStep = true;
             }
             m_prev = f;
-            m_hasPrev = true;
+        }
+    }
+
+    void TakeSpeed(const Fix &f)
+    {
+        if (f.kmh >= 0.0 && (!m_trip.bHasMaxSpeed || f.kmh > m_trip.dMaxSpeedKmh)) {
+            m_trip.dMaxSpeedKmh = f.kmh;
+            m_trip.bHasMaxSpeed = true;
         }
     }
 
@@ -188,9 +196,10 @@ private:
     // Recording markers go straight into the trip; peaks wait for Finish(), which merges them by
     // time over the whole trip.
     QVector<tagTRIPEVENT> m_peaks;
-    // The last fix counted, and the last usable one (counted or not).
+    // The last fix counted (at first the first usable one), and the last usable one.
     Fix m_last, m_prev;
-    bool m_hasLast = false, m_hasPrev = false;
+    bool m_hasLast = false;
+    bool m_bStep = false; // a step has been counted
 };
 
 // The end of a timed recording: its start plus the header's duration, else its telemetry's span.

@@ -28,10 +28,11 @@
 // GPS clock need not agree; a fix no later than the last one counted repeats a stretch already
 // covered (clips that overlap) and is passed over. A step that implies more than
 // kTripMaxPlausibleKmh is ignored: it is measured from the last fix counted, and failing that
-// from the fix just before (so that one bad fix costs nothing, and a bad first fix costs one
-// step); a fix that fails both counts for nothing, not even its speed.
-// Top speed: the largest speed of the fixes counted, in km/h by the recorder's factor, as the
-// panel's "Km/h" figure reads (kKmhPerKnot); none without such a fix.
+// from the fix just before (so that one bad fix, even the first, costs nothing); a fix that fails
+// both counts for nothing.
+// Top speed: the largest speed of the fixes at either end of a counted step (of the only fix when
+// no step counts), in km/h by the recorder's factor, as the panel's "Km/h" figure reads
+// (kKmhPerKnot); none without such a fix.
 //
 // Events: every Event and User recording (a marker at its start), and G-sensor peaks: samples
 // where |X|, |Y| or |Z - 1| exceeds the threshold setting, a peak no more than kTripEventMergeMs
