@@ -7,10 +7,14 @@
 #include "catalogue/datafileinfo.h"
 
 #include <QDateTime>
+#include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <exception>
 #include <memory>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -111,15 +115,24 @@ public:
         // A trip whose fixes never made a step has the speed of its only one.
         if (m_hasLast && !m_bStep)
             TakeSpeed(m_last);
-        const auto earlier = [](const tagTRIPEVENT &a, const tagTRIPEVENT &b) { return a.llTimeMs < b.llTimeMs; };
-        std::stable_sort(m_peaks.begin(), m_peaks.end(), earlier);
-        for (int i = 0; i < m_peaks.size(); ++i) {
-            if (i > 0 && m_peaks[i].llTimeMs - m_peaks[i - 1].llTimeMs <= kTripEventMergeMs)
-                m_trip.vecEvents.last().dPeakG = std::max(m_trip.vecEvents.last().dPeakG, m_peaks[i].dPeakG);
-            else
-                m_trip.vecEvents.append(m_peaks[i]);
+        // Runs of peaks that lie within the merge time of each other are one event, whichever
+        // clips they came from: sorted by start, a run joins the one before when it starts no
+        // later than the merge time after that one's last peak.
+        std::stable_sort(m_runs.begin(), m_runs.end(),
+                         [](const PeakRun &a, const PeakRun &b) { return a.event.llTimeMs < b.event.llTimeMs; });
+        int64_t lastMs = 0;
+        for (int i = 0; i < m_runs.size(); ++i) {
+            const PeakRun &r = m_runs[i];
+            if (i > 0 && r.event.llTimeMs - lastMs <= kTripEventMergeMs) {
+                m_trip.vecEvents.last().dPeakG = std::max(m_trip.vecEvents.last().dPeakG, r.event.dPeakG);
+                lastMs = std::max(lastMs, r.lastMs);
+            } else {
+                m_trip.vecEvents.append(r.event);
+                lastMs = r.lastMs;
+            }
         }
-        std::stable_sort(m_trip.vecEvents.begin(), m_trip.vecEvents.end(), earlier);
+        std::stable_sort(m_trip.vecEvents.begin(), m_trip.vecEvents.end(),
+                         [](const tagTRIPEVENT &a, const tagTRIPEVENT &b) { return a.llTimeMs < b.llTimeMs; });
         return std::move(m_trip);
     }
 
@@ -174,20 +187,34 @@ private:
         }
     }
 
+    // The clip's peaks as runs of samples each within the merge time of the one before, so that a
+    // card whose samples all pass the threshold keeps one entry per run, not one per sample.
     void AddPeaks(int index, const tagDATAFILEINFO &rec, int64_t toTripMs)
     {
         const double threshold = m_settings.dPeakThresholdG;
+        bool open = false;
         for (const tagACCELINFO &a : rec.vecAccel) {
-            const double g = std::max({std::fabs(double(a.fX)), std::fabs(double(a.fY)), std::fabs(double(a.fZ) - 1.0)});
-            int64_t ms = 0;
-            if (!(g > threshold) || !std::isfinite(g) || !WallMs(a.stTime, &ms))
+            const double x = std::fabs(double(a.fX)), y = std::fabs(double(a.fY)), z = std::fabs(double(a.fZ) - 1.0);
+            if (!(x > threshold || y > threshold || z > threshold))
                 continue;
-            tagTRIPEVENT e;
-            e.nIndex = index;
-            e.llTimeMs = ms + toTripMs;
-            e.nReason = TRIP_GSENSOR_PEAK;
-            e.dPeakG = g;
-            m_peaks.append(e);
+            const double g = std::max({x, y, z});
+            int64_t ms = 0;
+            if (!std::isfinite(g) || !WallMs(a.stTime, &ms))
+                continue;
+            ms += toTripMs;
+            PeakRun *run = open ? &m_runs.last() : nullptr;
+            if (run && ms >= run->lastMs && ms - run->lastMs <= kTripEventMergeMs) {
+                run->lastMs = ms;
+                run->event.dPeakG = std::max(run->event.dPeakG, g);
+                continue;
+            }
+            PeakRun r;
+            r.event.nIndex = index;
+            r.event.llTimeMs = r.lastMs = ms;
+            r.event.nReason = TRIP_GSENSOR_PEAK;
+            r.event.dPeakG = g;
+            m_runs.append(r);
+            open = true;
         }
     }
 
@@ -195,17 +222,46 @@ private:
     tagTRIP m_trip;
     // Recording markers go straight into the trip; peaks wait for Finish(), which merges them by
     // time over the whole trip.
-    QVector<tagTRIPEVENT> m_peaks;
+    struct PeakRun {
+        tagTRIPEVENT event; // at the run's first peak
+        int64_t lastMs = 0;
+    };
+    QVector<PeakRun> m_runs;
     // The last fix counted (at first the first usable one), and the last usable one.
     Fix m_last, m_prev;
     bool m_hasLast = false;
     bool m_bStep = false; // a step has been counted
 };
 
-// The end of a timed recording: its start plus the header's duration, else its telemetry's span.
-int64_t EndOfClip(const QString &mediaPath, const tagDATAFILEINFO &rec, int64_t startMs)
+// The header durations of the clips, read on a few threads: a card's worth of small reads is most
+// of what trips cost beyond the load.
+std::vector<double> HeaderDurations(const QStringList &paths)
 {
-    const double seconds = ClipDurationSeconds(mediaPath);
+    const int count = static_cast<int>(paths.size());
+    std::vector<double> seconds(static_cast<size_t>(count), 0.0);
+    std::atomic<int> next{0};
+    const auto work = [&] {
+        for (int i = next++; i < count; i = next++) {
+            try {
+                seconds[static_cast<size_t>(i)] = ClipDurationSeconds(paths.at(i));
+            } catch (const std::exception &) {
+                // Out of memory on a header: the clip's telemetry gives its span instead.
+            }
+        }
+    };
+    const int helpers = qMin(qBound(0, QThread::idealThreadCount() - 1, 3), count / 64);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < helpers; ++t)
+        threads.emplace_back(work);
+    work();
+    for (std::thread &t : threads)
+        t.join();
+    return seconds;
+}
+
+// The end of a timed recording: its start plus the header's duration, else its telemetry's span.
+int64_t EndOfClip(double seconds, const tagDATAFILEINFO &rec, int64_t startMs)
+{
     if (seconds > 0.0)
         return startMs + std::llround(seconds * 1000.0);
     int64_t syncWall = 0;
@@ -251,12 +307,19 @@ QVector<tagTRIP> BuildTrips(const CCorvanaDoc &doc, const tagTRIPSETTINGS &given
     std::stable_sort(timed.begin(), timed.end(),
                      [](const std::pair<int64_t, int> &a, const std::pair<int64_t, int> &b) { return a.first < b.first; });
 
+    QStringList paths;
+    paths.reserve(static_cast<int>(timed.size()));
+    for (const auto &clip : timed)
+        paths.append(doc.MediaPathAt(clip.second));
+    const std::vector<double> durations = HeaderDurations(paths);
+
     QVector<tagTRIP> trips;
     std::unique_ptr<CTripBuilder> trip;
-    for (const auto &[startMs, index] : timed) {
+    for (size_t t = 0; t < timed.size(); ++t) {
+        const auto [startMs, index] = timed[t];
         const tagDATAFILEINFO &rec = doc.RecordRef(index);
         const int kind = IsParking(rec.nType) ? TRIP_PARKING : TRIP_DRIVE;
-        const int64_t endMs = EndOfClip(doc.MediaPathAt(index), rec, startMs);
+        const int64_t endMs = EndOfClip(durations[t], rec, startMs);
         if (trip && (kind != trip->Kind() || startMs > trip->EndMs() + gapMs)) {
             trips.append(trip->Finish());
             trip.reset();
