@@ -192,9 +192,13 @@ private:
     void AddPeaks(int index, const tagDATAFILEINFO &rec, int64_t toTripMs)
     {
         const double threshold = m_settings.dPeakThresholdG;
+        double sumZ = 0.0;
+        for (const tagACCELINFO &a : rec.vecAccel)
+            sumZ += std::isfinite(a.fZ) ? double(a.fZ) : 0.0;
+        const double restZ = sumZ < 0.0 ? -1.0 : 1.0;
         bool open = false;
         for (const tagACCELINFO &a : rec.vecAccel) {
-            const double x = std::fabs(double(a.fX)), y = std::fabs(double(a.fY)), z = std::fabs(double(a.fZ) - 1.0);
+            const double x = std::fabs(double(a.fX)), y = std::fabs(double(a.fY)), z = std::fabs(double(a.fZ) - restZ);
             if (!(x > threshold || y > threshold || z > threshold))
                 continue;
             const double g = std::max({x, y, z});

@@ -254,6 +254,9 @@ TEST(TripsTest, EventsFromKindsAndPeaks)
          "E08:00:00.000 U08:01:00.000"},
         {"peaks merged within 2 s", {{'N', h8, 60000, shakes}}, 0.5, "G08:00:10.000 G08:00:20.000 G08:00:24.100"},
         {"a higher threshold", {{'N', h8, 60000, shakes}}, 0.7, "G08:00:24.100"},
+        {"a sensor that reads Z -1 g at rest",
+         {{'N', h8, 60000, {{1000, 0, 0, -1}, {2000, 0, 0, -0.98}, {3000, 0, 0, -1.6}, {4000, 0, 0, -1}}}}, 0.5,
+         "G08:00:03.000"},
         {"one shock in two overlapping clips",
          {{'N', h8, 60000, {{55000, 0, 0, 2}}}, {'E', h8 + 50000, 20000, {{5000, 0, 0, 2}}}}, 0.5,
          "E08:00:50.000 G08:00:55.000"},
@@ -263,7 +266,7 @@ TEST(TripsTest, EventsFromKindsAndPeaks)
     for (const auto &c : cases) {
         CCard card;
         for (const tagEVENTCLIP &clip : c.clips) {
-            QStringList lines{Accel(clip.ms, 0, 0, 1)};
+            QStringList lines;
             for (const auto &a : clip.samples)
                 lines << Accel(clip.ms + int64_t(a[0]), a[1], a[2], a[3]);
             card.Clip(clip.kind, "130512", clip.ms, clip.durationMs, lines);
