@@ -5,6 +5,7 @@
 #include "catalogue/cliptelemetry.h"
 #include "catalogue/corvanadoc.h"
 #include "catalogue/datafileinfo.h"
+#include "telemetry/telemetrycsv.h"
 
 #include <QDateTime>
 #include <QThread>
@@ -155,7 +156,7 @@ private:
         for (const tagGPSINFO &g : rec.vecGps) {
             if (g.cStatus != 'A' || !(std::fabs(g.dLat) <= 90.0) || !(std::fabs(g.dLon) <= 180.0))
                 continue;
-            const double kmh = g.dSpeedKnots * kKmhPerKnot;
+            const double kmh = SpeedInUnit(g, SpeedUnit::Kmh);
             Fix f{g.dLat, g.dLon, 0, std::isfinite(kmh) && kmh >= 0.0 ? kmh : -1.0};
             if (!WallMs(g.stTime, &f.ms))
                 continue;

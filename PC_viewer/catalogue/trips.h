@@ -31,8 +31,7 @@
 // from the fix just before (so that one bad fix, even the first, costs nothing); a fix that fails
 // both counts for nothing.
 // Top speed: the largest speed of the fixes at either end of a counted step (of the only fix when
-// no step counts), in km/h by the recorder's factor, as the panel's "Km/h" figure reads
-// (kKmhPerKnot); none without such a fix.
+// no step counts), in km/h as the telemetry CSV gives it (SpeedInUnit); none without such a fix.
 //
 // Events: every Event and User recording (a marker at its start), and G-sensor peaks: samples
 // where |X|, |Y| or |Z - 1| exceeds the threshold setting (|Z + 1| in a clip whose Z reads -1 g at
@@ -66,8 +65,6 @@ inline constexpr double kDefaultTripGapSeconds = 60.0;
 inline constexpr double kDefaultTripPeakThresholdG = 0.5;
 inline constexpr int64_t kTripEventMergeMs = 2000;
 inline constexpr double kTripMaxPlausibleKmh = 300.0;
-// The recorder's knots-to-km/h factor, which its "Km/h" texts use.
-inline constexpr double kKmhPerKnot = 1.85166;
 
 enum TripKind : int {
     TRIP_DRIVE = 0,

@@ -184,7 +184,7 @@ TEST(TripsTest, DistanceAndTopSpeedFromValidFixes)
         {"an Event clip over the same stretch", 'A', -1, 0, 'A', 0, "83.3", true},
         {"a V fix far off, at 400 knots", 'A', 30, 100000, 'V', 0, "83.3"},
         {"a step of 306 km/h, at 400 knots", 'A', 90, 42.5, 'A', 0, "83.3"},
-        {"a step of 288 km/h, at 400 knots", 'A', 90, 40, 'A', 2 * (40 - step * metresPerDegree), "740.7"},
+        {"a step of 288 km/h, at 400 knots", 'A', 90, 40, 'A', 2 * (40 - step * metresPerDegree), "740.8"},
         {"a first fix far off, at 400 knots", 'A', 0, -1000, 'A', 0, "83.3"},
         {"no valid fix", 'V', -1, 0, 'A', -known, ""},
     };
