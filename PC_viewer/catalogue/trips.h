@@ -37,9 +37,10 @@
 // where |X|, |Y| or |Z - 1| exceeds the threshold setting (|Z + 1| in a clip whose Z reads -1 g at
 // rest, as a sensor mounted the other way up gives it: one whose samples' Z adds up below 0), a
 // peak no more than kTripEventMergeMs after the previous one being the same happening (so a shake
-// that goes on is one event, marked at its first sample). Peaks are found by time across the whole trip, so the same shock seen by
-// two overlapping clips counts once; the recording markers are never merged away. A peak's time
-// is its clip's time plus (sample time - sync time). The events of a trip are in time order.
+// that goes on is one event, marked at its first sample). Peaks are merged by time across the
+// whole trip, so the same shock seen by two overlapping clips counts once; the recording markers
+// are never merged away. A peak's time is its clip's time plus (sample time - sync time). The
+// events of a trip are in time order.
 //
 // A recording without a time (kind single) has the same figures on its own timeline: its start is
 // 0 and its event times are milliseconds from its start (a sync time outside the calendar gives
