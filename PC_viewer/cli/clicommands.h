@@ -32,3 +32,4 @@ void SetCliTrackFile(const QString &path);
 QVector<CliCommand> CatalogueCommands();
 QVector<CliCommand> DeviceConfigCommands();
 QVector<CliCommand> CsvCommands();
+QVector<CliCommand> TripCommands();

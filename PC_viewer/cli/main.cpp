@@ -25,6 +25,7 @@ QVector<CliCommand> AllCommands()
 {
     QVector<CliCommand> all;
     all += CatalogueCommands();
+    all += TripCommands();
     all += MediaCommands();
     all += DeviceConfigCommands();
     all += ReportCommands();

@@ -1,0 +1,363 @@
+// Gathering the catalogue's recordings into trips: grouping by time and kind, distance, top speed
+// and events, in one pass over the records.
+#include "catalogue/trips.h"
+
+#include "catalogue/cliptelemetry.h"
+#include "catalogue/corvanadoc.h"
+#include "catalogue/datafileinfo.h"
+#include "telemetry/telemetrycsv.h"
+
+#include <QDateTime>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <exception>
+#include <memory>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// A gap longer than this (about 30 years) changes nothing and would overflow the sums.
+constexpr int64_t kMaxGapMs = int64_t(1) << 50;
+
+// Days since 1970-01-01 of a date; days beyond the month's end run on into the next month, as
+// mktime has them.
+int64_t DaysFromCivil(int64_t y, int m, int d)
+{
+    y -= m <= 2 ? 1 : 0;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+// A time stamp's calendar fields as milliseconds (counted as if UTC): only differences between two
+// of them are used, so no time zone is needed, and this runs for every fix. Accepts what TimeKey
+// accepts.
+bool WallMs(const SYSTEMTIME &st, int64_t *ms)
+{
+    if (st.wMonth < 1 || st.wMonth > 12 || st.wDay < 1 || st.wDay > 31 || st.wHour > 23 || st.wMinute > 59 ||
+        st.wSecond > 59)
+        return false;
+    const int64_t days = DaysFromCivil(2000 + st.wYear, st.wMonth, st.wDay);
+    *ms = ((days * 24 + st.wHour) * 60 + st.wMinute) * 60000 + st.wSecond * 1000 + st.wMilliseconds;
+    return true;
+}
+
+bool IsParking(int type)
+{
+    return type == RT_PARKING || type == RT_PARKING_MOTION || type == RT_PARKING_AUDIO;
+}
+
+// Where a recording's end lies past its start when its header gives no duration: its latest sample
+// or fix within a recording's longest span; 0 when none.
+int64_t TelemetrySpanMs(const tagDATAFILEINFO &rec, int64_t syncWall)
+{
+    int64_t span = 0;
+    const auto take = [&](const SYSTEMTIME &t) {
+        int64_t w = 0;
+        if (WallMs(t, &w) && w - syncWall <= int64_t(kMaxRecordingSeconds) * 1000)
+            span = std::max(span, w - syncWall);
+    };
+    for (const tagACCELINFO &a : rec.vecAccel)
+        take(a.stTime);
+    for (const tagGPSINFO &g : rec.vecGps)
+        take(g.stTime);
+    return span;
+}
+
+// One trip as its clips are added in time order.
+class CTripBuilder
+{
+public:
+    CTripBuilder(int kind, const tagTRIPSETTINGS &settings) : m_settings(settings)
+    {
+        m_trip.nKind = kind;
+        m_trip.bHasTime = kind != TRIP_SINGLE;
+    }
+
+    // Adds the recording at `index` that starts at startMs (its time key; 0 without one) and
+    // ends at endMs.
+    void AddClip(int index, const tagDATAFILEINFO &rec, int64_t startMs, int64_t endMs)
+    {
+        if (m_trip.nClips == 0) {
+            m_trip.nFirst = index;
+            m_trip.llStartMs = startMs;
+            m_trip.llEndMs = endMs;
+        }
+        m_trip.nLast = index;
+        ++m_trip.nClips;
+        m_trip.llEndMs = std::max(m_trip.llEndMs, endMs);
+        if (rec.nType == RT_EVENT || rec.nType == RT_USER) {
+            tagTRIPEVENT e;
+            e.nIndex = index;
+            e.llTimeMs = startMs;
+            e.nReason = rec.nType == RT_EVENT ? TRIP_EVENT_RECORDING : TRIP_USER_RECORDING;
+            m_trip.vecEvents.append(e);
+        }
+        int64_t syncWall = 0;
+        if (rec.bValid != 1 || !WallMs(rec.stSyncTime, &syncWall))
+            return;
+        AddFixes(rec, startMs - syncWall);
+        AddPeaks(index, rec, startMs - syncWall);
+    }
+
+    int Kind() const { return m_trip.nKind; }
+    int64_t EndMs() const { return m_trip.llEndMs; }
+
+    // The trip with its peaks merged into events and all events in time order.
+    tagTRIP Finish()
+    {
+        // A trip whose fixes never made a step has the speed of its only one.
+        if (m_hasLast && !m_bStep)
+            TakeSpeed(m_last);
+        // Runs of peaks that lie within the merge time of each other are one event, whichever
+        // clips they came from: sorted by start, a run joins the one before when it starts no
+        // later than the merge time after that one's last peak.
+        std::stable_sort(m_runs.begin(), m_runs.end(),
+                         [](const PeakRun &a, const PeakRun &b) { return a.event.llTimeMs < b.event.llTimeMs; });
+        int64_t lastMs = 0;
+        for (int i = 0; i < m_runs.size(); ++i) {
+            const PeakRun &r = m_runs[i];
+            if (i > 0 && r.event.llTimeMs - lastMs <= kTripEventMergeMs) {
+                m_trip.vecEvents.last().dPeakG = std::max(m_trip.vecEvents.last().dPeakG, r.event.dPeakG);
+                lastMs = std::max(lastMs, r.lastMs);
+            } else {
+                m_trip.vecEvents.append(r.event);
+                lastMs = r.lastMs;
+            }
+        }
+        std::stable_sort(m_trip.vecEvents.begin(), m_trip.vecEvents.end(),
+                         [](const tagTRIPEVENT &a, const tagTRIPEVENT &b) { return a.llTimeMs < b.llTimeMs; });
+        return std::move(m_trip);
+    }
+
+private:
+    struct Fix {
+        double lat = 0.0, lon = 0.0;
+        int64_t ms = 0;
+        double kmh = -1.0; // -1: none
+    };
+
+    bool Plausible(const Fix &from, const Fix &to, double *metres) const
+    {
+        *metres = CGpxTrack::DistanceMetres(from.lat, from.lon, to.lat, to.lon);
+        // metres per millisecond x 3600 = km/h
+        return *metres * 3600.0 <= kTripMaxPlausibleKmh * double(to.ms - from.ms);
+    }
+
+    void AddFixes(const tagDATAFILEINFO &rec, int64_t toTripMs)
+    {
+        for (const tagGPSINFO &g : rec.vecGps) {
+            if (g.cStatus != 'A' || !(std::fabs(g.dLat) <= 90.0) || !(std::fabs(g.dLon) <= 180.0))
+                continue;
+            const double kmh = SpeedInUnit(g, SpeedUnit::Kmh);
+            Fix f{g.dLat, g.dLon, 0, std::isfinite(kmh) && kmh >= 0.0 ? kmh : -1.0};
+            if (!WallMs(g.stTime, &f.ms))
+                continue;
+            f.ms += toTripMs;
+            if (m_hasLast && f.ms <= m_last.ms)
+                continue;
+            double metres = 0.0;
+            if (!m_hasLast) {
+                m_last = f;
+                m_hasLast = true;
+            } else if (const Fix *from = Plausible(m_last, f, &metres)   ? &m_last
+                                         : Plausible(m_prev, f, &metres) ? &m_prev
+                                                                         : nullptr) {
+                m_trip.dDistanceMetres += metres;
+                TakeSpeed(*from);
+                TakeSpeed(f);
+                m_last = f;
+                m_bStep = true;
+            }
+            m_prev = f;
+        }
+    }
+
+    void TakeSpeed(const Fix &f)
+    {
+        if (f.kmh >= 0.0 && (!m_trip.bHasMaxSpeed || f.kmh > m_trip.dMaxSpeedKmh)) {
+            m_trip.dMaxSpeedKmh = f.kmh;
+            m_trip.bHasMaxSpeed = true;
+        }
+    }
+
+    // The clip's peaks as runs of samples each within the merge time of the one before, so that a
+    // card whose samples all pass the threshold keeps one entry per run, not one per sample.
+    void AddPeaks(int index, const tagDATAFILEINFO &rec, int64_t toTripMs)
+    {
+        const double threshold = m_settings.dPeakThresholdG;
+        double sumZ = 0.0;
+        for (const tagACCELINFO &a : rec.vecAccel)
+            sumZ += std::isfinite(a.fZ) ? double(a.fZ) : 0.0;
+        const double restZ = sumZ < 0.0 ? -1.0 : 1.0;
+        bool open = false;
+        for (const tagACCELINFO &a : rec.vecAccel) {
+            const double x = std::fabs(double(a.fX)), y = std::fabs(double(a.fY)), z = std::fabs(double(a.fZ) - restZ);
+            if (!(x > threshold || y > threshold || z > threshold))
+                continue;
+            const double g = std::max({x, y, z});
+            int64_t ms = 0;
+            if (!std::isfinite(g) || !WallMs(a.stTime, &ms))
+                continue;
+            ms += toTripMs;
+            PeakRun *run = open ? &m_runs.last() : nullptr;
+            if (run && ms >= run->lastMs && ms - run->lastMs <= kTripEventMergeMs) {
+                run->lastMs = ms;
+                run->event.dPeakG = std::max(run->event.dPeakG, g);
+                continue;
+            }
+            PeakRun r;
+            r.event.nIndex = index;
+            r.event.llTimeMs = r.lastMs = ms;
+            r.event.nReason = TRIP_GSENSOR_PEAK;
+            r.event.dPeakG = g;
+            m_runs.append(r);
+            open = true;
+        }
+    }
+
+    const tagTRIPSETTINGS m_settings;
+    tagTRIP m_trip;
+    // Recording markers go straight into the trip; peaks wait for Finish(), which merges them by
+    // time over the whole trip.
+    struct PeakRun {
+        tagTRIPEVENT event; // at the run's first peak
+        int64_t lastMs = 0;
+    };
+    QVector<PeakRun> m_runs;
+    // The last fix counted (at first the first usable one), and the last usable one.
+    Fix m_last, m_prev;
+    bool m_hasLast = false;
+    bool m_bStep = false; // a step has been counted
+};
+
+// The header durations of the clips, read on a few threads: a card's worth of small reads is most
+// of what trips cost beyond the load.
+std::vector<double> HeaderDurations(const QStringList &paths)
+{
+    const int count = static_cast<int>(paths.size());
+    std::vector<double> seconds(static_cast<size_t>(count), 0.0);
+    std::atomic<int> next{0};
+    const auto work = [&] {
+        for (int i = next++; i < count; i = next++) {
+            try {
+                seconds[static_cast<size_t>(i)] = ClipDurationSeconds(paths.at(i));
+            } catch (const std::exception &) {
+                // Out of memory on a header: the clip's telemetry gives its span instead.
+            }
+        }
+    };
+    const int helpers = qMin(qBound(0, QThread::idealThreadCount() - 1, 3), count / 64);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < helpers; ++t)
+        threads.emplace_back(work);
+    work();
+    for (std::thread &t : threads)
+        t.join();
+    return seconds;
+}
+
+// The end of a timed recording: its start plus the header's duration, else its telemetry's span.
+int64_t EndOfClip(double seconds, const tagDATAFILEINFO &rec, int64_t startMs)
+{
+    if (seconds > 0.0)
+        return startMs + std::llround(seconds * 1000.0);
+    int64_t syncWall = 0;
+    return WallMs(rec.stSyncTime, &syncWall) ? startMs + TelemetrySpanMs(rec, syncWall) : startMs;
+}
+
+tagTRIPSETTINGS Sane(tagTRIPSETTINGS s)
+{
+    if (!(s.dGapSeconds >= 0.0) || !std::isfinite(s.dGapSeconds))
+        s.dGapSeconds = kDefaultTripGapSeconds;
+    if (!(s.dPeakThresholdG >= 0.0) || !std::isfinite(s.dPeakThresholdG))
+        s.dPeakThresholdG = kDefaultTripPeakThresholdG;
+    return s;
+}
+
+} // namespace
+
+QString TripKindName(int kind)
+{
+    switch (kind) {
+    case TRIP_DRIVE: return QStringLiteral("drive");
+    case TRIP_PARKING: return QStringLiteral("parking");
+    default: return QStringLiteral("single");
+    }
+}
+
+QVector<tagTRIP> BuildTrips(const CCorvanaDoc &doc, const tagTRIPSETTINGS &given)
+{
+    const tagTRIPSETTINGS settings = Sane(given);
+    const int64_t gapMs = std::min<int64_t>(std::llround(std::min(settings.dGapSeconds * 1000.0, 1e18)), kMaxGapMs);
+
+    std::vector<std::pair<int64_t, int>> timed;
+    std::vector<int> untimed;
+    timed.reserve(static_cast<size_t>(doc.Count()));
+    for (int i = 0; i < doc.Count(); ++i) {
+        int64_t key = 0;
+        if (OrderingKey(doc.RecordRef(i), &key))
+            timed.emplace_back(key, i);
+        else
+            untimed.push_back(i);
+    }
+    // The catalogue is in this order after a load already; a list sorted newest first is not.
+    std::stable_sort(timed.begin(), timed.end(),
+                     [](const std::pair<int64_t, int> &a, const std::pair<int64_t, int> &b) { return a.first < b.first; });
+
+    QStringList paths;
+    paths.reserve(static_cast<int>(timed.size()));
+    for (const auto &clip : timed)
+        paths.append(doc.MediaPathAt(clip.second));
+    const std::vector<double> durations = HeaderDurations(paths);
+
+    QVector<tagTRIP> trips;
+    std::unique_ptr<CTripBuilder> trip;
+    for (size_t t = 0; t < timed.size(); ++t) {
+        const auto [startMs, index] = timed[t];
+        const tagDATAFILEINFO &rec = doc.RecordRef(index);
+        const int kind = IsParking(rec.nType) ? TRIP_PARKING : TRIP_DRIVE;
+        const int64_t endMs = EndOfClip(durations[t], rec, startMs);
+        if (trip && (kind != trip->Kind() || startMs > trip->EndMs() + gapMs)) {
+            trips.append(trip->Finish());
+            trip.reset();
+        }
+        if (!trip)
+            trip = std::make_unique<CTripBuilder>(kind, settings);
+        trip->AddClip(index, rec, startMs, endMs);
+    }
+    if (trip)
+        trips.append(trip->Finish());
+    for (int index : untimed) {
+        CTripBuilder single(TRIP_SINGLE, settings);
+        single.AddClip(index, doc.RecordRef(index), 0, 0);
+        tagTRIP t = single.Finish();
+        t.llStartMs = t.llEndMs = 0;
+        trips.append(std::move(t));
+    }
+    return trips;
+}
+
+QString TripClockText(int64_t timeKeyMs)
+{
+    int64_t secs = timeKeyMs / 1000;
+    int64_t ms = timeKeyMs % 1000;
+    if (ms < 0) {
+        ms += 1000;
+        --secs;
+    }
+    const QDateTime dt = QDateTime::fromSecsSinceEpoch(secs, Qt::LocalTime);
+    if (!dt.isValid())
+        return QString();
+    const QDate d = dt.date();
+    const QTime t = dt.time();
+    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d.%03d", d.year(), d.month(), d.day(), t.hour(), t.minute(),
+                             t.second(), static_cast<int>(ms));
+}

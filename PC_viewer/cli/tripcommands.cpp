@@ -1,0 +1,77 @@
+// pellister-cli `trips`: the drives and parking periods of a folder, one line each.
+#include "cli/clicommands.h"
+
+#include "catalogue/corvanadoc.h"
+#include "catalogue/trips.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cmath>
+
+namespace {
+
+int Usage(QTextStream &err, const QString &why)
+{
+    err << "pellister-cli: trips: " << why << "\n"
+        << "Usage: pellister-cli trips FOLDER [--gap SECONDS] [--track FILE.gpx]\n";
+    return kExitUsage;
+}
+
+int RunTrips(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    QStringList positional;
+    tagTRIPSETTINGS settings;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (arg != QLatin1String("--gap")) {
+            if (arg.startsWith(QLatin1String("--")))
+                return Usage(err, QStringLiteral("unknown option '%1'").arg(arg));
+            positional.append(arg);
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return Usage(err, QStringLiteral("--gap needs a number of seconds"));
+        bool ok = false;
+        const QString value = args.at(++i);
+        settings.dGapSeconds = value.toDouble(&ok);
+        if (!ok || !std::isfinite(settings.dGapSeconds) || settings.dGapSeconds < 0.0)
+            return Usage(err, QStringLiteral("--gap must be a number of seconds, 0 or more, not '%1'").arg(value));
+    }
+    if (positional.size() != 1)
+        return Usage(err, QStringLiteral("takes one FOLDER"));
+    const QString folder = positional.at(0);
+    if (!QFileInfo(folder).isDir()) {
+        err << "pellister-cli: not a folder: " << folder << "\n";
+        return kExitFailed;
+    }
+    CCorvanaDoc doc;
+    doc.SetFolder(QDir::fromNativeSeparators(folder));
+    doc.SetTrackFile(CliTrackFile());
+    doc.LoadFolder();
+    const QVector<tagTRIP> trips = BuildTrips(doc, settings);
+    for (int i = 0; i < trips.size(); ++i) {
+        const tagTRIP &t = trips.at(i);
+        out << i << '\t' << TripKindName(t.nKind) << '\t' << (t.bHasTime ? TripClockText(t.llStartMs) : QString())
+            << '\t' << (t.bHasTime ? TripClockText(t.llEndMs) : QString()) << '\t' << t.nClips << '\t'
+            << QString::asprintf("%.2f", t.dDistanceMetres / 1000.0) << '\t'
+            << (t.bHasMaxSpeed ? QString::asprintf("%.1f", t.dMaxSpeedKmh) : QString()) << '\t' << t.vecEvents.size()
+            << '\n';
+    }
+    return kExitOk;
+}
+
+} // namespace
+
+QVector<CliCommand> TripCommands()
+{
+    return {
+        {"trips", "FOLDER [--gap SECONDS] [--track FILE.gpx]",
+         "List the trips of FOLDER: recordings one after another (each starting within SECONDS, "
+         "default 60, of the end of those before) as drives and parking periods, then every "
+         "recording without a time alone. One line each, TAB separated: index, drive, parking or "
+         "single, start and end (YYYY-MM-DD hh:mm:ss.mmm), clips, distance in km, top speed in km/h "
+         "(empty without GPS), events (Event and User recordings, G-sensor peaks)",
+         1, 3, RunTrips, true},
+    };
+}
