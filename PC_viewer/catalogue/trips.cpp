@@ -5,7 +5,8 @@
 #include "catalogue/cliptelemetry.h"
 #include "catalogue/corvanadoc.h"
 #include "catalogue/datafileinfo.h"
-#include "telemetry/telemetrycsv.h"
+#include "telemetry/graphgeometry.h"
+#include "telemetry/telemetryoverlay.h"
 
 #include <QDateTime>
 #include <QThread>
@@ -156,7 +157,7 @@ private:
         for (const tagGPSINFO &g : rec.vecGps) {
             if (g.cStatus != 'A' || !(std::fabs(g.dLat) <= 90.0) || !(std::fabs(g.dLon) <= 180.0))
                 continue;
-            const double kmh = SpeedInUnit(g, SpeedUnit::Kmh);
+            const double kmh = SpeedInUnit(g.dSpeedKnots, SpeedUnit::Kmh);
             Fix f{g.dLat, g.dLon, 0, std::isfinite(kmh) && kmh >= 0.0 ? kmh : -1.0};
             if (!WallMs(g.stTime, &f.ms))
                 continue;
@@ -347,17 +348,9 @@ QVector<tagTRIP> BuildTrips(const CCorvanaDoc &doc, const tagTRIPSETTINGS &given
 
 QString TripClockText(int64_t timeKeyMs)
 {
-    int64_t secs = timeKeyMs / 1000;
-    int64_t ms = timeKeyMs % 1000;
-    if (ms < 0) {
-        ms += 1000;
-        --secs;
-    }
-    const QDateTime dt = QDateTime::fromSecsSinceEpoch(secs, Qt::LocalTime);
+    int ms = 0;
+    const QDateTime dt = LocalTimeOfKey(timeKeyMs, &ms);
     if (!dt.isValid())
         return QString();
-    const QDate d = dt.date();
-    const QTime t = dt.time();
-    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d.%03d", d.year(), d.month(), d.day(), t.hour(), t.minute(),
-                             t.second(), static_cast<int>(ms));
+    return dt.toString(QStringLiteral("yyyy-MM-dd ")) + GraphClockText(timeKeyMs);
 }

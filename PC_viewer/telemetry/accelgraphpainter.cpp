@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr double kKmhPerKnot = 1.852;
-constexpr double kMphPerKnot = 1.150779448;
 
 const QRgb kAxisColours[3] = {kColourAxisX, kColourAxisY, kColourAxisZ};
 const char *const kRowLabels[] = {
@@ -144,11 +142,6 @@ tagACCELEXTREMES DrawAccelGraphCurves(QPainter &p, const CGraphGeometry &geo, co
     AxisValuesRow(p, GRAPH_ROW_MIN, ext.fMin);
     p.restore();
     return ext;
-}
-
-double SpeedInUnit(double knots, SpeedUnit unit)
-{
-    return knots * (unit == SpeedUnit::Mph ? kMphPerKnot : kKmhPerKnot);
 }
 
 QVector<tagSPEEDPOINT> SpeedCurvePoints(const tagDATAFILEINFO &rec, int64_t startMs, int64_t durationMs,

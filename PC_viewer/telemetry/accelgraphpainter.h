@@ -34,9 +34,6 @@ struct tagACCELEXTREMES {
 tagACCELEXTREMES DrawAccelGraphCurves(QPainter &p, const CGraphGeometry &geo, const tagDATAFILEINFO &rec,
                                       int64_t startMs, int64_t durationMs, unsigned zoom);
 
-// A fix's speed over ground (knots) in km/h or mph.
-double SpeedInUnit(double knots, SpeedUnit unit);
-
 // One point of the speed curve: a valid fix inside the clip, llRelMs after the sync time, with its
 // speed in the chosen unit. bJoined: the curve runs to it from the point before; a void fix (or
 // one whose speed is no number) between them breaks the curve, as the receiver knew nothing then.

@@ -13,8 +13,6 @@ const char kTelemetryCsvHeader[] = "frame,time,latitude,longitude,speed,heading,
 
 namespace {
 
-constexpr double kKmhPerKnot = 1.852;
-constexpr double kMphPerKnot = 1.150779448; // 1.852 / 1.609344
 // Rows go to the file in blocks of about this many bytes.
 constexpr qsizetype kBlockBytes = 64 * 1024;
 
@@ -29,11 +27,6 @@ QString Number(double value, int decimals)
 
 } // namespace
 
-double SpeedInUnit(const tagGPSINFO &fix, SpeedUnit unit)
-{
-    return fix.dSpeedKnots * (unit == SpeedUnit::Mph ? kMphPerKnot : kKmhPerKnot);
-}
-
 QString TelemetryCsvRow(const tagDATAFILEINFO &rec, const tagFRAMETELEMETRY &t, int64_t frame, SpeedUnit unit)
 {
     QString cells[9];
@@ -46,7 +39,7 @@ QString TelemetryCsvRow(const tagDATAFILEINFO &rec, const tagFRAMETELEMETRY &t, 
         const tagGPSINFO &g = rec.vecGps[t.nFix];
         cells[2] = Number(g.dLat, 6);
         cells[3] = Number(g.dLon, 6);
-        cells[4] = Number(SpeedInUnit(g, unit), 1);
+        cells[4] = Number(SpeedInUnit(g.dSpeedKnots, unit), 1);
         cells[5] = Number(g.dCourse, 2);
     }
     if (t.nSample >= 0) {

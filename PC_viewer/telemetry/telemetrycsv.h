@@ -12,9 +12,6 @@
 // The first line of the file.
 extern const char kTelemetryCsvHeader[]; // "frame,time,latitude,longitude,speed,heading,x,y,z"
 
-// A fix's speed over ground in the unit (1 knot = 1.852 km/h), unrounded.
-double SpeedInUnit(const tagGPSINFO &fix, SpeedUnit unit);
-
 // The row of one frame, without its line end, from the sample, fix and clock that FrameTelemetry
 // gives the frame: time "hh:mm:ss.mmm", latitude and longitude in signed degrees with six
 // decimals, speed with one decimal, heading in degrees with two, x, y and z as the panel writes

@@ -21,7 +21,8 @@ const char *const kItemNames[] = {"time", "speed", "position", "heading", "gsens
 constexpr int kItemCount = 7;
 
 // Knots to miles an hour.
-constexpr double kMphPerKnot = 1.150779448;
+constexpr double kKmhPerKnot = 1.852;
+constexpr double kMphPerKnot = 1.150779448; // 1.852 / 1.609344
 
 QString DateOfClock(int64_t ms)
 {
@@ -105,11 +106,16 @@ QString SpeedUnitName(SpeedUnit unit)
     return unit == SpeedUnit::Mph ? QStringLiteral("mph") : QStringLiteral("kmh");
 }
 
+double SpeedInUnit(double knots, SpeedUnit unit)
+{
+    return knots * (unit == SpeedUnit::Mph ? kMphPerKnot : kKmhPerKnot);
+}
+
 QString SpeedText(const tagGPSINFO &fix, SpeedUnit unit)
 {
     if (unit == SpeedUnit::Kmh)
         return fix.strSpeed;
-    const double mph = fix.dSpeedKnots * kMphPerKnot;
+    const double mph = SpeedInUnit(fix.dSpeedKnots, SpeedUnit::Mph);
     // Truncated like the recorder's own km/h figure; a speed field that is not a number reads 0.
     const long long whole = std::isfinite(mph) && std::fabs(mph) < 1e9 ? static_cast<long long>(mph) : 0;
     return QStringLiteral("%1 mph").arg(whole);

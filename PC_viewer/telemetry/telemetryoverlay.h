@@ -45,6 +45,8 @@ enum class SpeedUnit { Kmh, Mph };
 // "kmh" / "mph"; false for anything else.
 bool ParseSpeedUnit(const QString &text, SpeedUnit *unit);
 QString SpeedUnitName(SpeedUnit unit);
+// A speed over ground in knots in km/h or mph (1 knot = 1.852 km/h), unrounded.
+double SpeedInUnit(double knots, SpeedUnit unit);
 // The speed of a fix: its own text in km/h (as the panel shows it), or whole miles an hour.
 QString SpeedText(const tagGPSINFO &fix, SpeedUnit unit);
 
