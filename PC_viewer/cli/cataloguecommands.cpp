@@ -11,15 +11,9 @@ namespace {
 
 int RunCatalogue(const QStringList &args, QTextStream &out, QTextStream &err)
 {
-    const QString folder = args.at(0);
-    if (!QFileInfo(folder).isDir()) {
-        err << "pellister-cli: not a folder: " << folder << "\n";
-        return kExitFailed;
-    }
     CCorvanaDoc doc;
-    doc.SetFolder(QDir::fromNativeSeparators(folder));
-    doc.SetTrackFile(CliTrackFile());
-    doc.LoadFolder();
+    if (!LoadFolderArgument(args.at(0), &doc, err))
+        return kExitFailed;
     for (int i = 0; i < doc.Count(); ++i) {
         const tagDATAFILEINFO &rec = doc.RecordRef(i);
         const QString media = doc.MediaPathAt(i);
@@ -56,6 +50,18 @@ int RunGpx(const QStringList &args, QTextStream &out, QTextStream &err)
 }
 
 } // namespace
+
+bool LoadFolderArgument(const QString &folder, CCorvanaDoc *doc, QTextStream &err)
+{
+    if (!QFileInfo(folder).isDir()) {
+        err << "pellister-cli: not a folder: " << folder << "\n";
+        return false;
+    }
+    doc->SetFolder(QDir::fromNativeSeparators(folder));
+    doc->SetTrackFile(CliTrackFile());
+    doc->LoadFolder();
+    return true;
+}
 
 QVector<CliCommand> CatalogueCommands()
 {

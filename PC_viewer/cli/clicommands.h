@@ -25,6 +25,11 @@ struct CliCommand {
     bool bTrack = false;
 };
 
+class CCorvanaDoc;
+// Loads the recording folder named on the command line, with the day's track of --track; false,
+// with a message, when it is not a folder.
+bool LoadFolderArgument(const QString &folder, CCorvanaDoc *doc, QTextStream &err);
+
 // The day's track given with --track; "" without.
 QString CliTrackFile();
 void SetCliTrackFile(const QString &path);

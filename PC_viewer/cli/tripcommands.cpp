@@ -40,15 +40,9 @@ int RunTrips(const QStringList &args, QTextStream &out, QTextStream &err)
     }
     if (positional.size() != 1)
         return Usage(err, QStringLiteral("takes one FOLDER"));
-    const QString folder = positional.at(0);
-    if (!QFileInfo(folder).isDir()) {
-        err << "pellister-cli: not a folder: " << folder << "\n";
-        return kExitFailed;
-    }
     CCorvanaDoc doc;
-    doc.SetFolder(QDir::fromNativeSeparators(folder));
-    doc.SetTrackFile(CliTrackFile());
-    doc.LoadFolder();
+    if (!LoadFolderArgument(positional.at(0), &doc, err))
+        return kExitFailed;
     const QVector<tagTRIP> trips = BuildTrips(doc, settings);
     for (int i = 0; i < trips.size(); ++i) {
         const tagTRIP &t = trips.at(i);
