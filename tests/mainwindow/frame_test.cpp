@@ -94,6 +94,7 @@ const char *const kExpectedMenus[] = {
     "-",
     "Telemetry overlay #32944",
     "Speed curve #32946",
+    "Trip timeline... #32947",
     "[Map(&M)]",
     "Google Map #32811",
     "-",
