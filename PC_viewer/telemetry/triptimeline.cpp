@@ -515,8 +515,14 @@ void DrawTripTimeline(QPainter &p, const QRect &area, const QRect &dirty, const 
             curve.append(QLine(sx(previous), speedY(speed[static_cast<size_t>(previous)].fLast), sx(c), speedY(col.fFirst)));
         break;
     }
-    p.setPen(QPen(QColor(kColourSpeed), kSpeedCurvePenWidth));
-    p.drawLines(curve);
+    // The graph's pen width, as lines of one pixel side by side: the raster engine draws those
+    // without its stroker, which costs more than the rest of the picture when zoomed out.
+    p.setPen(QPen(QColor(kColourSpeed), 1));
+    for (int k = 0; k < kSpeedCurvePenWidth; ++k) {
+        p.drawLines(curve);
+        for (QLine &l : curve)
+            l.translate(l.dx() == 0 ? 1 : 0, l.dx() == 0 ? 0 : 1);
+    }
 
     const QString unitName = tl.Unit() == SpeedUnit::Mph ? QStringLiteral("mph") : QStringLiteral("km/h");
     p.setPen(QColor(kColourSpeed));
@@ -526,22 +532,27 @@ void DrawTripTimeline(QPainter &p, const QRect &area, const QRect &dirty, const 
     p.drawText(QRect(area.left() + 4, rows.curves.top() + 18, 200, 16), Qt::AlignLeft | Qt::AlignTop,
                QStringLiteral("|g| %1").arg(gTop, 0, 'f', 1));
 
-    // Event markers: a triangle in their row and a line down through the clips and curves.
+    // Event markers: a line down through the clips and curves, and a triangle in their row.
     const auto [e0, e1] = tl.EventsBetween(c0 - kTimelineMarkerHalfWidth, c1 + kTimelineMarkerHalfWidth);
+    for (int i = e0; i < e1; ++i) {
+        const tagTRIPEVENT &e = tl.Events()[i];
+        QColor colour = EventColour(e.nReason);
+        colour.setAlpha(170);
+        p.setPen(colour);
+        const int x = sx(tl.XOfTime(e.llTimeMs));
+        p.drawLine(x, rows.band.top(), x, rows.curves.bottom());
+    }
     p.setRenderHint(QPainter::Antialiasing, true);
     for (int i = e0; i < e1; ++i) {
         const tagTRIPEVENT &e = tl.Events()[i];
         const int x = sx(tl.XOfTime(e.llTimeMs));
-        QColor colour = EventColour(e.nReason);
+        const QColor colour = EventColour(e.nReason);
         const int h = kTimelineMarkerHalfWidth;
         const QPolygon triangle({QPoint(x - h, rows.markers.top() + 1), QPoint(x + h, rows.markers.top() + 1),
                                  QPoint(x, rows.markers.bottom())});
         p.setPen(i == view.nSelectedEvent ? QPen(Qt::black, 2) : QPen(colour.darker(130), 1));
         p.setBrush(colour);
         p.drawPolygon(triangle);
-        colour.setAlpha(170);
-        p.setPen(QPen(colour, 1));
-        p.drawLine(x, rows.band.top(), x, rows.curves.bottom());
     }
     p.setBrush(Qt::NoBrush);
     p.setRenderHint(QPainter::Antialiasing, false);
