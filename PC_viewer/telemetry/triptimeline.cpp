@@ -524,13 +524,20 @@ void DrawTripTimeline(QPainter &p, const QRect &area, const QRect &dirty, const 
             l.translate(l.dx() == 0 ? 1 : 0, l.dx() == 0 ? 0 : 1);
     }
 
+    // The scales, at the top of the curves (only of a curve the trip has).
     const QString unitName = tl.Unit() == SpeedUnit::Mph ? QStringLiteral("mph") : QStringLiteral("km/h");
-    p.setPen(QColor(kColourSpeed));
-    p.drawText(QRect(area.left() + 4, rows.curves.top() + 2, 200, 16), Qt::AlignLeft | Qt::AlignTop,
-               QStringLiteral("%1 %2").arg(std::llround(axis.dTop)).arg(unitName));
-    p.setPen(QColor(kColourTimelineG).darker(150));
-    p.drawText(QRect(area.left() + 4, rows.curves.top() + 18, 200, 16), Qt::AlignLeft | Qt::AlignTop,
-               QStringLiteral("|g| %1").arg(gTop, 0, 'f', 1));
+    int labelY = rows.curves.top() + 2;
+    if (tl.HasSpeed()) {
+        p.setPen(QColor(kColourSpeed));
+        p.drawText(QRect(area.left() + 4, labelY, 200, 16), Qt::AlignLeft | Qt::AlignTop,
+                   QStringLiteral("%1 %2").arg(std::llround(axis.dTop)).arg(unitName));
+        labelY += 16;
+    }
+    if (tl.HasG()) {
+        p.setPen(QColor(kColourTimelineG).darker(150));
+        p.drawText(QRect(area.left() + 4, labelY, 200, 16), Qt::AlignLeft | Qt::AlignTop,
+                   QStringLiteral("|g| %1").arg(gTop, 0, 'f', 1));
+    }
 
     // Event markers: a line down through the clips and curves, and a triangle in their row.
     const auto [e0, e1] = tl.EventsBetween(c0 - kTimelineMarkerHalfWidth, c1 + kTimelineMarkerHalfWidth);

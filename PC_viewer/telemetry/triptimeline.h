@@ -69,6 +69,8 @@ public:
     // The fastest speed and the highest |g| of the trip (0 without any).
     double TopSpeed() const { return m_topSpeed; }
     double TopG() const { return m_topG; }
+    bool HasSpeed() const { return !m_speedMs.empty(); }
+    bool HasG() const { return !m_gMs.empty(); }
 
     // --- Content x and time --------------------------------------------------------------------
     // The whole trip is `width` pixels wide (1 to kMaxContentWidth); the series are reduced to it.

@@ -82,10 +82,16 @@ void CTripWindow::SetSpeedUnit(SpeedUnit unit)
 
 void CTripWindow::Rebuild()
 {
-    tagTRIPSETTINGS settings;
+    // A setting that is no number counts as absent (BuildTrips takes care of negative ones).
     const QSettings stored;
-    settings.dGapSeconds = stored.value(QLatin1String(kSettingGapSeconds), kDefaultTripGapSeconds).toDouble();
-    settings.dPeakThresholdG = stored.value(QLatin1String(kSettingPeakThresholdG), kDefaultTripPeakThresholdG).toDouble();
+    const auto number = [&](const char *key, double fallback) {
+        bool ok = false;
+        const double value = stored.value(QLatin1String(key)).toDouble(&ok);
+        return ok ? value : fallback;
+    };
+    tagTRIPSETTINGS settings;
+    settings.dGapSeconds = number(kSettingGapSeconds, kDefaultTripGapSeconds);
+    settings.dPeakThresholdG = number(kSettingPeakThresholdG, kDefaultTripPeakThresholdG);
     m_trips = BuildTrips(*m_doc, settings);
     m_stale = false;
 

@@ -154,6 +154,7 @@ TEST_F(FrameTest, CommandsAreEnabledAtStartButTheSwitchedOn)
         {ID_VIEW_X16, true},
         {ID_VIEW_X25, true},
         {ID_VIEW_SAVE_IMAGE, true},
+        {ID_VIEW_TRIP_TIMELINE, true},
         {ID_MAP_GOOGLE_MAP, true},
         {ID_MAP_POSITION_ON, false},
         {ID_MAP_POSITION_OFF, true},
