@@ -22,9 +22,10 @@ namespace {
 // Two speed points further apart than this are not joined by the curve (a receiver that said
 // nothing for so long, or clips with a gap between them).
 constexpr int64_t kJoinMs = 10000;
-// Times further than this from the trip's start (about 278 years) are held there: the products of
-// the x arithmetic stay inside 64 bits.
-constexpr int64_t kFarMs = int64_t(1) << 43;
+// Times further than this from the trip's start (about 139 years) are held there, and content x
+// within kFarX: the products of the x arithmetic stay inside 64 bits.
+constexpr int64_t kFarMs = int64_t(1) << 42;
+constexpr int64_t kFarX = int64_t(1) << 20;
 
 // A time stamp's calendar fields as milliseconds counted as if UTC, as the trips count them; the
 // date's day number is kept between calls, since a clip's samples share their date.
@@ -270,7 +271,7 @@ int64_t CTripTimeline::XOfTime(int64_t ms) const
 int64_t CTripTimeline::TimeOfX(int64_t x) const
 {
     const int64_t span = std::clamp<int64_t>(m_endMs - m_startMs, 1, kFarMs);
-    x = std::clamp<int64_t>(x, -(int64_t(1) << 20), int64_t(1) << 20);
+    x = std::clamp<int64_t>(x, -kFarX, kFarX);
     return m_startMs + CeilDiv(x * span, m_width);
 }
 
@@ -430,7 +431,9 @@ void DrawTripTimeline(QPainter &p, const QRect &area, const QRect &dirty, const 
     const int64_t from = tl.TimeOfX(c0 - kTimelineTickSpacing) + local;
     QVector<QLine> grid, ticks;
     p.setPen(Qt::black);
-    for (int64_t t = FloorDiv(from, step) * step - local; tl.XOfTime(t) <= c1; t += step) {
+    // A trip longer than the ruler's longest step can mark has no ticks.
+    const bool ruled = double(step) * pxPerMs >= kTimelineTickSpacing / 2.0;
+    for (int64_t t = FloorDiv(from, step) * step - local; ruled && tl.XOfTime(t) <= c1; t += step) {
         const int64_t cx = tl.XOfTime(t);
         if (cx < 0 || cx > lastColumn)
             continue;
