@@ -93,6 +93,7 @@ public:
         }
         m_trip.nLast = index;
         ++m_trip.nClips;
+        m_trip.vecClips.append(tagTRIPCLIP{index, startMs, endMs});
         m_trip.llEndMs = std::max(m_trip.llEndMs, endMs);
         if (rec.nType == RT_EVENT || rec.nType == RT_USER) {
             tagTRIPEVENT e;
@@ -344,6 +345,61 @@ QVector<tagTRIP> BuildTrips(const CCorvanaDoc &doc, const tagTRIPSETTINGS &given
         trips.append(std::move(t));
     }
     return trips;
+}
+
+QVector<tagGPSINFO> TripRoute(const CCorvanaDoc &doc, const tagTRIP &trip, int maxPoints)
+{
+    // The fixes at either end of the steps the distance counts (see CTripBuilder::AddFixes), so
+    // that a fix that jumps away draws no spike; the only fix when no step counts.
+    struct Fix {
+        const tagGPSINFO *g = nullptr;
+        int64_t ms = 0;
+    };
+    QVector<tagGPSINFO> route;
+    Fix last, prev;
+    const tagGPSINFO *appended = nullptr;
+    const auto plausible = [](const Fix &from, const Fix &to) {
+        const double metres = CGpxTrack::DistanceMetres(from.g->dLat, from.g->dLon, to.g->dLat, to.g->dLon);
+        return metres * 3600.0 <= kTripMaxPlausibleKmh * double(to.ms - from.ms);
+    };
+    for (const tagTRIPCLIP &clip : trip.vecClips) {
+        if (clip.nIndex < 0 || clip.nIndex >= doc.Count())
+            continue;
+        const tagDATAFILEINFO &rec = doc.RecordRef(clip.nIndex);
+        int64_t syncWall = 0;
+        if (rec.bValid != 1 || !WallMs(rec.stSyncTime, &syncWall))
+            continue;
+        for (const tagGPSINFO &g : rec.vecGps) {
+            Fix f{&g, 0};
+            if (g.cStatus != 'A' || !(std::fabs(g.dLat) <= 90.0) || !(std::fabs(g.dLon) <= 180.0) ||
+                !WallMs(g.stTime, &f.ms))
+                continue;
+            f.ms += clip.llStartMs - syncWall;
+            if (last.g && f.ms <= last.ms)
+                continue;
+            if (!last.g) {
+                last = f;
+            } else if (const Fix *from = plausible(last, f) ? &last : plausible(prev, f) ? &prev : nullptr) {
+                if (appended != from->g)
+                    route.append(*from->g);
+                route.append(g);
+                appended = &g;
+                last = f;
+            }
+            prev = f;
+        }
+    }
+    if (route.isEmpty() && last.g)
+        route.append(*last.g);
+    maxPoints = std::max(maxPoints, 2);
+    if (route.size() <= maxPoints)
+        return route;
+    QVector<tagGPSINFO> thinned;
+    thinned.reserve(maxPoints);
+    const int64_t n = route.size();
+    for (int64_t i = 0; i < maxPoints; ++i)
+        thinned.append(route.at(static_cast<int>(i * (n - 1) / (maxPoints - 1))));
+    return thinned;
 }
 
 QString TripClockText(int64_t timeKeyMs)

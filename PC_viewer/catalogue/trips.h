@@ -94,6 +94,13 @@ struct tagTRIPSETTINGS {
     double dPeakThresholdG = kDefaultTripPeakThresholdG;
 };
 
+// One clip of a trip on its time line.
+struct tagTRIPCLIP {
+    int nIndex = -1;       // catalogue index
+    int64_t llStartMs = 0; // time key (0 in a trip without a time)
+    int64_t llEndMs = 0;   // its start plus its duration (0 in a trip without a time)
+};
+
 struct tagTRIP {
     int nKind = TRIP_SINGLE;
     // Catalogue indices of its first and last clip in time; after a load (oldest first) its clips
@@ -108,10 +115,17 @@ struct tagTRIP {
     bool bHasMaxSpeed = false;
     double dMaxSpeedKmh = 0.0;
     QVector<tagTRIPEVENT> vecEvents;
+    // Its clips in time order (the order they joined the trip), with the spans that decided it.
+    QVector<tagTRIPCLIP> vecClips;
 };
 
 // The trips of the loaded catalogue (see above).
 QVector<tagTRIP> BuildTrips(const CCorvanaDoc &doc, const tagTRIPSETTINGS &settings = tagTRIPSETTINGS());
+
+// The trip's route for a map: its fixes that count for the distance (status A, on the globe, with
+// a time), in time order, as the recording holds them. At most maxPoints (2 or more): a longer
+// route keeps evenly spaced fixes, always its first and last.
+QVector<tagGPSINFO> TripRoute(const CCorvanaDoc &doc, const tagTRIP &trip, int maxPoints);
 
 // "YYYY-MM-DD hh:mm:ss.mmm" of a time key in local time; "" when it has no calendar date.
 QString TripClockText(int64_t timeKeyMs);

@@ -3,6 +3,9 @@
 
 #include "catalogue/corvanadoc.h"
 #include "playback/playbacksession.h"
+#include "telemetry/frameindextable.h"
+
+#include <algorithm>
 
 CRecordingNavigator::CRecordingNavigator(CCorvanaDoc *doc, CPlaybackSession *session, QObject *parent)
     : QObject(parent), m_doc(doc), m_session(session)
@@ -64,4 +67,17 @@ bool CRecordingNavigator::Reopen(const QString &mediaPath, qint64 position)
         return true;
     }
     return false;
+}
+
+bool CRecordingNavigator::OpenAt(int index, qint64 offsetMs)
+{
+    if (index < 0 || index >= m_doc->Count())
+        return false;
+    if (index != m_doc->CurrentIndex() && !Open(index))
+        return false;
+    const int64_t frame = FrameAtMs(offsetMs, m_doc->FrameTime());
+    // The last picture at most: the end position (one past it) shows no moment of its own.
+    m_doc->SetCurrentPosition(std::clamp<int64_t>(frame, 0, std::max<int64_t>(0, m_doc->LastPosition() - 1)));
+    m_doc->UpdateAllViews(this);
+    return true;
 }

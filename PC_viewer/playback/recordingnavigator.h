@@ -35,6 +35,10 @@ public:
     // Opens the recording of that media path again at `position` (after the folder was loaded
     // again); false when it is gone or does not open.
     bool Reopen(const QString &mediaPath, qint64 position);
+    // Recording `index` at the frame on screen offsetMs after its start (FrameAtMs, within its
+    // frames), told to every view in the navigator's name: opened first unless it is current.
+    // False when it does not open.
+    bool OpenAt(int index, qint64 offsetMs);
 
 signals:
     // The progress window of an open: shown, moved (0 to 100), hidden.

@@ -23,6 +23,7 @@
 #include "telemetry/graphkeycommands.h"
 #include "playback/recordingnavigator.h"
 #include "telemetry/printview.h"
+#include "telemetry/tripwindow.h"
 #include "platform/processes.h"
 #include "update/updateconst.h"
 #include "update/updatedialog.h"
@@ -101,6 +102,7 @@ const tagMENUITEM kMenu[] = {
     {2, nullptr, 0, nullptr},
     {2, nullptr, ID_VIEW_TELEMETRY_OVERLAY, "Telemetry overlay"},
     {2, nullptr, ID_VIEW_SPEED_CURVE, "Speed curve"},
+    {2, nullptr, ID_VIEW_TRIP_TIMELINE, "Trip timeline..."},
 
     {3, nullptr, ID_MAP_GOOGLE_MAP, "Google Map"},
     {3, nullptr, 0, nullptr},
@@ -133,6 +135,8 @@ QString Text(const char *s)
 const char kSettingServer[] = "server";
 const char kSettingRecentFolders[] = "recentFolders";
 const char kSettingSpeedCurve[] = "graph/speedCurve";
+// A trip's route on the map: enough points to follow its roads, few enough for one page call.
+constexpr int kTripRouteMaxPoints = 2000;
 
 } // namespace
 
@@ -161,6 +165,9 @@ CMainFrame::CMainFrame(CCorvanaDoc *doc, QWidget *parent) : CSkinFrameWnd(parent
 CMainFrame::~CMainFrame()
 {
     SaveSettings();
+    // The Trips window talks to the panes through this frame: it goes while they are whole.
+    delete m_tripWindow;
+    m_tripWindow = nullptr;
     // The panes talk to each other while they go; stop playback first.
     if (m_playView)
         m_playView->CloseRecording(false);
@@ -341,6 +348,7 @@ void CMainFrame::BuildCommandTable()
                                              [this] { return m_telemetryOverlay; }};
     m_commands[ID_VIEW_SPEED_CURVE] = {[this] { SetSpeedCurve(!m_speedCurve); }, always,
                                        [this] { return m_speedCurve; }};
+    m_commands[ID_VIEW_TRIP_TIMELINE] = {[this] { OnTripTimeline(); }, always, {}};
 
     m_commands[ID_MEDIA_MARK_EXPORT_START] = {[this] {
                                                   if (LoadedCheck())
@@ -503,6 +511,8 @@ void CMainFrame::RunLoadSequence()
     SetProgress(78);
     m_list->Clear();
     SetProgress(84);
+    // The trips of the folder before, and the route of the one chosen, are gone with it.
+    m_mapView->SetTripRoute({});
     m_mapView->LoadRoutes(); // no recording is current now: the route and its tables go
     // The page itself would go on showing the routes and markers of the folder before.
     if (m_mapView->Page() == CMapView::PageKind::Map)
@@ -879,8 +889,35 @@ void CMainFrame::SetSpeedCurve(bool on)
 
 void CMainFrame::ApplySpeedCurve()
 {
-    // One setting of units for the exported band, the band on screen and the speed curve.
-    m_graphView->SetSpeedCurve(m_speedCurve, RememberedExportOptions().unit);
+    // One setting of units for the exported band, the band on screen, the speed curve and the
+    // trip timeline's.
+    const SpeedUnit unit = RememberedExportOptions().unit;
+    m_graphView->SetSpeedCurve(m_speedCurve, unit);
+    if (m_tripWindow)
+        m_tripWindow->SetSpeedUnit(unit);
+}
+
+void CMainFrame::OnTripTimeline()
+{
+    if (!m_tripWindow) {
+        m_tripWindow = new CTripWindow(m_doc, this);
+        m_tripWindow->setObjectName(QStringLiteral("TripWindow"));
+        m_tripWindow->SetSpeedUnit(RememberedExportOptions().unit);
+        // A moment of the timeline opens through the same navigation as the list, in the main
+        // window; the chosen trip's route goes onto the map while the window is open.
+        connect(m_tripWindow, &CTripWindow::OpenRequested, this, [this](int index, qint64 offsetMs) {
+            m_navigator->OpenAt(index, offsetMs);
+            UpdateCommandUi();
+        });
+        connect(m_tripWindow, &CTripWindow::TripChosen, this, [this] {
+            const tagTRIP *trip = m_tripWindow->Chosen();
+            m_mapView->SetTripRoute(trip ? TripRoute(*m_doc, *trip, kTripRouteMaxPoints) : QVector<tagGPSINFO>());
+        });
+        connect(m_tripWindow, &CTripWindow::Closed, this, [this] { m_mapView->SetTripRoute({}); });
+    }
+    m_tripWindow->show();
+    m_tripWindow->raise();
+    m_tripWindow->activateWindow();
 }
 
 bool CMainFrame::WriteEvidenceReport(const QString &pdfPath, const tagEVIDENCEFACTS &facts, int recording,

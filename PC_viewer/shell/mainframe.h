@@ -37,6 +37,7 @@ class CMultiViewSplitter;
 class CPlayControlView;
 class CPrintView;
 class CProgressViewer;
+class CTripWindow;
 class QAction;
 class QMenu;
 class QPrinter;
@@ -104,6 +105,8 @@ public:
     CMediaPlayView *PlayView() const { return m_playView; }
     CPlayControlView *ControlBar() const { return m_controlBar; }
     CAccelSensorGraphView *GraphView() const { return m_graphView; }
+    // The Trips window, once "Trip timeline..." has opened it; null before.
+    CTripWindow *TripWindow() const { return m_tripWindow; }
     // The open recording's telemetry tables the graph, the map and the report read.
     const CRecordingTelemetry *Telemetry() const { return m_telemetry.get(); }
     // Which recording is open: opened, closed and reopened through it.
@@ -199,6 +202,8 @@ private:
     void SetSpeedCurve(bool on);
     // Hands the switch and the export's units to the graph (it redraws only on a change).
     void ApplySpeedCurve();
+    // "Trip timeline...": the Trips window (made on first use), shown and brought to the front.
+    void OnTripTimeline();
     void OnGoogleMap();
     void OnConvertForGoogleEarth();
     void OnAbout();
@@ -222,6 +227,7 @@ private:
     CMediaPlayView *m_playView = nullptr;
     CPlayControlView *m_controlBar = nullptr;
     CAccelSensorGraphView *m_graphView = nullptr;
+    CTripWindow *m_tripWindow = nullptr;
     std::unique_ptr<CRecordingTelemetry> m_telemetry;
     std::unique_ptr<CRecordingNavigator> m_navigator;
     std::unique_ptr<CExportMarks> m_exportMarks;

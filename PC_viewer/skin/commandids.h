@@ -45,6 +45,7 @@ constexpr int ID_VIEW_X25 = 32804;        // "x25"
 constexpr int ID_VIEW_SAVE_IMAGE = 32806; // "Save image"
 constexpr int ID_VIEW_TELEMETRY_OVERLAY = 32944; // "Telemetry overlay"
 constexpr int ID_VIEW_SPEED_CURVE = 32946;       // "Speed curve" (also in the graph pane's menu)
+constexpr int ID_VIEW_TRIP_TIMELINE = 32947;     // "Trip timeline..." (the Trips window)
 
 // Map(&M) menu.
 constexpr int ID_MAP_GOOGLE_MAP = 32811;    // "Google Map"

@@ -102,6 +102,18 @@ QString CMapScripts::SetMapPosition(const tagGPSINFO &fix) const
     return QLatin1String("setMapPosition(") + LatLng(fix) + QLatin1Char(')');
 }
 
+QString CMapScripts::ShowTripRoute(const QVector<tagGPSINFO> &route) const
+{
+    QString out = QStringLiteral("showTripRoute(new Array(");
+    out.reserve(out.size() + route.size() * 40 + 2);
+    for (int i = 0; i < route.size(); ++i) {
+        if (i > 0)
+            out += QLatin1String(", ");
+        out += LatLng(route[i]);
+    }
+    return out + QLatin1String("))");
+}
+
 QString CMapScripts::LatLng(const tagGPSINFO &fix) const
 {
     if (m_flavour == MapFlavour::Naver) {

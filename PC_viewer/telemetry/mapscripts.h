@@ -6,6 +6,7 @@
 #include "catalogue/recordinfo.h"
 
 #include <QString>
+#include <QVector>
 
 enum class MapFlavour {
     Google,
@@ -34,6 +35,8 @@ public:
     static QString SetCurrentPosition(int index);
     // "setMapPosition(new GLatLng(%f, %f))"
     QString SetMapPosition(const tagGPSINFO &fix) const;
+    // "showTripRoute(new Array(new GLatLng(%f, %f), ...))": a trip's whole route (none: removed).
+    QString ShowTripRoute(const QVector<tagGPSINFO> &route) const;
 
 private:
     QString LatLng(const tagGPSINFO &fix) const;

@@ -354,7 +354,7 @@ void CMapView::ShowMapPage(int online)
 {
     bOnline = online;
     if (online) {
-        if (m_doc->CurrentIndex() >= 0 && bMapPageDue == 1) {
+        if ((m_doc->CurrentIndex() >= 0 || !m_tripRoute.isEmpty()) && bMapPageDue == 1) {
             Navigate(PageKind::Map, MapPageUrlWithTiles());
             bMapPageDue = 0;
         } else {
@@ -415,10 +415,11 @@ void CMapView::LoadRoutes()
     const int current = m_doc->CurrentIndex();
     if (m_ownTelemetry.Recording() != current)
         ClearTables();
-    if (bOnline != 1 || current < 0)
+    const bool trip = !m_tripRoute.isEmpty();
+    if (bOnline != 1 || (current < 0 && !trip))
         return;
     const tagDATAFILEINFO &rec = m_doc->RecordRef(current);
-    if (m_doc->Count() >= 1 && rec.vecGps.size() >= 2) {
+    if (m_doc->Count() >= 1 && (rec.vecGps.size() >= 2 || trip)) {
         const CMapScripts scripts(Flavour());
         nShownFix = 0;
         RunScript(CMapScripts::InitWholeRoute());
@@ -428,8 +429,12 @@ void CMapView::LoadRoutes()
             if (other.bValid == 1 && !other.vecGps.isEmpty())
                 RunScript(scripts.CreateContentMarker(other.vecGps.first(), b));
         }
-        LoadSingleRoute();
-        m_doc->UpdateAllViews(this);
+        if (current >= 0)
+            LoadSingleRoute();
+        if (trip)
+            RunScript(scripts.ShowTripRoute(m_tripRoute));
+        if (current >= 0)
+            m_doc->UpdateAllViews(this);
         bRouteLoaded = 1;
         emit RoutesLoaded();
     } else {
@@ -438,6 +443,22 @@ void CMapView::LoadRoutes()
             Navigate(PageKind::Idle, LocalPageUrl(PageKind::Idle));
             bMapPageDue = 1;
         }
+    }
+}
+
+void CMapView::SetTripRoute(const QVector<tagGPSINFO> &route)
+{
+    m_tripRoute = route;
+    if (bOnline != 1)
+        return; // the route goes in with the route load of the map page
+    if (m_page == PageKind::Map && bPageComplete) {
+        if (bRouteLoaded)
+            RunScript(CMapScripts(Flavour()).ShowTripRoute(m_tripRoute));
+        else
+            LoadRoutes();
+    } else if (m_page == PageKind::Idle && !m_tripRoute.isEmpty()) {
+        bMapPageDue = 1;
+        ShowMapPage(1);
     }
 }
 

@@ -75,6 +75,11 @@ public:
     // Writes every recording's start marker and the current route into the page.
     void LoadRoutes();
     void LoadSingleRoute();
+    // A trip's whole route (TripRoute), drawn beneath the current recording's with the map fitted
+    // to it, from now on with every route load; none removes it. Without a current recording the
+    // map page is shown for it all the same.
+    void SetTripRoute(const QVector<tagGPSINFO> &route);
+    const QVector<tagGPSINFO> &TripRoute() const { return m_tripRoute; }
     // The first fix within one second from the start of frame f (a scan of the fixes).
     int FindFixForFrame(int frame) const;
     void UpdateMapPosition();
@@ -182,6 +187,7 @@ private:
     IControlBarKeys *m_controlBar = nullptr;
     QMenu *m_mapMenu = nullptr;
     QString m_serverBase;
+    QVector<tagGPSINFO> m_tripRoute;
 
     int bOnline = 0;
     int bMapPageDue = 0;

@@ -66,6 +66,22 @@ constexpr double kSpeedAxisMaxTop = 1.0e6; // a corrupt fix cannot stretch the a
 constexpr int kSpeedAxisMaxTicks = 5;      // above 0
 constexpr int kSpeedLabelGap = 5;          // from the right edge to the end of a tick label
 
+// Trip timeline: the colours of the clips by kind (RT_UNKNOWN first, then Ordinary .. P-Audio), of
+// the event markers by reason (Event, User, G-sensor peak), of |g| and of the rows.
+constexpr QRgb kColourTimelineKinds[8] = {qRgb(180, 180, 180), qRgb(102, 140, 186), qRgb(214, 69, 65),
+                                          qRgb(240, 160, 40),  qRgb(64, 176, 196),  qRgb(110, 110, 110),
+                                          qRgb(140, 100, 180), qRgb(160, 120, 80)};
+constexpr QRgb kColourTimelineEvents[3] = {qRgb(214, 69, 65), qRgb(240, 160, 40), qRgb(40, 90, 220)};
+constexpr QRgb kColourTimelineG = qRgb(120, 190, 120);
+constexpr QRgb kColourTimelineClipEdge = qRgb(40, 40, 40);
+constexpr QRgb kColourTimelineCurves = qRgb(250, 250, 250);
+constexpr QRgb kColourTimelineGrid = qRgb(225, 225, 225);
+constexpr int kTimelineRulerHeight = 18;
+constexpr int kTimelineMarkerRowHeight = 12;
+constexpr int kTimelineLaneHeight = 12;
+constexpr int kTimelineFontPx = 11;
+constexpr double kTimelineGAxisMin = 1.0; // g at the top of the curves at least
+
 // Map view: timers and waits.
 constexpr int kMapRouteTimerId = 120;
 constexpr int kMapRouteDelayMs = 100;

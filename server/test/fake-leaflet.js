@@ -170,6 +170,13 @@ function createFakeLeaflet() {
       this._zoom = zoom;
       return this;
     }
+    fitBounds(bounds, options) {
+      const [[s, w], [n, e]] = bounds;
+      this._bounds = bounds;
+      this._center = checked(toLatLng([(s + n) / 2, (w + e) / 2]));
+      this._fitOptions = options;
+      return this;
+    }
     getCenter() {
       return this._center;
     }

@@ -218,6 +218,31 @@ test('clearing: clearHomeMarker, initSingleRoute and initWholeRoute', () => {
   assert.deepEqual([st.starts, st.route, st.current], [[], [], null]);
 });
 
+test('the trip\'s route: drawn, the map fitted to it and kept while the position follows; cleared', () => {
+  for (const flavour of ['google', 'naver']) {
+    const page = loadPage(flavour);
+    const ll = flavour === 'naver' ? 'NLatLng' : 'GLatLng';
+    for (const s of routeLoad(flavour)) page.run(s);
+    page.run(`showTripRoute(new Array(new ${ll}(37.500000, 127.000000), new ${ll}(99.000000, 0.000000), ` +
+             `new ${ll}(37.600000, 127.200000)))`);
+    let st = page.state();
+    assert.deepEqual(st.trip, [[37.5, 127], [37.6, 127.2]], 'a point off the globe is left out');
+    assert.equal(st.route.length, 3, 'the recording\'s own route stays');
+    assert.deepEqual(JSON.parse(JSON.stringify(page.map._bounds)), [[37.5, 127], [37.6, 127.2]]);
+    const zoom = st.zoom;
+    page.run(`setMapPosition(new ${ll}(${ROUTE[1][flavour === 'naver' ? 'n' : 'g']}))`);
+    assert.equal(page.state().zoom, zoom, 'following the position keeps the trip in view');
+
+    page.run('showTripRoute(new Array())');
+    assert.deepEqual(page.state().trip, []);
+    page.run(`showTripRoute(new Array(new ${ll}(37.500000, 127.000000)))`);
+    page.run('initWholeRoute()');
+    st = page.state();
+    assert.deepEqual(st.trip, [], 'a new folder\'s routes start without the trip');
+    assert.deepEqual(page.errors(), []);
+  }
+});
+
 test('call texts are recorded as the viewer\'s C formatting writes them', () => {
   const page = loadPage('google');
   const scripts = [

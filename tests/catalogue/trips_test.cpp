@@ -3,90 +3,21 @@
 #include "catalogue/corvanadoc.h"
 #include "catalogue/trips.h"
 
+#include "fixtures/tripcard.h"
 #include "fixtures/testfiles.h"
 
-#include <QTemporaryDir>
-#include <QtEndian>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <vector>
 
+using namespace tripcard;
+
 namespace {
 
-constexpr int64_t kHour = 3600000;
 constexpr double kEarthRadiusMetres = 6371008.8;
 constexpr double kPi = 3.14159265358979323846;
-
-QString Hms(int64_t msOfDay)
-{
-    return QString::asprintf("%02d%02d%02d.%03d", int(msOfDay / kHour), int(msOfDay / 60000 % 60),
-                             int(msOfDay / 1000 % 60), int(msOfDay % 1000));
-}
-
-// An AVI header that gives the clip `ms` milliseconds (a frame a millisecond); a clip without a
-// header for ms < 0.
-QByteArray Avi(int ms)
-{
-    if (ms < 0)
-        return "clip";
-    QByteArray avih(56, '\0');
-    qToLittleEndian<quint32>(1000, avih.data());
-    qToLittleEndian<quint32>(quint32(ms), avih.data() + 16);
-    return "RIFF" + QByteArray(4, '\0') + "AVI LIST" + QByteArray(4, '\0') + "hdrlavih" + QByteArray("\x38\0\0\0", 4) +
-           avih;
-}
-
-QString Accel(int64_t ms, double x, double y, double z, const char *yymmdd = "130512")
-{
-    return QString::asprintf("$ACCELERATOR,%s,%s,%.2f,%.2f,%.2f,", qPrintable(Hms(ms)), yymmdd, x, y, z);
-}
-
-QString Rmc(int64_t ms, double lat, double lon, double knots, char status = 'A')
-{
-    const auto field = [](double deg, int width) {
-        const int d = int(deg);
-        return QString::asprintf("%0*d%07.4f", width, d, (deg - d) * 60.0);
-    };
-    return QStringLiteral("$GPRMC,%1,%2,%3,N,%4,E,%5,90.0,120513,,")
-        .arg(Hms(ms), QChar::fromLatin1(status), field(lat, 2), field(lon, 3), QString::number(knots));
-}
-
-// A card built clip by clip. kind is the name's sixteenth letter: N (Ordinary), E (Event), F
-// (User), M (P-Motion, in a parking folder).
-class CCard
-{
-public:
-    // A clip whose sync time is ms on yymmdd ("" for no data file at all) and whose header gives
-    // durationMs (-1: none); lines follow the sync line (default: one quiet sample).
-    void Clip(char kind, const char *yymmdd, int64_t ms, int durationMs, QStringList lines = {})
-    {
-        const QString name = QStringLiteral("%1X%2%3.avi")
-                                 .arg(kind == 'M' ? QStringLiteral("PARKING/") : QString())
-                                 .arg(++m_count, 14, 10, QLatin1Char('0'))
-                                 .arg(QChar::fromLatin1(kind));
-        ASSERT_TRUE(testfiles::Write(m_root.filePath(name), Avi(durationMs)));
-        if (!*yymmdd)
-            return;
-        if (lines.isEmpty())
-            lines = {Accel(ms, 0, 0, 1, yymmdd)};
-        ASSERT_TRUE(testfiles::WriteSynced(m_root.filePath(DataFilePathForClip(name)), Hms(ms),
-                                           QString::fromLatin1(yymmdd), lines));
-    }
-    QVector<tagTRIP> Trips(const tagTRIPSETTINGS &settings = {}) const
-    {
-        CCorvanaDoc doc;
-        doc.SetFolder(m_root.path());
-        doc.LoadFolder();
-        return BuildTrips(doc, settings);
-    }
-    QString Path() const { return m_root.path(); }
-
-private:
-    QTemporaryDir m_root;
-    int m_count = 0;
-};
 
 struct tagCLIP {
     char kind;

@@ -194,6 +194,25 @@ TEST(FrameTables, FrameStartDoesNotOverflow)
     EXPECT_EQ(FrameStartMs(kSync, k30Fps, 30), kSync + 999);
 }
 
+TEST(FrameTables, FrameAtAMomentIsTheLastToStartByIt)
+{
+    // 30 pictures a second: frame 1 starts at 33 ms, frame 3 at 99, frame 4 at 133 (truncated).
+    const struct {
+        int64_t ms, frameTime, frame;
+    } cases[] = {
+        {0, k30Fps, 0},   {32, k30Fps, 0},       {33, k30Fps, 1},         {99, k30Fps, 3},
+        {132, k30Fps, 3}, {133, k30Fps, 4},      {999, k30Fps, 30},       {-5, k30Fps, 0},
+        {700, 1000000, 7}, {699, 1000000, 6},    {1000, 0, 0},            {1000, -333333, 0},
+        {int64_t(1) << 62, 1, int64_t(1) << 50},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(FrameAtMs(c.ms, c.frameTime), c.frame) << c.ms << " ms, frame time " << c.frameTime;
+        if (c.frameTime > 0 && c.ms >= 0 && c.frame < (int64_t(1) << 50)) {
+            EXPECT_LE(FrameStartMs(0, c.frameTime, c.frame), c.ms);
+        }
+    }
+}
+
 TEST(FrameTable, LookupOutsideTheTable)
 {
     CFrameIndexTable t;

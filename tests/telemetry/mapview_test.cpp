@@ -542,6 +542,25 @@ TEST_F(MapView, OneFixMeansNoRouteAndTheIdlePage)
     EXPECT_TRUE(view->FrameToFix().IsEmpty());
 }
 
+TEST_F(MapView, ATripsRouteShowsWithOrWithoutACurrentRecording)
+{
+    doc.SetCurrentIndex(-1);
+    view->OnInitialUpdate();
+    ASSERT_TRUE(WaitFor([&] { return view->Page() == CMapView::PageKind::Idle && view->IsPageComplete(); }));
+    // Nothing is current, yet the map page comes for the trip's route.
+    view->SetTripRoute(doc.RecordRef(0).vecGps);
+    ASSERT_TRUE(WaitFor([&] { return view->Page() == CMapView::PageKind::Map && view->IsRouteLoaded(); }));
+    ASSERT_TRUE(WaitFor([&] { return State().value("trip").toArray().size() == 3; }));
+    EXPECT_EQ(State().value("route").toArray().size(), 0);
+    // A recording opened meanwhile draws its route over the trip's, which stays.
+    doc.SetCurrentIndex(1);
+    view->LoadRoutes();
+    ASSERT_TRUE(WaitFor([&] { return State().value("route").toArray().size() == 1; }));
+    EXPECT_EQ(State().value("trip").toArray().size(), 3);
+    view->SetTripRoute({});
+    EXPECT_TRUE(WaitFor([&] { return State().value("trip").toArray().isEmpty(); }));
+}
+
 TEST_F(MapView, PageSizeAndPictureForTheReport)
 {
     long w = 0, h = 0;

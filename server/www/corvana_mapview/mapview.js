@@ -9,6 +9,10 @@
 //                                                      fix i of the current recording's route
 //   setCurrentPosition(i)                              current position: fix i
 //   setMapPosition(new GLatLng(lat, lon))              centre the map there
+//   showTripRoute(new Array(new GLatLng(lat, lon), ...))
+//                                                      the whole trip's route, beneath the current
+//                                                      recording's, the map fitted to it; an empty
+//                                                      array removes it (initWholeRoute does too)
 // The Naver flavour's page takes NLatLng instead of GLatLng.
 //
 // The map is drawn with Leaflet: OpenStreetMap tiles when they can be had, and always, beneath
@@ -123,6 +127,9 @@
     };
     function changed() { state.lastChange = Date.now(); }
 
+    // The trip's line lies beneath everything else the viewer draws.
+    const tripLine = L.polyline([], { color: '#e07020', weight: 6, opacity: 0.55, interactive: false });
+    tripLine.addTo(map);
     const contentLayer = L.layerGroup().addTo(map);
     const routeLayer = L.layerGroup().addTo(map);
     const routeLine = L.polyline([], { color: '#1f5fd1', weight: 4, opacity: 0.8 });
@@ -209,6 +216,7 @@
     const api = {
       initWholeRoute() {
         contentLayer.clearLayers();
+        tripLine.setLatLngs([]);
         clearRoute();
         state.positioned = false;
       },
@@ -259,6 +267,20 @@
       setMapPosition(latlng) {
         if (!validLatLng(latlng)) return;
         centre([latlng.lat, latlng.lng]);
+      },
+      showTripRoute(points) {
+        const at = (Array.isArray(points) ? points : []).filter(validLatLng).map((p) => [p.lat, p.lng]);
+        tripLine.setLatLngs(at);
+        if (at.length === 0) return;
+        let south = at[0][0], north = at[0][0], west = at[0][1], east = at[0][1];
+        for (const [lat, lng] of at) {
+          south = Math.min(south, lat); north = Math.max(north, lat);
+          west = Math.min(west, lng); east = Math.max(east, lng);
+        }
+        map.fitBounds([[south, west], [north, east]], { padding: [20, 20], animate: false,
+                                                        maxZoom: state.offline ? ROUTE_ZOOM_OFFLINE : ROUTE_ZOOM_ONLINE });
+        // Positions that follow keep the trip's zoom.
+        state.positioned = true;
       },
     };
 
@@ -314,6 +336,7 @@
         zoom: map.getZoom(),
         starts,
         route: routeLine.getLatLngs().map((p) => [p.lat, p.lng]),
+        trip: tripLine.getLatLngs().map((p) => [p.lat, p.lng]),
         fixes: state.fixes.length,
         current: cur ? { index: state.current, lat: cur.lat, lng: cur.lng } : null,
       };

@@ -1,0 +1,193 @@
+// The Trips window.
+#include "telemetry/tripwindow.h"
+
+#include "catalogue/corvanadoc.h"
+#include "telemetry/frameindextable.h"
+#include "telemetry/triptimelineview.h"
+
+#include <QHeaderView>
+#include <QSettings>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const char *const kColumnTitles[CTripWindow::ColCount] = {
+    "No.", "Kind", "Start", "End", "Clips", "Distance (km)", "Top speed (km/h)", "Events",
+};
+
+} // namespace
+
+CTripWindow::CTripWindow(CCorvanaDoc *doc, QWidget *parent)
+    : CSkinDialog(kDialogId, parent), m_doc(doc), m_list(new QTreeWidget), m_timeline(new CTripTimelineView)
+{
+    setWindowTitle(QStringLiteral("Trips"));
+    setModal(false);
+    Caption().SetCaptionButtons(false, true);
+    Caption().SetResizable(true);
+
+    QStringList titles;
+    for (const char *t : kColumnTitles)
+        titles << QString::fromLatin1(t);
+    m_list->setHeaderLabels(titles);
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->header()->setStretchLastSection(false);
+    m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_list->setObjectName(QStringLiteral("TripList"));
+    m_timeline->setObjectName(QStringLiteral("TripTimeline"));
+
+    auto *split = new QSplitter(Qt::Vertical);
+    split->addWidget(m_list);
+    split->addWidget(m_timeline);
+    split->setStretchFactor(0, 2);
+    split->setStretchFactor(1, 3);
+    split->setChildrenCollapsible(false);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(split);
+    setTabOrder(m_list, m_timeline);
+    resize(900, 560);
+
+    connect(m_list, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *item) {
+        const int row = item ? m_list->indexOfTopLevelItem(item) : -1;
+        if (row != m_chosen)
+            ChooseTrip(row);
+    });
+    // Enter or a double click on a trip: its first recording from its start.
+    connect(m_list, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem *item) {
+        const int row = m_list->indexOfTopLevelItem(item);
+        if (row >= 0 && row < m_trips.size() && !m_trips[row].vecClips.isEmpty())
+            emit OpenRequested(m_trips[row].vecClips.first().nIndex, 0);
+    });
+    connect(m_timeline, &CTripTimelineView::OpenRequested, this, &CTripWindow::OpenRequested);
+    connect(m_doc, &CCorvanaDoc::CatalogueReset, this, &CTripWindow::OnCatalogueReset);
+    connect(m_doc, &CCorvanaDoc::PositionChanged, this, &CTripWindow::FollowPosition);
+    connect(m_doc, &CCorvanaDoc::CurrentRecordingChanged, this, &CTripWindow::FollowPosition);
+}
+
+void CTripWindow::SetSpeedUnit(SpeedUnit unit)
+{
+    if (unit == m_unit)
+        return;
+    m_unit = unit;
+    if (const tagTRIP *trip = Chosen()) {
+        m_timeline->ShowTrip(*m_doc, *trip, m_unit);
+        FollowPosition();
+    }
+}
+
+void CTripWindow::Rebuild()
+{
+    // A setting that is no number counts as absent (BuildTrips takes care of negative ones).
+    const QSettings stored;
+    const auto number = [&](const char *key, double fallback) {
+        bool ok = false;
+        const double value = stored.value(QLatin1String(key)).toDouble(&ok);
+        return ok ? value : fallback;
+    };
+    tagTRIPSETTINGS settings;
+    settings.dGapSeconds = number(kSettingGapSeconds, kDefaultTripGapSeconds);
+    settings.dPeakThresholdG = number(kSettingPeakThresholdG, kDefaultTripPeakThresholdG);
+    m_trips = BuildTrips(*m_doc, settings);
+    m_stale = false;
+
+    int chosen = m_trips.isEmpty() ? -1 : 0;
+    QList<QTreeWidgetItem *> items;
+    items.reserve(m_trips.size());
+    for (int i = 0; i < m_trips.size(); ++i) {
+        const tagTRIP &t = m_trips[i];
+        auto *item = new QTreeWidgetItem;
+        item->setText(ColNumber, QString::number(i + 1));
+        item->setText(ColKind, TripKindName(t.nKind));
+        item->setText(ColStart, t.bHasTime ? TripClockText(t.llStartMs) : QString());
+        item->setText(ColEnd, t.bHasTime ? TripClockText(t.llEndMs) : QString());
+        item->setText(ColClips, QString::number(t.nClips));
+        item->setText(ColDistance, QString::asprintf("%.2f", t.dDistanceMetres / 1000.0));
+        item->setText(ColTopSpeed, t.bHasMaxSpeed ? QString::asprintf("%.1f", t.dMaxSpeedKmh) : QString());
+        item->setText(ColEvents, QString::number(t.vecEvents.size()));
+        for (int c : {ColNumber, ColClips, ColDistance, ColTopSpeed, ColEvents})
+            item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        items.append(item);
+        for (const tagTRIPCLIP &c : t.vecClips)
+            if (c.nIndex == m_doc->CurrentIndex())
+                chosen = i;
+    }
+    {
+        const QSignalBlocker block(m_list);
+        m_list->clear();
+        m_list->addTopLevelItems(items);
+    }
+    m_chosen = -2; // whatever was chosen belonged to the trips before
+    ChooseTrip(chosen);
+}
+
+const tagTRIP *CTripWindow::Chosen() const
+{
+    return m_chosen >= 0 && m_chosen < m_trips.size() ? &m_trips[m_chosen] : nullptr;
+}
+
+void CTripWindow::ChooseTrip(int row)
+{
+    if (row < 0 || row >= m_trips.size())
+        row = -1;
+    if (row == m_chosen)
+        return;
+    m_chosen = row;
+    {
+        const QSignalBlocker block(m_list);
+        m_list->setCurrentItem(row >= 0 ? m_list->topLevelItem(row) : nullptr);
+    }
+    if (row >= 0)
+        m_timeline->ShowTrip(*m_doc, m_trips[row], m_unit);
+    else
+        m_timeline->ClearTrip();
+    FollowPosition();
+    emit TripChosen();
+}
+
+void CTripWindow::OnCatalogueReset()
+{
+    if (isVisible()) {
+        Rebuild();
+        return;
+    }
+    // Built when the window is shown again; the old trips name recordings that are gone.
+    m_stale = true;
+    m_trips.clear();
+    m_chosen = -1;
+    m_list->clear();
+    m_timeline->ClearTrip();
+}
+
+void CTripWindow::FollowPosition()
+{
+    const CTripTimeline &timeline = m_timeline->Timeline();
+    const int clip = timeline.ClipOfRecording(m_doc->CurrentIndex());
+    if (clip < 0 || m_doc->FrameTime() <= 0) {
+        m_timeline->SetCurrent(false, 0);
+        return;
+    }
+    const tagTIMELINECLIP &c = timeline.Clips()[clip];
+    m_timeline->SetCurrent(true, c.llStartMs + FrameStartMs(0, m_doc->FrameTime(), m_doc->CurrentPosition()));
+}
+
+void CTripWindow::showEvent(QShowEvent *event)
+{
+    CSkinDialog::showEvent(event);
+    if (m_stale) {
+        Rebuild();
+    } else {
+        FollowPosition();
+        emit TripChosen();
+    }
+}
+
+void CTripWindow::hideEvent(QHideEvent *event)
+{
+    CSkinDialog::hideEvent(event);
+    emit Closed();
+}

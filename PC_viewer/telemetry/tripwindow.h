@@ -1,0 +1,73 @@
+// CTripWindow: "Trips", a window of its own beside the main window (not modal). The loaded
+// catalogue's trips in a list with their numbers, and the chosen trip on a timeline (see
+// CTripTimelineView) that follows playback. Tab goes between the list and the timeline; Enter on the
+// list opens the trip's first recording, on the timeline the recording at its cursor.
+//
+// It reads the document and hears its notices (catalogue reset: the trips are built again, when
+// the window is shown; position and current recording: the timeline's marker). Opening a
+// recording and the map's route are the main frame's: the window asks for them with signals.
+#pragma once
+
+#include "catalogue/trips.h"
+#include "skin/skindialog.h"
+#include "telemetry/telemetryoverlay.h"
+
+#include <QVector>
+
+class CCorvanaDoc;
+class CTripTimelineView;
+class QTreeWidget;
+
+class CTripWindow : public CSkinDialog
+{
+    Q_OBJECT
+public:
+    static constexpr int kDialogId = 150;
+    // Settings the trips are built with (the defaults of trips.h when absent).
+    static constexpr const char *kSettingGapSeconds = "trips/gapSeconds";
+    static constexpr const char *kSettingPeakThresholdG = "trips/peakThresholdG";
+    // List columns.
+    enum Column { ColNumber, ColKind, ColStart, ColEnd, ColClips, ColDistance, ColTopSpeed, ColEvents, ColCount };
+
+    explicit CTripWindow(CCorvanaDoc *doc, QWidget *parent = nullptr);
+
+    // The unit of the timeline's speed curve (the list's top speed is always km/h).
+    void SetSpeedUnit(SpeedUnit unit);
+
+    // Builds the trips of the loaded catalogue again and fills the list; the trip of the current
+    // recording is chosen, else the first.
+    void Rebuild();
+    const QVector<tagTRIP> &Trips() const { return m_trips; }
+    // Chooses row `row` of the list (-1: none): its timeline, and TripChosen.
+    void ChooseTrip(int row);
+    int ChosenTrip() const { return m_chosen; }
+    // The chosen trip, or null.
+    const tagTRIP *Chosen() const;
+
+    QTreeWidget *List() const { return m_list; }
+    CTripTimelineView *Timeline() const { return m_timeline; }
+
+signals:
+    // Open recording `index` at offsetMs after its start.
+    void OpenRequested(int index, qint64 offsetMs);
+    // Another trip was chosen, or none (Chosen() tells which); again when the window is shown.
+    void TripChosen();
+    // The window was closed (hidden).
+    void Closed();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    void OnCatalogueReset();
+    void FollowPosition();
+
+    CCorvanaDoc *m_doc;
+    QTreeWidget *m_list;
+    CTripTimelineView *m_timeline;
+    QVector<tagTRIP> m_trips;
+    int m_chosen = -1;
+    SpeedUnit m_unit = SpeedUnit::Kmh;
+    bool m_stale = true; // the catalogue changed while the window was hidden
+};
