@@ -5,9 +5,12 @@
 #include "telemetry/frameindextable.h"
 #include "telemetry/triptimelineview.h"
 
+#include <QDoubleSpinBox>
+#include <QFormLayout>
 #include <QHeaderView>
 #include <QSettings>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -21,7 +24,8 @@ const char *const kColumnTitles[CTripWindow::ColCount] = {
 } // namespace
 
 CTripWindow::CTripWindow(CCorvanaDoc *doc, QWidget *parent)
-    : CSkinDialog(kDialogId, parent), m_doc(doc), m_list(new QTreeWidget), m_timeline(new CTripTimelineView)
+    : CSkinDialog(kDialogId, parent), m_doc(doc), m_list(new QTreeWidget), m_timeline(new CTripTimelineView),
+      m_gap(new QSpinBox), m_threshold(new QDoubleSpinBox)
 {
     setWindowTitle(QStringLiteral("Trips"));
     setModal(false);
@@ -47,9 +51,34 @@ CTripWindow::CTripWindow(CCorvanaDoc *doc, QWidget *parent)
     split->setStretchFactor(0, 2);
     split->setStretchFactor(1, 3);
     split->setChildrenCollapsible(false);
+    // The two settings the trips are built with, changed here and kept for the next start.
+    m_gap->setRange(0, 86400);
+    m_gap->setSuffix(QStringLiteral(" s"));
+    m_gap->setKeyboardTracking(false);
+    m_gap->setObjectName(QStringLiteral("TripGap"));
+    m_threshold->setRange(0.05, 16.0);
+    m_threshold->setSingleStep(0.05);
+    m_threshold->setDecimals(2);
+    m_threshold->setSuffix(QStringLiteral(" g"));
+    m_threshold->setKeyboardTracking(false);
+    m_threshold->setObjectName(QStringLiteral("TripThreshold"));
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("Longest gap within a trip:"), m_gap);
+    form->addRow(QStringLiteral("G-sensor event above:"), m_threshold);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(split);
+    layout->addLayout(form);
     setTabOrder(m_list, m_timeline);
+    setTabOrder(m_timeline, m_gap);
+    setTabOrder(m_gap, m_threshold);
+    const auto store = [this](const char *key, double value) {
+        QSettings().setValue(QLatin1String(key), value);
+        Rebuild();
+    };
+    connect(m_gap, qOverload<int>(&QSpinBox::valueChanged), this,
+            [store](int value) { store(kSettingGapSeconds, value); });
+    connect(m_threshold, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+            [store](double value) { store(kSettingPeakThresholdG, value); });
     resize(900, 560);
 
     connect(m_list, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *item) {
@@ -92,6 +121,11 @@ void CTripWindow::Rebuild()
     tagTRIPSETTINGS settings;
     settings.dGapSeconds = number(kSettingGapSeconds, kDefaultTripGapSeconds);
     settings.dPeakThresholdG = number(kSettingPeakThresholdG, kDefaultTripPeakThresholdG);
+    {
+        const QSignalBlocker blockGap(m_gap), blockThreshold(m_threshold);
+        m_gap->setValue(qRound(settings.dGapSeconds));
+        m_threshold->setValue(settings.dPeakThresholdG);
+    }
     m_trips = BuildTrips(*m_doc, settings);
     m_stale = false;
 

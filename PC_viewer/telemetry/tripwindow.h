@@ -16,6 +16,8 @@
 
 class CCorvanaDoc;
 class CTripTimelineView;
+class QDoubleSpinBox;
+class QSpinBox;
 class QTreeWidget;
 
 class CTripWindow : public CSkinDialog
@@ -46,6 +48,9 @@ public:
 
     QTreeWidget *List() const { return m_list; }
     CTripTimelineView *Timeline() const { return m_timeline; }
+    // The settings' fields: a change is stored and the trips are built again.
+    QSpinBox *GapField() const { return m_gap; }
+    QDoubleSpinBox *ThresholdField() const { return m_threshold; }
 
 signals:
     // Open recording `index` at offsetMs after its start.
@@ -66,6 +71,8 @@ private:
     CCorvanaDoc *m_doc;
     QTreeWidget *m_list;
     CTripTimelineView *m_timeline;
+    QSpinBox *m_gap;
+    QDoubleSpinBox *m_threshold;
     QVector<tagTRIP> m_trips;
     int m_chosen = -1;
     SpeedUnit m_unit = SpeedUnit::Kmh;

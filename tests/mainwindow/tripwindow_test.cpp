@@ -11,6 +11,8 @@
 #include "telemetry/triptimelineview.h"
 #include "telemetry/tripwindow.h"
 
+#include <QDoubleSpinBox>
+#include <QSettings>
 #include <QTest>
 
 using namespace frametest;
@@ -90,6 +92,14 @@ TEST_F(FrameTest, TripTimelineOpensTheMomentOfAnEventAndFollowsPlayback)
     QTest::keyClick(timeline, Qt::Key_Return);
     EXPECT_EQ(m_doc->CurrentIndex(), 2);
     EXPECT_EQ(m_doc->CurrentPosition(), 7);
+
+    // The threshold field: above the shock, no event, and the setting is kept.
+    window->ThresholdField()->setValue(1.0);
+    EXPECT_TRUE(timeline->Timeline().Events().isEmpty());
+    EXPECT_EQ(QSettings().value(QLatin1String(CTripWindow::kSettingPeakThresholdG)).toDouble(), 1.0);
+    window->ThresholdField()->setValue(0.5);
+    EXPECT_EQ(timeline->Timeline().Events().size(), 1);
+    QSettings().remove(QStringLiteral("trips"));
 
     // Closed, the window takes the trip's route off the map; a new folder rebuilds its trips.
     window->close();
