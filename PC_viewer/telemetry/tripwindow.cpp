@@ -63,6 +63,7 @@ CTripWindow::CTripWindow(CCorvanaDoc *doc, QWidget *parent)
     m_threshold->setKeyboardTracking(false);
     m_threshold->setObjectName(QStringLiteral("TripThreshold"));
     auto *form = new QFormLayout;
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     form->addRow(QStringLiteral("Longest gap within a trip:"), m_gap);
     form->addRow(QStringLiteral("G-sensor event above:"), m_threshold);
     auto *layout = new QVBoxLayout(this);
