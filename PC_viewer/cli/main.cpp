@@ -5,6 +5,7 @@
 #include "cli/reportcommands.h"
 
 #include "catalogue/corvanadoc.h"
+#include "platform/diagnostics.h"
 #include "version.h"
 
 #include <QCoreApplication>
@@ -42,6 +43,7 @@ void PrintUsage(QTextStream &s, const QVector<CliCommand> &commands)
     for (const CliCommand &c : commands)
         s << "  " << c.name << ' ' << c.synopsis << "\n      " << c.summary << "\n";
     s << "\n  --help     Show this text.\n  --version  Show the version.\n"
+      << "  --verbose  With any command: also show the libraries' diagnostics (browser engine, Qt).\n"
       << "\nExit status: 0 success, 1 the command failed, 2 wrong arguments.\n";
 }
 
@@ -59,6 +61,8 @@ void SetCliTrackFile(const QString &path)
 
 int main(int argc, char *argv[])
 {
+    // Only the command's own lines, unless the libraries' are asked for.
+    HoldBackLibraryNotices(TakeVerboseArgument(argc, argv));
     const std::unique_ptr<QCoreApplication> app = MakeCliApplication(argc, argv);
     // Files for and from the recorder always use '.' as the decimal point.
     std::setlocale(LC_NUMERIC, "C");

@@ -1,6 +1,7 @@
 // Corvana, the Pellister viewer: start-up of the application, the skin, the document and the
 // main frame.
 #include "catalogue/corvanadoc.h"
+#include "platform/diagnostics.h"
 #include "playback/thumbnailer.h"
 #include "skin/global.h"
 #include "skin/prompt.h"
@@ -92,6 +93,9 @@ int main(int argc, char *argv[])
                                     QStringLiteral("Load DIR at start, as \"Set Folder\" would."),
                                     QStringLiteral("DIR"));
     parser.addOption(folderOption);
+    const QCommandLineOption verboseOption(
+        QStringLiteral("verbose"), QStringLiteral("Also show the diagnostics of the libraries (browser engine, sound, Qt)."));
+    parser.addOption(verboseOption);
     parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The same as --folder DIR."),
                                  QStringLiteral("[DIR]"));
     if (!parser.parse(ProgramArguments(argc, argv))) {
@@ -125,6 +129,8 @@ int main(int argc, char *argv[])
         folder = positional.first();
     }
 
+    // Only the viewer's own lines from here on, unless the libraries' are asked for.
+    HoldBackLibraryNotices(parser.isSet(verboseOption));
     // The browser's flags and graphics must be said before the application.
     CMapView::PrepareProcess(PlatformName(argc, argv));
     QApplication app(argc, argv);
