@@ -37,9 +37,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://www.pellister.com")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The browser engine's helper process is started, not linked: dpkg-shlibdeps cannot see it. (The
-# window system's, SVG and sound plugins come with the Qt libraries it does see.)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6webenginecore6-bin")
+# Nothing listed by hand: the browser engine's helper process comes with its library's
+# dependencies, the window system's, SVG and sound plugins with the Qt libraries.
 # The first line is the summary, the lines after it the long text (CPack indents them; an empty
 # line parts two paragraphs).
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "viewer for the recordings of an in-car video recorder (dashcam)
