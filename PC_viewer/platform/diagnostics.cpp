@@ -14,6 +14,8 @@ const char *const kNoticeStarts[] = {
     "QStandardPaths: runtime directory",
     "No suitable graphics backend found",
     "PulseAudioService: pa_context_connect() failed",
+    // The screenless platform (reports, exports, -platform offscreen) on what a window asked of it.
+    "This plugin does not support ",
 };
 
 QtMessageHandler g_previous = nullptr;

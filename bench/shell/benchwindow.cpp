@@ -1,6 +1,8 @@
 // The window benchmarks' set-up.
 #include "benchwindow.h"
 
+#include "platform/diagnostics.h"
+
 #include "catalogue/corvanadoc.h"
 #include "fixtures/clipmaker.h"
 #include "shell/contentlistview.h"
@@ -19,6 +21,8 @@ void PrepareBenchProcess(const QTemporaryDir &home)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+    // The figures without the libraries' start-up lines between them, as the programs print them.
+    HoldBackLibraryNotices(false);
     CMapView::PrepareProcess(QString::fromLocal8Bit(qgetenv("QT_QPA_PLATFORM")));
 }
 
