@@ -426,22 +426,51 @@ TEST_F(SoundTest, ThePublishedFrameFollowsTheSoundClock)
     m_play->Pause();
     m_pRecorder->Stop();
     ASSERT_TRUE(bReached);
-    ASSERT_TRUE(bStillRunning) << "playback ended before 10 s of sound";
+
+    // The engine lets the picture run on when the sound stands still for 200 ms, so that a starved
+    // or hung output does not freeze it; a machine busy enough starves the test's own sound server
+    // that long. From such a moment until the sound has caught up with the published picture, a
+    // picture ahead of the sound is that rule at work, not a fault. Suspected from the samples
+    // (from the start, where the sound may be slow to begin): the sound clock unchanged, or the
+    // sampler itself held up, for more than 150 ms.
+    constexpr int64_t kStandingStillUs = 150000;
+    std::vector<bool> runningOn(samples.size(), false);
+    bool bRunningOn = false;
+    bool bRanOn = false;
+    int64_t llChangedUs = samples.empty() ? 0 : samples.front().llWallUs;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const tagSAMPLE &s = samples[i];
+        const bool bHeldUp = i > 0 && s.llWallUs - samples[i - 1].llWallUs > kStandingStillUs;
+        if (i > 0 && s.llClock != samples[i - 1].llClock)
+            llChangedUs = s.llWallUs;
+        if (bHeldUp || s.llWallUs - llChangedUs > kStandingStillUs)
+            bRunningOn = bRanOn = true;
+        else if (bRunningOn && s.llFrame * llFrameTime <= s.llClock)
+            bRunningOn = false;
+        runningOn[i] = bRunningOn;
+    }
+    ASSERT_TRUE(bStillRunning || bRanOn) << "playback ended before 10 s of sound, and the sound never stood still";
 
     // Samples from the moment the sound's clock moves (before that both stand at the start).
     const auto firstMoving =
         std::find_if(samples.begin(), samples.end(), [](const tagSAMPLE &s) { return s.llClock > 0; });
     ASSERT_NE(firstMoving, samples.end());
+    const size_t nFirstMoving = static_cast<size_t>(firstMoving - samples.begin());
     const std::vector<tagSAMPLE> moving(firstMoving, samples.end());
     ASSERT_GT(moving.size(), 700u) << "too few samples of the clock";
 
     int64_t llWorstLead = 0; // picture ahead of the clock, 100 ns
     int64_t llWorstLag = 0;  // picture behind the clock
     size_t nLate = 0;        // samples whose picture was more than a frame time behind
-    for (const tagSAMPLE &s : moving) {
+    size_t nLeadChecked = 0; // samples outside the stretches where the picture may run on
+    for (size_t i = 0; i < moving.size(); ++i) {
+        const tagSAMPLE &s = moving[i];
         // The published frame covers [frame, frame + 1) frame times; how far the clock is outside.
         const int64_t llBegin = s.llFrame * llFrameTime;
-        llWorstLead = std::max(llWorstLead, llBegin - s.llClock);
+        if (!runningOn[nFirstMoving + i]) {
+            llWorstLead = std::max(llWorstLead, llBegin - s.llClock);
+            ++nLeadChecked;
+        }
         const int64_t llLag = s.llClock - (llBegin + llFrameTime);
         llWorstLag = std::max(llWorstLag, llLag);
         nLate += llLag > llFrameTime ? 1 : 0;
@@ -450,6 +479,8 @@ TEST_F(SoundTest, ThePublishedFrameFollowsTheSoundClock)
                 "behind it (frame time %.1f ms)\n",
                 moving.size(), (moving.back().llClock - moving.front().llClock) / 1e7, llWorstLead / 1e4,
                 llWorstLag / 1e4, llFrameTime / 1e4);
+    std::printf("%zu of them outside a stretch where the sound stood still\n", nLeadChecked);
+    ASSERT_GE(nLeadChecked, 300u) << "the sound stood still too often to check the picture against it";
     EXPECT_LE(llWorstLead, llFrameTime) << "a picture published before the sound reached it";
     // A busy machine can hold this thread up for a moment, and the sampler with it: it then
     // reads the sound clock as soon as it runs again, before the picture due meanwhile has been
@@ -467,15 +498,12 @@ TEST_F(SoundTest, ThePublishedFrameFollowsTheSoundClock)
     EXPECT_GE(static_cast<double>(distinct.size()), 0.95 * static_cast<double>(llLast))
         << "pictures passed over";
 
-    // The clock keeps real time: sound played against the steady clock.
-    const double dClock = (moving.back().llClock - moving.front().llClock) / 1e7;
-    const double dWall = (moving.back().llWallUs - moving.front().llWallUs) / 1e6;
-    std::printf("sound clock %.3f s over %.3f s of real time (%+.2f %%)\n", dClock, dWall,
-                100.0 * (dClock / dWall - 1.0));
-    EXPECT_NEAR(dClock / dWall, 1.0, 0.02);
-
-    // And it tells what reached the sink: the tone the monitor had delivered at each sample (from
-    // the tone's first block on) against the clock then.
+    // The clock tells what reached the sink: the tone the monitor had delivered at each sample
+    // (from the tone's first block on) against the clock then. (Against the steady clock the pace
+    // would be the machine's: a busy one starves the sound server. The sound itself is the measure;
+    // a clock in wrong units would drift from it by far more than the slack below.) Up to the
+    // first moment the sound fell behind real time by more than 150 ms: a starved server makes up
+    // for lost time with silence, which the monitor counts as sound played.
     const CToneMeter meter(CSinkRecorder::kRate, kToneHz, kBlockSamples / 10);
     const std::vector<tagTONEBLOCK> blocks = meter.Measure(m_pRecorder->Samples());
     const auto onset =
@@ -483,13 +511,26 @@ TEST_F(SoundTest, ThePublishedFrameFollowsTheSoundClock)
     ASSERT_NE(onset, blocks.end()) << "no tone reached the sink";
     double dWorstAhead = -1e9;
     double dWorstBehind = -1e9;
-    for (const tagSAMPLE &s : moving) {
+    size_t nHeardChecked = 0;
+    int64_t llMovedUs = moving.front().llWallUs;
+    for (size_t i = 0; i < moving.size(); ++i) {
+        const tagSAMPLE &s = moving[i];
+        if (i > 0) {
+            const tagSAMPLE &before = moving[i - 1];
+            if (s.llClock != before.llClock)
+                llMovedUs = s.llWallUs;
+            const int64_t llBehindUs = (s.llWallUs - before.llWallUs) - (s.llClock - before.llClock) / 10;
+            if (s.llWallUs - llMovedUs > kStandingStillUs || llBehindUs > kStandingStillUs)
+                break;
+        }
         const double dHeard = s.dRecorded - onset->dStart;
         dWorstAhead = std::max(dWorstAhead, s.llClock / 1e7 - dHeard);
         dWorstBehind = std::max(dWorstBehind, dHeard - s.llClock / 1e7);
+        ++nHeardChecked;
     }
-    std::printf("sound clock against the sound recorded: at most %.1f ms ahead, %.1f ms behind\n",
-                dWorstAhead * 1e3, dWorstBehind * 1e3);
+    std::printf("sound clock against the sound recorded over %zu samples: at most %.1f ms ahead, %.1f ms behind\n",
+                nHeardChecked, dWorstAhead * 1e3, dWorstBehind * 1e3);
+    ASSERT_GE(nHeardChecked, 70u) << "the sound fell behind real time within its first half second";
     // parec's own latency (20 ms) and its fragments are part of the difference; three frame
     // times of slack still catch a clock that runs ahead by the sound server's requests.
     EXPECT_LE(dWorstAhead, 0.1);
