@@ -3,7 +3,7 @@
 
 #include "catalogue/cliptelemetry.h"
 #include "catalogue/nmealog.h"
-#include "playback/evidence.h"
+#include "device_config/configstore.h"
 
 #include <QDir>
 #include <QFile>

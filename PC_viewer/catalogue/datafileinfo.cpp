@@ -4,7 +4,7 @@
 
 #include "catalogue/boundedlines.h"
 
-#include "catalogue/numparse.h"
+#include "base/numparse.h"
 
 #include <QFile>
 #include <QFileInfo>

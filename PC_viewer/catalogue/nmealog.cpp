@@ -3,7 +3,7 @@
 
 #include "catalogue/boundedlines.h"
 #include "catalogue/datafileinfo.h"
-#include "catalogue/numparse.h"
+#include "base/numparse.h"
 
 #include <QFile>
 

@@ -4,8 +4,8 @@
 #include "cli/mediacommands.h"
 
 #include "catalogue/corvanadoc.h"
-#include "playback/mediasource.h"
-#include "telemetry/telemetrycsv.h"
+#include "media/mediasource.h"
+#include "export/telemetrycsv.h"
 
 #include <QFileInfo>
 

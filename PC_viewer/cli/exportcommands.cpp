@@ -6,8 +6,8 @@
 #include "cli/reportcommands.h"
 
 #include "catalogue/corvanadoc.h"
-#include "playback/evidencepackage.h"
-#include "playback/videoexport.h"
+#include "export/evidencepackage.h"
+#include "export/videoexport.h"
 
 #include <QFileInfo>
 #include <QHash>

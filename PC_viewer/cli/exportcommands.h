@@ -2,7 +2,7 @@
 #pragma once
 
 #include "cli/clicommands.h"
-#include "playback/videoexport.h"
+#include "export/videoexport.h"
 
 QVector<CliCommand> ExportCommands();
 QVector<CliCommand> EvidenceCommands();

@@ -4,9 +4,9 @@
 
 #include "cli/climoment.h"
 
-#include "playback/audiooutput.h"
-#include "playback/mediagraph.h"
-#include "playback/nullaudiooutput.h"
+#include "media/audiooutput.h"
+#include "media/mediagraph.h"
+#include "media/nullaudiooutput.h"
 #include "playback/playbackpane.h"
 #include "playback/playbacksession.h"
 #include "playback/snapshot.h"

@@ -2,7 +2,7 @@
 #include "cli/clicommands.h"
 
 #include "catalogue/corvanadoc.h"
-#include "catalogue/trips.h"
+#include "trips/trips.h"
 
 #include <QDir>
 #include <QFileInfo>

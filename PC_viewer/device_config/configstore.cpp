@@ -1,6 +1,7 @@
 // The card search and the save procedure.
 #include "device_config/configstore.h"
 
+#include "device_config/regiontable.h"
 #include "platform/removablevolumes.h"
 
 #include <QDir>
@@ -158,4 +159,26 @@ tagSAVERESULT SaveConfiguration(const DeviceConfig &config, bool writeClock, con
         result.messages << QString::fromLatin1(configtext::kFileFailed);
     }
     return result;
+}
+
+bool CardTimeZoneHours(const QString &clipFolder, double *hours, QString *configPath)
+{
+    // A clip lies at most three folders below the card's root, where the configuration is.
+    constexpr int kParentsSearched = 3;
+    const CRegionTable regions;
+    QDir folder(QDir(clipFolder).absolutePath());
+    for (int up = 0; up <= kParentsSearched; ++up) {
+        const QString path = folder.filePath(QLatin1String(kConfigFolderName) + QLatin1Char('/') +
+                                             QLatin1String(kConfigFileName));
+        DeviceConfig config;
+        if (QFileInfo(path).isFile() && ReadConfigFile(path, config, regions)) {
+            *hours = config.dTimeDifference + (config.nDaylightSaving == 1 ? 1 : 0);
+            if (configPath)
+                *configPath = path;
+            return true;
+        }
+        if (folder.isRoot() || !folder.cdUp())
+            break;
+    }
+    return false;
 }

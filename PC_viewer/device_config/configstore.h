@@ -64,3 +64,9 @@ struct tagSAVERESULT {
 // complete and on the card, so that a card pulled out half way keeps the old file whole.
 tagSAVERESULT SaveConfiguration(const DeviceConfig &config, bool writeClock, const QDate &date, const QTime &time,
                                 const QString &clockFilePath);
+
+// The time difference the recorder's configuration sets, in hours, its daylight-saving hour
+// included: the first readable "configuration/qx310_blackbox.conf" in `clipFolder` or one of its
+// three nearest parent folders (nearest first). *configPath (may be null) gets the file read.
+// False when there is none.
+bool CardTimeZoneHours(const QString &clipFolder, double *hours, QString *configPath);

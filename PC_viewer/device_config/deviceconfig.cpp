@@ -1,7 +1,7 @@
 // Reading and writing the recorder's configuration and clock files.
 #include "device_config/deviceconfig.h"
 
-#include "catalogue/numparse.h"
+#include "base/numparse.h"
 #include "device_config/regiontable.h"
 
 #include <QDate>

@@ -2,7 +2,7 @@
 #include "playback/mediaplayview.h"
 
 #include "catalogue/corvanadoc.h"
-#include "playback/mediagraph.h"
+#include "media/mediagraph.h"
 #include "playback/multiplayview.h"
 #include "playback/playbackpane.h"
 #include "skin/commandids.h"
@@ -168,15 +168,8 @@ void CMediaPlayView::paintEvent(QPaintEvent *event)
     if (!image.isNull() && !target.isEmpty()) {
         // Stretched, not letter-boxed: the pane decides the shape.
         painter.drawImage(target, image);
-        tagOVERLAYTEXTS texts;
-        unsigned items = 0;
-        if (m_overlayTexts && m_overlayTexts(m_session->ShownFrame(), &texts, &items)) {
-            // The exported video's band, laid over the picture's bottom rather than under it:
-            // the pane keeps its shape.
-            const int h = qMin(target.height(), OverlayBandHeight(target.size()));
-            DrawTelemetryOverlay(painter, QRect(target.left(), target.bottom() + 1 - h, target.width(), h), texts,
-                                 items);
-        }
+        if (m_overlay)
+            m_overlay(painter, target, m_session->ShownFrame());
         if (m_session->ShownFrame() != m_paintedFrame)
             ++m_newPicturesPainted;
         m_paintedFrame = m_session->ShownFrame();

@@ -10,19 +10,16 @@
 // are told is what the user sees.
 #pragma once
 
-#include <functional>
-
-#include "telemetry/telemetryoverlay.h"
-
-#include "playback/grapheventcallback.h"
-#include "playback/mediaresult.h"
+#include "media/grapheventcallback.h"
+#include "media/mediaresult.h"
 #include "playback/playbacksession.h"
 #include "playback/playcontroltarget.h"
 
+#include <QRect>
 #include <QWidget>
 
 #include <cstdint>
-
+#include <functional>
 #include <vector>
 
 class CCorvanaDoc;
@@ -52,15 +49,15 @@ class CMediaPlayView : public QWidget, public GraphEventCallback, public IPlayCo
 {
     Q_OBJECT
 public:
-    // The telemetry band over the bottom of the single view's picture, while `texts` gives the
-    // texts of the frame shown (false: none); an empty function shows no band.
-    using OverlayTextsFn = std::function<bool(int64_t frame, tagOVERLAYTEXTS *texts, unsigned *items)>;
-    void SetTelemetryOverlay(OverlayTextsFn texts)
+    // Drawn over the single view's picture (`picture`: where it is painted) for the frame shown,
+    // such as the telemetry band; an empty function draws nothing.
+    using OverlayFn = std::function<void(QPainter &painter, const QRect &picture, int64_t frame)>;
+    void SetOverlay(OverlayFn overlay)
     {
-        m_overlayTexts = std::move(texts);
+        m_overlay = std::move(overlay);
         update();
     }
-    bool HasTelemetryOverlay() const { return bool(m_overlayTexts); }
+    bool HasOverlay() const { return bool(m_overlay); }
 
     CMediaPlayView(CCorvanaDoc *doc, IPlayViewHost *host, QWidget *parent = nullptr);
     ~CMediaPlayView() override;
@@ -144,5 +141,5 @@ private:
     int64_t m_paintedFrame = -1;
     int64_t m_newPicturesPainted = 0;
     std::vector<CMultiPlayView *> m_paneViews; // children, row by row
-    OverlayTextsFn m_overlayTexts;
+    OverlayFn m_overlay;
 };

@@ -1,7 +1,7 @@
 // A grid pane's widget: painting, marks and the pane's mouse input.
 #include "playback/multiplayview.h"
 
-#include "playback/mediagraph.h"
+#include "media/mediagraph.h"
 #include "playback/mediaplayview.h"
 #include "playback/playbackpane.h"
 

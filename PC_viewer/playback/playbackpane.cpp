@@ -2,7 +2,7 @@
 #include "playback/playbackpane.h"
 
 #include "catalogue/corvanadoc.h"
-#include "playback/mediagraph.h"
+#include "media/mediagraph.h"
 
 #include <algorithm>
 #include <cmath>

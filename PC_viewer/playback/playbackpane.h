@@ -7,8 +7,8 @@
 // Also here: the grid's arithmetic (cells, the first frame of a grid, the frames a pane may show).
 #pragma once
 
-#include "playback/grapheventcallback.h"
-#include "playback/mediaresult.h"
+#include "media/grapheventcallback.h"
+#include "media/mediaresult.h"
 #include "playback/playbacksession.h"
 
 #include <QImage>

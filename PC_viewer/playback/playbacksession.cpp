@@ -3,7 +3,7 @@
 #include "playback/playbacksession.h"
 
 #include "catalogue/corvanadoc.h"
-#include "playback/mediagraph.h"
+#include "media/mediagraph.h"
 #include "playback/playbackpane.h"
 #include "playback/playcontroltarget.h"
 #include "playback/stepclock.h"

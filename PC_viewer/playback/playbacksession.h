@@ -36,8 +36,8 @@
 // over the panes go before their panes and come after the new ones.
 #pragma once
 
-#include "playback/grapheventcallback.h"
-#include "playback/mediaresult.h"
+#include "media/grapheventcallback.h"
+#include "media/mediaresult.h"
 
 #include <QImage>
 #include <QObject>

@@ -3,7 +3,7 @@
 
 #include "catalogue/corvanadoc.h"
 #include "playback/playbacksession.h"
-#include "telemetry/frameindextable.h"
+#include "base/frametime.h"
 
 #include <algorithm>
 

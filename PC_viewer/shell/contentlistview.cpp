@@ -4,9 +4,9 @@
 
 #include "catalogue/corvanadoc.h"
 #include "catalogue/recordinfo.h"
-#include "playback/mediagraph.h"
+#include "media/mediagraph.h"
 #include "playback/playbacksession.h"
-#include "playback/thumbnailqueue.h"
+#include "media/thumbnailqueue.h"
 #include "shell/recordingactions.h"
 #include "skin/prompt.h"
 #include "skin/skinart.h"

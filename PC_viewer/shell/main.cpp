@@ -2,7 +2,7 @@
 // main frame.
 #include "catalogue/corvanadoc.h"
 #include "platform/diagnostics.h"
-#include "playback/thumbnailer.h"
+#include "media/thumbnailer.h"
 #include "skin/global.h"
 #include "skin/prompt.h"
 #include "shell/mainframe.h"

@@ -4,27 +4,28 @@
 #include "catalogue/corvanadoc.h"
 #include "catalogue/recordinfo.h"
 #include "device_config/blackboxconfigurator.h"
+#include "export/telemetryoverlay.h"
+#include "platform/processes.h"
+#include "platform/removablevolumes.h"
 #include "playback/multiviewsplitter.h"
 #include "playback/playbackpane.h"
-#include "platform/removablevolumes.h"
 #include "playback/playcontrolview.h"
+#include "playback/recordingnavigator.h"
+#include "playback/snapshot.h"
 #include "shell/aboutdlg.h"
+#include "shell/contentlistview.h"
 #include "shell/imageviewer.h"
 #include "skin/commandids.h"
-#include "shell/contentlistview.h"
 #include "skin/progressviewer.h"
 #include "skin/prompt.h"
-#include "playback/snapshot.h"
 #include "telemetry/accelsensorgraphview.h"
+#include "telemetry/graphkeycommands.h"
 #include "telemetry/localwebserver.h"
 #include "telemetry/mapscripts.h"
 #include "telemetry/mapview.h"
-#include "telemetry/recordingtelemetry.h"
-#include "telemetry/graphkeycommands.h"
-#include "playback/recordingnavigator.h"
 #include "telemetry/printview.h"
-#include "telemetry/tripwindow.h"
-#include "platform/processes.h"
+#include "telemetry/recordingtelemetry.h"
+#include "trips/tripwindow.h"
 #include "update/updateconst.h"
 #include "update/updatedialog.h"
 #include "version.h"
@@ -861,22 +862,25 @@ void CMainFrame::SetTelemetryOverlay(bool on)
 {
     m_telemetryOverlay = on;
     if (!on) {
-        m_playView->SetTelemetryOverlay({});
+        m_playView->SetOverlay({});
         return;
     }
     // The band of the exported video, for the picture on screen: the same lookup and drawing.
-    m_playView->SetTelemetryOverlay([this](int64_t frame, tagOVERLAYTEXTS *texts, unsigned *items) {
+    m_playView->SetOverlay([this](QPainter &painter, const QRect &picture, int64_t frame) {
         const int index = m_doc->CurrentIndex();
         if (index < 0 || m_telemetry->Recording() != index || frame < 0)
-            return false;
+            return;
         const tagDATAFILEINFO &rec = m_doc->RecordRef(index);
         const tagFRAMETELEMETRY t = FrameTelemetry(rec, m_telemetry->FrameToSample(), m_telemetry->FrameToFix(),
                                                    frame, frame * m_doc->FrameTime());
         const tagEXPORTOPTIONS remembered = RememberedExportOptions();
-        *texts = OverlayTexts(rec, t, FileNameOfPath(m_doc->CurrentMediaPath()), frame, m_doc->LastPosition(),
-                              remembered.unit);
-        *items = remembered.nOverlay;
-        return true;
+        const tagOVERLAYTEXTS texts = OverlayTexts(rec, t, FileNameOfPath(m_doc->CurrentMediaPath()), frame,
+                                                   m_doc->LastPosition(), remembered.unit);
+        // The exported video's band, laid over the picture's bottom rather than under it: the
+        // pane keeps its shape.
+        const int h = qMin(picture.height(), OverlayBandHeight(picture.size()));
+        DrawTelemetryOverlay(painter, QRect(picture.left(), picture.bottom() + 1 - h, picture.width(), h), texts,
+                             remembered.nOverlay);
     });
 }
 

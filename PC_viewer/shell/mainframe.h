@@ -9,7 +9,7 @@
 // and its page's requests), and only then the web server and its thread.
 #pragma once
 
-#include "shell/exportactions.h"
+#include "export/exportactions.h"
 #include "playback/mediaplayview.h"
 #include "shell/recordingactions.h"
 #include "skin/skinframewnd.h"

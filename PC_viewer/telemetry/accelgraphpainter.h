@@ -5,7 +5,7 @@
 
 #include "catalogue/recordinfo.h"
 #include "telemetry/graphgeometry.h"
-#include "telemetry/telemetryoverlay.h"
+#include "base/units.h"
 
 #include <QFont>
 #include <QString>

@@ -1,10 +1,11 @@
 // The G-sensor graph pane.
 #include "telemetry/accelsensorgraphview.h"
 
-#include "telemetry/telemetryoverlay.h"
+#include "base/clocktime.h"
+#include "telemetry/frametelemetry.h"
 
 #include "catalogue/corvanadoc.h"
-#include "playback/mediagraph.h"
+#include "media/mediagraph.h"
 #include "playback/controlbarkeys.h"
 #include "playback/playbacksession.h"
 #include "telemetry/accelgraphpainter.h"

@@ -2,6 +2,7 @@
 // frame of the playing clip. The graph, the map and the report only look these tables up.
 #pragma once
 
+#include "base/frametime.h"
 #include "catalogue/recordinfo.h"
 
 #include <cstdint>
@@ -51,12 +52,6 @@ struct FrameFixTables {
 std::vector<int64_t> SampleTimeKeys(const tagDATAFILEINFO &rec);
 std::vector<int64_t> FixTimeKeys(const tagDATAFILEINFO &rec);
 
-// Start of a frame in milliseconds: startMs + (frame x frameTime) / 10000, frameTime in 100-ns
-// units (the division truncates).
-int64_t FrameStartMs(int64_t startMs, int64_t frameTime, int64_t frame);
-// The frame on screen offsetMs after a clip's start: the last frame that starts at or before it
-// (FrameStartMs); 0 for an offset before the start or a frame time of 0 or less.
-int64_t FrameAtMs(int64_t offsetMs, int64_t frameTime);
 
 // The first sample, in array order, that lies in frame f's slot [start of f, start of f + frame
 // time), found by scanning from index 0 and giving up at the first sample at or after the slot's

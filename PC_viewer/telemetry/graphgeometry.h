@@ -6,7 +6,6 @@
 
 #include <QPoint>
 #include <QRect>
-#include <QDateTime>
 #include <QString>
 #include <cstdint>
 
@@ -113,9 +112,5 @@ bool GraphKeyMovesFrame(GraphKeyAction action);
 // Panel texts.
 QString GraphValueText(float value);                                 // "%+1.2f"
 QString GraphDirectionText(const QString &direction, double course); // "%s(%3.2f°)"
-// Wall-clock time of a millisecond time key, read as local time: "hh:mm:ss.mmm".
-QString GraphClockText(int64_t timeKeyMs);
-// The local date and time of a time key (to the second, floored) and its milliseconds in *ms.
-QDateTime LocalTimeOfKey(int64_t timeKeyMs, int *ms);
 // "%d/%d" of the frame and the frame count, each from its low 32 bits.
 QString GraphFrameText(int64_t frame, int64_t frameCount);

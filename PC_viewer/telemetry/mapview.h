@@ -21,7 +21,7 @@
 //   and drops callbacks still pending, so nothing outlives it.
 #pragma once
 
-#include "playback/mediaresult.h"
+#include "media/mediaresult.h"
 #include "telemetry/frameindextable.h"
 #include "telemetry/mapscripts.h"
 #include "telemetry/recordingtelemetry.h"

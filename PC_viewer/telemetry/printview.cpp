@@ -4,7 +4,7 @@
 #include "telemetry/recordingtelemetry.h"
 
 #include "catalogue/corvanadoc.h"
-#include "playback/mediagraph.h"
+#include "media/mediagraph.h"
 #include "playback/playbackpane.h"
 #include "playback/playbacksession.h"
 #include "telemetry/accelsensorgraphview.h"

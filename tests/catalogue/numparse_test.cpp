@@ -1,4 +1,4 @@
-#include "catalogue/numparse.h"
+#include "base/numparse.h"
 
 #include <gtest/gtest.h>
 

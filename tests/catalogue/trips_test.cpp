@@ -1,7 +1,7 @@
 // Trips over generated cards: which clips make one trip, its span, distance, top speed and events,
 // and `pellister-cli trips` as a script reads it.
 #include "catalogue/corvanadoc.h"
-#include "catalogue/trips.h"
+#include "trips/trips.h"
 
 #include "fixtures/tripcard.h"
 #include "fixtures/testfiles.h"

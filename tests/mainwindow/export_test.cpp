@@ -2,8 +2,8 @@
 // and the telemetry band over the playing picture, grabbed from the real pane.
 #include "framefixture.h"
 
-#include "playback/exportrange.h"
-#include "shell/exportactions.h"
+#include "export/exportrange.h"
+#include "export/exportactions.h"
 #include "skin/commandids.h"
 
 #include <QDir>

@@ -5,7 +5,7 @@
 
 #include "catalogue/corvanadoc.h"
 #include "fixtures/wait.h"
-#include "playback/mediagraph.h"
+#include "media/mediagraph.h"
 #include "playback/mediaplayview.h"
 #include "playback/stepclock.h"
 #include "shell/contentlistview.h"

@@ -11,10 +11,10 @@
 #include "sinkrecorder.h"
 #include "tonemeter.h"
 
-#include "playback/audiooutput.h"
+#include "media/audiooutput.h"
 #include "playback/playcontroltarget.h"
 #include "playback/playcontrolview.h"
-#include "playback/qtaudiooutput.h"
+#include "media/qtaudiooutput.h"
 #include "skin/bitmapslider.h"
 #include "skin/buttonst.h"
 #include "skin/commandids.h"

@@ -1,7 +1,7 @@
 // The main-window tests share one application object and one set of skin resources. Settings
 // and the thumbnail cache go to a temporary folder, never to the user's own, and the map pane's
 // browser reaches nothing but this machine.
-#include "playback/thumbnailer.h"
+#include "media/thumbnailer.h"
 #include "skin/global.h"
 #include "telemetry/mapview.h"
 

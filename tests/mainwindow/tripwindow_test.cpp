@@ -8,8 +8,8 @@
 #include "screen/screencheck.h"
 #include "skin/commandids.h"
 #include "telemetry/frameindextable.h"
-#include "telemetry/triptimelineview.h"
-#include "telemetry/tripwindow.h"
+#include "trips/triptimelineview.h"
+#include "trips/tripwindow.h"
 
 #include <QDoubleSpinBox>
 #include <QSettings>

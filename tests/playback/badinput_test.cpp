@@ -1,9 +1,9 @@
 // Files a recorder or a card can leave behind: each gets a clear result code, and nothing hangs.
 #include "clipfactory.h"
 
-#include "playback/mediagraph.h"
-#include "playback/picturecache.h"
-#include "playback/thumbnailer.h"
+#include "media/mediagraph.h"
+#include "media/picturecache.h"
+#include "media/thumbnailer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,9 @@
 // The evidence package's building blocks: copies and hashes against coreutils, SHA256SUMS through
 // `sha256sum -c`, the manifest read back, the clock offset and time zone from a card's files, and
 // the file table of the Evidence pages.
-#include "playback/evidence.h"
+#include "export/evidence.h"
 
+#include "device_config/configstore.h"
 #include "device_config/deviceconfig.h"
 #include "device_config/regiontable.h"
 #include "fixtures/testfiles.h"

@@ -3,7 +3,7 @@
 #include "clipfactory.h"
 
 #include "catalogue/datafileinfo.h"
-#include "playback/videoexport.h"
+#include "export/videoexport.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "clipfactory.h"
 #include "testsupport.h"
 
-#include "playback/mediagraph.h"
-#include "playback/picturecache.h"
+#include "media/mediagraph.h"
+#include "media/picturecache.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include "catalogue/datafileinfo.h"
 #include "playback/snapshot.h"
-#include "playback/thumbnailer.h"
+#include "media/thumbnailer.h"
 #include "telemetry/qstringprint.h"
 
 #include <QDeadlineTimer>

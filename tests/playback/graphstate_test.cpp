@@ -3,9 +3,9 @@
 #include "clipfactory.h"
 #include "testsupport.h"
 
-#include "playback/audiooutput.h"
-#include "playback/mediagraph.h"
-#include "playback/nullaudiooutput.h"
+#include "media/audiooutput.h"
+#include "media/mediagraph.h"
+#include "media/nullaudiooutput.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "fixtures/stepping.h"
 
 #include "catalogue/corvanadoc.h"
-#include "playback/mediagraph.h"
+#include "media/mediagraph.h"
 #include "playback/playbackpane.h"
 #include "playback/playbacksession.h"
 #include "playback/snapshot.h"

@@ -2,10 +2,10 @@
 // graph (what the view paints, snapshots and the report take), in thumbnails and in the CLI.
 #include "clipfactory.h"
 
-#include "playback/mediagraph.h"
-#include "playback/picture.h"
-#include "playback/thumbnailer.h"
-#include "playback/videoorientation.h"
+#include "media/mediagraph.h"
+#include "media/picture.h"
+#include "media/thumbnailer.h"
+#include "media/videoorientation.h"
 
 extern "C" {
 #include <libavutil/display.h>

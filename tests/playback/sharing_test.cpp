@@ -3,11 +3,11 @@
 #include "clipfactory.h"
 #include "testsupport.h"
 
-#include "playback/mediagraph.h"
-#include "playback/mediasource.h"
-#include "playback/picturecache.h"
-#include "playback/thumbnailer.h"
-#include "playback/thumbnailqueue.h"
+#include "media/mediagraph.h"
+#include "media/mediasource.h"
+#include "media/picturecache.h"
+#include "media/thumbnailer.h"
+#include "media/thumbnailqueue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Small helpers shared by the playback tests.
 #pragma once
 
-#include "playback/grapheventcallback.h"
+#include "media/grapheventcallback.h"
 #include "fixtures/wait.h"
-#include "playback/mediagraph.h"
+#include "media/mediagraph.h"
 
 #include <QCoreApplication>
 #include <QThread>

@@ -2,6 +2,7 @@
 // clicks, frame keys and panel texts; the speed curve's axis and points.
 #include "telemetry/graphgeometry.h"
 
+#include "base/clocktime.h"
 #include "catalogue/recordinfo.h"
 #include "telemetry/accelgraphpainter.h"
 

@@ -7,8 +7,8 @@
 
 #include "catalogue/corvanadoc.h"
 #include "fixtures/testfiles.h"
-#include "playback/audiooutput.h"
-#include "playback/nullaudiooutput.h"
+#include "media/audiooutput.h"
+#include "media/nullaudiooutput.h"
 #include "playback/playbackpane.h"
 #include "playback/playbacksession.h"
 #include "qstringprint.h"

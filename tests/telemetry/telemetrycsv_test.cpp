@@ -1,7 +1,7 @@
 // A clip's telemetry as CSV: every row against what the G-sensor graph pane's panel shows for the
 // same frame, and pellister-cli csv on a clip made with the ffmpeg command (the frames the media
 // engine measures, the units, the day's track, and a file that goes into place whole or not at all).
-#include "telemetry/telemetrycsv.h"
+#include "export/telemetrycsv.h"
 
 #include "catalogue/corvanadoc.h"
 #include "fixtures/clipmaker.h"

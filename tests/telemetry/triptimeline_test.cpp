@@ -1,8 +1,8 @@
 // The trip timeline's layout on a generated card (x of a time, the clip in a column, event markers,
 // the columns of the curves) and a trip's route for the map.
 #include "catalogue/corvanadoc.h"
-#include "catalogue/trips.h"
-#include "telemetry/triptimeline.h"
+#include "trips/trips.h"
+#include "trips/triptimeline.h"
 
 #include "fixtures/tripcard.h"
 

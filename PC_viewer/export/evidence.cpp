@@ -1,6 +1,6 @@
 // Copying and hashing a package's files, its SHA256SUMS and manifest.json, the recorder's clock
 // offset and time zone, and the "Evidence" pages of the report.
-#include "playback/evidence.h"
+#include "export/evidence.h"
 
 #include "catalogue/datafileinfo.h"
 #include "device_config/deviceconfig.h"
@@ -669,28 +669,6 @@ QString ClockOffsetText(bool known, qint64 offsetMs)
     else if (offsetMs < 0)
         text += QStringLiteral(" (the recorder's clock is behind GPS time)");
     return text;
-}
-
-bool CardTimeZoneHours(const QString &clipFolder, double *hours, QString *configPath)
-{
-    // A clip lies at most three folders below the card's root, where the configuration is.
-    constexpr int kParentsSearched = 3;
-    const CRegionTable regions;
-    QDir folder(QDir(clipFolder).absolutePath());
-    for (int up = 0; up <= kParentsSearched; ++up) {
-        const QString path = folder.filePath(QLatin1String(kConfigFolderName) + QLatin1Char('/') +
-                                             QLatin1String(kConfigFileName));
-        DeviceConfig config;
-        if (QFileInfo(path).isFile() && ReadConfigFile(path, config, regions)) {
-            *hours = config.dTimeDifference + (config.nDaylightSaving == 1 ? 1 : 0);
-            if (configPath)
-                *configPath = path;
-            return true;
-        }
-        if (folder.isRoot() || !folder.cdUp())
-            break;
-    }
-    return false;
 }
 
 QString UtcOffsetText(double hours)

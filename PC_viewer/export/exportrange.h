@@ -3,7 +3,7 @@
 // from one recording to the next of the list).
 #pragma once
 
-#include "playback/videoexport.h"
+#include "export/videoexport.h"
 
 #include <QObject>
 

@@ -1,5 +1,5 @@
 // The trip timeline widget: scrolling, zoom, keys and clicks around the core timeline.
-#include "telemetry/triptimelineview.h"
+#include "trips/triptimelineview.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -3,8 +3,10 @@
 // driver saw on screen is what the police see in the file.
 #pragma once
 
+#include "base/units.h"
 #include "catalogue/recordinfo.h"
 #include "telemetry/frameindextable.h"
+#include "telemetry/frametelemetry.h"
 
 #include <QRect>
 #include <QSize>
@@ -13,18 +15,6 @@
 #include <cstdint>
 
 class QPainter;
-
-// Which sample, fix and clock belong to a frame, by the rules of the graph pane's text panel: the
-// frame's sample when the record is valid and has samples; its fix when the record is valid; its
-// clock (sync time + position) when the record is valid and its sync time has a key.
-struct tagFRAMETELEMETRY {
-    int nSample = -1;
-    int nFix = -1;
-    bool bClock = false;
-    int64_t llClockMs = 0;
-};
-tagFRAMETELEMETRY FrameTelemetry(const tagDATAFILEINFO &rec, const CFrameIndexTable &frameToSample,
-                                 const CFrameIndexTable &frameToFix, int64_t frame, int64_t position100ns);
 
 // Items of the band; the command line names them time,speed,position,heading,gsensor,kind,name.
 enum : unsigned {
@@ -41,12 +31,6 @@ enum : unsigned {
 bool ParseOverlayList(const QString &list, unsigned *items, QString *bad);
 QString OverlayListText(unsigned items);
 
-enum class SpeedUnit { Kmh, Mph };
-// "kmh" / "mph"; false for anything else.
-bool ParseSpeedUnit(const QString &text, SpeedUnit *unit);
-QString SpeedUnitName(SpeedUnit unit);
-// A speed over ground in knots in km/h or mph (1 knot = 1.852 km/h), unrounded.
-double SpeedInUnit(double knots, SpeedUnit unit);
 // The speed of a fix: its own text in km/h (as the panel shows it), or whole miles an hour.
 QString SpeedText(const tagGPSINFO &fix, SpeedUnit unit);
 

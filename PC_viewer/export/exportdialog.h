@@ -2,7 +2,7 @@
 // its units, sound and picture quality.
 #pragma once
 
-#include "playback/videoexport.h"
+#include "export/videoexport.h"
 #include "skin/skindialog.h"
 
 class QCheckBox;

@@ -8,9 +8,9 @@
 // recording and the map's route are the main frame's: the window asks for them with signals.
 #pragma once
 
-#include "catalogue/trips.h"
+#include "trips/trips.h"
 #include "skin/skindialog.h"
-#include "telemetry/telemetryoverlay.h"
+#include "base/units.h"
 
 #include <QVector>
 

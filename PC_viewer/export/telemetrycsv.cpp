@@ -1,6 +1,7 @@
 // A clip's telemetry as CSV.
-#include "telemetry/telemetrycsv.h"
+#include "export/telemetrycsv.h"
 
+#include "base/clocktime.h"
 #include "telemetry/frameindextable.h"
 #include "telemetry/graphgeometry.h"
 

@@ -1,6 +1,7 @@
 // Texts and drawing of the telemetry band.
-#include "telemetry/telemetryoverlay.h"
+#include "export/telemetryoverlay.h"
 
+#include "base/clocktime.h"
 #include "telemetry/graphgeometry.h"
 
 #include <QDateTime>
@@ -20,10 +21,6 @@ namespace {
 const char *const kItemNames[] = {"time", "speed", "position", "heading", "gsensor", "kind", "name"};
 constexpr int kItemCount = 7;
 
-// Knots to miles an hour.
-constexpr double kKmhPerKnot = 1.852;
-constexpr double kMphPerKnot = 1.150779448; // 1.852 / 1.609344
-
 QString DateOfClock(int64_t ms)
 {
     int64_t secs = ms / 1000;
@@ -34,27 +31,6 @@ QString DateOfClock(int64_t ms)
 }
 
 } // namespace
-
-tagFRAMETELEMETRY FrameTelemetry(const tagDATAFILEINFO &rec, const CFrameIndexTable &frameToSample,
-                                 const CFrameIndexTable &frameToFix, int64_t frame, int64_t position100ns)
-{
-    tagFRAMETELEMETRY t;
-    if (rec.bValid != 1)
-        return t;
-    const int s = frameToSample.Find(frame);
-    if (s != -1 && s < rec.vecAccel.size())
-        t.nSample = s;
-    const int f = frameToFix.Find(frame);
-    if (f != -1 && f < rec.vecGps.size())
-        t.nFix = f;
-    int64_t startMs = 0;
-    // A recording whose clock nobody told shows no time of day.
-    if (!rec.bNoClock && TimeKey(rec.stSyncTime, &startMs)) {
-        t.bClock = true;
-        t.llClockMs = startMs + position100ns / 10000;
-    }
-    return t;
-}
 
 bool ParseOverlayList(const QString &list, unsigned *items, QString *bad)
 {
@@ -88,27 +64,6 @@ QString OverlayListText(unsigned items)
         if (items & (1u << i))
             names << QLatin1String(kItemNames[i]);
     return names.join(QLatin1Char(','));
-}
-
-bool ParseSpeedUnit(const QString &text, SpeedUnit *unit)
-{
-    if (text.compare(QLatin1String("kmh"), Qt::CaseInsensitive) == 0)
-        *unit = SpeedUnit::Kmh;
-    else if (text.compare(QLatin1String("mph"), Qt::CaseInsensitive) == 0)
-        *unit = SpeedUnit::Mph;
-    else
-        return false;
-    return true;
-}
-
-QString SpeedUnitName(SpeedUnit unit)
-{
-    return unit == SpeedUnit::Mph ? QStringLiteral("mph") : QStringLiteral("kmh");
-}
-
-double SpeedInUnit(double knots, SpeedUnit unit)
-{
-    return knots * (unit == SpeedUnit::Mph ? kMphPerKnot : kKmhPerKnot);
 }
 
 QString SpeedText(const tagGPSINFO &fix, SpeedUnit unit)

@@ -10,7 +10,7 @@
 // scrolls, with Ctrl it zooms around the pointer.
 #pragma once
 
-#include "telemetry/triptimeline.h"
+#include "trips/triptimeline.h"
 
 #include <QAbstractScrollArea>
 

@@ -1,6 +1,7 @@
 // Assembly of an evidence package.
-#include "playback/evidencepackage.h"
+#include "export/evidencepackage.h"
 
+#include "device_config/configstore.h"
 #include "telemetry/graphgeometry.h"
 #include "version.h"
 

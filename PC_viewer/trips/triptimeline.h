@@ -19,8 +19,8 @@
 // sensor mounted the other way up, as the trip's peaks count it): 0 at rest.
 #pragma once
 
-#include "catalogue/trips.h"
-#include "telemetry/telemetryoverlay.h"
+#include "trips/trips.h"
+#include "base/units.h"
 
 #include <QHash>
 #include <QRect>

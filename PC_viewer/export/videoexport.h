@@ -16,8 +16,8 @@
 #pragma once
 
 #include "catalogue/recordinfo.h"
-#include "mediaresult.h"
-#include "telemetry/telemetryoverlay.h"
+#include "media/mediaresult.h"
+#include "export/telemetryoverlay.h"
 
 #include <QString>
 #include <QVector>

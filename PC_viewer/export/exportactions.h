@@ -3,8 +3,8 @@
 // message at the end.
 #pragma once
 
-#include "playback/evidencepackage.h"
-#include "playback/exportrange.h"
+#include "export/evidencepackage.h"
+#include "export/exportrange.h"
 
 #include <QObject>
 

@@ -1,11 +1,11 @@
 // Export of a range of recordings to MP4: burnt-in (decode, band, x264 + AAC) or copied.
-#include "playback/videoexport.h"
+#include "export/videoexport.h"
 
-#include "playback/framedecoder.h"
-#include "playback/frametable.h"
-#include "playback/mediainput.h"
-#include "playback/picture.h"
-#include "playback/videoorientation.h"
+#include "media/framedecoder.h"
+#include "media/frametable.h"
+#include "media/mediainput.h"
+#include "media/picture.h"
+#include "media/videoorientation.h"
 
 extern "C" {
 #include <libavutil/audio_fifo.h>

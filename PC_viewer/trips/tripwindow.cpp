@@ -1,9 +1,9 @@
 // The Trips window.
-#include "telemetry/tripwindow.h"
+#include "trips/tripwindow.h"
 
 #include "catalogue/corvanadoc.h"
 #include "telemetry/frameindextable.h"
-#include "telemetry/triptimelineview.h"
+#include "trips/triptimelineview.h"
 
 #include <QDoubleSpinBox>
 #include <QFormLayout>

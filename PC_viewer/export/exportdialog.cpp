@@ -1,5 +1,5 @@
 // The export dialog.
-#include "playback/exportdialog.h"
+#include "export/exportdialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "catalogue/recordinfo.h"
-#include "telemetry/telemetryoverlay.h"
+#include "export/telemetryoverlay.h"
 
 #include <QString>
 

@@ -7,8 +7,8 @@
 // a failure or Cancel removes it. Run blocks; Cancel may come from any thread.
 #pragma once
 
-#include "playback/evidence.h"
-#include "playback/videoexport.h"
+#include "export/evidence.h"
+#include "export/videoexport.h"
 
 #include <QString>
 

@@ -1,5 +1,5 @@
 // A trip on its time axis: building the series, reducing them to columns, hit tests and drawing.
-#include "telemetry/triptimeline.h"
+#include "trips/triptimeline.h"
 
 #include "catalogue/cliptelemetry.h"
 #include "catalogue/corvanadoc.h"

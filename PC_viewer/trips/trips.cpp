@@ -1,12 +1,13 @@
 // Gathering the catalogue's recordings into trips: grouping by time and kind, distance, top speed
 // and events, in one pass over the records.
-#include "catalogue/trips.h"
+#include "trips/trips.h"
 
+#include "base/clocktime.h"
 #include "catalogue/cliptelemetry.h"
 #include "catalogue/corvanadoc.h"
 #include "catalogue/datafileinfo.h"
+#include "base/units.h"
 #include "telemetry/graphgeometry.h"
-#include "telemetry/telemetryoverlay.h"
 
 #include <QDateTime>
 #include <QThread>

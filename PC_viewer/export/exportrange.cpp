@@ -1,5 +1,5 @@
 // The export marks and the range they make.
-#include "playback/exportrange.h"
+#include "export/exportrange.h"
 
 #include "catalogue/corvanadoc.h"
 

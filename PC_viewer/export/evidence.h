@@ -87,11 +87,6 @@ bool RecorderClockOffsetMs(const QByteArray &dataFileText, double tzHours, qint6
 // behind GPS time)", "+0.000 s".
 QString ClockOffsetText(bool known, qint64 offsetMs);
 
-// The time difference the recorder's configuration sets, in hours, its daylight-saving hour
-// included: the first readable "configuration/qx310_blackbox.conf" in `clipFolder` or one of its
-// three nearest parent folders (nearest first). *configPath (may be null) gets the file read.
-// False when there is none.
-bool CardTimeZoneHours(const QString &clipFolder, double *hours, QString *configPath);
 // "UTC+09:00", "UTC-04:30", "UTC+00:00" (rounded to the minute).
 QString UtcOffsetText(double hours);
 

@@ -1,8 +1,8 @@
 // Export and evidence package commands of the viewer.
-#include "shell/exportactions.h"
+#include "export/exportactions.h"
 
 #include "catalogue/corvanadoc.h"
-#include "playback/exportdialog.h"
+#include "export/exportdialog.h"
 #include "skin/progressviewer.h"
 #include "skin/prompt.h"
 

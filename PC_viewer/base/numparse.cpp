@@ -1,5 +1,5 @@
 // Fast path for plain decimals, exact fallback to the C library for everything else.
-#include "catalogue/numparse.h"
+#include "base/numparse.h"
 
 #include <clocale>
 #include <cstdlib>
