@@ -23,7 +23,6 @@
 #include <utility>
 #include <vector>
 
-const char kMapPagePath[] = "corvana_mapview/google_map_world.html";
 
 namespace {
 
@@ -330,7 +329,7 @@ void ParseClips(std::vector<CParsedClip> *clips, const CLocalClock &clock, const
 
 } // namespace
 
-CCorvanaDoc::CCorvanaDoc(QObject *parent) : QObject(parent), m_mapPage(QString::fromLatin1(kMapPagePath)) {}
+CCorvanaDoc::CCorvanaDoc(QObject *parent) : QObject(parent) {}
 
 void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
 {
@@ -341,10 +340,6 @@ void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
     m_mediaPaths.clear();
     m_dataPaths.clear();
     m_records.clear();
-    m_currentIndex = -1;
-    m_currentMediaPath.clear();
-    m_lastPosition = 0;
-    m_playing = 0;
     const CLocalClock clock = ClockOfFolder(m_folder);
 
     // The tree is read once; both clip patterns scan the same listings.
@@ -463,11 +458,6 @@ bool CCorvanaDoc::ReadTrackFile(const QString &path, QVector<tagGPXPOINT> *point
     return true;
 }
 
-tagDATAFILEINFO CCorvanaDoc::CurrentRecord() const
-{
-    return RecordAt(m_currentIndex);
-}
-
 tagDATAFILEINFO CCorvanaDoc::RecordAt(int index) const
 {
     if (index < 0 || index >= Count())
@@ -534,9 +524,9 @@ void CCorvanaDoc::Sort(int mode)
     }
 }
 
-int CCorvanaDoc::ExportGpx(const QString &outputPath) const
+int CCorvanaDoc::ExportGpx(int index, const QString &outputPath) const
 {
-    if (m_currentIndex < 0 || m_currentIndex >= Count())
+    if (index < 0 || index >= Count())
         return 0;
-    return CDataFileInfo::WriteGpx(outputPath, FixesInUtc(m_records.at(m_currentIndex)));
+    return CDataFileInfo::WriteGpx(outputPath, FixesInUtc(m_records.at(index)));
 }

@@ -1,7 +1,7 @@
 // CCorvanaDoc, the viewer's single document: the loaded catalogue of a recording folder (three
-// parallel arrays: media paths, data paths, telemetry records), the current recording and the
-// play values every view shares. Views are told what changed through typed signals: a new
-// position (with its sender), a catalogue loaded anew, another current recording.
+// parallel arrays: media paths, data paths, telemetry records) and the day's track paired with it.
+// What plays and where is the playback controller's, not the document's. The views hear one
+// notice: the catalogue was loaded anew.
 #pragma once
 
 #include "catalogue/datafileinfo.h"
@@ -11,9 +11,6 @@
 #include <QStringList>
 
 #include <functional>
-
-// Path of the map page below the vendor web server's root.
-extern const char kMapPagePath[];
 
 class CCorvanaDoc : public QObject
 {
@@ -30,7 +27,6 @@ public:
     void LoadFolder(const ProgressCallback &progress = ProgressCallback());
 
     int Count() const { return static_cast<int>(m_records.size()); }
-    tagDATAFILEINFO CurrentRecord() const;
     tagDATAFILEINFO RecordAt(int index) const;
     // The stored record itself, for views that only read (no copy of the arrays).
     const tagDATAFILEINFO &RecordRef(int index) const;
@@ -56,46 +52,14 @@ public:
     QString TrackFile() const { return m_trackPath; }
     static bool ReadTrackFile(const QString &path, QVector<tagGPXPOINT> *points, QString *error);
 
-    // GPX export of the current recording's fixes; 1 on success, 0 on failure.
-    int ExportGpx(const QString &outputPath) const;
+    // GPX export of recording `index`'s fixes; 1 on success, 0 on failure.
+    int ExportGpx(int index, const QString &outputPath) const;
 
-    int CurrentIndex() const { return m_currentIndex; }
-    void SetCurrentIndex(int index)
-    {
-        if (index == m_currentIndex)
-            return;
-        m_currentIndex = index;
-        emit CurrentRecordingChanged(index);
-    }
-    QString CurrentMediaPath() const { return m_currentMediaPath; }
-    void SetCurrentMediaPath(const QString &path) { m_currentMediaPath = path; }
-    qint64 CurrentPosition() const { return m_currentPosition; }
-    void SetCurrentPosition(qint64 frame) { m_currentPosition = frame; }
-    qint64 LastPosition() const { return m_lastPosition; }
-    void SetLastPosition(qint64 frames) { m_lastPosition = frames; }
-    qint64 Duration() const { return m_duration; }
-    void SetDuration(qint64 duration100ns) { m_duration = duration100ns; }
-    qint64 FrameTime() const { return m_frameTime; }
-    void SetFrameTime(qint64 frameTime100ns) { m_frameTime = frameTime100ns; }
-    int PlayingFlag() const { return m_playing; }
-    void SetPlayingFlag(int playing) { m_playing = playing; }
-    QString MapPage() const { return m_mapPage; }
-    void SetMapPage(const QString &url) { m_mapPage = url; }
-    int MapPositionOn() const { return m_mapPositionOn; }
-    void SetMapPositionOn(int on) { m_mapPositionOn = on; }
-
-    // The update-all-views broadcast of a new current position: every view hears it; the sender
-    // (named) ignores its own.
-    void UpdateAllViews(QObject *sender) { emit PositionChanged(sender); }
     // The catalogue was loaded anew (rows, records and paths all replaced).
     void NotifyCatalogueReset() { emit CatalogueReset(); }
 
 signals:
-    // The current position moved (or was set again); sender: who moved it.
-    void PositionChanged(QObject *sender);
     void CatalogueReset();
-    // The current recording is another one (-1: none).
-    void CurrentRecordingChanged(int index);
 
 private:
     CDataFileInfo m_reader;
@@ -105,13 +69,4 @@ private:
     QString m_trackPath;
     QVector<tagGPXPOINT> m_trackPoints;
     QString m_folder;
-    QString m_currentMediaPath;
-    int m_currentIndex = -1;
-    qint64 m_currentPosition = 0;
-    qint64 m_lastPosition = 0;
-    qint64 m_duration = 0;
-    qint64 m_frameTime = 0;
-    int m_playing = 0;
-    QString m_mapPage;
-    int m_mapPositionOn = 1;
 };

@@ -3,9 +3,8 @@
 
 #include "cli/clicommands.h"
 
-#include "catalogue/corvanadoc.h"
 #include "playback/playbackpane.h"
-#include "playback/playbacksession.h"
+#include "playback/playbackcontroller.h"
 #include "playback/snapshot.h"
 
 #include <QObject>
@@ -62,25 +61,22 @@ bool CheckMoment(const tagCLIMOMENT &moment, QString *why)
     return true;
 }
 
-int ShowMoment(CCorvanaDoc &doc, CPlaybackSession &session, const tagCLIMOMENT &moment, const QString &clip,
-               const char *command, QTextStream &out, QTextStream &err)
+int ShowMoment(CPlaybackController &playback, const tagCLIMOMENT &moment, const QString &clip, const char *command,
+               QTextStream &out, QTextStream &err)
 {
-    if (moment.llFrame > doc.LastPosition()) {
+    if (moment.llFrame > playback.FrameCount()) {
         err << "pellister-cli: " << command << ": " << moment.llFrame << " is past the end; '" << clip << "' has "
-            << doc.LastPosition() << " frames\n";
+            << playback.FrameCount() << " frames\n";
         return kExitFailed;
     }
-    {
-        QObject user; // the position comes from elsewhere, as a frame step in the viewer
-        doc.SetCurrentPosition(moment.llFrame);
-        doc.UpdateAllViews(&user);
-    }
+    // The position comes from elsewhere, as a frame step in the viewer: every view follows.
+    playback.Seek(moment.llFrame, nullptr);
     if (moment.nGrid) {
-        session.SetLayout(1, moment.nGrid, false);
+        playback.SetLayout(1, moment.nGrid, false);
         for (int nPane : moment.marked)
-            session.Pane(nPane)->SetMarked(1);
+            playback.MainSession()->Pane(nPane)->SetMarked(1);
     }
-    const QString strPrecheck = SnapshotPrecheck(doc, session);
+    const QString strPrecheck = SnapshotPrecheck(playback);
     if (!strPrecheck.isEmpty()) {
         out << strPrecheck << "\n";
         return kExitFailed;

@@ -7,8 +7,7 @@
 #include <QString>
 #include <QTextStream>
 
-class CCorvanaDoc;
-class CPlaybackSession;
+class CPlaybackController;
 
 struct tagCLIMOMENT {
     qlonglong llFrame = -1; // --frame N
@@ -25,9 +24,9 @@ bool ReadMomentOption(const QString &arg, const QString &value, tagCLIMOMENT *mo
 // the reason in *why (an empty reason for a missing --frame, where only the usage text applies).
 bool CheckMoment(const tagCLIMOMENT &moment, QString *why);
 
-// On a session that has opened the clip: the position at the frame (told to the views as a frame
+// On playback that has opened the clip: the position at the frame (told to the views as a frame
 // step would), then the grid and its marks. A frame past the end is refused (message to err,
 // kExitFailed); with nothing to save or print (a grid without a mark) the viewer's message goes
 // to out and the result is kExitFailed; otherwise kExitOk.
-int ShowMoment(CCorvanaDoc &doc, CPlaybackSession &session, const tagCLIMOMENT &moment, const QString &clip,
-               const char *command, QTextStream &out, QTextStream &err);
+int ShowMoment(CPlaybackController &playback, const tagCLIMOMENT &moment, const QString &clip, const char *command,
+               QTextStream &out, QTextStream &err);

@@ -8,7 +8,7 @@
 #include "media/mediagraph.h"
 #include "media/nullaudiooutput.h"
 #include "playback/playbackpane.h"
-#include "playback/playbacksession.h"
+#include "playback/playbackcontroller.h"
 #include "playback/snapshot.h"
 
 #include "catalogue/corvanadoc.h"
@@ -137,18 +137,16 @@ int RunPlay(const QStringList &args, QTextStream &out, QTextStream &err)
     }
     UseNullSoundDevice();
     CCorvanaDoc doc;
-    doc.SetCurrentIndex(0);
-    doc.SetCurrentMediaPath(strClip);
-    CPlaybackSession session(&doc, nullptr);
+    CPlaybackController playback(&doc);
     // Pictures are made at the size of the viewer's video pane, as they are there.
-    session.Graph()->SetVideoWindowRect(QRect(QPoint(0, 0), kPlayPaneSize));
-    HRESULT hr = session.OpenCurrentRecording();
+    playback.SetVideoArea(QRect(QPoint(0, 0), kPlayPaneSize));
+    HRESULT hr = playback.OpenFile(strClip);
     if (FAILED(hr)) {
         err << "pellister-cli: cannot open '" << strClip << "': " << MediaResultText(hr) << " ("
             << HexCode(hr) << ")\n";
         return kExitFailed;
     }
-    const qint64 llLast = doc.LastPosition();
+    const qint64 llLast = playback.FrameCount();
     if (llFrom > llLast) {
         err << "pellister-cli: play: " << llFrom << " is past the end; '" << strClip << "' has " << llLast
             << " frames\n";
@@ -156,41 +154,38 @@ int RunPlay(const QStringList &args, QTextStream &out, QTextStream &err)
     }
     if (llFrom < 0)
         llFrom = dRate > 0 ? 0 : llLast;
-    if (llFrom > 0) {
-        QObject cli;
-        doc.SetCurrentPosition(llFrom);
-        doc.UpdateAllViews(&cli);
-    }
-    QObject::connect(&doc, &CCorvanaDoc::PositionChanged, [&](QObject *sender) {
+    if (llFrom > 0)
+        playback.Seek(llFrom, nullptr);
+    QObject::connect(&playback, &CPlaybackController::PositionChanged, [&](const tagPLAYPOSITION &position) {
         // Each position as it is shown, so that a program reading the lines follows playback.
-        if (sender == &session) {
-            out << "frame=" << doc.CurrentPosition() << "\n";
+        if (position.pOrigin == playback.MainSession()) {
+            out << "frame=" << position.llFrame << "\n";
             out.flush();
         }
     });
-    session.SetRate(dRate);
-    hr = session.Play();
+    playback.SetRate(dRate);
+    hr = playback.Play();
     // Until playback rests, or far longer than the clip can take.
-    const qint64 llLimitMs = doc.Duration() / 10000 / static_cast<qint64>(dMagnitude) + 30000;
+    const qint64 llLimitMs = playback.Duration() / 10000 / static_cast<qint64>(dMagnitude) + 30000;
     QElapsedTimer clock;
     clock.start();
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (session.GetPlayState() != PlayState::Running || clock.elapsed() > llLimitMs)
+        if (playback.GetPlayState() != PlayState::Running || clock.elapsed() > llLimitMs)
             loop.quit();
     });
     poll.start(10);
     if (SUCCEEDED(hr))
         loop.exec();
-    const bool bRested = session.GetPlayState() != PlayState::Running;
-    session.Pause();
+    const bool bRested = playback.GetPlayState() != PlayState::Running;
+    playback.Pause();
     if (FAILED(hr) || !bRested) {
         err << "pellister-cli: play: playback of '" << strClip
             << "' did not come to an end: " << MediaResultText(FAILED(hr) ? hr : VFW_E_TIMEOUT) << "\n";
         return kExitFailed;
     }
-    out << "end=" << doc.CurrentPosition() << "\n";
+    out << "end=" << playback.Position() << "\n";
     out.flush();
     return kExitOk;
 }
@@ -248,16 +243,14 @@ int RunSnapshot(const QStringList &args, QTextStream &out, QTextStream &err)
 
     UseNullSoundDevice();
     CCorvanaDoc doc;
-    doc.SetCurrentIndex(0);
-    doc.SetCurrentMediaPath(strClip);
-    CPlaybackSession session(&doc, nullptr);
-    const HRESULT hr = session.OpenCurrentRecording();
+    CPlaybackController playback(&doc);
+    const HRESULT hr = playback.OpenFile(strClip);
     if (FAILED(hr)) {
         err << "pellister-cli: cannot open '" << strClip << "': " << MediaResultText(hr) << " (" << HexCode(hr)
             << ")\n";
         return kExitFailed;
     }
-    if (const int nStatus = ShowMoment(doc, session, moment, strClip, "snapshot", out, err))
+    if (const int nStatus = ShowMoment(playback, moment, strClip, "snapshot", out, err))
         return nStatus;
     // The folder chooser gives only existing folders.
     if (!QFileInfo(strFolder).isDir()) {
@@ -265,7 +258,7 @@ int RunSnapshot(const QStringList &args, QTextStream &out, QTextStream &err)
         return kExitFailed;
     }
     QStringList written;
-    const QString strMessage = SaveSnapshots(doc, session, QDir(strFolder).absolutePath(), &written);
+    const QString strMessage = SaveSnapshots(playback, QDir(strFolder).absolutePath(), &written);
     for (const QString &path : written)
         out << "file=" << path << "\n";
     out << strMessage << "\n";

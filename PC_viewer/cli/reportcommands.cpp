@@ -9,14 +9,13 @@
 #include "catalogue/corvanadoc.h"
 #include "media/audiooutput.h"
 #include "media/nullaudiooutput.h"
+#include "playback/playbackcontroller.h"
 #include "playback/playbackpane.h"
-#include "playback/playbacksession.h"
 #include "playback/snapshot.h"
 #include "telemetry/accelsensorgraphview.h"
 #include "telemetry/localwebserver.h"
 #include "telemetry/mapscripts.h"
 #include "telemetry/mapview.h"
-#include "telemetry/recordingtelemetry.h"
 #include "telemetry/printview.h"
 
 #include <QApplication>
@@ -39,6 +38,8 @@ constexpr QSize kGraphPaneSize(640, 180);
 constexpr QSize kMapPaneSize(373, 373);
 // How long the map page may take to come up (a first page starts the browser's processes).
 constexpr int kMapWaitMs = 30000;
+// The report takes the map picture once the page shows the moment, or after this long.
+constexpr int kMapDrawnWaitMs = 10000;
 
 using tagREPORTARGS = tagREPORTJOB;
 
@@ -140,9 +141,6 @@ int PrintReportOfMoment(const tagREPORTJOB &a, const char *command, QTextStream 
             << MediaResultText(VFW_E_NOT_FOUND) << "\n";
         return kExitFailed;
     }
-    doc.SetCurrentIndex(index);
-    doc.SetCurrentMediaPath(doc.MediaPathAt(index));
-
     CLocalWebServer server(CLocalWebServer::DefaultRootFolder());
     QString base = a.strServer;
     if (base.isEmpty()) {
@@ -150,26 +148,24 @@ int PrintReportOfMoment(const tagREPORTJOB &a, const char *command, QTextStream 
             err << "pellister-cli: " << command << ": the map pages cannot be served: " << server.ErrorString() << "\n";
         base = server.BaseUrl();
     }
-    doc.SetMapPage(MapPageUrl(base));
-    doc.SetMapPositionOn(1);
-
-    CPlaybackSession session(&doc, nullptr);
-    const HRESULT hr = session.OpenCurrentRecording();
-    if (FAILED(hr)) {
-        err << "pellister-cli: cannot open '" << a.strClip << "': " << MediaResultText(hr) << "\n";
-        return kExitFailed;
-    }
-    // The report's rows read the recording's own tables, whatever the map page does.
-    CRecordingTelemetry telemetry(&doc);
-    telemetry.Rebuild();
-    CAccelSensorGraphView graph(&doc);
+    // The panes the report reads, as the viewer's composition root wires them: the graph and the
+    // map follow what playback tells them, the report pane reads the controller.
+    CPlaybackController playback(&doc);
+    CAccelSensorGraphView graph(&doc, &playback.Telemetry());
     graph.resize(kGraphPaneSize);
-    graph.SetPlaybackSession(&session);
-    graph.SetTelemetry(&telemetry);
-    auto map = std::make_unique<CMapView>(&doc);
+    auto map = std::make_unique<CMapView>(&doc, &playback.Telemetry());
     map->resize(kMapPaneSize);
     map->SetServerBase(base);
-    map->SetTelemetry(&telemetry);
+    map->SetMapPage(MapPageUrl(base));
+    map->SetPositionOn(1);
+    QObject::connect(&playback, &CPlaybackController::RecordingOpened, &graph, &CAccelSensorGraphView::OnRecordingOpened);
+    QObject::connect(&playback, &CPlaybackController::RecordingOpened, map.get(), &CMapView::OnRecordingOpened);
+    QObject::connect(&playback, &CPlaybackController::PositionChanged, &graph, &CAccelSensorGraphView::OnPositionChanged);
+    QObject::connect(&playback, &CPlaybackController::PositionChanged, map.get(), &CMapView::OnPositionChanged);
+    if (!playback.Open(index)) {
+        err << "pellister-cli: cannot open '" << a.strClip << "': " << MediaResultText(playback.LastOpenResult()) << "\n";
+        return kExitFailed;
+    }
     map->show();
     graph.OnInitialUpdate();
     map->OnInitialUpdate();
@@ -177,7 +173,7 @@ int PrintReportOfMoment(const tagREPORTJOB &a, const char *command, QTextStream 
     map->StartMapLoad();
     graph.RebuildGraph();
 
-    if (const int status = ShowMoment(doc, session, a.moment, a.strClip, command, out, err))
+    if (const int status = ShowMoment(playback, a.moment, a.strClip, command, out, err))
         return status;
 
     // The map page as the viewer would show it: the route loaded on the map page, or whichever
@@ -194,19 +190,15 @@ int PrintReportOfMoment(const tagREPORTJOB &a, const char *command, QTextStream 
     const bool settledInTime = WaitFor(settled, kMapWaitMs);
     if (!settledInTime)
         err << "pellister-cli: " << command << ": the map page did not come up; its panel shows what there is\n";
-    {
-        QObject user;
-        doc.UpdateAllViews(&user);
-    }
+    // The position again, now that the page has its route.
+    playback.Seek(playback.Position(), nullptr);
     if (settledInTime && !map->WaitUntilDrawn(kMapWaitMs))
         err << "pellister-cli: " << command << ": the map page did not say within " << kMapWaitMs / 1000
             << " s that it had drawn the moment; its panel shows what there was\n";
 
-    CPrintView printView(&doc);
-    printView.SetPlaybackSession(&session);
-    printView.SetGraphView(&graph);
-    printView.SetMapView(map.get());
-    printView.SetTelemetry(&telemetry);
+    CPrintView printView(&playback);
+    printView.SetGraphSource([&graph] { return graph.size(); }, [&graph](QPainter &p) { graph.PlotGraph(p); });
+    printView.SetMapSource([&map] { return map->ReportPicture(kMapDrawnWaitMs); });
     printView.SetExtraPages(a.countExtraPages, a.drawExtraPage);
 
     const QString outPath = QFileInfo(a.strOut).absoluteFilePath();

@@ -2,6 +2,7 @@
 #include "export/exportactions.h"
 
 #include "catalogue/corvanadoc.h"
+#include "export/evidencereport.h"
 #include "export/exportdialog.h"
 #include "skin/progressviewer.h"
 #include "skin/prompt.h"
@@ -18,10 +19,6 @@
 
 const char kTitleExportFolder[] = "Specify the folder to save the data.";
 const char kMsgExportCancelled[] = "The export was cancelled; nothing was written.";
-const char kSettingExportUnits[] = "export/units";
-const char kSettingExportOverlay[] = "export/overlay";
-const char kSettingExportSound[] = "export/sound";
-const char kSettingExportQuality[] = "export/quality";
 
 namespace {
 
@@ -44,29 +41,6 @@ QString FreeName(const QString &folder, const QString &name)
 }
 
 } // namespace
-
-tagEXPORTOPTIONS RememberedExportOptions()
-{
-    QSettings s;
-    tagEXPORTOPTIONS o;
-    ParseSpeedUnit(s.value(QLatin1String(kSettingExportUnits), QStringLiteral("kmh")).toString(), &o.unit);
-    unsigned items = OVERLAY_ALL;
-    if (ParseOverlayList(s.value(QLatin1String(kSettingExportOverlay)).toString(), &items, nullptr))
-        o.nOverlay = items;
-    o.bSound = s.value(QLatin1String(kSettingExportSound), true).toBool();
-    const int q = s.value(QLatin1String(kSettingExportQuality), int(ExportQuality::Normal)).toInt();
-    o.quality = q >= int(ExportQuality::High) && q <= int(ExportQuality::Small) ? ExportQuality(q) : ExportQuality::Normal;
-    return o;
-}
-
-void RememberExportOptions(const tagEXPORTOPTIONS &o)
-{
-    QSettings s;
-    s.setValue(QLatin1String(kSettingExportUnits), SpeedUnitName(o.unit));
-    s.setValue(QLatin1String(kSettingExportOverlay), OverlayListText(o.nOverlay));
-    s.setValue(QLatin1String(kSettingExportSound), o.bSound);
-    s.setValue(QLatin1String(kSettingExportQuality), int(o.quality));
-}
 
 QString ExportRangeText(const QVector<tagEXPORTCLIP> &clips)
 {
@@ -91,8 +65,9 @@ QString ExportRangeText(const QVector<tagEXPORTCLIP> &clips)
         .arg(measure.TotalDuration() / 1e7, 0, 'f', 1);
 }
 
-CExportActions::CExportActions(CCorvanaDoc *doc, CExportMarks *marks, IExportActionsHost *host, QWidget *dialogParent)
-    : QObject(dialogParent), m_doc(doc), m_marks(marks), m_host(host), m_dialogParent(dialogParent)
+CExportActions::CExportActions(const CCorvanaDoc *doc, const CExportMarks *marks, CEvidenceReport *report,
+                               QWidget *dialogParent)
+    : QObject(dialogParent), m_doc(doc), m_marks(marks), m_report(report), m_dialogParent(dialogParent)
 {
     m_optionsDialog = [this](const QString &range, tagEXPORTOPTIONS *options) {
         CExportDialog dialog(range, *options, m_dialogParent);
@@ -143,7 +118,7 @@ void CExportActions::ExportVideo()
     IPrompt &prompt = CurrentPrompt();
     QVector<tagEXPORTCLIP> clips;
     QString why;
-    if (!m_marks->Range(&clips, &why)) {
+    if (!ExportRange(*m_doc, *m_marks, &clips, &why)) {
         prompt.Info(m_dialogParent, why);
         return;
     }
@@ -192,7 +167,7 @@ void CExportActions::SaveEvidence()
     IPrompt &prompt = CurrentPrompt();
     tagEVIDENCEJOB job;
     QString why;
-    if (!m_marks->Range(&job.clips, &why)) {
+    if (!ExportRange(*m_doc, *m_marks, &job.clips, &why)) {
         prompt.Info(m_dialogParent, why);
         return;
     }
@@ -217,7 +192,7 @@ void CExportActions::SaveEvidence()
         // The report is drawn by the main window's panes, on the UI thread.
         bool ok = false;
         QMetaObject::invokeMethod(
-            this, [&] { ok = m_host && m_host->WriteEvidenceReport(pdf, facts, recording, frame, reportWhy); },
+            this, [&] { ok = m_report && m_report->Write(pdf, facts, recording, frame, reportWhy); },
             Qt::BlockingQueuedConnection);
         return ok;
     };

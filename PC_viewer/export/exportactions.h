@@ -4,6 +4,7 @@
 #pragma once
 
 #include "export/evidencepackage.h"
+#include "export/exportoptions.h"
 #include "export/exportrange.h"
 
 #include <QObject>
@@ -11,32 +12,12 @@
 #include <functional>
 
 class CCorvanaDoc;
+class CEvidenceReport;
 class QWidget;
-
-// What the package needs of the main window: the report of a moment with the Evidence pages.
-class IExportActionsHost
-{
-public:
-    virtual ~IExportActionsHost() = default;
-    // Prints the report of recording `recording` at `frame`, then the Evidence pages of facts, to
-    // the PDF at pdfPath. Runs on the UI thread.
-    virtual bool WriteEvidenceReport(const QString &pdfPath, const tagEVIDENCEFACTS &facts, int recording,
-                                     int64_t frame, QString *why) = 0;
-};
 
 // Messages of the export commands.
 extern const char kTitleExportFolder[];
 extern const char kMsgExportCancelled[];
-
-// Settings the export remembers.
-extern const char kSettingExportUnits[];
-extern const char kSettingExportOverlay[];
-extern const char kSettingExportSound[];
-extern const char kSettingExportQuality[];
-
-// The remembered choices (units shared with the play view's band).
-tagEXPORTOPTIONS RememberedExportOptions();
-void RememberExportOptions(const tagEXPORTOPTIONS &options);
 
 // The range as the dialog and the messages show it: first and last recording with frames and
 // times.
@@ -46,7 +27,8 @@ class CExportActions : public QObject
 {
     Q_OBJECT
 public:
-    CExportActions(CCorvanaDoc *doc, CExportMarks *marks, IExportActionsHost *host, QWidget *dialogParent);
+    // The range comes from the marks; the package's report is written by `report`.
+    CExportActions(const CCorvanaDoc *doc, const CExportMarks *marks, CEvidenceReport *report, QWidget *dialogParent);
 
     void ExportVideo();
     void SaveEvidence();
@@ -68,9 +50,9 @@ private:
     void RunWithProgress(const std::function<void(const std::function<void(int)> &)> &work,
                          const std::function<void()> &cancel);
 
-    CCorvanaDoc *m_doc;
-    CExportMarks *m_marks;
-    IExportActionsHost *m_host;
+    const CCorvanaDoc *m_doc;
+    const CExportMarks *m_marks;
+    CEvidenceReport *m_report;
     QWidget *m_dialogParent;
     OptionsDialogFn m_optionsDialog;
     std::function<void(int)> m_observer;

@@ -2,7 +2,7 @@
 #include "export/telemetrycsv.h"
 
 #include "base/clocktime.h"
-#include "telemetry/frameindextable.h"
+#include "playback/frameindextable.h"
 #include "telemetry/graphgeometry.h"
 
 #include <QSaveFile>

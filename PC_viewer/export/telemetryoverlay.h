@@ -5,7 +5,7 @@
 
 #include "base/units.h"
 #include "catalogue/recordinfo.h"
-#include "telemetry/frameindextable.h"
+#include "playback/frameindextable.h"
 #include "telemetry/frametelemetry.h"
 
 #include <QRect>

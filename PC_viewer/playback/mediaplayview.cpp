@@ -1,9 +1,9 @@
 // The video pane: paints the session's picture, forwards keys and runs its context menu.
 #include "playback/mediaplayview.h"
 
-#include "catalogue/corvanadoc.h"
 #include "media/mediagraph.h"
 #include "playback/multiplayview.h"
+#include "playback/playbackcontroller.h"
 #include "playback/playbackpane.h"
 #include "skin/commandids.h"
 #include "skin/skinart.h"
@@ -43,42 +43,80 @@ const tagPANEMENUITEM kPaneMenu[] = {
 
 } // namespace
 
-CMediaPlayView::CMediaPlayView(CCorvanaDoc *doc, IPlayViewHost *host, QWidget *parent)
-    : QWidget(parent), m_doc(doc), m_host(host)
+CMediaPlayView::CMediaPlayView(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
-    m_session = new CPlaybackSession(doc, host, this, this);
-    m_session->Graph()->SetVideoWindowRect(rect());
-    connect(m_session, &CPlaybackSession::PictureChanged, this, &CMediaPlayView::OnPictureChanged);
-    connect(m_session, &CPlaybackSession::PanePicturesChanged, this, &CMediaPlayView::OnPictureChanged);
-    connect(m_session, &CPlaybackSession::LayoutAboutToChange, this, [this] {
-        // No half-built grid reaches the screen.
-        setUpdatesEnabled(false);
-        DestroyPaneViews();
-    });
-    connect(m_session, &CPlaybackSession::LayoutChanged, this, [this] {
-        CreatePaneViews();
-        setUpdatesEnabled(true);
-        update();
-    });
 }
 
 CMediaPlayView::~CMediaPlayView()
 {
     DestroyPaneViews();
-    // The session goes before the widget part, so that no late picture reaches a half-dead pane.
-    delete m_session;
-    m_session = nullptr;
+}
+
+void CMediaPlayView::SetController(CPlaybackController *controller)
+{
+    m_controller = controller;
+    if (m_controller)
+        m_controller->SetVideoArea(rect());
+}
+
+CPlaybackSession *CMediaPlayView::Session() const
+{
+    return m_controller ? m_controller->MainSession() : nullptr;
+}
+
+CMediaGraph *CMediaPlayView::Graph() const
+{
+    return m_controller ? m_controller->MainSession()->Graph() : nullptr;
+}
+
+PlayState CMediaPlayView::GetPlayState() const
+{
+    return m_controller ? m_controller->GetPlayState() : PlayState::Empty;
+}
+
+int CMediaPlayView::IsMulti() const
+{
+    return m_controller ? m_controller->IsMulti() : 0;
+}
+
+int CMediaPlayView::PaneCount() const
+{
+    return m_controller ? m_controller->PaneCount() : 1;
+}
+
+int CMediaPlayView::TimerPeriod() const
+{
+    return m_controller ? m_controller->MainSession()->TimerPeriod() : PLAY_TIMER_DEFAULT_PERIOD_MS;
+}
+
+bool CMediaPlayView::IsTimerRunning() const
+{
+    return m_controller && m_controller->MainSession()->IsTimerRunning();
+}
+
+void CMediaPlayView::OnLayoutAboutToChange()
+{
+    // No half-built grid reaches the screen.
+    setUpdatesEnabled(false);
+    DestroyPaneViews();
+}
+
+void CMediaPlayView::OnLayoutChanged()
+{
+    CreatePaneViews();
+    setUpdatesEnabled(true);
+    update();
 }
 
 bool CMediaPlayView::IsPainting() const
 {
     const QWindow *window = this->window()->windowHandle();
-    return isVisible() && window && window->isExposed() && !Graph()->VideoRect().isEmpty();
+    return isVisible() && window && window->isExposed() && Graph() && !Graph()->VideoRect().isEmpty();
 }
 
-void CMediaPlayView::OnPictureChanged()
+void CMediaPlayView::OnPicturesChanged()
 {
     const bool now = IsPainting();
     // The grid's panes change together: all of them are marked for painting, then the window
@@ -99,8 +137,8 @@ void CMediaPlayView::OnPictureChanged()
 
 void CMediaPlayView::RefreshVideo()
 {
-    Graph()->SetVideoWindowRect(rect());
-    Graph()->PlaceVideo();
+    if (m_controller)
+        m_controller->SetVideoArea(rect());
     for (CMultiPlayView *view : m_paneViews)
         view->PlaceVideo();
     repaint();
@@ -123,8 +161,9 @@ void CMediaPlayView::DestroyPaneViews()
 void CMediaPlayView::CreatePaneViews()
 {
     DestroyPaneViews();
-    for (int i = 0; i < m_session->Panes(); ++i) {
-        auto *view = new CMultiPlayView(this, m_session->Pane(i));
+    CPlaybackSession *session = Session();
+    for (int i = 0; session && i < session->Panes(); ++i) {
+        auto *view = new CMultiPlayView(this, session->Pane(i));
         m_paneViews.push_back(view);
     }
     PlacePaneViews(true);
@@ -141,12 +180,6 @@ void CMediaPlayView::PlacePaneViews(bool stretchLast)
     }
 }
 
-void CMediaPlayView::OpenImageViewer(int pane)
-{
-    if (m_host)
-        m_host->OpenImageViewer(pane);
-}
-
 void CMediaPlayView::paintEvent(QPaintEvent *event)
 {
     (void)event;
@@ -157,22 +190,26 @@ void CMediaPlayView::paintEvent(QPaintEvent *event)
         painter.fillRect(rect(), Qt::black);
         return;
     }
-    if (m_doc->CurrentIndex() < 0 || graph->State() == GraphState::NoGraph || !graph->HasVideo()) {
+    // The recording being opened counts already: its first picture is announced before the
+    // controller announces the recording.
+    if (!m_controller || m_controller->MediaPath().isEmpty() || graph->State() == GraphState::NoGraph ||
+        !graph->HasVideo()) {
         m_paintedFrame = -1;
         PaintIdle(painter);
         return;
     }
     painter.fillRect(rect(), Qt::black);
-    const QImage image = m_session->ShownImage();
+    const CPlaybackSession *session = Session();
+    const QImage image = session->ShownImage();
     const QRect target = graph->VideoRect();
     if (!image.isNull() && !target.isEmpty()) {
         // Stretched, not letter-boxed: the pane decides the shape.
         painter.drawImage(target, image);
         if (m_overlay)
-            m_overlay(painter, target, m_session->ShownFrame());
-        if (m_session->ShownFrame() != m_paintedFrame)
+            m_overlay(painter, target, session->ShownFrame());
+        if (session->ShownFrame() != m_paintedFrame)
             ++m_newPicturesPainted;
-        m_paintedFrame = m_session->ShownFrame();
+        m_paintedFrame = session->ShownFrame();
     }
 }
 
@@ -196,15 +233,13 @@ void CMediaPlayView::PaintIdle(QPainter &painter)
 void CMediaPlayView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    Graph()->SetVideoWindowRect(rect());
+    if (m_controller)
+        m_controller->SetVideoArea(rect());
     if (!m_paneViews.empty()) {
         // A shown grid keeps whole cells of the new size, without stretching the last ones.
         PlacePaneViews(false);
-        update();
-        return;
     }
-    if (Graph()->PlaceVideo() == E_ACCESSDENIED)
-        update();
+    update();
 }
 
 void CMediaPlayView::moveEvent(QMoveEvent *event)
@@ -215,18 +250,16 @@ void CMediaPlayView::moveEvent(QMoveEvent *event)
 
 void CMediaPlayView::keyPressEvent(QKeyEvent *event)
 {
-    if (m_host) {
-        switch (event->key()) {
-        case Qt::Key_Space:
-        case Qt::Key_End:
-        case Qt::Key_Home:
-        case Qt::Key_Left:
-        case Qt::Key_Right: m_host->ForwardKeyToGraph(event); break;
-        case Qt::Key_Up:
-        case Qt::Key_Down:
-        case Qt::Key_Delete: m_host->ForwardKeyToControlBar(event); break;
-        default: break;
-        }
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_End:
+    case Qt::Key_Home:
+    case Qt::Key_Left:
+    case Qt::Key_Right: emit GraphKey(event->key(), (event->modifiers() & Qt::KeypadModifier) != 0); break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Delete: emit ControlBarKey(event->key()); break;
+    default: break;
     }
     QWidget::keyPressEvent(event);
 }
@@ -239,7 +272,7 @@ void CMediaPlayView::contextMenuEvent(QContextMenuEvent *event)
 void CMediaPlayView::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton && m_paneViews.empty())
-        OpenImageViewer(-1);
+        emit ImageViewerRequested(-1);
     QWidget::mouseDoubleClickEvent(event);
 }
 
@@ -250,15 +283,11 @@ void CMediaPlayView::ShowContextMenu(const QPoint &globalPos, int pane)
         QAction *action = menu.addAction(QString::fromLatin1(item.caption));
         action->setData(item.id);
         if (item.frameCommand == 0) {
-            action->setEnabled(m_host != nullptr);
-            connect(action, &QAction::triggered, this, [this, pane] { OpenImageViewer(pane); });
+            connect(action, &QAction::triggered, this, [this, pane] { emit ImageViewerRequested(pane); });
         } else {
-            action->setEnabled(m_host && m_host->IsFrameCommandEnabled(item.frameCommand));
+            action->setEnabled(m_commandEnabled && m_commandEnabled(item.frameCommand));
             const int command = item.frameCommand;
-            connect(action, &QAction::triggered, this, [this, command] {
-                if (m_host)
-                    m_host->SendFrameCommand(command);
-            });
+            connect(action, &QAction::triggered, this, [this, command] { emit CommandRequested(command); });
         }
         if (item.separatorAfter)
             menu.addSeparator();

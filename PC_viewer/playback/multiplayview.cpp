@@ -94,7 +94,7 @@ void CMultiPlayView::mouseDoubleClickEvent(QMouseEvent *event)
         m_pane->SetMarked(m_markBeforeClick);
         update();
     }
-    m_playView->OpenImageViewer(PaneIndex());
+    emit m_playView->ImageViewerRequested(PaneIndex());
 }
 
 void CMultiPlayView::contextMenuEvent(QContextMenuEvent *event)

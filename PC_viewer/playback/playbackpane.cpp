@@ -1,7 +1,6 @@
 // A pane of the grid: its graph, its step and follow rules, and the grid's arithmetic.
 #include "playback/playbackpane.h"
 
-#include "catalogue/corvanadoc.h"
 #include "media/mediagraph.h"
 
 #include <algorithm>
@@ -43,8 +42,8 @@ int64_t PaneLastFrame(int index, int count, int64_t frameCount)
     return std::max<int64_t>(index, frameCount - (count - index));
 }
 
-CPlaybackPane::CPlaybackPane(CCorvanaDoc *doc, int index, int count, QObject *parent)
-    : QObject(parent), m_doc(doc), m_index(index), m_count(count)
+CPlaybackPane::CPlaybackPane(int index, int count, QObject *parent)
+    : QObject(parent), m_index(index), m_count(count)
 {
     m_graph = new CMediaGraph(this);
     m_graph->SetInsetVideo(true);
@@ -78,23 +77,12 @@ bool CPlaybackPane::IsSeekPending() const
     return m_graph->IsSeekPending();
 }
 
-void CPlaybackPane::PublishStart()
+HRESULT CPlaybackPane::Open(const QString &mediaPath)
 {
-    m_doc->SetCurrentPosition(0);
-    m_doc->UpdateAllViews(this);
-}
-
-HRESULT CPlaybackPane::Open()
-{
-    const HRESULT hr = m_graph->OpenMedia(m_doc->CurrentMediaPath());
+    const HRESULT hr = m_graph->OpenMedia(mediaPath);
     if (FAILED(hr)) {
         TakePicture();
         return hr;
-    }
-    if (m_index == 0) {
-        PublishStart();
-        m_doc->SetLastPosition(m_graph->FrameCount());
-        m_doc->SetFrameTime(m_graph->FrameTime());
     }
     const HRESULT seek = SeekTo(m_index);
     m_playState = PlayState::Paused;
@@ -129,8 +117,6 @@ HRESULT CPlaybackPane::Pause()
 HRESULT CPlaybackPane::Stop()
 {
     const HRESULT hr = SeekTo(m_index);
-    if (m_index == 0)
-        PublishStart();
     if (SUCCEEDED(hr))
         m_playState = PlayState::Stopped;
     return hr;
@@ -162,11 +148,11 @@ HRESULT CPlaybackPane::Step(int64_t q, bool background)
     return hr;
 }
 
-HRESULT CPlaybackPane::Follow()
+HRESULT CPlaybackPane::Follow(int64_t position)
 {
     if (m_graph->State() == GraphState::NoGraph)
         return VFW_E_WRONG_STATE;
-    const int64_t q = std::clamp<int64_t>(m_doc->CurrentPosition() + m_index, PaneFirstFrame(m_index),
+    const int64_t q = std::clamp<int64_t>(position + m_index, PaneFirstFrame(m_index),
                                           PaneLastFrame(m_index, m_count, FrameCount()));
     // Already there (the grid published the frame it shows): nothing to redo, and a step still
     // being decoded is not cut short.

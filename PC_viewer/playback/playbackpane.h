@@ -14,10 +14,10 @@
 #include <QImage>
 #include <QObject>
 #include <QRect>
+#include <QString>
 
 #include <cstdint>
 
-class CCorvanaDoc;
 class CMediaGraph;
 
 // Results of a pane step that reached an end of the clip.
@@ -46,13 +46,11 @@ class CPlaybackPane : public QObject, public GraphEventCallback
 {
     Q_OBJECT
 public:
-    // The pane publishes positions in its own name (pane 0 only, when it opens or stops).
-    CPlaybackPane(CCorvanaDoc *doc, int index, int count, QObject *parent = nullptr);
+    CPlaybackPane(int index, int count, QObject *parent = nullptr);
     ~CPlaybackPane() override;
 
-    // Opens the document's current media path and shows the pane's own frame (pane 0 first puts
-    // the document's position at 0 and tells the other views); play state Paused.
-    HRESULT Open();
+    // Opens the clip and shows the pane's own frame; play state Paused.
+    HRESULT Open(const QString &mediaPath);
     HRESULT Pause();
     // Back to the pane's own frame; play state Stopped.
     HRESULT Stop();
@@ -63,8 +61,8 @@ public:
     // picture follows with a repaint event). A failed seek returns its code; a result that is
     // not negative sets the play state Running.
     HRESULT Step(int64_t q, bool background);
-    // Follows the document's position: frame position + index, held to the pane's frames.
-    HRESULT Follow();
+    // Follows the grid's position: frame position + index, held to the pane's frames.
+    HRESULT Follow(int64_t position);
     // Seeks to frame f; from the frame count on the pane is left empty (a grid longer than the
     // clip), before frame 0 it refuses with E_UNEXPECTED.
     HRESULT SeekTo(int64_t frame);
@@ -109,9 +107,7 @@ private slots:
 
 private:
     int64_t FrameCount() const;
-    void PublishStart();
 
-    CCorvanaDoc *m_doc;
     CMediaGraph *m_graph = nullptr; // owned (child QObject)
     int m_index;
     int m_count;

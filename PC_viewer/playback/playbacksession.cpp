@@ -2,7 +2,6 @@
 // position publishing.
 #include "playback/playbacksession.h"
 
-#include "catalogue/corvanadoc.h"
 #include "media/mediagraph.h"
 #include "playback/playbackpane.h"
 #include "playback/playcontroltarget.h"
@@ -12,8 +11,7 @@
 
 #include <algorithm>
 
-CPlaybackSession::CPlaybackSession(CCorvanaDoc *doc, IPlaybackHost *host, QObject *publisher, QObject *parent)
-    : QObject(parent), m_doc(doc), m_host(host), m_publisher(publisher ? publisher : this)
+CPlaybackSession::CPlaybackSession(IPlaybackHost *host, QObject *parent) : QObject(parent), m_host(host)
 {
     m_graph = new CMediaGraph(this);
     m_graph->SetEventTarget(this);
@@ -21,7 +19,6 @@ CPlaybackSession::CPlaybackSession(CCorvanaDoc *doc, IPlaybackHost *host, QObjec
 
     m_systemClock = std::make_unique<CSystemStepClock>();
     SetStepClock(nullptr);
-    connect(m_doc, &CCorvanaDoc::PositionChanged, this, &CPlaybackSession::OnUpdate);
 }
 
 CPlaybackSession::~CPlaybackSession()
@@ -67,8 +64,21 @@ void CPlaybackSession::KillTimer()
 }
 void CPlaybackSession::Publish(int64_t frame)
 {
-    m_doc->SetCurrentPosition(frame);
-    m_doc->UpdateAllViews(m_publisher);
+    m_position = frame;
+    if (m_multi) {
+        // The grid's panes show the position the grid publishes, held to their own frames.
+        for (const auto &pane : m_panes)
+            pane->Follow(frame);
+        ShowPanePictures();
+    }
+    emit Published(frame);
+}
+void CPlaybackSession::SetPlayState(PlayState state)
+{
+    if (state == m_playState)
+        return;
+    m_playState = state;
+    emit PlayStateChanged(state);
 }
 void CPlaybackSession::TakeGraphPicture(int64_t *positionFrame)
 {
@@ -103,7 +113,7 @@ void CPlaybackSession::PublishShownFrame()
     // Picture and position are taken together, so what is published is what will be painted.
     int64_t frame = -1;
     TakeGraphPicture(&frame);
-    if (frame >= 0 && frame != m_doc->CurrentPosition())
+    if (frame >= 0 && frame != m_position)
         Publish(frame);
 }
 void CPlaybackSession::AnchorStepping(int64_t frame)
@@ -118,38 +128,35 @@ int64_t CPlaybackSession::CurrentStepTarget() const
     const int64_t elapsed = m_anchorTime >= 0 ? m_clock->Now100ns() - m_anchorTime : 0;
     return StepTarget(m_stepAnchor, m_rate, elapsed, m_graph->FrameTime());
 }
-HRESULT CPlaybackSession::OpenCurrentRecording()
+HRESULT CPlaybackSession::Open(const QString &mediaPath)
 {
     if (m_multi)
         SetLayout(0, 1, true);
     KillTimer();
-    m_doc->SetPlayingFlag(0);
+    m_playing = 0;
 
-    const HRESULT hr = m_graph->OpenMedia(m_doc->CurrentMediaPath());
+    const HRESULT hr = m_graph->OpenMedia(mediaPath);
     if (FAILED(hr)) {
         // The graph released itself; a view without a clip has nothing left to play.
         if (m_graph->State() == GraphState::NoGraph)
-            m_playState = PlayState::Empty;
+            SetPlayState(PlayState::Empty);
         DropShownPicture();
         TakeGraphPicture();
         emit RecordingClosed();
         return hr;
     }
 
-    m_doc->SetCurrentPosition(0);
-    m_doc->SetLastPosition(m_graph->FrameCount());
-    m_doc->SetDuration(m_graph->Duration());
-    m_doc->SetFrameTime(m_graph->FrameTime());
+    m_position = 0;
     m_graph->PlaceVideo();
 
     Pause();
     if (m_host)
         m_host->ApplyVolumeSetting();
     TakeGraphPicture();
-    emit RecordingOpened();
-    m_doc->UpdateAllViews(m_publisher);
-    m_playState = PlayState::Paused;
     m_timerPeriodMs = std::max<int>(1, static_cast<int>(m_graph->FrameTime() / 10000));
+    emit RecordingOpened();
+    SetPlayState(PlayState::Paused);
+    emit Published(0);
     return hr;
 }
 void CPlaybackSession::CloseRecording(bool showProgress)
@@ -158,8 +165,8 @@ void CPlaybackSession::CloseRecording(bool showProgress)
     m_paneCount = 1;
     SetLayout(0, 1, showProgress);
     KillTimer();
-    m_doc->SetPlayingFlag(0);
-    m_playState = PlayState::Empty;
+    m_playing = 0;
+    SetPlayState(PlayState::Empty);
     m_graph->ReleaseGraph();
     DropShownPicture();
     emit RecordingClosed();
@@ -175,19 +182,19 @@ HRESULT CPlaybackSession::Play()
             return VFW_E_WRONG_STATE;
         if (!m_timerRunning)
             StartTimer();
-        m_playState = PlayState::Running;
+        SetPlayState(PlayState::Running);
         const int64_t first = m_panes.front()->CurrentFrame();
-        AnchorStepping(first >= 0 ? first : m_doc->CurrentPosition());
+        AnchorStepping(first >= 0 ? first : m_position);
         return GridStep();
     }
     if (!m_timerRunning)
         StartTimer();
-    m_playState = PlayState::Running;
+    SetPlayState(PlayState::Running);
 
     // Every Play (a new start, a new speed, a new direction) counts the rate from the picture shown.
     int64_t shown = 0;
     if (FAILED(m_graph->CurrentFrame(&shown)))
-        shown = m_doc->CurrentPosition();
+        shown = m_position;
     AnchorStepping(shown);
 
     if (m_rate < 0.0 || m_rate > 1.0) {
@@ -195,14 +202,14 @@ HRESULT CPlaybackSession::Play()
             return TimedStep();
     }
     if (m_rate >= 0.0 && m_rate <= 1.0)
-        m_doc->SetPlayingFlag(0);
+        m_playing = 0;
     m_graph->SetPlaybackRate(m_rate);
     return m_graph->Run();
 }
 HRESULT CPlaybackSession::TimedStep()
 {
     HRESULT hr = S_OK;
-    if (m_doc->PlayingFlag() == 0) {
+    if (m_playing == 0) {
         hr = m_graph->Pause();
         if (FAILED(hr))
             return hr;
@@ -211,7 +218,7 @@ HRESULT CPlaybackSession::TimedStep()
 
     // The frame the rate has reached: one step at once, then one per frame time of the clock.
     int64_t target = std::max<int64_t>(0, CurrentStepTarget());
-    const int64_t last = m_doc->LastPosition();
+    const int64_t last = m_graph->FrameCount();
     // Pictures that come slower than the rate asks (a large clip decoded slower than 4x real
     // time): aiming where the clock is would jump past what was decoded ahead, cost a whole group
     // of pictures each time and fall further behind; once stepping had to wait for a picture
@@ -239,8 +246,8 @@ HRESULT CPlaybackSession::TimedStep()
         if (FAILED(hr))
             return hr;
         m_lastTarget = target;
-        m_doc->SetPlayingFlag(1);
-        m_playState = PlayState::Running;
+        m_playing = 1;
+        SetPlayState(PlayState::Running);
         if (hr == S_FALSE) // the picture was at hand: it is the graph's already
             PublishShownFrame();
         return S_OK;
@@ -250,18 +257,17 @@ HRESULT CPlaybackSession::TimedStep()
     const int64_t end = m_rate > 0.0 ? last : 0;
     hr = m_graph->SeekToFrame(end);
     KillTimer();
-    m_doc->SetPlayingFlag(0);
-    m_doc->SetCurrentPosition(end);
+    m_playing = 0;
     TakeGraphPicture();
-    m_doc->UpdateAllViews(m_publisher);
-    m_playState = PlayState::Paused;
+    Publish(end);
+    SetPlayState(PlayState::Paused);
     EndOfClip();
     return hr;
 }
 HRESULT CPlaybackSession::Pause()
 {
     KillTimer();
-    m_doc->SetPlayingFlag(0);
+    m_playing = 0;
     if (m_multi) {
         HRESULT hr = S_OK;
         for (const auto &pane : m_panes) {
@@ -271,17 +277,17 @@ HRESULT CPlaybackSession::Pause()
                 hr = paused;
         }
         if (SUCCEEDED(hr))
-            m_playState = PlayState::Paused;
+            SetPlayState(PlayState::Paused);
         return hr;
     }
     const HRESULT hr = m_graph->Pause();
     if (SUCCEEDED(hr))
-        m_playState = PlayState::Paused;
+        SetPlayState(PlayState::Paused);
     return hr;
 }
 HRESULT CPlaybackSession::Stop()
 {
-    m_doc->SetPlayingFlag(0);
+    m_playing = 0;
     KillTimer();
     if (m_multi) {
         HRESULT hr = S_OK;
@@ -291,8 +297,11 @@ HRESULT CPlaybackSession::Stop()
                 hr = stopped;
         }
         ShowPanePictures();
+        // Pane 0 is back on frame 0: so is the grid's position.
+        if (!m_panes.empty())
+            Publish(0);
         if (SUCCEEDED(hr))
-            m_playState = PlayState::Stopped;
+            SetPlayState(PlayState::Stopped);
         return hr;
     }
     HRESULT hr = m_graph->Stop();
@@ -303,7 +312,7 @@ HRESULT CPlaybackSession::Stop()
     TakeGraphPicture();
     if (SUCCEEDED(hr)) {
         Publish(0);
-        m_playState = PlayState::Stopped;
+        SetPlayState(PlayState::Stopped);
     }
     return hr;
 }
@@ -363,7 +372,7 @@ HRESULT CPlaybackSession::SetLayout(int multi, int count, bool showProgress)
     m_paneCount = count;
     LayoutProgress(showProgress, 0);
     KillTimer();
-    m_doc->SetPlayingFlag(0);
+    m_playing = 0;
     emit LayoutAboutToChange();
 
     int64_t p = 0;
@@ -371,7 +380,7 @@ HRESULT CPlaybackSession::SetLayout(int multi, int count, bool showProgress)
         if (m_graph->State() != GraphState::NoGraph)
             m_graph->Pause();
         if (m_playState != PlayState::Empty)
-            m_playState = PlayState::Paused;
+            SetPlayState(PlayState::Paused);
     } else {
         const int64_t first = m_panes.front()->CurrentFrame();
         p = ClampGridStart(std::max<int64_t>(0, first), count, m_graph->FrameCount());
@@ -387,24 +396,24 @@ HRESULT CPlaybackSession::SetLayout(int multi, int count, bool showProgress)
     if (!multi) {
         m_graph->PlaceVideo();
         LayoutProgress(showProgress, 40);
-        m_doc->SetCurrentPosition(p);
+        m_position = p;
         LayoutProgress(showProgress, 60);
         if (m_graph->State() != GraphState::NoGraph) {
             m_graph->SeekToFrame(p);
-            m_playState = PlayState::Paused;
+            SetPlayState(PlayState::Paused);
         }
         TakeGraphPicture();
         LayoutProgress(showProgress, 80);
     } else {
         for (int i = 0; i < count; ++i) {
             LayoutProgress(showProgress, i * 60 / count + 20);
-            auto pane = std::make_unique<CPlaybackPane>(m_doc, i, count);
+            auto pane = std::make_unique<CPlaybackPane>(i, count);
             pane->SetRate(m_rate);
             CPlaybackPane *created = pane.get();
             connect(created, &CPlaybackPane::PictureArrived, this, &CPlaybackSession::OnPanePicture);
             connect(created, &CPlaybackPane::Aborted, this, &CPlaybackSession::OnPaneAborted);
             m_panes.push_back(std::move(pane));
-            created->Open();
+            created->Open(m_graph->MediaPath());
             if (oldPanes == 0) {
                 if (m_graph->State() == GraphState::NoGraph)
                     continue; // the pane stays on its own frame, where its open put it
@@ -414,20 +423,18 @@ HRESULT CPlaybackSession::SetLayout(int multi, int count, bool showProgress)
                 p = ClampGridStart(current, count, m_graph->FrameCount());
             }
             if (i == 0)
-                m_doc->SetCurrentPosition(p);
+                m_position = p;
             created->SeekTo(p + i);
         }
         if (m_playState != PlayState::Empty)
-            m_playState = PlayState::Paused;
+            SetPlayState(PlayState::Paused);
         ShowPanePictures();
     }
 
-    if (m_host)
-        m_host->EnableSingleViewButtons(multi);
     emit LayoutChanged();
     if (!multi)
         emit PictureChanged();
-    m_doc->UpdateAllViews(m_publisher);
+    Publish(m_position);
     LayoutProgress(showProgress, 100);
     if (showProgress && m_host)
         m_host->HideLayoutProgress();
@@ -491,7 +498,7 @@ HRESULT CPlaybackSession::GridStep()
         GridStepEnded(firstFailure);
         return last;
     }
-    m_doc->SetPlayingFlag(1);
+    m_playing = 1;
     // Pictures that were at hand are the panes' already.
     OnPanePicture();
     return last;
@@ -502,7 +509,7 @@ void CPlaybackSession::GridStepEnded(HRESULT result)
     ShowPanePictures();
     int64_t frame = std::max<int64_t>(0, m_panes.front()->CurrentFrame());
     if (result == PANE_END_REACHED)
-        frame = std::min<int64_t>(frame + m_paneCount, m_doc->LastPosition());
+        frame = std::min<int64_t>(frame + m_paneCount, m_graph->FrameCount());
     Publish(frame);
     if (result == PANE_START_REACHED || result == PANE_END_REACHED)
         EndOfGridClip();
@@ -517,9 +524,9 @@ void CPlaybackSession::OnPanePicture()
     // step that took longer than a tick is followed at once by the next (not at the next tick).
     if (m_playState == PlayState::Running && !m_panes.empty()) {
         const int64_t frame = m_panes.front()->ShownFrame();
-        if (frame >= 0 && frame != m_doc->CurrentPosition())
+        if (frame >= 0 && frame != m_position)
             Publish(frame);
-        if (m_playState == PlayState::Running && m_doc->PlayingFlag() == 1 && !m_inGridStep)
+        if (m_playState == PlayState::Running && m_playing == 1 && !m_inGridStep)
             GridStep();
     }
 }
@@ -550,24 +557,19 @@ void CPlaybackSession::EndOfGridClip()
 {
     const bool continuous = m_host && m_host->ContinuousPlay() != 0;
     if (!continuous) {
-        Publish(m_rate > 0.0 ? m_doc->LastPosition() : 0);
+        Publish(m_rate > 0.0 ? m_graph->FrameCount() : 0);
         return;
     }
-    const int index = m_doc->CurrentIndex();
     const int count = m_paneCount;
-    const int other = m_rate > 0.0 ? index + 1 : index - 1;
+    const int step = m_rate > 0.0 ? 1 : -1;
     // At the first or the last recording the grid stays where it ended.
-    if (index < 0 || other < 0 || other >= m_doc->Count())
-        return;
-    m_host->OpenRecordingFromList(other);
-    if (m_doc->CurrentIndex() != other)
+    if (!m_host->HasNeighbour(step) || !m_host->OpenNeighbour(step))
         return;
     SetLayout(1, count, true);
     if (m_rate <= 0.0) {
         // Reverse goes on from the end of the previous clip.
-        const int64_t last = m_doc->LastPosition();
-        m_doc->SetCurrentPosition(last);
-        m_doc->UpdateAllViews(m_publisher);
+        const int64_t last = m_graph->FrameCount();
+        Publish(last);
         m_graph->SeekToFrame(last);
     }
     Play();
@@ -578,48 +580,41 @@ void CPlaybackSession::SetVolumeLevel(double level)
 }
 void CPlaybackSession::EndOfClip()
 {
-    const int index = m_doc->CurrentIndex();
     const bool continuous = m_host && m_host->ContinuousPlay() != 0;
 
     if (!continuous) {
-        Publish(m_rate > 0.0 ? m_doc->LastPosition() : 0);
+        Publish(m_rate > 0.0 ? m_graph->FrameCount() : 0);
         return;
     }
 
     if (m_rate > 0.0) {
-        const int next = index + 1;
-        if (index >= 0 && next < m_doc->Count()) {
-            m_host->OpenRecordingFromList(next);
-            if (m_doc->CurrentIndex() == next)
+        if (m_host->HasNeighbour(+1)) {
+            if (m_host->OpenNeighbour(+1))
                 Play();
             else
                 Pause();
         } else {
-            Publish(m_doc->LastPosition());
+            Publish(m_graph->FrameCount());
         }
         return;
     }
 
-    if (index <= 0) {
-        m_doc->SetCurrentPosition(0);
+    if (!m_host->HasNeighbour(-1)) {
         m_graph->SeekToFrame(0);
         TakeGraphPicture();
-        m_doc->UpdateAllViews(m_publisher);
+        Publish(0);
         Stop();
         return;
     }
-    const int previous = index - 1;
-    m_host->OpenRecordingFromList(previous);
-    if (m_doc->CurrentIndex() != previous) {
+    if (!m_host->OpenNeighbour(-1)) {
         Pause();
         return;
     }
     // Reverse play goes on from the end of the previous clip.
-    const int64_t last = m_doc->LastPosition();
-    m_doc->SetCurrentPosition(last);
+    const int64_t last = m_graph->FrameCount();
     m_graph->SeekToFrame(last);
     TakeGraphPicture();
-    m_doc->UpdateAllViews(m_publisher);
+    Publish(last);
     Play();
 }
 void CPlaybackSession::NotifyGraphEvent(long eventCode, intptr_t param1, intptr_t param2)
@@ -659,32 +654,31 @@ void CPlaybackSession::OnTimer()
         return;
     }
     PublishShownFrame();
-    if (m_playState == PlayState::Running && m_doc->PlayingFlag() == 1)
+    if (m_playState == PlayState::Running && m_playing == 1)
         TimedStep();
 }
-void CPlaybackSession::OnUpdate(QObject *sender)
+void CPlaybackSession::Follow(int64_t frame)
 {
+    m_position = frame;
     if (m_multi) {
-        // Every pane follows the position, but not a broadcast of its own.
         for (const auto &pane : m_panes)
-            if (sender != pane.get())
-                pane->Follow();
-        if (sender != m_publisher && m_playState == PlayState::Running)
-            AnchorStepping(m_doc->CurrentPosition());
+            pane->Follow(frame);
+        if (m_playState == PlayState::Running)
+            AnchorStepping(frame);
         ShowPanePictures();
         return;
     }
-    if (sender == m_publisher || m_graph->State() == GraphState::NoGraph)
+    if (m_graph->State() == GraphState::NoGraph)
         return;
     const GraphState saved = m_graph->State();
     m_graph->Pause();
-    m_graph->SeekToTime(m_doc->CurrentPosition() * m_doc->FrameTime());
+    m_graph->SeekToTime(frame * m_graph->FrameTime());
     if (saved == GraphState::Stopped)
         m_graph->Stop();
     else if (saved == GraphState::Running)
         m_graph->Run();
     // Stepping goes on from where the other view put the position.
-    if (m_playState == PlayState::Running && m_doc->PlayingFlag() == 1)
-        AnchorStepping(m_doc->CurrentPosition());
+    if (m_playState == PlayState::Running && m_playing == 1)
+        AnchorStepping(frame);
     TakeGraphPicture();
 }

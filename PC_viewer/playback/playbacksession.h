@@ -1,32 +1,33 @@
-// CPlaybackSession: playback of the document's current recording, without any widget. The video
-// pane, the CLI and tests drive it; the pane only displays what it shows and forwards input.
+// CPlaybackSession: playback of one channel of the open recording (one clip), without any widget.
+// The playback controller owns and drives it; the video pane only displays what it shows.
 //
 // Design
 // ------
 // Objects and ownership:
-//  - CPlaybackSession is created by its owner (the video pane, a CLI command, a test) and deleted
-//    with it. It owns the clip's CMediaGraph (a child QObject), the step timer (102) and the rate
-//    clock, and holds the picture it shows together with the frame it published.
-//  - It is handed the document (which outlives it) and an IPlaybackHost, the few things of the
-//    main window it needs: the continuous-play switch, opening another recording the way the
-//    list does, and the play control bar's volume and buttons. The host may be null (CLI, tests):
-//    then continuous play is off.
+//  - CPlaybackSession is created by the playback controller (one per channel, all on the
+//    controller's step clock) and deleted with it. It owns the clip's CMediaGraph (a child
+//    QObject), and holds the picture it shows together with the frame it published.
+//  - It is handed an IPlaybackHost, what the recording around the clip decides: continuous play
+//    (opening the next or previous recording), the volume of a newly opened clip and the
+//    "Processing..." window of a layout change. The host may be null: continuous play is then off.
 // Threads: everything here runs on the owner's thread (the UI thread in the viewer). The graph's
 // workers never call in; they queue events in the graph, which signals MediaEvent() through a
 // queued connection, and the session drains them (DispatchGraphEvents).
-// Who notifies whom:
-//  - The session publishes a position by setting the document's current position and calling
-//    its update-all-views broadcast in the name of its publisher (the video pane), so that the
-//    other views follow and the pane's own broadcast is not followed back.
-//  - It follows broadcasts of other senders by seeking its graph to the document's position.
+// Who tells whom:
+//  - The session publishes a position (Published) when its picture moves on: the controller
+//    tells everyone else. A position from anyone else reaches it through Follow, which seeks the
+//    graph there. Position() is the one it published or followed last.
 //  - Whenever the picture to show changes it emits PictureChanged() (a direct signal) before it
 //    publishes the position: a pane connected to it has painted the picture by the time the
 //    other views hear of it, so what they are told is what is on screen.
+//  - At an end of the clip with continuous play on, it asks the host to open the neighbouring
+//    recording (in this same session) as the last thing of its step, and plays on.
 // Stepping: 1x runs the graph in real time; 2x to 32x and every reverse rate advance by timed
 // steps, each tick aiming at the frame the rate has reached since stepping started (not at the
 // previous target plus the rate: StepTarget). Ticks and time come from a CStepClock: the
-// system's by default, a manual one in tests (SetStepClock). A step whose picture is still being decoded is never stacked
-// with another; meanwhile the last exact picture stays shown and published.
+// system's by default, a manual one in tests (SetStepClock). A step whose picture is still being
+// decoded is never stacked with another; meanwhile the last exact picture stays shown and
+// published.
 // The grid: SetLayout to 4, 9, 16 or 25 panes creates that many CPlaybackPane (child QObjects,
 // row by row), each with its own graph on the clip; the session's graph stays open and paused
 // under them and its frame count bounds the grid. The grid steps at every rate (1x included) by
@@ -41,12 +42,12 @@
 
 #include <QImage>
 #include <QObject>
+#include <QString>
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-class CCorvanaDoc;
 class CMediaGraph;
 class CPlaybackPane;
 class CStepClock;
@@ -59,20 +60,20 @@ constexpr int PLAY_TIMER_ID = 102;
 // Timer period before a clip tells its frame time (1/30 s).
 constexpr int PLAY_TIMER_DEFAULT_PERIOD_MS = 33;
 
-// The parts of the main window playback calls out to. The main frame implements it.
+// What the recording around a clip decides for its session; the playback controller implements it.
 class IPlaybackHost
 {
 public:
     virtual ~IPlaybackHost() = default;
-    // The main frame's "Continuous play" switch (command 32878), 0 or 1.
+    // The "Continuous play" switch (command 32878), 0 or 1.
     virtual int ContinuousPlay() const = 0;
-    // Makes recording `index` current the way the list does when the user opens it (falling back
-    // to the previous recording, or to none, when it cannot be played).
-    virtual void OpenRecordingFromList(int index) = 0;
-    // Lets the play control bar apply its volume setting to the newly opened clip.
+    // Whether the catalogue has a recording `step` places after (+1) or before (-1) the open one.
+    virtual bool HasNeighbour(int step) const = 0;
+    // Opens that recording the way the list does (falling back to the one before, or to none,
+    // when it cannot be played); true when it became the current one.
+    virtual bool OpenNeighbour(int step) = 0;
+    // The volume of a newly opened clip.
     virtual void ApplyVolumeSetting() = 0;
-    // The control bar greys its play buttons while several panes are shown.
-    virtual void EnableSingleViewButtons(int multi) = 0;
     // The "Processing..." window of a layout change: shown at 0, moved up to 100, then hidden.
     virtual void ShowLayoutProgress(int position) { (void)position; }
     virtual void HideLayoutProgress() {}
@@ -82,15 +83,12 @@ class CPlaybackSession : public QObject, public GraphEventCallback
 {
     Q_OBJECT
 public:
-    // publisher names the session in the document's broadcasts (the video pane); null: the
-    // session itself.
-    CPlaybackSession(CCorvanaDoc *doc, IPlaybackHost *host, QObject *publisher = nullptr,
-                     QObject *parent = nullptr);
+    explicit CPlaybackSession(IPlaybackHost *host, QObject *parent = nullptr);
     ~CPlaybackSession() override;
 
     // --- Operations ---------------------------------------------------------------------------
-    // Opens the document's current media path, paused on frame 0, and publishes frame 0.
-    HRESULT OpenCurrentRecording();
+    // Opens the clip, paused on frame 0, and publishes frame 0.
+    HRESULT Open(const QString &mediaPath);
     // Back to the single view without a clip (state Empty).
     void CloseRecording(bool showProgress);
     HRESULT Play();
@@ -99,6 +97,9 @@ public:
     // Stores the signed rate (magnitude 1 to 32, negative = reverse); does not restart playback.
     void SetRate(double rate);
     double GetRate() const { return m_rate; }
+    // Shows the position someone else published (a pane, a key, the navigator): the graph seeks
+    // there, keeping its state; stepping goes on from there. In the grid every pane follows.
+    void Follow(int64_t frame);
     HRESULT SeekToBeginning();
     HRESULT SeekToEnd();
     // Single view (0, 1) or a grid of 4, 9, 16 or 25 panes (any other request: E_INVALIDARG).
@@ -114,6 +115,10 @@ public:
 
     // --- Accessors ----------------------------------------------------------------------------
     PlayState GetPlayState() const { return m_playState; }
+    // The position published or followed last (0 to the frame count).
+    int64_t Position() const { return m_position; }
+    // The flag of timed stepping: 1 while playback advances by timed steps.
+    int PlayingFlag() const { return m_playing; }
     int IsMulti() const { return m_multi; }
     int PaneCount() const { return m_paneCount; }
     // The grid's panes, row by row (none in the single view).
@@ -144,14 +149,13 @@ signals:
     void PanePicturesChanged();
     void LayoutAboutToChange();
     void LayoutChanged();
-    // A recording was opened (its frame count and frame time are in the document), emitted
-    // before frame 0 is published; or none is open any more (closed, or a failed open).
+    // The clip was opened (its graph measured it), emitted before frame 0 is published; or none is
+    // open any more (closed, or a failed open).
     void RecordingOpened();
     void RecordingClosed();
-
-public slots:
-    // The document's position broadcast.
-    void OnUpdate(QObject *sender);
+    // The session moved the position on to `frame` (its picture, a step, an end, a layout).
+    void Published(qint64 frame);
+    void PlayStateChanged(PlayState state);
 
 private slots:
     void OnTimer();
@@ -163,6 +167,7 @@ private:
     int64_t CurrentStepTarget() const;
     void EndOfClip();
     void Publish(int64_t frame);
+    void SetPlayState(PlayState state);
     void StartTimer();
     void KillTimer();
     // Restarts the rate clock: stepping counts frames from `frame` from now on.
@@ -182,9 +187,9 @@ private:
     void EndOfGridClip();
     void LayoutProgress(bool shown, int position);
 
-    CCorvanaDoc *m_doc;
     IPlaybackHost *m_host;
-    QObject *m_publisher;
+    int64_t m_position = 0;
+    int m_playing = 0;
     int m_timerPeriodMs = PLAY_TIMER_DEFAULT_PERIOD_MS;
     CMediaGraph *m_graph = nullptr; // owned (child QObject)
     int m_multi = 0;

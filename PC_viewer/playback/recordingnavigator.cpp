@@ -1,38 +1,37 @@
 // Opening, closing and reopening recordings.
 #include "playback/recordingnavigator.h"
 
-#include "catalogue/corvanadoc.h"
-#include "playback/playbacksession.h"
 #include "base/frametime.h"
+#include "catalogue/corvanadoc.h"
+#include "playback/playbackcontroller.h"
 
 #include <algorithm>
 
-CRecordingNavigator::CRecordingNavigator(CCorvanaDoc *doc, CPlaybackSession *session, QObject *parent)
-    : QObject(parent), m_doc(doc), m_session(session)
+CRecordingNavigator::CRecordingNavigator(CPlaybackController *controller, QObject *parent)
+    : QObject(parent), m_controller(controller)
 {
 }
 
 bool CRecordingNavigator::Open(int index)
 {
-    if (index < 0 || index >= m_doc->Count())
+    const CCorvanaDoc *doc = m_controller->Document();
+    if (index < 0 || index >= doc->Count())
         return false;
-    const int previous = m_doc->CurrentIndex();
+    const int previous = m_controller->CurrentIndex();
     int a = index;
     for (;;) {
         emit ProgressMoved(0);
         emit ProgressShown();
-        const int before = m_doc->CurrentIndex();
-        m_doc->SetCurrentMediaPath(m_doc->MediaPathAt(a));
-        m_doc->SetCurrentIndex(a);
+        const int before = m_controller->CurrentIndex();
+        m_controller->SetCurrent(a);
         emit CurrentRowMoved(before, a);
         emit ProgressMoved(10);
 
-        if (FAILED(m_session->OpenCurrentRecording())) {
+        if (FAILED(m_controller->OpenCurrent())) {
             emit ProgressHidden();
             emit Unplayable();
             if (previous == -1 || previous == a) {
-                m_doc->SetCurrentIndex(-1);
-                m_doc->SetCurrentMediaPath(QString());
+                m_controller->SetCurrent(-1);
                 emit CurrentRowMoved(a, -1);
                 emit NoneOpened();
                 return false;
@@ -49,21 +48,21 @@ bool CRecordingNavigator::Open(int index)
     }
 }
 
-void CRecordingNavigator::CloseCurrent()
+void CRecordingNavigator::CloseCurrent(bool showProgress)
 {
-    m_doc->SetCurrentIndex(-1);
-    m_session->CloseRecording(false);
+    m_controller->SetCurrent(-1);
+    m_controller->MainSession()->CloseRecording(showProgress);
 }
 
 bool CRecordingNavigator::Reopen(const QString &mediaPath, qint64 position)
 {
-    for (int i = 0; i < m_doc->Count(); ++i) {
-        if (m_doc->MediaPathAt(i) != mediaPath)
+    const CCorvanaDoc *doc = m_controller->Document();
+    for (int i = 0; i < doc->Count(); ++i) {
+        if (doc->MediaPathAt(i) != mediaPath)
             continue;
         if (!Open(i))
             return false;
-        m_doc->SetCurrentPosition(position);
-        m_doc->UpdateAllViews(this);
+        m_controller->Seek(position, this);
         return true;
     }
     return false;
@@ -71,13 +70,12 @@ bool CRecordingNavigator::Reopen(const QString &mediaPath, qint64 position)
 
 bool CRecordingNavigator::OpenAt(int index, qint64 offsetMs)
 {
-    if (index < 0 || index >= m_doc->Count())
+    if (index < 0 || index >= m_controller->Document()->Count())
         return false;
-    if (index != m_doc->CurrentIndex() && !Open(index))
+    if (index != m_controller->CurrentIndex() && !Open(index))
         return false;
-    const int64_t frame = FrameAtMs(offsetMs, m_doc->FrameTime());
+    const int64_t frame = FrameAtMs(offsetMs, m_controller->FrameTime());
     // The last picture at most: the end position (one past it) shows no moment of its own.
-    m_doc->SetCurrentPosition(std::clamp<int64_t>(frame, 0, std::max<int64_t>(0, m_doc->LastPosition() - 1)));
-    m_doc->UpdateAllViews(this);
+    m_controller->Seek(std::clamp<int64_t>(frame, 0, std::max<int64_t>(0, m_controller->FrameCount() - 1)), this);
     return true;
 }

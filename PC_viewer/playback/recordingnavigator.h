@@ -1,37 +1,36 @@
-// CRecordingNavigator: which recording is open. It opens a recording of the document (falling
+// CRecordingNavigator: which recording of the catalogue is open. It opens a recording (falling
 // back to the one that played before, or to none, when it cannot be played), closes the current
 // one and opens one again after the folder was loaded anew; continuous play opens the next or
 // previous recording through it.
 //
 // Design note
-// - A core object without widgets, owned by the main frame beside the playback session (or by a
-//   CLI command or a test) and living on the UI thread. It drives the session it is given and
-//   writes the document's current recording; it holds no pane.
+// - A core object without widgets, owned by the playback controller and living on the UI thread.
+//   It is the one writer of the controller's current recording; the controller opens and
+//   announces what it chose.
 // - What the window does around an open is asked for with signals, connected in one place (the
-//   main frame): the progress window, the message for a clip that cannot be played, the list's
-//   rows, and the map and graph that follow an opened recording. Emitted synchronously, in the
-//   order of the open sequence, so a slot sees the document as the step left it.
-// - Its own position broadcasts (Reopen) go out in its own name, so that every view follows.
+//   composition root): the progress window, the message for a clip that cannot be played, the
+//   list's rows, and the map and graph that follow an opened recording. Emitted synchronously, in
+//   the order of the open sequence, so a slot sees the controller as the step left it.
+// - Its own positions (Reopen, OpenAt) are published in its own name, so that every view follows.
 #pragma once
 
 #include <QObject>
 #include <QString>
 
-class CCorvanaDoc;
-class CPlaybackSession;
+class CPlaybackController;
 
 class CRecordingNavigator : public QObject
 {
     Q_OBJECT
 public:
-    CRecordingNavigator(CCorvanaDoc *doc, CPlaybackSession *session, QObject *parent = nullptr);
+    explicit CRecordingNavigator(CPlaybackController *controller, QObject *parent = nullptr);
 
     // Makes recording `index` current and opens it. A recording that cannot be played is
     // reported (Unplayable) and the one that played before comes back, or none. True when
     // `index` itself became current.
     bool Open(int index);
-    // No recording is current; the session is left empty.
-    void CloseCurrent();
+    // No recording is current; the sessions are left empty.
+    void CloseCurrent(bool showProgress = false);
     // Opens the recording of that media path again at `position` (after the folder was loaded
     // again); false when it is gone or does not open.
     bool Reopen(const QString &mediaPath, qint64 position);
@@ -55,6 +54,5 @@ signals:
     void NoneOpened();
 
 private:
-    CCorvanaDoc *m_doc;
-    CPlaybackSession *m_session;
+    CPlaybackController *m_controller;
 };

@@ -1,7 +1,7 @@
 // Snapshot names, the JPEG writer and the snapshot sequence.
 #include "playback/snapshot.h"
 
-#include "catalogue/corvanadoc.h"
+#include "playback/playbackcontroller.h"
 #include "playback/playbackpane.h"
 #include "playback/playbacksession.h"
 
@@ -77,10 +77,11 @@ QList<tagCAPTURE> SnapshotCaptures(const CPlaybackSession &session)
     return captures;
 }
 
-QString SnapshotPrecheck(const CCorvanaDoc &doc, const CPlaybackSession &session)
+QString SnapshotPrecheck(const CPlaybackController &playback)
 {
-    if (doc.CurrentIndex() < 0)
+    if (playback.CurrentIndex() < 0 && !playback.HasRecording())
         return QString::fromLatin1(kSnapshotNoContent);
+    const CPlaybackSession &session = *playback.MainSession();
     if (session.IsMulti()) {
         for (int i = 0; i < session.Panes(); ++i)
             if (session.Pane(i)->IsMarked())
@@ -90,13 +91,13 @@ QString SnapshotPrecheck(const CCorvanaDoc &doc, const CPlaybackSession &session
     return QString();
 }
 
-QString SaveSnapshots(const CCorvanaDoc &doc, CPlaybackSession &session, const QString &folder,
-                      QStringList *written)
+QString SaveSnapshots(CPlaybackController &playback, const QString &folder, QStringList *written)
 {
-    session.Pause();
+    playback.Pause();
+    const CPlaybackSession &session = *playback.MainSession();
     if (!session.IsMulti() && session.GetPlayState() == PlayState::Empty)
         return QString::fromLatin1(kSnapshotNoContent);
-    const QString base = SnapshotBaseName(doc.CurrentMediaPath());
+    const QString base = SnapshotBaseName(playback.MediaPath());
     bool captureFailed = false;
     bool writeFailed = false;
     for (const tagCAPTURE &capture : SnapshotCaptures(session)) {

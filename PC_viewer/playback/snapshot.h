@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-class CCorvanaDoc;
+class CPlaybackController;
 class CPlaybackSession;
 
 inline constexpr char kSnapshotNoContent[] = "The loading content does not exist.";
@@ -51,11 +51,10 @@ QList<tagCAPTURE> SnapshotCaptures(const CPlaybackSession &session);
 
 // Checked before the folder is asked for: no recording, or a grid without a marked pane. Empty
 // when the snapshot may go on.
-QString SnapshotPrecheck(const CCorvanaDoc &doc, const CPlaybackSession &session);
+QString SnapshotPrecheck(const CPlaybackController &playback);
 
 // Pauses playback and writes the pictures into `folder`; returns the message for the user.
 // Every capture is written that can be; a capture without a picture gives "The selected file
 // does not exist.", a file that could not be written "An error occured during saving the image."
 // The paths written go to `written`.
-QString SaveSnapshots(const CCorvanaDoc &doc, CPlaybackSession &session, const QString &folder,
-                      QStringList *written = nullptr);
+QString SaveSnapshots(CPlaybackController &playback, const QString &folder, QStringList *written = nullptr);

@@ -3,6 +3,7 @@
 
 #include "skin/skinart.h"
 #include "update/versionrules.h"
+#include "version.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -41,4 +42,9 @@ CAboutDlg::CAboutDlg(const QString &versionText, QWidget *parent)
 QString CAboutDlg::VersionText() const
 {
     return m_version->text();
+}
+
+QString CAboutDlg::AboutText()
+{
+    return QStringLiteral("Pellister S/W Version : ") + NormalisedVersion(QString::fromLatin1(PELLISTER_VERSION_STRING));
 }

@@ -22,6 +22,8 @@ public:
     CAboutDlg(const QString &versionText, QWidget *parent = nullptr);
 
     QString VersionText() const;
+    // "Pellister S/W Version : " and the normalised program version.
+    static QString AboutText();
 
 private:
     QLabel *m_version;

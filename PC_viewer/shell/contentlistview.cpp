@@ -63,7 +63,7 @@ public:
         mutable QString text;
     };
 
-    explicit CContentListModel(CCorvanaDoc *doc, QObject *parent) : QAbstractTableModel(parent), m_doc(doc)
+    explicit CContentListModel(const CCorvanaDoc *doc, QObject *parent) : QAbstractTableModel(parent), m_doc(doc)
     {
         m_font = QFont(QStringLiteral("Arial"));
         m_font.setPixelSize(15);
@@ -108,7 +108,7 @@ public:
                 return row.thumbnail.isNull() ? m_default : row.thumbnail;
             return {};
         case Qt::BackgroundRole:
-            if (index.row() == m_doc->CurrentIndex())
+            if (index.row() == m_current)
                 return CContentListView::CurrentRowColor();
             return index.row() % 2 == 0 ? CContentListView::EvenRowColor() : CContentListView::OddRowColor();
         case Qt::ForegroundRole: return QColor(Qt::black);
@@ -157,8 +157,11 @@ public:
     }
 
     // Repaints the rows whose background depends on the current recording.
-    void RowsChanged(int a, int b)
+    int Current() const { return m_current; }
+    // The current row moved from a to b: both repaint.
+    void SetCurrent(int a, int b)
     {
+        m_current = b;
         for (int row : {a, b}) {
             if (row >= 0 && row < rowCount())
                 emit dataChanged(index(row, 0), index(row, 2), {Qt::BackgroundRole});
@@ -183,7 +186,8 @@ public:
     int Pending() const { return m_pending; }
 
 private:
-    CCorvanaDoc *m_doc;
+    const CCorvanaDoc *m_doc;
+    int m_current = -1;
     QFont m_font;
     QPixmap m_default;
     std::vector<tagROW> m_rows;
@@ -211,7 +215,7 @@ protected:
 
 } // namespace
 
-CContentListView::CContentListView(CCorvanaDoc *doc, QWidget *parent)
+CContentListView::CContentListView(const CCorvanaDoc *doc, QWidget *parent)
     : QTableView(parent), m_doc(doc), m_model(new CContentListModel(doc, this)),
       m_thumbnails(new CThumbnailQueue(QSize(kThumbnailSize, kThumbnailSize), 0, this)),
       m_thumbnailProgress(new QProgressBar(viewport()))
@@ -267,7 +271,6 @@ CContentListView::CContentListView(CCorvanaDoc *doc, QWidget *parent)
     for (int c = 0; c < 3; ++c)
         header->resizeSection(c, kColumnWidths[c]);
 
-    connect(m_doc, &CCorvanaDoc::CatalogueReset, this, &CContentListView::Fill);
 }
 
 CContentListView::~CContentListView()
@@ -333,6 +336,7 @@ void CContentListView::Clear()
 {
     CancelThumbnails();
     m_model->Reset({});
+    m_model->SetCurrent(m_model->Current(), -1);
 }
 
 void CContentListView::Fill()
@@ -390,22 +394,28 @@ void CContentListView::SelectOnly(int row)
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-void CContentListView::SetRecordingActions(IRecordingActionsHost *host, CRecordingNavigator *navigator)
-{
-    m_actions = std::make_unique<CRecordingActions>(m_doc, host, navigator, this);
-}
-
 bool CContentListView::Open(int index)
 {
     if (index < 0 || index >= RowCount())
         return false;
     emit OpenRequested(index);
-    return m_doc->CurrentIndex() == index;
+    return CurrentRow() == index;
+}
+
+int CContentListView::CurrentRow() const
+{
+    return m_model->Current();
 }
 
 void CContentListView::CurrentRowMoved(int before, int after)
 {
-    m_model->RowsChanged(before, after);
+    m_model->SetCurrent(before, after);
+}
+
+void CContentListView::OnLayoutChanged(int multi, int count)
+{
+    (void)count;
+    m_multi = multi;
 }
 
 void CContentListView::ShowOpened(int row)
@@ -426,8 +436,7 @@ bool CContentListView::IsCommandEnabled(int id) const
     switch (id) {
     case ID_LIST_PLAY: {
         const QList<int> rows = SelectedRows();
-        const bool multi = m_session && m_session->IsMulti() != 0;
-        return !(multi && !rows.isEmpty() && rows.first() == m_doc->CurrentIndex());
+        return !(m_multi != 0 && !rows.isEmpty() && rows.first() == CurrentRow());
     }
     case ID_LIST_SELECT_ALL:
     case ID_LIST_DESELECT_ALL:
@@ -490,14 +499,12 @@ void CContentListView::OnDeselectAll()
 
 void CContentListView::OnSave()
 {
-    if (m_actions)
-        m_actions->CopyRecordings(SelectedRows());
+    emit CopyRequested(SelectedRows());
 }
 
 void CContentListView::OnDelete()
 {
-    if (m_actions)
-        m_actions->DeleteRecordings(SelectedRows());
+    emit DeleteRequested(SelectedRows());
 }
 
 void CContentListView::keyPressEvent(QKeyEvent *event)

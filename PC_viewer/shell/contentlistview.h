@@ -8,8 +8,6 @@
 // none. A refill or clear abandons the thumbnails still outstanding for the old rows.
 #pragma once
 
-#include "shell/recordingactions.h"
-
 #include <QColor>
 #include <QPixmap>
 #include <QTableView>
@@ -19,8 +17,6 @@
 
 class CCorvanaDoc;
 class CContentListModel;
-class CPlaybackSession;
-class CRecordingNavigator;
 class CThumbnailQueue;
 class QMenu;
 class QProgressBar;
@@ -41,21 +37,19 @@ public:
     static QColor OddRowColor() { return QColor(224, 244, 244); }
     static QColor BackgroundColor() { return QColor(244, 244, 244); }
 
-    explicit CContentListView(CCorvanaDoc *doc, QWidget *parent = nullptr);
+    explicit CContentListView(const CCorvanaDoc *doc, QWidget *parent = nullptr);
     ~CContentListView() override;
 
-    // Removes every row and thumbnail (the load sequence).
+    // Removes every row and thumbnail (the load sequence); no row is current.
     void Clear();
     // Rebuilds the rows from the document and starts the thumbnails.
     void Fill();
-    // The session whose grid greys "Play" on the current row; null: never greyed.
-    void SetPlaybackSession(const CPlaybackSession *session) { m_session = session; }
-    // Copying and deleting recordings, which close and reopen through the navigator.
-    void SetRecordingActions(IRecordingActionsHost *host, CRecordingNavigator *navigator);
 
     // Asks for row `index` to be opened (OpenRequested: the navigator opens it, falling back to
     // the recording before, or to none). True when `index` became current.
     bool Open(int index);
+    // The row of the current recording (-1: none), as CurrentRowMoved told it.
+    int CurrentRow() const;
 
     // The context menu's commands (ids 32905 to 32910), run only when enabled.
     bool Command(int id);
@@ -82,6 +76,9 @@ signals:
     void OpenRequested(int row);
     void PlayRequested(int row);
     void GraphKey(int key);
+    // "Save" and "Delete" on the selected rows (ascending).
+    void CopyRequested(const QList<int> &rows);
+    void DeleteRequested(const QList<int> &rows);
 
 public slots:
     // What opening a recording changes in the rows: the current row moved from `before` to
@@ -90,6 +87,8 @@ public slots:
     void CurrentRowMoved(int before, int after);
     void ShowOpened(int row);
     void ShowNoneOpened();
+    // The video shows several panes (multi 1): "Play" is greyed on the current row.
+    void OnLayoutChanged(int multi, int count);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -110,10 +109,9 @@ private:
     void PlaceThumbnailProgress();
     void SelectOnly(int row);
 
-    CCorvanaDoc *m_doc;
-    const CPlaybackSession *m_session = nullptr;
+    const CCorvanaDoc *m_doc;
     CContentListModel *m_model;
-    std::unique_ptr<CRecordingActions> m_actions;
+    int m_multi = 0;
     CThumbnailQueue *m_thumbnails;     // child
     QProgressBar *m_thumbnailProgress; // child of the viewport, shown while thumbnails are made
 };

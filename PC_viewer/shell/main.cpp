@@ -5,6 +5,7 @@
 #include "media/thumbnailer.h"
 #include "skin/global.h"
 #include "skin/prompt.h"
+#include "shell/compositionroot.h"
 #include "shell/mainframe.h"
 #include "telemetry/mapview.h"
 #include "update/handover.h"
@@ -178,12 +179,12 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "Corvana: some skin pictures are missing; windows are drawn without them\n");
 
     CCorvanaDoc doc;
-    CMainFrame frame(&doc);
-    frame.show();
+    CCompositionRoot viewer(&doc);
+    viewer.Frame()->show();
 
     if (!folder.isEmpty()) {
         // Once the window is on screen, so that the progress window has an owner to centre on.
-        QTimer::singleShot(0, &frame, [&frame, folder] { frame.SetFolderAndLoad(folder); });
+        QTimer::singleShot(0, &viewer, [&viewer, folder] { viewer.SetFolderAndLoad(folder); });
     }
     return app.exec();
 }

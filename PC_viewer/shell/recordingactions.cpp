@@ -3,7 +3,7 @@
 
 #include "catalogue/corvanadoc.h"
 #include "catalogue/recordinfo.h"
-#include "playback/recordingnavigator.h"
+#include "playback/playbackcontroller.h"
 #include "skin/prompt.h"
 
 #include <QDir>
@@ -35,9 +35,9 @@ QString Text(const char *s)
 
 } // namespace
 
-CRecordingActions::CRecordingActions(CCorvanaDoc *doc, IRecordingActionsHost *host, CRecordingNavigator *navigator,
+CRecordingActions::CRecordingActions(const CCorvanaDoc *doc, IRecordingActionsHost *host, CPlaybackController *playback,
                                      QWidget *dialogParent)
-    : m_doc(doc), m_host(host), m_navigator(navigator), m_dialogParent(dialogParent)
+    : m_doc(doc), m_host(host), m_playback(playback), m_dialogParent(dialogParent)
 {
 }
 
@@ -143,9 +143,9 @@ void CRecordingActions::DeleteRecordings(const QList<int> &rows)
 {
     if (!CurrentPrompt().AskYesNo(m_dialogParent, Text(kMsgDeleteQuestion)))
         return;
-    const int currentIndex = m_doc->CurrentIndex();
-    const QString currentPath = m_doc->CurrentMediaPath();
-    const qint64 currentPosition = m_doc->CurrentPosition();
+    const int currentIndex = m_playback->CurrentIndex();
+    const QString currentPath = m_playback->MediaPath();
+    const qint64 currentPosition = m_playback->Position();
     // Nothing outside the loaded folder is ever removed: the catalogue does not list it, and a
     // link changed on the card since the load is caught here.
     const QString root = QFileInfo(m_doc->Folder()).canonicalFilePath();
@@ -160,7 +160,7 @@ void CRecordingActions::DeleteRecordings(const QList<int> &rows)
         m_host->SetProgress(n * 100 / total);
         const QString media = m_doc->MediaPathAt(row);
         if (row == currentIndex && currentIndex >= 0)
-            m_navigator->CloseCurrent();
+            m_playback->Close();
         if (!IsInsideFolder(media, root) || !QFile::remove(media)) {
             // The clip stays, so its data file stays with it.
             error = true;
@@ -181,7 +181,7 @@ void CRecordingActions::DeleteRecordings(const QList<int> &rows)
     // A current recording that is still on the card (not selected, or its delete failed) is
     // opened again where it was.
     if (!currentGone && !currentPath.isEmpty())
-        m_navigator->Reopen(currentPath, currentPosition);
+        m_playback->Reopen(currentPath, currentPosition);
     if (!error)
         CurrentPrompt().Info(m_dialogParent, Text(kMsgDeleteSuccess));
     // The load sequence has taken the routes of the deleted recordings off the map.

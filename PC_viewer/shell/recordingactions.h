@@ -1,15 +1,16 @@
 // CRecordingActions: what the recording list does to recordings besides opening them (that is the
-// navigator's): copying and deleting recordings with their data files, with every message.
+// navigator's): copying and deleting recordings with their data files, with every message. The
+// composition root runs them for the list's requests.
 #pragma once
 
 #include <QList>
 #include <QString>
 
 class CCorvanaDoc;
-class CRecordingNavigator;
+class CPlaybackController;
 class QWidget;
 
-// What copying and deleting need of the main window.
+// What copying and deleting need of the viewer around them (the composition root gives it).
 class IRecordingActionsHost
 {
 public:
@@ -28,8 +29,8 @@ class CRecordingActions
 {
 public:
     // Messages are shown over dialogParent; a current recording is closed and reopened through
-    // the navigator.
-    CRecordingActions(CCorvanaDoc *doc, IRecordingActionsHost *host, CRecordingNavigator *navigator,
+    // the playback controller.
+    CRecordingActions(const CCorvanaDoc *doc, IRecordingActionsHost *host, CPlaybackController *playback,
                       QWidget *dialogParent);
 
     // Asks for a folder and copies each row's clip (and its data file into "data") there, with
@@ -44,8 +45,8 @@ public:
     static bool CopyFileNoOverwrite(const QString &source, const QString &target);
 
 private:
-    CCorvanaDoc *m_doc;
+    const CCorvanaDoc *m_doc;
     IRecordingActionsHost *m_host;
-    CRecordingNavigator *m_navigator;
+    CPlaybackController *m_playback;
     QWidget *m_dialogParent;
 };

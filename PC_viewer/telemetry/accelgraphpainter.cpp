@@ -1,7 +1,7 @@
 // Drawing of the G-sensor graph, shared by the pane and the report.
 #include "telemetry/accelgraphpainter.h"
 
-#include "telemetry/frameindextable.h"
+#include "playback/frameindextable.h"
 #include "telemetry/telemetryconst.h"
 
 #include <QFontMetrics>

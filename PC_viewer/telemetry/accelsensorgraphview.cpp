@@ -5,9 +5,7 @@
 #include "telemetry/frametelemetry.h"
 
 #include "catalogue/corvanadoc.h"
-#include "media/mediagraph.h"
-#include "playback/controlbarkeys.h"
-#include "playback/playbacksession.h"
+#include "playback/recordingtelemetry.h"
 #include "telemetry/accelgraphpainter.h"
 #include "telemetry/telemetryconst.h"
 
@@ -20,45 +18,35 @@
 #include <QWheelEvent>
 
 
-CAccelSensorGraphView::CAccelSensorGraphView(CCorvanaDoc *doc, QWidget *parent)
-    : QWidget(parent), m_doc(doc), m_ownTelemetry(doc), m_ownKeys(doc)
+CAccelSensorGraphView::CAccelSensorGraphView(const CCorvanaDoc *doc, const CRecordingTelemetry *telemetry,
+                                             QWidget *parent)
+    : QWidget(parent), m_doc(doc), m_telemetry(telemetry)
 {
-    m_ownKeys.SetPublisher(this);
-    connect(&m_ownKeys, &CGraphKeyCommands::ZoomRequested, this, &CAccelSensorGraphView::ZoomStep);
-    connect(&m_ownKeys, &CGraphKeyCommands::PositionMoved, this, qOverload<>(&QWidget::update));
     setAttribute(Qt::WA_OpaquePaintEvent); // nothing is erased: repaints during playback must not flash
     setFocusPolicy(Qt::ClickFocus);
-    connect(m_doc, &CCorvanaDoc::PositionChanged, this, &CAccelSensorGraphView::OnUpdate);
-    connect(m_doc, &CCorvanaDoc::CatalogueReset, this, qOverload<>(&QWidget::update));
 }
 
-void CAccelSensorGraphView::SetPlaybackSession(CPlaybackSession *session)
+const tagDATAFILEINFO &CAccelSensorGraphView::Record() const
 {
-    m_session = session;
-    m_ownKeys.SetPlaybackSession(session);
+    return m_doc->RecordRef(m_recording.nIndex);
 }
 
-void CAccelSensorGraphView::SetControlBar(IControlBarKeys *controlBar)
+void CAccelSensorGraphView::OnRecordingOpened(const tagOPENEDRECORDING &recording)
 {
-    m_ownKeys.SetControlBar(controlBar);
+    m_recording = recording;
+    m_position = tagPLAYPOSITION();
 }
 
-void CAccelSensorGraphView::SetKeyCommands(CGraphKeyCommands *keys)
+void CAccelSensorGraphView::OnRecordingClosed()
 {
-    if (m_keys != &m_ownKeys)
-        disconnect(m_keys, nullptr, this, nullptr);
-    m_keys = keys ? keys : &m_ownKeys;
-    if (m_keys != &m_ownKeys) {
-        // The shared path publishes in this pane's name, as the pane's own keys do.
-        keys->SetPublisher(this);
-        connect(keys, &CGraphKeyCommands::ZoomRequested, this, &CAccelSensorGraphView::ZoomStep);
-        connect(keys, &CGraphKeyCommands::PositionMoved, this, qOverload<>(&QWidget::update));
-    }
+    m_recording = tagOPENEDRECORDING();
+    m_position = tagPLAYPOSITION();
 }
 
-void CAccelSensorGraphView::SetTelemetry(const CRecordingTelemetry *telemetry)
+void CAccelSensorGraphView::OnPositionChanged(const tagPLAYPOSITION &position)
 {
-    m_telemetry = telemetry ? telemetry : &m_ownTelemetry;
+    m_position = position;
+    update();
 }
 
 void CAccelSensorGraphView::SetSpeedCurve(bool on, SpeedUnit unit)
@@ -73,14 +61,13 @@ void CAccelSensorGraphView::SetSpeedCurve(bool on, SpeedUnit unit)
 
 void CAccelSensorGraphView::DrawSpeed(QPainter &p, const CGraphGeometry &geo) const
 {
-    const int index = m_doc->CurrentIndex();
-    if (!m_speedCurve || index < 0)
+    if (!m_speedCurve || m_recording.nIndex < 0)
         return;
     // The curve needs the fixes' place in the clip, not samples: a record of GPS alone has one.
-    const tagDATAFILEINFO &rec = m_doc->RecordRef(index);
+    const tagDATAFILEINFO &rec = Record();
     int64_t startMs = 0;
     if (rec.bValid == 1 && TimeKey(rec.stSyncTime, &startMs))
-        DrawSpeedCurve(p, geo, rec, startMs, m_doc->Duration() / 10000, m_speedUnit);
+        DrawSpeedCurve(p, geo, rec, startMs, m_recording.llDuration / 10000, m_speedUnit);
 }
 
 void CAccelSensorGraphView::OnInitialUpdate()
@@ -100,21 +87,18 @@ void CAccelSensorGraphView::DrawGraphBackground()
 void CAccelSensorGraphView::RebuildGraph()
 {
     DrawGraphBackground();
-    const int current = m_doc->CurrentIndex();
-    if (current < 0) {
+    if (m_recording.nIndex < 0) {
         update();
         return;
     }
-    const tagDATAFILEINFO &rec = m_doc->RecordRef(current);
-    if (m_telemetry == &m_ownTelemetry)
-        m_ownTelemetry.Rebuild();
+    const tagDATAFILEINFO &rec = Record();
     bHasData = 0;
     int64_t startMs = 0;
     if (rec.bValid == 1 && !rec.vecAccel.isEmpty() && TimeKey(rec.stSyncTime, &startMs)) {
         bHasData = 1;
         QPainter p(&m_surface);
         const tagACCELEXTREMES ext =
-            DrawAccelGraphCurves(p, m_geo, rec, startMs, m_doc->Duration() / 10000, nZoom);
+            DrawAccelGraphCurves(p, m_geo, rec, startMs, m_recording.llDuration / 10000, nZoom);
         for (int a = 0; a < 3; ++a) {
             fMax[a] = ext.fMax[a];
             fMin[a] = ext.fMin[a];
@@ -129,8 +113,6 @@ void CAccelSensorGraphView::RebuildGraph()
 
 void CAccelSensorGraphView::ResetGraph()
 {
-    if (m_telemetry == &m_ownTelemetry)
-        m_ownTelemetry.Clear();
     nZoom = kGraphZoomMin;
     nMarkerX = -1;
     bHasData = 0;
@@ -138,36 +120,24 @@ void CAccelSensorGraphView::ResetGraph()
     update();
 }
 
-int64_t CAccelSensorGraphView::ClockPosition() const
-{
-    // The clock of the picture on screen: the first pane's media position in the grid. Without a
-    // graph to ask, the document's frame position stands in for it.
-    int64_t position = m_doc->CurrentPosition() * m_doc->FrameTime();
-    if (m_session) {
-        int64_t t = 0;
-        if (SUCCEEDED(m_session->CurrentTime(&t)))
-            position = t;
-    }
-    return position;
-}
-
 void CAccelSensorGraphView::UpdateMarker(bool evenWithoutRecording)
 {
-    if (m_doc->CurrentIndex() < 0 && !evenWithoutRecording)
+    if (m_recording.nIndex < 0 && !evenWithoutRecording)
         return;
-    nMarkerX = m_geo.MarkerX(m_doc->CurrentPosition(), m_doc->FrameTime(), m_doc->Duration());
+    nMarkerX = m_geo.MarkerX(m_position.llFrame, m_recording.llFrameTime, m_recording.llDuration);
 }
 
 tagACCELFRAMEPARTS CAccelSensorGraphView::FrameParts(bool snapshot) const
 {
     tagACCELFRAMEPARTS parts;
-    const int64_t current = m_doc->CurrentPosition();
-    const int index = m_doc->CurrentIndex();
-    const tagDATAFILEINFO &rec = m_doc->RecordRef(index);
+    const int64_t current = m_position.llFrame;
+    const int index = m_recording.nIndex;
+    const tagDATAFILEINFO &rec = Record();
 
-    // The same lookup as the telemetry band of the play view and the exported video.
+    // The same lookup as the telemetry band of the play view and the exported video; the clock is
+    // that of the picture on screen (the first pane's in the grid).
     const tagFRAMETELEMETRY t =
-        FrameTelemetry(rec, m_telemetry->FrameToSample(), m_telemetry->FrameToFix(), current, ClockPosition());
+        FrameTelemetry(rec, m_telemetry->FrameToSample(), m_telemetry->FrameToFix(), current, m_position.llMediaTime);
     if (bHasData && t.nSample >= 0) {
         const tagACCELINFO &a = rec.vecAccel[t.nSample];
         parts.bValues = true;
@@ -177,7 +147,7 @@ tagACCELFRAMEPARTS CAccelSensorGraphView::FrameParts(bool snapshot) const
     }
 
     if (index >= 0 || snapshot) {
-        parts.strFrame = GraphFrameText(current, m_doc->LastPosition());
+        parts.strFrame = GraphFrameText(current, m_recording.llFrameCount);
         const bool recordRows = snapshot ? bHasData == 1 : index >= 0;
         if (recordRows && t.nFix >= 0) {
             const tagGPSINFO &g = rec.vecGps[t.nFix];
@@ -204,11 +174,11 @@ void CAccelSensorGraphView::PlotGraph(QPainter &p)
     UpdateMarker(true);
     const CGraphGeometry geo(width(), height());
     DrawAccelGraphBackground(p, geo, nZoom);
-    const int index = m_doc->CurrentIndex();
-    const tagDATAFILEINFO &rec = m_doc->RecordRef(index);
+    const int index = m_recording.nIndex;
+    const tagDATAFILEINFO &rec = Record();
     int64_t startMs = 0;
     if (bHasData && index >= 0 && TimeKey(rec.stSyncTime, &startMs))
-        DrawAccelGraphCurves(p, geo, rec, startMs, m_doc->Duration() / 10000, nZoom);
+        DrawAccelGraphCurves(p, geo, rec, startMs, m_recording.llDuration / 10000, nZoom);
     DrawSpeed(p, geo);
     DrawAccelGraphFrameParts(p, geo, FrameParts(true));
 }
@@ -259,9 +229,8 @@ void CAccelSensorGraphView::resizeEvent(QResizeEvent *event)
 
 void CAccelSensorGraphView::SeekTo(int64_t frame)
 {
-    m_doc->SetCurrentPosition(frame);
+    emit SeekRequested(frame);
     update();
-    m_doc->UpdateAllViews(this);
 }
 
 void CAccelSensorGraphView::mousePressEvent(QMouseEvent *event)
@@ -270,7 +239,7 @@ void CAccelSensorGraphView::mousePressEvent(QMouseEvent *event)
     const QPoint pos = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
         int64_t frame = 0;
-        if (m_geo.FrameAt(pos.x(), pos.y(), m_doc->LastPosition(), &frame)) {
+        if (m_geo.FrameAt(pos.x(), pos.y(), m_recording.llFrameCount, &frame)) {
             SeekTo(frame);
             bDragging = 1;
         }
@@ -284,7 +253,7 @@ void CAccelSensorGraphView::mouseMoveEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
     int64_t frame = 0;
-    if (bDragging && m_geo.FrameAt(pos.x(), pos.y(), m_doc->LastPosition(), &frame))
+    if (bDragging && m_geo.FrameAt(pos.x(), pos.y(), m_recording.llFrameCount, &frame))
         SeekTo(frame);
     if (bMagnifier)
         repaint();
@@ -314,7 +283,7 @@ void CAccelSensorGraphView::ZoomStep(bool in)
 
 void CAccelSensorGraphView::keyPressEvent(QKeyEvent *event)
 {
-    KeyDown(event);
+    emit GraphKey(event->key(), (event->modifiers() & Qt::KeypadModifier) != 0);
 }
 
 void CAccelSensorGraphView::contextMenuEvent(QContextMenuEvent *event)
@@ -326,15 +295,4 @@ void CAccelSensorGraphView::contextMenuEvent(QContextMenuEvent *event)
         (event->reason() == QContextMenuEvent::Mouse && m_geo.InPlot(event->x(), event->y())))
         return;
     m_contextMenu->popup(event->globalPos());
-}
-
-void CAccelSensorGraphView::KeyDown(QKeyEvent *event)
-{
-    m_keys->Run(event->key(), (event->modifiers() & Qt::KeypadModifier) != 0);
-}
-
-void CAccelSensorGraphView::OnUpdate(QObject *sender)
-{
-    if (sender != this)
-        update();
 }

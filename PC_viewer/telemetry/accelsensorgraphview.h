@@ -12,18 +12,16 @@
 // panel (or by the keyboard's menu key) it opens the pane's menu, which the main frame supplies.
 #pragma once
 
+#include "playback/frameindextable.h"
+#include "playback/playbackcontroller.h"
 #include "telemetry/accelgraphpainter.h"
-#include "telemetry/frameindextable.h"
 #include "telemetry/graphgeometry.h"
-#include "telemetry/graphkeycommands.h"
-#include "telemetry/recordingtelemetry.h"
 
 #include <QImage>
 #include <QWidget>
 
 class CCorvanaDoc;
-class CPlaybackSession;
-class IControlBarKeys;
+class CRecordingTelemetry;
 class QKeyEvent;
 class QMenu;
 class QPainter;
@@ -32,16 +30,9 @@ class CAccelSensorGraphView : public QWidget
 {
     Q_OBJECT
 public:
-    explicit CAccelSensorGraphView(CCorvanaDoc *doc, QWidget *parent = nullptr);
-
-    // Panes the view talks to; any may be left null (its keys then do nothing).
-    void SetPlaybackSession(CPlaybackSession *session);
-    void SetControlBar(IControlBarKeys *controlBar);
-    // The key table's command path every pane shares, owned by the caller; null: the view's own.
-    void SetKeyCommands(CGraphKeyCommands *keys);
-    // The open recording's telemetry tables, owned by the caller; null: the view keeps its own,
-    // rebuilt with the graph.
-    void SetTelemetry(const CRecordingTelemetry *telemetry);
+    // The catalogue the records come from and the open recording's telemetry tables (the
+    // playback controller's), both outliving the view.
+    CAccelSensorGraphView(const CCorvanaDoc *doc, const CRecordingTelemetry *telemetry, QWidget *parent = nullptr);
 
     // The speed curve over the X/Y/Z curves, in km/h or mph; off until switched on. A change
     // rebuilds the picture.
@@ -54,7 +45,7 @@ public:
 
     // Creates the off-screen picture and draws the bare background; resizes rebuild only after.
     void OnInitialUpdate();
-    // Redraws the picture and the frame-to-sample table for the document's current recording.
+    // Redraws the picture for the open recording.
     void RebuildGraph();
     // Empties the table, zoom 1, no marker, no data; bare background.
     void ResetGraph();
@@ -64,8 +55,6 @@ public:
     // (width, height): the report scales the painter onto its band of the page.
     void PlotGraph(QPainter &p);
 
-    // The key handler: the key goes through the key table's command path.
-    void KeyDown(QKeyEvent *event);
     // Zoom in or out one step (the key table's +/-).
     void ZoomStep(bool in);
 
@@ -82,9 +71,18 @@ public:
     float Maximum(int axis) const { return fMax[axis]; }
     float Minimum(int axis) const { return fMin[axis]; }
 
-public slots:
-    // The document's update-all-views broadcast: repaint (unless this view sent it).
-    void OnUpdate(QObject *sender);
+    // --- What the playback controller tells (connected by the composition root) --------------
+    void OnRecordingOpened(const tagOPENEDRECORDING &recording);
+    void OnRecordingClosed();
+    // The marker and the panel move to the position (this view's own seeks included: they come
+    // back with the picture's time).
+    void OnPositionChanged(const tagPLAYPOSITION &position);
+
+signals:
+    // A click or a drag on the plot asks for that frame.
+    void SeekRequested(qint64 frame);
+    // A key for the key table (keypad: from the number pad).
+    void GraphKey(int key, bool keypad);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -104,15 +102,13 @@ private:
     void DrawFrameParts(QImage *frame, bool snapshot) const;
     void UpdateMarker(bool evenWithoutRecording);
     void SeekTo(int64_t frame);
-    // Media time of the picture the clock row shows, 100-ns units.
-    int64_t ClockPosition() const;
+    // The open recording's record (an empty one without).
+    const tagDATAFILEINFO &Record() const;
 
-    CCorvanaDoc *m_doc;
-    CPlaybackSession *m_session = nullptr;
-    CRecordingTelemetry m_ownTelemetry;
-    CGraphKeyCommands m_ownKeys;
-    CGraphKeyCommands *m_keys = &m_ownKeys;
-    const CRecordingTelemetry *m_telemetry = &m_ownTelemetry;
+    const CCorvanaDoc *m_doc;
+    const CRecordingTelemetry *m_telemetry;
+    tagOPENEDRECORDING m_recording;
+    tagPLAYPOSITION m_position;
     int bInitialised = 0;
     int bHasData = 0;
     int bDragging = 0;

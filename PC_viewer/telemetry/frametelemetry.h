@@ -4,7 +4,7 @@
 #pragma once
 
 #include "catalogue/recordinfo.h"
-#include "telemetry/frameindextable.h"
+#include "playback/frameindextable.h"
 
 #include <cstdint>
 

@@ -1,26 +1,20 @@
 // The graph's key table, run for every pane.
 #include "telemetry/graphkeycommands.h"
 
-#include "catalogue/corvanadoc.h"
 #include "playback/controlbarkeys.h"
-#include "playback/playbacksession.h"
+#include "playback/playbackcontroller.h"
 #include "telemetry/graphgeometry.h"
 
-CGraphKeyCommands::CGraphKeyCommands(CCorvanaDoc *doc, QObject *parent) : QObject(parent), m_doc(doc) {}
+CGraphKeyCommands::CGraphKeyCommands(CPlaybackController *controller, QObject *parent)
+    : QObject(parent), m_controller(controller)
+{
+}
 
 bool CGraphKeyCommands::Run(int key, bool keypad)
 {
     const GraphKeyAction action = GraphKeyActionFor(key, keypad);
     switch (action) {
-    case GraphKeyAction::PlayPause:
-        if (m_session && !m_session->IsMulti()) {
-            const PlayState state = m_session->GetPlayState();
-            if (state == PlayState::Running)
-                m_session->Pause();
-            else if (state == PlayState::Paused || state == PlayState::Stopped)
-                m_session->Play();
-        }
-        return true;
+    case GraphKeyAction::PlayPause: m_controller->TogglePlay(); return true;
     case GraphKeyAction::ZoomIn:
     case GraphKeyAction::ZoomOut: emit ZoomRequested(action == GraphKeyAction::ZoomIn); return true;
     case GraphKeyAction::Volume:
@@ -34,9 +28,7 @@ bool CGraphKeyCommands::Run(int key, bool keypad)
     default:
         if (!GraphKeyMovesFrame(action))
             return false;
-        m_doc->SetCurrentPosition(FrameAfterGraphKey(action, m_doc->CurrentPosition(), m_doc->LastPosition()));
-        emit PositionMoved();
-        m_doc->UpdateAllViews(m_publisher ? m_publisher : this);
+        m_controller->Seek(FrameAfterGraphKey(action, m_controller->Position(), m_controller->FrameCount()), this);
         return true;
     }
 }

@@ -2,8 +2,6 @@
 #include "telemetry/mapview.h"
 
 #include "catalogue/corvanadoc.h"
-#include "playback/controlbarkeys.h"
-#include "telemetry/accelsensorgraphview.h"
 #include "telemetry/telemetryconst.h"
 
 #include "version.h"
@@ -85,7 +83,8 @@ bool IsLoopback(const QUrl &url)
 
 } // namespace
 
-CMapView::CMapView(CCorvanaDoc *doc, QWidget *parent) : QWebEngineView(parent), m_doc(doc), m_ownTelemetry(doc)
+CMapView::CMapView(const CCorvanaDoc *doc, const CRecordingTelemetry *telemetry, QWidget *parent)
+    : QWebEngineView(parent), m_doc(doc), m_telemetry(telemetry), m_mapPage(QString::fromLatin1(kGoogleMapPagePath))
 {
     EnsureTelemetryResources();
     m_network = new QNetworkAccessManager(this);
@@ -124,7 +123,6 @@ CMapView::CMapView(CCorvanaDoc *doc, QWidget *parent) : QWebEngineView(parent), 
         m_positionGuard.stop();
         m_pageWidth = m_pageHeight = -1;
     });
-    connect(m_doc, &CCorvanaDoc::PositionChanged, this, &CMapView::OnUpdate);
 
     setContextMenuPolicy(Qt::DefaultContextMenu);
     installEventFilter(this);
@@ -148,10 +146,10 @@ CMapView::~CMapView()
 QString CMapView::MapPageAddress() const
 {
     // A page address without a server (the document's default) lies on the server.
-    const QUrl page(m_doc->MapPage());
+    const QUrl page(m_mapPage);
     if (page.isRelative() && !m_serverBase.isEmpty())
         return QUrl(m_serverBase).resolved(page).toString();
-    return m_doc->MapPage();
+    return m_mapPage;
 }
 
 void CMapView::SetBrowserProfile(QWebEngineProfile *profile)
@@ -280,10 +278,6 @@ bool CMapView::SystemReportsOffline() const
 
 void CMapView::StartMapLoad()
 {
-    // Tables belong to the recording they were built for; another one has none until its route
-    // is loaded (the graph would otherwise show the old clip's speed and heading).
-    if (m_ownTelemetry.Recording() != m_doc->CurrentIndex())
-        ClearTables();
     if (SystemReportsOffline()) {
         ShowMapPage(0);
         return;
@@ -354,7 +348,7 @@ void CMapView::ShowMapPage(int online)
 {
     bOnline = online;
     if (online) {
-        if ((m_doc->CurrentIndex() >= 0 || !m_tripRoute.isEmpty()) && bMapPageDue == 1) {
+        if ((m_recording.nIndex >= 0 || !m_tripRoute.isEmpty()) && bMapPageDue == 1) {
             Navigate(PageKind::Map, MapPageUrlWithTiles());
             bMapPageDue = 0;
         } else {
@@ -397,24 +391,22 @@ void CMapView::OnLoadFinished(bool ok)
 
 // --- Routes and position ---------------------------------------------------------------------
 
-void CMapView::SetTelemetry(const CRecordingTelemetry *telemetry)
+void CMapView::OnRecordingOpened(const tagOPENEDRECORDING &recording)
 {
-    m_telemetry = telemetry ? telemetry : &m_ownTelemetry;
+    m_recording = recording;
+    m_position = 0;
 }
 
-void CMapView::ClearTables()
+void CMapView::OnRecordingClosed()
 {
-    // Shared tables belong to their owner; only the view's own go with its route.
-    if (m_telemetry == &m_ownTelemetry)
-        m_ownTelemetry.Clear();
+    m_recording = tagOPENEDRECORDING();
+    m_position = 0;
 }
 
 void CMapView::LoadRoutes()
 {
     bRouteLoaded = 0;
-    const int current = m_doc->CurrentIndex();
-    if (m_ownTelemetry.Recording() != current)
-        ClearTables();
+    const int current = m_recording.nIndex;
     const bool trip = !m_tripRoute.isEmpty();
     if (bOnline != 1 || (current < 0 && !trip))
         return;
@@ -433,12 +425,9 @@ void CMapView::LoadRoutes()
             LoadSingleRoute();
         if (trip)
             RunScript(scripts.ShowTripRoute(m_tripRoute));
-        if (current >= 0)
-            m_doc->UpdateAllViews(this);
         bRouteLoaded = 1;
         emit RoutesLoaded();
     } else {
-        ClearTables();
         if (bMapPageDue != 1) {
             Navigate(PageKind::Idle, LocalPageUrl(PageKind::Idle));
             bMapPageDue = 1;
@@ -467,15 +456,11 @@ void CMapView::LoadSingleRoute()
     if (bOnline != 1)
         return;
     RunScript(CMapScripts::InitSingleRoute());
-    const int current = m_doc->CurrentIndex();
+    const int current = m_recording.nIndex;
     const tagDATAFILEINFO &rec = m_doc->RecordRef(current);
     if (current >= 0 && rec.bValid == 1) {
-        ClearTables();
-        if (!rec.vecGps.isEmpty()) {
-            if (m_telemetry == &m_ownTelemetry)
-                m_ownTelemetry.Rebuild();
+        if (!rec.vecGps.isEmpty())
             RunScript(CMapScripts::ClearHomeMarker());
-        }
         const CMapScripts scripts(Flavour());
         for (int i = 0; i < rec.vecGps.size(); ++i)
             RunScript(scripts.CreateMarker(rec.vecGps[i], i));
@@ -488,11 +473,11 @@ void CMapView::LoadSingleRoute()
 
 int CMapView::FindFixForFrame(int frame) const
 {
-    const tagDATAFILEINFO &rec = m_doc->RecordRef(m_doc->CurrentIndex());
+    const tagDATAFILEINFO &rec = m_doc->RecordRef(m_recording.nIndex);
     int64_t startMs = 0;
     if (rec.bValid != 1 || !TimeKey(rec.stSyncTime, &startMs))
         return -1;
-    return ::FindFixForFrame(FixTimeKeys(rec), startMs, m_doc->FrameTime(), frame);
+    return ::FindFixForFrame(FixTimeKeys(rec), startMs, m_recording.llFrameTime, frame);
 }
 
 void CMapView::UpdateMapPosition()
@@ -502,11 +487,11 @@ void CMapView::UpdateMapPosition()
 
 void CMapView::SendPosition(const std::function<void()> &done)
 {
-    const int current = m_doc->CurrentIndex();
+    const int current = m_recording.nIndex;
     const tagDATAFILEINFO &rec = m_doc->RecordRef(current);
     int fix = -1;
     if (current >= 0 && rec.bValid == 1 && !rec.vecGps.isEmpty()) {
-        const int found = m_telemetry->FrameToFix().Find(m_doc->CurrentPosition());
+        const int found = m_telemetry->FrameToFix().Find(m_position);
         if (found != -1 && found != nShownFix)
             fix = found;
         else if (found == -1 && nShownFix == -1)
@@ -544,17 +529,18 @@ void CMapView::PumpPosition()
     });
 }
 
-void CMapView::OnUpdate(QObject *sender)
+void CMapView::OnPositionChanged(const tagPLAYPOSITION &position)
 {
-    if (sender == this)
+    m_position = position.llFrame;
+    if (position.pOrigin == this)
         return;
-    const int current = m_doc->CurrentIndex();
-    if (!bRouteLoaded || !bPageComplete || m_doc->MapPositionOn() != 1 || bOnline != 1 || current < 0)
+    const int current = m_recording.nIndex;
+    if (!bRouteLoaded || !bPageComplete || m_positionOn != 1 || bOnline != 1 || current < 0)
         return;
     const tagDATAFILEINFO &rec = m_doc->RecordRef(current);
     if (rec.bValid != 1 || rec.vecGps.isEmpty())
         return;
-    const int fix = m_telemetry->FrameToFix().Find(m_doc->CurrentPosition());
+    const int fix = m_telemetry->FrameToFix().Find(m_position);
     if (fix == -1 || fix == nShownFix)
         return;
     m_positionPending = true;
@@ -607,6 +593,22 @@ bool CMapView::DrawMapToImage(QImage *image)
     return true;
 }
 
+QImage CMapView::ReportPicture(int waitMs)
+{
+    WaitUntilDrawn(waitMs);
+    long w = 0, h = 0;
+    if (FAILED(GetMapPageSize(&w, &h)) || w <= 0 || h <= 0)
+        return QImage();
+    QImage argb(static_cast<int>(w), static_cast<int>(h), QImage::Format_ARGB32);
+    argb.fill(Qt::transparent);
+    DrawMapToImage(&argb);
+    // Over a white background, as a plain picture.
+    QImage plain(argb.size(), QImage::Format_RGB32);
+    plain.fill(Qt::white);
+    QPainter(&plain).drawImage(0, 0, argb);
+    return plain;
+}
+
 bool CMapView::WaitUntilDrawn(int timeoutMs)
 {
     // The page must have been quiet this long: a change is painted within a frame or two.
@@ -617,7 +619,7 @@ bool CMapView::WaitUntilDrawn(int timeoutMs)
     while (!deadline.hasExpired()) {
         // A position change still collapsing into the page is sent first (unless the user turned
         // the position display off: the page then keeps what it shows).
-        if (m_doc->MapPositionOn() == 1)
+        if (m_positionOn == 1)
             UpdateMapPosition();
         const bool decided = m_page != PageKind::None && m_page != PageKind::Loading && bPageComplete;
         const bool onMap = m_page == PageKind::Map;
@@ -715,16 +717,15 @@ bool CMapView::eventFilter(QObject *watched, QEvent *event)
             const int step = key->key() == Qt::Key_Left ? -1 : 1;
             const int frame = m_telemetry->FixToFrame().Find(static_cast<int64_t>(nShownFix) + step);
             if (nShownFix + step >= 0 && frame != -1) {
-                m_doc->SetCurrentPosition(frame);
+                m_position = frame;
+                emit SeekRequested(frame);
                 UpdateMapPosition();
-                m_doc->UpdateAllViews(this);
             }
             break;
         }
         case Qt::Key_Up:
         case Qt::Key_Down:
-            if (m_controlBar)
-                m_controlBar->HandleKey(key->key());
+            emit ControlBarKey(key->key());
             break;
         case Qt::Key_F5: return true; // the user never reloads the page
         default: break;

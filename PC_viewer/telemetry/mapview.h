@@ -1,7 +1,7 @@
 // CMapView: the pane that shows the recordings' GPS tracks on the web map page and follows the
 // playing frame on it. It decides which page to show (loading, map, idle, offline), writes the
-// markers and routes into the map page with JavaScript calls, keeps the frame-to-fix table the
-// graph and the report read, and moves the current position as the document's frame changes.
+// markers and routes into the map page with JavaScript calls, and moves the current position as
+// the playing frame changes (looked up in the open recording's frame-to-fix table).
 //
 // Design note: objects, threads and who talks to whom.
 // - Everything of this class runs on the user-interface thread, the only thread that touches the
@@ -10,10 +10,10 @@
 //   runs on Qt's network thread; the answer comes back as a queued signal. Each check carries a
 //   serial number: starting a check supersedes (aborts and ignores) the one before, so only the
 //   newest decision counts. A check first waits for the loading page to complete, at most 5 s.
-// - Position updates during playback: OnUpdate only looks the frame up in the table. When the fix
-//   changes, the scripts are run with runJavaScript, and the next update waits until the page has
-//   taken the last one (its callback); changes arriving meanwhile collapse into one, which reads
-//   the document's frame when it runs, so a backlog converges on the latest position.
+// - Position updates during playback: OnPositionChanged only looks the frame up in the table.
+//   When the fix changes, the scripts are run with runJavaScript, and the next update waits until
+//   the page has taken the last one (its callback); changes arriving meanwhile collapse into one,
+//   which reads the latest frame when it runs, so a backlog converges on the latest position.
 // - Timers: the route load 100 ms after a decided page (not the loading page) completes, the
 //   offline retry after 5 s, the wait for the loading page, and a guard that frees a position
 //   update the page never answers.
@@ -22,9 +22,9 @@
 #pragma once
 
 #include "media/mediaresult.h"
-#include "telemetry/frameindextable.h"
+#include "playback/playbackcontroller.h"
+#include "playback/recordingtelemetry.h"
 #include "telemetry/mapscripts.h"
-#include "telemetry/recordingtelemetry.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -32,9 +32,7 @@
 
 #include <functional>
 
-class CAccelSensorGraphView;
 class CCorvanaDoc;
-class IControlBarKeys;
 class QMenu;
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -54,16 +52,23 @@ public:
     };
     Q_ENUM(PageKind)
 
-    explicit CMapView(CCorvanaDoc *doc, QWidget *parent = nullptr);
+    // The catalogue the routes come from and the open recording's telemetry tables (the playback
+    // controller's), both outliving the view.
+    CMapView(const CCorvanaDoc *doc, const CRecordingTelemetry *telemetry, QWidget *parent = nullptr);
     ~CMapView() override;
 
     // The vendor web server's base address ("http://host:port/"): its root is what the
     // connectivity check asks, and it tells the Naver page from the Google one.
     void SetServerBase(const QString &base) { m_serverBase = base; }
     QString ServerBase() const { return m_serverBase; }
-    // Panes the keys go to, and the main window's "Map(&M)" menu for the right button; any may
-    // be null.
-    void SetControlBar(IControlBarKeys *controlBar) { m_controlBar = controlBar; }
+    // The map page's address: the vendor web server followed by
+    // "corvana_mapview/google_map_world.html" (kMapPagePath alone until a server is known).
+    void SetMapPage(const QString &url) { m_mapPage = url; }
+    QString MapPage() const { return m_mapPage; }
+    // Whether the page marks the current position ("Display position on"/"off"), 0 or 1.
+    void SetPositionOn(int on) { m_positionOn = on ? 1 : 0; }
+    int PositionOn() const { return m_positionOn; }
+    // The main window's "Map(&M)" menu for the right button; may be null.
     void SetMapMenu(QMenu *menu) { m_mapMenu = menu; }
 
     // --- Operations -------------------------------------------------------------------------
@@ -88,19 +93,19 @@ public:
     // The page as shown, drawn into image (scaled to its size); false when there is no page.
     bool DrawMapToImage(QImage *image);
     // Runs the event loop until the page shows the moment: a decided page complete and, on the
-    // map page, the route loaded, the document's position sent and taken, the page saying that
+    // map page, the route loaded, the current position sent and taken, the page saying that
     // no tile or outline is still coming and that it has been quiet long enough to be painted.
     // False when that did not come within timeoutMs (what is shown then is what there is).
     bool WaitUntilDrawn(int timeoutMs);
     // The page body's size in pixels; E_UNEXPECTED while no page has reported one.
     HRESULT GetMapPageSize(long *width, long *height) const;
+    // The report's picture of the page: taken once it shows the moment (WaitUntilDrawn, at most
+    // waitMs; after that as it stands), over a white background; null without a page.
+    QImage ReportPicture(int waitMs);
 
     // --- State ------------------------------------------------------------------------------
     const CFrameIndexTable &FrameToFix() const { return m_telemetry->FrameToFix(); }
     const CFrameIndexTable &FixToFrame() const { return m_telemetry->FixToFrame(); }
-    // The open recording's telemetry tables, owned by the caller; null: the view keeps its own,
-    // built when it loads a route and cleared with it.
-    void SetTelemetry(const CRecordingTelemetry *telemetry);
     int IsOnline() const { return bOnline; }
     int MapPageDue() const { return bMapPageDue; }
     void SetMapPageDue(int due) { bMapPageDue = due; }
@@ -109,7 +114,7 @@ public:
     int ShownFix() const { return nShownFix; }
     PageKind Page() const { return m_page; }
     MapFlavour Flavour() const;
-    // The document's map page, on the server when it names no server of its own.
+    // The map page, on the server when it names no server of its own.
     QString MapPageAddress() const;
     // Addresses of the local pages.
     static QUrl LocalPageUrl(PageKind kind);
@@ -149,19 +154,25 @@ public:
     // The map page as navigated to: MapPageAddress() with the tile source.
     QUrl MapPageUrlWithTiles() const;
 
+    // --- What the playback controller tells (connected by the composition root) --------------
+    void OnRecordingOpened(const tagOPENEDRECORDING &recording);
+    void OnRecordingClosed();
+    // During playback only a table lookup; the view's own seeks it has shown already.
+    void OnPositionChanged(const tagPLAYPOSITION &position);
+
 signals:
     // A key of the graph's key table (Space, End, Home, Delete) was pressed in the map.
     void GraphKey(int key);
+    // Up and Down: the play control bar's volume.
+    void ControlBarKey(int key);
+    // Left and Right step to the frame of the fix before or after.
+    void SeekRequested(qint64 frame);
     // A page was asked for (before it loads).
     void PageRequested(CMapView::PageKind kind);
     // A page completed and the view took it as complete.
     void PageCompleted(CMapView::PageKind kind);
     // LoadRoutes wrote the routes into the page.
     void RoutesLoaded();
-
-public slots:
-    // The document's update-all-views broadcast: during playback only a table lookup.
-    void OnUpdate(QObject *sender);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -175,7 +186,6 @@ private:
     void SendCheck(quint64 serial);
     void OnCheckFinished(QNetworkReply *reply, quint64 serial);
     bool SystemReportsOffline() const;
-    void ClearTables();
     // The position scripts for the current frame; done runs when the page has taken them (at once
     // when there was nothing to send).
     void SendPosition(const std::function<void()> &done);
@@ -183,16 +193,18 @@ private:
     void ReadPageSize();
     void InstallKeyFilter(QObject *child);
 
-    CCorvanaDoc *m_doc;
-    IControlBarKeys *m_controlBar = nullptr;
+    const CCorvanaDoc *m_doc;
+    const CRecordingTelemetry *m_telemetry;
+    tagOPENEDRECORDING m_recording;
+    int64_t m_position = 0;
+    QString m_mapPage;
+    int m_positionOn = 1;
     QMenu *m_mapMenu = nullptr;
     QString m_serverBase;
     QVector<tagGPSINFO> m_tripRoute;
 
     int bOnline = 0;
     int bMapPageDue = 0;
-    CRecordingTelemetry m_ownTelemetry; // mapFrameToFix and mapFixToFrame when used on its own
-    const CRecordingTelemetry *m_telemetry = &m_ownTelemetry;
     int nShownFix = -1;
     int bPageComplete = 0;
     int bRouteLoaded = 0;

@@ -1,21 +1,17 @@
 // The report pane.
 #include "telemetry/printview.h"
 
-#include "telemetry/recordingtelemetry.h"
-
 #include "catalogue/corvanadoc.h"
 #include "media/mediagraph.h"
+#include "playback/playbackcontroller.h"
 #include "playback/playbackpane.h"
-#include "playback/playbacksession.h"
-#include "telemetry/accelsensorgraphview.h"
-#include "telemetry/mapview.h"
 
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 
-CPrintView::CPrintView(CCorvanaDoc *doc, QWidget *parent) : QWidget(parent), m_doc(doc)
+CPrintView::CPrintView(const CPlaybackController *playback, QWidget *parent) : QWidget(parent), m_playback(playback)
 {
     m_printDialog = [](QPrinter *printer, QWidget *dialogParent) {
         QPrintDialog dialog(printer, dialogParent);
@@ -34,17 +30,16 @@ void CPrintView::SetPrinting(int printing)
 bool CPrintView::OnPreparePrinting()
 {
     SetPrinting(1);
-    const int index = m_doc->CurrentIndex();
-    const tagDATAFILEINFO &rec = m_doc->RecordRef(index);
+    const int index = m_playback->CurrentIndex();
+    const tagDATAFILEINFO &rec = m_playback->Document()->RecordRef(index);
     bReportHasGps = index >= 0 && rec.bValid == 1 && !rec.vecGps.isEmpty() ? 1 : 0;
     arrPrintPanes.clear();
     m_pageCount = 0;
-    if (!m_session)
-        return false;
-    if (m_session->IsMulti()) {
+    const CPlaybackSession *session = m_playback->MainSession();
+    if (session->IsMulti()) {
         QList<int> marks;
-        for (int i = 0; i < m_session->Panes(); ++i)
-            marks.append(m_session->Pane(i)->IsMarked());
+        for (int i = 0; i < session->Panes(); ++i)
+            marks.append(session->Pane(i)->IsMarked());
         arrPrintPanes = ReportPrintPanes(marks);
         m_pageCount = ReportPageCount(static_cast<int>(arrPrintPanes.size()));
     } else {
@@ -102,11 +97,12 @@ void CPrintView::OnFilePrintPreview(QPrinter *printer)
 tagREPORTPANE CPrintView::PaneOfGraph(int pane) const
 {
     tagREPORTPANE out;
+    const CPlaybackSession *session = m_playback->MainSession();
     CMediaGraph *graph = nullptr;
     if (pane < 0) {
-        graph = m_session->Graph();
-        out.picture = m_session->NativeImage();
-    } else if (CPlaybackPane *p = m_session->Pane(pane)) {
+        graph = session->Graph();
+        out.picture = session->NativeImage();
+    } else if (CPlaybackPane *p = session->Pane(pane)) {
         graph = p->Graph();
         // A pane past the end of a short clip shows nothing and prints a blank page, even while its
         // graph still holds the clip's last picture.
@@ -120,59 +116,31 @@ tagREPORTPANE CPrintView::PaneOfGraph(int pane) const
     return out;
 }
 
-QImage CPrintView::MapPicture() const
-{
-    // The picture is taken once the page says it shows the moment being printed; a page that
-    // never says so within the limit is printed as it stands.
-    constexpr int kMapDrawnWaitMs = 10000;
-    if (m_map)
-        m_map->WaitUntilDrawn(kMapDrawnWaitMs);
-    long w = 0, h = 0;
-    if (!m_map || FAILED(m_map->GetMapPageSize(&w, &h)) || w <= 0 || h <= 0)
-        return QImage();
-    QImage argb(static_cast<int>(w), static_cast<int>(h), QImage::Format_ARGB32);
-    argb.fill(Qt::transparent);
-    m_map->DrawMapToImage(&argb);
-    // Over a white background, as a plain picture.
-    QImage plain(argb.size(), QImage::Format_RGB32);
-    plain.fill(Qt::white);
-    QPainter(&plain).drawImage(0, 0, argb);
-    return plain;
-}
-
 tagREPORTDATA CPrintView::CollectReport() const
 {
     tagREPORTDATA data;
-    const int index = m_doc->CurrentIndex();
+    const CCorvanaDoc *doc = m_playback->Document();
+    const int index = m_playback->CurrentIndex();
     if (index >= 0) {
-        data.record = m_doc->RecordRef(index);
-        data.strDataPath = m_doc->DataPathAt(index);
+        data.record = doc->RecordRef(index);
+        data.strDataPath = doc->DataPathAt(index);
     }
-    data.strMediaPath = m_doc->CurrentMediaPath();
+    data.strMediaPath = m_playback->MediaPath();
     data.bReportHasGps = bReportHasGps;
-    if (m_graph) {
-        data.frameToSample = m_graph->FrameToSample();
-        data.graphSize = m_graph->size();
-        CAccelSensorGraphView *graph = m_graph;
-        data.drawGraph = [graph](QPainter &p) { graph->PlotGraph(p); };
+    if (m_graphSize && m_drawGraph) {
+        data.graphSize = m_graphSize();
+        data.drawGraph = m_drawGraph;
     }
-    if (m_map) {
-        data.frameToFix = m_map->FrameToFix();
-        if (bReportHasGps)
-            data.mapPicture = MapPicture();
-    }
+    if (m_mapPicture && bReportHasGps)
+        data.mapPicture = m_mapPicture();
     // The rows come from the recording's own tables, whatever the map page managed to load.
-    if (m_telemetry) {
-        data.frameToSample = m_telemetry->FrameToSample();
-        data.frameToFix = m_telemetry->FrameToFix();
-    }
-    if (m_session) {
-        if (m_session->IsMulti()) {
-            for (int pane : arrPrintPanes)
-                data.panes.append(PaneOfGraph(pane));
-        } else {
-            data.panes.append(PaneOfGraph(-1));
-        }
+    data.frameToSample = m_playback->Telemetry().FrameToSample();
+    data.frameToFix = m_playback->Telemetry().FrameToFix();
+    if (m_playback->IsMulti()) {
+        for (int pane : arrPrintPanes)
+            data.panes.append(PaneOfGraph(pane));
+    } else {
+        data.panes.append(PaneOfGraph(-1));
     }
     return data;
 }

@@ -1,6 +1,7 @@
 // CPrintView: the main window's report pane. It has no area on screen; it carries the print,
-// print-direct and preview commands and renders the report pages (reportpainter.h) from what the
-// play, graph and map panes hold at that moment.
+// print-direct and preview commands and renders the report pages (reportpainter.h) of the moment
+// on show: the video's pictures from the playback controller, the graph's and the map's pictures
+// from the sources the composition root hands it (it holds no other pane).
 //
 // A print run: OnPreparePrinting decides the pages (cancelling a grid without marked panes before
 // any dialog), the print dialog or the preview dialog follows, PrintPages draws every page onto
@@ -14,28 +15,28 @@
 
 #include <functional>
 
-class CRecordingTelemetry;
-
-class CAccelSensorGraphView;
-class CCorvanaDoc;
-class CMapView;
-class CPlaybackSession;
+class CPlaybackController;
 class QPrinter;
 
 class CPrintView : public QWidget
 {
     Q_OBJECT
 public:
-    explicit CPrintView(CCorvanaDoc *doc, QWidget *parent = nullptr);
+    // The moment comes from the controller (its recording, pictures and telemetry tables).
+    explicit CPrintView(const CPlaybackController *playback, QWidget *parent = nullptr);
 
-    // The panes the report reads; any may be null (its panel then carries its "does not exist"
-    // messages, or the report has no pages without a session).
-    void SetPlaybackSession(CPlaybackSession *session) { m_session = session; }
-    void SetGraphView(CAccelSensorGraphView *graph) { m_graph = graph; }
-    void SetMapView(CMapView *map) { m_map = map; }
-    // The open recording's telemetry tables the report's rows read; without them, the graph's and
-    // the map's.
-    void SetTelemetry(const CRecordingTelemetry *telemetry) { m_telemetry = telemetry; }
+    // The graph's picture: its size on screen and a drawing of it into any painter in those
+    // coordinates; none: the report's panel carries its "does not exist" messages.
+    using GraphSizeFn = std::function<QSize()>;
+    using DrawGraphFn = std::function<void(QPainter &painter)>;
+    void SetGraphSource(GraphSizeFn size, DrawGraphFn draw)
+    {
+        m_graphSize = std::move(size);
+        m_drawGraph = std::move(draw);
+    }
+    // The map's picture of the moment (null: none); asked only for a recording with GPS.
+    using MapPictureFn = std::function<QImage()>;
+    void SetMapSource(MapPictureFn picture) { m_mapPicture = std::move(picture); }
 
     // Pages printed after the report's own (an evidence package's "Evidence" pages): how many
     // there are on a page of the given printable size, and the drawing of one (0-based index).
@@ -82,13 +83,11 @@ signals:
 private:
     void SetPrinting(int printing);
     tagREPORTPANE PaneOfGraph(int pane) const;
-    QImage MapPicture() const;
 
-    CCorvanaDoc *m_doc;
-    CPlaybackSession *m_session = nullptr;
-    CAccelSensorGraphView *m_graph = nullptr;
-    CMapView *m_map = nullptr;
-    const CRecordingTelemetry *m_telemetry = nullptr;
+    const CPlaybackController *m_playback;
+    GraphSizeFn m_graphSize;
+    DrawGraphFn m_drawGraph;
+    MapPictureFn m_mapPicture;
     PrintDialogFn m_printDialog;
     ExtraPageCountFn m_countExtraPages;
     ExtraPagesFn m_drawExtraPage;

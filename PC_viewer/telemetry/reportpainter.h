@@ -9,7 +9,7 @@
 #pragma once
 
 #include "catalogue/recordinfo.h"
-#include "telemetry/frameindextable.h"
+#include "playback/frameindextable.h"
 
 #include <QImage>
 #include <QList>

@@ -2,7 +2,7 @@
 #include "trips/tripwindow.h"
 
 #include "catalogue/corvanadoc.h"
-#include "telemetry/frameindextable.h"
+#include "base/frametime.h"
 #include "trips/triptimelineview.h"
 
 #include <QDoubleSpinBox>
@@ -23,7 +23,7 @@ const char *const kColumnTitles[CTripWindow::ColCount] = {
 
 } // namespace
 
-CTripWindow::CTripWindow(CCorvanaDoc *doc, QWidget *parent)
+CTripWindow::CTripWindow(const CCorvanaDoc *doc, QWidget *parent)
     : CSkinDialog(kDialogId, parent), m_doc(doc), m_list(new QTreeWidget), m_timeline(new CTripTimelineView),
       m_gap(new QSpinBox), m_threshold(new QDoubleSpinBox)
 {
@@ -94,9 +94,26 @@ CTripWindow::CTripWindow(CCorvanaDoc *doc, QWidget *parent)
             emit OpenRequested(m_trips[row].vecClips.first().nIndex, 0);
     });
     connect(m_timeline, &CTripTimelineView::OpenRequested, this, &CTripWindow::OpenRequested);
-    connect(m_doc, &CCorvanaDoc::CatalogueReset, this, &CTripWindow::OnCatalogueReset);
-    connect(m_doc, &CCorvanaDoc::PositionChanged, this, &CTripWindow::FollowPosition);
-    connect(m_doc, &CCorvanaDoc::CurrentRecordingChanged, this, &CTripWindow::FollowPosition);
+}
+
+void CTripWindow::OnRecordingOpened(const tagOPENEDRECORDING &recording)
+{
+    m_recording = recording;
+    m_position = 0;
+    FollowPosition();
+}
+
+void CTripWindow::OnRecordingClosed()
+{
+    m_recording = tagOPENEDRECORDING();
+    m_position = 0;
+    FollowPosition();
+}
+
+void CTripWindow::OnPositionChanged(const tagPLAYPOSITION &position)
+{
+    m_position = position.llFrame;
+    FollowPosition();
 }
 
 void CTripWindow::SetSpeedUnit(SpeedUnit unit)
@@ -148,7 +165,7 @@ void CTripWindow::Rebuild()
             item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         items.append(item);
         for (const tagTRIPCLIP &c : t.vecClips)
-            if (c.nIndex == m_doc->CurrentIndex())
+            if (c.nIndex == m_recording.nIndex)
                 chosen = i;
     }
     {
@@ -201,13 +218,13 @@ void CTripWindow::OnCatalogueReset()
 void CTripWindow::FollowPosition()
 {
     const CTripTimeline &timeline = m_timeline->Timeline();
-    const int clip = timeline.ClipOfRecording(m_doc->CurrentIndex());
-    if (clip < 0 || m_doc->FrameTime() <= 0) {
+    const int clip = m_recording.nIndex < 0 ? -1 : timeline.ClipOfRecording(m_recording.nIndex);
+    if (clip < 0 || m_recording.llFrameTime <= 0) {
         m_timeline->SetCurrent(false, 0);
         return;
     }
     const tagTIMELINECLIP &c = timeline.Clips()[clip];
-    m_timeline->SetCurrent(true, c.llStartMs + FrameStartMs(0, m_doc->FrameTime(), m_doc->CurrentPosition()));
+    m_timeline->SetCurrent(true, c.llStartMs + FrameStartMs(0, m_recording.llFrameTime, m_position));
 }
 
 void CTripWindow::showEvent(QShowEvent *event)

@@ -3,14 +3,16 @@
 // CTripTimelineView) that follows playback. Tab goes between the list and the timeline; Enter on the
 // list opens the trip's first recording, on the timeline the recording at its cursor.
 //
-// It reads the document and hears its notices (catalogue reset: the trips are built again, when
-// the window is shown; position and current recording: the timeline's marker). Opening a
-// recording and the map's route are the main frame's: the window asks for them with signals.
+// It reads the catalogue and hears its notice (catalogue reset: the trips are built again, when
+// the window is shown), and follows what playback tells (the recording and position: the
+// timeline's marker). Opening a recording and the map's route are the composition root's: the
+// window asks for them with signals.
 #pragma once
 
-#include "trips/trips.h"
-#include "skin/skindialog.h"
 #include "base/units.h"
+#include "playback/playbackcontroller.h"
+#include "skin/skindialog.h"
+#include "trips/trips.h"
 
 #include <QVector>
 
@@ -31,7 +33,7 @@ public:
     // List columns.
     enum Column { ColNumber, ColKind, ColStart, ColEnd, ColClips, ColDistance, ColTopSpeed, ColEvents, ColCount };
 
-    explicit CTripWindow(CCorvanaDoc *doc, QWidget *parent = nullptr);
+    explicit CTripWindow(const CCorvanaDoc *doc, QWidget *parent = nullptr);
 
     // The unit of the timeline's speed curve (the list's top speed is always km/h).
     void SetSpeedUnit(SpeedUnit unit);
@@ -45,6 +47,13 @@ public:
     int ChosenTrip() const { return m_chosen; }
     // The chosen trip, or null.
     const tagTRIP *Chosen() const;
+
+    // --- What the playback controller tells (connected by the composition root) --------------
+    void OnRecordingOpened(const tagOPENEDRECORDING &recording);
+    void OnRecordingClosed();
+    void OnPositionChanged(const tagPLAYPOSITION &position);
+    // The catalogue was loaded anew: the trips are built again (when the window is shown).
+    void OnCatalogueReset();
 
     QTreeWidget *List() const { return m_list; }
     CTripTimelineView *Timeline() const { return m_timeline; }
@@ -65,10 +74,11 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    void OnCatalogueReset();
     void FollowPosition();
 
-    CCorvanaDoc *m_doc;
+    const CCorvanaDoc *m_doc;
+    tagOPENEDRECORDING m_recording;
+    int64_t m_position = 0;
     QTreeWidget *m_list;
     CTripTimelineView *m_timeline;
     QSpinBox *m_gap;

@@ -4,7 +4,7 @@
 //
 //   build/bench/catalogue/bench_catalogue [CLIPS=2000] [WORKDIR]
 #include "catalogue/corvanadoc.h"
-#include "catalogue/trips.h"
+#include "trips/trips.h"
 
 #include "fixtures/minutecard.h"
 

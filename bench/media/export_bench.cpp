@@ -12,7 +12,7 @@
 #include "benchrun.h"
 #include "fixtures/clipmaker.h"
 
-#include "playback/evidence.h"
+#include "export/evidence.h"
 
 #include <QDir>
 #include <QFileInfo>

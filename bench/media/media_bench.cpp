@@ -5,12 +5,12 @@
 //   build/bench/media/bench_media [WORKDIR]          all cases
 //   build/bench/media/bench_media WORKDIR --case NAME CLIP   one case (used by the above)
 #include "fixtures/clipmaker.h"
-#include "playback/mediagraph.h"
-#include "playback/mediasource.h"
-#include "playback/picture.h"
-#include "playback/picturecache.h"
-#include "playback/thumbnailer.h"
-#include "playback/thumbnailqueue.h"
+#include "media/mediagraph.h"
+#include "media/mediasource.h"
+#include "media/picture.h"
+#include "media/picturecache.h"
+#include "media/thumbnailer.h"
+#include "media/thumbnailqueue.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -6,6 +6,7 @@
 #include "catalogue/corvanadoc.h"
 #include "fixtures/clipmaker.h"
 #include "shell/contentlistview.h"
+#include "shell/compositionroot.h"
 #include "shell/mainframe.h"
 #include "telemetry/mapview.h"
 
@@ -37,9 +38,11 @@ QString MakeBenchClip(const QTemporaryDir &work, int seconds, const char *tool)
     return clip;
 }
 
-bool OpenInFrame(CMainFrame &frame, CCorvanaDoc &doc, const QString &clip, const char *tool)
+bool OpenInFrame(CCompositionRoot &viewer, const QString &clip, const char *tool)
 {
-    frame.SetFolderAndLoad(QFileInfo(clip).path());
+    const CCorvanaDoc &doc = *viewer.Document();
+    CMainFrame &frame = *viewer.Frame();
+    viewer.SetFolderAndLoad(QFileInfo(clip).path());
     int index = -1;
     for (int i = 0; i < doc.Count(); ++i)
         if (QFileInfo(doc.MediaPathAt(i)) == QFileInfo(clip))

@@ -4,8 +4,7 @@
 
 #include <QString>
 
-class CCorvanaDoc;
-class CMainFrame;
+class CCompositionRoot;
 class QTemporaryDir;
 
 // Before the QApplication: the offscreen platform unless another is asked for, settings in the
@@ -16,6 +15,6 @@ void PrepareBenchProcess(const QTemporaryDir &home);
 // empty (and a message naming `tool`) when ffmpeg failed.
 QString MakeBenchClip(const QTemporaryDir &work, int seconds, const char *tool);
 
-// Loads the clip's folder into the frame and opens the clip; false (with a message) when it
-// does not open.
-bool OpenInFrame(CMainFrame &frame, CCorvanaDoc &doc, const QString &clip, const char *tool);
+// Loads the clip's folder into the viewer and opens the clip from its list; false (with a
+// message) when it does not open.
+bool OpenInFrame(CCompositionRoot &viewer, const QString &clip, const char *tool);

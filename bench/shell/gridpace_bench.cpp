@@ -10,11 +10,13 @@
 //
 // Without CLIP a 1920x1080 H.264 clip of 60 s at 30 pictures a second is made with ffmpeg.
 #include "catalogue/corvanadoc.h"
-#include "playback/mediagraph.h"
+#include "media/mediagraph.h"
 #include "playback/mediaplayview.h"
 #include "playback/multiplayview.h"
 #include "playback/playbackpane.h"
 #include "shell/contentlistview.h"
+#include "playback/playbackcontroller.h"
+#include "shell/compositionroot.h"
 #include "shell/mainframe.h"
 #include "skin/global.h"
 #include "skin/prompt.h"
@@ -108,47 +110,49 @@ int main(int argc, char **argv)
     CScriptedPrompt prompt;
     CPromptScope scope(prompt);
     CCorvanaDoc doc;
-    CMainFrame frame(&doc);
+    CCompositionRoot viewer(&doc);
+    CMainFrame &frame = *viewer.Frame();
+    CPlaybackController *playback = viewer.Playback();
     frame.show();
-    if (!OpenInFrame(frame, doc, clip, "bench_gridpace"))
+    if (!OpenInFrame(viewer, clip, "bench_gridpace"))
         return 1;
     CMediaPlayView *view = frame.PlayView();
-    const double d = FfmpegSecondsPerPicture(clip, doc.LastPosition());
+    const double d = FfmpegSecondsPerPicture(clip, playback->FrameCount());
     std::printf("%s: %lld pictures; D = %.2f ms (ffmpeg -threads 1)\n", qPrintable(QFileInfo(clip).fileName()),
-                static_cast<long long>(doc.LastPosition()), d * 1000);
+                static_cast<long long>(playback->FrameCount()), d * 1000);
 
     QElapsedTimer t;
     t.start();
-    view->SetLayout(1, kPanes, true);
+    playback->SetLayout(1, kPanes, true);
     const double toGrid = t.nsecsElapsed() / 1e9;
     t.restart();
-    view->SetLayout(0, 1, true);
+    playback->SetLayout(0, 1, true);
     const double toSingle = t.nsecsElapsed() / 1e9;
     std::printf("SetLayout single -> 25 panes: %.1f D (%.0f ms); 25 panes -> single: %.1f D (%.0f ms)\n",
                 toGrid / d, toGrid * 1000, toSingle / d, toSingle * 1000);
-    view->SetLayout(1, kPanes, true);
+    playback->SetLayout(1, kPanes, true);
 
     std::printf("%-6s %14s %14s %6s %11s\n", "rate", "engine st/s", "painted st/s", "ratio", "paint!=pub");
     for (int rate : {1, 4, 32}) {
-        const double engine = std::min(1e7 / doc.FrameTime(), EngineGridSteps(clip, rate, doc.FrameTime() / 1e7));
-        view->SeekToBeginning();
-        view->SetRate(rate);
+        const double engine = std::min(1e7 / playback->FrameTime(), EngineGridSteps(clip, rate, playback->FrameTime() / 1e7));
+        playback->SeekToBeginning();
+        playback->SetRate(rate);
         int64_t paintedBefore = 0;
         for (int i = 0; i < view->PaneViews(); ++i)
             paintedBefore += view->PaneView(i)->NewPicturesPainted();
         int checks = 0, mismatches = 0;
         t.restart();
-        view->Play();
+        playback->Play();
         while (view->GetPlayState() == PlayState::Running && t.elapsed() < 3000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-            const qint64 position = doc.CurrentPosition();
+            const qint64 position = playback->Position();
             screencheck::FlushRepaints();
             ++checks;
             if (view->PaneView(0)->PaintedFrame() != position)
                 ++mismatches;
         }
         const double seconds = t.nsecsElapsed() / 1e9;
-        view->Pause();
+        playback->Pause();
         int64_t painted = -paintedBefore;
         for (int i = 0; i < view->PaneViews(); ++i)
             painted += view->PaneView(i)->NewPicturesPainted();

@@ -12,10 +12,12 @@
 //
 // Without CLIP a 1920x1080 H.264 clip of 20 s at 30 pictures a second is made with ffmpeg.
 #include "catalogue/corvanadoc.h"
-#include "playback/mediagraph.h"
+#include "media/mediagraph.h"
 #include "playback/mediaplayview.h"
 #include "shell/contentlistview.h"
 #include "skin/global.h"
+#include "playback/playbackcontroller.h"
+#include "shell/compositionroot.h"
 #include "shell/mainframe.h"
 #include "skin/prompt.h"
 
@@ -69,18 +71,20 @@ int main(int argc, char **argv)
     CScriptedPrompt prompt;
     CPromptScope scope(prompt);
     CCorvanaDoc doc;
-    CMainFrame frame(&doc);
+    CCompositionRoot viewer(&doc);
+    CMainFrame &frame = *viewer.Frame();
+    CPlaybackController *playback = viewer.Playback();
     frame.show();
-    if (!OpenInFrame(frame, doc, clip, "bench_playpace"))
+    if (!OpenInFrame(viewer, clip, "bench_playpace"))
         return 1;
     CMediaPlayView *view = frame.PlayView();
-    const double fps = 1e7 / static_cast<double>(doc.FrameTime());
+    const double fps = 1e7 / static_cast<double>(playback->FrameTime());
     std::printf("%s: %lld pictures at %.2f a second\n", qPrintable(QFileInfo(clip).fileName()),
-                static_cast<long long>(doc.LastPosition()), fps);
+                static_cast<long long>(playback->FrameCount()), fps);
 
     const QSize referenceSize(160, 90);
     const std::vector<QImage> &references = screencheck::FfmpegFrames(clip, referenceSize);
-    if (static_cast<qint64>(references.size()) != doc.LastPosition())
+    if (static_cast<qint64>(references.size()) != playback->FrameCount())
         std::fprintf(stderr, "bench_playpace: ffmpeg decoded %zu pictures; the pixel check is off\n",
                      references.size());
 
@@ -88,10 +92,10 @@ int main(int argc, char **argv)
     // a clip is announced twice, by the step and by the end-of-clip handling).
     int published = 0;
     qint64 lastPublished = -1;
-    QObject::connect(&doc, &CCorvanaDoc::PositionChanged, [&](QObject *sender) {
-        if (sender == view && doc.CurrentPosition() != lastPublished) {
+    QObject::connect(playback, &CPlaybackController::PositionChanged, [&](const tagPLAYPOSITION &p) {
+        if (p.pOrigin == playback->MainSession() && playback->Position() != lastPublished) {
             ++published;
-            lastPublished = doc.CurrentPosition();
+            lastPublished = playback->Position();
         }
     });
 
@@ -100,27 +104,27 @@ int main(int argc, char **argv)
                 "painted/s", "ratio", "ref st/s", "vs ref", "paint!=pub", "pixels!=pub");
     for (double rate : {1.0, 2.0, 4.0, 8.0, 16.0, 32.0, -1.0, -2.0, -8.0, -32.0}) {
         if (rate > 0)
-            view->SeekToBeginning();
+            playback->SeekToBeginning();
         else
-            view->SeekToEnd();
-        const qint64 start = doc.CurrentPosition();
-        const qint64 last = doc.LastPosition();
-        view->SetRate(rate);
+            playback->SeekToEnd();
+        const qint64 start = playback->Position();
+        const qint64 last = playback->FrameCount();
+        playback->SetRate(rate);
         published = 0;
-        lastPublished = doc.CurrentPosition();
+        lastPublished = playback->Position();
         const int64_t paintedBefore = view->NewPicturesPainted();
         int paintChecks = 0, paintMismatches = 0, pixelChecks = 0, pixelMismatches = 0;
         QElapsedTimer t;
         t.start();
         qint64 nextPixelCheck = 100;
         std::vector<std::pair<QImage, qint64>> grabs;
-        view->Play();
+        playback->Play();
         // Three seconds of wall time, or until the clip ends.
         while (view->GetPlayState() == PlayState::Running && t.elapsed() < 3000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
             // Between two passes nothing moves the position: deliver the repaints asked for and
             // compare what was painted with what was published.
-            const qint64 position = doc.CurrentPosition();
+            const qint64 position = playback->Position();
             screencheck::FlushRepaints();
             ++paintChecks;
             if (view->PaintedFrame() != std::min(position, last - 1))
@@ -133,9 +137,9 @@ int main(int argc, char **argv)
             }
         }
         const double seconds = t.nsecsElapsed() / 1e9;
-        const qint64 moved = std::llabs(doc.CurrentPosition() - start);
+        const qint64 moved = std::llabs(playback->Position() - start);
         const int64_t painted = view->NewPicturesPainted() - paintedBefore;
-        view->Pause();
+        playback->Pause();
         for (const auto &[shown, frame] : grabs) {
             ++pixelChecks;
             if (screencheck::MatchFrame(shown, references).frame != frame)

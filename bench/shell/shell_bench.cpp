@@ -5,9 +5,10 @@
 //
 //   build/bench/shell/bench_shell [CLIPS=2000] [WORKDIR]
 #include "catalogue/corvanadoc.h"
-#include "playback/thumbnailer.h"
+#include "media/thumbnailer.h"
 #include "shell/contentlistview.h"
 #include "skin/global.h"
+#include "shell/compositionroot.h"
 #include "shell/mainframe.h"
 #include "skin/prompt.h"
 
@@ -129,7 +130,8 @@ int main(int argc, char **argv)
         }
         {
             CCorvanaDoc doc;
-            CMainFrame frame(&doc);
+            CCompositionRoot viewer(&doc);
+            CMainFrame &frame = *viewer.Frame();
             frame.show();
             Pump(50);
             CContentListView *list = frame.ListView();
@@ -137,7 +139,7 @@ int main(int argc, char **argv)
             QObject::connect(list, &CContentListView::ThumbnailsFinished, [&] { finished = true; });
 
             const auto start = Clock::now();
-            frame.SetFolderAndLoad(card);
+            viewer.SetFolderAndLoad(card);
             // The rows are in; the list paints them once.
             list->viewport()->repaint();
             frameRuns.push_back(Seconds(start));

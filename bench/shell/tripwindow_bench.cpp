@@ -9,12 +9,13 @@
 //
 //   build/bench/shell/bench_tripwindow [CLIPS=2000] [WORKDIR] [TIMES.csv]
 #include "catalogue/corvanadoc.h"
+#include "shell/compositionroot.h"
 #include "shell/mainframe.h"
 #include "skin/commandids.h"
 #include "skin/global.h"
 #include "skin/prompt.h"
-#include "telemetry/triptimelineview.h"
-#include "telemetry/tripwindow.h"
+#include "trips/triptimelineview.h"
+#include "trips/tripwindow.h"
 
 #include "benchwindow.h"
 #include "fixtures/minutecard.h"
@@ -104,9 +105,10 @@ int main(int argc, char **argv)
     CScriptedPrompt prompt;
     CPromptScope scope(prompt);
     CCorvanaDoc doc;
-    CMainFrame frame(&doc);
+    CCompositionRoot viewer(&doc);
+    CMainFrame &frame = *viewer.Frame();
     frame.show();
-    frame.SetFolderAndLoad(work.path());
+    viewer.SetFolderAndLoad(work.path());
     if (doc.Count() != clips) {
         std::fprintf(stderr, "bench_tripwindow: loaded %d of %d clips\n", doc.Count(), clips);
         return 1;
@@ -114,7 +116,7 @@ int main(int argc, char **argv)
 
     const auto opening = Clock::now();
     frame.Command(ID_VIEW_TRIP_TIMELINE);
-    CTripWindow *window = frame.TripWindow();
+    CTripWindow *window = viewer.TripWindow();
     window->resize(1200, 700);
     QCoreApplication::processEvents();
     window->repaint();

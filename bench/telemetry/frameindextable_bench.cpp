@@ -2,7 +2,7 @@
 // (6,000 G-sensor samples at 10 Hz, 600 GPS fixes at 1 Hz): the one-pass builders against the
 // per-frame scans, in the same run. Run by hand:
 //   build-telemetry/bench/telemetry/bench_telemetry
-#include "telemetry/frameindextable.h"
+#include "playback/frameindextable.h"
 
 #include <QDateTime>
 #include <benchmark/benchmark.h>

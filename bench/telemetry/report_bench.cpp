@@ -5,15 +5,16 @@
 // Run by hand:
 //   build/bench/telemetry/bench_report [OUT.pdf]
 #include "catalogue/corvanadoc.h"
-#include "playback/audiooutput.h"
-#include "playback/mediagraph.h"
-#include "playback/nullaudiooutput.h"
+#include "media/audiooutput.h"
+#include "media/mediagraph.h"
+#include "media/nullaudiooutput.h"
 #include "playback/playbackpane.h"
 #include "playback/playbacksession.h"
 #include "telemetry/accelsensorgraphview.h"
 #include "telemetry/localwebserver.h"
 #include "telemetry/mapscripts.h"
 #include "telemetry/mapview.h"
+#include "playback/playbackcontroller.h"
 #include "telemetry/printview.h"
 
 #include <QApplication>
@@ -88,19 +89,16 @@ int main(int argc, char **argv)
     CCorvanaDoc doc;
     doc.SetFolder(dir.path());
     doc.LoadFolder();
-    doc.SetCurrentIndex(0);
-    doc.SetCurrentMediaPath(doc.MediaPathAt(0));
 
     CLocalWebServer server(CLocalWebServer::DefaultRootFolder());
     if (!server.Start())
         return 1;
-    doc.SetMapPage(MapPageUrl(server.BaseUrl()));
 
     // Decoding the 25 pictures, before anything else has decoded (and cached) them.
     QElapsedTimer clock;
     {
         CMediaGraph graph;
-        if (FAILED(graph.OpenMedia(doc.CurrentMediaPath())))
+        if (FAILED(graph.OpenMedia(doc.MediaPathAt(0))))
             return 1;
         clock.start();
         for (int f = kStart; f < kStart + kPanes; ++f) {
@@ -111,26 +109,27 @@ int main(int argc, char **argv)
     }
     const double decodeMs = clock.nsecsElapsed() / 1e6;
 
-    CPlaybackSession session(&doc, nullptr);
-    if (FAILED(session.OpenCurrentRecording()))
-        return 1;
-    CAccelSensorGraphView graph(&doc);
+    CPlaybackController playback(&doc);
+    CPlaybackSession &session = *playback.MainSession();
+    CAccelSensorGraphView graph(&doc, &playback.Telemetry());
     graph.resize(640, 180);
-    graph.SetPlaybackSession(&session);
-    CMapView map(&doc);
+    CMapView map(&doc, &playback.Telemetry());
     map.resize(373, 373);
     map.SetServerBase(server.BaseUrl());
+    map.SetMapPage(MapPageUrl(server.BaseUrl()));
+    QObject::connect(&playback, &CPlaybackController::RecordingOpened, &graph, &CAccelSensorGraphView::OnRecordingOpened);
+    QObject::connect(&playback, &CPlaybackController::RecordingOpened, &map, &CMapView::OnRecordingOpened);
+    QObject::connect(&playback, &CPlaybackController::PositionChanged, &graph, &CAccelSensorGraphView::OnPositionChanged);
+    QObject::connect(&playback, &CPlaybackController::PositionChanged, &map, &CMapView::OnPositionChanged);
+    if (!playback.Open(0))
+        return 1;
     map.show();
     graph.OnInitialUpdate();
     map.OnInitialUpdate();
     map.SetMapPageDue(1);
     map.StartMapLoad();
     graph.RebuildGraph();
-    {
-        QObject user;
-        doc.SetCurrentPosition(kStart);
-        doc.UpdateAllViews(&user);
-    }
+    playback.Seek(kStart, nullptr);
     session.SetLayout(1, kPanes, false);
     for (int i = 0; i < kPanes; ++i)
         session.Pane(i)->SetMarked(1);
@@ -144,10 +143,9 @@ int main(int argc, char **argv)
     map.DrawMapToImage(&shot);
     const double grabMs = clock.nsecsElapsed() / 1e6;
 
-    CPrintView view(&doc);
-    view.SetPlaybackSession(&session);
-    view.SetGraphView(&graph);
-    view.SetMapView(&map);
+    CPrintView view(&playback);
+    view.SetGraphSource([&graph] { return graph.size(); }, [&graph](QPainter &p) { graph.PlotGraph(p); });
+    view.SetMapSource([&map] { return map.ReportPicture(10000); });
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdf);

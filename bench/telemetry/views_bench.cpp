@@ -21,7 +21,6 @@ namespace {
 constexpr int64_t kFrameTime = 333333;
 constexpr int64_t kFrames = 10 * 60 * 30;
 
-CCorvanaDoc *g_doc = nullptr;
 CAccelSensorGraphView *g_graph = nullptr;
 CMapView *g_map = nullptr;
 
@@ -75,7 +74,7 @@ void BM_GraphFramePicture(benchmark::State &state)
 {
     int64_t frame = 0;
     for (auto _ : state) {
-        g_doc->SetCurrentPosition(frame);
+        g_graph->OnPositionChanged({frame, frame * kFrameTime, nullptr});
         QImage shot = g_graph->RenderGraphSnapshot();
         benchmark::DoNotOptimize(shot);
         frame = (frame + 7) % kFrames;
@@ -83,14 +82,14 @@ void BM_GraphFramePicture(benchmark::State &state)
 }
 BENCHMARK(BM_GraphFramePicture)->Unit(benchmark::kMicrosecond);
 
-// The map's OnUpdate for a frame whose fix is the one shown: the common case during playback.
+// The map's position notice for a frame whose fix is the one shown: the common case during playback.
 void BM_MapOnUpdate_SameFix(benchmark::State &state)
 {
     const int64_t frame = g_map->FixToFrame().Find(g_map->ShownFix());
-    g_doc->SetCurrentPosition(frame);
     QObject player;
+    const tagPLAYPOSITION position{frame, frame * kFrameTime, &player};
     for (auto _ : state)
-        g_map->OnUpdate(&player);
+        g_map->OnPositionChanged(position);
 }
 BENCHMARK(BM_MapOnUpdate_SameFix);
 
@@ -121,19 +120,24 @@ int main(int argc, char **argv)
     CCorvanaDoc doc;
     doc.SetFolder(dir.path());
     doc.LoadFolder();
-    doc.SetCurrentIndex(0);
-    doc.SetFrameTime(kFrameTime);
-    doc.SetLastPosition(kFrames);
-    doc.SetDuration(kFrames * kFrameTime);
-    g_doc = &doc;
+    // What the playback controller tells the panes when recording 0 opens.
+    CRecordingTelemetry telemetry;
+    telemetry.Rebuild(doc.RecordRef(0), 0, kFrameTime, kFrames);
+    tagOPENEDRECORDING opened;
+    opened.nIndex = 0;
+    opened.channels.append({QStringLiteral("front"), doc.MediaPathAt(0)});
+    opened.llFrameCount = kFrames;
+    opened.llFrameTime = kFrameTime;
+    opened.llDuration = kFrames * kFrameTime;
 
     CLocalWebServer server(QStringLiteral(PELLISTER_SOURCE_DIR "/server/www"));
     if (!server.Start()) {
         fprintf(stderr, "%s\n", qPrintable(server.ErrorString()));
         return 1;
     }
-    doc.SetMapPage(MapPageUrl(server.BaseUrl()) + QStringLiteral("?tiles=none"));
-    CMapView map(&doc);
+    CMapView map(&doc, &telemetry);
+    map.SetMapPage(MapPageUrl(server.BaseUrl()) + QStringLiteral("?tiles=none"));
+    map.OnRecordingOpened(opened);
     map.SetServerBase(server.BaseUrl());
     map.resize(373, 373);
     map.show();
@@ -148,7 +152,8 @@ int main(int argc, char **argv)
     }
     g_map = &map;
 
-    CAccelSensorGraphView graph(&doc);
+    CAccelSensorGraphView graph(&doc, &telemetry);
+    graph.OnRecordingOpened(opened);
     graph.resize(651, 180);
     graph.show();
     graph.OnInitialUpdate();

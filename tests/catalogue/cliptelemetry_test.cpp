@@ -2,7 +2,7 @@
 // and where the samples land on the clip's frames.
 #include "catalogue/cliptelemetry.h"
 #include "catalogue/corvanadoc.h"
-#include "telemetry/frameindextable.h"
+#include "playback/frameindextable.h"
 
 #include "fixtures/testfiles.h"
 

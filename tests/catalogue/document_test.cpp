@@ -200,19 +200,12 @@ TEST_F(Document, TwentyFiveSubfoldersLeaveTheCountingAtTen)
     }
 }
 
-TEST_F(Document, LoadResetsThePlayValuesAndExportNeedsACurrentRecording)
+TEST_F(Document, ExportNeedsARecordingOfTheCatalogue)
 {
     Clip(QStringLiteral("a.avi"), QStringLiteral("083000.000"));
-    doc.SetCurrentIndex(3);
-    doc.SetCurrentMediaPath(QStringLiteral("x"));
-    doc.SetLastPosition(99);
-    doc.SetPlayingFlag(1);
     Load();
-    EXPECT_EQ(-1, doc.CurrentIndex());
-    EXPECT_EQ(QString(), doc.CurrentMediaPath());
-    EXPECT_EQ(0, doc.LastPosition());
-    EXPECT_EQ(0, doc.PlayingFlag());
-    EXPECT_EQ(0, doc.ExportGpx(root.filePath(QStringLiteral("out.gpx"))));
+    for (int index : {-1, 1, 3})
+        EXPECT_EQ(0, doc.ExportGpx(index, root.filePath(QStringLiteral("out.gpx")))) << index;
     EXPECT_FALSE(QFile::exists(root.filePath(QStringLiteral("out.gpx"))));
 }
 
@@ -288,21 +281,3 @@ TEST_F(Document, ParallelReadEqualsOneReaderInScanOrder)
 }
 
 } // namespace
-
-TEST(DocumentNotices, EachSaysWhatChanged)
-{
-    CCorvanaDoc doc;
-    std::vector<std::string> heard;
-    QObject::connect(&doc, &CCorvanaDoc::PositionChanged,
-                     [&](QObject *sender) { heard.push_back(sender ? "position from a view" : "position"); });
-    QObject::connect(&doc, &CCorvanaDoc::CatalogueReset, [&] { heard.push_back("catalogue"); });
-    QObject::connect(&doc, &CCorvanaDoc::CurrentRecordingChanged,
-                     [&](int index) { heard.push_back("current " + std::to_string(index)); });
-    QObject view;
-    doc.SetCurrentIndex(2);
-    doc.SetCurrentIndex(2); // the same one again is no change
-    doc.UpdateAllViews(&view);
-    doc.NotifyCatalogueReset();
-    doc.SetCurrentIndex(-1);
-    EXPECT_EQ(heard, (std::vector<std::string>{"current 2", "position from a view", "catalogue", "current -1"}));
-}

@@ -29,8 +29,7 @@ protected:
     void GoTo(int row, qint64 frame)
     {
         ASSERT_TRUE(OpenRow(row));
-        m_doc->SetCurrentPosition(frame);
-        m_doc->UpdateAllViews(m_frame->GraphView());
+        m_ctl->Seek(frame, m_frame->GraphView());
     }
     std::unique_ptr<CTestCard> m_card;
 };
@@ -53,10 +52,10 @@ TEST_F(ExportTest, MarkStepMarkThenExportOnceCancelledAndOnceWhole)
     m_frame->Command(ID_MEDIA_MARK_EXPORT_START);
     GoTo(1, 5);
     m_frame->Command(ID_MEDIA_MARK_EXPORT_END);
-    EXPECT_EQ(m_frame->ExportMarks()->Start().llFrame, 3);
-    EXPECT_EQ(m_frame->ExportMarks()->End().nRecording, 1);
+    EXPECT_EQ((&m_ctl->ExportMarks())->Start().llFrame, 3);
+    EXPECT_EQ((&m_ctl->ExportMarks())->End().nRecording, 1);
 
-    CExportActions *actions = m_frame->ExportActions();
+    CExportActions *actions = m_root->ExportActions();
     QString shownRange;
     actions->SetOptionsDialog([&](const QString &range, tagEXPORTOPTIONS *options) {
         shownRange = range;
@@ -99,8 +98,8 @@ TEST_F(ExportTest, TheBandOverThePictureIsTheExportsDrawing)
     const QRect band(video.left(), video.bottom() + 1 - h, video.width(), h);
 
     const tagDATAFILEINFO &rec = m_doc->RecordRef(0);
-    const tagFRAMETELEMETRY t = FrameTelemetry(rec, m_frame->Telemetry()->FrameToSample(),
-                                               m_frame->Telemetry()->FrameToFix(), 4, 4 * m_doc->FrameTime());
+    const tagFRAMETELEMETRY t = FrameTelemetry(rec, (&m_ctl->Telemetry())->FrameToSample(),
+                                               (&m_ctl->Telemetry())->FrameToFix(), 4, 4 * m_ctl->FrameTime());
     QImage expected(band.size(), QImage::Format_RGB32);
     {
         QPainter p(&expected);

@@ -15,6 +15,7 @@
 #include "skin/commandids.h"
 #include "shell/contentlistview.h"
 #include "skin/global.h"
+#include "shell/compositionroot.h"
 #include "shell/mainframe.h"
 #include "skin/prompt.h"
 #include "telemetry/accelsensorgraphview.h"
@@ -162,20 +163,21 @@ int RunTelemetry(const QString &folder)
     CDemoPrompt prompt(g_outDir + QStringLiteral("/copy"));
     CPromptScope scope(prompt);
     CCorvanaDoc doc;
-    CMainFrame frame(&doc);
+    CCompositionRoot viewer(&doc);
+    CMainFrame &frame = *viewer.Frame();
     frame.move(0, 0);
     frame.show();
     Wait(500);
     g_area = frame.frameGeometry();
     CAccelSensorGraphView *graph = frame.GraphView();
     CMapView *map = frame.MapView();
-    frame.SetFolderAndLoad(folder);
+    viewer.SetFolderAndLoad(folder);
     Wait(1500);
 
     int routeLoads = 0;
     QObject::connect(map, &CMapView::RoutesLoaded, [&routeLoads] { ++routeLoads; });
     auto openWithRoutes = [&](int row, const QString &page) {
-        doc.SetMapPage(page);
+        map->SetMapPage(page);
         const int before = routeLoads;
         frame.ListView()->Open(row);
         if (!WaitFor([&] { return routeLoads > before; }, 20000))
@@ -201,7 +203,7 @@ int RunTelemetry(const QString &folder)
 
     for (int i = 0; i < 3; ++i) {
         QKeyEvent zoomIn(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier);
-        graph->KeyDown(&zoomIn);
+        QApplication::sendEvent(graph, &zoomIn);
     }
     Wait(1500);
     Shot(QStringLiteral("t03-playing-zoom8.png"));
@@ -265,14 +267,15 @@ int main(int argc, char *argv[])
     CPromptScope scope(prompt);
 
     CCorvanaDoc doc;
-    CMainFrame frame(&doc);
+    CCompositionRoot viewer(&doc);
+    CMainFrame &frame = *viewer.Frame();
     frame.move(0, 0);
     frame.show();
     Wait(500);
     g_area = frame.frameGeometry();
     Shot(QStringLiteral("01-empty.png"));
 
-    frame.SetFolderAndLoad(folder);
+    viewer.SetFolderAndLoad(folder);
     Wait(2500); // thumbnails fill in
     Shot(QStringLiteral("02-list.png"));
 

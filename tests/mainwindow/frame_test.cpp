@@ -180,22 +180,22 @@ TEST_F(FrameTest, CommandsAreEnabledAtStartButTheSwitchedOn)
 
 TEST_F(FrameTest, PositionDisplayItemsAndContinuousPlayFollowTheirSwitches)
 {
-    EXPECT_EQ(m_doc->MapPositionOn(), 1);
+    EXPECT_EQ(m_frame->MapView()->PositionOn(), 1);
     ASSERT_TRUE(m_frame->Command(ID_MAP_POSITION_OFF));
-    EXPECT_EQ(m_doc->MapPositionOn(), 0);
+    EXPECT_EQ(m_frame->MapView()->PositionOn(), 0);
     EXPECT_TRUE(m_frame->Action(ID_MAP_POSITION_ON)->isEnabled());
     EXPECT_FALSE(m_frame->Action(ID_MAP_POSITION_OFF)->isEnabled());
     EXPECT_FALSE(m_frame->Command(ID_MAP_POSITION_OFF)); // greyed now
     ASSERT_TRUE(m_frame->Command(ID_MAP_POSITION_ON));
-    EXPECT_EQ(m_doc->MapPositionOn(), 1);
+    EXPECT_EQ(m_frame->MapView()->PositionOn(), 1);
 
-    EXPECT_EQ(m_frame->ContinuousPlay(), 0);
+    EXPECT_EQ(m_ctl->ContinuousPlay(), 0);
     EXPECT_FALSE(m_frame->Action(ID_MEDIA_CONTINUOUS_PLAY)->isChecked());
     m_frame->Command(ID_MEDIA_CONTINUOUS_PLAY);
-    EXPECT_EQ(m_frame->ContinuousPlay(), 1);
+    EXPECT_EQ(m_ctl->ContinuousPlay(), 1);
     EXPECT_TRUE(m_frame->Action(ID_MEDIA_CONTINUOUS_PLAY)->isChecked());
     m_frame->Command(ID_MEDIA_CONTINUOUS_PLAY);
-    EXPECT_EQ(m_frame->ContinuousPlay(), 0);
+    EXPECT_EQ(m_ctl->ContinuousPlay(), 0);
     EXPECT_FALSE(m_frame->Action(ID_MEDIA_CONTINUOUS_PLAY)->isChecked());
 }
 
@@ -229,8 +229,8 @@ TEST_F(FrameTest, SpeedCurveFollowsItsItemInBothMenusInTheExportsUnitsAndIsRemem
 
     {
         CCorvanaDoc doc;
-        CMainFrame later(&doc);
-        EXPECT_TRUE(later.GraphView()->IsSpeedCurveOn()) << "remembered";
+        CCompositionRoot later(&doc);
+        EXPECT_TRUE(later.Frame()->GraphView()->IsSpeedCurveOn()) << "remembered";
     }
     item->trigger();
     EXPECT_FALSE(graph->IsSpeedCurveOn());
@@ -242,7 +242,7 @@ TEST_F(FrameTest, GoogleMapPointsTheDocumentAtTheConfiguredServer)
 {
     QSettings().setValue(QStringLiteral("server"), QStringLiteral("http://maps.example.test/base"));
     ASSERT_TRUE(m_frame->Command(ID_MAP_GOOGLE_MAP));
-    EXPECT_EQ(m_doc->MapPage().toStdString(),
+    EXPECT_EQ(m_frame->MapView()->MapPage().toStdString(),
               "http://maps.example.test/base/corvana_mapview/google_map_world.html");
     QSettings().remove(QStringLiteral("server"));
 }
@@ -257,8 +257,8 @@ TEST_F(FrameTest, CommandsNeedingARecordingSayNothingIsLoaded)
                   QStringList{QStringLiteral("The loading content does not exist.")});
     }
     m_prompt.Clear();
-    EXPECT_FALSE(m_frame->LoadedCheck());
-    EXPECT_FALSE(m_frame->ContentCheck());
+    EXPECT_FALSE(m_root->Commands()->LoadedCheck());
+    EXPECT_FALSE(m_root->Commands()->ContentCheck());
     EXPECT_EQ(m_prompt.MessageTexts().size(), 2);
     for (const CScriptedPrompt::tagMESSAGE &m : m_prompt.Messages())
         EXPECT_EQ(m.buttons, PromptButtons::Ok);
@@ -291,7 +291,7 @@ TEST_F(FrameTest, LoadSequenceMovesTheProgressThroughItsStepsAndFillsTheList)
     CTestCard card(ThreeRecordings());
     ASSERT_TRUE(card.IsValid());
     std::vector<int> progress;
-    QObject::connect(m_frame.get(), &CMainFrame::ProgressChanged, [&](int p) { progress.push_back(p); });
+    QObject::connect(m_frame, &CMainFrame::ProgressChanged, [&](int p) { progress.push_back(p); });
 
     LoadCard(card);
 
@@ -308,9 +308,9 @@ TEST_F(FrameTest, LoadSequenceMovesTheProgressThroughItsStepsAndFillsTheList)
     EXPECT_FALSE(m_frame->ProgressViewer()->isVisible());
     EXPECT_EQ(m_doc->Folder(), QDir::cleanPath(card.Path()));
     EXPECT_EQ(m_list->RowCount(), 3);
-    EXPECT_EQ(m_doc->CurrentIndex(), -1);
+    EXPECT_EQ(m_ctl->CurrentIndex(), -1);
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Empty);
-    EXPECT_EQ(m_frame->RecentFolders().value(0), QDir::cleanPath(card.Path()));
+    EXPECT_EQ(m_root->RecentFolders().value(0), QDir::cleanPath(card.Path()));
 }
 
 TEST_F(FrameTest, LoadingAnotherFolderClosesThePlayingClip)
@@ -320,12 +320,12 @@ TEST_F(FrameTest, LoadingAnotherFolderClosesThePlayingClip)
     ASSERT_TRUE(card.IsValid() && other.IsValid());
     LoadCard(card);
     ASSERT_TRUE(OpenRow(1));
-    m_play->Play();
+    m_ctl->Play();
     LoadCard(other);
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Empty);
     EXPECT_EQ(m_play->Graph()->State(), GraphState::NoGraph);
     EXPECT_FALSE(m_play->IsTimerRunning());
-    EXPECT_EQ(m_doc->CurrentIndex(), -1);
+    EXPECT_EQ(m_ctl->CurrentIndex(), -1);
     EXPECT_EQ(m_list->RowCount(), 1);
 }
 
@@ -334,16 +334,16 @@ TEST_F(FrameTest, RecentFoldersKeepTheLastFourNewestFirst)
     std::vector<std::unique_ptr<QTemporaryDir>> dirs;
     for (int i = 0; i < 5; ++i) {
         dirs.push_back(std::make_unique<QTemporaryDir>());
-        m_frame->SetFolderAndLoad(dirs.back()->path());
+        m_root->SetFolderAndLoad(dirs.back()->path());
     }
-    const QStringList recent = m_frame->RecentFolders();
+    const QStringList recent = m_root->RecentFolders();
     ASSERT_EQ(recent.size(), 4);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(recent[i], QDir::cleanPath(dirs[static_cast<size_t>(4 - i)]->path()));
     // Loading a folder again moves it to the front instead of listing it twice.
-    m_frame->SetFolderAndLoad(dirs[2]->path());
-    EXPECT_EQ(m_frame->RecentFolders().value(0), QDir::cleanPath(dirs[2]->path()));
-    EXPECT_EQ(m_frame->RecentFolders().count(QDir::cleanPath(dirs[2]->path())), 1);
+    m_root->SetFolderAndLoad(dirs[2]->path());
+    EXPECT_EQ(m_root->RecentFolders().value(0), QDir::cleanPath(dirs[2]->path()));
+    EXPECT_EQ(m_root->RecentFolders().count(QDir::cleanPath(dirs[2]->path())), 1);
 }
 
 TEST_F(FrameTest, ConvertForGoogleEarthWritesTheGpxOfTheCurrentRecording)
@@ -438,11 +438,11 @@ TEST_F(FrameTest, AboutShowsTheNormalisedVersion)
     };
     for (const Case &c : cases)
         EXPECT_EQ(NormalisedVersion(QString::fromLatin1(c.fileVersion)).toStdString(), c.shown);
-    EXPECT_EQ(CMainFrame::AboutText(), QStringLiteral("Pellister S/W Version : ") +
+    EXPECT_EQ(CAboutDlg::AboutText(), QStringLiteral("Pellister S/W Version : ") +
                                            NormalisedVersion(QStringLiteral(PELLISTER_VERSION_STRING)));
-    CAboutDlg dialog(CMainFrame::AboutText(), m_frame.get());
+    CAboutDlg dialog(CAboutDlg::AboutText(), m_frame);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Pellister Info"));
-    EXPECT_EQ(dialog.VersionText(), CMainFrame::AboutText());
+    EXPECT_EQ(dialog.VersionText(), CAboutDlg::AboutText());
     EXPECT_EQ(dialog.DialogId(), 100);
 }
 

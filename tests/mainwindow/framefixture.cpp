@@ -105,21 +105,25 @@ void FrameTest::SetUp()
 {
     m_scope = std::make_unique<CPromptScope>(m_prompt);
     m_doc = std::make_unique<CCorvanaDoc>();
-    m_frame = std::make_unique<CMainFrame>(m_doc.get());
+    m_root = std::make_unique<CCompositionRoot>(m_doc.get());
+    m_frame = m_root->Frame();
+    m_ctl = m_root->Playback();
     m_frame->show();
     m_play = m_frame->PlayView();
-    m_play->Session()->SetStepClock(&m_clock);
+    m_ctl->SetStepClock(&m_clock);
     m_list = m_frame->ListView();
-    QObject::connect(m_doc.get(), &CCorvanaDoc::PositionChanged, m_frame.get(), [this](QObject *sender) {
-        m_senders.push_back(sender);
-        if (sender == m_play)
-            m_published.push_back(m_doc->CurrentPosition());
+    QObject::connect(m_ctl, &CPlaybackController::PositionChanged, m_frame, [this](const tagPLAYPOSITION &p) {
+        m_origins.push_back(p.pOrigin);
+        if (p.pOrigin == m_ctl->MainSession())
+            m_published.push_back(p.llFrame);
     });
 }
 
 void FrameTest::TearDown()
 {
-    m_frame.reset();
+    m_root.reset();
+    m_frame = nullptr;
+    m_ctl = nullptr;
     m_doc.reset();
     m_scope.reset();
 }

@@ -7,9 +7,12 @@
 #include "fixtures/wait.h"
 #include "media/mediagraph.h"
 #include "playback/mediaplayview.h"
+#include "playback/playbackcontroller.h"
 #include "playback/stepclock.h"
+#include "shell/compositionroot.h"
 #include "shell/contentlistview.h"
 #include "shell/mainframe.h"
+#include "shell/viewercommands.h"
 #include "skin/prompt.h"
 #include "telemetry/accelsensorgraphview.h"
 #include "telemetry/mapview.h"
@@ -72,7 +75,8 @@ private:
 std::vector<tagTESTCLIP> ThreeRecordings();
 
 
-// A main frame on a fresh document, with every message answered by the scripted prompt.
+// The viewer (its composition root and main frame) on a fresh document, with every message
+// answered by the scripted prompt.
 class FrameTest : public ::testing::Test
 {
 protected:
@@ -83,15 +87,16 @@ protected:
     void LoadCard(const CTestCard &card);
     // Opens row i as a double click or Enter would; true when it became current.
     bool OpenRow(int row);
-    // Positions published by the play view since the last ClearPublished.
+    // Positions published by playback itself (the main channel's session) since the last
+    // ClearPublished.
     const std::vector<qint64> &Published() const { return m_published; }
     void ClearPublished()
     {
         m_published.clear();
-        m_senders.clear();
+        m_origins.clear();
     }
-    // Every update broadcast since the last ClearPublished: its sender.
-    const std::vector<QObject *> &Senders() const { return m_senders; }
+    // Every position notice since the last ClearPublished: its origin.
+    const std::vector<const QObject *> &Origins() const { return m_origins; }
     // The picture the graph shows.
     int64_t ShownFrame() const;
     // Ticks the step clock until playback has come to rest (not Running).
@@ -102,13 +107,15 @@ protected:
     CScriptedPrompt m_prompt;
     std::unique_ptr<CPromptScope> m_scope;
     std::unique_ptr<CCorvanaDoc> m_doc;
-    std::unique_ptr<CMainFrame> m_frame;
+    std::unique_ptr<CCompositionRoot> m_root;
+    CMainFrame *m_frame = nullptr;
+    CPlaybackController *m_ctl = nullptr;
     CMediaPlayView *m_play = nullptr;
     CContentListView *m_list = nullptr;
 
 private:
     std::vector<qint64> m_published;
-    std::vector<QObject *> m_senders;
+    std::vector<const QObject *> m_origins;
 };
 
 } // namespace frametest

@@ -51,13 +51,12 @@ protected:
         ASSERT_TRUE(m_frame->Command(ID_FILE_SET_FOLDER));
         ASSERT_TRUE(OpenRow(0));
         m_references = &screencheck::FfmpegFrames(m_clip, kReferenceSize);
-        ASSERT_EQ(static_cast<qint64>(m_references->size()), m_doc->LastPosition());
+        ASSERT_EQ(static_cast<qint64>(m_references->size()), m_ctl->FrameCount());
     }
 
     void GoTo(qint64 frame)
     {
-        m_doc->SetCurrentPosition(frame);
-        m_doc->UpdateAllViews(m_list);
+        m_ctl->Seek(frame, m_list);
     }
 
     // Every pane has painted the picture it holds. The window's compositor may put a repaint
@@ -132,7 +131,7 @@ TEST_F(GridOnScreenTest, EveryPaneShowsItsFrameAndAFrameStepMovesThemAll)
         EXPECT_EQ(ShownPaneFrames(), Run(61, count));
         // Near the end the grid holds its last pane on the last frame.
         ASSERT_TRUE(m_frame->Command(ID_MEDIA_TO_END));
-        const int last = static_cast<int>(m_doc->LastPosition());
+        const int last = static_cast<int>(m_ctl->FrameCount());
         EXPECT_EQ(ShownPaneFrames(), Run(last - count, count));
     }
     // The pane cells cover the video area, the last row and column to its edges.
@@ -144,20 +143,20 @@ TEST_F(GridOnScreenTest, EveryPaneShowsItsFrameAndAFrameStepMovesThemAll)
     ASSERT_TRUE(WaitFor([&] { return m_play->size() != before; }, 5000));
     for (int i = 0; i < 25; ++i)
         EXPECT_EQ(m_play->PaneView(i)->geometry(), GridCell(i, 5, m_play->size(), false)) << i;
-    const int last = static_cast<int>(m_doc->LastPosition());
+    const int last = static_cast<int>(m_ctl->FrameCount());
     EXPECT_EQ(ShownPaneFrames(), Run(last - 25, 25));
 }
 
 TEST_F(GridOnScreenTest, SteppingMovesEveryPaneTogether)
 {
     ASSERT_TRUE(m_frame->Command(ID_VIEW_X9));
-    const int last = static_cast<int>(m_doc->LastPosition());
+    const int last = static_cast<int>(m_ctl->FrameCount());
     for (double rate : {4.0, 32.0, -4.0}) {
         SCOPED_TRACE(rate);
         const int start = rate == 4.0 ? last - 60 : rate > 0 ? last - 200 : 40;
         GoTo(start);
-        m_play->SetRate(rate);
-        m_play->Play();
+        m_ctl->SetRate(rate);
+        m_ctl->Play();
         // One tick of the step clock at a time: after each, the screen shows the nine pictures of
         // exactly the step the rate reached, pane 0's the published frame.
         int steps = 0;
@@ -166,11 +165,11 @@ TEST_F(GridOnScreenTest, SteppingMovesEveryPaneTogether)
             if (m_play->GetPlayState() != PlayState::Running)
                 break;
             const int expected = start + static_cast<int>(rate) * (steps + 1);
-            ASSERT_EQ(m_doc->CurrentPosition(), expected) << "step " << steps;
+            ASSERT_EQ(m_ctl->Position(), expected) << "step " << steps;
             screencheck::FlushRepaints();
             ASSERT_TRUE(WaitFor([this] { return AllPainted(); }, 5000));
             EXPECT_EQ(MatchPanes(screencheck::GrabShown(m_play)), Run(expected, 9)) << "step " << steps;
-            m_clock.Advance100ns(m_doc->FrameTime());
+            m_clock.Advance100ns(m_ctl->FrameTime());
         }
         EXPECT_NE(m_play->GetPlayState(), PlayState::Running);
         EXPECT_GE(steps, 3);
@@ -250,7 +249,7 @@ TEST_F(GridOnScreenTest, MarksSnapshotsAndTheImageViewer)
     // Back to the single view: pane 0's frame, and the play buttons come back.
     ASSERT_TRUE(m_frame->Command(ID_VIEW_SINGLE));
     EXPECT_EQ(m_play->PaneViews(), 0);
-    EXPECT_EQ(m_doc->CurrentPosition(), 30);
+    EXPECT_EQ(m_ctl->Position(), 30);
     EXPECT_TRUE(m_frame->ControlBar()->Button(IDC_PLAY)->isEnabled());
 }
 

@@ -191,8 +191,8 @@ TEST_F(ListTest, AClipThatCannotPlayFallsBackToThePreviousRecordingOrToNone)
     m_prompt.Clear();
     EXPECT_FALSE(OpenRow(1));
     EXPECT_EQ(m_prompt.MessageTexts(), QStringList{QStringLiteral("This media file is unable to play.")});
-    EXPECT_EQ(m_doc->CurrentIndex(), -1);
-    EXPECT_TRUE(m_doc->CurrentMediaPath().isEmpty());
+    EXPECT_EQ(m_ctl->CurrentIndex(), -1);
+    EXPECT_TRUE(m_ctl->MediaPath().isEmpty());
     EXPECT_TRUE(m_list->SelectedRows().isEmpty());
     EXPECT_FALSE(m_frame->ProgressViewer()->isVisible());
 
@@ -202,8 +202,8 @@ TEST_F(ListTest, AClipThatCannotPlayFallsBackToThePreviousRecordingOrToNone)
     m_prompt.Clear();
     EXPECT_FALSE(OpenRow(1));
     EXPECT_EQ(m_prompt.MessageTexts(), QStringList{QStringLiteral("This media file is unable to play.")});
-    EXPECT_EQ(m_doc->CurrentIndex(), 0);
-    EXPECT_EQ(m_doc->CurrentMediaPath(), m_doc->MediaPathAt(0));
+    EXPECT_EQ(m_ctl->CurrentIndex(), 0);
+    EXPECT_EQ(m_ctl->MediaPath(), m_doc->MediaPathAt(0));
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Paused);
     EXPECT_EQ(m_list->SelectedRows(), QList<int>{0});
     EXPECT_EQ(Background(0), QColor(255, 255, 0));
@@ -217,11 +217,11 @@ TEST_F(ListTest, EnterAndDoubleClickOpenOnlyASingleSelectedRow)
 
     SelectRows(m_list, {0, 2});
     PressKey(m_list, Qt::Key_Return);
-    EXPECT_EQ(m_doc->CurrentIndex(), -1);
+    EXPECT_EQ(m_ctl->CurrentIndex(), -1);
 
     SelectRows(m_list, {2});
     PressKey(m_list, Qt::Key_Return);
-    EXPECT_EQ(m_doc->CurrentIndex(), 2);
+    EXPECT_EQ(m_ctl->CurrentIndex(), 2);
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Paused);
 
     const QRect cell = m_list->visualRect(m_list->model()->index(1, 2));
@@ -236,7 +236,7 @@ TEST_F(ListTest, EnterAndDoubleClickOpenOnlyASingleSelectedRow)
                     m_list->viewport()->mapToGlobal(cell.center()), Qt::LeftButton, Qt::LeftButton,
                     Qt::NoModifier);
     QCoreApplication::sendEvent(m_list->viewport(), &dbl);
-    EXPECT_EQ(m_doc->CurrentIndex(), 1);
+    EXPECT_EQ(m_ctl->CurrentIndex(), 1);
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Paused) << "a double click opens without playing";
 }
 
@@ -290,20 +290,20 @@ TEST_F(ListTest, ContextMenuItemsAndSelection)
     EXPECT_EQ(m_list->currentIndex().row(), 2);
     // "Play" needs exactly one selected row.
     m_list->Command(ID_LIST_PLAY);
-    EXPECT_EQ(m_doc->CurrentIndex(), -1);
+    EXPECT_EQ(m_ctl->CurrentIndex(), -1);
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Empty);
 
     ASSERT_TRUE(m_list->Command(ID_LIST_DESELECT_ALL));
     EXPECT_TRUE(m_list->SelectedRows().isEmpty());
 
     // "Play" on one row opens it and plays forward, even after reverse play.
-    m_play->SetRate(-2.0);
+    m_ctl->SetRate(-2.0);
     SelectRows(m_list, {1});
     ASSERT_TRUE(m_list->Command(ID_LIST_PLAY));
-    EXPECT_EQ(m_doc->CurrentIndex(), 1);
-    EXPECT_DOUBLE_EQ(m_play->GetRate(), 2.0);
+    EXPECT_EQ(m_ctl->CurrentIndex(), 1);
+    EXPECT_DOUBLE_EQ(m_ctl->GetRate(), 2.0);
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Running);
-    m_play->Pause();
+    m_ctl->Pause();
 }
 
 class CopyTest : public ListTest
@@ -338,7 +338,7 @@ protected:
 TEST_F(CopyTest, CopiesClipsWithTheirDataFiles)
 {
     std::vector<int> progress;
-    QObject::connect(m_frame.get(), &CMainFrame::ProgressChanged, [&](int p) { progress.push_back(p); });
+    QObject::connect(m_frame, &CMainFrame::ProgressChanged, [&](int p) { progress.push_back(p); });
     EXPECT_EQ(Save({0, 1, 3}, m_dest.path()), QStringList{QStringLiteral("Success to copy the contents.")});
     EXPECT_EQ(m_prompt.FolderTitles(),
               QStringList{QStringLiteral("Specify the destination folder to copy data.")});
@@ -480,7 +480,7 @@ TEST_F(DeleteTest, DeletingTheCurrentRecordingClosesIt)
                                         QStringLiteral("Success to delete the contents.")}));
     EXPECT_FALSE(QFileInfo::exists(media));
     EXPECT_FALSE(QFileInfo::exists(data));
-    EXPECT_EQ(m_doc->CurrentIndex(), -1);
+    EXPECT_EQ(m_ctl->CurrentIndex(), -1);
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Empty);
     EXPECT_EQ(m_list->RowCount(), 3);
     for (int row = 0; row < 3; ++row)
@@ -493,9 +493,9 @@ TEST_F(DeleteTest, DeletingOtherRowsKeepsTheCurrentRecordingAtItsPosition)
     const QString current = m_doc->MediaPathAt(2);
     for (int i = 0; i < 5; ++i)
         m_frame->Command(ID_MEDIA_FRAME_FORWARD);
-    ASSERT_EQ(m_doc->CurrentPosition(), 5);
+    ASSERT_EQ(m_ctl->Position(), 5);
     std::vector<int> progress;
-    QObject::connect(m_frame.get(), &CMainFrame::ProgressChanged, [&](int p) {
+    QObject::connect(m_frame, &CMainFrame::ProgressChanged, [&](int p) {
         if (progress.size() < 3)
             progress.push_back(p);
     });
@@ -507,12 +507,12 @@ TEST_F(DeleteTest, DeletingOtherRowsKeepsTheCurrentRecordingAtItsPosition)
     EXPECT_FALSE(QFileInfo::exists(gone0));
     EXPECT_FALSE(QFileInfo::exists(gone1));
     ASSERT_EQ(m_list->RowCount(), 2);
-    ASSERT_GE(m_doc->CurrentIndex(), 0);
-    EXPECT_EQ(m_doc->MediaPathAt(m_doc->CurrentIndex()), current);
-    EXPECT_EQ(m_doc->CurrentPosition(), 5);
+    ASSERT_GE(m_ctl->CurrentIndex(), 0);
+    EXPECT_EQ(m_doc->MediaPathAt(m_ctl->CurrentIndex()), current);
+    EXPECT_EQ(m_ctl->Position(), 5);
     EXPECT_EQ(ShownFrame(), 5);
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Paused);
-    EXPECT_EQ(Background(m_doc->CurrentIndex()), QColor(255, 255, 0));
+    EXPECT_EQ(Background(m_ctl->CurrentIndex()), QColor(255, 255, 0));
 }
 
 TEST_F(DeleteTest, AClipThatCannotBeDeletedKeepsItsDataFile)
@@ -542,8 +542,8 @@ TEST_F(DeleteTest, ACurrentClipWhoseDeleteFailsStaysOpen)
     }
     EXPECT_EQ(messages.value(1), QStringLiteral("An error occured in deleting the media filename \n[") +
                                      media + QStringLiteral("]\n."));
-    EXPECT_EQ(m_doc->CurrentMediaPath(), media);
-    EXPECT_EQ(m_doc->CurrentPosition(), 1);
+    EXPECT_EQ(m_ctl->MediaPath(), media);
+    EXPECT_EQ(m_ctl->Position(), 1);
 }
 
 // A card changed behind the viewer's back: a clip and its data file became links to the user's

@@ -88,7 +88,7 @@ protected:
     {
         // The position first, then only the repaints asked for so far: nothing in between can
         // move the position (no timer or queued signal runs).
-        const qint64 published = m_doc->CurrentPosition();
+        const qint64 published = m_ctl->Position();
         screencheck::FlushRepaints();
         return {published, screencheck::GrabShown(m_play, m_play->Graph()->VideoRect())};
     }
@@ -102,12 +102,12 @@ protected:
         std::vector<tagSAMPLE> samples;
         CPlaybackSession &session = *m_play->Session();
         const auto running = [this] { return m_play->GetPlayState() == PlayState::Running; };
-        m_play->SetRate(rate);
-        m_play->Play();
+        m_ctl->SetRate(rate);
+        m_ctl->Play();
         while (static_cast<int>(samples.size()) < maxSamples && running()) {
             if (rate == 1.0) {
                 const qint64 before = samples.empty() ? -1 : samples.back().published;
-                if (!QTest::qWaitFor([&] { return m_doc->CurrentPosition() != before || !running(); }, 20000))
+                if (!QTest::qWaitFor([&] { return m_ctl->Position() != before || !running(); }, 20000))
                     break;
                 if (!running())
                     break;
@@ -116,10 +116,10 @@ protected:
             }
             samples.push_back(Sample());
             if (rate != 1.0)
-                m_clock.Advance100ns(m_doc->FrameTime());
+                m_clock.Advance100ns(m_ctl->FrameTime());
         }
         EXPECT_TRUE(stepping::Settle(session));
-        m_play->Pause();
+        m_ctl->Pause();
         samples.push_back(Sample());
         return samples;
     }
@@ -127,7 +127,7 @@ protected:
     // Stepped rates: sample i (before the last) was taken after i + 1 steps from `start`.
     void ExpectStepsOfTheRate(const std::vector<tagSAMPLE> &samples, qint64 start, double rate)
     {
-        const qint64 last = m_doc->LastPosition();
+        const qint64 last = m_ctl->FrameCount();
         for (size_t i = 0; i + 1 < samples.size(); ++i) {
             const qint64 target = start + static_cast<qint64>(rate) * static_cast<qint64>(i + 1);
             EXPECT_EQ(samples[i].published, std::clamp<qint64>(target, 0, last)) << "step " << i;
@@ -166,13 +166,12 @@ TEST_F(OnScreenTest, EveryRateShowsThePublishedFrame)
     const double rates[] = {1.0, 2.0, 4.0, 32.0, -1.0, -4.0, -32.0};
     for (int clip : {0, 1}) {
         const std::vector<QImage> &references = Open(clip);
-        ASSERT_EQ(static_cast<qint64>(references.size()), m_doc->LastPosition());
+        ASSERT_EQ(static_cast<qint64>(references.size()), m_ctl->FrameCount());
         for (double rate : rates) {
             SCOPED_TRACE(QStringLiteral("clip %1 at %2x").arg(clip).arg(rate).toStdString());
             // Forward from a third in, backward from two thirds in: room for several steps.
-            const qint64 start = rate > 0 ? m_doc->LastPosition() / 3 : 2 * m_doc->LastPosition() / 3;
-            m_doc->SetCurrentPosition(start);
-            m_doc->UpdateAllViews(m_list);
+            const qint64 start = rate > 0 ? m_ctl->FrameCount() / 3 : 2 * m_ctl->FrameCount() / 3;
+            m_ctl->Seek(start, m_list);
             const std::vector<tagSAMPLE> samples = PlaySampling(rate, 12);
             ASSERT_GE(samples.size(), 2u);
             const int distinct = ExpectShownIsPublished(samples, references);
@@ -180,7 +179,7 @@ TEST_F(OnScreenTest, EveryRateShowsThePublishedFrame)
                 ExpectStepsOfTheRate(samples, start, rate);
             // The picture moves on screen while playing (a frozen one is the fault looked for):
             // three pictures at least, or as many as the steps to the end allow.
-            const qint64 room = rate > 0 ? m_doc->LastPosition() - start : start;
+            const qint64 room = rate > 0 ? m_ctl->FrameCount() - start : start;
             EXPECT_GE(distinct, std::min<qint64>(3, room / std::llabs(static_cast<qint64>(rate)) + 1))
                 << samples.size() << " samples";
         }
@@ -195,9 +194,8 @@ TEST_F(OnScreenTest, SteppingIntoAnEndShowsWhatToTheEndShows)
         const std::vector<QImage> &references = Open(clip);
         for (double rate : {32.0, -32.0, 4.0}) {
             SCOPED_TRACE(QStringLiteral("clip %1 at %2x").arg(clip).arg(rate).toStdString());
-            const qint64 last = m_doc->LastPosition();
-            m_doc->SetCurrentPosition(rate > 0 ? last - 20 : 20);
-            m_doc->UpdateAllViews(m_list);
+            const qint64 last = m_ctl->FrameCount();
+            m_ctl->Seek(rate > 0 ? last - 20 : 20, m_list);
             const std::vector<tagSAMPLE> samples = PlaySampling(rate, 50);
             ExpectShownIsPublished(samples, references);
             ExpectStepsOfTheRate(samples, rate > 0 ? last - 20 : 20, rate);
@@ -206,9 +204,9 @@ TEST_F(OnScreenTest, SteppingIntoAnEndShowsWhatToTheEndShows)
 
             // The commands a user would give to be sure: the same picture.
             if (rate > 0)
-                m_play->SeekToEnd();
+                m_ctl->SeekToEnd();
             else
-                m_play->SeekToBeginning();
+                m_ctl->SeekToBeginning();
             const tagSAMPLE commanded = Sample();
             EXPECT_EQ(commanded.published, rate > 0 ? last : 0);
             EXPECT_EQ(screencheck::Psnr(atEnd, commanded.shown), 100.0);
@@ -222,7 +220,7 @@ TEST_F(OnScreenTest, TheGrabSeesAMissingRepaint)
     // The helper's promise, on the real view: a widget that is not repainted keeps its old
     // picture on screen, even though it would paint the new one if asked.
     const std::vector<QImage> &references = Open(0);
-    m_play->SeekToBeginning();
+    m_ctl->SeekToBeginning();
     const tagSAMPLE first = Sample();
     ASSERT_EQ(screencheck::MatchFrame(first.shown, references).frame, 0);
     // Move the graph behind the view's back: no announcement is handled, no repaint asked.
@@ -230,7 +228,7 @@ TEST_F(OnScreenTest, TheGrabSeesAMissingRepaint)
     const tagSAMPLE stale = Sample();
     EXPECT_EQ(screencheck::MatchFrame(stale.shown, references).frame, 0);
     // Once the graph's announcement is handled, the screen follows and the frame is published.
-    ASSERT_TRUE(WaitFor([this] { return m_doc->CurrentPosition() == 40; }, 5000));
+    ASSERT_TRUE(WaitFor([this] { return m_ctl->Position() == 40; }, 5000));
     const tagSAMPLE moved = Sample();
     EXPECT_EQ(moved.published, 40);
     EXPECT_EQ(screencheck::MatchFrame(moved.shown, references).frame, 40);

@@ -29,9 +29,9 @@ protected:
     // Plays at `rate` from where the clip stands until playback rests.
     void PlayAt(double rate)
     {
-        m_play->SetRate(rate);
+        m_ctl->SetRate(rate);
         ClearPublished();
-        m_play->Play();
+        m_ctl->Play();
         ASSERT_TRUE(WaitUntilNotRunning());
     }
 
@@ -49,11 +49,11 @@ TEST_F(PlayViewTest, OpeningMeasuresTheClipAndPublishesFrameZero)
         SCOPED_TRACE(row);
         ClearPublished();
         ASSERT_TRUE(OpenRow(row));
-        EXPECT_EQ(m_doc->CurrentIndex(), row);
-        EXPECT_EQ(m_doc->CurrentMediaPath(), m_doc->MediaPathAt(row));
-        EXPECT_EQ(m_doc->LastPosition(), kFramesOfRow[row]);
-        EXPECT_EQ(m_doc->FrameTime(), 1000000); // 10 pictures a second
-        EXPECT_EQ(m_doc->Duration(), m_doc->LastPosition() * m_doc->FrameTime());
+        EXPECT_EQ(m_ctl->CurrentIndex(), row);
+        EXPECT_EQ(m_ctl->MediaPath(), m_doc->MediaPathAt(row));
+        EXPECT_EQ(m_ctl->FrameCount(), kFramesOfRow[row]);
+        EXPECT_EQ(m_ctl->FrameTime(), 1000000); // 10 pictures a second
+        EXPECT_EQ(m_ctl->Duration(), m_ctl->FrameCount() * m_ctl->FrameTime());
         EXPECT_EQ(m_play->TimerPeriod(), 100);
         EXPECT_EQ(Published(), std::vector<qint64>{0});
         EXPECT_EQ(m_play->GetPlayState(), PlayState::Paused);
@@ -69,30 +69,30 @@ TEST_F(PlayViewTest, FrameCommandsMoveThePositionAndTheVideoFollows)
 
     // Frame backward at 0 changes nothing and tells nobody.
     EXPECT_TRUE(m_frame->Command(ID_MEDIA_FRAME_BACKWARD));
-    EXPECT_EQ(m_doc->CurrentPosition(), 0);
-    EXPECT_TRUE(Senders().empty());
+    EXPECT_EQ(m_ctl->Position(), 0);
+    EXPECT_TRUE(Origins().empty());
 
     for (int i = 1; i <= 3; ++i) {
         m_frame->Command(ID_MEDIA_FRAME_FORWARD);
-        EXPECT_EQ(m_doc->CurrentPosition(), i);
+        EXPECT_EQ(m_ctl->Position(), i);
         EXPECT_EQ(ShownFrame(), i);
-        ASSERT_FALSE(Senders().empty());
-        EXPECT_EQ(Senders().back(), m_list); // sent in the list's name, so the video follows
+        ASSERT_FALSE(Origins().empty());
+        EXPECT_EQ(Origins().back(), m_frame); // the window's command, so the video follows
     }
     m_frame->Command(ID_MEDIA_FRAME_BACKWARD);
-    EXPECT_EQ(m_doc->CurrentPosition(), 2);
+    EXPECT_EQ(m_ctl->Position(), 2);
     EXPECT_EQ(ShownFrame(), 2);
 
     m_frame->Command(ID_MEDIA_TO_END);
-    EXPECT_EQ(m_doc->CurrentPosition(), kAviFrames);
+    EXPECT_EQ(m_ctl->Position(), kAviFrames);
     EXPECT_EQ(Published().back(), kAviFrames);
     ClearPublished();
     m_frame->Command(ID_MEDIA_FRAME_FORWARD); // at the last position: nothing
-    EXPECT_EQ(m_doc->CurrentPosition(), kAviFrames);
-    EXPECT_TRUE(Senders().empty());
+    EXPECT_EQ(m_ctl->Position(), kAviFrames);
+    EXPECT_TRUE(Origins().empty());
 
     m_frame->Command(ID_MEDIA_TO_BEGINNING);
-    EXPECT_EQ(m_doc->CurrentPosition(), 0);
+    EXPECT_EQ(m_ctl->Position(), 0);
     EXPECT_EQ(Published(), std::vector<qint64>{0});
     EXPECT_EQ(ShownFrame(), 0);
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Paused);
@@ -101,12 +101,12 @@ TEST_F(PlayViewTest, FrameCommandsMoveThePositionAndTheVideoFollows)
 TEST_F(PlayViewTest, OneXPlaysThroughTheGraphToTheEnd)
 {
     ASSERT_TRUE(OpenRow(1));
-    m_play->SetRate(1.0);
+    m_ctl->SetRate(1.0);
     ClearPublished();
     ASSERT_TRUE(m_frame->Command(ID_MEDIA_PLAY));
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Running);
     EXPECT_EQ(m_play->Graph()->State(), GraphState::Running); // real time, not steps
-    EXPECT_EQ(m_doc->PlayingFlag(), 0);
+    EXPECT_EQ(m_play->Session()->PlayingFlag(), 0);
     ASSERT_TRUE(WaitUntilNotRunning());
 
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Paused);
@@ -114,7 +114,7 @@ TEST_F(PlayViewTest, OneXPlaysThroughTheGraphToTheEnd)
     EXPECT_EQ(Published().back(), kAviFrames);
     for (size_t i = 1; i < Published().size(); ++i)
         EXPECT_GE(Published()[i], Published()[i - 1]) << "at " << i;
-    EXPECT_EQ(m_doc->CurrentIndex(), 1); // continuous play is off
+    EXPECT_EQ(m_ctl->CurrentIndex(), 1); // continuous play is off
     EXPECT_FALSE(m_play->IsTimerRunning());
 }
 
@@ -129,16 +129,16 @@ TEST_F(PlayViewTest, SteppedRatesLandOnMultiplesOfTheRateAndStopAtTheEnd)
         SCOPED_TRACE(c.rate);
         ASSERT_TRUE(OpenRow(2));
         if (c.fromEnd)
-            m_play->SeekToEnd();
-        const qint64 start = m_doc->CurrentPosition();
+            m_ctl->SeekToEnd();
+        const qint64 start = m_ctl->Position();
         const qint64 end = c.rate > 0 ? kMp4Frames : 0;
         PlayAt(c.rate);
 
         ASSERT_FALSE(Published().empty());
         EXPECT_EQ(Published().back(), end);
-        EXPECT_EQ(m_doc->CurrentPosition(), end);
+        EXPECT_EQ(m_ctl->Position(), end);
         EXPECT_EQ(m_play->GetPlayState(), PlayState::Paused);
-        EXPECT_EQ(m_doc->PlayingFlag(), 0);
+        EXPECT_EQ(m_play->Session()->PlayingFlag(), 0);
         EXPECT_FALSE(m_play->IsTimerRunning());
         const int step = static_cast<int>(std::abs(c.rate));
         qint64 previous = start;
@@ -158,31 +158,31 @@ TEST_F(PlayViewTest, PlayAndReversePlayTurnTheDirectionAndKeepTheSpeed)
 {
     ASSERT_TRUE(OpenRow(2));
     m_frame->Command(ID_SPEED_2X); // paused: only the rate changes
-    EXPECT_DOUBLE_EQ(m_play->GetRate(), 2.0);
+    EXPECT_DOUBLE_EQ(m_ctl->GetRate(), 2.0);
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Paused);
     m_frame->Command(ID_MEDIA_TO_END);
 
     m_frame->Command(ID_MEDIA_REVERSE_PLAY);
-    EXPECT_DOUBLE_EQ(m_play->GetRate(), -2.0);
+    EXPECT_DOUBLE_EQ(m_ctl->GetRate(), -2.0);
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Running);
 
     m_frame->Command(ID_SPEED_8X); // while playing the new speed keeps the direction
-    EXPECT_DOUBLE_EQ(m_play->GetRate(), -8.0);
+    EXPECT_DOUBLE_EQ(m_ctl->GetRate(), -8.0);
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Running);
 
     m_frame->Command(ID_MEDIA_PLAY);
-    EXPECT_DOUBLE_EQ(m_play->GetRate(), 8.0);
+    EXPECT_DOUBLE_EQ(m_ctl->GetRate(), 8.0);
     m_frame->Command(ID_MEDIA_PAUSE);
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Paused);
     EXPECT_FALSE(m_play->IsTimerRunning());
 
     // Nothing moves once paused.
-    const qint64 at = m_doc->CurrentPosition();
+    const qint64 at = m_ctl->Position();
     ClearPublished();
     m_clock.Advance(350);
     ASSERT_TRUE(stepping::Settle(*m_play->Session()));
     EXPECT_TRUE(Published().empty());
-    EXPECT_EQ(m_doc->CurrentPosition(), at);
+    EXPECT_EQ(m_ctl->Position(), at);
 }
 
 TEST_F(PlayViewTest, StopReturnsToFrameZero)
@@ -200,21 +200,19 @@ TEST_F(PlayViewTest, StopReturnsToFrameZero)
 TEST_F(PlayViewTest, FollowingAnotherViewKeepsTheGraphRunning)
 {
     ASSERT_TRUE(OpenRow(0));
-    m_play->SetRate(1.0);
-    m_play->Play();
+    m_ctl->SetRate(1.0);
+    m_ctl->Play();
     ASSERT_EQ(m_play->Graph()->State(), GraphState::Running);
     m_frame->Command(ID_MEDIA_FRAME_FORWARD);
     EXPECT_EQ(m_play->Graph()->State(), GraphState::Running);
-    m_play->Pause();
+    m_ctl->Pause();
 
     // While paused a position set elsewhere is shown exactly.
-    m_doc->SetCurrentPosition(7);
-    m_doc->UpdateAllViews(m_frame->GraphView());
+    m_ctl->Seek(7, m_frame->GraphView());
     EXPECT_EQ(ShownFrame(), 7);
     EXPECT_EQ(m_play->Graph()->State(), GraphState::Paused);
     // The view's own broadcasts are not followed.
-    m_doc->SetCurrentPosition(3);
-    m_doc->UpdateAllViews(m_play);
+    m_ctl->Seek(3, m_ctl->MainSession());
     EXPECT_EQ(ShownFrame(), 7);
 }
 
@@ -240,23 +238,23 @@ TEST_F(PlayViewTest, EndOfClipChoicesWithAndWithoutContinuousPlay)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        if (m_frame->ContinuousPlay() != c.continuous)
+        if (m_ctl->ContinuousPlay() != c.continuous)
             m_frame->Command(ID_MEDIA_CONTINUOUS_PLAY);
         ASSERT_TRUE(OpenRow(c.startRow));
         if (c.fromEnd)
-            m_play->SeekToEnd();
+            m_ctl->SeekToEnd();
         std::vector<int> rowsSeen;
-        auto connection = QObject::connect(m_doc.get(), &CCorvanaDoc::PositionChanged, [&] {
-            if (rowsSeen.empty() || rowsSeen.back() != m_doc->CurrentIndex())
-                rowsSeen.push_back(m_doc->CurrentIndex());
+        auto connection = QObject::connect(m_ctl, &CPlaybackController::PositionChanged, [&] {
+            if (rowsSeen.empty() || rowsSeen.back() != m_ctl->CurrentIndex())
+                rowsSeen.push_back(m_ctl->CurrentIndex());
         });
         PlayAt(c.rate);
         QObject::disconnect(connection);
 
-        EXPECT_EQ(m_doc->CurrentIndex(), c.endRow);
+        EXPECT_EQ(m_ctl->CurrentIndex(), c.endRow);
         EXPECT_EQ(m_play->GetPlayState(), c.endState);
         const qint64 endPosition = c.endPosition >= 0 ? c.endPosition : kFramesOfRow[c.endRow];
-        EXPECT_EQ(m_doc->CurrentPosition(), endPosition);
+        EXPECT_EQ(m_ctl->Position(), endPosition);
         ASSERT_FALSE(Published().empty());
         EXPECT_EQ(Published().back(), endPosition);
         // Continuous play passes through every recording in between, in order.
@@ -271,13 +269,13 @@ TEST_F(PlayViewTest, ReverseContinuesFromTheEndOfThePreviousRecording)
 {
     m_frame->Command(ID_MEDIA_CONTINUOUS_PLAY);
     ASSERT_TRUE(OpenRow(1));
-    m_play->SeekToBeginning();
+    m_ctl->SeekToBeginning();
     std::vector<qint64> onRowZero;
     // Disconnected with the test's locals, before the frame goes.
     QObject watcher;
-    QObject::connect(m_doc.get(), &CCorvanaDoc::PositionChanged, &watcher, [&](QObject *sender) {
-        if (sender == m_play && m_doc->CurrentIndex() == 0)
-            onRowZero.push_back(m_doc->CurrentPosition());
+    QObject::connect(m_ctl, &CPlaybackController::PositionChanged, &watcher, [&](const tagPLAYPOSITION &p) {
+        if (p.pOrigin == m_ctl->MainSession() && m_ctl->CurrentIndex() == 0)
+            onRowZero.push_back(m_ctl->Position());
     });
     PlayAt(-2);
     ASSERT_GE(onRowZero.size(), 3u);
@@ -296,24 +294,24 @@ TEST_F(PlayViewTest, GraphEventsPauseStopOrRepaint)
 
     // A completion notice that arrives while paused changes nothing.
     ClearPublished();
-    m_play->NotifyGraphEvent(EC_COMPLETE, 0, 0);
+    m_play->Session()->NotifyGraphEvent(EC_COMPLETE, 0, 0);
     EXPECT_TRUE(Published().empty());
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Paused);
 
-    m_play->NotifyGraphEvent(EC_OLE_EVENT, 0, 0);
+    m_play->Session()->NotifyGraphEvent(EC_OLE_EVENT, 0, 0);
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Paused);
-    EXPECT_EQ(m_doc->CurrentPosition(), 2);
+    EXPECT_EQ(m_ctl->Position(), 2);
 
     // A running clip that completes pauses and publishes its end.
-    m_play->SetRate(1.0);
-    m_play->Play();
-    m_play->NotifyGraphEvent(EC_COMPLETE, 0, 0);
+    m_ctl->SetRate(1.0);
+    m_ctl->Play();
+    m_play->Session()->NotifyGraphEvent(EC_COMPLETE, 0, 0);
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Paused);
-    EXPECT_EQ(m_doc->CurrentPosition(), kMp4Frames);
+    EXPECT_EQ(m_ctl->Position(), kMp4Frames);
 
-    m_play->NotifyGraphEvent(EC_USERABORT, 0, 0);
+    m_play->Session()->NotifyGraphEvent(EC_USERABORT, 0, 0);
     EXPECT_EQ(m_play->GetPlayState(), PlayState::Stopped);
-    EXPECT_EQ(m_doc->CurrentPosition(), 0);
+    EXPECT_EQ(m_ctl->Position(), 0);
 }
 
 TEST_F(PlayViewTest, VolumeGoesToTheGraphInHundredthsOfADecibel)
@@ -327,7 +325,7 @@ TEST_F(PlayViewTest, VolumeGoesToTheGraphInHundredthsOfADecibel)
         long volume;
     };
     for (const Case &c : {Case{1.0, 0}, Case{0.5, -301}, Case{0.0, -10000}, Case{0.25, -602}}) {
-        m_play->SetVolumeLevel(c.level);
+        m_ctl->ApplyVolumeLevel(c.level);
         EXPECT_EQ(m_play->Graph()->AudioVolume(), c.volume) << c.level;
     }
 }
@@ -335,7 +333,7 @@ TEST_F(PlayViewTest, VolumeGoesToTheGraphInHundredthsOfADecibel)
 TEST_F(PlayViewTest, CommandsWithoutAClipLeaveTheViewEmpty)
 {
     ClearPublished();
-    EXPECT_TRUE(FAILED(m_play->Play()));
+    EXPECT_TRUE(FAILED(m_ctl->Play()));
     m_frame->Command(ID_MEDIA_REVERSE_PLAY);
     m_frame->Command(ID_MEDIA_TO_END);
     m_frame->Command(ID_MEDIA_STOP);

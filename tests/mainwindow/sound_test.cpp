@@ -158,7 +158,7 @@ protected:
         LoadCard(*m_card);
         ASSERT_EQ(m_list->RowCount(), 1);
         ASSERT_TRUE(OpenRow(0));
-        ASSERT_EQ(m_doc->LastPosition(), kToneFrames);
+        ASSERT_EQ(m_ctl->FrameCount(), kToneFrames);
         ASSERT_EQ(m_play->Graph()->HasAudio(), 1) << "the clip's sound has no output";
         m_bar = m_frame->ControlBar();
         ASSERT_NE(m_bar, nullptr);
@@ -231,7 +231,7 @@ TEST_F(SoundTest, QtSoundGoesToTheTestServersSink)
     ASSERT_TRUE(m_frame->Command(ID_MEDIA_PLAY));
     EXPECT_TRUE(WaitFor([] { return ReportedPlayedUSecs() > 200000; }, 10000));
     EXPECT_EQ(s_pServer->PlayingStreams(), 1);
-    m_play->Pause();
+    m_ctl->Pause();
     EXPECT_EQ(ReportedPlayedUSecs(), -1);
     EXPECT_TRUE(WaitFor([] { return s_pServer->PlayingStreams() == 0; }, 5000))
         << "the stream outlives the pause";
@@ -381,7 +381,7 @@ TEST_F(SoundTest, TheToneArrivesAtTheSlidersLevelAndTheSpeakerButtonSilencesIt)
 // of real time and tells the truth about what reached the sink.
 TEST_F(SoundTest, ThePublishedFrameFollowsTheSoundClock)
 {
-    const int64_t llFrameTime = m_doc->FrameTime();
+    const int64_t llFrameTime = m_ctl->FrameTime();
     ASSERT_EQ(llFrameTime, 333333);
 
     struct tagSAMPLE {
@@ -399,7 +399,7 @@ TEST_F(SoundTest, ThePublishedFrameFollowsTheSoundClock)
     QObject::connect(&timer, &QTimer::timeout, [&] {
         const int64_t llPlayed = ReportedPlayedUSecs();
         if (llPlayed >= 0)
-            samples.push_back({llPlayed * 10, m_doc->CurrentPosition(), wall.nsecsElapsed() / 1000,
+            samples.push_back({llPlayed * 10, m_ctl->Position(), wall.nsecsElapsed() / 1000,
                                m_pRecorder->Seconds()});
     });
 
@@ -423,7 +423,7 @@ TEST_F(SoundTest, ThePublishedFrameFollowsTheSoundClock)
     timer.stop();
     const bool bStillRunning = m_play->GetPlayState() == PlayState::Running;
     const std::vector<qint64> published = Published();
-    m_play->Pause();
+    m_ctl->Pause();
     m_pRecorder->Stop();
     ASSERT_TRUE(bReached);
 

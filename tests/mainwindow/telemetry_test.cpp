@@ -122,7 +122,7 @@ protected:
     {
         LoadCard(card);
         // The test page draws no tiles; nothing but the loopback server is asked.
-        m_doc->SetMapPage(m_doc->MapPage() + QStringLiteral("?tiles=none"));
+        m_frame->MapView()->SetMapPage(m_frame->MapView()->MapPage() + QStringLiteral("?tiles=none"));
         ASSERT_TRUE(OpenAndWaitForRoutes(row)) << "page " << static_cast<int>(m_map->Page());
         // The route load ends with the first position; the page has it once its call is recorded.
         ASSERT_TRUE(WaitFor([this] { return Calls().contains(QStringLiteral("setCurrentPosition(0)")); },
@@ -176,8 +176,7 @@ protected:
     // What the play view does on each step: a new position in its own name.
     void Publish(qint64 frame)
     {
-        m_doc->SetCurrentPosition(frame);
-        m_doc->UpdateAllViews(m_play);
+        m_ctl->Seek(frame, m_ctl->MainSession());
     }
 
     void SendKey(QWidget *widget, int key)
@@ -190,7 +189,7 @@ protected:
     qint64 ExpectedMarkerX(qint64 frame) const
     {
         const qint64 plotWidth = m_graph->width() - 190;
-        return 180 + frame * m_doc->FrameTime() * plotWidth / m_doc->Duration();
+        return 180 + frame * m_ctl->FrameTime() * plotWidth / m_ctl->Duration();
     }
 
     CMapView *m_map = nullptr;
@@ -204,12 +203,12 @@ TEST_F(TelemetryTest, OpeningARecordingRebuildsTheGraphAndLoadsTheMapPageFromThe
 {
     CTestCard card(CardWithTracks());
     ASSERT_TRUE(card.IsValid());
-    const CLocalWebServer *server = m_frame->LocalWebServer();
+    const CLocalWebServer *server = m_root->LocalWebServer();
     ASSERT_NE(server, nullptr) << "no server is configured, so the viewer serves the pages itself";
     ASSERT_TRUE(server->IsRunning()) << server->ErrorString().toStdString();
 
     LoadCard(card);
-    m_doc->SetMapPage(m_doc->MapPage() + QStringLiteral("?tiles=none"));
+    m_frame->MapView()->SetMapPage(m_frame->MapView()->MapPage() + QStringLiteral("?tiles=none"));
     QSignalSpy routes(m_map, &CMapView::RoutesLoaded);
     const QRect speedRows(50, 92, 130, 36);
     const QImage none = m_graph->RenderGraphSnapshot().copy(speedRows);
@@ -266,11 +265,11 @@ TEST_F(TelemetryTest, PlayingMovesTheGraphMarkerAndTheMapPositionInStep)
     // Connected after the panes, so it sees each publish after they have taken it.
     // Disconnected with the test's locals, before the frame goes.
     QObject watcher;
-    QObject::connect(m_doc.get(), &CCorvanaDoc::PositionChanged, &watcher, [&](QObject *sender) {
-        if (sender != m_play)
+    QObject::connect(m_ctl, &CPlaybackController::PositionChanged, &watcher, [&](const tagPLAYPOSITION &p) {
+        if (p.pOrigin != m_ctl->MainSession())
             return;
         const QImage shown = m_graph->grab().toImage(); // a repaint, as the screen gets it
-        steps.push_back({m_doc->CurrentPosition(), m_graph->MarkerX(), RedColumns(shown), m_map->ShownFix()});
+        steps.push_back({m_ctl->Position(), m_graph->MarkerX(), RedColumns(shown), m_map->ShownFix()});
     });
     ASSERT_TRUE(m_frame->Command(ID_MEDIA_PLAY));
     ASSERT_TRUE(WaitUntilNotRunning(20000));
@@ -363,11 +362,11 @@ TEST_F(TelemetryTest, GoogleMapShowsTheIdlePageUntilTheNextRecordingIsOpened)
     CTestCard card(CardWithTracks());
     ASSERT_TRUE(card.IsValid());
     OpenWithRoutes(card);
-    const QString base = m_frame->LocalWebServer()->BaseUrl();
+    const QString base = m_root->LocalWebServer()->BaseUrl();
 
     m_requested->clear();
     ASSERT_TRUE(m_frame->Command(ID_MAP_GOOGLE_MAP));
-    EXPECT_EQ(m_doc->MapPage(), MapPageUrl(base));
+    EXPECT_EQ(m_frame->MapView()->MapPage(), MapPageUrl(base));
     ASSERT_TRUE(WaitFor([this] { return m_requested->size() >= 2; }, kPageWaitMs));
     EXPECT_EQ(m_requested->at(0).at(0).value<CMapView::PageKind>(), CMapView::PageKind::Loading);
     EXPECT_EQ(m_requested->at(1).at(0).value<CMapView::PageKind>(), CMapView::PageKind::Idle);
@@ -402,13 +401,13 @@ TEST_F(TelemetryTest, KeysReachTheGraphFromEveryPaneAndTheGraphReachesTheControl
     m_list->setFocus();
 
     SendKey(m_list, Qt::Key_Right);
-    EXPECT_EQ(m_doc->CurrentPosition(), 1) << "list";
+    EXPECT_EQ(m_ctl->Position(), 1) << "list";
     SendKey(m_frame->ControlBar(), Qt::Key_End);
-    EXPECT_EQ(m_doc->CurrentPosition(), kMp4Frames) << "control bar";
+    EXPECT_EQ(m_ctl->Position(), kMp4Frames) << "control bar";
     SendKey(m_play, Qt::Key_Left);
-    EXPECT_EQ(m_doc->CurrentPosition(), kMp4Frames - 1) << "video pane";
+    EXPECT_EQ(m_ctl->Position(), kMp4Frames - 1) << "video pane";
     SendKey(m_map, Qt::Key_Home);
-    EXPECT_EQ(m_doc->CurrentPosition(), 0) << "map";
+    EXPECT_EQ(m_ctl->Position(), 0) << "map";
     EXPECT_EQ(ShownFrame(), 0) << "the video follows the graph's seek";
 
     SendKey(m_map, Qt::Key_Space);
@@ -469,7 +468,7 @@ TEST_F(TelemetryTest, TheTimeRowIsTheFirstPanesTime)
 
 TEST_F(TelemetryTest, ClosingTheWindowStopsTheLoopbackServer)
 {
-    const CLocalWebServer *server = m_frame->LocalWebServer();
+    const CLocalWebServer *server = m_root->LocalWebServer();
     ASSERT_TRUE(server && server->IsRunning());
     const quint16 port = server->Port();
     {
@@ -480,7 +479,9 @@ TEST_F(TelemetryTest, ClosingTheWindowStopsTheLoopbackServer)
     ASSERT_TRUE(
         WaitFor([this] { return m_map->Page() == CMapView::PageKind::Idle && m_map->IsPageComplete(); },
                 kPageWaitMs));
-    m_frame.reset();
+    m_root.reset();
+    m_frame = nullptr;
+    m_ctl = nullptr;
 
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);

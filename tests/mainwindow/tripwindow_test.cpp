@@ -7,7 +7,7 @@
 #include "fixtures/stepping.h"
 #include "screen/screencheck.h"
 #include "skin/commandids.h"
-#include "telemetry/frameindextable.h"
+#include "playback/frameindextable.h"
 #include "trips/triptimelineview.h"
 #include "trips/tripwindow.h"
 
@@ -40,7 +40,7 @@ TEST_F(FrameTest, TripTimelineOpensTheMomentOfAnEventAndFollowsPlayback)
     LoadCard(card);
 
     ASSERT_TRUE(m_frame->Command(ID_VIEW_TRIP_TIMELINE));
-    CTripWindow *window = m_frame->TripWindow();
+    CTripWindow *window = m_root->TripWindow();
     ASSERT_TRUE(window && window->isVisible());
     ASSERT_EQ(window->Trips().size(), 1);
     EXPECT_EQ(window->ChosenTrip(), 0);
@@ -56,8 +56,8 @@ TEST_F(FrameTest, TripTimelineOpensTheMomentOfAnEventAndFollowsPlayback)
     const QRect area = timeline->viewport()->rect();
     const QPoint at(timeline->ViewXOfTime(shock.llTimeMs) + 2, TimelineRows(area).curves.center().y());
     QTest::mouseClick(timeline->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-    EXPECT_EQ(m_doc->CurrentIndex(), 2);
-    EXPECT_EQ(m_doc->CurrentPosition(), 7);
+    EXPECT_EQ(m_ctl->CurrentIndex(), 2);
+    EXPECT_EQ(m_ctl->Position(), 7);
     ASSERT_TRUE(stepping::Settle(*m_play->Session()));
     screencheck::FlushRepaints();
     const std::vector<QImage> &references = screencheck::FfmpegFrames(ClipPath(ClipKind::Mp4), QSize(160, 120));
@@ -70,17 +70,17 @@ TEST_F(FrameTest, TripTimelineOpensTheMomentOfAnEventAndFollowsPlayback)
 
     // The marker follows playback, stepped at 2x by the manual clock: a step at once, then one
     // per frame time of the clock.
-    m_play->SetRate(2.0);
-    m_play->Play();
+    m_ctl->SetRate(2.0);
+    m_ctl->Play();
     for (int frame = 9; frame <= 13; frame += 2) {
         if (frame > 9)
-            m_clock.Advance100ns(m_doc->FrameTime());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return m_doc->CurrentPosition() != frame - 2; }, 10000));
+            m_clock.Advance100ns(m_ctl->FrameTime());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_ctl->Position() != frame - 2; }, 10000));
         ASSERT_TRUE(stepping::Settle(*m_play->Session()));
-        EXPECT_EQ(m_doc->CurrentPosition(), frame);
-        EXPECT_EQ(timeline->View().llCurrentMs, clipStart + FrameStartMs(0, m_doc->FrameTime(), frame));
+        EXPECT_EQ(m_ctl->Position(), frame);
+        EXPECT_EQ(timeline->View().llCurrentMs, clipStart + FrameStartMs(0, m_ctl->FrameTime(), frame));
     }
-    m_play->Pause();
+    m_ctl->Pause();
 
     // From another recording, the keyboard: the trip's start, the next event, Enter.
     ASSERT_TRUE(OpenRow(0));
@@ -90,8 +90,8 @@ TEST_F(FrameTest, TripTimelineOpensTheMomentOfAnEventAndFollowsPlayback)
     QTest::keyClick(timeline, Qt::Key_Right);
     EXPECT_EQ(timeline->View().nSelectedEvent, 0);
     QTest::keyClick(timeline, Qt::Key_Return);
-    EXPECT_EQ(m_doc->CurrentIndex(), 2);
-    EXPECT_EQ(m_doc->CurrentPosition(), 7);
+    EXPECT_EQ(m_ctl->CurrentIndex(), 2);
+    EXPECT_EQ(m_ctl->Position(), 7);
 
     // The threshold field: above the shock, no event, and the setting is kept.
     window->ThresholdField()->setValue(1.0);

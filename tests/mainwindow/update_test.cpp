@@ -38,7 +38,7 @@ protected:
         const CTestSigner signer;
         const QString key = m_dir.filePath(QStringLiteral("release.pem"));
         ASSERT_TRUE(signer.WritePrivateKey(key));
-        m_frame->SetReleaseKey(signer.PublicKey());
+        m_root->SetReleaseKey(signer.PublicKey());
         QProcess publish;
         publish.start(QStringLiteral("bash"), {QStringLiteral(PELLISTER_SOURCE_DIR "/server/scripts/publish-update"),
                                                key, built, QStringLiteral("1.0.0.9"), www});
@@ -49,7 +49,7 @@ protected:
         QSettings().setValue(QStringLiteral("server"), m_server->BaseUrl());
         m_app = m_dir.filePath(QStringLiteral("app")) + QLatin1Char('/');
         ASSERT_TRUE(QDir().mkpath(m_app));
-        m_frame->SetProgramFolder(m_app);
+        m_root->SetProgramFolder(m_app);
     }
 
     void TearDown() override
@@ -92,7 +92,7 @@ TEST_F(UpdateCommandTest, CurrentVersionIsReported)
 {
     // The source tree's own version file, signed with the release key built in, names the
     // version being built.
-    m_frame->SetProgramFolder(m_dir.path());
+    m_root->SetProgramFolder(m_dir.path());
     ASSERT_TRUE(m_frame->Command(ID_APP_UPDATE));
     EXPECT_EQ(m_prompt.MessageTexts(), QStringList{QString::fromLatin1(kMsgMostRecent)});
     EXPECT_TRUE(m_frame->isVisible());

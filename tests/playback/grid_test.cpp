@@ -7,6 +7,7 @@
 
 #include "catalogue/corvanadoc.h"
 #include "media/mediagraph.h"
+#include "playback/playbackcontroller.h"
 #include "playback/playbackpane.h"
 #include "playback/playbacksession.h"
 #include "playback/snapshot.h"
@@ -24,19 +25,6 @@
 
 namespace {
 
-class CGridHost : public IPlaybackHost
-{
-public:
-    int ContinuousPlay() const override { return 0; }
-    void OpenRecordingFromList(int) override {}
-    void ApplyVolumeSetting() override {}
-    void EnableSingleViewButtons(int multi) override { buttonsMulti.push_back(multi); }
-    void ShowLayoutProgress(int position) override { progress.push_back(position); }
-    void HideLayoutProgress() override { progress.push_back(-1); }
-    std::vector<int> buttonsMulti;
-    std::vector<int> progress;
-};
-
 QString TenFrameClip()
 {
     return clips::Make(QStringLiteral("ten-frames.mp4"),
@@ -51,17 +39,20 @@ protected:
     {
         ASSERT_FALSE(clip.isEmpty());
         m_clip = clip;
-        m_doc.SetCurrentIndex(0);
-        m_doc.SetCurrentMediaPath(clip);
-        m_session = std::make_unique<CPlaybackSession>(&m_doc, &m_host);
-        m_session->SetStepClock(&m_clock);
-        ASSERT_EQ(m_session->OpenCurrentRecording(), S_OK);
+        m_ctl = std::make_unique<CPlaybackController>(&m_doc);
+        m_ctl->SetStepClock(&m_clock);
+        m_session = m_ctl->MainSession();
+        QObject::connect(m_ctl.get(), &CPlaybackController::LayoutChanged,
+                         [this](int multi) { m_buttonsMulti.push_back(multi); });
+        QObject::connect(m_ctl.get(), &CPlaybackController::LayoutProgress,
+                         [this](int percent) { m_progress.push_back(percent); });
+        QObject::connect(m_ctl.get(), &CPlaybackController::LayoutProgressHidden, [this] { m_progress.push_back(-1); });
+        ASSERT_EQ(m_ctl->OpenFile(clip), S_OK);
     }
     void GoTo(int64_t frame)
     {
         QObject other;
-        m_doc.SetCurrentPosition(frame);
-        m_doc.UpdateAllViews(&other);
+        m_ctl->Seek(frame, &other);
     }
     std::vector<int64_t> PaneFrames() const
     {
@@ -91,9 +82,11 @@ protected:
 
     QString m_clip;
     CCorvanaDoc m_doc;
-    CGridHost m_host;
     CManualStepClock m_clock;
-    std::unique_ptr<CPlaybackSession> m_session;
+    std::unique_ptr<CPlaybackController> m_ctl;
+    CPlaybackSession *m_session = nullptr;
+    std::vector<int> m_buttonsMulti;
+    std::vector<int> m_progress;
 };
 
 } // namespace
@@ -122,12 +115,12 @@ TEST_F(GridTest, LayoutStartsWhereTheVideoWasAndReturnsToPaneZero)
     GoTo(118);
     ASSERT_EQ(m_session->SetLayout(1, 4, true), S_OK);
     EXPECT_EQ(PaneFrames(), Run(116, 4));
-    EXPECT_EQ(m_doc.CurrentPosition(), 116);
+    EXPECT_EQ(m_ctl->Position(), 116);
     ExpectPicturesMatch();
-    EXPECT_EQ(m_host.buttonsMulti.back(), 1);
-    EXPECT_EQ(m_host.progress.front(), 0);
-    EXPECT_EQ(m_host.progress[m_host.progress.size() - 2], 100);
-    EXPECT_EQ(m_host.progress.back(), -1);
+    EXPECT_EQ(m_buttonsMulti.back(), 1);
+    EXPECT_EQ(m_progress.front(), 0);
+    EXPECT_EQ(m_progress[m_progress.size() - 2], 100);
+    EXPECT_EQ(m_progress.back(), -1);
 
     // 9 panes from the 4-pane grid start at pane 0's frame, clamped.
     ASSERT_EQ(m_session->SetLayout(1, 9, false), S_OK);
@@ -139,7 +132,7 @@ TEST_F(GridTest, LayoutStartsWhereTheVideoWasAndReturnsToPaneZero)
     ASSERT_EQ(m_session->SetLayout(0, 1, false), S_OK);
     EXPECT_EQ(m_session->Panes(), 0);
     EXPECT_EQ(m_session->ShownFrame(), 40);
-    EXPECT_EQ(m_doc.CurrentPosition(), 40);
+    EXPECT_EQ(m_ctl->Position(), 40);
     // The single view chosen again from the single view starts over at frame 0.
     ASSERT_EQ(m_session->SetLayout(0, 1, false), S_OK);
     EXPECT_EQ(m_session->ShownFrame(), 0);
@@ -175,7 +168,7 @@ TEST_F(GridTest, FrameStepsAndFollowingMoveEveryPane)
     EXPECT_EQ(PaneFrames(), Run(0, 25));
     ASSERT_EQ(m_session->SeekToEnd(), S_OK);
     EXPECT_EQ(PaneFrames(), Run(95, 25));
-    EXPECT_EQ(m_doc.CurrentPosition(), 120);
+    EXPECT_EQ(m_ctl->Position(), 120);
 }
 
 TEST_F(GridTest, PaneStepsReportTheEnds)
@@ -201,7 +194,7 @@ TEST_F(GridTest, PlaysForwardAndBackToTheEndsAtEveryRate)
         m_session->SetRate(rate);
         std::set<int64_t> seen;
         QMetaObject::Connection watch =
-            QObject::connect(m_session.get(), &CPlaybackSession::PanePicturesChanged, [&] {
+            QObject::connect(m_session, &CPlaybackSession::PanePicturesChanged, [&] {
                 // The panes change together: always a run of consecutive frames.
                 const int64_t first = m_session->Pane(0)->ShownFrame();
                 for (int i = 0; i < 9; ++i)
@@ -212,7 +205,7 @@ TEST_F(GridTest, PlaysForwardAndBackToTheEndsAtEveryRate)
         ASSERT_TRUE(stepping::RunToRest(*m_session, m_clock)) << "rate " << rate;
         QObject::disconnect(watch);
         EXPECT_EQ(PaneFrames(), Run(rate > 0 ? 111 : 0, 9)) << "rate " << rate;
-        EXPECT_EQ(m_doc.CurrentPosition(), rate > 0 ? 120 : 0) << "rate " << rate;
+        EXPECT_EQ(m_ctl->Position(), rate > 0 ? 120 : 0) << "rate " << rate;
         EXPECT_GE(seen.size(), 3u) << "rate " << rate;
         ExpectPicturesMatch();
     }
@@ -233,7 +226,7 @@ TEST_F(GridTest, SwitchingLayoutsWhilePlayingLeavesAPausedGrid)
     EXPECT_FALSE(m_session->IsTimerRunning());
     m_clock.Advance(200);
     ASSERT_TRUE(stepping::Settle(*m_session));
-    EXPECT_EQ(m_session->ShownFrame(), m_doc.CurrentPosition());
+    EXPECT_EQ(m_session->ShownFrame(), m_ctl->Position());
 }
 
 TEST_F(GridTest, ClipsShorterThanTheGridLeaveTheLastPanesEmpty)
@@ -249,18 +242,18 @@ TEST_F(GridTest, ClipsShorterThanTheGridLeaveTheLastPanesEmpty)
     m_session->Play();
     ASSERT_TRUE(stepping::RunToRest(*m_session, m_clock));
     EXPECT_EQ(PaneFrames(), expected);
-    EXPECT_EQ(m_doc.CurrentPosition(), 10);
+    EXPECT_EQ(m_ctl->Position(), 10);
 
     // A marked pane without a picture is a failed capture; the others are still saved.
     QTemporaryDir out;
     m_session->Pane(2)->SetMarked(1);
     m_session->Pane(12)->SetMarked(1);
     QStringList written;
-    EXPECT_EQ(SaveSnapshots(m_doc, *m_session, out.path(), &written), kSnapshotNoSelection);
+    EXPECT_EQ(SaveSnapshots(*m_ctl, out.path(), &written), kSnapshotNoSelection);
     EXPECT_EQ(written, QStringList{out.filePath(QStringLiteral("ten-frames_2.jpg"))});
 
     // A clip of one picture: pane 0 shows it, the others stay empty.
-    m_session.reset();
+    m_ctl.reset();
     Open(clips::Make(QStringLiteral("one-frame.mp4"), {"-f", "lavfi", "-i", "testsrc2=s=160x120:r=30", "-frames:v",
                                                        "1", "-c:v", "libx264", "-pix_fmt", "yuv420p"}));
     ASSERT_EQ(m_session->SetLayout(1, 4, false), S_OK);
@@ -320,23 +313,22 @@ TEST(SnapshotNames, BaseNameAndFileName)
 TEST_F(GridTest, SnapshotsOfMarkedPanesAndTheirFailures)
 {
     Open(clips::Mp4H264());
-    m_doc.SetCurrentMediaPath(m_clip); // base name "h264"
     QTemporaryDir out;
     // The single view writes its frame.
     GoTo(12);
     QStringList written;
-    EXPECT_EQ(SaveSnapshots(m_doc, *m_session, out.path(), &written), kSnapshotSaved);
+    EXPECT_EQ(SaveSnapshots(*m_ctl, out.path(), &written), kSnapshotSaved);
     ASSERT_EQ(written, QStringList{out.filePath(QStringLiteral("h264_12.jpg"))});
     // The JPEG is that frame's picture: ffmpeg's decode closest to it.
     EXPECT_EQ(clips::ClosestFrame(m_clip, QImage(written[0])), 12);
 
     ASSERT_EQ(m_session->SetLayout(1, 4, false), S_OK);
-    EXPECT_EQ(SnapshotPrecheck(m_doc, *m_session), kSnapshotNoSelection);
+    EXPECT_EQ(SnapshotPrecheck(*m_ctl), kSnapshotNoSelection);
     m_session->Pane(1)->SetMarked(1);
     m_session->Pane(3)->SetMarked(1);
-    EXPECT_EQ(SnapshotPrecheck(m_doc, *m_session), QString());
+    EXPECT_EQ(SnapshotPrecheck(*m_ctl), QString());
     written.clear();
-    EXPECT_EQ(SaveSnapshots(m_doc, *m_session, out.path(), &written), kSnapshotSaved);
+    EXPECT_EQ(SaveSnapshots(*m_ctl, out.path(), &written), kSnapshotSaved);
     ASSERT_EQ(written, (QStringList{out.filePath(QStringLiteral("h264_13.jpg")),
                                     out.filePath(QStringLiteral("h264_15.jpg"))}));
     EXPECT_EQ(clips::ClosestFrame(m_clip, QImage(written[1])), 15);
@@ -346,16 +338,16 @@ TEST_F(GridTest, SnapshotsOfMarkedPanesAndTheirFailures)
     ASSERT_TRUE(stale.open(QIODevice::WriteOnly | QIODevice::Truncate));
     stale.write("old");
     stale.close();
-    EXPECT_EQ(SaveSnapshots(m_doc, *m_session, out.path()), kSnapshotSaved);
+    EXPECT_EQ(SaveSnapshots(*m_ctl, out.path()), kSnapshotSaved);
     EXPECT_EQ(QImageReader(written[0]).format(), "jpeg");
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), 3);
 
     // A folder that vanished or cannot be written: reported, and no cut file left.
-    EXPECT_EQ(SaveSnapshots(m_doc, *m_session, out.filePath(QStringLiteral("gone"))), kSnapshotSaveError);
+    EXPECT_EQ(SaveSnapshots(*m_ctl, out.filePath(QStringLiteral("gone"))), kSnapshotSaveError);
     if (geteuid() != 0) {
         QTemporaryDir locked;
         QFile::setPermissions(locked.path(), QFile::ReadOwner | QFile::ExeOwner);
-        EXPECT_EQ(SaveSnapshots(m_doc, *m_session, locked.path()), kSnapshotSaveError);
+        EXPECT_EQ(SaveSnapshots(*m_ctl, locked.path()), kSnapshotSaveError);
         EXPECT_TRUE(QDir(locked.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
         QFile::setPermissions(locked.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
@@ -363,10 +355,10 @@ TEST_F(GridTest, SnapshotsOfMarkedPanesAndTheirFailures)
     QTemporaryDir partly;
     ASSERT_TRUE(QDir(partly.path()).mkdir(QStringLiteral("h264_13.jpg")));
     QStringList partial;
-    EXPECT_EQ(SaveSnapshots(m_doc, *m_session, partly.path(), &partial), kSnapshotSaveError);
+    EXPECT_EQ(SaveSnapshots(*m_ctl, partly.path(), &partial), kSnapshotSaveError);
     EXPECT_EQ(partial, QStringList{partly.filePath(QStringLiteral("h264_15.jpg"))});
 
     ASSERT_EQ(m_session->SetLayout(0, 1, false), S_OK);
-    m_doc.SetCurrentIndex(-1);
-    EXPECT_EQ(SnapshotPrecheck(m_doc, *m_session), kSnapshotNoContent);
+    m_ctl->Close();
+    EXPECT_EQ(SnapshotPrecheck(*m_ctl), kSnapshotNoContent);
 }

@@ -7,6 +7,7 @@
 
 #include "catalogue/corvanadoc.h"
 #include "media/mediagraph.h"
+#include "playback/playbackcontroller.h"
 #include "playback/playbacksession.h"
 #include "playback/recordingnavigator.h"
 
@@ -17,31 +18,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Continuous play on; opening a recording does what the list does.
-class CFakeHost : public IPlaybackHost
-{
-public:
-    CFakeHost(CCorvanaDoc *doc, CPlaybackSession **session) : m_doc(doc), m_session(session) {}
-    int ContinuousPlay() const override { return continuous; }
-    void OpenRecordingFromList(int index) override
-    {
-        opened.push_back(index);
-        m_doc->SetCurrentIndex(index);
-        m_doc->SetCurrentMediaPath(m_doc->MediaPathAt(index));
-        (*m_session)->OpenCurrentRecording();
-    }
-    void ApplyVolumeSetting() override { ++volumeApplied; }
-    void EnableSingleViewButtons(int) override {}
-
-    int continuous = 1;
-    std::vector<int> opened;
-    int volumeApplied = 0;
-
-private:
-    CCorvanaDoc *m_doc;
-    CPlaybackSession **m_session;
-};
 
 class SessionTest : public ::testing::Test
 {
@@ -55,26 +31,29 @@ protected:
         m_doc.SetFolder(m_card.path());
         m_doc.LoadFolder();
         ASSERT_EQ(m_doc.Count(), 2);
-        m_session = new CPlaybackSession(&m_doc, &m_host);
-        m_session->SetStepClock(&m_clock);
-        QObject::connect(&m_doc, &CCorvanaDoc::PositionChanged, [this](QObject *sender) {
-            if (sender != m_session)
+        m_ctl = std::make_unique<CPlaybackController>(&m_doc);
+        m_ctl->SetStepClock(&m_clock);
+        m_ctl->SetContinuousPlay(true);
+        m_session = m_ctl->MainSession();
+        QObject::connect(m_ctl->Navigator(), &CRecordingNavigator::Opened, [this](int row) { m_opened.push_back(row); });
+        QObject::connect(m_ctl.get(), &CPlaybackController::PositionChanged, [this](const tagPLAYPOSITION &p) {
+            if (p.pOrigin != m_session)
                 return;
             // What was published is what the session shows (the last picture at the end).
             const int64_t count = m_session->Graph()->FrameCount();
-            m_published.push_back(m_doc.CurrentPosition());
-            if (m_session->ShownFrame() != std::min<int64_t>(m_doc.CurrentPosition(), count - 1))
+            m_published.push_back(p.llFrame);
+            if (m_session->ShownFrame() != std::min<int64_t>(p.llFrame, count - 1))
                 ++m_publishedNotShown;
         });
-        m_host.OpenRecordingFromList(0);
+        m_ctl->Open(0);
     }
-    void TearDown() override { delete m_session; }
 
     QTemporaryDir m_card;
     CCorvanaDoc m_doc;
     CManualStepClock m_clock;
+    std::unique_ptr<CPlaybackController> m_ctl;
     CPlaybackSession *m_session = nullptr;
-    CFakeHost m_host{&m_doc, &m_session};
+    std::vector<int> m_opened;
     std::vector<qint64> m_published;
     int m_publishedNotShown = 0;
 };
@@ -84,11 +63,15 @@ protected:
 TEST_F(SessionTest, OpensPausedOnFrameZeroAndMeasuresTheClip)
 {
     EXPECT_EQ(m_session->GetPlayState(), PlayState::Paused);
-    EXPECT_EQ(m_doc.LastPosition(), 120);
+    EXPECT_EQ(m_ctl->FrameCount(), 120);
     EXPECT_EQ(m_session->TimerPeriod(), 33);
     EXPECT_EQ(m_session->ShownFrame(), 0);
     EXPECT_EQ(m_published, std::vector<qint64>{0});
-    EXPECT_EQ(m_host.volumeApplied, 1);
+    // The controller's volume reaches every clip it opens, whatever the graph had.
+    m_ctl->ApplyVolumeLevel(0.5);
+    m_session->SetVolumeLevel(0.0);
+    m_ctl->Open(1);
+    EXPECT_EQ(m_session->Graph()->AudioVolume(), VolumeLevelToHundredthsDb(0.5));
     EXPECT_LT(clips::MeanDifference(m_session->NativeImage(), clips::FfmpegSelectFrame(clips::Mp4H264(), 0)),
               4.0);
 }
@@ -124,8 +107,8 @@ TEST_F(SessionTest, SteppingShowsEveryPublishedFrameAndAnnouncesItFirst)
     QObject::connect(m_session, &CPlaybackSession::PictureChanged,
                      [&] { announced = m_session->ShownFrame(); });
     int announcedBeforePublish = 0;
-    QObject::connect(&m_doc, &CCorvanaDoc::PositionChanged, [&](QObject *sender) {
-        if (sender == m_session && announced == std::min<int64_t>(m_doc.CurrentPosition(), 119))
+    QObject::connect(m_ctl.get(), &CPlaybackController::PositionChanged, [&](const tagPLAYPOSITION &p) {
+        if (p.pOrigin == m_session && announced == std::min<int64_t>(p.llFrame, 119))
             ++announcedBeforePublish;
     });
     m_published.clear();
@@ -134,7 +117,7 @@ TEST_F(SessionTest, SteppingShowsEveryPublishedFrameAndAnnouncesItFirst)
     // Every tick moves 4 frames on; continuous play goes on into the second recording (opened
     // on frame 0) and ends on its last frame.
     ASSERT_TRUE(stepping::RunToRest(*m_session, m_clock));
-    EXPECT_EQ(m_host.opened, std::vector<int>({0, 1}));
+    EXPECT_EQ(m_opened, std::vector<int>({0, 1}));
     std::vector<qint64> expected;
     for (int clip = 0; clip < 2; ++clip) {
         if (clip == 1)
@@ -151,7 +134,7 @@ TEST_F(SessionTest, SteppingShowsEveryPublishedFrameAndAnnouncesItFirst)
         return t;
     };
     EXPECT_EQ(text(m_published), text(expected));
-    EXPECT_EQ(m_doc.CurrentIndex(), 1);
+    EXPECT_EQ(m_ctl->CurrentIndex(), 1);
     EXPECT_EQ(m_session->GetPlayState(), PlayState::Paused);
     EXPECT_EQ(m_publishedNotShown, 0);
     EXPECT_EQ(announcedBeforePublish, static_cast<int>(m_published.size()));
@@ -164,20 +147,19 @@ TEST_F(SessionTest, TheClockAloneMovesStepping)
 {
     // Ticks without time passing aim at the same frame again: no new step.
     m_session->SetRate(-2.0);
-    m_doc.SetCurrentPosition(60);
     QObject other;
-    m_doc.UpdateAllViews(&other);
+    m_ctl->Seek(60, &other);
     m_published.clear();
     ASSERT_EQ(m_session->Play(), S_OK);
     ASSERT_TRUE(stepping::Settle(*m_session));
-    m_clock.Advance100ns(m_doc.FrameTime() - 1);
+    m_clock.Advance100ns(m_ctl->FrameTime() - 1);
     ASSERT_TRUE(stepping::Settle(*m_session));
     EXPECT_EQ(m_published, std::vector<qint64>{58});
     m_clock.Advance100ns(1);
     ASSERT_TRUE(stepping::Settle(*m_session));
     EXPECT_EQ(m_published, (std::vector<qint64>{58, 56}));
     // Three frame times at once: the step goes straight to where the rate is.
-    m_clock.Advance100ns(3 * m_doc.FrameTime());
+    m_clock.Advance100ns(3 * m_ctl->FrameTime());
     ASSERT_TRUE(stepping::Settle(*m_session));
     EXPECT_EQ(m_published, (std::vector<qint64>{58, 56, 50}));
     EXPECT_EQ(m_session->ShownFrame(), 50);
@@ -190,31 +172,29 @@ TEST_F(SessionTest, TheClockAloneMovesStepping)
 
 TEST_F(SessionTest, ReverseFromTheFirstRecordingStopsOnFrameZero)
 {
-    m_host.OpenRecordingFromList(0);
+    m_ctl->Open(0);
     ASSERT_EQ(m_session->SeekToEnd(), S_OK);
     m_session->SetRate(-32.0);
     m_published.clear();
     ASSERT_EQ(m_session->Play(), S_OK);
     ASSERT_TRUE(stepping::RunToRest(*m_session, m_clock));
     EXPECT_EQ(m_session->GetPlayState(), PlayState::Stopped);
-    EXPECT_EQ(m_doc.CurrentPosition(), 0);
+    EXPECT_EQ(m_ctl->Position(), 0);
     EXPECT_EQ(m_session->ShownFrame(), 0);
     EXPECT_EQ(m_publishedNotShown, 0);
-    EXPECT_EQ(m_host.opened, std::vector<int>({0, 0}));
+    EXPECT_EQ(m_opened, std::vector<int>({0, 0}));
 }
 
 TEST_F(SessionTest, OtherViewsMoveThePicture)
 {
     QObject other;
-    m_doc.SetCurrentPosition(77);
-    m_doc.UpdateAllViews(&other);
+    m_ctl->Seek(77, &other);
     EXPECT_EQ(m_session->ShownFrame(), 77);
     EXPECT_LT(clips::MeanDifference(m_session->NativeImage(), clips::FfmpegSelectFrame(clips::Mp4H264(), 77)),
               4.0);
-    // The session's own broadcasts are not followed back.
+    // The session's own positions are not followed back.
     m_published.clear();
-    m_doc.SetCurrentPosition(5);
-    m_doc.UpdateAllViews(m_session);
+    m_ctl->Seek(5, m_session);
     EXPECT_EQ(m_session->ShownFrame(), 77);
 }
 
@@ -235,7 +215,7 @@ TEST_F(SessionTest, TheNavigatorFallsBackToTheRecordingBeforeOrToNone)
     ASSERT_GE(bad, 0);
     const int good = bad == 0 ? 1 : 0;
 
-    CRecordingNavigator navigator(&m_doc, m_session);
+    CRecordingNavigator &navigator = *m_ctl->Navigator();
     QStringList said;
     QObject::connect(&navigator, &CRecordingNavigator::Unplayable, [&] { said << "unplayable"; });
     QObject::connect(&navigator, &CRecordingNavigator::CurrentRowMoved,
@@ -243,11 +223,10 @@ TEST_F(SessionTest, TheNavigatorFallsBackToTheRecordingBeforeOrToNone)
     QObject::connect(&navigator, &CRecordingNavigator::Opened, [&](int row) { said << QStringLiteral("opened %1").arg(row); });
     QObject::connect(&navigator, &CRecordingNavigator::NoneOpened, [&] { said << "none"; });
 
-    m_session->CloseRecording(false);
-    m_doc.SetCurrentIndex(-1);
+    m_ctl->Close();
     EXPECT_TRUE(navigator.Open(good));
     EXPECT_FALSE(navigator.Open(bad));
-    EXPECT_EQ(m_doc.CurrentIndex(), good);
+    EXPECT_EQ(m_ctl->CurrentIndex(), good);
     EXPECT_EQ(m_session->GetPlayState(), PlayState::Paused);
     const QString g = QString::number(good), b = QString::number(bad);
     EXPECT_EQ(said, (QStringList{"row -1>" + g, "opened " + g, "row " + g + ">" + b, "unplayable",
@@ -258,12 +237,49 @@ TEST_F(SessionTest, TheNavigatorFallsBackToTheRecordingBeforeOrToNone)
     EXPECT_EQ(m_session->GetPlayState(), PlayState::Empty);
     said.clear();
     EXPECT_FALSE(navigator.Open(bad));
-    EXPECT_EQ(m_doc.CurrentIndex(), -1);
+    EXPECT_EQ(m_ctl->CurrentIndex(), -1);
     EXPECT_EQ(said, (QStringList{"row -1>" + b, "unplayable", "row " + b + ">-1", "none"}));
 
     // After a reload the recording opens again where it was.
     EXPECT_TRUE(navigator.Reopen(m_doc.MediaPathAt(good), 50));
-    EXPECT_EQ(m_doc.CurrentIndex(), good);
+    EXPECT_EQ(m_ctl->CurrentIndex(), good);
     EXPECT_EQ(m_session->ShownFrame(), 50);
     EXPECT_FALSE(navigator.Reopen(m_card.filePath(QStringLiteral("gone.mp4")), 5));
+}
+
+TEST_F(SessionTest, NoticesSayWhatChangedAndWhoMovedThePosition)
+{
+    std::vector<std::string> heard;
+    QObject view;
+    QObject::connect(m_ctl.get(), &CPlaybackController::RecordingOpened, [&](const tagOPENEDRECORDING &r) {
+        heard.push_back("opened " + std::to_string(r.nIndex) + " of " + std::to_string(r.llFrameCount) + " on " +
+                        r.channels.value(0).strName.toStdString());
+    });
+    QObject::connect(m_ctl.get(), &CPlaybackController::RecordingClosed, [&] { heard.push_back("closed"); });
+    QObject::connect(m_ctl.get(), &CPlaybackController::PositionChanged, [&](const tagPLAYPOSITION &p) {
+        const char *who = p.pOrigin == m_session ? "playback" : p.pOrigin == &view ? "a view" : "elsewhere";
+        heard.push_back("position " + std::to_string(p.llFrame) + " by " + who);
+    });
+    QObject::connect(m_ctl.get(), &CPlaybackController::RateChanged,
+                     [&](double rate) { heard.push_back("rate " + std::to_string(int(rate))); });
+    QObject::connect(&m_doc, &CCorvanaDoc::CatalogueReset, [&] { heard.push_back("catalogue"); });
+
+    m_ctl->Open(1);
+    m_ctl->Seek(7, &view);
+    m_ctl->SetRate(-4.0);
+    m_ctl->SetRate(-4.0); // the same rate again is no change
+    m_doc.NotifyCatalogueReset();
+    EXPECT_EQ(heard, (std::vector<std::string>{"opened 1 of 120 on front", "position 0 by playback",
+                                                "position 7 by a view", "rate -4", "catalogue"}));
+    // The controller is the one place the position is kept; the session shows it.
+    EXPECT_EQ(m_ctl->Position(), 7);
+    EXPECT_EQ(m_session->ShownFrame(), 7);
+    EXPECT_EQ(m_ctl->LastPosition().pOrigin, &view);
+
+    heard.clear();
+    m_ctl->Close();
+    EXPECT_EQ(heard.back(), "closed");
+    EXPECT_EQ(m_ctl->CurrentIndex(), -1);
+    EXPECT_FALSE(m_ctl->HasRecording());
+    EXPECT_EQ(m_ctl->FrameCount(), 0);
 }

@@ -4,9 +4,14 @@
 #include "telemetry/accelsensorgraphview.h"
 
 #include "catalogue/corvanadoc.h"
+#include "fixtures/clipmaker.h"
+#include "fixtures/testfiles.h"
+#include "media/audiooutput.h"
+#include "media/nullaudiooutput.h"
+#include "playback/playbackcontroller.h"
+#include "telemetry/graphkeycommands.h"
 #include "telemetry/printview.h"
 #include "telemetry/telemetryconst.h"
-#include "fixtures/testfiles.h"
 #include "qstringprint.h"
 
 #include <QApplication>
@@ -36,18 +41,34 @@ protected:
     void SetUp() override
     {
         App();
+        CAudioOutput::SetFactory([] { return std::make_unique<CNullAudioOutput>(); });
         ASSERT_TRUE(dir.isValid());
-        const QString clip = dir.filePath("REC_0001.avi");
-        ASSERT_TRUE(testfiles::Write(clip, "clip"));
+        // A clip of 300 small pictures at 30 a second, played by the real controller.
+        ASSERT_FALSE(clipmaker::Make(dir.path(), QStringLiteral("REC_0001.avi"),
+                                     {"-f", "lavfi", "-i", "testsrc=size=64x48:rate=30", "-frames:v", "300", "-c:v",
+                                      "mjpeg", "-threads", "1"})
+                         .isEmpty());
         ASSERT_TRUE(testfiles::WriteLines(dir.filePath("data/REC_0001.dat"), DataLines()));
         doc.SetFolder(dir.path());
         doc.LoadFolder();
         ASSERT_EQ(doc.Count(), 1);
-        doc.SetCurrentIndex(0);
-        doc.SetLastPosition(kFrames);
-        doc.SetFrameTime(kFrameTime);
-        doc.SetDuration(kFrames * kFrameTime);
-        view = std::make_unique<CAccelSensorGraphView>(&doc);
+        playback = std::make_unique<CPlaybackController>(&doc);
+        keys = std::make_unique<CGraphKeyCommands>(playback.get());
+        view = std::make_unique<CAccelSensorGraphView>(&doc, &playback->Telemetry());
+        // As the composition root wires them.
+        QObject::connect(playback.get(), &CPlaybackController::RecordingOpened, view.get(),
+                         &CAccelSensorGraphView::OnRecordingOpened);
+        QObject::connect(playback.get(), &CPlaybackController::RecordingClosed, view.get(),
+                         &CAccelSensorGraphView::OnRecordingClosed);
+        QObject::connect(playback.get(), &CPlaybackController::PositionChanged, view.get(),
+                         &CAccelSensorGraphView::OnPositionChanged);
+        QObject::connect(view.get(), &CAccelSensorGraphView::SeekRequested, playback.get(),
+                         [this](qint64 frame) { playback->Seek(frame, view.get()); });
+        QObject::connect(view.get(), &CAccelSensorGraphView::GraphKey, keys.get(), &CGraphKeyCommands::Run);
+        QObject::connect(keys.get(), &CGraphKeyCommands::ZoomRequested, view.get(), &CAccelSensorGraphView::ZoomStep);
+        ASSERT_TRUE(playback->Open(0));
+        ASSERT_EQ(playback->FrameCount(), kFrames);
+        ASSERT_EQ(playback->FrameTime(), kFrameTime);
         view->resize(400, 220); // plot 210 x 200 from (180, 10)
         view->show();
         view->OnInitialUpdate();
@@ -67,8 +88,12 @@ protected:
                 "$ACCELERATOR,083030.000,130512,1.90,1.90,1.90,"};
     }
 
+    void SetPosition(int64_t frame) { playback->Seek(frame, nullptr); }
+
     QTemporaryDir dir;
     CCorvanaDoc doc;
+    std::unique_ptr<CPlaybackController> playback;
+    std::unique_ptr<CGraphKeyCommands> keys;
     std::unique_ptr<CAccelSensorGraphView> view;
 };
 
@@ -90,7 +115,9 @@ TEST_F(GraphView, RebuildTakesTableAndExtremesFromTheRecord)
 
 TEST_F(GraphView, FrameKeysSeekAndTellTheOtherViews)
 {
-    QSignalSpy spy(&doc, &CCorvanaDoc::PositionChanged);
+    std::vector<const QObject *> origins;
+    QObject::connect(playback.get(), &CPlaybackController::PositionChanged,
+                     [&](const tagPLAYPOSITION &p) { origins.push_back(p.pOrigin); });
     const struct {
         int key;
         int64_t from;
@@ -104,12 +131,13 @@ TEST_F(GraphView, FrameKeysSeekAndTellTheOtherViews)
         {Qt::Key_Right, 0, 1},
     };
     for (const auto &c : cases) {
-        doc.SetCurrentPosition(c.from);
-        spy.clear();
+        SetPosition(c.from);
+        origins.clear();
         QTest::keyClick(view.get(), static_cast<Qt::Key>(c.key));
-        EXPECT_EQ(doc.CurrentPosition(), c.to) << c.key << " from " << c.from;
-        ASSERT_EQ(spy.count(), 1) << c.key;
-        EXPECT_EQ(spy.at(0).at(0).value<QObject *>(), view.get()) << "the sender is the graph";
+        EXPECT_EQ(playback->Position(), c.to) << c.key << " from " << c.from;
+        EXPECT_EQ(view->FrameParts().strFrame, GraphFrameText(c.to, kFrames)) << "the panel follows";
+        ASSERT_EQ(origins.size(), 1u) << c.key;
+        EXPECT_EQ(origins.front(), keys.get()) << "moved in the key table's name, so every pane follows";
     }
 }
 
@@ -140,27 +168,29 @@ TEST_F(GraphView, ZoomByKeysAndWheel)
 
 TEST_F(GraphView, ClicksSeek)
 {
-    doc.SetCurrentPosition(42);
+    SetPosition(42);
     QTest::mouseClick(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(180, 100));
-    EXPECT_EQ(doc.CurrentPosition(), 0);
+    EXPECT_EQ(playback->Position(), 0);
     QTest::mouseClick(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(390, 100));
-    EXPECT_EQ(doc.CurrentPosition(), kFrames);
+    EXPECT_EQ(playback->Position(), kFrames);
     QTest::mouseClick(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(285, 5));
-    EXPECT_EQ(doc.CurrentPosition(), kFrames) << "above the plot: no seek";
+    EXPECT_EQ(playback->Position(), kFrames) << "above the plot: no seek";
     QTest::mouseClick(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(285, 100));
-    EXPECT_EQ(doc.CurrentPosition(), 150);
+    EXPECT_EQ(playback->Position(), 150);
+    EXPECT_EQ(playback->LastPosition().pOrigin, view.get()) << "asked for in the graph's name";
 }
 
 TEST_F(GraphView, MarkerFollowsThePosition)
 {
-    doc.SetCurrentPosition(kFrames / 2);
+    SetPosition(kFrames / 2);
     const QImage shot = view->RenderGraphSnapshot();
-    EXPECT_EQ(view->MarkerX(), 285);
+    // Frame 150 of a clip of exactly 10 s: 150 x 333333 / 100000000 of the 210-pixel plot from x 180.
+    EXPECT_EQ(view->MarkerX(), 284);
     ASSERT_EQ(shot.size(), QSize(400, 220));
-    // The marker's left edge, a dashed red line at x 281.
+    // The marker's left edge, a dashed red line at x 280.
     int red = 0;
     for (int y = 10; y <= 210; ++y)
-        red += shot.pixelColor(281, y) == QColor(255, 0, 0);
+        red += shot.pixelColor(280, y) == QColor(255, 0, 0);
     EXPECT_GT(red, 20);
     // Nothing red at a column the marker does not cover.
     for (int y = 10; y <= 210; ++y)
@@ -170,27 +200,27 @@ TEST_F(GraphView, MarkerFollowsThePosition)
 TEST_F(GraphView, ResetAndResize)
 {
     QTest::keyClick(view.get(), Qt::Key_PageUp);
-    doc.SetCurrentPosition(10);
+    SetPosition(10);
     view->RenderGraphSnapshot();
     view->ResetGraph();
     EXPECT_EQ(view->Zoom(), 1u);
     EXPECT_EQ(view->MarkerX(), -1);
     EXPECT_FALSE(view->HasData());
-    EXPECT_TRUE(view->FrameToSample().IsEmpty());
 
     // A resize rebuilds once the view is initialised, and not before.
     view->resize(500, 300);
-    EXPECT_FALSE(view->FrameToSample().IsEmpty());
-    CAccelSensorGraphView fresh(&doc);
+    EXPECT_TRUE(view->HasData());
+    CAccelSensorGraphView fresh(&doc, &playback->Telemetry());
+    fresh.OnRecordingOpened(playback->Recording());
     fresh.show();
     fresh.resize(500, 300);
-    EXPECT_TRUE(fresh.FrameToSample().IsEmpty());
+    EXPECT_FALSE(fresh.HasData());
     EXPECT_FALSE(fresh.IsInitialised());
 }
 
 TEST_F(GraphView, WithoutARecordingOnlyTheBackground)
 {
-    doc.SetCurrentIndex(-1);
+    playback->Close();
     view->ResetGraph();
     view->RebuildGraph();
     EXPECT_FALSE(view->HasData());
@@ -269,8 +299,8 @@ TEST_F(SpeedGraph, OffByDefaultAndDrawnAtEachFixsSpeedWhenSwitchedOn)
 
 TEST_F(SpeedGraph, TheReportDrawsTheCurveWhenItIsOn)
 {
-    CPrintView report(&doc);
-    report.SetGraphView(view.get());
+    CPrintView report(playback.get());
+    report.SetGraphSource([this] { return view->size(); }, [this](QPainter &p) { view->PlotGraph(p); });
     const auto graphBand = [&] {
         QImage page(1000, 1414, QImage::Format_RGB32);
         page.fill(Qt::white);

@@ -1,6 +1,6 @@
 // The frame-to-sample and frame-to-fix tables: the one-pass builders must give every frame what
 // the per-frame scan gives it.
-#include "telemetry/frameindextable.h"
+#include "playback/frameindextable.h"
 
 #include <gtest/gtest.h>
 

@@ -104,17 +104,18 @@ protected:
         doc.SetFolder(dir.path());
         doc.LoadFolder();
         ASSERT_EQ(doc.Count(), 2);
-        doc.SetCurrentIndex(0);
-        doc.SetFrameTime(333333);
-        doc.SetLastPosition(90);
-        doc.SetDuration(90 * 333333);
 
         server = std::make_unique<CLocalWebServer>(testfiles::SourceDir() + "/server/www");
         ASSERT_TRUE(server->Start()) << server->ErrorString().toStdString();
+        view = std::make_unique<CMapView>(&doc, &telemetry);
         // No tiles: the test talks to nothing but the loopback server.
-        doc.SetMapPage(MapPageUrl(server->BaseUrl()) + "?tiles=none");
-
-        view = std::make_unique<CMapView>(&doc);
+        view->SetMapPage(MapPageUrl(server->BaseUrl()) + "?tiles=none");
+        // A seek asked for by the map comes back to it as the controller tells it.
+        QObject::connect(view.get(), &CMapView::SeekRequested, [this](qint64 frame) {
+            position = frame;
+            view->OnPositionChanged({frame, frame * 333333, view.get()});
+        });
+        Open(0);
         view->page()->profile()->setUrlRequestInterceptor(&interceptor);
         view->SetServerBase(server->BaseUrl());
         view->resize(373, 373);
@@ -177,15 +178,36 @@ protected:
             << "page " << static_cast<int>(view->Page());
     }
 
+    // What the playback controller tells the pane when recording `index` opens (90 frames at 30
+    // a second) or none is open; the tables are the recording's, as the controller builds them.
+    void Open(int index)
+    {
+        telemetry.Rebuild(doc.RecordRef(index), index, 333333, 90);
+        tagOPENEDRECORDING opened;
+        opened.nIndex = index;
+        opened.channels.append({QStringLiteral("front"), doc.MediaPathAt(index)});
+        opened.llFrameCount = 90;
+        opened.llFrameTime = 333333;
+        opened.llDuration = 90 * 333333;
+        view->OnRecordingOpened(opened);
+    }
+    void Close()
+    {
+        telemetry.Clear();
+        view->OnRecordingClosed();
+    }
+
     void PublishFrame(int64_t frame)
     {
-        doc.SetCurrentPosition(frame);
+        position = frame;
         QObject player; // another view publishes the frame
-        doc.UpdateAllViews(&player);
+        view->OnPositionChanged({frame, frame * 333333, &player});
     }
 
     QTemporaryDir dir;
     CCorvanaDoc doc;
+    CRecordingTelemetry telemetry;
+    int64_t position = 0;
     LoopbackOnly interceptor;
     std::unique_ptr<CLocalWebServer> server;
     std::unique_ptr<CMapView> view;
@@ -246,7 +268,7 @@ TEST_F(MapView, LoadingPageThenMapPageWithEveryCallInOrder)
 
 TEST_F(MapView, NaverPagePassesTheCoordinateTexts)
 {
-    doc.SetMapPage(NaverMapPageUrl(server->BaseUrl()));
+    view->SetMapPage(NaverMapPageUrl(server->BaseUrl()));
     OpenWithRoutes();
     EXPECT_EQ(view->Flavour(), MapFlavour::Naver);
     ASSERT_TRUE(WaitFor([&] { return Calls().size() >= 11; }));
@@ -263,7 +285,7 @@ TEST_F(MapView, NaverPagePassesTheCoordinateTexts)
 
 TEST_F(MapView, AMapPageWithoutServerIsLookedForOnTheServer)
 {
-    doc.SetMapPage(QStringLiteral("corvana_mapview/google_map_world.html?tiles=none"));
+    view->SetMapPage(QStringLiteral("corvana_mapview/google_map_world.html?tiles=none"));
     OpenWithRoutes();
     EXPECT_EQ(view->url().toString(), server->BaseUrl() + "corvana_mapview/google_map_world.html?tiles=none");
     EXPECT_EQ(view->Flavour(), MapFlavour::Google);
@@ -288,7 +310,7 @@ TEST_F(MapView, OnlineWithTilesFromALoopbackTileServer)
     const quint16 port = tiles.listen(QHostAddress::LocalHost, 0);
     ASSERT_NE(port, 0);
     const QString templ = QString("http://127.0.0.1:%1/tiles/{z}/{x}/{y}.png").arg(port);
-    doc.SetMapPage(MapPageUrl(server->BaseUrl()) + "?tiles=" + QUrl::toPercentEncoding(templ));
+    view->SetMapPage(MapPageUrl(server->BaseUrl()) + "?tiles=" + QUrl::toPercentEncoding(templ));
 
     OpenWithRoutes();
     ASSERT_TRUE(WaitFor([&] { return State().value("tilesLoaded").toInt() > 0; }));
@@ -321,7 +343,7 @@ TEST_F(MapView, TilesSeenOnlineShowAgainAfterTheTileServerHasGone)
     ASSERT_NE(port, 0);
     const QString templ = QString("http://127.0.0.1:%1/tiles/{z}/{x}/{y}.png").arg(port);
     CMapView::SetTileSource(templ, QString());
-    doc.SetMapPage(MapPageUrl(server->BaseUrl()));
+    view->SetMapPage(MapPageUrl(server->BaseUrl()));
 
     // The viewer's own kind of profile, its files in a folder of the test's.
     QTemporaryDir profileDir;
@@ -336,9 +358,11 @@ TEST_F(MapView, TilesSeenOnlineShowAgainAfterTheTileServerHasGone)
         profile.reset(CMapView::MakeCachingProfile(profileDir.path(), 8 << 20, nullptr));
         profile->setUrlRequestInterceptor(&interceptor);
         CMapView::SetBrowserProfile(profile.get());
-        view = std::make_unique<CMapView>(&doc);
+        view = std::make_unique<CMapView>(&doc, &telemetry);
         CMapView::SetBrowserProfile(nullptr);
+        view->SetMapPage(MapPageUrl(server->BaseUrl()));
         view->SetServerBase(server->BaseUrl());
+        Open(0);
         view->resize(373, 373);
         view->show();
     };
@@ -393,13 +417,13 @@ TEST_F(MapView, TablesOfAnotherRecordingAreNotKept)
 {
     OpenWithRoutes();
     ASSERT_FALSE(view->FrameToFix().IsEmpty());
-    // The list opens recording 1 (a single fix): its speed and heading must not come from the
-    // table of recording 0.
-    doc.SetCurrentIndex(1);
+    // The list opens recording 1 (a single fix): the map reads its tables, not recording 0's, and
+    // shows no route for one fix.
+    Open(1);
     view->StartMapLoad();
-    EXPECT_TRUE(view->FrameToFix().IsEmpty());
+    EXPECT_EQ(view->FrameToFix(), BuildFrameToFix(doc.RecordRef(1), 333333, 90).frameToFix);
     ASSERT_TRUE(WaitFor([&] { return view->Page() == CMapView::PageKind::Idle; }));
-    EXPECT_TRUE(view->FrameToFix().IsEmpty());
+    EXPECT_FALSE(view->IsRouteLoaded());
 }
 
 TEST_F(MapView, PositionFollowsPlaybackAndStopsWhenSwitchedOff)
@@ -423,7 +447,7 @@ TEST_F(MapView, PositionFollowsPlaybackAndStopsWhenSwitchedOff)
     EXPECT_EQ(view->ShownFix(), 2);
 
     // "Display position off": the position stays where it is during playback.
-    doc.SetMapPositionOn(0);
+    view->SetPositionOn(0);
     PublishFrame(30);
     Idle(300);
     EXPECT_EQ(Calls().size(), calls.size());
@@ -440,12 +464,12 @@ TEST_F(MapView, LeftAndRightStepThroughTheFixes)
     QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
     QApplication::sendEvent(input, &right);
     EXPECT_EQ(view->ShownFix(), 1);
-    EXPECT_EQ(doc.CurrentPosition(), view->FixToFrame().Find(1)) << "the last frame of fix 1";
+    EXPECT_EQ(position, view->FixToFrame().Find(1)) << "the last frame of fix 1";
     QApplication::sendEvent(input, &right);
     QApplication::sendEvent(input, &right);
     EXPECT_EQ(view->ShownFix(), 2) << "Right at the last fix does nothing";
     // Left and Right move the position even with the position display off.
-    doc.SetMapPositionOn(0);
+    view->SetPositionOn(0);
     QApplication::sendEvent(input, &left);
     EXPECT_EQ(view->ShownFix(), 1);
 }
@@ -534,17 +558,16 @@ TEST_F(MapView, OnlyTheLastOfQuickChecksDecides)
 
 TEST_F(MapView, OneFixMeansNoRouteAndTheIdlePage)
 {
-    doc.SetCurrentIndex(1); // recording B has a single fix
+    Open(1); // recording B has a single fix
     view->SetMapPageDue(1);
     view->OnInitialUpdate();
     ASSERT_TRUE(WaitFor([&] { return Requested().contains(CMapView::PageKind::Idle); }));
     EXPECT_FALSE(view->IsRouteLoaded());
-    EXPECT_TRUE(view->FrameToFix().IsEmpty());
 }
 
 TEST_F(MapView, ATripsRouteShowsWithOrWithoutACurrentRecording)
 {
-    doc.SetCurrentIndex(-1);
+    Close();
     view->OnInitialUpdate();
     ASSERT_TRUE(WaitFor([&] { return view->Page() == CMapView::PageKind::Idle && view->IsPageComplete(); }));
     // Nothing is current, yet the map page comes for the trip's route.
@@ -553,7 +576,7 @@ TEST_F(MapView, ATripsRouteShowsWithOrWithoutACurrentRecording)
     ASSERT_TRUE(WaitFor([&] { return State().value("trip").toArray().size() == 3; }));
     EXPECT_EQ(State().value("route").toArray().size(), 0);
     // A recording opened meanwhile draws its route over the trip's, which stays.
-    doc.SetCurrentIndex(1);
+    Open(1);
     view->LoadRoutes();
     ASSERT_TRUE(WaitFor([&] { return State().value("route").toArray().size() == 1; }));
     EXPECT_EQ(State().value("trip").toArray().size(), 3);

@@ -3,6 +3,7 @@
 // picture of the pages on A4 and Letter, portrait and landscape), the records without data, GPS
 // or samples, an unreachable map server, the refusals; and the report pane itself with its print
 // dialog, its preview dialog and the run's bPrinting.
+#include "playback/playbackcontroller.h"
 #include "telemetry/printview.h"
 
 #include "catalogue/corvanadoc.h"
@@ -455,25 +456,28 @@ protected:
         CAudioOutput::SetFactory([] { return std::make_unique<CNullAudioOutput>(); });
         doc.SetFolder(QFileInfo(full).path());
         doc.LoadFolder();
+        int index = -1;
         for (int i = 0; i < doc.Count(); ++i)
             if (doc.MediaPathAt(i) == full)
-                doc.SetCurrentIndex(i);
-        ASSERT_GE(doc.CurrentIndex(), 0);
-        doc.SetCurrentMediaPath(full);
-        ASSERT_TRUE(SUCCEEDED(session.OpenCurrentRecording()));
+                index = i;
+        ASSERT_GE(index, 0);
+        QObject::connect(&playback, &CPlaybackController::RecordingOpened, &graph,
+                         &CAccelSensorGraphView::OnRecordingOpened);
+        QObject::connect(&playback, &CPlaybackController::PositionChanged, &graph,
+                         &CAccelSensorGraphView::OnPositionChanged);
+        ASSERT_TRUE(playback.Open(index));
         graph.resize(640, 180);
-        graph.SetPlaybackSession(&session);
         graph.OnInitialUpdate();
         graph.RebuildGraph();
-        view.SetPlaybackSession(&session);
-        view.SetGraphView(&graph);
+        view.SetGraphSource([this] { return graph.size(); }, [this](QPainter &p) { graph.PlotGraph(p); });
         printer.setOutputFormat(QPrinter::PdfFormat);
     }
 
     CCorvanaDoc doc;
-    CPlaybackSession session{&doc, nullptr};
-    CAccelSensorGraphView graph{&doc};
-    CPrintView view{&doc};
+    CPlaybackController playback{&doc};
+    CPlaybackSession &session = *playback.MainSession();
+    CAccelSensorGraphView graph{&doc, &playback.Telemetry()};
+    CPrintView view{&playback};
     QPrinter printer{QPrinter::HighResolution};
 };
 

@@ -54,11 +54,17 @@ TEST(TelemetryCsv, EveryRowReadsWhatThePanelShowsForItsFrame)
     doc.SetFolder(dir.path());
     doc.LoadFolder();
     ASSERT_EQ(doc.Count(), 1);
-    doc.SetCurrentIndex(0);
-    doc.SetLastPosition(kFrames);
-    doc.SetFrameTime(kFrameTime);
-    doc.SetDuration(kFrames * kFrameTime);
-    CAccelSensorGraphView view(&doc);
+    // The pane is told what the controller would tell it: recording 0 open, its tables built.
+    CRecordingTelemetry telemetry;
+    telemetry.Rebuild(doc.RecordRef(0), 0, kFrameTime, kFrames);
+    tagOPENEDRECORDING opened;
+    opened.nIndex = 0;
+    opened.channels.append({QStringLiteral("front"), doc.MediaPathAt(0)});
+    opened.llFrameCount = kFrames;
+    opened.llFrameTime = kFrameTime;
+    opened.llDuration = kFrames * kFrameTime;
+    CAccelSensorGraphView view(&doc, &telemetry);
+    view.OnRecordingOpened(opened);
     view.resize(400, 220);
     view.OnInitialUpdate();
     view.RebuildGraph();
@@ -73,7 +79,7 @@ TEST(TelemetryCsv, EveryRowReadsWhatThePanelShowsForItsFrame)
     int withSample = 0, withFix = 0;
     for (int64_t f = 0; f < kFrames; ++f) {
         SCOPED_TRACE(f);
-        doc.SetCurrentPosition(f);
+        view.OnPositionChanged({f, f * kFrameTime, nullptr});
         const tagACCELFRAMEPARTS parts = view.FrameParts();
         const QStringList cells = QString::fromLatin1(lines.at(f + 1)).split(',');
         ASSERT_EQ(cells.size(), 9);

@@ -8,7 +8,7 @@
 // the start of frame f + 1 is never before the one for frame f, because every sample skipped for
 // f lay before f's start and so before f + 1's. One pointer over the samples therefore serves all
 // frames in order, and once it has passed the last sample no later frame has an entry.
-#include "telemetry/frameindextable.h"
+#include "playback/frameindextable.h"
 
 #include <climits>
 

@@ -1,0 +1,399 @@
+// The main window's commands.
+#include "shell/viewercommands.h"
+
+#include "catalogue/corvanadoc.h"
+#include "catalogue/recordinfo.h"
+#include "device_config/blackboxconfigurator.h"
+#include "export/exportactions.h"
+#include "export/playoverlay.h"
+#include "playback/mediaplayview.h"
+#include "playback/playbackcontroller.h"
+#include "playback/playcontrolview.h"
+#include "playback/snapshot.h"
+#include "platform/processes.h"
+#include "platform/removablevolumes.h"
+#include "shell/aboutdlg.h"
+#include "shell/compositionroot.h"
+#include "shell/imageviewer.h"
+#include "shell/mainframe.h"
+#include "skin/commandids.h"
+#include "skin/prompt.h"
+#include "telemetry/accelsensorgraphview.h"
+#include "telemetry/mapscripts.h"
+#include "telemetry/mapview.h"
+#include "telemetry/printview.h"
+#include "telemetry/telemetryconst.h"
+#include "trips/tripwindow.h"
+#include "update/updateconst.h"
+#include "update/updatedialog.h"
+
+#include <QDir>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QSettings>
+
+namespace {
+
+const char kMsgNotLoaded[] = "The loading content does not exist.";
+const char kTitleLoadingFolder[] = "Specify the loading folder.";
+const char kTitleSaveFolder[] = "Specify the folder to save the data.";
+const char kMsgFailOpenFolder[] = "Fail to open the folder.";
+const char kMsgNoGps[] = "GPS data does not exist.";
+const char kMsgConvertSuccess[] = "Success to convert the data.";
+const char kMsgConvertError[] = "An error occured in converting.";
+const char kSettingSpeedCurve[] = "graph/speedCurve";
+// A trip's route on the map: enough points to follow its roads, few enough for one page call.
+constexpr int kTripRouteMaxPoints = 2000;
+
+QString Text(const char *s)
+{
+    return QString::fromLatin1(s);
+}
+
+} // namespace
+
+CViewerCommands::CViewerCommands(CCompositionRoot *root)
+    : m_root(root), m_frame(root->Frame()), m_playback(root->Playback())
+{
+    m_speedCurve = QSettings().value(QString::fromLatin1(kSettingSpeedCurve), false).toBool();
+    BuildCommandTable();
+}
+
+void CViewerCommands::BuildCommandTable()
+{
+    CMainFrame *f = m_frame;
+    CPlaybackController *p = m_playback;
+    const auto single = [p] { return p->IsMulti() == 0; };
+
+    f->AddCommand(ID_FILE_SET_FOLDER, [this] { OnSetFolder(); });
+    f->AddCommand(ID_FILE_ADD_GPS_TRACK, [this] { OnAddGpsTrack(); });
+    f->AddCommand(ID_FILE_CONFIG_BLACKBOX, [this] { OnConfigBlackbox(); });
+    f->AddCommand(ID_FILE_PRINT, [this] { OnPrint(ID_FILE_PRINT); });
+    f->AddCommand(ID_FILE_PRINT_DIRECT, [this] { OnPrint(ID_FILE_PRINT_DIRECT); });
+    f->AddCommand(ID_FILE_PRINT_PREVIEW, [this] { OnPrint(ID_FILE_PRINT_PREVIEW); });
+    f->AddCommand(ID_FILE_PRINT_SETUP, [this] { OnPrintSetup(); });
+    f->AddCommand(ID_APP_EXIT, [f] { f->close(); });
+
+    f->AddCommand(ID_MEDIA_PLAY, [p] { p->PlayForward(); }, single);
+    f->AddCommand(ID_MEDIA_REVERSE_PLAY, [p] { p->PlayReverse(); }, single);
+    f->AddCommand(ID_MEDIA_PAUSE, [p] { p->Pause(); });
+    f->AddCommand(ID_MEDIA_STOP, [p] { p->Stop(); });
+    for (int i = 0; i < CPlayControlView::kSpeedCount; ++i)
+        f->AddCommand(ID_SPEED_1X + i, [f, i] { f->ControlBar()->SetSpeedIndex(i); });
+    // The window's own frame steps: every pane follows, the video included.
+    f->AddCommand(ID_MEDIA_FRAME_FORWARD, [p, f] { p->StepFrames(+1, f); });
+    f->AddCommand(ID_MEDIA_FRAME_BACKWARD, [p, f] { p->StepFrames(-1, f); });
+    f->AddCommand(ID_MEDIA_TO_BEGINNING, [p] { p->SeekToBeginning(); });
+    f->AddCommand(ID_MEDIA_TO_END, [p] { p->SeekToEnd(); });
+    f->AddCommand(
+        ID_MEDIA_CONTINUOUS_PLAY, [p] { p->SetContinuousPlay(p->ContinuousPlay() == 0); }, {},
+        [p] { return p->ContinuousPlay() == 1; });
+
+    f->AddCommand(ID_VIEW_SINGLE, [this] { OnLayout(0, 1); });
+    for (const auto &grid : {std::pair{ID_VIEW_X4, 4}, {ID_VIEW_X9, 9}, {ID_VIEW_X16, 16}, {ID_VIEW_X25, 25}})
+        f->AddCommand(grid.first, [this, count = grid.second] { OnLayout(1, count); });
+    f->AddCommand(ID_VIEW_SAVE_IMAGE, [this] { OnSaveImage(); });
+    f->AddCommand(
+        ID_VIEW_TELEMETRY_OVERLAY, [this] { SetTelemetryOverlay(!m_telemetryOverlay); }, {},
+        [this] { return m_telemetryOverlay; });
+    f->AddCommand(
+        ID_VIEW_SPEED_CURVE, [this] { SetSpeedCurve(!m_speedCurve); }, {}, [this] { return m_speedCurve; });
+    f->AddCommand(ID_VIEW_TRIP_TIMELINE, [this] { OnTripTimeline(); });
+
+    f->AddCommand(ID_MEDIA_MARK_EXPORT_START, [this, p] {
+        if (LoadedCheck())
+            p->ExportMarks().MarkStart(p->CurrentIndex(), p->Position(), p->FrameCount());
+    });
+    f->AddCommand(ID_MEDIA_MARK_EXPORT_END, [this, p] {
+        if (LoadedCheck())
+            p->ExportMarks().MarkEnd(p->CurrentIndex(), p->Position(), p->FrameCount());
+    });
+    f->AddCommand(ID_MEDIA_EXPORT_VIDEO, [this] { OnExportVideo(); });
+    f->AddCommand(ID_MEDIA_SAVE_EVIDENCE, [this] { OnSaveEvidence(); });
+
+    f->AddCommand(ID_MAP_GOOGLE_MAP, [this] { OnGoogleMap(); });
+    CMapView *map = f->MapView();
+    f->AddCommand(
+        ID_MAP_POSITION_ON, [map] { map->SetPositionOn(1); }, [map] { return map->PositionOn() == 0; });
+    f->AddCommand(
+        ID_MAP_POSITION_OFF, [map] { map->SetPositionOn(0); }, [map] { return map->PositionOn() == 1; });
+    f->AddCommand(ID_MAP_CONVERT_EARTH, [this] { OnConvertForGoogleEarth(); });
+
+    f->AddCommand(ID_APP_ABOUT, [this] { OnAbout(); });
+    f->AddCommand(ID_APP_UPDATE, [this] { OnUpdate(); });
+}
+
+// --- Checks -------------------------------------------------------------------------------------
+
+bool CViewerCommands::LoadedCheck()
+{
+    if (m_playback->CurrentIndex() < 0) {
+        CurrentPrompt().Info(m_frame, Text(kMsgNotLoaded));
+        return false;
+    }
+    return true;
+}
+
+bool CViewerCommands::ContentCheck()
+{
+    const QString message = SnapshotPrecheck(*m_playback);
+    if (message.isEmpty())
+        return true;
+    CurrentPrompt().Info(m_frame, message);
+    return false;
+}
+
+// --- File ---------------------------------------------------------------------------------------
+
+void CViewerCommands::OnSetFolder()
+{
+    const QStringList recent = m_root->RecentFolders();
+    const tagFOLDERCHOICE choice = CurrentPrompt().ChooseFolder(m_frame, Text(kTitleLoadingFolder),
+                                                                recent.isEmpty() ? QString() : recent.first());
+    if (!choice.bChosen) {
+        CurrentPrompt().Info(m_frame, Text(kMsgFailOpenFolder));
+        return;
+    }
+    m_root->SetFolderAndLoad(choice.path);
+}
+
+void CViewerCommands::OnAddGpsTrack()
+{
+    CCorvanaDoc *doc = m_root->Document();
+    const tagFOLDERCHOICE choice = CurrentPrompt().ChooseOpenFile(m_frame, QStringLiteral("Specify the GPS track."),
+                                                                  QStringLiteral("GPS track (*.gpx)"), doc->Folder());
+    if (!choice.bChosen || choice.path.isEmpty())
+        return;
+    QString why;
+    if (!doc->SetTrackFile(choice.path, &why)) {
+        CurrentPrompt().Info(m_frame, QStringLiteral("The GPS track could not be read: %1.").arg(why));
+        return;
+    }
+    if (doc->Folder().isEmpty()) {
+        CurrentPrompt().Info(m_frame, QStringLiteral("The GPS track will be paired with the recordings of the folder you load."));
+        return;
+    }
+    m_root->RunLoadSequence();
+    int paired = 0;
+    for (int i = 0; i < doc->Count(); ++i)
+        paired += doc->RecordRef(i).nSource == TS_GPX && doc->DataPathAt(i).isEmpty() ? 1 : 0;
+    CurrentPrompt().Info(m_frame, paired == 0 ? QStringLiteral("The GPS track covers the time of none of the recordings without GPS data.")
+                                              : QStringLiteral("The GPS track gave GPS data to %1 recording(s).").arg(paired));
+}
+
+void CViewerCommands::OnConfigBlackbox()
+{
+    // Without a parent, as a window of its own; what it saved is on the card, so its result
+    // does not matter here.
+    const CSystemRemovableVolumes volumes;
+    CBlackBoxConfigurator dialog(volumes);
+    dialog.exec();
+}
+
+// --- Display ------------------------------------------------------------------------------------
+
+void CViewerCommands::OnLayout(int multi, int count)
+{
+    if (!LoadedCheck())
+        return;
+    m_playback->SetLayout(multi, count, true);
+}
+
+void CViewerCommands::OnSaveImage()
+{
+    if (!ContentCheck())
+        return;
+    QString folder;
+    if (!CurrentPrompt().ChooseTargetFolder(m_frame, QString::fromLatin1(kSnapshotFolderTitle), &folder))
+        return;
+    CurrentPrompt().Info(m_frame, SaveSnapshots(*m_playback, folder));
+}
+
+void CViewerCommands::OpenImageViewer(int pane)
+{
+    if (!LoadedCheck())
+        return;
+    m_playback->Pause();
+    tagCAPTURE capture;
+    const QString message = CaptureForViewer(*m_playback->MainSession(), pane, &capture);
+    if (!message.isEmpty()) {
+        CurrentPrompt().Info(m_frame, message);
+        return;
+    }
+    CImageViewer viewer;
+    viewer.SetBaseName(SnapshotBaseName(m_playback->MediaPath()));
+    viewer.SetBitmap(capture.image);
+    viewer.SetFrame(capture.frame);
+    viewer.exec();
+}
+
+void CViewerCommands::SetTelemetryOverlay(bool on)
+{
+    m_telemetryOverlay = on;
+    if (!on) {
+        m_frame->PlayView()->SetOverlay({});
+        return;
+    }
+    const CPlayOverlay *overlay = m_root->PlayOverlay();
+    m_frame->PlayView()->SetOverlay(
+        [overlay](QPainter &painter, const QRect &picture, int64_t frame) { overlay->Draw(painter, picture, frame); });
+}
+
+void CViewerCommands::SetSpeedCurve(bool on)
+{
+    m_speedCurve = on;
+    QSettings().setValue(QString::fromLatin1(kSettingSpeedCurve), on);
+    ApplySpeedCurve();
+}
+
+void CViewerCommands::ApplySpeedCurve()
+{
+    // One setting of units for the exported band, the band on screen, the speed curve and the
+    // trip timeline's.
+    const SpeedUnit unit = RememberedExportOptions().unit;
+    m_frame->GraphView()->SetSpeedCurve(m_speedCurve, unit);
+    if (CTripWindow *trips = m_root->TripWindow())
+        trips->SetSpeedUnit(unit);
+}
+
+void CViewerCommands::OnTripTimeline()
+{
+    CTripWindow *trips = m_root->TripWindow();
+    trips->SetSpeedUnit(RememberedExportOptions().unit);
+    trips->show();
+    trips->raise();
+    trips->activateWindow();
+}
+
+void CViewerCommands::ShowChosenTripRoute()
+{
+    const tagTRIP *trip = m_root->TripWindow()->Chosen();
+    m_frame->MapView()->SetTripRoute(trip ? TripRoute(*m_root->Document(), *trip, kTripRouteMaxPoints)
+                                          : QVector<tagGPSINFO>());
+}
+
+// --- Export -------------------------------------------------------------------------------------
+
+void CViewerCommands::OnExportVideo()
+{
+    m_playback->Pause();
+    m_root->ExportActions()->ExportVideo();
+    ApplySpeedCurve(); // the dialog may have changed the units
+}
+
+void CViewerCommands::OnSaveEvidence()
+{
+    m_playback->Pause();
+    m_root->ExportActions()->SaveEvidence();
+}
+
+bool CViewerCommands::PrintEvidenceReport(const QString &pdfPath, const tagEVIDENCEFACTS &facts)
+{
+    const QPrinter *setup = m_root->Printer();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdfPath);
+    printer.setPageSize(setup->pageLayout().pageSize());
+    printer.setPageOrientation(setup->pageLayout().orientation());
+    printer.setDocName(QStringLiteral("Pellister Evidence"));
+    CPrintView *print = m_frame->PrintView();
+    print->SetExtraPages([facts](const QSize &page) { return EvidencePageCount(page, facts); },
+                         [facts](QPainter &p, const QSize &page, int i) { DrawEvidencePage(p, page, facts, i); });
+    const bool printed = print->OnFilePrintDirect(&printer);
+    print->SetExtraPages({}, {});
+    m_frame->LayOutPanes();
+    return printed;
+}
+
+// --- Map ----------------------------------------------------------------------------------------
+
+void CViewerCommands::OnGoogleMap()
+{
+    // The setting is read again, so a server configured meanwhile is the one asked.
+    const QString base = m_root->MapServerBase();
+    CMapView *map = m_frame->MapView();
+    map->SetMapPage(base.isEmpty() ? QString::fromLatin1(kGoogleMapPagePath) : MapPageUrl(base));
+    map->SetServerBase(base);
+    map->SetMapPageDue(0);
+    map->StartMapLoad();
+}
+
+void CViewerCommands::OnConvertForGoogleEarth()
+{
+    if (!LoadedCheck())
+        return;
+    const CCorvanaDoc *doc = m_root->Document();
+    const int index = m_playback->CurrentIndex();
+    const tagDATAFILEINFO &record = doc->RecordRef(index);
+    if (record.bValid != 1 || record.vecGps.isEmpty()) {
+        CurrentPrompt().Info(m_frame, Text(kMsgNoGps));
+        return;
+    }
+    QString folder;
+    if (!CurrentPrompt().ChooseTargetFolder(m_frame, Text(kTitleSaveFolder), &folder))
+        return;
+    QString name = FileNameOfPath(m_playback->MediaPath());
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0)
+        name.truncate(dot);
+    const QString target = QDir::cleanPath(folder) + QLatin1Char('/') + name + QStringLiteral(".gpx");
+    if (doc->ExportGpx(index, target) == 1)
+        CurrentPrompt().Info(m_frame, Text(kMsgConvertSuccess));
+    else
+        CurrentPrompt().Info(m_frame, Text(kMsgConvertError));
+}
+
+// --- Help ---------------------------------------------------------------------------------------
+
+void CViewerCommands::OnAbout()
+{
+    CAboutDlg dialog(CAboutDlg::AboutText(), m_frame);
+    dialog.exec();
+}
+
+void CViewerCommands::OnUpdate()
+{
+    tagUPDATESETUP setup;
+    setup.programFolder = m_root->ProgramFolder();
+    setup.server = QUrl(m_root->MapServerBase());
+    setup.stallMs = QSettings().value(QString::fromLatin1(kSettingUpdateStallMs), kDefaultStallMs).toInt();
+    setup.deadlineMs = QSettings().value(QString::fromLatin1(kSettingUpdateDeadlineMs), 0).toInt();
+    setup.reportWhenCurrent = true;
+    setup.releaseKey = m_root->ReleaseKey();
+    CUpdateDialog dialog(setup);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    CurrentPrompt().ShowMessage(m_frame, Text(kMsgRestarting), PromptButtons::Ok, true);
+    if (!StartProcess(setup.programFolder + Text(kUpdaterFileName))) {
+        CurrentPrompt().Info(nullptr, Text(kMsgProcessFailed));
+        CurrentPrompt().ShowMessage(m_frame, Text(kMsgUpdateError), PromptButtons::Ok, true);
+        return;
+    }
+    // The updater takes over at its start-up and replaces this program file.
+    m_frame->close();
+}
+
+// --- Printing -----------------------------------------------------------------------------------
+
+void CViewerCommands::OnPrint(int id)
+{
+    if (!ContentCheck())
+        return;
+    m_playback->Pause();
+    CPrintView *print = m_frame->PrintView();
+    QPrinter *printer = m_root->Printer();
+    if (id == ID_FILE_PRINT_PREVIEW)
+        print->OnFilePrintPreview(printer);
+    else if (id == ID_FILE_PRINT_DIRECT)
+        print->OnFilePrintDirect(printer);
+    else
+        print->OnFilePrint(printer);
+    // The panes take the size the frame has now.
+    m_frame->LayOutPanes();
+}
+
+void CViewerCommands::OnPrintSetup()
+{
+    QPageSetupDialog dialog(m_root->Printer(), m_frame);
+    dialog.exec();
+}
