@@ -9,10 +9,10 @@
 
 namespace {
 
-int RunCatalogue(const QStringList &args, QTextStream &out, QTextStream &err)
+int RunCatalogue(const tagCLIARGS &args, QTextStream &out, QTextStream &err)
 {
     CCorvanaDoc doc;
-    if (!LoadFolderArgument(args.at(0), &doc, err))
+    if (!LoadFolderArgument(args.positional.at(0), &doc, err))
         return kExitFailed;
     for (int i = 0; i < doc.Count(); ++i) {
         const tagDATAFILEINFO &rec = doc.RecordRef(i);
@@ -24,11 +24,11 @@ int RunCatalogue(const QStringList &args, QTextStream &out, QTextStream &err)
     return kExitOk;
 }
 
-int RunGpx(const QStringList &args, QTextStream &out, QTextStream &err)
+int RunGpx(const tagCLIARGS &args, QTextStream &out, QTextStream &err)
 {
-    const QString clip = QDir::fromNativeSeparators(args.at(0));
+    const QString clip = QDir::fromNativeSeparators(args.positional.at(0));
     if (!QFileInfo(clip).isFile()) {
-        err << "pellister-cli: no such clip: " << args.at(0) << "\n";
+        err << "pellister-cli: no such clip: " << args.positional.at(0) << "\n";
         return kExitFailed;
     }
     QVector<tagGPXPOINT> track;
@@ -41,7 +41,7 @@ int RunGpx(const QStringList &args, QTextStream &out, QTextStream &err)
         out << "GPS data does not exist.\n";
         return kExitFailed;
     }
-    if (CDataFileInfo::WriteGpx(QDir::fromNativeSeparators(args.at(1)), FixesInUtc(rec)) == 1) {
+    if (CDataFileInfo::WriteGpx(QDir::fromNativeSeparators(args.positional.at(1)), FixesInUtc(rec)) == 1) {
         out << "Success to convert the data.\n";
         return kExitOk;
     }

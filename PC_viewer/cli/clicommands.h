@@ -1,7 +1,9 @@
-// The command table of pellister-cli. Each subsystem contributes its commands; main() parses
-// the command name and hands the remaining arguments to the command.
+// The command table of pellister-cli. Each subsystem contributes its commands with the options
+// they take; main() reads the command name, parses the rest with QCommandLineParser against the
+// command's options and hands the command what it read.
 #pragma once
 
+#include <QCommandLineParser>
 #include <QStringList>
 #include <QTextStream>
 #include <QVector>
@@ -13,16 +15,32 @@ enum CliExit : int {
     kExitUsage = 2,  // wrong arguments
 };
 
+// One option of a command: "--name VALUE", or a switch "--name" without a value name.
+struct CliOption {
+    const char *name;
+    const char *valueName; // null: a switch
+};
+
+// What a command was given: its positional arguments in order and the options it declared.
+struct tagCLIARGS {
+    QStringList positional;
+    const QCommandLineParser *parser = nullptr;
+    bool IsSet(const char *name) const { return parser->isSet(QString::fromLatin1(name)); }
+    // The value given last (an option given twice counts once, as the last).
+    QString Value(const char *name) const { return parser->value(QString::fromLatin1(name)); }
+};
+
 struct CliCommand {
     const char *name;
     const char *synopsis; // arguments, for the usage text
     const char *summary;
-    int minArgs;
+    int minArgs; // positional arguments
     int maxArgs;
-    int (*run)(const QStringList &args, QTextStream &out, QTextStream &err);
-    // The command takes "--track FILE.gpx" anywhere among its arguments: a day's GPS track that
-    // the recordings it loads are paired with (main() reads it before the command runs).
+    int (*run)(const tagCLIARGS &args, QTextStream &out, QTextStream &err);
+    // The command takes "--track FILE.gpx": a day's GPS track that the recordings it loads are
+    // paired with (main() reads it before the command runs).
     bool bTrack = false;
+    QVector<CliOption> options = {};
 };
 
 class CCorvanaDoc;

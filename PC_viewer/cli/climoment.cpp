@@ -9,10 +9,9 @@
 
 #include <QObject>
 
-bool IsMomentOption(const QString &arg)
-{
-    return arg == QLatin1String("--frame") || arg == QLatin1String("--grid") || arg == QLatin1String("--marked");
-}
+const QVector<CliOption> kMomentOptions = {{"frame", "N"}, {"grid", "K"}, {"marked", "i,j,..."}};
+
+namespace {
 
 bool ReadMomentOption(const QString &arg, const QString &value, tagCLIMOMENT *moment, QString *why)
 {
@@ -45,7 +44,6 @@ bool ReadMomentOption(const QString &arg, const QString &value, tagCLIMOMENT *mo
 
 bool CheckMoment(const tagCLIMOMENT &moment, QString *why)
 {
-    why->clear();
     if (moment.llFrame < 0)
         return false;
     if (moment.bMarkedGiven && moment.nGrid == 0) {
@@ -59,6 +57,19 @@ bool CheckMoment(const tagCLIMOMENT &moment, QString *why)
         }
     }
     return true;
+}
+
+} // namespace
+
+bool ReadMoment(const tagCLIARGS &args, tagCLIMOMENT *moment, QString *why)
+{
+    why->clear();
+    for (const char *name : {"frame", "grid", "marked"}) {
+        if (args.IsSet(name) &&
+            !ReadMomentOption(QStringLiteral("--") + QLatin1String(name), args.Value(name), moment, why))
+            return false;
+    }
+    return CheckMoment(*moment, why);
 }
 
 int ShowMoment(CPlaybackController &playback, const tagCLIMOMENT &moment, const QString &clip, const char *command,

@@ -3,6 +3,8 @@
 // marked. Both read it from the same options and put the viewer's session there the same way.
 #pragma once
 
+#include "cli/clicommands.h"
+
 #include <QList>
 #include <QString>
 #include <QTextStream>
@@ -16,13 +18,12 @@ struct tagCLIMOMENT {
     bool bMarkedGiven = false;
 };
 
-// --frame, --grid and --marked take a value.
-bool IsMomentOption(const QString &arg);
-// Reads one of them; false with the reason in *why for a value that is not one.
-bool ReadMomentOption(const QString &arg, const QString &value, tagCLIMOMENT *moment, QString *why);
-// After all options: --frame given, --marked only with --grid, every pane in the grid; false with
-// the reason in *why (an empty reason for a missing --frame, where only the usage text applies).
-bool CheckMoment(const tagCLIMOMENT &moment, QString *why);
+// --frame N, --grid K and --marked i,j,..., the options of a moment.
+extern const QVector<CliOption> kMomentOptions;
+// Reads them; then checks --frame given, --marked only with --grid, every pane in the grid. False
+// with the reason in *why (an empty reason for a missing --frame, where only the usage text
+// applies).
+bool ReadMoment(const tagCLIARGS &args, tagCLIMOMENT *moment, QString *why);
 
 // On playback that has opened the clip: the position at the frame (told to the views as a frame
 // step would), then the grid and its marks. A frame past the end is refused (message to err,

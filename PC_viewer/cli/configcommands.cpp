@@ -103,36 +103,28 @@ bool ApplySetting(const QString &arg, DeviceConfig &config, const CRegionTable &
     return false;
 }
 
-int Save(const QStringList &args, QTextStream &out, QTextStream &err)
+int Save(const QStringList &args, const tagCLIARGS &cli, QTextStream &out, QTextStream &err)
 {
     if (args.isEmpty()) {
         err << "pellister-cli: config save needs the CARD folder\n";
         return kExitUsage;
     }
     const QString card = args[0];
-    QStringList settings;
-    bool writeClock = false;
+    const QStringList settings = args.mid(1);
+    const bool writeClock = cli.IsSet("clock");
     QDate date;
     QTime time;
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] != QLatin1String("--clock")) {
-            settings << args[i];
-            continue;
-        }
-        if (++i >= args.size()) {
-            err << "pellister-cli: --clock needs \"YYYY-MM-DD hh:mm:ss\"\n";
-            return kExitUsage;
-        }
+    if (writeClock) {
         // The recorder takes the clock as it is written, with no time zone: the date and the
         // time are checked on their own (a local daylight-saving gap does not matter).
-        const QStringList parts = args[i].split(QLatin1Char(' '));
+        const QString clock = cli.Value("clock");
+        const QStringList parts = clock.split(QLatin1Char(' '));
         date = QDate::fromString(parts.value(0), QStringLiteral("yyyy-MM-dd"));
         time = QTime::fromString(parts.value(1), QStringLiteral("HH:mm:ss"));
         if (parts.size() != 2 || !date.isValid() || !time.isValid()) {
-            err << "pellister-cli: '" << args[i] << "' is not a date and time \"YYYY-MM-DD hh:mm:ss\"\n";
+            err << "pellister-cli: '" << clock << "' is not a date and time \"YYYY-MM-DD hh:mm:ss\"\n";
             return kExitUsage;
         }
-        writeClock = true;
     }
     const CRegionTable regions;
     DeviceConfig config;
@@ -153,13 +145,19 @@ int Save(const QStringList &args, QTextStream &out, QTextStream &err)
     return result.outcome == SaveOutcome::Saved && clockOk ? kExitOk : kExitFailed;
 }
 
-int RunConfig(const QStringList &args, QTextStream &out, QTextStream &err)
+int RunConfig(const tagCLIARGS &cli, QTextStream &out, QTextStream &err)
 {
+    const QStringList &args = cli.positional;
     const QString what = args.value(0);
-    if (what == QLatin1String("show"))
+    if (what == QLatin1String("show")) {
+        if (cli.IsSet("clock")) {
+            err << "pellister-cli: config show takes one CARD folder\n";
+            return kExitUsage;
+        }
         return Show(args.mid(1), out, err);
+    }
     if (what == QLatin1String("save"))
-        return Save(args.mid(1), out, err);
+        return Save(args.mid(1), cli, out, err);
     err << "pellister-cli: config takes show or save, not '" << what << "'\n";
     return kExitUsage;
 }
@@ -173,6 +171,6 @@ QVector<CliCommand> DeviceConfigCommands()
          "Shows the recorder settings of the card folder CARD (it holds configuration/ and update/) as the "
          "configurator reads them, or saves its configuration file with the given settings (and, with --clock, "
          "its clock file) as the configurator's Save does.",
-         2, 64, RunConfig},
+         2, 64, RunConfig, false, {{"clock", "\"YYYY-MM-DD hh:mm:ss\""}}},
     };
 }

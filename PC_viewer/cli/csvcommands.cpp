@@ -25,27 +25,12 @@ struct tagCSVARGS {
     SpeedUnit unit = SpeedUnit::Kmh;
 };
 
-int ParseArgs(const QStringList &args, tagCSVARGS *a, QTextStream &err)
+int ParseArgs(const tagCLIARGS &args, tagCSVARGS *a, QTextStream &err)
 {
-    QStringList positional;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &arg = args.at(i);
-        if (arg == QLatin1String("--units")) {
-            if (i + 1 >= args.size())
-                return Usage(err, QStringLiteral("--units needs a value"));
-            const QString value = args.at(++i);
-            if (!ParseSpeedUnit(value, &a->unit))
-                return Usage(err, QStringLiteral("--units must be kmh or mph, not '%1'").arg(value));
-            continue;
-        }
-        if (arg.startsWith(QLatin1String("--")))
-            return Usage(err, QStringLiteral("unknown option '%1'").arg(arg));
-        positional.append(arg);
-    }
-    if (positional.size() != 2)
-        return Usage(err, QString());
-    a->strClip = positional.at(0);
-    a->strOut = positional.at(1);
+    if (args.IsSet("units") && !ParseSpeedUnit(args.Value("units"), &a->unit))
+        return Usage(err, QStringLiteral("--units must be kmh or mph, not '%1'").arg(args.Value("units")));
+    a->strClip = args.positional.at(0);
+    a->strOut = args.positional.at(1);
     return kExitOk;
 }
 
@@ -55,7 +40,7 @@ int CannotOpen(QTextStream &err, const QString &clip, long hr)
     return kExitFailed;
 }
 
-int RunCsv(const QStringList &args, QTextStream &out, QTextStream &err)
+int RunCsv(const tagCLIARGS &args, QTextStream &out, QTextStream &err)
 {
     tagCSVARGS a;
     if (const int status = ParseArgs(args, &a, err); status != kExitOk)
@@ -109,6 +94,6 @@ QVector<CliCommand> CsvCommands()
          "Write the clip's telemetry to OUT.csv, one row per frame with what the G-sensor graph's "
          "panel shows for it: frame,time,latitude,longitude,speed,heading,x,y,z (speed in km/h or "
          "mph; empty cells where the panel shows nothing). Prints file= and frames= (exit 0).",
-         2, 4, &RunCsv, true},
+         2, 2, &RunCsv, true, {{"units", "kmh|mph"}}},
     };
 }

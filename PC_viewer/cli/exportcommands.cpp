@@ -38,54 +38,28 @@ bool ReadFrame(const QString &value, qint64 *frame)
 
 } // namespace
 
-int ParseRangeArgs(const QStringList &args, const char *command, bool bExportOptions, tagRANGEARGS *a,
+int ParseRangeArgs(const tagCLIARGS &args, const char *command, bool bExportOptions, tagRANGEARGS *a,
                    QTextStream &err)
 {
-    QStringList positional;
-    bool bFrom = false, bTo = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &arg = args.at(i);
-        if (bExportOptions && arg == QLatin1String("--no-sound")) {
-            a->options.bSound = false;
-            continue;
-        }
-        if (bExportOptions && arg == QLatin1String("--copy")) {
-            a->options.bCopy = true;
-            continue;
-        }
-        const bool bValue = arg == QLatin1String("--from") || arg == QLatin1String("--to") ||
-                            arg == QLatin1String("--units") || (bExportOptions && arg == QLatin1String("--overlay"));
-        if (!bValue) {
-            if (arg.startsWith(QLatin1String("--")))
-                return Usage(err, command, QStringLiteral("unknown option '%1'").arg(arg));
-            positional.append(arg);
-            continue;
-        }
-        if (i + 1 >= args.size())
-            return Usage(err, command, arg + QStringLiteral(" needs a value"));
-        const QString value = args.at(++i);
-        if (arg == QLatin1String("--from")) {
-            if (!ReadFrame(value, &a->llFrom))
-                return Usage(err, command, QStringLiteral("--from needs a frame number, not '%1'").arg(value));
-            bFrom = true;
-        } else if (arg == QLatin1String("--to")) {
-            if (!ReadFrame(value, &a->llTo))
-                return Usage(err, command, QStringLiteral("--to needs a frame number, not '%1'").arg(value));
-            bTo = true;
-        } else if (arg == QLatin1String("--units")) {
-            if (!ParseSpeedUnit(value, &a->options.unit))
-                return Usage(err, command, QStringLiteral("--units must be kmh or mph, not '%1'").arg(value));
-        } else {
+    if (bExportOptions) {
+        a->options.bSound = !args.IsSet("no-sound");
+        a->options.bCopy = args.IsSet("copy");
+        if (args.IsSet("overlay")) {
             QString bad;
-            if (!ParseOverlayList(value, &a->options.nOverlay, &bad))
+            if (!ParseOverlayList(args.Value("overlay"), &a->options.nOverlay, &bad))
                 return Usage(err, command,
                              QStringLiteral("unknown overlay item '%1' (items: %2)").arg(bad, OverlayListText(OVERLAY_ALL)));
         }
     }
-    if (!bFrom || !bTo)
+    if (!args.IsSet("from") || !args.IsSet("to"))
         return Usage(err, command, QStringLiteral("--from and --to are needed"));
-    if (positional.size() < 2)
-        return Usage(err, command, QString());
+    if (!ReadFrame(args.Value("from"), &a->llFrom))
+        return Usage(err, command, QStringLiteral("--from needs a frame number, not '%1'").arg(args.Value("from")));
+    if (!ReadFrame(args.Value("to"), &a->llTo))
+        return Usage(err, command, QStringLiteral("--to needs a frame number, not '%1'").arg(args.Value("to")));
+    if (args.IsSet("units") && !ParseSpeedUnit(args.Value("units"), &a->options.unit))
+        return Usage(err, command, QStringLiteral("--units must be kmh or mph, not '%1'").arg(args.Value("units")));
+    QStringList positional = args.positional;
     a->strOut = positional.takeLast();
     a->clips = positional;
     return kExitOk;
@@ -157,7 +131,7 @@ int LoadRangeClips(const tagRANGEARGS &a, const char *command, QVector<tagEXPORT
 
 namespace {
 
-int RunExport(const QStringList &args, QTextStream &out, QTextStream &err)
+int RunExport(const tagCLIARGS &args, QTextStream &out, QTextStream &err)
 {
     tagRANGEARGS a;
     if (const int status = ParseRangeArgs(args, "export", true, &a, err); status != kExitOk)
@@ -194,7 +168,7 @@ int RunExport(const QStringList &args, QTextStream &out, QTextStream &err)
     return kExitOk;
 }
 
-int RunEvidence(const QStringList &args, QTextStream &out, QTextStream &err)
+int RunEvidence(const tagCLIARGS &args, QTextStream &out, QTextStream &err)
 {
     tagRANGEARGS a;
     if (const int status = ParseRangeArgs(args, "evidence", false, &a, err); status != kExitOk)
@@ -259,7 +233,7 @@ QVector<CliCommand> EvidenceCommands()
          "originals/ (the clips and data files byte for byte), the range as MP4 with the telemetry burnt in, "
          "report.pdf (the report of frame N and the Evidence pages), manifest.json and SHA256SUMS "
          "(sha256sum -c SHA256SUMS checks it). Prints folder=, one file= per file and clock_offset=.",
-         5, 64, &RunEvidence, true},
+         2, 64, &RunEvidence, true, {{"from", "N"}, {"to", "M"}, {"units", "kmh|mph"}}},
     };
 }
 
@@ -273,6 +247,7 @@ QVector<CliCommand> ExportCommands()
          "time,speed,position,heading,gsensor,kind,name; default all), or with --copy the recorded streams "
          "copied from the key picture at or before N. Prints file=, frames=, duration= (100 ns) and, for "
          "--copy, from=.",
-         5, 64, &RunExport, true},
+         2, 64, &RunExport, true,
+         {{"from", "N"}, {"to", "M"}, {"overlay", "LIST"}, {"units", "kmh|mph"}, {"no-sound", nullptr}, {"copy", nullptr}}},
     };
 }

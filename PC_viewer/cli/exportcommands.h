@@ -16,7 +16,7 @@ struct tagRANGEARGS {
     tagEXPORTOPTIONS options;
 };
 // bExportOptions: --overlay, --no-sound and --copy are allowed. kExitOk or kExitUsage (told on err).
-int ParseRangeArgs(const QStringList &args, const char *command, bool bExportOptions, tagRANGEARGS *a,
+int ParseRangeArgs(const tagCLIARGS &args, const char *command, bool bExportOptions, tagRANGEARGS *a,
                    QTextStream &err);
 // The clips with their records as the viewer reads them, checked to follow each other in time;
 // *catalogueRoot is the folder of the first clip.

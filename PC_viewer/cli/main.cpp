@@ -9,6 +9,7 @@
 #include "version.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 #include <clocale>
 #include <csignal>
@@ -88,31 +89,58 @@ int main(int argc, char *argv[])
     for (const CliCommand &c : commands) {
         if (name != QLatin1String(c.name))
             continue;
-        if (args.contains(QLatin1String("--help"))) {
+        const auto usage = [&](const QString &why) {
+            err << "pellister-cli: " << c.name << ": " << why << "\n"
+                << "Usage: pellister-cli " << c.name << ' ' << c.synopsis << "\n";
+            return static_cast<int>(kExitUsage);
+        };
+        QCommandLineParser parser;
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        parser.addOption(QCommandLineOption(QStringLiteral("help")));
+        QVector<CliOption> options = c.options;
+        if (c.bTrack)
+            options.append(CliOption{"track", "FILE.gpx"});
+        for (const CliOption &o : options) {
+            parser.addOption(o.valueName ? QCommandLineOption(QString::fromLatin1(o.name), QString(),
+                                                              QString::fromLatin1(o.valueName))
+                                         : QCommandLineOption(QString::fromLatin1(o.name)));
+        }
+        // A negative number ("play CLIP -2") is an argument, not an option: it is held back from
+        // the parser under a name no option has.
+        QStringList numbers;
+        QStringList parsed{QStringLiteral("pellister-cli")};
+        static const QRegularExpression negative(QStringLiteral("^-[0-9][0-9.]*$"));
+        for (const QString &arg : args) {
+            if (negative.match(arg).hasMatch()) {
+                parsed << QStringLiteral("\x01%1").arg(numbers.size());
+                numbers << arg;
+            } else {
+                parsed << arg;
+            }
+        }
+        if (!parser.parse(parsed))
+            return usage(parser.errorText());
+        if (parser.isSet(QStringLiteral("help"))) {
             out << "Usage: pellister-cli " << c.name << ' ' << c.synopsis << "\n" << c.summary << "\n";
             return kExitOk;
         }
-        const int track = c.bTrack ? static_cast<int>(args.indexOf(QLatin1String("--track"))) : -1;
-        if (track >= 0) {
-            if (track + 1 >= args.size()) {
-                err << "pellister-cli: " << c.name << ": --track needs a GPX file\n";
-                return kExitUsage;
-            }
+        tagCLIARGS a;
+        a.parser = &parser;
+        for (const QString &arg : parser.positionalArguments())
+            a.positional << (arg.startsWith(QLatin1Char('\x01')) ? numbers.value(arg.mid(1).toInt()) : arg);
+        if (c.bTrack && parser.isSet(QStringLiteral("track"))) {
+            const QString track = parser.value(QStringLiteral("track"));
             QVector<tagGPXPOINT> points;
             QString why;
-            if (!CCorvanaDoc::ReadTrackFile(args.at(track + 1), &points, &why)) {
+            if (!CCorvanaDoc::ReadTrackFile(track, &points, &why)) {
                 err << "pellister-cli: " << c.name << ": " << why << "\n";
                 return kExitFailed;
             }
-            SetCliTrackFile(args.at(track + 1));
-            args.remove(track, 2);
+            SetCliTrackFile(track);
         }
-        if (args.size() < c.minArgs || args.size() > c.maxArgs) {
-            err << "pellister-cli: " << c.name << " takes " << c.synopsis << "\n"
-                << "Usage: pellister-cli " << c.name << ' ' << c.synopsis << "\n";
-            return kExitUsage;
-        }
-        const int status = c.run(args, out, err);
+        if (a.positional.size() < c.minArgs || a.positional.size() > c.maxArgs)
+            return usage(QStringLiteral("takes %1").arg(QString::fromLatin1(c.synopsis)));
+        const int status = c.run(a, out, err);
         out.flush();
         err.flush();
         return status;

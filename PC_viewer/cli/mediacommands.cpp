@@ -48,8 +48,9 @@ int OpenClip(CMediaGraph &graph, const QString &strPath, QTextStream &err)
     return kExitOk;
 }
 
-int RunProbe(const QStringList &args, QTextStream &out, QTextStream &err)
+int RunProbe(const tagCLIARGS &cli, QTextStream &out, QTextStream &err)
 {
+    const QStringList &args = cli.positional;
     CMediaGraph graph;
     if (const int nStatus = OpenClip(graph, args.at(0), err))
         return nStatus;
@@ -62,8 +63,9 @@ int RunProbe(const QStringList &args, QTextStream &out, QTextStream &err)
     return kExitOk;
 }
 
-int RunFrame(const QStringList &args, QTextStream &out, QTextStream &err)
+int RunFrame(const tagCLIARGS &cli, QTextStream &out, QTextStream &err)
 {
+    const QStringList &args = cli.positional;
     const QString strClip = args.at(0);
     const QString strOut = args.at(2);
     bool bNumber = false;
@@ -115,8 +117,9 @@ constexpr QSize kPlayPaneSize(632, 494);
 
 // Plays the clip through the viewer's playback session (1x in real time, other rates and reverse
 // by timed steps) and prints every position it publishes, as the video pane would show them.
-int RunPlay(const QStringList &args, QTextStream &out, QTextStream &err)
+int RunPlay(const tagCLIARGS &cli, QTextStream &out, QTextStream &err)
 {
+    const QStringList &args = cli.positional;
     const QString strClip = args.at(0);
     bool bNumber = false;
     const double dRate = args.at(1).toDouble(&bNumber);
@@ -211,27 +214,12 @@ QString MediaResultText(long hr)
 // "Save image" of the viewer on frame N: the single view's picture, or the marked panes of a grid
 // of K panes started at N (moved back as the viewer moves it), written into OUTDIR under the
 // viewer's names; prints every file written and the viewer's message.
-int RunSnapshot(const QStringList &args, QTextStream &out, QTextStream &err)
+int RunSnapshot(const tagCLIARGS &args, QTextStream &out, QTextStream &err)
 {
-    QStringList positional;
+    const QStringList &positional = args.positional;
     tagCLIMOMENT moment;
     QString why;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &arg = args.at(i);
-        if (!IsMomentOption(arg)) {
-            positional.append(arg);
-            continue;
-        }
-        if (i + 1 >= args.size()) {
-            err << "pellister-cli: snapshot: " << arg << " needs a value\n";
-            return kExitUsage;
-        }
-        if (!ReadMomentOption(arg, args.at(++i), &moment, &why)) {
-            err << "pellister-cli: snapshot: " << why << "\n";
-            return kExitUsage;
-        }
-    }
-    if (positional.size() != 2 || !CheckMoment(moment, &why)) {
+    if (!ReadMoment(args, &moment, &why)) {
         if (!why.isEmpty())
             err << "pellister-cli: snapshot: " << why << "\n";
         else
@@ -286,6 +274,6 @@ QVector<CliCommand> MediaCommands()
          "(4, 9, 16, 25) panes started at N the marked panes' pictures, as OUTDIR/<base>_<frame>.jpg; "
          "prints file= for each file and the viewer's message (exit 0 on \"Success to save the "
          "image.\").",
-         4, 8, &RunSnapshot},
+         2, 2, &RunSnapshot, false, kMomentOptions},
     };
 }

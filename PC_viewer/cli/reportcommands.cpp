@@ -52,46 +52,28 @@ int Usage(QTextStream &err, const QString &why)
     return kExitUsage;
 }
 
-int ParseArgs(const QStringList &args, tagREPORTARGS *a, QTextStream &err)
+int ParseArgs(const tagCLIARGS &args, tagREPORTARGS *a, QTextStream &err)
 {
-    QStringList positional;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &arg = args.at(i);
-        if (arg == QLatin1String("--landscape")) {
-            a->orientation = QPageLayout::Landscape;
-            continue;
-        }
-        const bool bOption =
-            IsMomentOption(arg) || arg == QLatin1String("--paper") || arg == QLatin1String("--server");
-        if (!bOption) {
-            if (arg.startsWith(QLatin1String("--")))
-                return Usage(err, QStringLiteral("unknown option '%1'").arg(arg));
-            positional.append(arg);
-            continue;
-        }
-        if (i + 1 >= args.size())
-            return Usage(err, arg + QStringLiteral(" needs a value"));
-        const QString value = args.at(++i);
-        QString why;
-        if (IsMomentOption(arg)) {
-            if (!ReadMomentOption(arg, value, &a->moment, &why))
-                return Usage(err, why);
-        } else if (arg == QLatin1String("--paper")) {
-            if (value.compare(QLatin1String("A4"), Qt::CaseInsensitive) == 0)
-                a->paper = QPageSize::A4;
-            else if (value.compare(QLatin1String("Letter"), Qt::CaseInsensitive) == 0)
-                a->paper = QPageSize::Letter;
-            else
-                return Usage(err, QStringLiteral("--paper must be A4 or Letter, not '%1'").arg(value));
-        } else if (arg == QLatin1String("--server")) {
-            a->strServer = value.endsWith(QLatin1Char('/')) ? value : value + QLatin1Char('/');
-        }
+    if (args.IsSet("landscape"))
+        a->orientation = QPageLayout::Landscape;
+    if (args.IsSet("paper")) {
+        const QString value = args.Value("paper");
+        if (value.compare(QLatin1String("A4"), Qt::CaseInsensitive) == 0)
+            a->paper = QPageSize::A4;
+        else if (value.compare(QLatin1String("Letter"), Qt::CaseInsensitive) == 0)
+            a->paper = QPageSize::Letter;
+        else
+            return Usage(err, QStringLiteral("--paper must be A4 or Letter, not '%1'").arg(value));
+    }
+    if (args.IsSet("server")) {
+        const QString value = args.Value("server");
+        a->strServer = value.endsWith(QLatin1Char('/')) ? value : value + QLatin1Char('/');
     }
     QString why;
-    if (positional.size() != 2 || !CheckMoment(a->moment, &why))
+    if (!ReadMoment(args, &a->moment, &why))
         return Usage(err, why);
-    a->strClip = positional.at(0);
-    a->strOut = positional.at(1);
+    a->strClip = args.positional.at(0);
+    a->strOut = args.positional.at(1);
     return kExitOk;
 }
 
@@ -224,7 +206,7 @@ int PrintReportOfMoment(const tagREPORTJOB &a, const char *command, QTextStream 
 
 namespace {
 
-int RunReport(const QStringList &args, QTextStream &out, QTextStream &err)
+int RunReport(const tagCLIARGS &args, QTextStream &out, QTextStream &err)
 {
     tagREPORTARGS a;
     if (const int status = ParseArgs(args, &a, err); status != kExitOk)
@@ -267,6 +249,7 @@ QVector<CliCommand> ReportCommands()
          "started at N: of its marked panes) to OUT.pdf: the summary page with the map and the "
          "G-sensor graph, then one \"Frame info\" page per pane. The map page comes from the "
          "viewer's own loopback server, or from URL. Prints file= and pages= (exit 0).",
-         4, 14, &RunReport, true},
+         2, 2, &RunReport, true,
+         kMomentOptions + QVector<CliOption>{{"paper", "A4|Letter"}, {"landscape", nullptr}, {"server", "URL"}}},
     };
 }

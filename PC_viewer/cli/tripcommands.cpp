@@ -18,30 +18,18 @@ int Usage(QTextStream &err, const QString &why)
     return kExitUsage;
 }
 
-int RunTrips(const QStringList &args, QTextStream &out, QTextStream &err)
+int RunTrips(const tagCLIARGS &args, QTextStream &out, QTextStream &err)
 {
-    QStringList positional;
     tagTRIPSETTINGS settings;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &arg = args.at(i);
-        if (arg != QLatin1String("--gap")) {
-            if (arg.startsWith(QLatin1String("--")))
-                return Usage(err, QStringLiteral("unknown option '%1'").arg(arg));
-            positional.append(arg);
-            continue;
-        }
-        if (i + 1 >= args.size())
-            return Usage(err, QStringLiteral("--gap needs a number of seconds"));
+    if (args.IsSet("gap")) {
         bool ok = false;
-        const QString value = args.at(++i);
+        const QString value = args.Value("gap");
         settings.dGapSeconds = value.toDouble(&ok);
         if (!ok || !std::isfinite(settings.dGapSeconds) || settings.dGapSeconds < 0.0)
             return Usage(err, QStringLiteral("--gap must be a number of seconds, 0 or more, not '%1'").arg(value));
     }
-    if (positional.size() != 1)
-        return Usage(err, QStringLiteral("takes one FOLDER"));
     CCorvanaDoc doc;
-    if (!LoadFolderArgument(positional.at(0), &doc, err))
+    if (!LoadFolderArgument(args.positional.at(0), &doc, err))
         return kExitFailed;
     const QVector<tagTRIP> trips = BuildTrips(doc, settings);
     for (int i = 0; i < trips.size(); ++i) {
@@ -66,6 +54,6 @@ QVector<CliCommand> TripCommands()
          "recording without a time alone. One line each, TAB separated: index, drive, parking or "
          "single, start and end (YYYY-MM-DD hh:mm:ss.mmm), clips, distance in km, top speed in km/h "
          "(empty without GPS), events (Event and User recordings, G-sensor peaks)",
-         1, 3, RunTrips, true},
+         1, 1, RunTrips, true, {{"gap", "SECONDS"}}},
     };
 }
