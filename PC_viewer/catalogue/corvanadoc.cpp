@@ -12,13 +12,14 @@
 #include <QSet>
 
 #include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
-#include <thread>
+#include <numeric>
 #include <filesystem>
 #include <utility>
 #include <vector>
@@ -268,17 +269,13 @@ void ParseClips(std::vector<CParsedClip> *clips, const CLocalClock &clock, const
     const int count = static_cast<int>(clips->size());
     if (count == 0)
         return;
-    std::atomic<int> next{0};
     std::mutex mutex;
     std::condition_variable doneChanged;
     std::vector<char> done(static_cast<size_t>(count), 0);
-    // Parses one clip; false when none is left. Every clip starts from a fresh reader so that
-    // the result never depends on which thread read which clip before; the caller hands the
-    // carried fix on in scan order afterwards.
-    const auto parseOne = [&] {
-        const int i = next++;
-        if (i >= count)
-            return false;
+    // Parses clip i. Every clip starts from a fresh reader so that the result never depends on
+    // which thread read which clip before; the caller hands the carried fix on in scan order
+    // afterwards.
+    const auto parseOne = [&](int i) {
         CParsedClip &clip = (*clips)[static_cast<size_t>(i)];
         try {
             ParseClip(&clip, clock);
@@ -292,39 +289,30 @@ void ParseClips(std::vector<CParsedClip> *clips, const CLocalClock &clock, const
         std::lock_guard<std::mutex> lock(mutex);
         done[static_cast<size_t>(i)] = 1;
         doneChanged.notify_all();
-        return true;
     };
-    const int helpers = qMin(qBound(0, QThread::idealThreadCount() - 1, 3), count - 1);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < helpers; ++t) {
-        threads.emplace_back([&parseOne] {
-            while (parseOne()) {
-            }
-        });
-    }
+    QVector<int> indexes(count);
+    std::iota(indexes.begin(), indexes.end(), 0);
+    // A pool of the load's own, so that work queued elsewhere never holds the load up.
+    QThreadPool pool;
+    pool.setMaxThreadCount(qBound(1, QThread::idealThreadCount(), 4));
+    QFuture<void> reading = QtConcurrent::map(&pool, indexes, parseOne);
 
-    // This thread reads clips too and reports the progress of the finished prefix as it goes.
+    // The progress of the finished prefix, as the clips come in.
     int reported = 0;
     progress(reported++);
-    const auto reportFinished = [&](bool wait) {
+    {
         std::unique_lock<std::mutex> lock(mutex);
         while (reported < count) {
             if (done[static_cast<size_t>(reported - 1)]) {
                 lock.unlock();
                 progress(reported++);
                 lock.lock();
-            } else if (wait) {
-                doneChanged.wait(lock);
             } else {
-                break;
+                doneChanged.wait(lock);
             }
         }
-    };
-    while (parseOne())
-        reportFinished(false);
-    reportFinished(true);
-    for (std::thread &t : threads)
-        t.join();
+    }
+    reading.waitForFinished();
 }
 
 } // namespace

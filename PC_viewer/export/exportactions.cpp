@@ -10,20 +10,18 @@
 #include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
+#include <QFutureWatcher>
+#include <QPromise>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTimer>
 
-#include <atomic>
-#include <thread>
 
 const char kTitleExportFolder[] = "Specify the folder to save the data.";
 const char kMsgExportCancelled[] = "The export was cancelled; nothing was written.";
 
 namespace {
-
-// How often the progress window looks at the work.
-constexpr int kProgressPollMs = 40;
 
 QString FrameClock(const tagEXPORTCLIP &c, int64_t frame, int64_t frameTime)
 {
@@ -81,32 +79,30 @@ CExportActions::CExportActions(const CCorvanaDoc *doc, const CExportMarks *marks
 void CExportActions::RunWithProgress(const std::function<void(const std::function<void(int)> &)> &work,
                                      const std::function<void()> &cancel)
 {
-    std::atomic<int> percent{0};
-    std::atomic<bool> done{false};
     CProgressViewer progress(m_dialogParent);
     progress.EnableCancel();
     progress.setWindowModality(Qt::ApplicationModal);
     const QMetaObject::Connection c1 = connect(&progress, &CProgressViewer::Cancelled, this, [&] { cancel(); });
     const QMetaObject::Connection c2 = connect(this, &CExportActions::CancelRequested, this, [&] { cancel(); });
     progress.ShowProgress();
-    std::thread worker([&] {
-        work([&](int p) { percent.store(p); });
-        done.store(true);
+    // The work runs on a thread of the pool; its progress and its end come back to this thread
+    // as the watcher's signals, while this thread's events (the report's drawing among them)
+    // go on.
+    QFutureWatcher<void> watcher;
+    QEventLoop loop;
+    connect(&watcher, &QFutureWatcherBase::progressValueChanged, &progress, [&](int p) {
+        progress.SetProgress(p);
+        if (m_observer)
+            m_observer(p);
     });
-    int shown = -1;
-    while (!done.load()) {
-        QEventLoop loop;
-        QTimer::singleShot(kProgressPollMs, &loop, &QEventLoop::quit);
+    connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+    watcher.setFuture(QtConcurrent::run([&work](QPromise<void> &promise) {
+        promise.setProgressRange(0, 100);
+        work([&promise](int p) { promise.setProgressValue(p); });
+    }));
+    if (!watcher.isFinished())
         loop.exec();
-        const int p = percent.load();
-        if (p != shown) {
-            shown = p;
-            progress.SetProgress(p);
-            if (m_observer)
-                m_observer(p);
-        }
-    }
-    worker.join();
+    watcher.waitForFinished();
     disconnect(c1);
     disconnect(c2);
     progress.hide();

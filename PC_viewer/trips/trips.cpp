@@ -11,13 +11,14 @@
 
 #include <QDateTime>
 #include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
+#include <numeric>
 #include <exception>
 #include <memory>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -247,23 +248,25 @@ std::vector<double> HeaderDurations(const QStringList &paths)
 {
     const int count = static_cast<int>(paths.size());
     std::vector<double> seconds(static_cast<size_t>(count), 0.0);
-    std::atomic<int> next{0};
-    const auto work = [&] {
-        for (int i = next++; i < count; i = next++) {
-            try {
-                seconds[static_cast<size_t>(i)] = ClipDurationSeconds(paths.at(i));
-            } catch (const std::exception &) {
-                // Out of memory on a header: the clip's telemetry gives its span instead.
-            }
+    const auto read = [&](int i) {
+        try {
+            seconds[static_cast<size_t>(i)] = ClipDurationSeconds(paths.at(i));
+        } catch (const std::exception &) {
+            // Out of memory on a header: the clip's telemetry gives its span instead.
         }
     };
-    const int helpers = qMin(qBound(0, QThread::idealThreadCount() - 1, 3), count / 64);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < helpers; ++t)
-        threads.emplace_back(work);
-    work();
-    for (std::thread &t : threads)
-        t.join();
+    // A few dozen headers are read at once here; a card's worth on a few threads.
+    constexpr int kPerThread = 64;
+    if (count < 2 * kPerThread) {
+        for (int i = 0; i < count; ++i)
+            read(i);
+        return seconds;
+    }
+    QVector<int> indexes(count);
+    std::iota(indexes.begin(), indexes.end(), 0);
+    QThreadPool pool;
+    pool.setMaxThreadCount(qBound(1, QThread::idealThreadCount(), 4));
+    QtConcurrent::blockingMap(&pool, indexes, read);
     return seconds;
 }
 
