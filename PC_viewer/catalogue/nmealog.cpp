@@ -1,9 +1,10 @@
 // Reader of NMEA 0183 logs; lines are cut into sentences in place and read in blocks.
 #include "catalogue/nmealog.h"
 
+#include "base/clocktime.h"
+#include "base/numparse.h"
 #include "catalogue/boundedlines.h"
 #include "catalogue/datafileinfo.h"
-#include "base/numparse.h"
 
 #include <QFile>
 
@@ -59,33 +60,10 @@ void Field(const char *s, int length, int index, const char **begin, int *n)
     *n = 0;
 }
 
-// Milliseconds of the day of an NMEA time "hhmmss" or "hhmmss.f..."; -1 when it is not one.
+// Milliseconds of the day of an NMEA time (a leap second allowed); -1 when it is not one.
 int MsOfDay(const char *t, int n)
 {
-    if (n < 6)
-        return -1;
-    for (int i = 0; i < 6; ++i) {
-        if (!IsDigit(t[i]))
-            return -1;
-    }
-    const int h = (t[0] - '0') * 10 + (t[1] - '0');
-    const int m = (t[2] - '0') * 10 + (t[3] - '0');
-    const int s = (t[4] - '0') * 10 + (t[5] - '0');
-    if (h > 23 || m > 59 || s > 60)
-        return -1;
-    int ms = 0;
-    if (n > 6) {
-        if (t[6] != '.')
-            return -1;
-        int scale = 100;
-        for (int i = 7; i < n; ++i) {
-            if (!IsDigit(t[i]))
-                return -1;
-            ms += (t[i] - '0') * scale;
-            scale /= 10;
-        }
-    }
-    return ((h * 60 + m) * 60 + s) * 1000 + ms;
+    return ClockTimeMs(t, n, true);
 }
 
 // Orders fixes by their calendar time (two-digit year first).

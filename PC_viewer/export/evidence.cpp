@@ -2,11 +2,12 @@
 // offset and time zone, and the "Evidence" pages of the report.
 #include "export/evidence.h"
 
+#include "base/clocktime.h"
+#include "base/sha256.h"
 #include "catalogue/datafileinfo.h"
 #include "device_config/deviceconfig.h"
 #include "device_config/regiontable.h"
 
-#include <openssl/evp.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -100,10 +101,8 @@ bool ReadAndHash(int fd, const QString &path, const std::atomic<bool> *cancel,
                  QString *why)
 {
     const std::unique_ptr<char[]> block(new char[kEvidenceBlockSize]);
-    // OpenSSL's SHA-256 uses the processor's SHA instructions: several times Qt's own speed, so
-    // that hashing a card's minutes of video keeps up with sha256sum.
-    const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX *)> hash(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    if (!hash || EVP_DigestInit_ex(hash.get(), EVP_sha256(), nullptr) != 1) {
+    CSha256 hash;
+    if (!hash.IsValid()) {
         *why = QStringLiteral("no SHA-256");
         return false;
     }
@@ -122,19 +121,18 @@ bool ReadAndHash(int fd, const QString &path, const std::atomic<bool> *cancel,
         }
         if (got == 0)
             break;
-        EVP_DigestUpdate(hash.get(), block.get(), static_cast<size_t>(got));
+        hash.Add(block.get(), got);
         if (sink && !sink(block.get(), got, why))
             return false;
         done += got;
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_DigestFinal_ex(hash.get(), digest, &length) != 1) {
+    const QByteArray digest = hash.Result();
+    if (digest.isEmpty()) {
         *why = QStringLiteral("no SHA-256");
         return false;
     }
     out->llSize = done;
-    out->hexSha256 = QByteArray(reinterpret_cast<const char *>(digest), int(length)).toHex();
+    out->hexSha256 = digest.toHex();
     return true;
 }
 
@@ -216,7 +214,6 @@ QByteArray JsonArray(const QList<QByteArray> &items, int depth)
 constexpr qint64 kUnixEpochJulianDay = 2440588;
 constexpr qint64 kMsPerDay = 24 * 3600 * 1000;
 constexpr int kDateDigits = 6;
-constexpr int kTimeDigits = 6;
 
 // The fields of a line that a comma follows; the text after the last comma is not one.
 QList<QByteArrayView> CommaFields(QByteArrayView line)
@@ -245,31 +242,12 @@ bool Digits(QByteArrayView text, qsizetype from, qsizetype count, int *value)
     return true;
 }
 
-// hhmmss or hhmmss.f...: the fraction counts from its first digit (".2" is 200 ms); digits past
-// the third are below a millisecond.
 bool ParseClockTime(QByteArrayView field, QTime *time)
 {
-    int h, m, s;
-    if (!Digits(field, 0, 2, &h) || !Digits(field, 2, 2, &m) || !Digits(field, 4, 2, &s))
+    const int ms = ClockTimeMs(field.data(), static_cast<int>(field.size()), false);
+    if (ms < 0)
         return false;
-    int ms = 0;
-    if (field.size() > kTimeDigits) {
-        if (field[kTimeDigits] != '.')
-            return false;
-        const QByteArrayView fraction = field.sliced(kTimeDigits + 1);
-        int digit = 0;
-        for (qsizetype i = 0; i < fraction.size(); ++i) {
-            if (!Digits(fraction, i, 1, &digit))
-                return false;
-            if (i < 3)
-                ms = ms * 10 + digit;
-        }
-        for (qsizetype i = fraction.size(); i < 3; ++i)
-            ms *= 10;
-    }
-    if (!QTime::isValid(h, m, s, ms))
-        return false;
-    *time = QTime(h, m, s, ms);
+    *time = QTime::fromMSecsSinceStartOfDay(ms);
     return true;
 }
 

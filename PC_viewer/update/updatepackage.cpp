@@ -1,7 +1,8 @@
 // Check and installation of the update package.
 #include "update/updatepackage.h"
 
-#include <QCryptographicHash>
+#include "base/sha256.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -43,10 +44,10 @@ bool PackageMatches(const QString &path, const tagPACKAGEHASH &hash)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() != hash.size)
         return false;
-    QCryptographicHash sha(QCryptographicHash::Sha256);
-    if (!sha.addData(&file))
+    CSha256 sha;
+    if (!sha.AddDevice(&file))
         return false;
-    return sha.result() == hash.sha256;
+    return sha.Result() == hash.sha256;
 }
 
 bool SyncFile(const QString &path)
