@@ -1,6 +1,7 @@
 // The viewer's loopback web server.
 #include "telemetry/localwebserver.h"
 
+#include "telemetry/httprequest.h"
 #include "telemetry/telemetryconst.h"
 
 #include <QCoreApplication>
@@ -22,68 +23,6 @@ namespace {
 
 constexpr int kThreadStartWaitMs = 5000;
 constexpr int kThreadStopWaitMs = 5000;
-
-struct tagHTTPREQUEST {
-    QByteArray method;
-    QByteArray target;
-    QList<QByteArray> hosts; // every Host field, trimmed
-    bool bBody = false;      // a body was announced (never read)
-};
-
-// The index just past the empty line that ends the request head, or -1 while there is none.
-qsizetype HeadEnd(const QByteArray &bytes)
-{
-    qsizetype start = 0;
-    for (;;) {
-        const qsizetype lf = bytes.indexOf('\n', start);
-        if (lf < 0)
-            return -1;
-        if (lf > 0 && (lf == start || (lf == start + 1 && bytes[start] == '\r')))
-            return lf + 1;
-        start = lf + 1;
-    }
-}
-
-// The request line and header fields; false when they are not HTTP/1.x.
-bool ParseHead(const QByteArray &head, tagHTTPREQUEST *request)
-{
-    QList<QByteArray> lines = head.split('\n');
-    for (QByteArray &line : lines) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-    }
-    const QList<QByteArray> first = lines.value(0).split(' ');
-    if (first.size() != 3 || first[0].isEmpty() || !first[2].startsWith("HTTP/1."))
-        return false;
-    request->method = first[0];
-    request->target = first[1];
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray &line = lines[i];
-        if (line.isEmpty())
-            continue;
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0 || line.left(colon).contains(' ') || line.left(colon).contains('\t'))
-            return false;
-        const QByteArray name = line.left(colon).toLower();
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        if (name == "host")
-            request->hosts << value;
-        else if (name == "transfer-encoding" || (name == "content-length" && value != "0"))
-            request->bBody = true;
-    }
-    return true;
-}
-
-// Compares in a time that does not depend on where the texts differ.
-bool SameSecret(const QByteArray &a, const QByteArray &b)
-{
-    if (a.size() != b.size())
-        return false;
-    unsigned char diff = 0;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        diff |= static_cast<unsigned char>(a[i] ^ b[i]);
-    return diff == 0;
-}
 
 QByteArray MakeSecret()
 {
@@ -120,16 +59,6 @@ public:
 
     const QString &Root() const { return m_root; }
     const QByteArray &Secret() const { return m_secret; }
-    // Whether a request's Host fields name this server: exactly one, 127.0.0.1 or localhost with
-    // the port it listens on.
-    bool IsOwnHost(const QList<QByteArray> &hosts) const
-    {
-        if (hosts.size() != 1)
-            return false;
-        const QByteArray port = ':' + QByteArray::number(serverPort());
-        const QByteArray host = hosts.first().toLower();
-        return host == "127.0.0.1" + port || host == "localhost" + port;
-    }
     void Release() { --m_connections; }
 
 private:
@@ -191,7 +120,7 @@ private:
         if (m_state != State::ReadingHead)
             return; // one request per connection: anything after it stays unread
         m_head += m_socket->read(kWebRequestHeadMaxBytes + 1 - m_head.size());
-        const qsizetype end = HeadEnd(m_head);
+        const qsizetype end = HttpHeadEnd(m_head);
         if (end < 0) {
             if (m_head.size() > kWebRequestHeadMaxBytes)
                 Answer(431, "Request head too large\n", true);
@@ -204,42 +133,15 @@ private:
 
     void Handle(bool unreadInput)
     {
-        tagHTTPREQUEST request;
-        if (!ParseHead(m_head, &request)) {
-            Answer(400, "Bad request\n", true);
+        const tagHTTPANSWER answer =
+            AnswerHttpRequest(m_head, unreadInput, m_server->Secret(), m_server->serverPort(), m_server->Root());
+        if (answer.nStatus != 200) {
+            Answer(answer.nStatus, answer.text, answer.bLinger, answer.bHeadOnly, answer.extraFields);
             return;
         }
-        const bool head = request.method == "HEAD";
-        const bool linger = unreadInput || request.bBody;
-        if (request.hosts.isEmpty()) {
-            Answer(400, "No Host field\n", linger, head);
-            return;
-        }
-        if (!m_server->IsOwnHost(request.hosts)) {
-            Answer(421, "Not this server\n", linger, head);
-            return;
-        }
-        // The prefix is checked on the path as sent; the rest is decoded and resolved.
-        QByteArray path = request.target;
-        const qsizetype query = path.indexOf('?');
-        if (query >= 0)
-            path.truncate(query);
-        const QByteArray prefix = '/' + m_server->Secret() + '/';
-        if (!path.startsWith('/') || path.size() < prefix.size() ||
-            !SameSecret(path.left(prefix.size()), prefix)) {
-            Answer(404, "Not found\n", linger, head);
-            return;
-        }
-        if (request.method != "GET" && !head) {
-            Answer(405, "Only GET and HEAD are served.\n", linger, false, "Allow: GET, HEAD\r\n");
-            return;
-        }
-        const QString decoded = QUrl::fromPercentEncoding(path.mid(prefix.size() - 1));
-        const QString file = CLocalWebServer::ResolveRequestPath(m_server->Root(), decoded);
-        if (file.isEmpty()) {
-            Answer(403, "Forbidden\n", linger, head);
-            return;
-        }
+        const QString &file = answer.strFile;
+        const bool head = answer.bHeadOnly;
+        const bool linger = answer.bLinger;
         auto f = std::make_unique<QFile>(file);
         if (!QFileInfo(file).isFile() || !f->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
             Answer(404, "Not found\n", linger, head);
@@ -434,33 +336,7 @@ QString CLocalWebServer::BaseUrl() const
 
 QString CLocalWebServer::ResolveRequestPath(const QString &rootFolder, const QString &decodedUrlPath)
 {
-    if (decodedUrlPath.contains(QLatin1Char('\\')) || decodedUrlPath.contains(QLatin1Char(':')) ||
-        decodedUrlPath.contains(QChar(0)))
-        return QString();
-    const QStringList segments = decodedUrlPath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    for (const QString &segment : segments) {
-        // Covers "." and "..", and keeps dot-files (.git, .htaccess) private.
-        if (segment.startsWith(QLatin1Char('.')))
-            return QString();
-    }
-    const QString root = QFileInfo(rootFolder).canonicalFilePath();
-    if (root.isEmpty())
-        return QString();
-
-    QString candidate = root;
-    if (!segments.isEmpty())
-        candidate += QLatin1Char('/') + segments.join(QLatin1Char('/'));
-    if (QFileInfo(candidate).isDir())
-        candidate += QStringLiteral("/index.html");
-
-    const QFileInfo info(candidate);
-    if (!info.exists())
-        return candidate;
-    // A link inside the folder may still point outside it.
-    const QString real = info.canonicalFilePath();
-    if (!real.startsWith(root + QLatin1Char('/')))
-        return QString();
-    return real;
+    return ResolveHttpPath(rootFolder, decodedUrlPath);
 }
 
 QByteArray CLocalWebServer::ContentTypeFor(const QString &filePath)
