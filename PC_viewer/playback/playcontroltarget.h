@@ -1,6 +1,5 @@
-// What the play control bar needs from the video pane. The play view implements it (or an
-// adapter forwards to it); the bar holds only this interface, so it can be built and
-// tested before and without the play view.
+// What the play control bar needs from playback. The playback controller implements it; the bar
+// holds only this interface, so it can be built and tested without the controller.
 #pragma once
 
 #include <cmath>
@@ -15,11 +14,11 @@ public:
     virtual void SetRate(double rate) = 0;
     // True while the play state is Running.
     virtual bool IsPlaying() const = 0;
-    // The play view's Play: start or continue at the current rate.
+    // Play: start or continue at the current rate.
     virtual void StartPlay() = 0;
-    // The play view's Pause.
+    // Pause.
     virtual void PausePlay() = 0;
-    // The play view's SetVolumeLevel: level 0 (silent) to 1 (full), see
+    // The volume: level 0 (silent) to 1 (full), see
     // VolumeLevelToHundredthsDb.
     virtual void ApplyVolumeLevel(double level) = 0;
 };

@@ -1,7 +1,7 @@
 // The strip of transport controls below the video pane: fourteen bitmap buttons, the speed
-// list and the vertical volume slider. Play, Reverse play and Pause act on the play view
-// through IPlayControlTarget; every other button raises the main frame's command with
-// Command(id), so the bar and the menus always do the same thing.
+// list and the vertical volume slider. Play, Reverse play and Pause act on playback through
+// IPlayControlTarget (the playback controller); every other button raises the main frame's
+// command with Command(id), so the bar and the menus always do the same thing.
 #pragma once
 
 #include "playback/controlbarkeys.h"
@@ -26,7 +26,7 @@ public:
 
     explicit CPlayControlView(QWidget *parent = nullptr);
 
-    // The play view the bar drives; null leaves the transport buttons without effect.
+    // The playback the bar drives; null leaves the transport buttons without effect.
     void SetTarget(IPlayControlTarget *target) { m_pTarget = target; }
     IPlayControlTarget *Target() const { return m_pTarget; }
 
@@ -37,14 +37,14 @@ public:
     // Greys Reverse play, Pause and Play while the video pane shows several panes.
     void EnableSingleViewButtons(int multi);
 
-    // Sends the slider's level to the play view while the sound is on; while it is off,
+    // Sends the slider's level to playback while the sound is on; while it is off,
     // puts the slider back where it was when the sound was switched off.
     void ApplyVolume();
 
     // The speaker buttons and the Delete key.
     void ToggleSound() override;
 
-    // Up and Down move the volume slider, Delete toggles the sound. The play view passes
+    // Up and Down move the volume slider, Delete toggles the sound. The other panes pass
     // these keys here too. True when the key was one of them.
     bool HandleKey(int key) override;
 

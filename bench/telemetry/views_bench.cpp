@@ -4,6 +4,7 @@
 // Run by hand:
 //   QT_QPA_PLATFORM=offscreen build-telemetry/bench/telemetry/bench_telemetry_views
 #include "catalogue/corvanadoc.h"
+#include "fixtures/openedrecording.h"
 #include "telemetry/accelsensorgraphview.h"
 #include "telemetry/localwebserver.h"
 #include "telemetry/mapview.h"
@@ -122,13 +123,7 @@ int main(int argc, char **argv)
     doc.LoadFolder();
     // What the playback controller tells the panes when recording 0 opens.
     CRecordingTelemetry telemetry;
-    telemetry.Rebuild(doc.RecordRef(0), 0, kFrameTime, kFrames);
-    tagOPENEDRECORDING opened;
-    opened.nIndex = 0;
-    opened.channels.append({QStringLiteral("front"), doc.MediaPathAt(0)});
-    opened.llFrameCount = kFrames;
-    opened.llFrameTime = kFrameTime;
-    opened.llDuration = kFrames * kFrameTime;
+    const tagOPENEDRECORDING opened = fixtures::OpenedRecording(doc, 0, kFrameTime, kFrames, &telemetry);
 
     CLocalWebServer server(QStringLiteral(PELLISTER_SOURCE_DIR "/server/www"));
     if (!server.Start()) {

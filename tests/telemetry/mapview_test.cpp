@@ -6,6 +6,7 @@
 #include "telemetry/mapview.h"
 
 #include "catalogue/corvanadoc.h"
+#include "fixtures/openedrecording.h"
 #include "fixtures/testfiles.h"
 #include "qstringprint.h"
 #include "telemetry/localwebserver.h"
@@ -182,14 +183,7 @@ protected:
     // a second) or none is open; the tables are the recording's, as the controller builds them.
     void Open(int index)
     {
-        telemetry.Rebuild(doc.RecordRef(index), index, 333333, 90);
-        tagOPENEDRECORDING opened;
-        opened.nIndex = index;
-        opened.channels.append({QStringLiteral("front"), doc.MediaPathAt(index)});
-        opened.llFrameCount = 90;
-        opened.llFrameTime = 333333;
-        opened.llDuration = 90 * 333333;
-        view->OnRecordingOpened(opened);
+        view->OnRecordingOpened(fixtures::OpenedRecording(doc, index, 333333, 90, &telemetry));
     }
     void Close()
     {

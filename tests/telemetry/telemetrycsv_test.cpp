@@ -5,6 +5,7 @@
 
 #include "catalogue/corvanadoc.h"
 #include "fixtures/clipmaker.h"
+#include "fixtures/openedrecording.h"
 #include "fixtures/testfiles.h"
 #include "qstringprint.h"
 #include "telemetry/accelsensorgraphview.h"
@@ -56,15 +57,8 @@ TEST(TelemetryCsv, EveryRowReadsWhatThePanelShowsForItsFrame)
     ASSERT_EQ(doc.Count(), 1);
     // The pane is told what the controller would tell it: recording 0 open, its tables built.
     CRecordingTelemetry telemetry;
-    telemetry.Rebuild(doc.RecordRef(0), 0, kFrameTime, kFrames);
-    tagOPENEDRECORDING opened;
-    opened.nIndex = 0;
-    opened.channels.append({QStringLiteral("front"), doc.MediaPathAt(0)});
-    opened.llFrameCount = kFrames;
-    opened.llFrameTime = kFrameTime;
-    opened.llDuration = kFrames * kFrameTime;
     CAccelSensorGraphView view(&doc, &telemetry);
-    view.OnRecordingOpened(opened);
+    view.OnRecordingOpened(fixtures::OpenedRecording(doc, 0, kFrameTime, kFrames, &telemetry));
     view.resize(400, 220);
     view.OnInitialUpdate();
     view.RebuildGraph();
