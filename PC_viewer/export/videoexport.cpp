@@ -180,7 +180,7 @@ HRESULT CVideoExporter::Prepare(QString *why)
             return hr;
         }
         c->table = table;
-        c->orientation = OrientationOfStream(input.VideoStream());
+        c->orientation = input.VideoOrientation();
         const AVCodecParameters *par = input.VideoStream()->codecpar;
         c->shown = OrientedSize(QSize(par->width, par->height), c->orientation);
         c->bHasSound = input.AudioStream() != nullptr;

@@ -215,6 +215,18 @@ AVStream *CMediaInput::AudioStream() const
     return m_pFormat && m_nAudio >= 0 ? m_pFormat->streams[m_nAudio] : nullptr;
 }
 
+tagVIDEOORIENTATION CMediaInput::VideoOrientation() const
+{
+    const AVStream *pStream = VideoStream();
+    if (!pStream)
+        return {};
+    size_t nSize = 0;
+    const uint8_t *pData = av_stream_get_side_data(pStream, AV_PKT_DATA_DISPLAYMATRIX, &nSize);
+    if (!pData || nSize < 9 * sizeof(int32_t))
+        return {};
+    return OrientationOfMatrix(reinterpret_cast<const int32_t *>(pData));
+}
+
 void CMediaInput::KeepOnly(int nStream)
 {
     if (!m_pFormat)

@@ -5,6 +5,7 @@
 
 #include "ffmpegptr.h"
 #include "mediaresult.h"
+#include "videoorientation.h"
 
 #include <QString>
 
@@ -38,6 +39,8 @@ public:
     AVFormatContext *Format() const { return m_pFormat.get(); }
     AVStream *VideoStream() const;
     AVStream *AudioStream() const;
+    // How the video stream's pictures are turned for display (its display-matrix side data).
+    tagVIDEOORIENTATION VideoOrientation() const;
     int VideoIndex() const { return m_nVideo; }
     int AudioIndex() const { return m_nAudio; }
 

@@ -90,7 +90,7 @@ HRESULT CMediaSource::Open(const QString &strPath)
     if (FAILED(hr))
         return hr;
     const AVCodecParameters *pPar = input.VideoStream()->codecpar;
-    m_orientation = OrientationOfStream(input.VideoStream());
+    m_orientation = input.VideoOrientation();
     m_szVideo = OrientedSize(QSize(pPar->width, pPar->height), m_orientation);
     // A decoder that uses every core itself (frame threads) gains nothing from a second one
     // working beside it; one without (MJPEG) gains from two workers on different pictures.

@@ -176,7 +176,7 @@ HRESULT CThumbnailer::Decode(const QString &strPath, const QSize &size, QImage *
     if (FAILED(hr))
         return hr;
     input.KeepOnly(input.VideoIndex());
-    const tagVIDEOORIENTATION orientation = OrientationOfStream(input.VideoStream());
+    const tagVIDEOORIENTATION orientation = input.VideoOrientation();
     // One thread: with frame threads the first picture would wait for later packets (several
     // clips are done at once instead). Only the first intra picture is wanted, and only at a small size:
     // the decoder skips the rest, its loop filter and, where the codec can (MJPEG), decodes at

@@ -2,7 +2,6 @@
 #include "videoorientation.h"
 
 extern "C" {
-#include <libavformat/avformat.h>
 #include <libavutil/display.h>
 }
 
@@ -53,17 +52,6 @@ tagVIDEOORIENTATION OrientationOfMatrix(const int32_t *pMatrix)
         }
     }
     return best;
-}
-
-tagVIDEOORIENTATION OrientationOfStream(const AVStream *pStream)
-{
-    if (!pStream)
-        return {};
-    size_t nSize = 0;
-    const uint8_t *pData = av_stream_get_side_data(pStream, AV_PKT_DATA_DISPLAYMATRIX, &nSize);
-    if (!pData || nSize < 9 * sizeof(int32_t))
-        return {};
-    return OrientationOfMatrix(reinterpret_cast<const int32_t *>(pData));
 }
 
 QSize OrientedSize(const QSize &stored, const tagVIDEOORIENTATION &orientation)

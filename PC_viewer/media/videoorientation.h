@@ -7,8 +7,6 @@
 
 #include <cstdint>
 
-struct AVStream;
-
 // One of the eight ways to lay a picture on the screen: first mirrored left to right (when
 // bMirror), then turned clockwise by nRotation degrees (0, 90, 180 or 270).
 struct tagVIDEOORIENTATION {
@@ -27,8 +25,6 @@ struct tagVIDEOORIENTATION {
 // that are not a multiple of 90 degrees go to the nearest one; a null or degenerate matrix is the
 // identity.
 tagVIDEOORIENTATION OrientationOfMatrix(const int32_t *pMatrix);
-// The orientation of a clip's video stream (its display-matrix side data).
-tagVIDEOORIENTATION OrientationOfStream(const AVStream *pStream);
 
 // The size a picture of `stored` size has on screen.
 QSize OrientedSize(const QSize &stored, const tagVIDEOORIENTATION &orientation);
