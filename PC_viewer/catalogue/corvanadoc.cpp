@@ -315,6 +315,68 @@ void ParseClips(std::vector<CParsedClip> *clips, const CLocalClock &clock, const
     reading.waitForFinished();
 }
 
+// One row of the catalogue before the clips of one moment are joined.
+struct CCatalogueRow {
+    QString mediaPath;
+    QString dataPath;
+    tagDATAFILEINFO info;
+    tagRECORDINGCLIPS clips;
+};
+
+// What another maker's clip name tells goes into its record where the telemetry said nothing:
+// the kind when no recorder's data file gave one, the time for a record without a clock.
+void ApplyClipName(const tagCAMERACLIPNAME &name, tagDATAFILEINFO *info)
+{
+    if (info->nSource != TS_DAT && name.nType != RT_UNKNOWN)
+        info->nType = name.nType;
+    info->bHasNameTime = 1;
+    info->stNameTime = name.stTime;
+}
+
+// Joins the rows of clips of one moment into one row per recording, in the order of their first
+// clip; the main channel's clip gives the row its paths and record.
+std::vector<CCatalogueRow> JoinChannels(std::vector<CCatalogueRow> rows)
+{
+    std::vector<CCatalogueRow> joined;
+    joined.reserve(rows.size());
+    QHash<QString, size_t> rowOfMoment;
+    for (CCatalogueRow &row : rows) {
+        tagCAMERACLIPNAME name;
+        if (!ReadCameraClipName(row.mediaPath, &name)) {
+            row.clips.channels = {{QLatin1String(kChannelFront), row.mediaPath}};
+            joined.push_back(std::move(row));
+            continue;
+        }
+        ApplyClipName(name, &row.info);
+        const tagCHANNELCLIP channel{name.strChannel, row.mediaPath};
+        const auto found = rowOfMoment.constFind(name.strMoment);
+        if (found != rowOfMoment.constEnd()) {
+            CCatalogueRow &into = joined[*found];
+            QVector<tagCHANNELCLIP> &channels = into.clips.channels;
+            const bool taken = std::any_of(channels.cbegin(), channels.cend(),
+                                           [&](const tagCHANNELCLIP &c) { return c.strName == channel.strName; });
+            if (!taken) {
+                const int rank = ChannelRank(channel.strName);
+                auto at = std::find_if(channels.begin(), channels.end(),
+                                       [&](const tagCHANNELCLIP &c) { return ChannelRank(c.strName) > rank; });
+                const bool main = at == channels.begin();
+                channels.insert(at, channel);
+                if (main) {
+                    into.mediaPath = row.mediaPath;
+                    into.dataPath = row.dataPath;
+                    into.info = std::move(row.info);
+                }
+                continue;
+            }
+        }
+        row.clips.channels = {channel};
+        row.clips.strTip = name.strTip;
+        rowOfMoment.insert(name.strMoment, joined.size());
+        joined.push_back(std::move(row));
+    }
+    return joined;
+}
+
 } // namespace
 
 CCorvanaDoc::CCorvanaDoc(QObject *parent) : QObject(parent) {}
@@ -328,7 +390,9 @@ void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
     m_mediaPaths.clear();
     m_dataPaths.clear();
     m_records.clear();
+    m_clips.clear();
     const CLocalClock clock = ClockOfFolder(m_folder);
+    std::vector<CCatalogueRow> rows;
 
     // The tree is read once; both clip patterns scan the same listings.
     std::vector<CFolderListing> folders;
@@ -375,10 +439,18 @@ void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
             // A clip without telemetry of its own takes the added track's points of its time.
             if (clip.info.bValid != 1 && !m_trackPoints.isEmpty())
                 RecordFromTrack(m_trackPoints, clip.clipClock, clock, clip.clipPath, &clip.info);
-            m_mediaPaths.append(clip.clipPath);
-            m_dataPaths.append(clip.openFailed ? QString() : clip.dataPath); // unreadable counts as missing
-            m_records.append(std::move(clip.info));
+            CCatalogueRow row;
+            row.mediaPath = clip.clipPath;
+            row.dataPath = clip.openFailed ? QString() : clip.dataPath; // unreadable counts as missing
+            row.info = std::move(clip.info);
+            rows.push_back(std::move(row));
         }
+    }
+    for (CCatalogueRow &row : JoinChannels(std::move(rows))) {
+        m_mediaPaths.append(row.mediaPath);
+        m_dataPaths.append(row.dataPath);
+        m_records.append(std::move(row.info));
+        m_clips.append(std::move(row.clips));
     }
     m_reader.SetCarry(carry);
     Sort(2);
@@ -412,7 +484,56 @@ tagDATAFILEINFO CCorvanaDoc::RecordOfClip(const QString &clipPath, const QVector
     ParseClip(&clip, clock);
     if (clip.info.bValid != 1 && !track.isEmpty())
         RecordFromTrack(track, clip.clipClock, clock, clip.clipPath, &clip.info);
+    tagCAMERACLIPNAME name;
+    if (ReadCameraClipName(clip.clipPath, &name))
+        ApplyClipName(name, &clip.info);
     return clip.info;
+}
+
+tagRECORDINGCLIPS CCorvanaDoc::RecordingOfClip(const QString &clipPath)
+{
+    const QFileInfo info(clipPath);
+    const QString clip = Join(info.path(), info.fileName());
+    tagCAMERACLIPNAME name;
+    if (!ReadCameraClipName(clip, &name)) {
+        tagRECORDINGCLIPS single;
+        single.channels = {{QLatin1String(kChannelFront), clip}};
+        return single;
+    }
+    // The clip's own folder, and for makers with a folder per camera the folders beside it.
+    QStringList folders{info.path()};
+    if (name.bFolderPerCamera) {
+        const QString parent = QFileInfo(info.path()).path();
+        const QString root = QFileInfo(parent).canonicalFilePath();
+        QStringList files, dirs;
+        ListFolder(parent, root, &files, &dirs);
+        for (const QString &d : dirs)
+            if (Join(parent, d) != info.path())
+                folders << Join(parent, d);
+    }
+    std::vector<CCatalogueRow> rows;
+    for (const QString &folder : folders) {
+        QStringList files, dirs;
+        ListFolder(folder, QFileInfo(folder).canonicalFilePath(), &files, &dirs);
+        for (const QString &f : files) {
+            tagCAMERACLIPNAME other;
+            if (!MatchesPattern(f, QLatin1String(".avi")) && !MatchesPattern(f, QLatin1String(".mp4")))
+                continue;
+            const QString path = Join(folder, f);
+            if (path == clip || (ReadCameraClipName(path, &other) && other.strMoment == name.strMoment)) {
+                CCatalogueRow row;
+                row.mediaPath = path;
+                rows.push_back(std::move(row));
+            }
+        }
+    }
+    for (CCatalogueRow &row : JoinChannels(std::move(rows)))
+        for (const tagCHANNELCLIP &c : row.clips.channels)
+            if (c.strMediaPath == clip)
+                return row.clips;
+    tagRECORDINGCLIPS single;
+    single.channels = {{name.strChannel, clip}};
+    return single;
 }
 
 bool CCorvanaDoc::SetTrackFile(const QString &path, QString *error)
@@ -471,6 +592,11 @@ QString CCorvanaDoc::DataPathAt(int index) const
     return m_dataPaths.value(index);
 }
 
+tagRECORDINGCLIPS CCorvanaDoc::ClipsAt(int index) const
+{
+    return m_clips.value(index);
+}
+
 void CCorvanaDoc::Swap(int i, int j)
 {
     if (i < 0 || j < 0 || i >= Count() || j >= Count() || i == j)
@@ -478,6 +604,7 @@ void CCorvanaDoc::Swap(int i, int j)
     m_mediaPaths.swapItemsAt(i, j);
     m_dataPaths.swapItemsAt(i, j);
     m_records.swapItemsAt(i, j);
+    m_clips.swapItemsAt(i, j);
 }
 
 void CCorvanaDoc::Sort(int mode)

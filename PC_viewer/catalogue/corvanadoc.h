@@ -1,9 +1,12 @@
-// CCorvanaDoc, the viewer's single document: the loaded catalogue of a recording folder (three
-// parallel arrays: media paths, data paths, telemetry records) and the day's track paired with it.
+// CCorvanaDoc, the viewer's single document: the loaded catalogue of a recording folder (four
+// parallel arrays: media paths, data paths, telemetry records, channels) and the day's track
+// paired with it. A row is a recording; the clips other makers' cameras record of one moment
+// are its channels, and its media path, data path and record are the main channel's.
 // What plays and where is the playback controller's, not the document's. The views hear one
 // notice: the catalogue was loaded anew.
 #pragma once
 
+#include "catalogue/cameranames.h"
 #include "catalogue/datafileinfo.h"
 #include "catalogue/gpxtrack.h"
 
@@ -33,6 +36,8 @@ public:
     QString MediaPathAt(int index) const;
     // The recording's data file, or the log beside the clip that gave its telemetry; "" for none.
     QString DataPathAt(int index) const;
+    // The recording's channels, the main one first (one front channel for a clip of its own).
+    tagRECORDINGCLIPS ClipsAt(int index) const;
 
     void Swap(int i, int j);
     // Mode 1 newest first, mode 2 oldest first; recordings without a usable time go last.
@@ -44,6 +49,9 @@ public:
     // One clip's record as a load of its folder gives it: its data file, else a log beside it,
     // else a track inside it, else the points of `track` (a day's track) in its time.
     static tagDATAFILEINFO RecordOfClip(const QString &clipPath, const QVector<tagGPXPOINT> &track = {});
+    // The channels of the recording any of whose clips `clipPath` is, found beside it (and in
+    // the folders of the other cameras for makers that keep one folder per camera).
+    static tagRECORDINGCLIPS RecordingOfClip(const QString &clipPath);
 
     // A day's GPS track (GPX) that loads pair with every recording that has no telemetry of its
     // own, by time. False, with *error, when the file gives no point with a time; the track
@@ -66,6 +74,7 @@ private:
     QStringList m_mediaPaths;
     QStringList m_dataPaths;
     QVector<tagDATAFILEINFO> m_records;
+    QVector<tagRECORDINGCLIPS> m_clips;
     QString m_trackPath;
     QVector<tagGPXPOINT> m_trackPoints;
     QString m_folder;

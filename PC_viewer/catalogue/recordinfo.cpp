@@ -100,7 +100,9 @@ bool TimeKey(const SYSTEMTIME &st, int64_t *keyMs)
 
 bool OrderingKey(const tagDATAFILEINFO &rec, int64_t *keyMs)
 {
-    return rec.bValid == 1 && !rec.bNoClock && TimeKey(rec.stSyncTime, keyMs);
+    if (rec.bValid == 1 && !rec.bNoClock)
+        return TimeKey(rec.stSyncTime, keyMs);
+    return rec.bHasNameTime && TimeKey(rec.stNameTime, keyMs);
 }
 
 QString FileNameOfPath(const QString &path)
@@ -136,8 +138,9 @@ QString TelemetrySourceName(int source)
 
 QString RecordListText(const tagDATAFILEINFO &rec, const QString &mediaPath)
 {
-    if (rec.bValid == 1 && !rec.bNoClock) {
-        const SYSTEMTIME &t = rec.stSyncTime;
+    const bool clock = rec.bValid == 1 && !rec.bNoClock;
+    if (clock || rec.bHasNameTime) {
+        const SYSTEMTIME &t = clock ? rec.stSyncTime : rec.stNameTime;
         QString text = QString::asprintf("20%02d/%02d/%02d - %02d:%02d:%02d.%03d", t.wYear, t.wMonth, t.wDay,
                                          t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
         if (rec.bTooLarge)

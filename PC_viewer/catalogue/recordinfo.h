@@ -95,6 +95,10 @@ struct tagDATAFILEINFO {
     // stored here (the time-zone setting at the recording's start).
     int bHasUtcOffset = 0;
     int64_t nUtcOffsetMs = 0;
+    // Another maker's clip whose name tells the camera's clock time: that time places the
+    // recording in the list and its order when its telemetry gives no clock (or there is none).
+    int bHasNameTime = 0;
+    SYSTEMTIME stNameTime;
 };
 
 // Data-file path of a clip: <clip folder>/data/<clip base name>.dat, cut at the last path
@@ -110,11 +114,13 @@ int RecordingTypeFromPath(const QString &dataFilePath);
 // (month 13, hour 25, ...), which has no key.
 bool TimeKey(const SYSTEMTIME &st, int64_t *keyMs);
 
-// Ordering key of a record with bValid 1; false when its sync time has no key or it has no clock.
+// Ordering key of a record with bValid 1, else of the time its clip's name tells; false when
+// that time has no key or the record has no clock.
 bool OrderingKey(const tagDATAFILEINFO &rec, int64_t *keyMs);
 
 // The list's "Contents List" text of a recording: its start time
-// ("2013/05/12 - 08:30:15.250") when it has data with a clock, else "File name : x.avi". A data file that
+// ("2013/05/12 - 08:30:15.250") when it has data with a clock, else the time its name tells,
+// else "File name : x.avi". A data file that
 // was too large to read whole adds kTooLargeListNote to the time.
 extern const char kTooLargeListNote[];
 QString RecordListText(const tagDATAFILEINFO &rec, const QString &mediaPath);

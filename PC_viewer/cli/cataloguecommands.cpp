@@ -19,7 +19,8 @@ int RunCatalogue(const tagCLIARGS &args, QTextStream &out, QTextStream &err)
         const QString media = doc.MediaPathAt(i);
         out << i << '\t' << RecordingTypeName(rec.nType) << '\t' << RecordListText(rec, media) << '\t'
             << QDir::toNativeSeparators(media) << '\t' << QDir::toNativeSeparators(doc.DataPathAt(i)) << '\t'
-            << rec.vecAccel.size() << '\t' << rec.vecGps.size() << '\t' << TelemetrySourceName(rec.nSource) << '\n';
+            << rec.vecAccel.size() << '\t' << rec.vecGps.size() << '\t' << TelemetrySourceName(rec.nSource) << '\t'
+            << doc.ClipsAt(i).ChannelList() << '\n';
     }
     return kExitOk;
 }
@@ -68,8 +69,8 @@ QVector<CliCommand> CatalogueCommands()
     return {
         {"catalogue", "FOLDER [--track FILE.gpx]",
          "List the recordings of FOLDER in the viewer's order: index, kind, start time or file "
-         "name, media path, data path, G-sensor samples, GPS fixes, telemetry source (dat, nmea, "
-         "gpx, gpmf, camm or empty; TAB separated)",
+         "name, media path (the main channel's), data path, G-sensor samples, GPS fixes, telemetry "
+         "source (dat, nmea, gpx, gpmf, camm or empty), channels joined by \"+\" (TAB separated)",
          1, 1, RunCatalogue, true},
         {"gpx", "CLIP OUT.gpx [--track FILE.gpx]",
          "Export the GPS fixes of CLIP (from its data file, a log beside it, a track inside it or "

@@ -63,6 +63,30 @@ int RunProbe(const tagCLIARGS &cli, QTextStream &out, QTextStream &err)
     return kExitOk;
 }
 
+// One line per channel of the recording the clip belongs to: name, clip, frames, frame rate,
+// size and the channel's offset against the main one.
+int RunChannels(const tagCLIARGS &cli, QTextStream &out, QTextStream &err)
+{
+    const QString strClip = QDir::fromNativeSeparators(cli.positional.at(0));
+    if (!QFileInfo(strClip).isFile()) {
+        err << "pellister-cli: no such clip: " << cli.positional.at(0) << "\n";
+        return kExitFailed;
+    }
+    int nStatus = kExitOk;
+    for (const tagCHANNELCLIP &c : CCorvanaDoc::RecordingOfClip(strClip).channels) {
+        CMediaGraph graph;
+        if (const int nOpen = OpenClip(graph, c.strMediaPath, err)) {
+            nStatus = nOpen;
+            continue;
+        }
+        const double dRate = graph.FrameTime() > 0 ? 1e7 / static_cast<double>(graph.FrameTime()) : 0.0;
+        out << c.strName << '\t' << QDir::toNativeSeparators(c.strMediaPath) << '\t' << graph.FrameCount() << '\t'
+            << QString::number(dRate, 'f', 3) << '\t' << graph.VideoSize().width() << 'x'
+            << graph.VideoSize().height() << '\t' << 0 << '\n';
+    }
+    return nStatus;
+}
+
 int RunFrame(const tagCLIARGS &cli, QTextStream &out, QTextStream &err)
 {
     const QStringList &args = cli.positional;
@@ -260,6 +284,10 @@ QVector<CliCommand> MediaCommands()
          "Print the clip's frames=, frame_time= and duration= (100 ns units), width=, height= "
          "and has_audio= (1 when it has a sound stream the viewer plays), one per line.",
          1, 1, &RunProbe},
+        {"channels", "CLIP",
+         "List the channels of the recording CLIP is a clip of, one per line: name, clip, frames, "
+         "frame rate, WIDTHxHEIGHT, offset in ms (TAB separated).",
+         1, 1, &RunChannels},
         {"frame", "CLIP N OUT",
          "Write picture N (0 = first) of the clip at its native size to OUT (.png, .jpg or "
          ".jpeg).",

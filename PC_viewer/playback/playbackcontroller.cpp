@@ -84,7 +84,13 @@ void CPlaybackController::OnSessionOpened()
     const CMediaGraph *graph = MainSession()->Graph();
     tagOPENEDRECORDING opened;
     opened.nIndex = m_index;
-    opened.channels.append({QString::fromLatin1(kChannelFront), m_mediaPath});
+    const tagRECORDINGCLIPS clips = m_index >= 0 && m_index < m_doc->Count()
+                                        ? m_doc->ClipsAt(m_index)
+                                        : CCorvanaDoc::RecordingOfClip(m_mediaPath);
+    for (const tagCHANNELCLIP &c : clips.channels)
+        opened.channels.append({c.strName, c.strMediaPath});
+    if (opened.channels.isEmpty() || opened.channels.first().strMediaPath != m_mediaPath)
+        opened.channels = {{QString::fromLatin1(kChannelFront), m_mediaPath}};
     opened.llFrameCount = graph->FrameCount();
     opened.llFrameTime = graph->FrameTime();
     opened.llDuration = graph->Duration();

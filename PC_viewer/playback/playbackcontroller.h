@@ -24,6 +24,7 @@
 //   does, so nothing of the old clip is touched after it.
 #pragma once
 
+#include "catalogue/cameranames.h"
 #include "media/mediaresult.h"
 #include "playback/exportmarks.h"
 #include "playback/playbacksession.h"
@@ -42,9 +43,6 @@
 class CCorvanaDoc;
 class CRecordingNavigator;
 class CStepClock;
-
-// The channel names of a recording, in the order a recording lists them.
-inline constexpr char kChannelFront[] = "front";
 
 // One camera of a recording: its name and its clip.
 struct tagPLAYCHANNEL {

@@ -114,12 +114,17 @@ public:
         case Qt::ForegroundRole: return QColor(Qt::black);
         case Qt::FontRole: return m_font;
         case Qt::TextAlignmentRole: return int(Qt::AlignCenter);
-        case Qt::ToolTipRole:
-            // The cell is too narrow for the note of a data file read in part; the tip has it.
+        case Qt::ToolTipRole: {
+            // The cell is too narrow for the note of a data file read in part, and for what the
+            // camera's name told; the tip has them.
+            QString tip = row.path.left(CContentListView::kTooltipLength);
             if (m_doc->RecordRef(index.row()).bTooLarge)
-                return row.path.left(CContentListView::kTooltipLength) + QLatin1Char('\n') +
-                       QString::fromLatin1(kTooLargeListNote).trimmed();
-            return row.path.left(CContentListView::kTooltipLength);
+                tip += QLatin1Char('\n') + QString::fromLatin1(kTooLargeListNote).trimmed();
+            const tagRECORDINGCLIPS clips = m_doc->ClipsAt(index.row());
+            if (!clips.strTip.isEmpty())
+                tip += QStringLiteral("\n%1 (%2)").arg(clips.strTip, clips.ChannelList());
+            return tip;
+        }
         default: return {};
         }
     }

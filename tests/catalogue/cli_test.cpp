@@ -33,14 +33,14 @@ TEST_F(CliTest, CatalogueListsTheViewersOrder)
 {
     const auto r = testfiles::Run(Cli(), {QStringLiteral("catalogue"), root.path()});
     ASSERT_EQ(0, r.exitCode) << r.err.constData();
-    const QList<QByteArray> lines = r.out.chopped(1).split('\n'); // the last column may be empty
+    const QList<QByteArray> lines = r.out.chopped(1).split('\n'); // columns may be empty
     ASSERT_EQ(2, lines.size()) << r.out.constData();
     EXPECT_EQ(QByteArray("0\tP-Motion\t2013/05/12 - 08:30:15.250\t") +
                   root.filePath(QStringLiteral("Parking/X20130512083000M.avi")).toUtf8() + "\t" +
-                  root.filePath(QStringLiteral("Parking/data/X20130512083000M.dat")).toUtf8() + "\t1\t1\tdat",
+                  root.filePath(QStringLiteral("Parking/data/X20130512083000M.dat")).toUtf8() + "\t1\t1\tdat\tfront",
               lines[0]);
     EXPECT_EQ(QByteArray("1\tUnknown\tFile name : nodata.mp4\t") +
-                  root.filePath(QStringLiteral("nodata.mp4")).toUtf8() + "\t\t0\t0\t",
+                  root.filePath(QStringLiteral("nodata.mp4")).toUtf8() + "\t\t0\t0\t\tfront",
               lines[1]);
 }
 
