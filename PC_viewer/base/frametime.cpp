@@ -28,3 +28,15 @@ int64_t FrameAtMs(int64_t offsetMs, int64_t frameTime)
         ++f;
     return f;
 }
+
+int64_t ChannelFrameOfMoment(int64_t frame, int64_t mainDuration, int64_t mainFrames, int64_t channelDuration,
+                             int64_t channelFrames)
+{
+    if (frame < 0 || mainDuration <= 0 || mainFrames <= 0 || channelDuration <= 0 || channelFrames <= 0)
+        return -1;
+    // frame x (mainDuration / mainFrames) / (channelDuration / channelFrames), without rounding
+    // either frame time first; the product needs more than 64 bits for long clips.
+    __extension__ typedef __int128 wide;
+    const wide other = wide(frame) * mainDuration * channelFrames / (wide(mainFrames) * channelDuration);
+    return other < channelFrames ? static_cast<int64_t>(other) : -1;
+}

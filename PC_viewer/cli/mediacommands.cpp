@@ -11,6 +11,7 @@
 #include "playback/playbackcontroller.h"
 #include "playback/snapshot.h"
 
+#include "base/frametime.h"
 #include "catalogue/corvanadoc.h"
 
 #include <QDir>
@@ -93,7 +94,7 @@ int RunFrame(const tagCLIARGS &cli, QTextStream &out, QTextStream &err)
     const QString strClip = args.at(0);
     const QString strOut = args.at(2);
     bool bNumber = false;
-    const qlonglong llFrame = args.at(1).toLongLong(&bNumber);
+    qlonglong llFrame = args.at(1).toLongLong(&bNumber);
     if (!bNumber) {
         err << "pellister-cli: frame: '" << args.at(1) << "' is not a frame number\n";
         return kExitUsage;
@@ -110,8 +111,40 @@ int RunFrame(const tagCLIARGS &cli, QTextStream &out, QTextStream &err)
         return kExitUsage;
     }
     CMediaGraph graph;
-    if (const int nStatus = OpenClip(graph, strClip, err))
+    if (cli.parser && cli.parser->isSet(QStringLiteral("channel"))) {
+        // Main frame N's moment in the named channel of the recording.
+        const QString strName = cli.parser->value(QStringLiteral("channel"));
+        const tagRECORDINGCLIPS recording = CCorvanaDoc::RecordingOfClip(QDir::fromNativeSeparators(strClip));
+        QString strChannelClip;
+        for (const tagCHANNELCLIP &c : recording.channels)
+            if (c.strName == strName)
+                strChannelClip = c.strMediaPath;
+        if (strChannelClip.isEmpty()) {
+            err << "pellister-cli: frame: the recording of '" << strClip << "' has no channel '" << strName
+                << "' (it has " << recording.ChannelList() << ")\n";
+            return kExitFailed;
+        }
+        CMediaGraph main;
+        if (const int nStatus = OpenClip(main, recording.channels.first().strMediaPath, err))
+            return nStatus;
+        if (llFrame < 0 || llFrame >= main.FrameCount()) {
+            err << "pellister-cli: frame: " << llFrame << " is out of range; the main channel has "
+                << main.FrameCount() << " frames\n";
+            return kExitFailed;
+        }
+        if (const int nStatus = OpenClip(graph, strChannelClip, err))
+            return nStatus;
+        const int64_t llOther = ChannelFrameOfMoment(llFrame, main.Duration(), main.FrameCount(), graph.Duration(),
+                                                     graph.FrameCount());
+        if (llOther < 0) {
+            err << "pellister-cli: frame: channel '" << strName << "' has no picture at main frame " << llFrame
+                << "\n";
+            return kExitFailed;
+        }
+        llFrame = llOther;
+    } else if (const int nStatus = OpenClip(graph, strClip, err)) {
         return nStatus;
+    }
     if (llFrame < 0 || llFrame >= graph.FrameCount()) {
         err << "pellister-cli: frame: " << llFrame << " is out of range; '" << strClip << "' has "
             << graph.FrameCount() << " frames (0 to " << graph.FrameCount() - 1 << ")\n";
@@ -288,10 +321,11 @@ QVector<CliCommand> MediaCommands()
          "List the channels of the recording CLIP is a clip of, one per line: name, clip, frames, "
          "frame rate, WIDTHxHEIGHT, offset in ms (TAB separated).",
          1, 1, &RunChannels},
-        {"frame", "CLIP N OUT",
+        {"frame", "CLIP N OUT [--channel NAME]",
          "Write picture N (0 = first) of the clip at its native size to OUT (.png, .jpg or "
-         ".jpeg).",
-         3, 3, &RunFrame},
+         ".jpeg); with --channel, that channel's picture of the moment of main frame N of CLIP's "
+         "recording.",
+         3, 3, &RunFrame, false, {{"channel", "NAME"}}},
         {"play", "CLIP RATE [FROM]",
          "Play the clip as the viewer does (1x in real time; 2, 4, 8, 16, 32 and negative rates by "
          "timed steps) from frame FROM (default: the start, or the end for reverse) until it "

@@ -38,7 +38,10 @@ const tagPANEMENUITEM kPaneMenu[] = {
     {ID_PLAY_VIEW_4X, "4x", ID_VIEW_X4, false},
     {ID_PLAY_VIEW_9X, "9x", ID_VIEW_X9, false},
     {ID_PLAY_VIEW_16X, "16x", ID_VIEW_X16, false},
-    {ID_PLAY_VIEW_25X, "25x", ID_VIEW_X25, false},
+    {ID_PLAY_VIEW_25X, "25x", ID_VIEW_X25, true},
+    {ID_PLAY_CHANNELS_PIP, "Picture in picture", ID_VIEW_CHANNELS_PIP, false},
+    {ID_PLAY_CHANNELS_SIDE, "Side by side", ID_VIEW_CHANNELS_SIDE, false},
+    {ID_PLAY_CHANNELS_GRID, "Grid", ID_VIEW_CHANNELS_GRID, false},
 };
 
 } // namespace
@@ -210,6 +213,30 @@ void CMediaPlayView::paintEvent(QPaintEvent *event)
         if (session->ShownFrame() != m_paintedFrame)
             ++m_newPicturesPainted;
         m_paintedFrame = session->ShownFrame();
+    }
+    PaintOtherChannels(painter);
+}
+
+void CMediaPlayView::PaintOtherChannels(QPainter &painter)
+{
+    const bool pip = m_controller->GetChannelLayout() == ChannelLayout::PictureInPicture;
+    for (int i = 1; i < m_controller->Channels(); ++i) {
+        const QRect place = m_controller->ChannelRect(i);
+        if (place.isEmpty())
+            continue;
+        const QImage image = m_controller->ChannelImage(i);
+        const QRect target = m_controller->Session(i)->Graph()->VideoRect();
+        painter.fillRect(place, Qt::black);
+        if (!image.isNull() && !target.isEmpty()) {
+            painter.drawImage(target, image);
+        } else {
+            painter.setPen(Qt::white);
+            painter.drawText(place, Qt::AlignCenter, QStringLiteral("no picture"));
+        }
+        if (pip) {
+            painter.setPen(QPen(Qt::white, 1));
+            painter.drawRect(place.adjusted(0, 0, -1, -1));
+        }
     }
 }
 

@@ -100,6 +100,9 @@ private:
     // The pane is on screen and paints its picture (a hidden or minimised one never does).
     bool IsPainting() const;
     void PaintIdle(QPainter &painter);
+    // The channels other than the main one in their places (ChannelRect), "no picture" where a
+    // channel has none of the moment.
+    void PaintOtherChannels(QPainter &painter);
     void DestroyPaneViews();
     void CreatePaneViews();
     // Places the pane widgets over the video area (stretched: the layout's own placement).

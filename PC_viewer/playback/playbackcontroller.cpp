@@ -1,9 +1,56 @@
 // The playback controller: the open recording, its sessions, the position and its notices.
 #include "playback/playbackcontroller.h"
 
+#include "base/frametime.h"
 #include "catalogue/corvanadoc.h"
 #include "media/mediagraph.h"
 #include "playback/recordingnavigator.h"
+
+#include <cmath>
+
+QVector<QRect> ChannelRects(ChannelLayout layout, PipCorner corner, const QRect &area, int count)
+{
+    QVector<QRect> rects;
+    if (count <= 1 || area.isEmpty()) {
+        rects.fill(area, qMax(count, 1));
+        return rects;
+    }
+    switch (layout) {
+    case ChannelLayout::PictureInPicture: {
+        // The others a quarter of the area's width each, in a row along the chosen corner's side.
+        rects << area;
+        const int w = qMax(1, area.width() / 4), h = qMax(1, area.height() / 4), margin = 8;
+        const bool right = corner == PipCorner::TopRight || corner == PipCorner::BottomRight;
+        const bool bottom = corner == PipCorner::BottomLeft || corner == PipCorner::BottomRight;
+        for (int i = 1; i < count; ++i) {
+            const int x = right ? area.right() + 1 - margin - i * w - (i - 1) * margin
+                                : area.left() + margin + (i - 1) * (w + margin);
+            const int y = bottom ? area.bottom() + 1 - margin - h : area.top() + margin;
+            rects << QRect(x, y, w, h).intersected(area);
+        }
+        break;
+    }
+    case ChannelLayout::SideBySide: {
+        for (int i = 0; i < count; ++i) {
+            const int x0 = area.left() + area.width() * i / count, x1 = area.left() + area.width() * (i + 1) / count;
+            rects << QRect(x0, area.top(), x1 - x0, area.height());
+        }
+        break;
+    }
+    case ChannelLayout::Grid: {
+        const int columns = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(count))));
+        const int rows = (count + columns - 1) / columns;
+        for (int i = 0; i < count; ++i) {
+            const int c = i % columns, r = i / columns;
+            const int x0 = area.left() + area.width() * c / columns, x1 = area.left() + area.width() * (c + 1) / columns;
+            const int y0 = area.top() + area.height() * r / rows, y1 = area.top() + area.height() * (r + 1) / rows;
+            rects << QRect(x0, y0, x1 - x0, y1 - y0);
+        }
+        break;
+    }
+    }
+    return rects;
+}
 
 CPlaybackController::CPlaybackController(const CCorvanaDoc *doc, QObject *parent)
     : QObject(parent), m_doc(doc), m_navigator(std::make_unique<CRecordingNavigator>(this))
@@ -17,8 +64,10 @@ CPlaybackController::CPlaybackController(const CCorvanaDoc *doc, QObject *parent
     connect(main, &CPlaybackSession::PictureChanged, this, &CPlaybackController::PicturesChanged);
     connect(main, &CPlaybackSession::PanePicturesChanged, this, &CPlaybackController::PicturesChanged);
     connect(main, &CPlaybackSession::LayoutAboutToChange, this, &CPlaybackController::LayoutAboutToChange);
-    connect(main, &CPlaybackSession::LayoutChanged, this,
-            [this] { emit LayoutChanged(IsMulti(), PaneCount()); });
+    connect(main, &CPlaybackSession::LayoutChanged, this, [this] {
+        PlaceChannels();
+        emit LayoutChanged(IsMulti(), PaneCount());
+    });
     // Catalogue indexes mean nothing after the folder is read again.
     connect(doc, &CCorvanaDoc::CatalogueReset, &m_marks, &CExportMarks::Clear);
 }
@@ -96,6 +145,7 @@ void CPlaybackController::OnSessionOpened()
     opened.llDuration = graph->Duration();
     m_recording = opened;
     m_position = 0;
+    OpenOtherChannels();
     if (m_index >= 0 && m_index < m_doc->Count())
         m_telemetry.Rebuild(m_doc->RecordRef(m_index), m_index, opened.llFrameTime, opened.llFrameCount);
     else
@@ -105,6 +155,7 @@ void CPlaybackController::OnSessionOpened()
 
 void CPlaybackController::OnSessionClosed()
 {
+    CloseOtherChannels();
     m_recording = tagOPENEDRECORDING();
     m_telemetry.Clear();
     emit RecordingClosed();
@@ -128,15 +179,117 @@ void CPlaybackController::Announce(int64_t frame, const QObject *origin)
 
 void CPlaybackController::OnPublished(qint64 frame)
 {
+    FollowOtherChannels(frame);
     Announce(frame, MainSession());
 }
 
 void CPlaybackController::Seek(int64_t frame, const QObject *origin)
 {
-    for (const auto &session : m_sessions)
-        if (origin != session.get())
-            session->Follow(frame);
+    if (origin != MainSession())
+        MainSession()->Follow(frame);
+    FollowOtherChannels(frame);
     Announce(frame, origin);
+}
+
+// --- The other channels -----------------------------------------------------------------------
+
+void CPlaybackController::OpenOtherChannels()
+{
+    CloseOtherChannels();
+    m_channelShown.assign(1, true);
+    for (int i = 1; i < m_recording.channels.size(); ++i) {
+        // No host: the main channel alone decides continuous play; the others are not heard.
+        auto session = std::make_unique<CPlaybackSession>(nullptr);
+        session->SetStepClock(m_clock);
+        session->SetVolumeLevel(0.0);
+        connect(session.get(), &CPlaybackSession::PictureChanged, this, &CPlaybackController::PicturesChanged);
+        // A channel that does not open shows no picture; the recording plays on.
+        const bool opened = SUCCEEDED(session->Open(m_recording.channels[i].strMediaPath));
+        m_sessions.push_back(std::move(session));
+        m_channelShown.push_back(opened);
+    }
+    PlaceChannels();
+}
+
+void CPlaybackController::CloseOtherChannels()
+{
+    while (m_sessions.size() > 1) {
+        disconnect(m_sessions.back().get(), nullptr, this, nullptr);
+        m_sessions.pop_back();
+    }
+    m_channelShown.assign(1, true);
+}
+
+int64_t CPlaybackController::ChannelFrameAt(int channel, int64_t frame) const
+{
+    if (channel == 0)
+        return frame;
+    const CPlaybackSession *session = Session(channel);
+    if (!session)
+        return -1;
+    return ChannelFrameOfMoment(frame, Duration(), FrameCount(), session->Graph()->Duration(),
+                                session->Graph()->FrameCount());
+}
+
+void CPlaybackController::FollowOtherChannels(int64_t frame)
+{
+    for (int i = 1; i < static_cast<int>(m_sessions.size()); ++i) {
+        CPlaybackSession *session = m_sessions[static_cast<size_t>(i)].get();
+        if (session->GetPlayState() == PlayState::Empty)
+            continue;
+        const int64_t other = ChannelFrameAt(i, frame);
+        const bool shown = other >= 0;
+        const bool changed = shown != m_channelShown[static_cast<size_t>(i)];
+        m_channelShown[static_cast<size_t>(i)] = shown;
+        if (shown && other != session->Position())
+            session->Follow(other);
+        else if (changed)
+            emit PicturesChanged();
+    }
+}
+
+QImage CPlaybackController::ChannelImage(int channel) const
+{
+    const CPlaybackSession *session = Session(channel);
+    if (!session || (channel > 0 && !m_channelShown[static_cast<size_t>(channel)]))
+        return QImage();
+    return session->ShownImage();
+}
+
+int64_t CPlaybackController::ChannelFrame(int channel) const
+{
+    const CPlaybackSession *session = Session(channel);
+    if (!session || (channel > 0 && !m_channelShown[static_cast<size_t>(channel)]) || session->ShownImage().isNull())
+        return -1;
+    return session->ShownFrame();
+}
+
+QRect CPlaybackController::ChannelRect(int channel) const
+{
+    // The grid of the main channel's frames takes the whole area.
+    if (IsMulti())
+        return channel == 0 ? m_area : QRect();
+    const QVector<QRect> rects = ChannelRects(m_channelLayout, m_pipCorner, m_area, Channels());
+    return rects.value(channel);
+}
+
+void CPlaybackController::SetChannelLayout(ChannelLayout layout, PipCorner corner)
+{
+    if (layout == m_channelLayout && corner == m_pipCorner)
+        return;
+    m_channelLayout = layout;
+    m_pipCorner = corner;
+    PlaceChannels();
+    emit ChannelLayoutChanged(layout, corner);
+}
+
+void CPlaybackController::PlaceChannels()
+{
+    for (int i = 0; i < static_cast<int>(m_sessions.size()); ++i) {
+        CMediaGraph *graph = m_sessions[static_cast<size_t>(i)]->Graph();
+        graph->SetVideoWindowRect(ChannelRect(i));
+        graph->PlaceVideo();
+    }
 }
 
 void CPlaybackController::StepFrames(int delta, const QObject *origin)
@@ -220,16 +373,15 @@ void CPlaybackController::SetRate(double rate)
 
 void CPlaybackController::SetStepClock(CStepClock *clock)
 {
+    m_clock = clock;
     for (const auto &session : m_sessions)
         session->SetStepClock(clock);
 }
 
 void CPlaybackController::SetVideoArea(const QRect &area)
 {
-    for (const auto &session : m_sessions) {
-        session->Graph()->SetVideoWindowRect(area);
-        session->Graph()->PlaceVideo();
-    }
+    m_area = area;
+    PlaceChannels();
 }
 
 void CPlaybackController::ApplyVolumeLevel(double level)

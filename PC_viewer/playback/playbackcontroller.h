@@ -69,6 +69,16 @@ struct tagPLAYPOSITION {
     const QObject *pOrigin = nullptr;
 };
 
+// How the video pane lays out the channels of a recording: the main one over the whole area with
+// the others small in a corner, all side by side, or all in a grid.
+enum class ChannelLayout : int { PictureInPicture = 0, SideBySide = 1, Grid = 2 };
+// The corner of the small pictures: top left, top right, bottom left, bottom right.
+enum class PipCorner : int { TopLeft = 0, TopRight = 1, BottomLeft = 2, BottomRight = 3 };
+
+// Where the channels' pictures go in `area`, the main one first, for `count` channels. One
+// channel has the whole area in every layout.
+QVector<QRect> ChannelRects(ChannelLayout layout, PipCorner corner, const QRect &area, int count);
+
 class CPlaybackController : public QObject, public IPlayControlTarget, private IPlaybackHost
 {
     Q_OBJECT
@@ -118,8 +128,13 @@ public:
     int ContinuousPlay() const override { return m_continuous; }
     // The clock timed stepping follows (null: the system's); not owned.
     void SetStepClock(CStepClock *clock);
-    // The video area the pictures are made for (the video pane's client rectangle), placed at once.
+    // The video area the pictures are made for (the video pane's client rectangle), placed at once:
+    // each channel's picture is made for its place in it (ChannelRects).
     void SetVideoArea(const QRect &area);
+    // The channels' layout and the small pictures' corner; the pictures are placed again.
+    void SetChannelLayout(ChannelLayout layout, PipCorner corner);
+    ChannelLayout GetChannelLayout() const { return m_channelLayout; }
+    PipCorner GetPipCorner() const { return m_pipCorner; }
 
     // --- IPlayControlTarget (the play control bar) ---------------------------------------------
     double GetRate() const override;
@@ -150,6 +165,15 @@ public:
     int Channels() const { return static_cast<int>(m_sessions.size()); }
     CPlaybackSession *Session(int channel = 0) const;
     CPlaybackSession *MainSession() const { return m_sessions.front().get(); }
+    // Channel `channel`'s picture of the moment on show, and the frame it is: null and -1 when the
+    // channel has no picture of that moment (it is shorter, starts later, or did not open).
+    QImage ChannelImage(int channel) const;
+    int64_t ChannelFrame(int channel) const;
+    // Where channel `channel` is painted in the video area (empty: not at all).
+    QRect ChannelRect(int channel) const;
+    // The frame of channel `channel` whose time span holds the moment of the main channel's
+    // `frame` (-1: none).
+    int64_t ChannelFrameAt(int channel, int64_t frame) const;
     const CRecordingTelemetry &Telemetry() const { return m_telemetry; }
     CExportMarks &ExportMarks() { return m_marks; }
     const CExportMarks &ExportMarks() const { return m_marks; }
@@ -165,6 +189,8 @@ signals:
     // come after the new ones).
     void LayoutAboutToChange();
     void LayoutChanged(int multi, int count);
+    // The channels are laid out anew (SetChannelLayout).
+    void ChannelLayoutChanged(ChannelLayout layout, PipCorner corner);
     // A channel's picture, or the grid's, is another one (emitted before its position).
     void PicturesChanged();
     // The "Processing..." window of a layout change: at `percent`, then hidden.
@@ -186,6 +212,12 @@ private:
     void OnSessionOpened();
     void OnSessionClosed();
     void OnPublished(qint64 frame);
+    // The other channels' sessions: opened with the main one, closed with it; each shows its
+    // picture of the main channel's moment.
+    void OpenOtherChannels();
+    void CloseOtherChannels();
+    void FollowOtherChannels(int64_t frame);
+    void PlaceChannels();
     void Announce(int64_t frame, const QObject *origin);
 
     const CCorvanaDoc *m_doc;
@@ -201,4 +233,9 @@ private:
     HRESULT m_lastOpen = S_OK;
     double m_volumeLevel = 1.0;
     int m_continuous = 0;
+    CStepClock *m_clock = nullptr;
+    QRect m_area;
+    ChannelLayout m_channelLayout = ChannelLayout::PictureInPicture;
+    PipCorner m_pipCorner = PipCorner::BottomRight;
+    std::vector<bool> m_channelShown; // per channel: it has a picture of the moment
 };

@@ -97,15 +97,26 @@ QString SaveSnapshots(CPlaybackController &playback, const QString &folder, QStr
     const CPlaybackSession &session = *playback.MainSession();
     if (!session.IsMulti() && session.GetPlayState() == PlayState::Empty)
         return QString::fromLatin1(kSnapshotNoContent);
-    const QString base = SnapshotBaseName(playback.MediaPath());
+    // The main channel's pictures, then in the single view every other channel's picture of the
+    // moment, each named after its own clip; a channel without one of the moment has nothing to save.
+    QList<QPair<QString, tagCAPTURE>> captures;
+    for (const tagCAPTURE &capture : SnapshotCaptures(session))
+        captures.append({playback.MediaPath(), capture});
+    if (!session.IsMulti()) {
+        for (int i = 1; i < playback.Channels(); ++i) {
+            const tagCAPTURE capture{playback.Session(i)->NativeImage(), playback.ChannelFrame(i)};
+            if (capture.IsValid() && !playback.ChannelImage(i).isNull())
+                captures.append({playback.Recording().channels.value(i).strMediaPath, capture});
+        }
+    }
     bool captureFailed = false;
     bool writeFailed = false;
-    for (const tagCAPTURE &capture : SnapshotCaptures(session)) {
+    for (const auto &[clip, capture] : captures) {
         if (!capture.IsValid()) {
             captureFailed = true;
             continue;
         }
-        const QString path = SnapshotFilePath(folder, base, capture.frame);
+        const QString path = SnapshotFilePath(folder, SnapshotBaseName(clip), capture.frame);
         if (!WriteJpegFile(capture.image, path)) {
             writeFailed = true;
             continue;

@@ -42,6 +42,8 @@ const char kMsgNoGps[] = "GPS data does not exist.";
 const char kMsgConvertSuccess[] = "Success to convert the data.";
 const char kMsgConvertError[] = "An error occured in converting.";
 const char kSettingSpeedCurve[] = "graph/speedCurve";
+const char kSettingChannelLayout[] = "video/channelLayout";
+const char kSettingPipCorner[] = "video/pipCorner";
 // A trip's route on the map: enough points to follow its roads, few enough for one page call.
 constexpr int kTripRouteMaxPoints = 2000;
 
@@ -92,6 +94,30 @@ void CViewerCommands::BuildCommandTable()
     f->AddCommand(ID_VIEW_SINGLE, [this] { OnLayout(0, 1); });
     for (const auto &grid : {std::pair{ID_VIEW_X4, 4}, {ID_VIEW_X9, 9}, {ID_VIEW_X16, 16}, {ID_VIEW_X25, 25}})
         f->AddCommand(grid.first, [this, count = grid.second] { OnLayout(1, count); });
+    // The cameras' layout and corner, kept for the next start.
+    const auto applyChannels = [p](ChannelLayout layout, PipCorner corner) {
+        p->SetChannelLayout(layout, corner);
+        QSettings().setValue(QString::fromLatin1(kSettingChannelLayout), static_cast<int>(layout));
+        QSettings().setValue(QString::fromLatin1(kSettingPipCorner), static_cast<int>(corner));
+    };
+    for (int i = 0; i < 3; ++i) {
+        const auto layout = static_cast<ChannelLayout>(i);
+        f->AddCommand(
+            ID_VIEW_CHANNELS_PIP + i, [p, applyChannels, layout] { applyChannels(layout, p->GetPipCorner()); }, {},
+            [p, layout] { return p->GetChannelLayout() == layout; });
+    }
+    for (int i = 0; i < 4; ++i) {
+        const auto corner = static_cast<PipCorner>(i);
+        f->AddCommand(
+            ID_VIEW_PIP_TOP_LEFT + i, [applyChannels, corner] { applyChannels(ChannelLayout::PictureInPicture, corner); },
+            {}, [p, corner] { return p->GetPipCorner() == corner; });
+    }
+    {
+        const QSettings settings;
+        const int layout = settings.value(QString::fromLatin1(kSettingChannelLayout), 0).toInt();
+        const int corner = settings.value(QString::fromLatin1(kSettingPipCorner), 3).toInt();
+        p->SetChannelLayout(static_cast<ChannelLayout>(qBound(0, layout, 2)), static_cast<PipCorner>(qBound(0, corner, 3)));
+    }
     f->AddCommand(ID_VIEW_SAVE_IMAGE, [this] { OnSaveImage(); });
     f->AddCommand(
         ID_VIEW_TELEMETRY_OVERLAY, [this] { SetTelemetryOverlay(!m_telemetryOverlay); }, {},

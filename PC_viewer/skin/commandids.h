@@ -46,6 +46,15 @@ constexpr int ID_VIEW_SAVE_IMAGE = 32806; // "Save image"
 constexpr int ID_VIEW_TELEMETRY_OVERLAY = 32944; // "Telemetry overlay"
 constexpr int ID_VIEW_SPEED_CURVE = 32946;       // "Speed curve" (also in the graph pane's menu)
 constexpr int ID_VIEW_TRIP_TIMELINE = 32947;     // "Trip timeline..." (the Trips window)
+// Display Control > Cameras: how the channels of a recording are laid out, and the corner of the
+// small pictures; consecutive ids.
+constexpr int ID_VIEW_CHANNELS_PIP = 32950;    // "Picture in picture"
+constexpr int ID_VIEW_CHANNELS_SIDE = 32951;   // "Side by side"
+constexpr int ID_VIEW_CHANNELS_GRID = 32952;   // "Grid"
+constexpr int ID_VIEW_PIP_TOP_LEFT = 32953;    // "Small pictures top left"
+constexpr int ID_VIEW_PIP_TOP_RIGHT = 32954;   // "Small pictures top right"
+constexpr int ID_VIEW_PIP_BOTTOM_LEFT = 32955; // "Small pictures bottom left"
+constexpr int ID_VIEW_PIP_BOTTOM_RIGHT = 32956; // "Small pictures bottom right"
 
 // Map(&M) menu.
 constexpr int ID_MAP_GOOGLE_MAP = 32811;    // "Google Map"
@@ -64,6 +73,9 @@ constexpr int ID_PLAY_VIEW_4X = 32861;       // "4x"
 constexpr int ID_PLAY_VIEW_9X = 32862;       // "9x"
 constexpr int ID_PLAY_VIEW_16X = 32863;      // "16x"
 constexpr int ID_PLAY_VIEW_25X = 32864;      // "25x"
+constexpr int ID_PLAY_CHANNELS_PIP = 32957;  // "Picture in picture"
+constexpr int ID_PLAY_CHANNELS_SIDE = 32958; // "Side by side"
+constexpr int ID_PLAY_CHANNELS_GRID = 32959; // "Grid"
 constexpr int ID_PLAY_SAVE_IMAGE = 32865;    // "Save image"
 constexpr int ID_PLAY_MARK_EXPORT_START = 32866; // "Mark export start"
 constexpr int ID_PLAY_MARK_EXPORT_END = 32867;   // "Mark export end"
