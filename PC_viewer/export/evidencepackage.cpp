@@ -1,6 +1,7 @@
 // Assembly of an evidence package.
 #include "export/evidencepackage.h"
 
+#include "catalogue/corvanadoc.h"
 #include "device_config/configstore.h"
 #include "telemetry/graphgeometry.h"
 #include "version.h"
@@ -10,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTimeZone>
+
+#include <algorithm>
 
 const char kEvidenceOriginals[] = "originals";
 const char kEvidenceReport[] = "report.pdf";
@@ -178,6 +181,16 @@ HRESULT CEvidencePackage::Assemble(const QString &staging, const EvidenceReportW
         sources << c.strPath;
         if (!c.strDataPath.isEmpty() && QFileInfo(c.strDataPath).isFile())
             sources << c.strDataPath;
+        // The other cameras' clips of the same recording are originals too (each file once,
+        // however its path is spelled).
+        for (const tagCHANNELCLIP &channel : CCorvanaDoc::RecordingOfClip(c.strPath).channels) {
+            const QString real = QFileInfo(channel.strMediaPath).canonicalFilePath();
+            const bool listed = std::any_of(sources.cbegin(), sources.cend(), [&](const QString &s) {
+                return QFileInfo(s).canonicalFilePath() == real;
+            });
+            if (!real.isEmpty() && !listed)
+                sources << channel.strMediaPath;
+        }
     }
     qint64 totalBytes = 0;
     for (const QString &s : sources)

@@ -141,6 +141,14 @@ tagREPORTDATA CPrintView::CollectReport() const
             data.panes.append(PaneOfGraph(pane));
     } else {
         data.panes.append(PaneOfGraph(-1));
+        // Every other camera's picture of the moment, a page each ("no picture": a blank page);
+        // the page's frame, time and telemetry are the moment's, as the main channel counts it.
+        for (int channel = 1; channel < m_playback->Channels(); ++channel) {
+            tagREPORTPANE pane = data.panes.first();
+            pane.picture = m_playback->ChannelImage(channel).isNull() ? QImage()
+                                                                      : m_playback->Session(channel)->NativeImage();
+            data.panes.append(pane);
+        }
     }
     return data;
 }
