@@ -117,6 +117,14 @@ void CRecordingActions::CopyRecordings(const QList<int> &rows)
             CurrentPrompt().Info(m_dialogParent, Text(kMsgCopyMediaError).arg(media));
             continue;
         }
+        // The recording's other cameras go with it.
+        for (const QString &other : OtherChannelClips(row)) {
+            if (!IsInsideFolder(other, root) ||
+                !CopyFileNoOverwrite(other, dest + QLatin1Char('/') + FileNameOfPath(other))) {
+                error = true;
+                CurrentPrompt().Info(m_dialogParent, Text(kMsgCopyMediaError).arg(other));
+            }
+        }
         const QString data = m_doc->DataPathAt(row);
         if (data.isEmpty())
             continue;
@@ -137,6 +145,15 @@ void CRecordingActions::CopyRecordings(const QList<int> &rows)
     m_host->HideProgress();
     if (!error)
         CurrentPrompt().Info(m_dialogParent, Text(kMsgCopySuccess));
+}
+
+QStringList CRecordingActions::OtherChannelClips(int row) const
+{
+    QStringList clips;
+    const tagRECORDINGCLIPS recording = m_doc->ClipsAt(row);
+    for (int i = 1; i < recording.channels.size(); ++i)
+        clips << recording.channels[i].strMediaPath;
+    return clips;
 }
 
 void CRecordingActions::DeleteRecordings(const QList<int> &rows)
@@ -169,6 +186,12 @@ void CRecordingActions::DeleteRecordings(const QList<int> &rows)
         }
         if (row == currentIndex)
             currentGone = true;
+        for (const QString &other : OtherChannelClips(row)) {
+            if (!IsInsideFolder(other, root) || !QFile::remove(other)) {
+                error = true;
+                CurrentPrompt().Info(m_dialogParent, Text(kMsgDeleteMediaError).arg(other));
+            }
+        }
         const QString data = m_doc->DataPathAt(row);
         if (!data.isEmpty() && (!IsInsideFolder(data, root) || !QFile::remove(data))) {
             error = true;

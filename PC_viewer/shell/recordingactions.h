@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class CCorvanaDoc;
 class CPlaybackController;
@@ -45,6 +46,8 @@ public:
     static bool CopyFileNoOverwrite(const QString &source, const QString &target);
 
 private:
+    // The clips of the row's recording besides its main channel's (other cameras).
+    QStringList OtherChannelClips(int row) const;
     const CCorvanaDoc *m_doc;
     IRecordingActionsHost *m_host;
     CPlaybackController *m_playback;

@@ -577,3 +577,29 @@ TEST_F(DeleteTest, NothingOutsideTheLoadedFolderIsDeletedOrWrittenThrough)
     // Reloaded, the catalogue no longer lists what the link leads to.
     EXPECT_EQ(m_list->RowCount(), 3);
 }
+
+TEST_F(ListTest, ARecordingOfTwoCamerasIsCopiedAndDeletedWhole)
+{
+    CTestCard card({{QStringLiteral("DCIM/Movie/2024_0315_081500_0001F.mp4"), ClipKind::Mp4, QString()},
+                    {QStringLiteral("DCIM/Movie/2024_0315_081500_0002R.avi"), ClipKind::Avi, QString()},
+                    {QStringLiteral("DCIM/Movie/2024_0315_081600_0003F.mp4"), ClipKind::Mp4, QString()}});
+    ASSERT_TRUE(card.IsValid());
+    LoadCard(card);
+    ASSERT_EQ(m_list->RowCount(), 2);
+    ASSERT_EQ(m_doc->ClipsAt(0).ChannelList(), QStringLiteral("front+rear"));
+    QTemporaryDir dest;
+    ASSERT_TRUE(dest.isValid());
+    SelectRows(m_list, {0});
+    m_prompt.Clear();
+    m_prompt.QueueFolder(dest.path());
+    m_list->Command(ID_LIST_SAVE);
+    EXPECT_EQ(m_prompt.MessageTexts(), QStringList{QStringLiteral("Success to copy the contents.")});
+    EXPECT_EQ(FilesBelow(dest.path()), (QStringList{QStringLiteral("2024_0315_081500_0001F.mp4"),
+                                                    QStringLiteral("2024_0315_081500_0002R.avi")}));
+    SelectRows(m_list, {0});
+    m_prompt.Clear();
+    m_prompt.QueueAnswer(PromptAnswer::Yes);
+    m_list->Command(ID_LIST_DELETE);
+    EXPECT_EQ(FilesBelow(card.Path()), QStringList{QStringLiteral("DCIM/Movie/2024_0315_081600_0003F.mp4")});
+    EXPECT_EQ(m_list->RowCount(), 1);
+}
