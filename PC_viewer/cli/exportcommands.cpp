@@ -11,6 +11,7 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 
 #include <memory>
 
@@ -22,7 +23,8 @@ int Usage(QTextStream &err, const char *command, const QString &why)
         err << "pellister-cli: " << command << ": " << why << "\n";
     if (qstrcmp(command, "export") == 0)
         err << "pellister-cli: export: usage: export CLIP [NEXT_CLIP ...] --from N --to M [--overlay LIST] "
-               "[--units kmh|mph] [--no-sound] [--copy] [--track FILE.gpx] OUT.mp4\n";
+               "[--units kmh|mph] [--no-sound] [--copy] [--channels LIST] [--layout side|pip|grid] [--track FILE.gpx] "
+               "OUT.mp4\n";
     else
         err << "pellister-cli: evidence: usage: evidence CLIP [NEXT_CLIP ...] --from N --to M [--units kmh|mph] "
                "[--track FILE.gpx] OUTDIR\n";
@@ -51,6 +53,26 @@ int ParseRangeArgs(const tagCLIARGS &args, const char *command, bool bExportOpti
                              QStringLiteral("unknown overlay item '%1' (items: %2)").arg(bad, OverlayListText(OVERLAY_ALL)));
         }
     }
+    if (bExportOptions && args.IsSet("channels")) {
+        for (const QString &name : args.Value("channels").split(QRegularExpression(QStringLiteral("[,+]")), Qt::SkipEmptyParts))
+            a->options.channels << name.trimmed();
+        if (a->options.channels.isEmpty())
+            return Usage(err, command, QStringLiteral("--channels needs camera names (front,rear,...)"));
+        for (const QString &name : a->options.channels)
+            if (ChannelRank(name) < 0) {
+                QStringList known;
+                for (const char *k : kChannelOrder)
+                    known << QLatin1String(k);
+                return Usage(err, command, QStringLiteral("unknown camera '%1' (cameras: %2)").arg(name, known.join(',')));
+            }
+    }
+    if (bExportOptions && args.IsSet("layout")) {
+        if (!ParseExportLayout(args.Value("layout"), &a->options.layout))
+            return Usage(err, command, QStringLiteral("--layout must be side, pip or grid, not '%1'").arg(args.Value("layout")));
+        a->bAllChannels = a->options.channels.isEmpty();
+    }
+    if (a->Composed() && a->options.bCopy)
+        return Usage(err, command, QStringLiteral("--copy cuts one camera's clip; --channels and --layout need the pictures encoded"));
     if (!args.IsSet("from") || !args.IsSet("to"))
         return Usage(err, command, QStringLiteral("--from and --to are needed"));
     if (!ReadFrame(args.Value("from"), &a->llFrom))
@@ -75,7 +97,15 @@ int LoadRangeClips(const tagRANGEARGS &a, const char *command, QVector<tagEXPORT
         int index;
     };
     QVector<Placed> placed;
-    for (const QString &clip : a.clips) {
+    for (const QString &named : a.clips) {
+        // Cameras composed: the clip stands for its recording, whose frames are the main camera's.
+        tagRECORDINGCLIPS recording;
+        QString clip = named;
+        if (a.Composed() && QFileInfo(named).isFile()) {
+            recording = CCorvanaDoc::RecordingOfClip(QFileInfo(named).absoluteFilePath());
+            if (!recording.channels.isEmpty())
+                clip = recording.channels.first().strMediaPath;
+        }
         const QFileInfo info(clip);
         if (!info.isFile()) {
             err << "pellister-cli: cannot open '" << clip << "': " << MediaResultText(VFW_E_NOT_FOUND) << "\n";
@@ -101,6 +131,7 @@ int LoadRangeClips(const tagRANGEARGS &a, const char *command, QVector<tagEXPORT
         c.strPath = info.absoluteFilePath();
         c.strDataPath = doc->DataPathAt(index);
         c.record = doc->RecordAt(index);
+        c.channels = recording.channels;
         clips->append(c);
     }
     // The clips must follow each other in time as continuous play goes: each after the one
@@ -139,6 +170,8 @@ int RunExport(const tagCLIARGS &args, QTextStream &out, QTextStream &err)
     QVector<tagEXPORTCLIP> clips;
     if (const int status = LoadRangeClips(a, "export", &clips, nullptr, err); status != kExitOk)
         return status;
+    if (a.bAllChannels)
+        a.options.channels = ChannelsOfRange(clips);
     CVideoExporter exporter(clips, a.options);
     QString why;
     HRESULT hr = exporter.Prepare(&why);
@@ -241,13 +274,23 @@ QVector<CliCommand> ExportCommands()
 {
     return {
         {"export", "CLIP [NEXT_CLIP ...] --from N --to M [--overlay LIST] [--units kmh|mph] [--no-sound] [--copy] "
-                   "[--track FILE.gpx] OUT.mp4",
+                   "[--channels LIST] [--layout side|pip|grid] [--track FILE.gpx] OUT.mp4",
          "Write frames N of the first clip to M of the last (the clips between whole; they must follow each "
          "other in time) to OUT.mp4: H.264 and AAC with a band of telemetry under the picture (LIST: "
          "time,speed,position,heading,gsensor,kind,name; default all), or with --copy the recorded streams "
-         "copied from the key picture at or before N. Prints file=, frames=, duration= (100 ns) and, for "
-         "--copy, from=.",
+         "copied from the key picture at or before N. --channels (front,rear,interior,left,right,left_pillar,"
+         "right_pillar) composes those cameras of each recording, each showing its picture of the main camera's "
+         "moment: side by side at the main camera's height (side, the default), the others small in the "
+         "bottom right corner (pip) or a grid; --layout alone takes every camera. N and M then count the main "
+         "camera's frames. Prints file=, frames=, duration= (100 ns) and, for --copy, from=.",
          2, 64, &RunExport, true,
-         {{"from", "N"}, {"to", "M"}, {"overlay", "LIST"}, {"units", "kmh|mph"}, {"no-sound", nullptr}, {"copy", nullptr}}},
+         {{"from", "N"},
+          {"to", "M"},
+          {"overlay", "LIST"},
+          {"units", "kmh|mph"},
+          {"no-sound", nullptr},
+          {"copy", nullptr},
+          {"channels", "LIST"},
+          {"layout", "side|pip|grid"}}},
     };
 }

@@ -14,6 +14,9 @@ struct tagRANGEARGS {
     qint64 llFrom = 0;
     qint64 llTo = 0;
     tagEXPORTOPTIONS options;
+    // --layout without --channels: every camera of the range.
+    bool bAllChannels = false;
+    bool Composed() const { return bAllChannels || !options.channels.isEmpty(); }
 };
 // bExportOptions: --overlay, --no-sound and --copy are allowed. kExitOk or kExitUsage (told on err).
 int ParseRangeArgs(const tagCLIARGS &args, const char *command, bool bExportOptions, tagRANGEARGS *a,

@@ -454,7 +454,10 @@ void DrawFileTable(QPainter &p, const tagEVIDENCELAYOUT &l, const tagEVIDENCEFAC
     for (int i = first; i < last; ++i) {
         const tagEVIDENCEFILE &f = facts.files.at(i);
         p.setFont(sans);
-        const QString path = pathMetrics.elidedText(f.strPath, Qt::ElideMiddle, pathWidth - kHashIndent);
+        const QString camera = f.strCamera.isEmpty() ? QString() : QStringLiteral(" (%1 camera)").arg(f.strCamera);
+        const QString path =
+            pathMetrics.elidedText(f.strPath, Qt::ElideMiddle, pathWidth - kHashIndent - pathMetrics.horizontalAdvance(camera)) +
+            camera;
         p.drawText(QRectF(kMargin, y + kCellPadding, pathWidth, l.sansLine),
                    Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, path);
         p.drawText(QRectF(sizeLeft, y + kCellPadding, kSizeColumnWidth, l.sansLine),
@@ -572,11 +575,14 @@ QByteArray ManifestJson(const tagEVIDENCEFACTS &facts)
                                     {"to", QByteArray::number(s.llTo)}},
                                    2));
     QList<QByteArray> files;
-    for (const tagEVIDENCEFILE &f : facts.files)
-        files.append(JsonObject({{"path", JsonString(f.strPath)},
-                                 {"size", QByteArray::number(f.llSize)},
-                                 {"sha256", JsonString(QString::fromLatin1(f.hexSha256))}},
-                                2));
+    for (const tagEVIDENCEFILE &f : facts.files) {
+        QList<tagJSONMEMBER> members{{"path", JsonString(f.strPath)},
+                                     {"size", QByteArray::number(f.llSize)},
+                                     {"sha256", JsonString(QString::fromLatin1(f.hexSha256))}};
+        if (!f.strCamera.isEmpty())
+            members.append({"camera", JsonString(f.strCamera)});
+        files.append(JsonObject(members, 2));
+    }
     const QByteArray exported =
         facts.exportUtc.isValid() ? JsonString(facts.exportUtc.toUTC().toString(Qt::ISODate)) : "null";
     const QByteArray offsetMs = facts.bClockOffsetKnown ? QByteArray::number(facts.llClockOffsetMs) : "null";

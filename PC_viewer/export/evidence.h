@@ -25,6 +25,7 @@ struct tagEVIDENCEFILE {
     QString strPath;
     qint64 llSize = 0;
     QByteArray hexSha256;
+    QString strCamera; // the camera of a recording of several that recorded this clip; else empty
 };
 
 // Reads src in blocks, writes each block to dst and hashes it in the same pass (the source is

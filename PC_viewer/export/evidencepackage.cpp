@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QTimeZone>
 
 #include <algorithm>
@@ -177,19 +178,26 @@ HRESULT CEvidencePackage::Assemble(const QString &staging, const EvidenceReportW
 
     // 1. The originals, byte for byte, hashed as they are copied.
     QStringList sources;
+    QHash<QString, QString> cameraOf; // a clip of a recording of several cameras: which one
     for (const tagEXPORTCLIP &c : m_job.clips) {
         sources << c.strPath;
         if (!c.strDataPath.isEmpty() && QFileInfo(c.strDataPath).isFile())
             sources << c.strDataPath;
         // The other cameras' clips of the same recording are originals too (each file once,
         // however its path is spelled).
-        for (const tagCHANNELCLIP &channel : CCorvanaDoc::RecordingOfClip(c.strPath).channels) {
+        const tagRECORDINGCLIPS recording = CCorvanaDoc::RecordingOfClip(c.strPath);
+        for (const tagCHANNELCLIP &channel : recording.channels) {
             const QString real = QFileInfo(channel.strMediaPath).canonicalFilePath();
-            const bool listed = std::any_of(sources.cbegin(), sources.cend(), [&](const QString &s) {
+            if (real.isEmpty())
+                continue;
+            const auto listed = std::find_if(sources.cbegin(), sources.cend(), [&](const QString &s) {
                 return QFileInfo(s).canonicalFilePath() == real;
             });
-            if (!real.isEmpty() && !listed)
-                sources << channel.strMediaPath;
+            const QString source = listed == sources.cend() ? channel.strMediaPath : *listed;
+            if (listed == sources.cend())
+                sources << source;
+            if (recording.channels.size() > 1)
+                cameraOf.insert(source, channel.strName);
         }
     }
     qint64 totalBytes = 0;
@@ -215,6 +223,7 @@ HRESULT CEvidencePackage::Assemble(const QString &staging, const EvidenceReportW
             return m_bCancel.load() ? E_ABORT : E_FAIL;
         doneBytes += file.llSize;
         file.strPath = rel;
+        file.strCamera = cameraOf.value(src);
         originals.append(file);
     }
 

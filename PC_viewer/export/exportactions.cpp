@@ -119,6 +119,10 @@ void CExportActions::ExportVideo()
         return;
     }
     tagEXPORTOPTIONS options = RememberedExportOptions();
+    // The cameras of the range, offered when there are several.
+    options.channels = ChannelsOfRange(clips);
+    if (options.channels.size() < 2)
+        options.channels.clear();
     if (!m_optionsDialog(ExportRangeText(clips), &options))
         return;
     RememberExportOptions(options);

@@ -20,7 +20,8 @@ const char *const kItemCaptions[7] = {"Date and time", "Speed", "Position", "Hea
 
 CExportDialog::CExportDialog(const QString &rangeText, const tagEXPORTOPTIONS &initial, QWidget *parent)
     : CSkinDialog(kDialogId, parent), m_range(new QLabel(rangeText, this)), m_units(new QComboBox(this)),
-      m_sound(new QCheckBox(QStringLiteral("Sound"), this)), m_quality(new QComboBox(this))
+      m_sound(new QCheckBox(QStringLiteral("Sound"), this)), m_quality(new QComboBox(this)),
+      m_layout(new QComboBox(this)), m_initial(initial)
 {
     setWindowTitle(QStringLiteral("Export video"));
     setModal(true);
@@ -48,6 +49,27 @@ CExportDialog::CExportDialog(const QString &rangeText, const tagEXPORTOPTIONS &i
     form->addRow(QStringLiteral("Quality"), m_quality);
     form->addRow(QString(), m_sound);
 
+    // Several cameras: each one's picture of the moment, composed.
+    QGroupBox *cameras = nullptr;
+    m_layout->addItem(QStringLiteral("Side by side"), int(ChannelLayout::SideBySide));
+    m_layout->addItem(QStringLiteral("Picture in picture"), int(ChannelLayout::PictureInPicture));
+    m_layout->addItem(QStringLiteral("Grid"), int(ChannelLayout::Grid));
+    m_layout->setCurrentIndex(qMax(0, m_layout->findData(int(initial.layout))));
+    if (initial.channels.size() > 1) {
+        cameras = new QGroupBox(QStringLiteral("Cameras"), this);
+        auto *row = new QGridLayout(cameras);
+        for (int i = 0; i < initial.channels.size(); ++i) {
+            auto *box = new QCheckBox(initial.channels.at(i), cameras);
+            box->setChecked(true);
+            row->addWidget(box, i / 4, i % 4);
+            m_cameras << box;
+        }
+        row->addWidget(new QLabel(QStringLiteral("Layout"), cameras), (initial.channels.size() + 3) / 4, 0);
+        row->addWidget(m_layout, (initial.channels.size() + 3) / 4, 1, 1, 3);
+    } else {
+        m_layout->hide();
+    }
+
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Export"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -57,6 +79,8 @@ CExportDialog::CExportDialog(const QString &rangeText, const tagEXPORTOPTIONS &i
     layout->addWidget(m_range);
     layout->addWidget(items);
     layout->addLayout(form);
+    if (cameras)
+        layout->addWidget(cameras);
     layout->addWidget(buttons);
     setMinimumWidth(420);
 }
@@ -71,7 +95,23 @@ tagEXPORTOPTIONS CExportDialog::Options() const
     o.unit = static_cast<SpeedUnit>(m_units->currentData().toInt());
     o.bSound = m_sound->isChecked();
     o.quality = static_cast<ExportQuality>(m_quality->currentData().toInt());
+    o.layout = static_cast<ChannelLayout>(m_layout->currentData().toInt());
+    o.corner = m_initial.corner;
+    for (QCheckBox *box : m_cameras)
+        if (box->isChecked())
+            o.channels << box->text();
+    // The main camera alone is the plain export.
+    if (o.channels.size() == 1 && o.channels.first() == m_initial.channels.value(0))
+        o.channels.clear();
     return o;
+}
+
+QCheckBox *CExportDialog::CameraBox(const QString &name) const
+{
+    for (QCheckBox *box : m_cameras)
+        if (box->text() == name)
+            return box;
+    return nullptr;
 }
 
 QCheckBox *CExportDialog::ItemBox(unsigned item) const

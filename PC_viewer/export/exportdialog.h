@@ -1,5 +1,6 @@
 // "Export video...": the range to be written, and the choices of what the telemetry band shows,
-// its units, sound and picture quality.
+// its units, sound and picture quality; for recordings of several cameras, which of them are
+// composed and how.
 #pragma once
 
 #include "export/videoexport.h"
@@ -24,6 +25,9 @@ public:
     QComboBox *UnitsBox() const { return m_units; }
     QCheckBox *SoundBox() const { return m_sound; }
     QComboBox *QualityBox() const { return m_quality; }
+    // The cameras' choices; shown only when initial.channels names more than one.
+    QCheckBox *CameraBox(const QString &name) const;
+    QComboBox *LayoutBox() const { return m_layout; }
 
 private:
     QLabel *m_range;
@@ -31,4 +35,7 @@ private:
     QComboBox *m_units;
     QCheckBox *m_sound;
     QComboBox *m_quality;
+    QComboBox *m_layout;
+    QVector<QCheckBox *> m_cameras;
+    tagEXPORTOPTIONS m_initial;
 };

@@ -9,6 +9,7 @@ const char kSettingExportUnits[] = "export/units";
 const char kSettingExportOverlay[] = "export/overlay";
 const char kSettingExportSound[] = "export/sound";
 const char kSettingExportQuality[] = "export/quality";
+const char kSettingExportLayout[] = "export/layout";
 
 tagEXPORTOPTIONS RememberedExportOptions()
 {
@@ -21,6 +22,7 @@ tagEXPORTOPTIONS RememberedExportOptions()
     o.bSound = s.value(QLatin1String(kSettingExportSound), true).toBool();
     const int q = s.value(QLatin1String(kSettingExportQuality), int(ExportQuality::Normal)).toInt();
     o.quality = q >= int(ExportQuality::High) && q <= int(ExportQuality::Small) ? ExportQuality(q) : ExportQuality::Normal;
+    ParseExportLayout(s.value(QLatin1String(kSettingExportLayout)).toString(), &o.layout);
     return o;
 }
 
@@ -31,4 +33,5 @@ void RememberExportOptions(const tagEXPORTOPTIONS &o)
     s.setValue(QLatin1String(kSettingExportOverlay), OverlayListText(o.nOverlay));
     s.setValue(QLatin1String(kSettingExportSound), o.bSound);
     s.setValue(QLatin1String(kSettingExportQuality), int(o.quality));
+    s.setValue(QLatin1String(kSettingExportLayout), ExportLayoutName(o.layout));
 }

@@ -1,4 +1,5 @@
-// The export's remembered choices (settings): units, the band's items, sound and quality. The
+// The export's remembered choices (settings): units, the band's items, sound, quality and the
+// cameras' layout. The
 // export dialog starts from them, and the band on the playing picture, the speed curve and the
 // trip timeline take their units.
 #pragma once
@@ -10,6 +11,7 @@ extern const char kSettingExportUnits[];
 extern const char kSettingExportOverlay[];
 extern const char kSettingExportSound[];
 extern const char kSettingExportQuality[];
+extern const char kSettingExportLayout[];
 
 tagEXPORTOPTIONS RememberedExportOptions();
 void RememberExportOptions(const tagEXPORTOPTIONS &options);

@@ -29,6 +29,7 @@ bool ExportRange(const CCorvanaDoc &doc, const CExportMarks &marks, QVector<tagE
         c.strPath = doc.MediaPathAt(i);
         c.strDataPath = doc.DataPathAt(i);
         c.record = doc.RecordAt(i);
+        c.channels = doc.ClipsAt(i).channels;
         clips->append(c);
     }
     clips->first().llFrom = start.llFrame;

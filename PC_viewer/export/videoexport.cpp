@@ -1,6 +1,7 @@
 // Export of a range of recordings to MP4: burnt-in (decode, band, x264 + AAC) or copied.
 #include "export/videoexport.h"
 
+#include "base/frametime.h"
 #include "media/framedecoder.h"
 #include "media/frametable.h"
 #include "media/mediainput.h"
@@ -19,6 +20,7 @@ extern "C" {
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <deque>
@@ -117,6 +119,122 @@ QString ExportWriteErrorText(int avError)
     return AvErrorText(avError);
 }
 
+namespace {
+
+const struct {
+    const char *name;
+    ChannelLayout layout;
+} kLayoutNames[] = {{"side", ChannelLayout::SideBySide}, {"pip", ChannelLayout::PictureInPicture}, {"grid", ChannelLayout::Grid}};
+
+} // namespace
+
+QStringList ChannelsOfRange(const QVector<tagEXPORTCLIP> &clips)
+{
+    QStringList names;
+    for (const char *name : kChannelOrder)
+        for (const tagEXPORTCLIP &c : clips)
+            for (const tagCHANNELCLIP &ch : c.channels)
+                if (ch.strName == QLatin1String(name) && !names.contains(ch.strName))
+                    names << ch.strName;
+    return names;
+}
+
+QString ExportLayoutName(ChannelLayout layout)
+{
+    for (const auto &n : kLayoutNames)
+        if (n.layout == layout)
+            return QLatin1String(n.name);
+    return QStringLiteral("side");
+}
+
+bool ParseExportLayout(const QString &text, ChannelLayout *layout)
+{
+    for (const auto &n : kLayoutNames)
+        if (text == QLatin1String(n.name)) {
+            *layout = n.layout;
+            return true;
+        }
+    return false;
+}
+
+QVector<QRect> ComposedPlaces(ChannelLayout layout, PipCorner corner, const QVector<QSize> &sizes, QSize *picture)
+{
+    QVector<QRect> places;
+    *picture = QSize();
+    if (sizes.isEmpty())
+        return places;
+    const auto even = [](double v) { return qMax(2, static_cast<int>(std::lround(v)) & ~1); };
+    const auto shapeOf = [](const QSize &s) {
+        return s.width() > 0 && s.height() > 0 ? double(s.width()) / s.height() : 16.0 / 9.0;
+    };
+    const int n = sizes.size();
+    const double firstShape = shapeOf(sizes.first());
+    // The first one's size, at most the width limit.
+    QSize first((qMax(2, sizes.first().width()) + 1) & ~1, (qMax(2, sizes.first().height()) + 1) & ~1);
+    if (first.width() > kComposedWidthLimit)
+        first = QSize(kComposedWidthLimit, even(kComposedWidthLimit / firstShape));
+    switch (n == 1 ? ChannelLayout::PictureInPicture : layout) {
+    case ChannelLayout::SideBySide: {
+        int h = first.height();
+        QVector<int> widths;
+        int total = 0;
+        const auto measure = [&] {
+            widths.clear();
+            total = 0;
+            for (const QSize &s : sizes) {
+                widths << even(h * shapeOf(s));
+                total += widths.last();
+            }
+        };
+        measure();
+        if (total > kComposedWidthLimit) {
+            h = even(double(h) * kComposedWidthLimit / total);
+            measure();
+            while (total > kComposedWidthLimit && h > 2) {
+                h -= 2;
+                measure();
+            }
+        }
+        int x = 0;
+        for (int w : widths) {
+            places << QRect(x, 0, w, h);
+            x += w;
+        }
+        *picture = QSize(x, h);
+        break;
+    }
+    case ChannelLayout::PictureInPicture: {
+        *picture = first;
+        places << QRect(QPoint(0, 0), first);
+        constexpr int margin = 8;
+        const bool right = corner == PipCorner::TopRight || corner == PipCorner::BottomRight;
+        const bool bottom = corner == PipCorner::BottomLeft || corner == PipCorner::BottomRight;
+        // A quarter of the width each, narrower when more than three must fit in the row.
+        const int w = even(qMin(first.width() / 4.0, double(first.width() - margin * n) / (n - 1)));
+        int x = right ? first.width() - margin - w : margin;
+        for (int i = 1; i < n; ++i) {
+            const int h = qMin(even(w / shapeOf(sizes.at(i))), (first.height() - 2 * margin) & ~1);
+            const int y = bottom ? first.height() - margin - h : margin;
+            places << QRect(x, y, w, qMax(2, h));
+            x += right ? -(w + margin) : w + margin;
+        }
+        break;
+    }
+    case ChannelLayout::Grid: {
+        const int columns = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(n))));
+        const int rows = (n + columns - 1) / columns;
+        QSize cell = first;
+        if (cell.width() * columns > kComposedWidthLimit)
+            cell = QSize(even(kComposedWidthLimit / columns), even(kComposedWidthLimit / columns / firstShape));
+        for (int i = 0; i < n; ++i)
+            places << QRect((i % columns) * cell.width(), (i / columns) * cell.height(), cell.width(), cell.height());
+        *picture = QSize(columns * cell.width(), rows * cell.height());
+        break;
+    }
+    }
+    return places;
+}
+
 int ExportQualityCrf(ExportQuality quality)
 {
     switch (quality) {
@@ -140,6 +258,17 @@ struct CVideoExporter::Clip {
     int64_t llFrom = 0;   // first picture written
     int64_t llTo = 0;     // last picture written (inclusive)
     AVRational frameRate{0, 1};
+    // Composed export: one per chosen channel, in the order they are laid out. A camera this
+    // recording lacks has no path.
+    struct Camera {
+        QString strName;
+        QString strPath;
+        bool bMain = false;
+        std::shared_ptr<CFrameTable> table;
+        tagVIDEOORIENTATION orientation;
+        QSize shown;
+    };
+    std::vector<Camera> cameras;
 
     int64_t Frames() const { return llTo - llFrom + 1; }
     // Length of its part of the export in the output clock: from its first picture to the end of
@@ -201,14 +330,84 @@ HRESULT CVideoExporter::Prepare(QString *why)
         }
         if (m_options.bCopy && i == 0)
             c->llFrom = table->GroupStart(c->llFrom);
+        hr = MeasureSlots(c.get(), why);
+        if (FAILED(hr))
+            return hr;
         total += av_rescale_q(c->OutLength(), kOutTimeBase, AVRational{1, 10000000});
         m_measured.push_back(std::move(c));
+    }
+    for (const QString &name : m_options.channels) {
+        bool bSeen = false;
+        for (const auto &m : m_measured)
+            for (const Clip::Camera &s : m->cameras)
+                bSeen = bSeen || (s.strName == name && (s.bMain || !s.strPath.isEmpty()));
+        if (!bSeen) {
+            *why = QStringLiteral("no recording of the range has a '%1' camera").arg(name);
+            return E_INVALIDARG;
+        }
     }
     if (total > kExportLimit100ns) {
         *why = QStringLiteral("the range is %1 minutes long; an export takes at most %2 minutes")
                    .arg(total / 600000000.0, 0, 'f', 1)
                    .arg(kExportLimit100ns / 600000000);
         return E_INVALIDARG;
+    }
+    return S_OK;
+}
+
+HRESULT CVideoExporter::MeasureSlots(Clip *c, QString *why) const
+{
+    if (m_options.channels.isEmpty())
+        return S_OK;
+    if (m_options.bCopy) {
+        *why = QStringLiteral("a lossless cut holds one camera; cameras are composed only with the pictures encoded");
+        return E_INVALIDARG;
+    }
+    QStringList names;
+    for (const QString &name : m_options.channels) {
+        if (ChannelRank(name) < 0) {
+            QStringList known;
+            for (const char *k : kChannelOrder)
+                known << QLatin1String(k);
+            *why = QStringLiteral("unknown camera '%1' (cameras: %2)").arg(name, known.join(','));
+            return E_INVALIDARG;
+        }
+        if (!names.contains(name))
+            names << name;
+    }
+    std::sort(names.begin(), names.end(),
+              [](const QString &a, const QString &b) { return ChannelRank(a) < ChannelRank(b); });
+    QVector<tagCHANNELCLIP> channels = c->spec.channels;
+    if (channels.isEmpty())
+        channels.append({QString::fromLatin1(kChannelFront), c->spec.strPath});
+    const QString mainPath = QFileInfo(c->spec.strPath).absoluteFilePath();
+    for (const QString &name : names) {
+        Clip::Camera slot;
+        slot.strName = name;
+        for (const tagCHANNELCLIP &ch : channels)
+            if (ch.strName == name)
+                slot.strPath = QFileInfo(ch.strMediaPath).absoluteFilePath();
+        slot.bMain = !slot.strPath.isEmpty() && slot.strPath == mainPath;
+        if (slot.bMain) {
+            slot.table = c->table;
+            slot.orientation = c->orientation;
+            slot.shown = c->shown;
+        } else if (!slot.strPath.isEmpty()) {
+            CMediaInput input;
+            HRESULT hr = input.Open(slot.strPath, MEDIA_OPEN_TIME_LIMIT);
+            auto table = std::make_shared<CFrameTable>();
+            if (SUCCEEDED(hr))
+                hr = table->Build(input, slot.strPath);
+            if (FAILED(hr)) {
+                *why = QStringLiteral("cannot open '%1'").arg(slot.strPath);
+                return hr;
+            }
+            slot.table = table;
+            slot.orientation = input.VideoOrientation();
+            const AVCodecParameters *par = input.VideoStream()->codecpar;
+            slot.shown = OrientedSize(QSize(par->width, par->height), slot.orientation);
+        }
+        c->cameras.push_back(slot);
     }
     return S_OK;
 }
@@ -551,30 +750,57 @@ public:
     // The source picture into the top of dst.
     bool ComposePicture(const AVFrame *src, const tagVIDEOORIENTATION &orientation, AVFrame *dst)
     {
+        return ComposeInto(0, src, orientation, dst, QRect(QPoint(0, 0), m_picture), true);
+    }
+    // A channel's picture into its place `area` (even corners and sides) of dst; slot numbers
+    // the channels so that each keeps its own converters.
+    bool ComposeInto(size_t slot, const AVFrame *src, const tagVIDEOORIENTATION &orientation, AVFrame *dst,
+                     const QRect &area, bool bFillAround)
+    {
+        if (m_slots.size() <= slot)
+            m_slots.resize(slot + 1);
+        Slot &s = m_slots[slot];
         const QSize shown = OrientedSize(QSize(src->width, src->height), orientation);
-        const QRect place = Placement(shown);
-        if (place.size() != m_picture)
-            FillBlack(dst);
+        const QRect place = Placement(shown, area);
+        if (bFillAround && place.size() != area.size())
+            FillBlack(dst, area);
         if (orientation.IsIdentity()) {
             const AVPixelFormat fmt = PlainPixelFormat(src->format);
-            return Scale(&m_top, src->width, src->height, fmt, src->data, src->linesize, dst, place,
+            return Scale(&s.top, src->width, src->height, fmt, src->data, src->linesize, dst, place,
                          src->color_range == AVCOL_RANGE_JPEG || fmt != src->format);
         }
         // Turned pictures go through an RGB picture, turned exactly (pixels moved).
         const QImage turned = CPicture::ToImage(src, QSize(), orientation);
         if (turned.isNull())
             return false;
-        const uint8_t *planes[4] = {turned.constBits(), nullptr, nullptr, nullptr};
-        const int strides[4] = {static_cast<int>(turned.bytesPerLine()), 0, 0, 0};
-        return Scale(&m_turned, turned.width(), turned.height(), AV_PIX_FMT_RGB32, planes, strides, dst, place, true);
+        return ComposeImage(&s.turned, turned, dst, place);
     }
+    // "no picture" in a channel's place: the channel has no picture at this moment.
+    bool ComposeNoPicture(size_t slot, AVFrame *dst, const QRect &area)
+    {
+        if (m_slots.size() <= slot)
+            m_slots.resize(slot + 1);
+        Slot &s = m_slots[slot];
+        if (s.noPicture.size() != area.size()) {
+            s.noPicture = QImage(area.size(), QImage::Format_RGB32);
+            if (s.noPicture.isNull())
+                return false;
+            s.noPicture.fill(Qt::black);
+            QPainter painter(&s.noPicture);
+            QFont font = painter.font();
+            font.setPixelSize(qMax(8, area.height() / 12));
+            painter.setFont(font);
+            painter.setPen(QColor(160, 160, 160));
+            painter.drawText(s.noPicture.rect(), Qt::AlignCenter, QStringLiteral("no picture"));
+        }
+        return ComposeImage(&s.image, s.noPicture, dst, area);
+    }
+    // The whole picture area black (the gaps of a composed layout).
+    void FillPicture(AVFrame *dst) const { FillBlack(dst, QRect(QPoint(0, 0), m_picture)); }
     // The band (RGB32, the output's width) into the bottom of dst.
     bool ComposeBand(const QImage &band, AVFrame *dst)
     {
-        const uint8_t *planes[4] = {band.constBits(), nullptr, nullptr, nullptr};
-        const int strides[4] = {static_cast<int>(band.bytesPerLine()), 0, 0, 0};
-        return Scale(&m_bandScaler, band.width(), band.height(), AV_PIX_FMT_RGB32, planes, strides, dst,
-                     QRect(0, m_picture.height(), m_picture.width(), m_band), true);
+        return ComposeImage(&m_bandScaler, band, dst, QRect(0, m_picture.height(), m_picture.width(), m_band));
     }
 
 private:
@@ -584,28 +810,40 @@ private:
         AVPixelFormat fmt = AV_PIX_FMT_NONE;
         QSize to;
     };
+    struct Slot {
+        Scaler top, turned, image;
+        QImage noPicture;
+    };
+
+    bool ComposeImage(Scaler *s, const QImage &image, AVFrame *dst, const QRect &to)
+    {
+        const uint8_t *planes[4] = {image.constBits(), nullptr, nullptr, nullptr};
+        const int strides[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
+        return Scale(s, image.width(), image.height(), AV_PIX_FMT_RGB32, planes, strides, dst, to, true);
+    }
 
     // Converts the source into rows [top, top + height) of the yuv420p destination.
     // Where a picture of that size goes: the whole picture area when it has the export's size
     // (or misses it by the odd line an even size adds); otherwise as large as fits with its shape
     // kept, centred on black (a later clip of the range recorded at another size).
-    QRect Placement(const QSize &shown) const
+    QRect Placement(const QSize &shown, const QRect &area) const
     {
-        if (std::abs(shown.width() - m_picture.width()) <= 1 && std::abs(shown.height() - m_picture.height()) <= 1)
-            return QRect(QPoint(0, 0), m_picture);
-        const double scale = qMin(double(m_picture.width()) / shown.width(), double(m_picture.height()) / shown.height());
-        const int w = qBound(2, int(shown.width() * scale) & ~1, m_picture.width());
-        const int h = qBound(2, int(shown.height() * scale) & ~1, m_picture.height());
-        return QRect(((m_picture.width() - w) / 2) & ~1, ((m_picture.height() - h) / 2) & ~1, w, h);
+        if (std::abs(shown.width() - area.width()) <= 1 && std::abs(shown.height() - area.height()) <= 1)
+            return area;
+        const double scale = qMin(double(area.width()) / shown.width(), double(area.height()) / shown.height());
+        const int w = qBound(2, int(shown.width() * scale) & ~1, area.width());
+        const int h = qBound(2, int(shown.height() * scale) & ~1, area.height());
+        return QRect(area.left() + (((area.width() - w) / 2) & ~1), area.top() + (((area.height() - h) / 2) & ~1), w, h);
     }
 
-    void FillBlack(AVFrame *dst) const
+    void FillBlack(AVFrame *dst, const QRect &area) const
     {
-        for (int y = 0; y < m_picture.height(); ++y)
-            memset(dst->data[0] + ptrdiff_t(y) * dst->linesize[0], 16, size_t(m_picture.width()));
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            memset(dst->data[0] + ptrdiff_t(y) * dst->linesize[0] + area.left(), 16, size_t(area.width()));
         for (int plane = 1; plane < 3; ++plane)
-            for (int y = 0; y < m_picture.height() / 2; ++y)
-                memset(dst->data[plane] + ptrdiff_t(y) * dst->linesize[plane], 128, size_t(m_picture.width() / 2));
+            for (int y = area.top() / 2; y < (area.bottom() + 1) / 2; ++y)
+                memset(dst->data[plane] + ptrdiff_t(y) * dst->linesize[plane] + area.left() / 2, 128,
+                       size_t(area.width() / 2));
     }
 
     // Converts the source into the rectangle `to` (even corners and sides) of the yuv420p
@@ -635,7 +873,52 @@ private:
 
     QSize m_picture;
     int m_band;
-    Scaler m_top, m_turned, m_bandScaler;
+    std::vector<Slot> m_slots;
+    Scaler m_bandScaler;
+};
+
+// Another channel's pictures for a composed export, asked for in the order of the main
+// channel's moments (each the same as before or later): decoded forwards, one held.
+class CChannelFeed
+{
+public:
+    CChannelFeed(std::shared_ptr<CFrameTable> table, const QString &path)
+        : m_table(table), m_decoder(std::move(table), path, 0), m_held(MakeAvFrame())
+    {
+    }
+
+    HRESULT Open() { return m_decoder.Open(MEDIA_OPEN_TIME_LIMIT); }
+    // The picture for the main channel's frame of a clip of mainFrames frames lasting
+    // mainDuration; null where the channel has none (it is shorter, or nothing could be decoded
+    // yet). A picture that cannot be decoded has the one before standing in for it.
+    const AVFrame *PictureFor(int64_t mainFrame, int64_t mainDuration, int64_t mainFrames)
+    {
+        const int64_t n =
+            ChannelFrameOfMoment(mainFrame, mainDuration, mainFrames, m_table->Duration(), m_table->FrameCount());
+        if (n < 0 || !m_held)
+            return nullptr;
+        if (n != m_llHeld && n >= m_llSkipUntil) {
+            const int64_t before = m_llHeld;
+            const HRESULT hr = m_decoder.DecodeTo(n, kGroupTimeLimit, [&](int64_t k, const AVFrame *frame) {
+                if (k <= n) {
+                    av_frame_unref(m_held.get());
+                    m_llHeld = av_frame_ref(m_held.get(), frame) == 0 ? k : -1;
+                }
+                return k < n;
+            });
+            // Do not try the rest of a damaged group again for every picture.
+            if (FAILED(hr) || m_llHeld == before)
+                m_llSkipUntil = m_table->GroupEnd(n);
+        }
+        return m_llHeld >= 0 ? m_held.get() : nullptr;
+    }
+
+private:
+    std::shared_ptr<CFrameTable> m_table;
+    CFrameDecoder m_decoder;
+    AVFramePtr m_held;
+    int64_t m_llHeld = -1;
+    int64_t m_llSkipUntil = 0;
 };
 
 } // namespace
@@ -645,7 +928,17 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
 {
     const Clip &first = *m_measured.front();
     // Even sides: the encoder's colour planes are half the size of its brightness plane.
-    const QSize picture((first.shown.width() + 1) & ~1, (first.shown.height() + 1) & ~1);
+    QSize picture((first.shown.width() + 1) & ~1, (first.shown.height() + 1) & ~1);
+    // Cameras composed: their places laid out for the first recording's pictures (a camera it
+    // lacks takes the main one's size).
+    const bool bComposed = !first.cameras.empty();
+    QVector<QRect> places;
+    if (bComposed) {
+        QVector<QSize> sizes;
+        for (const Clip::Camera &s : first.cameras)
+            sizes << (s.shown.isEmpty() ? first.shown : s.shown);
+        places = ComposedPlaces(m_options.layout, m_options.corner, sizes, &picture);
+    }
     // Without any item there is no band: the pictures as they are.
     const int band = m_options.nOverlay ? OverlayBandHeight(picture) : 0;
     CPictureComposer composer(picture, band);
@@ -801,6 +1094,38 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
             *why = QStringLiteral("cannot open '%1'").arg(c.spec.strPath);
             return hr;
         }
+        // The other cameras of this recording, each decoded forwards beside the main one.
+        std::vector<std::unique_ptr<CChannelFeed>> feeds(c.cameras.size());
+        for (size_t i = 0; i < c.cameras.size(); ++i) {
+            const Clip::Camera &s = c.cameras[i];
+            if (s.bMain || s.strPath.isEmpty())
+                continue;
+            feeds[i] = std::make_unique<CChannelFeed>(s.table, s.strPath);
+            hr = feeds[i]->Open();
+            if (FAILED(hr)) {
+                *why = QStringLiteral("cannot open '%1'").arg(s.strPath);
+                return hr;
+            }
+        }
+        const auto composeChannels = [&](int64_t n, const AVFrame *frame) -> bool {
+            composer.FillPicture(out.get());
+            for (size_t i = 0; i < c.cameras.size(); ++i) {
+                const AVFrame *shown = nullptr;
+                tagVIDEOORIENTATION orientation;
+                if (c.cameras[i].bMain) {
+                    shown = frame;
+                    orientation = c.orientation;
+                } else if (feeds[i]) {
+                    shown = feeds[i]->PictureFor(n, c.table->Duration(), c.table->FrameCount());
+                    orientation = c.cameras[i].orientation;
+                }
+                const QRect &area = places.at(static_cast<int>(i));
+                if (!(shown ? composer.ComposeInto(i, shown, orientation, out.get(), area, false)
+                              : composer.ComposeNoPicture(i, out.get(), area)))
+                    return false;
+            }
+            return true;
+        };
         const AVRational tb = c.table->TimeBase();
         const int64_t basePts = c.table->PtsOfFrame(c.llFrom);
         int64_t next = c.llFrom;
@@ -852,7 +1177,7 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
                 if (FAILED(sinkResult) || av_frame_make_writable(out.get()) < 0)
                     return false;
             }
-            if (!composer.ComposePicture(frame, c.orientation, out.get())) {
+            if (!(bComposed ? composeChannels(n, frame) : composer.ComposePicture(frame, c.orientation, out.get()))) {
                 *why = QStringLiteral("a picture of '%1' could not be converted").arg(c.spec.strPath);
                 sinkResult = E_FAIL;
                 return false;

@@ -15,11 +15,15 @@
 //   complete; a failure or Cancel removes it.
 #pragma once
 
+#include "catalogue/cameranames.h"
 #include "catalogue/recordinfo.h"
 #include "media/mediaresult.h"
+#include "playback/channellayout.h"
 #include "export/telemetryoverlay.h"
 
+#include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <atomic>
@@ -33,6 +37,9 @@ struct tagEXPORTCLIP {
     tagDATAFILEINFO record;
     int64_t llFrom = 0;
     int64_t llTo = -1;
+    // Every channel of its recording, the main one (strPath) first; empty for a clip alone. With
+    // channels chosen (tagEXPORTOPTIONS::channels) llFrom and llTo count the main one's frames.
+    QVector<tagCHANNELCLIP> channels;
 };
 
 // Picture quality of the burnt-in export: x264's constant rate factor.
@@ -45,7 +52,30 @@ struct tagEXPORTOPTIONS {
     bool bSound = true;
     bool bCopy = false;
     ExportQuality quality = ExportQuality::Normal;
+    // The channels composed into each picture, by name; empty: the clip's own picture alone. Each
+    // shows its picture of the main channel's moment, "no picture" where it has none.
+    QStringList channels;
+    ChannelLayout layout = ChannelLayout::SideBySide;
+    PipCorner corner = PipCorner::BottomRight;
 };
+
+// The cameras that recorded any recording of the range, in the order of kChannelOrder.
+QStringList ChannelsOfRange(const QVector<tagEXPORTCLIP> &clips);
+
+// "side", "pip", "grid".
+bool ParseExportLayout(const QString &text, ChannelLayout *layout);
+QString ExportLayoutName(ChannelLayout layout);
+
+// The picture of a composed export and where each channel goes in it, for channels shown at
+// `sizes` (the first is the big one of picture in picture):
+// - side by side: left to right at the first one's height, each keeping its shape;
+// - picture in picture: the first one whole, the others a quarter of its width with their shape
+//   in a row along the corner's side;
+// - grid: cells of the first one's size, as many columns as the square root asks for.
+// Every corner and side is even, and the picture is at most kComposedWidthLimit wide (the
+// heights shrink to keep it).
+constexpr int kComposedWidthLimit = 3840;
+QVector<QRect> ComposedPlaces(ChannelLayout layout, PipCorner corner, const QVector<QSize> &sizes, QSize *picture);
 
 struct tagEXPORTRESULT {
     QString strFile;
@@ -98,6 +128,8 @@ public:
 
 private:
     HRESULT RunEncode(const QString &partPath, const Progress &progress, tagEXPORTRESULT *result, QString *why);
+    // The chosen channels' slots of a measured clip (none without channels chosen).
+    HRESULT MeasureSlots(Clip *c, QString *why) const;
     HRESULT RunCopy(const QString &partPath, const Progress &progress, tagEXPORTRESULT *result, QString *why);
 
     QVector<tagEXPORTCLIP> m_clips;

@@ -202,41 +202,63 @@ void CMediaPlayView::paintEvent(QPaintEvent *event)
         return;
     }
     painter.fillRect(rect(), Qt::black);
+    // Another channel in the first place is painted first: the small pictures go over it.
+    const int lead = m_controller->LeadChannel();
+    const bool pip = m_controller->Channels() > 1 && m_controller->GetChannelLayout() == ChannelLayout::PictureInPicture;
+    if (lead != 0)
+        PaintOtherChannel(painter, lead, false);
     const CPlaybackSession *session = Session();
     const QImage image = session->ShownImage();
     const QRect target = graph->VideoRect();
     if (!image.isNull() && !target.isEmpty()) {
         // Stretched, not letter-boxed: the pane decides the shape.
-        painter.drawImage(target, image);
+        DrawChannelImage(painter, target, image, m_controller->ChannelMirrored(0));
         if (m_overlay)
             m_overlay(painter, target, session->ShownFrame());
         if (session->ShownFrame() != m_paintedFrame)
             ++m_newPicturesPainted;
         m_paintedFrame = session->ShownFrame();
     }
-    PaintOtherChannels(painter);
+    if (pip && lead != 0) {
+        painter.setPen(QPen(Qt::white, 1));
+        painter.drawRect(m_controller->ChannelRect(0).adjusted(0, 0, -1, -1));
+    }
+    for (int i = 1; i < m_controller->Channels(); ++i)
+        if (i != lead)
+            PaintOtherChannel(painter, i, pip);
 }
 
-void CMediaPlayView::PaintOtherChannels(QPainter &painter)
+void CMediaPlayView::DrawChannelImage(QPainter &painter, const QRect &target, const QImage &image, bool bMirrored)
 {
-    const bool pip = m_controller->GetChannelLayout() == ChannelLayout::PictureInPicture;
-    for (int i = 1; i < m_controller->Channels(); ++i) {
-        const QRect place = m_controller->ChannelRect(i);
-        if (place.isEmpty())
-            continue;
-        const QImage image = m_controller->ChannelImage(i);
-        const QRect target = m_controller->Session(i)->Graph()->VideoRect();
-        painter.fillRect(place, Qt::black);
-        if (!image.isNull() && !target.isEmpty()) {
-            painter.drawImage(target, image);
-        } else {
-            painter.setPen(Qt::white);
-            painter.drawText(place, Qt::AlignCenter, QStringLiteral("no picture"));
-        }
-        if (pip) {
-            painter.setPen(QPen(Qt::white, 1));
-            painter.drawRect(place.adjusted(0, 0, -1, -1));
-        }
+    if (!bMirrored) {
+        painter.drawImage(target, image);
+        return;
+    }
+    // Left and right swapped inside the same place.
+    painter.save();
+    painter.translate(target.left() * 2 + target.width(), 0);
+    painter.scale(-1, 1);
+    painter.drawImage(target, image);
+    painter.restore();
+}
+
+void CMediaPlayView::PaintOtherChannel(QPainter &painter, int channel, bool bFramed)
+{
+    const QRect place = m_controller->ChannelRect(channel);
+    if (place.isEmpty())
+        return;
+    const QImage image = m_controller->ChannelImage(channel);
+    const QRect target = m_controller->Session(channel)->Graph()->VideoRect();
+    painter.fillRect(place, Qt::black);
+    if (!image.isNull() && !target.isEmpty()) {
+        DrawChannelImage(painter, target, image, m_controller->ChannelMirrored(channel));
+    } else {
+        painter.setPen(Qt::white);
+        painter.drawText(place, Qt::AlignCenter, QStringLiteral("no picture"));
+    }
+    if (bFramed) {
+        painter.setPen(QPen(Qt::white, 1));
+        painter.drawRect(place.adjusted(0, 0, -1, -1));
     }
 }
 
@@ -298,8 +320,15 @@ void CMediaPlayView::contextMenuEvent(QContextMenuEvent *event)
 
 void CMediaPlayView::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton && m_paneViews.empty())
-        emit ImageViewerRequested(-1);
+    if (event->button() == Qt::LeftButton && m_paneViews.empty()) {
+        // A double click on another camera puts it in the first place; on the one there, the
+        // picture opens in the image viewer.
+        const int channel = m_controller && m_controller->Channels() > 1 ? m_controller->ChannelAt(event->pos()) : -1;
+        if (channel >= 0 && channel != m_controller->LeadChannel())
+            m_controller->SetLeadChannel(channel);
+        else
+            emit ImageViewerRequested(-1);
+    }
     QWidget::mouseDoubleClickEvent(event);
 }
 

@@ -102,7 +102,9 @@ private:
     void PaintIdle(QPainter &painter);
     // The channels other than the main one in their places (ChannelRect), "no picture" where a
     // channel has none of the moment.
-    void PaintOtherChannels(QPainter &painter);
+    // Channel `channel` other than the main one in its place ("no picture" when it has none).
+    void PaintOtherChannel(QPainter &painter, int channel, bool bFramed);
+    static void DrawChannelImage(QPainter &painter, const QRect &target, const QImage &image, bool bMirrored);
     void DestroyPaneViews();
     void CreatePaneViews();
     // Places the pane widgets over the video area (stretched: the layout's own placement).

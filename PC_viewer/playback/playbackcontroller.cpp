@@ -6,52 +6,6 @@
 #include "media/mediagraph.h"
 #include "playback/recordingnavigator.h"
 
-#include <cmath>
-
-QVector<QRect> ChannelRects(ChannelLayout layout, PipCorner corner, const QRect &area, int count)
-{
-    QVector<QRect> rects;
-    if (count <= 1 || area.isEmpty()) {
-        rects.fill(area, qMax(count, 1));
-        return rects;
-    }
-    switch (layout) {
-    case ChannelLayout::PictureInPicture: {
-        // The others a quarter of the area's width each, in a row along the chosen corner's side.
-        rects << area;
-        const int w = qMax(1, area.width() / 4), h = qMax(1, area.height() / 4), margin = 8;
-        const bool right = corner == PipCorner::TopRight || corner == PipCorner::BottomRight;
-        const bool bottom = corner == PipCorner::BottomLeft || corner == PipCorner::BottomRight;
-        for (int i = 1; i < count; ++i) {
-            const int x = right ? area.right() + 1 - margin - i * w - (i - 1) * margin
-                                : area.left() + margin + (i - 1) * (w + margin);
-            const int y = bottom ? area.bottom() + 1 - margin - h : area.top() + margin;
-            rects << QRect(x, y, w, h).intersected(area);
-        }
-        break;
-    }
-    case ChannelLayout::SideBySide: {
-        for (int i = 0; i < count; ++i) {
-            const int x0 = area.left() + area.width() * i / count, x1 = area.left() + area.width() * (i + 1) / count;
-            rects << QRect(x0, area.top(), x1 - x0, area.height());
-        }
-        break;
-    }
-    case ChannelLayout::Grid: {
-        const int columns = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(count))));
-        const int rows = (count + columns - 1) / columns;
-        for (int i = 0; i < count; ++i) {
-            const int c = i % columns, r = i / columns;
-            const int x0 = area.left() + area.width() * c / columns, x1 = area.left() + area.width() * (c + 1) / columns;
-            const int y0 = area.top() + area.height() * r / rows, y1 = area.top() + area.height() * (r + 1) / rows;
-            rects << QRect(x0, y0, x1 - x0, y1 - y0);
-        }
-        break;
-    }
-    }
-    return rects;
-}
-
 CPlaybackController::CPlaybackController(const CCorvanaDoc *doc, QObject *parent)
     : QObject(parent), m_doc(doc), m_navigator(std::make_unique<CRecordingNavigator>(this))
 {
@@ -196,6 +150,7 @@ void CPlaybackController::Seek(int64_t frame, const QObject *origin)
 void CPlaybackController::OpenOtherChannels()
 {
     CloseOtherChannels();
+    m_lead = 0;
     m_channelShown.assign(1, true);
     for (int i = 1; i < m_recording.channels.size(); ++i) {
         // No host: the main channel alone decides continuous play; the others are not heard.
@@ -270,7 +225,45 @@ QRect CPlaybackController::ChannelRect(int channel) const
     if (IsMulti())
         return channel == 0 ? m_area : QRect();
     const QVector<QRect> rects = ChannelRects(m_channelLayout, m_pipCorner, m_area, Channels());
-    return rects.value(channel);
+    // The lead channel first, the others in their order after it.
+    if (channel < 0 || channel >= Channels())
+        return QRect();
+    return rects.value(channel == m_lead ? 0 : (channel < m_lead ? channel + 1 : channel));
+}
+
+int CPlaybackController::ChannelAt(const QPoint &point) const
+{
+    if (IsMulti())
+        return -1;
+    for (int place = Channels() - 1; place >= 0; --place) {
+        const int channel = place == 0 ? m_lead : (place <= m_lead ? place - 1 : place);
+        if (ChannelRect(channel).contains(point))
+            return channel;
+    }
+    return -1;
+}
+
+void CPlaybackController::SetLeadChannel(int channel)
+{
+    if (channel < 0 || channel >= Channels() || channel == m_lead)
+        return;
+    m_lead = channel;
+    PlaceChannels();
+    emit PicturesChanged();
+}
+
+void CPlaybackController::SetMirrorRear(bool on)
+{
+    if (on == m_bMirrorRear)
+        return;
+    m_bMirrorRear = on;
+    emit PicturesChanged();
+}
+
+bool CPlaybackController::ChannelMirrored(int channel) const
+{
+    return m_bMirrorRear && channel >= 0 && channel < m_recording.channels.size() &&
+           m_recording.channels.at(channel).strName == QLatin1String("rear");
 }
 
 void CPlaybackController::SetChannelLayout(ChannelLayout layout, PipCorner corner)

@@ -26,6 +26,7 @@
 
 #include "catalogue/cameranames.h"
 #include "media/mediaresult.h"
+#include "playback/channellayout.h"
 #include "playback/exportmarks.h"
 #include "playback/playbacksession.h"
 #include "playback/playcontroltarget.h"
@@ -68,16 +69,6 @@ struct tagPLAYPOSITION {
     int64_t llMediaTime = 0;
     const QObject *pOrigin = nullptr;
 };
-
-// How the video pane lays out the channels of a recording: the main one over the whole area with
-// the others small in a corner, all side by side, or all in a grid.
-enum class ChannelLayout : int { PictureInPicture = 0, SideBySide = 1, Grid = 2 };
-// The corner of the small pictures: top left, top right, bottom left, bottom right.
-enum class PipCorner : int { TopLeft = 0, TopRight = 1, BottomLeft = 2, BottomRight = 3 };
-
-// Where the channels' pictures go in `area`, the main one first, for `count` channels. One
-// channel has the whole area in every layout.
-QVector<QRect> ChannelRects(ChannelLayout layout, PipCorner corner, const QRect &area, int count);
 
 class CPlaybackController : public QObject, public IPlayControlTarget, private IPlaybackHost
 {
@@ -135,6 +126,15 @@ public:
     void SetChannelLayout(ChannelLayout layout, PipCorner corner);
     ChannelLayout GetChannelLayout() const { return m_channelLayout; }
     PipCorner GetPipCorner() const { return m_pipCorner; }
+    // The channel that takes the first place of the layout (the big picture of picture in
+    // picture); the recording's frames stay the main channel's. The main channel again whenever
+    // a recording opens.
+    void SetLeadChannel(int channel);
+    int LeadChannel() const { return m_lead; }
+    // The rear camera shown as in a rear-view mirror: on screen only, never in what is saved.
+    void SetMirrorRear(bool on);
+    bool MirrorRear() const { return m_bMirrorRear; }
+    bool ChannelMirrored(int channel) const;
 
     // --- IPlayControlTarget (the play control bar) ---------------------------------------------
     double GetRate() const override;
@@ -171,6 +171,9 @@ public:
     int64_t ChannelFrame(int channel) const;
     // Where channel `channel` is painted in the video area (empty: not at all).
     QRect ChannelRect(int channel) const;
+    // The channel painted at `point` of the video area, small pictures before the big one (-1:
+    // none, or the grid of frames is shown).
+    int ChannelAt(const QPoint &point) const;
     // The frame of channel `channel` whose time span holds the moment of the main channel's
     // `frame` (-1: none).
     int64_t ChannelFrameAt(int channel, int64_t frame) const;
@@ -237,5 +240,7 @@ private:
     QRect m_area;
     ChannelLayout m_channelLayout = ChannelLayout::PictureInPicture;
     PipCorner m_pipCorner = PipCorner::BottomRight;
+    int m_lead = 0;
+    bool m_bMirrorRear = false;
     std::vector<bool> m_channelShown; // per channel: it has a picture of the moment
 };

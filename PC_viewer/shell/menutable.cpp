@@ -54,6 +54,7 @@ const tagMENUITEM kMainMenu[] = {
     {2, "Cameras", ID_VIEW_PIP_TOP_RIGHT, "Small pictures top right"},
     {2, "Cameras", ID_VIEW_PIP_BOTTOM_LEFT, "Small pictures bottom left"},
     {2, "Cameras", ID_VIEW_PIP_BOTTOM_RIGHT, "Small pictures bottom right"},
+    {2, "Cameras", ID_VIEW_MIRROR_REAR, "Mirror the rear camera"},
     {2, nullptr, 0, nullptr},
     {2, nullptr, ID_VIEW_SAVE_IMAGE, "Save image"},
     {2, nullptr, 0, nullptr},

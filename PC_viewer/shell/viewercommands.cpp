@@ -44,6 +44,7 @@ const char kMsgConvertError[] = "An error occured in converting.";
 const char kSettingSpeedCurve[] = "graph/speedCurve";
 const char kSettingChannelLayout[] = "video/channelLayout";
 const char kSettingPipCorner[] = "video/pipCorner";
+const char kSettingMirrorRear[] = "video/mirrorRear";
 // A trip's route on the map: enough points to follow its roads, few enough for one page call.
 constexpr int kTripRouteMaxPoints = 2000;
 
@@ -118,6 +119,15 @@ void CViewerCommands::BuildCommandTable()
         const int corner = settings.value(QString::fromLatin1(kSettingPipCorner), 3).toInt();
         p->SetChannelLayout(static_cast<ChannelLayout>(qBound(0, layout, 2)), static_cast<PipCorner>(qBound(0, corner, 3)));
     }
+    // Off unless chosen: the rear camera's picture as recorded.
+    f->AddCommand(
+        ID_VIEW_MIRROR_REAR,
+        [p] {
+            p->SetMirrorRear(!p->MirrorRear());
+            QSettings().setValue(QString::fromLatin1(kSettingMirrorRear), p->MirrorRear());
+        },
+        {}, [p] { return p->MirrorRear(); });
+    p->SetMirrorRear(QSettings().value(QString::fromLatin1(kSettingMirrorRear), false).toBool());
     f->AddCommand(ID_VIEW_SAVE_IMAGE, [this] { OnSaveImage(); });
     f->AddCommand(
         ID_VIEW_TELEMETRY_OVERLAY, [this] { SetTelemetryOverlay(!m_telemetryOverlay); }, {},

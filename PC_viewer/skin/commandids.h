@@ -55,6 +55,7 @@ constexpr int ID_VIEW_PIP_TOP_LEFT = 32953;    // "Small pictures top left"
 constexpr int ID_VIEW_PIP_TOP_RIGHT = 32954;   // "Small pictures top right"
 constexpr int ID_VIEW_PIP_BOTTOM_LEFT = 32955; // "Small pictures bottom left"
 constexpr int ID_VIEW_PIP_BOTTOM_RIGHT = 32956; // "Small pictures bottom right"
+constexpr int ID_VIEW_MIRROR_REAR = 32960;      // "Mirror the rear camera"
 
 // Map(&M) menu.
 constexpr int ID_MAP_GOOGLE_MAP = 32811;    // "Google Map"

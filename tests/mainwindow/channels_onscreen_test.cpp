@@ -11,6 +11,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPainter>
+#include <QTest>
 
 using namespace frametest;
 
@@ -133,4 +135,48 @@ TEST_F(ChannelsOnScreenTest, SteppingAtFourTimesKeepsTheCamerasInStepOnScreen)
         }
         m_ctl->Pause();
     }
+}
+
+TEST_F(ChannelsOnScreenTest, ADoubleClickPutsACameraFirstAndTheMirrorTurnsOnlyTheRearOnScreen)
+{
+    ASSERT_TRUE(m_frame->Command(ID_VIEW_CHANNELS_PIP));
+    m_ctl->Seek(20, m_list);
+    ASSERT_TRUE(Settled());
+    const int64_t rear = m_ctl->ChannelFrameAt(1, 20);
+    // On the small rear picture: the rear takes the whole pane, the front goes small.
+    QTest::mouseDClick(m_play, Qt::LeftButton, {}, m_ctl->ChannelRect(1).center());
+    EXPECT_EQ(m_ctl->LeadChannel(), 1);
+    EXPECT_EQ(m_ctl->ChannelRect(1), m_play->rect());
+    ASSERT_TRUE(Settled());
+    ASSERT_TRUE(WaitFor([this] { return m_ctl->Session(1)->Graph()->VideoRect().size() == m_play->size(); }, 5000));
+    const QImage shown = screencheck::GrabShown(m_play);
+    EXPECT_EQ(screencheck::MatchFrame(shown.copy(m_ctl->ChannelRect(0).adjusted(2, 2, -2, -2)), *m_frontFrames).frame, 20);
+    const QRect small = m_ctl->ChannelRect(0);
+    {
+        // The big picture, without the small one over it.
+        QImage big = screencheck::GrabShown(m_play);
+        QPainter(&big).fillRect(small.adjusted(-2, -2, 2, 2), Qt::black);
+        EXPECT_EQ(screencheck::MatchFrame(big, *m_rearFrames).frame, rear);
+    }
+    // The mirror: the rear (recorded flipped here) shows as the source was drawn; saved pictures
+    // stay as recorded.
+    std::vector<QImage> mirrored;
+    for (const QImage &image : *m_rearFrames)
+        mirrored.push_back(image.mirrored(true, false));
+    ASSERT_TRUE(m_frame->Command(ID_VIEW_MIRROR_REAR));
+    EXPECT_TRUE(m_frame->IsCommandChecked(ID_VIEW_MIRROR_REAR));
+    screencheck::FlushRepaints();
+    {
+        QImage big = screencheck::GrabShown(m_play);
+        QPainter(&big).fillRect(small.adjusted(-2, -2, 2, 2), Qt::black);
+        const screencheck::tagMATCH match = screencheck::MatchFrame(big, mirrored);
+        EXPECT_EQ(match.frame, rear);
+        EXPECT_GT(match.psnr, screencheck::MatchFrame(big, *m_rearFrames).psnr + 3.0);
+    }
+    ASSERT_TRUE(m_frame->Command(ID_VIEW_MIRROR_REAR));
+    // Back on the small front: the front is first again.
+    QTest::mouseDClick(m_play, Qt::LeftButton, {}, small.center());
+    EXPECT_EQ(m_ctl->LeadChannel(), 0);
+    ASSERT_TRUE(Settled());
+    ExpectOnScreen(20);
 }

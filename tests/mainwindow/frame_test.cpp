@@ -97,6 +97,7 @@ const char *const kExpectedMenus[] = {
     "  Small pictures top right #32954",
     "  Small pictures bottom left #32955",
     "  Small pictures bottom right #32956",
+    "  Mirror the rear camera #32960",
     "-",
     "Save image #32806",
     "-",

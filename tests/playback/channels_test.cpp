@@ -6,6 +6,8 @@
 
 #include "base/frametime.h"
 #include "catalogue/corvanadoc.h"
+#include "export/evidencepackage.h"
+#include "export/videoexport.h"
 #include "media/mediagraph.h"
 #include "playback/playbackcontroller.h"
 #include "playback/snapshot.h"
@@ -142,6 +144,167 @@ TEST_F(ChannelsTest, SnapshotsSaveEveryShownChannelUnderItsOwnClipsName)
         // At 40 the rear (1.2 s) has no picture: the front alone is saved.
         EXPECT_EQ(names, frame == 12 ? QStringList({"2024_0315_081500_0001F_12.jpg", "2024_0315_081500_0002R_10.jpg"})
                                      : QStringList({"2024_0315_081500_0001F_40.jpg"}));
+    }
+}
+
+TEST_F(ChannelsTest, AComposedExportShowsEachCamerasPictureOfTheMoment)
+{
+    QTemporaryDir out;
+    ASSERT_TRUE(out.isValid());
+    tagEXPORTCLIP clip;
+    clip.strPath = m_frontCard;
+    clip.channels = m_doc.ClipsAt(0).channels;
+    clip.llFrom = 20;
+    clip.llTo = 40;
+    tagEXPORTOPTIONS options;
+    options.nOverlay = 0; // the pictures alone
+    options.bSound = false;
+    options.channels = QStringList{"rear", "front"};
+    CVideoExporter exporter({clip}, options);
+    QString why;
+    tagEXPORTRESULT result;
+    ASSERT_EQ(exporter.Run(out.filePath("side.mp4"), {}, &result, &why), S_OK) << qPrintable(why);
+    EXPECT_EQ(result.llFrames, 21);
+    // Front 320x240 as it is, the rear (240x180) beside it at that height: 640x240. Main frame 20
+    // is 0.667 s (rear frame 16), 30 is 1.0 s (rear 25); at 40 (1.333 s) the rear has ended.
+    const struct {
+        long long out, front, rear;
+    } cases[] = {{0, 20, 16}, {10, 30, 25}, {20, 40, -1}};
+    // Of a clip's frames near `want`, the one ffmpeg decodes closest to `image`.
+    const auto closest = [](const QString &clip, long long want, long long count, const QImage &image) {
+        long long best = -1;
+        double bestDifference = 1e9;
+        for (long long n = std::max(0LL, want - 3); n <= std::min(count - 1, want + 3); ++n) {
+            const double d = clips::MeanDifference(clips::FfmpegPicture(clip, n), image);
+            if (d < bestDifference) {
+                bestDifference = d;
+                best = n;
+            }
+        }
+        return best;
+    };
+    for (const auto &k : cases) {
+        SCOPED_TRACE(k.out);
+        const QImage picture = clips::FfmpegPicture(result.strFile, k.out);
+        ASSERT_EQ(picture.size(), QSize(640, 240));
+        EXPECT_EQ(closest(m_front, k.front, 60, picture.copy(0, 0, 320, 240)), k.front);
+        const QImage rear = picture.copy(320, 0, 320, 240);
+        if (k.rear >= 0) {
+            EXPECT_EQ(closest(m_rear, k.rear, 30, rear.scaled(240, 180, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)),
+                      k.rear);
+        } else {
+            // "no picture": grey words on black.
+            const QImage grey = rear.convertToFormat(QImage::Format_Grayscale8);
+            double sum = 0;
+            for (int y = 0; y < grey.height(); ++y)
+                for (int x = 0; x < grey.width(); ++x)
+                    sum += grey.constScanLine(y)[x];
+            EXPECT_LT(sum / (grey.width() * grey.height()), 30.0);
+        }
+    }
+    // A camera the recording lacks, a name that is no camera and a lossless cut are refused.
+    for (const QStringList &names : {QStringList{"interior"}, QStringList{"dashboard"}}) {
+        tagEXPORTOPTIONS o = options;
+        o.channels = names;
+        CVideoExporter refused({clip}, o);
+        EXPECT_EQ(refused.Prepare(&why), E_INVALIDARG) << qPrintable(names.join(','));
+    }
+    tagEXPORTOPTIONS copy = options;
+    copy.bCopy = true;
+    CVideoExporter cut({clip}, copy);
+    EXPECT_EQ(cut.Prepare(&why), E_INVALIDARG);
+}
+
+TEST_F(ChannelsTest, TheCommandLineComposesTheCamerasOfTheRecordingOfAnyOfItsClips)
+{
+    QTemporaryDir out;
+    ASSERT_TRUE(out.isValid());
+    const QString cli = clips::BinaryDir() + QStringLiteral("/PC_viewer/cli/pellister-cli");
+    const QString target = out.filePath("both.mp4");
+    const struct {
+        QStringList args;
+        int status;
+    } cases[] = {
+        // The rear clip names its recording; the frames are the front's.
+        {{m_rearCard, "--from", "20", "--to", "30", "--layout", "side", "--no-sound", target}, 0},
+        {{m_frontCard, "--from", "0", "--to", "5", "--channels", "front,dashboard", target}, 2},
+        {{m_frontCard, "--from", "0", "--to", "5", "--channels", "interior", target}, 2},
+        {{m_frontCard, "--from", "0", "--to", "5", "--channels", "rear", "--copy", target}, 2},
+        {{m_frontCard, "--from", "0", "--to", "5", "--layout", "diagonal", target}, 2},
+    };
+    for (const auto &c : cases) {
+        QByteArray stdOut, stdErr;
+        EXPECT_EQ(clips::RunProgram(cli, QStringList{"export"} + c.args, &stdOut, &stdErr), c.status)
+            << qPrintable(c.args.join(' ')) << stdErr.constData();
+        if (c.status == 0)
+            EXPECT_TRUE(stdOut.contains("frames=11\n")) << stdOut.constData();
+    }
+    EXPECT_EQ(clips::FfmpegPicture(target, 0).size(), QSize(640, 240 + OverlayBandHeight(QSize(640, 240))));
+}
+
+TEST_F(ChannelsTest, TheEvidencePackageHoldsAndNamesEveryCamerasOriginal)
+{
+    QTemporaryDir out;
+    ASSERT_TRUE(out.isValid());
+    tagEVIDENCEJOB job;
+    tagEXPORTCLIP clip;
+    clip.strPath = m_frontCard;
+    clip.llFrom = 0;
+    clip.llTo = 10;
+    job.clips = {clip};
+    job.options.bSound = false;
+    job.strCatalogueRoot = m_card.path();
+    const EvidenceReportWriter report = [](const QString &pdf, const tagEVIDENCEFACTS &, QString *) {
+        QFile f(pdf);
+        return f.open(QIODevice::WriteOnly) && f.write("%PDF-1.4\n") > 0;
+    };
+    CEvidencePackage package(job);
+    tagEVIDENCEFACTS facts;
+    QString why;
+    const QString folder = out.filePath("package");
+    ASSERT_EQ(package.Run(folder, report, {}, &facts, &why), S_OK) << qPrintable(why);
+    QStringList cameras;
+    for (const tagEVIDENCEFILE &f : facts.files)
+        if (!f.strCamera.isEmpty())
+            cameras << f.strCamera + QLatin1Char('=') + f.strPath;
+    EXPECT_EQ(cameras, QStringList({"front=originals/DCIM/Movie/2024_0315_081500_0001F.MP4",
+                                    "rear=originals/DCIM/Movie/2024_0315_081500_0002R.MP4"}));
+    QFile manifest(folder + QStringLiteral("/manifest.json"));
+    ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(manifest.readAll().contains("\"camera\": \"rear\""));
+    QFile rear(folder + QStringLiteral("/originals/DCIM/Movie/2024_0315_081500_0002R.MP4"));
+    QFile original(m_rearCard);
+    ASSERT_TRUE(rear.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(rear.readAll(), original.readAll());
+}
+
+TEST(ComposedExport, PlacesKeepEachCamerasShapeWithEvenSides)
+{
+    const QSize front(1280, 720), rear(640, 480), odd(854, 481);
+    const struct {
+        ChannelLayout layout;
+        PipCorner corner;
+        QVector<QSize> sizes;
+        QSize picture;
+        QVector<QRect> places;
+    } cases[] = {
+        {ChannelLayout::SideBySide, PipCorner::BottomRight, {front, rear}, {2240, 720},
+         {{0, 0, 1280, 720}, {1280, 0, 960, 720}}},
+        {ChannelLayout::SideBySide, PipCorner::BottomRight, {odd}, {854, 482}, {{0, 0, 854, 482}}},
+        // Too wide: the height shrinks until the row fits the limit.
+        {ChannelLayout::SideBySide, PipCorner::BottomRight, {front, front, front, front}, {3840, 540},
+         {{0, 0, 960, 540}, {960, 0, 960, 540}, {1920, 0, 960, 540}, {2880, 0, 960, 540}}},
+        {ChannelLayout::PictureInPicture, PipCorner::BottomRight, {front, rear}, {1280, 720},
+         {{0, 0, 1280, 720}, {952, 472, 320, 240}}},
+        {ChannelLayout::PictureInPicture, PipCorner::TopLeft, {front, rear, front}, {1280, 720},
+         {{0, 0, 1280, 720}, {8, 8, 320, 240}, {336, 8, 320, 180}}},
+        {ChannelLayout::Grid, PipCorner::BottomRight, {front, rear, front}, {2560, 1440},
+         {{0, 0, 1280, 720}, {1280, 0, 1280, 720}, {0, 720, 1280, 720}}},
+    };
+    for (const auto &c : cases) {
+        QSize picture;
+        EXPECT_EQ(ComposedPlaces(c.layout, c.corner, c.sizes, &picture), c.places) << int(c.layout) << c.sizes.size();
+        EXPECT_EQ(picture, c.picture);
     }
 }
 
