@@ -1,6 +1,10 @@
 // The makers' naming rules, one table row each.
 #include "catalogue/cameranames.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 
 #include <functional>
@@ -14,6 +18,7 @@ struct tagNAMEPARTS {
     QRegularExpressionMatch match;
     QString folder;       // the clip's folder's name
     QString parentFolder; // the folder above it
+    QString folderPath;   // the clip's folder
 };
 
 struct tagKINDANDTIP {
@@ -124,6 +129,33 @@ tagKINDANDTIP NextbaseKind(const tagNAMEPARTS &p)
                       {{"Protected", RT_EVENT}, {"Event", RT_EVENT}, {"Parking", RT_PARKING}}, RT_ORDINARY);
 }
 
+// What the event.json of a Tesla event folder tells: when, why and where the clips were kept
+// ("" without one). A file of its own only (no link out of the card), small, its texts cut short.
+QString TeslaEventText(const QString &folderPath)
+{
+    constexpr qint64 kLimit = 64 * 1024;
+    const QFileInfo info(folderPath + QStringLiteral("/event.json"));
+    QFile file(info.filePath());
+    if (folderPath.isEmpty() || info.isSymLink() || !info.isFile() || info.size() > kLimit ||
+        !file.open(QIODevice::ReadOnly))
+        return QString();
+    const QJsonDocument json = QJsonDocument::fromJson(file.read(kLimit));
+    if (!json.isObject())
+        return QString();
+    const QJsonObject o = json.object();
+    const auto text = [&o](const char *key) {
+        return o.value(QLatin1String(key)).toString().simplified().left(80);
+    };
+    QStringList parts;
+    if (const QString when = text("timestamp"); !when.isEmpty())
+        parts << QStringLiteral("event at %1").arg(QString(when).replace(QLatin1Char('T'), QLatin1Char(' ')));
+    if (const QString reason = text("reason"); !reason.isEmpty())
+        parts << QString(reason).replace(QLatin1Char('_'), QLatin1Char(' '));
+    if (const QString city = text("city"); !city.isEmpty())
+        parts << city;
+    return parts.join(QStringLiteral(", "));
+}
+
 tagKINDANDTIP TeslaKind(const tagNAMEPARTS &p)
 {
     // Saved and Sentry clips sit in a folder of their event.
@@ -132,8 +164,11 @@ tagKINDANDTIP TeslaKind(const tagNAMEPARTS &p)
                      : Is(category, "SavedClips")  ? RT_USER
                      : Is(category, "SentryClips") ? RT_PARKING_MOTION
                                                    : RT_UNKNOWN;
-    return {type, category == p.folder ? QStringLiteral("Tesla: %1").arg(category)
-                                       : QStringLiteral("Tesla: %1/%2").arg(category, p.folder)};
+    if (category == p.folder)
+        return {type, QStringLiteral("Tesla: %1").arg(category)};
+    const QString event = TeslaEventText(p.folderPath);
+    return {type, event.isEmpty() ? QStringLiteral("Tesla: %1/%2").arg(category, p.folder)
+                                  : QStringLiteral("Tesla: %1/%2 (%3)").arg(category, p.folder, event)};
 }
 
 const tagCAMERARULE kRules[] = {
@@ -190,6 +225,7 @@ bool ReadCameraClipName(const QString &clipPath, tagCAMERACLIPNAME *out)
     tagNAMEPARTS p;
     p.folder = parts.size() > 1 ? parts.at(parts.size() - 2) : QString();
     p.parentFolder = parts.size() > 2 ? parts.at(parts.size() - 3) : QString();
+    p.folderPath = parts.mid(0, parts.size() - 1).join(QLatin1Char('/'));
     for (size_t i = 0; i < std::size(kRules); ++i) {
         p.match = RuleExpression(i).match(base);
         if (!p.match.hasMatch())

@@ -102,4 +102,36 @@ TEST(CameraNames, ClipsOfOneMomentAreOneRecordingWithTheFrontFirst)
     EXPECT_EQ(rec.channels.first().strMediaPath, root.filePath(QStringLiteral("Normal/Front/NO20240315-081500-000123F.MP4")));
 }
 
+TEST(CameraNames, ATeslaEventFoldersFileGivesTheTipItsTimeReasonAndPlace)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QString secret = root.filePath(QStringLiteral("secret.json"));
+    ASSERT_TRUE(testfiles::Write(secret, R"({"reason":"secret","city":"elsewhere"})"));
+    const struct {
+        const char *folder;
+        QByteArray eventJson; // "link": a link to a file outside the event folder
+        const char *tip;
+    } cases[] = {
+        {"SavedClips/2024-03-15_08-20-11",
+         R"({"timestamp":"2024-03-15T08:19:44","city":"Berlin","est_lat":"52.5","est_lon":"13.4",)"
+         R"("reason":"user_interaction_honk","camera":"0"})",
+         "Tesla: SavedClips/2024-03-15_08-20-11 (event at 2024-03-15 08:19:44, user interaction honk, Berlin)"},
+        {"SentryClips/2024-03-15_09-00-00", "not json", "Tesla: SentryClips/2024-03-15_09-00-00"},
+        {"SentryClips/2024-03-15_10-00-00", "link", "Tesla: SentryClips/2024-03-15_10-00-00"},
+    };
+    for (const auto &c : cases) {
+        const QString folder = root.filePath(QStringLiteral("TeslaCam/") + QLatin1String(c.folder));
+        const QString clip = folder + QStringLiteral("/2024-03-15_08-15-00-front.mp4");
+        ASSERT_TRUE(testfiles::Write(clip, "clip"));
+        if (c.eventJson == "link")
+            ASSERT_TRUE(QFile::link(secret, folder + QStringLiteral("/event.json")));
+        else
+            ASSERT_TRUE(testfiles::Write(folder + QStringLiteral("/event.json"), c.eventJson));
+        tagCAMERACLIPNAME name;
+        ASSERT_TRUE(ReadCameraClipName(clip, &name));
+        EXPECT_EQ(name.strTip, QLatin1String(c.tip));
+    }
+}
+
 } // namespace
