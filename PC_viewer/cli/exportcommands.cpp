@@ -56,15 +56,9 @@ int ParseRangeArgs(const tagCLIARGS &args, const char *command, bool bExportOpti
     if (bExportOptions && args.IsSet("channels")) {
         for (const QString &name : args.Value("channels").split(QRegularExpression(QStringLiteral("[,+]")), Qt::SkipEmptyParts))
             a->options.channels << name.trimmed();
+        // The names themselves are checked with the range (CVideoExporter::Prepare).
         if (a->options.channels.isEmpty())
             return Usage(err, command, QStringLiteral("--channels needs camera names (front,rear,...)"));
-        for (const QString &name : a->options.channels)
-            if (ChannelRank(name) < 0) {
-                QStringList known;
-                for (const char *k : kChannelOrder)
-                    known << QLatin1String(k);
-                return Usage(err, command, QStringLiteral("unknown camera '%1' (cameras: %2)").arg(name, known.join(',')));
-            }
     }
     if (bExportOptions && args.IsSet("layout")) {
         if (!ParseExportLayout(args.Value("layout"), &a->options.layout))
