@@ -30,7 +30,7 @@ int64_t FrameAtMs(int64_t offsetMs, int64_t frameTime)
 }
 
 int64_t ChannelFrameOfMoment(int64_t frame, int64_t mainDuration, int64_t mainFrames, int64_t channelDuration,
-                             int64_t channelFrames)
+                             int64_t channelFrames, int64_t offsetFrames)
 {
     if (frame < 0 || mainDuration <= 0 || mainFrames <= 0 || channelDuration <= 0 || channelFrames <= 0)
         return -1;
@@ -38,5 +38,6 @@ int64_t ChannelFrameOfMoment(int64_t frame, int64_t mainDuration, int64_t mainFr
     // either frame time first; the product needs more than 64 bits for long clips.
     __extension__ typedef __int128 wide;
     const wide other = wide(frame) * mainDuration * channelFrames / (wide(mainFrames) * channelDuration);
-    return other < channelFrames ? static_cast<int64_t>(other) : -1;
+    const wide shifted = other - offsetFrames;
+    return shifted >= 0 && shifted < channelFrames ? static_cast<int64_t>(shifted) : -1;
 }

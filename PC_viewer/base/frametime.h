@@ -11,9 +11,10 @@ int64_t FrameStartMs(int64_t startMs, int64_t frameTime, int64_t frame);
 // (FrameStartMs); 0 for an offset before the start or a frame time of 0 or less.
 int64_t FrameAtMs(int64_t offsetMs, int64_t frameTime);
 // The frame of another channel of a recording whose time span holds the moment of the main
-// channel's `frame` (both channels start together). Each channel's frame time is its duration
-// over its frames (100 ns), taken as that exact ratio: a moment on the boundary of two frames
-// belongs to the later one. -1 when the channel has no frame there (it is shorter) or either
-// channel has no frames or no duration.
+// channel's `frame` (both channels start together, or the other `offsetFrames` of its own frames
+// later; below 0, earlier). Each channel's frame time is its duration over its frames (100 ns),
+// taken as that exact ratio: a moment on the boundary of two frames belongs to the later one.
+// -1 when the channel has no frame there (it is shorter, or has not started) or either channel
+// has no frames or no duration.
 int64_t ChannelFrameOfMoment(int64_t frame, int64_t mainDuration, int64_t mainFrames, int64_t channelDuration,
-                             int64_t channelFrames);
+                             int64_t channelFrames, int64_t offsetFrames = 0);

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -22,8 +23,12 @@ struct tagNAMEPARTS {
 };
 
 struct tagKINDANDTIP {
+    tagKINDANDTIP() = default;
+    tagKINDANDTIP(int type, QString tip) : nType(type), strTip(std::move(tip)) {}
     int nType = RT_UNKNOWN;
     QString strTip;
+    bool bEventTime = false;
+    SYSTEMTIME stEventTime{};
 };
 
 struct tagCAMERARULE {
@@ -130,30 +135,54 @@ tagKINDANDTIP NextbaseKind(const tagNAMEPARTS &p)
 }
 
 // What the event.json of a Tesla event folder tells: when, why and where the clips were kept
-// ("" without one). A file of its own only (no link out of the card), small, its texts cut short.
-QString TeslaEventText(const QString &folderPath)
+// (no text without one). A file of its own only (no link out of the card), small, its texts cut
+// short.
+struct tagTESLAEVENT {
+    QString strText;
+    bool bTime = false;
+    SYSTEMTIME stTime; // the camera's clock, two-digit year
+};
+
+tagTESLAEVENT ReadTeslaEvent(const QString &folderPath)
 {
     constexpr qint64 kLimit = 64 * 1024;
+    tagTESLAEVENT event;
     const QFileInfo info(folderPath + QStringLiteral("/event.json"));
     QFile file(info.filePath());
     if (folderPath.isEmpty() || info.isSymLink() || !info.isFile() || info.size() > kLimit ||
         !file.open(QIODevice::ReadOnly))
-        return QString();
+        return event;
     const QJsonDocument json = QJsonDocument::fromJson(file.read(kLimit));
     if (!json.isObject())
-        return QString();
+        return event;
     const QJsonObject o = json.object();
     const auto text = [&o](const char *key) {
         return o.value(QLatin1String(key)).toString().simplified().left(80);
     };
     QStringList parts;
-    if (const QString when = text("timestamp"); !when.isEmpty())
+    if (const QString when = text("timestamp"); !when.isEmpty()) {
         parts << QStringLiteral("event at %1").arg(QString(when).replace(QLatin1Char('T'), QLatin1Char(' ')));
+        static const QRegularExpression kTime(
+            QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})[T ](\\d{2}):(\\d{2}):(\\d{2})"));
+        const QRegularExpressionMatch m = kTime.match(when);
+        const auto field = [&m](int i) { return static_cast<uint16_t>(m.captured(i).toUInt()); };
+        if (m.hasMatch() && field(2) >= 1 && field(2) <= 12 && field(3) >= 1 && field(3) <= 31 && field(4) <= 23 &&
+            field(5) <= 59 && field(6) <= 59) {
+            event.bTime = true;
+            event.stTime.wYear = static_cast<uint16_t>(field(1) % 100);
+            event.stTime.wMonth = field(2);
+            event.stTime.wDay = field(3);
+            event.stTime.wHour = field(4);
+            event.stTime.wMinute = field(5);
+            event.stTime.wSecond = field(6);
+        }
+    }
     if (const QString reason = text("reason"); !reason.isEmpty())
         parts << QString(reason).replace(QLatin1Char('_'), QLatin1Char(' '));
     if (const QString city = text("city"); !city.isEmpty())
         parts << city;
-    return parts.join(QStringLiteral(", "));
+    event.strText = parts.join(QStringLiteral(", "));
+    return event;
 }
 
 tagKINDANDTIP TeslaKind(const tagNAMEPARTS &p)
@@ -166,9 +195,14 @@ tagKINDANDTIP TeslaKind(const tagNAMEPARTS &p)
                                                    : RT_UNKNOWN;
     if (category == p.folder)
         return {type, QStringLiteral("Tesla: %1").arg(category)};
-    const QString event = TeslaEventText(p.folderPath);
-    return {type, event.isEmpty() ? QStringLiteral("Tesla: %1/%2").arg(category, p.folder)
-                                  : QStringLiteral("Tesla: %1/%2 (%3)").arg(category, p.folder, event)};
+    const tagTESLAEVENT event = ReadTeslaEvent(p.folderPath);
+    tagKINDANDTIP kind{type,
+                       event.strText.isEmpty()
+                           ? QStringLiteral("Tesla: %1/%2").arg(category, p.folder)
+                           : QStringLiteral("Tesla: %1/%2 (%3)").arg(category, p.folder, event.strText)};
+    kind.bEventTime = event.bTime;
+    kind.stEventTime = event.stTime;
+    return kind;
 }
 
 const tagCAMERARULE kRules[] = {
@@ -248,6 +282,8 @@ bool ReadCameraClipName(const QString &clipPath, tagCAMERACLIPNAME *out)
         const tagKINDANDTIP kind = rule.kind(p);
         n.nType = kind.nType;
         n.strTip = kind.strTip;
+        n.bEventTime = kind.bEventTime;
+        n.stEventTime = kind.stEventTime;
         n.bFolderPerCamera = !rule.bOneFolder;
         // The moment: the maker, the kind, the time and what else tells recordings of one time
         // apart (the quality; the event folder of clips kept in one folder each).

@@ -25,6 +25,8 @@ struct tagCAMERACLIPNAME {
     SYSTEMTIME stTime;   // the camera's clock; two-digit year as the recorder's own times
     QString strTip;      // the maker's own letter or folder, for the row's tip
     bool bFolderPerCamera = false; // the other cameras' clips are in folders beside this one's
+    bool bEventTime = false;       // the maker tells the moment of the event the clip was kept for
+    SYSTEMTIME stEventTime;        // then: that moment, on the camera's clock as stTime
 };
 
 // Reads the clip's name by the makers' rules; false when none of them names it (the recorder's
@@ -35,6 +37,7 @@ bool ReadCameraClipName(const QString &clipPath, tagCAMERACLIPNAME *out);
 struct tagCHANNELCLIP {
     QString strName;
     QString strMediaPath;
+    int nOffsetFrames = 0; // the channel starts this many of its frames after the main one
 };
 
 // The channels of one row of the catalogue, the main one first; a clip of the recorder's own is
@@ -42,6 +45,8 @@ struct tagCHANNELCLIP {
 struct tagRECORDINGCLIPS {
     QVector<tagCHANNELCLIP> channels;
     QString strTip;
+    bool bEventTime = false; // the moment of the maker's event (tagCAMERACLIPNAME), when told
+    SYSTEMTIME stEventTime;
     // The channels' names joined by "+" in kChannelOrder ("front", "front+rear").
     QString ChannelList() const;
 };

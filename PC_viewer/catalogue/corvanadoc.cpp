@@ -1,6 +1,7 @@
 // Loading a recording folder into the document and keeping the three arrays in step.
 #include "catalogue/corvanadoc.h"
 
+#include "catalogue/channeloffsets.h"
 #include "catalogue/cliptelemetry.h"
 #include "catalogue/nmealog.h"
 #include "device_config/configstore.h"
@@ -26,6 +27,14 @@
 
 
 namespace {
+
+// The recording's channels with the card's offsets of the cameras after the main one.
+tagRECORDINGCLIPS WithOffsets(tagRECORDINGCLIPS clips, const QHash<QString, int> &offsets)
+{
+    for (int i = 1; i < clips.channels.size(); ++i)
+        clips.channels[i].nOffsetFrames = offsets.value(clips.channels[i].strName);
+    return clips;
+}
 
 namespace fs = std::filesystem;
 
@@ -371,6 +380,8 @@ std::vector<CCatalogueRow> JoinChannels(std::vector<CCatalogueRow> rows)
         }
         row.clips.channels = {channel};
         row.clips.strTip = name.strTip;
+        row.clips.bEventTime = name.bEventTime;
+        row.clips.stEventTime = name.stEventTime;
         rowOfMoment.insert(name.strMoment, joined.size());
         joined.push_back(std::move(row));
     }
@@ -391,6 +402,7 @@ void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
     m_dataPaths.clear();
     m_records.clear();
     m_clips.clear();
+    m_offsets = ChannelOffsetsOfCard(m_folder);
     const CLocalClock clock = ClockOfFolder(m_folder);
     std::vector<CCatalogueRow> rows;
 
@@ -530,7 +542,7 @@ tagRECORDINGCLIPS CCorvanaDoc::RecordingOfClip(const QString &clipPath)
     for (CCatalogueRow &row : JoinChannels(std::move(rows)))
         for (const tagCHANNELCLIP &c : row.clips.channels)
             if (c.strMediaPath == clip)
-                return row.clips;
+                return WithOffsets(row.clips, ChannelOffsetsOfClip(clip));
     tagRECORDINGCLIPS single;
     single.channels = {{name.strChannel, clip}};
     return single;
@@ -594,7 +606,13 @@ QString CCorvanaDoc::DataPathAt(int index) const
 
 tagRECORDINGCLIPS CCorvanaDoc::ClipsAt(int index) const
 {
-    return m_clips.value(index);
+    return WithOffsets(m_clips.value(index), m_offsets);
+}
+
+void CCorvanaDoc::SetChannelOffset(const QString &channel, int frames)
+{
+    KeepChannelOffset(m_folder, channel, frames);
+    m_offsets = ChannelOffsetsOfCard(m_folder);
 }
 
 void CCorvanaDoc::Swap(int i, int j)

@@ -10,6 +10,7 @@
 #include "catalogue/datafileinfo.h"
 #include "catalogue/gpxtrack.h"
 
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 
@@ -38,6 +39,9 @@ public:
     QString DataPathAt(int index) const;
     // The recording's channels, the main one first (one front channel for a clip of its own).
     tagRECORDINGCLIPS ClipsAt(int index) const;
+    // Keeps a camera's offset (its frames after the main camera's) for this card; every
+    // recording's channel of that name takes it.
+    void SetChannelOffset(const QString &channel, int frames);
 
     void Swap(int i, int j);
     // Mode 1 newest first, mode 2 oldest first; recordings without a usable time go last.
@@ -78,4 +82,5 @@ private:
     QString m_trackPath;
     QVector<tagGPXPOINT> m_trackPoints;
     QString m_folder;
+    QHash<QString, int> m_offsets; // the card's camera offsets, by channel
 };

@@ -65,6 +65,9 @@ int main(int argc, char *argv[])
     // Only the command's own lines, unless the libraries' are asked for.
     HoldBackLibraryNotices(TakeVerboseArgument(argc, argv));
     const std::unique_ptr<QCoreApplication> app = MakeCliApplication(argc, argv);
+    // The viewer's settings: what the user keeps for a card (its cameras' offsets) holds here too.
+    QCoreApplication::setApplicationName(QStringLiteral("Corvana"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Pellister"));
     // Files for and from the recorder always use '.' as the decimal point.
     std::setlocale(LC_NUMERIC, "C");
     // A file-size limit makes a write fail (and say so) instead of ending the program.

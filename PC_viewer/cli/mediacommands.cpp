@@ -83,7 +83,7 @@ int RunChannels(const tagCLIARGS &cli, QTextStream &out, QTextStream &err)
         const double dRate = graph.FrameTime() > 0 ? 1e7 / static_cast<double>(graph.FrameTime()) : 0.0;
         out << c.strName << '\t' << QDir::toNativeSeparators(c.strMediaPath) << '\t' << graph.FrameCount() << '\t'
             << QString::number(dRate, 'f', 3) << '\t' << graph.VideoSize().width() << 'x'
-            << graph.VideoSize().height() << '\t' << 0 << '\n';
+            << graph.VideoSize().height() << '\t' << FrameStartMs(0, graph.FrameTime(), c.nOffsetFrames) << '\n';
     }
     return nStatus;
 }
@@ -116,9 +116,12 @@ int RunFrame(const tagCLIARGS &cli, QTextStream &out, QTextStream &err)
         const QString strName = cli.parser->value(QStringLiteral("channel"));
         const tagRECORDINGCLIPS recording = CCorvanaDoc::RecordingOfClip(QDir::fromNativeSeparators(strClip));
         QString strChannelClip;
+        int nOffset = 0;
         for (const tagCHANNELCLIP &c : recording.channels)
-            if (c.strName == strName)
+            if (c.strName == strName) {
                 strChannelClip = c.strMediaPath;
+                nOffset = c.nOffsetFrames;
+            }
         if (strChannelClip.isEmpty()) {
             err << "pellister-cli: frame: the recording of '" << strClip << "' has no channel '" << strName
                 << "' (it has " << recording.ChannelList() << ")\n";
@@ -135,7 +138,7 @@ int RunFrame(const tagCLIARGS &cli, QTextStream &out, QTextStream &err)
         if (const int nStatus = OpenClip(graph, strChannelClip, err))
             return nStatus;
         const int64_t llOther = ChannelFrameOfMoment(llFrame, main.Duration(), main.FrameCount(), graph.Duration(),
-                                                     graph.FrameCount());
+                                                     graph.FrameCount(), nOffset);
         if (llOther < 0) {
             err << "pellister-cli: frame: channel '" << strName << "' has no picture at main frame " << llFrame
                 << "\n";

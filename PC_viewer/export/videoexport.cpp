@@ -264,6 +264,7 @@ struct CVideoExporter::Clip {
         QString strName;
         QString strPath;
         bool bMain = false;
+        int nOffsetFrames = 0; // starts this many of its frames after the main camera
         std::shared_ptr<CFrameTable> table;
         tagVIDEOORIENTATION orientation;
         QSize shown;
@@ -385,8 +386,10 @@ HRESULT CVideoExporter::MeasureSlots(Clip *c, QString *why) const
         Clip::Camera slot;
         slot.strName = name;
         for (const tagCHANNELCLIP &ch : channels)
-            if (ch.strName == name)
+            if (ch.strName == name) {
                 slot.strPath = QFileInfo(ch.strMediaPath).absoluteFilePath();
+                slot.nOffsetFrames = ch.nOffsetFrames;
+            }
         slot.bMain = !slot.strPath.isEmpty() && slot.strPath == mainPath;
         if (slot.bMain) {
             slot.table = c->table;
@@ -882,8 +885,8 @@ private:
 class CChannelFeed
 {
 public:
-    CChannelFeed(std::shared_ptr<CFrameTable> table, const QString &path)
-        : m_table(table), m_decoder(std::move(table), path, 0), m_held(MakeAvFrame())
+    CChannelFeed(std::shared_ptr<CFrameTable> table, const QString &path, int offsetFrames)
+        : m_table(table), m_decoder(std::move(table), path, 0), m_held(MakeAvFrame()), m_offset(offsetFrames)
     {
     }
 
@@ -894,7 +897,7 @@ public:
     const AVFrame *PictureFor(int64_t mainFrame, int64_t mainDuration, int64_t mainFrames)
     {
         const int64_t n =
-            ChannelFrameOfMoment(mainFrame, mainDuration, mainFrames, m_table->Duration(), m_table->FrameCount());
+            ChannelFrameOfMoment(mainFrame, mainDuration, mainFrames, m_table->Duration(), m_table->FrameCount(), m_offset);
         if (n < 0 || !m_held)
             return nullptr;
         if (n != m_llHeld && n >= m_llSkipUntil) {
@@ -917,6 +920,7 @@ private:
     std::shared_ptr<CFrameTable> m_table;
     CFrameDecoder m_decoder;
     AVFramePtr m_held;
+    int m_offset;
     int64_t m_llHeld = -1;
     int64_t m_llSkipUntil = 0;
 };
@@ -1100,7 +1104,7 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
             const Clip::Camera &s = c.cameras[i];
             if (s.bMain || s.strPath.isEmpty())
                 continue;
-            feeds[i] = std::make_unique<CChannelFeed>(s.table, s.strPath);
+            feeds[i] = std::make_unique<CChannelFeed>(s.table, s.strPath, s.nOffsetFrames);
             hr = feeds[i]->Open();
             if (FAILED(hr)) {
                 *why = QStringLiteral("cannot open '%1'").arg(s.strPath);

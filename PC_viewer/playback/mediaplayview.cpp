@@ -1,6 +1,7 @@
 // The video pane: paints the session's picture, forwards keys and runs its context menu.
 #include "playback/mediaplayview.h"
 
+#include "catalogue/channeloffsets.h"
 #include "media/mediagraph.h"
 #include "playback/multiplayview.h"
 #include "playback/playbackcontroller.h"
@@ -256,10 +257,39 @@ void CMediaPlayView::PaintOtherChannel(QPainter &painter, int channel, bool bFra
         painter.setPen(Qt::white);
         painter.drawText(place, Qt::AlignCenter, QStringLiteral("no picture"));
     }
+    if (const int offset = m_controller->ChannelOffset(channel)) {
+        // The nudge shows while it is set: the picture is not where the camera put it.
+        const QString text = QStringLiteral("%1%2 frames").arg(offset > 0 ? "+" : "").arg(offset);
+        const QRect box = painter.fontMetrics().boundingRect(text).adjusted(-3, -1, 3, 1);
+        const QRect at(place.topLeft() + QPoint(4, 4), box.size());
+        painter.fillRect(at, Qt::black);
+        painter.setPen(Qt::yellow);
+        painter.drawText(at, Qt::AlignCenter, text);
+    }
     if (bFramed) {
         painter.setPen(QPen(Qt::white, 1));
         painter.drawRect(place.adjusted(0, 0, -1, -1));
     }
+}
+
+void CMediaPlayView::AddOffsetItems(QMenu &menu, int channel)
+{
+    // A camera that started late shows its pictures later: its offset against the main camera,
+    // kept for the card.
+    const int offset = m_controller->ChannelOffset(channel);
+    const auto nudge = [this, channel](int frames) {
+        m_controller->SetChannelOffset(channel, m_controller->ChannelOffset(channel) + frames);
+    };
+    QAction *later = menu.addAction(QStringLiteral("Delay this camera by a frame"));
+    later->setEnabled(offset < kMaxChannelOffsetFrames);
+    connect(later, &QAction::triggered, this, [nudge] { nudge(1); });
+    QAction *earlier = menu.addAction(QStringLiteral("Advance this camera by a frame"));
+    earlier->setEnabled(offset > -kMaxChannelOffsetFrames);
+    connect(earlier, &QAction::triggered, this, [nudge] { nudge(-1); });
+    QAction *reset = menu.addAction(QStringLiteral("This camera as recorded"));
+    reset->setEnabled(offset != 0);
+    connect(reset, &QAction::triggered, this, [this, channel] { m_controller->SetChannelOffset(channel, 0); });
+    menu.addSeparator();
 }
 
 void CMediaPlayView::PaintIdle(QPainter &painter)
@@ -315,7 +345,9 @@ void CMediaPlayView::keyPressEvent(QKeyEvent *event)
 
 void CMediaPlayView::contextMenuEvent(QContextMenuEvent *event)
 {
-    ShowContextMenu(event->globalPos(), -1);
+    const int channel =
+        m_controller && m_controller->Channels() > 1 && m_paneViews.empty() ? m_controller->ChannelAt(event->pos()) : -1;
+    ShowContextMenu(event->globalPos(), -1, channel);
 }
 
 void CMediaPlayView::mouseDoubleClickEvent(QMouseEvent *event)
@@ -332,9 +364,11 @@ void CMediaPlayView::mouseDoubleClickEvent(QMouseEvent *event)
     QWidget::mouseDoubleClickEvent(event);
 }
 
-void CMediaPlayView::ShowContextMenu(const QPoint &globalPos, int pane)
+void CMediaPlayView::ShowContextMenu(const QPoint &globalPos, int pane, int channel)
 {
     QMenu menu(this);
+    if (channel > 0)
+        AddOffsetItems(menu, channel);
     for (const tagPANEMENUITEM &item : kPaneMenu) {
         QAction *action = menu.addAction(QString::fromLatin1(item.caption));
         action->setData(item.id);

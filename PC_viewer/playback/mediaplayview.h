@@ -21,6 +21,7 @@
 class CMediaGraph;
 class CMultiPlayView;
 class CPlaybackController;
+class QMenu;
 class QPainter;
 
 class CMediaPlayView : public QWidget
@@ -50,7 +51,8 @@ public:
     void SetCommandEnabled(std::function<bool(int id)> enabled) { m_commandEnabled = std::move(enabled); }
     // The video area's context menu at `globalPos`; "View original image" acts on `pane` (-1: the
     // single view).
-    void ShowContextMenu(const QPoint &globalPos, int pane = -1);
+    // The pane's menu; for `channel` (another camera than the main one) its nudges come first.
+    void ShowContextMenu(const QPoint &globalPos, int pane = -1, int channel = -1);
 
     // --- What the controller tells (connected by the composition root) ------------------------
     // A channel's or the grid's picture is another one: painted at once while the pane is on
@@ -104,6 +106,7 @@ private:
     // channel has none of the moment.
     // Channel `channel` other than the main one in its place ("no picture" when it has none).
     void PaintOtherChannel(QPainter &painter, int channel, bool bFramed);
+    void AddOffsetItems(QMenu &menu, int channel);
     static void DrawChannelImage(QPainter &painter, const QRect &target, const QImage &image, bool bMirrored);
     void DestroyPaneViews();
     void CreatePaneViews();

@@ -2,9 +2,12 @@
 #include "playback/playbackcontroller.h"
 
 #include "base/frametime.h"
+#include "catalogue/channeloffsets.h"
 #include "catalogue/corvanadoc.h"
 #include "media/mediagraph.h"
 #include "playback/recordingnavigator.h"
+
+#include <algorithm>
 
 CPlaybackController::CPlaybackController(const CCorvanaDoc *doc, QObject *parent)
     : QObject(parent), m_doc(doc), m_navigator(std::make_unique<CRecordingNavigator>(this))
@@ -91,7 +94,7 @@ void CPlaybackController::OnSessionOpened()
                                         ? m_doc->ClipsAt(m_index)
                                         : CCorvanaDoc::RecordingOfClip(m_mediaPath);
     for (const tagCHANNELCLIP &c : clips.channels)
-        opened.channels.append({c.strName, c.strMediaPath});
+        opened.channels.append({c.strName, c.strMediaPath, c.nOffsetFrames});
     if (opened.channels.isEmpty() || opened.channels.first().strMediaPath != m_mediaPath)
         opened.channels = {{QString::fromLatin1(kChannelFront), m_mediaPath}};
     opened.llFrameCount = graph->FrameCount();
@@ -183,7 +186,7 @@ int64_t CPlaybackController::ChannelFrameAt(int channel, int64_t frame) const
     if (!session)
         return -1;
     return ChannelFrameOfMoment(frame, Duration(), FrameCount(), session->Graph()->Duration(),
-                                session->Graph()->FrameCount());
+                                session->Graph()->FrameCount(), ChannelOffset(channel));
 }
 
 void CPlaybackController::FollowOtherChannels(int64_t frame)
@@ -258,6 +261,26 @@ void CPlaybackController::SetMirrorRear(bool on)
         return;
     m_bMirrorRear = on;
     emit PicturesChanged();
+}
+
+void CPlaybackController::SetChannelOffset(int channel, int frames)
+{
+    if (channel <= 0 || channel >= m_recording.channels.size())
+        return;
+    frames = std::clamp(frames, -kMaxChannelOffsetFrames, kMaxChannelOffsetFrames);
+    tagPLAYCHANNEL &c = m_recording.channels[channel];
+    if (c.nOffsetFrames == frames)
+        return;
+    c.nOffsetFrames = frames;
+    // At the end the last picture is on show.
+    FollowOtherChannels(std::min<int64_t>(m_position, std::max<int64_t>(0, FrameCount() - 1)));
+    emit ChannelOffsetChanged(c.strName, frames);
+    emit PicturesChanged();
+}
+
+int CPlaybackController::ChannelOffset(int channel) const
+{
+    return channel > 0 && channel < m_recording.channels.size() ? m_recording.channels.at(channel).nOffsetFrames : 0;
 }
 
 bool CPlaybackController::ChannelMirrored(int channel) const

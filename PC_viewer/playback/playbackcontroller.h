@@ -49,6 +49,7 @@ class CStepClock;
 struct tagPLAYCHANNEL {
     QString strName;
     QString strMediaPath;
+    int nOffsetFrames = 0; // the channel starts this many of its frames after the main one
 };
 
 // What a recording that has been opened is: its place in the catalogue (-1 for a clip opened
@@ -135,6 +136,11 @@ public:
     void SetMirrorRear(bool on);
     bool MirrorRear() const { return m_bMirrorRear; }
     bool ChannelMirrored(int channel) const;
+    // Nudges a channel after the main one: it starts `frames` of its own frames after the main
+    // channel (below 0: before it), clamped to the bound the card keeps; its picture follows at
+    // once and ChannelOffsetChanged tells the card's keeper.
+    void SetChannelOffset(int channel, int frames);
+    int ChannelOffset(int channel) const;
 
     // --- IPlayControlTarget (the play control bar) ---------------------------------------------
     double GetRate() const override;
@@ -183,6 +189,8 @@ public:
     CRecordingNavigator *Navigator() const { return m_navigator.get(); }
 
 signals:
+    // A channel of the open recording was nudged to start `frames` of its frames late.
+    void ChannelOffsetChanged(const QString &channel, int frames);
     void PositionChanged(const tagPLAYPOSITION &position);
     void RecordingOpened(const tagOPENEDRECORDING &recording);
     void RecordingClosed();

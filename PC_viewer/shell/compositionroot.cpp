@@ -145,6 +145,8 @@ void CCompositionRoot::Connect()
     connect(playback, &CPlaybackController::RecordingOpened, map, &CMapView::OnRecordingOpened);
     connect(playback, &CPlaybackController::RecordingOpened, trips, &CTripWindow::OnRecordingOpened);
     connect(playback, &CPlaybackController::RecordingClosed, graph, &CAccelSensorGraphView::OnRecordingClosed);
+    // A camera nudged into step stays so for the card.
+    connect(playback, &CPlaybackController::ChannelOffsetChanged, m_doc, &CCorvanaDoc::SetChannelOffset);
     connect(playback, &CPlaybackController::RecordingClosed, map, &CMapView::OnRecordingClosed);
     connect(playback, &CPlaybackController::RecordingClosed, trips, &CTripWindow::OnRecordingClosed);
     connect(playback, &CPlaybackController::PositionChanged, graph, &CAccelSensorGraphView::OnPositionChanged);

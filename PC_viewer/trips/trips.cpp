@@ -85,8 +85,8 @@ public:
     }
 
     // Adds the recording at `index` that starts at startMs (its time key; 0 without one) and
-    // ends at endMs.
-    void AddClip(int index, const tagDATAFILEINFO &rec, int64_t startMs, int64_t endMs)
+    // ends at endMs; eventMs is the moment of the maker's event it was kept for (-1: none told).
+    void AddClip(int index, const tagDATAFILEINFO &rec, int64_t startMs, int64_t endMs, int64_t eventMs = -1)
     {
         if (m_trip.nClips == 0) {
             m_trip.nFirst = index;
@@ -97,11 +97,13 @@ public:
         ++m_trip.nClips;
         m_trip.vecClips.append(tagTRIPCLIP{index, startMs, endMs});
         m_trip.llEndMs = std::max(m_trip.llEndMs, endMs);
-        if (rec.nType == RT_EVENT || rec.nType == RT_USER) {
+        // The maker's event inside the recording is marked at its moment, whatever the kind.
+        const bool eventInside = eventMs >= startMs && eventMs <= endMs && m_trip.bHasTime;
+        if (eventInside || rec.nType == RT_EVENT || rec.nType == RT_USER) {
             tagTRIPEVENT e;
             e.nIndex = index;
-            e.llTimeMs = startMs;
-            e.nReason = rec.nType == RT_EVENT ? TRIP_EVENT_RECORDING : TRIP_USER_RECORDING;
+            e.llTimeMs = eventInside ? eventMs : startMs;
+            e.nReason = rec.nType == RT_USER ? TRIP_USER_RECORDING : TRIP_EVENT_RECORDING;
             m_trip.vecEvents.append(e);
         }
         int64_t syncWall = 0;
@@ -337,7 +339,11 @@ QVector<tagTRIP> BuildTrips(const CCorvanaDoc &doc, const tagTRIPSETTINGS &given
         }
         if (!trip)
             trip = std::make_unique<CTripBuilder>(kind, settings);
-        trip->AddClip(index, rec, startMs, endMs);
+        const tagRECORDINGCLIPS clips = doc.ClipsAt(index);
+        int64_t eventMs = -1;
+        if (!clips.bEventTime || !TimeKey(clips.stEventTime, &eventMs))
+            eventMs = -1;
+        trip->AddClip(index, rec, startMs, endMs, eventMs);
     }
     if (trip)
         trips.append(trip->Finish());

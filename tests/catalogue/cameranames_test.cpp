@@ -131,6 +131,13 @@ TEST(CameraNames, ATeslaEventFoldersFileGivesTheTipItsTimeReasonAndPlace)
         tagCAMERACLIPNAME name;
         ASSERT_TRUE(ReadCameraClipName(clip, &name));
         EXPECT_EQ(name.strTip, QLatin1String(c.tip));
+        // The event's moment, for its marker: the first folder's alone tells one.
+        EXPECT_EQ(name.bEventTime, c.eventJson.startsWith("{"));
+        if (name.bEventTime) {
+            EXPECT_EQ(QString::asprintf("%02u%02u%02u", name.stEventTime.wHour, name.stEventTime.wMinute,
+                                        name.stEventTime.wSecond),
+                      QStringLiteral("081944"));
+        }
     }
 }
 

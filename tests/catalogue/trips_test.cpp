@@ -3,6 +3,7 @@
 #include "catalogue/corvanadoc.h"
 #include "trips/trips.h"
 
+#include "fixtures/minutecard.h"
 #include "fixtures/tripcard.h"
 #include "fixtures/testfiles.h"
 
@@ -206,6 +207,33 @@ TEST(TripsTest, EventsFromKindsAndPeaks)
         settings.dPeakThresholdG = c.threshold;
         EXPECT_EQ(c.events, Events(card.Trips(settings)).toStdString()) << c.what;
     }
+}
+
+TEST(TripsTest, ATeslaEventIsMarkedAtTheMomentItsFileTells)
+{
+    // Minute-long clips: a saved event at 08:16:30 inside the second clip, a Sentry event at
+    // 09:00:20; an event folder without a time marks its User recording at the start.
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const struct {
+        const char *folder, *clip, *eventJson;
+    } files[] = {
+        {"SavedClips/2024-03-15_08-17-00", "2024-03-15_08-15-00", R"({"timestamp":"2024-03-15T08:16:30"})"},
+        {"SavedClips/2024-03-15_08-17-00", "2024-03-15_08-16-00", R"({"timestamp":"2024-03-15T08:16:30"})"},
+        {"SentryClips/2024-03-15_09-01-00", "2024-03-15_09-00-00", R"({"timestamp":"2024-03-15T09:00:20"})"},
+        {"SavedClips/2024-03-15_10-01-00", "2024-03-15_10-00-00", R"({"reason":"user_interaction_dashcam"})"},
+    };
+    for (const auto &f : files) {
+        const QString folder = root.filePath(QStringLiteral("TeslaCam/") + QLatin1String(f.folder));
+        ASSERT_TRUE(testfiles::Write(folder + QLatin1Char('/') + QLatin1String(f.clip) + "-front.mp4",
+                                     ClipHeader(true)));
+        ASSERT_TRUE(testfiles::Write(folder + QStringLiteral("/event.json"), f.eventJson));
+    }
+    CCorvanaDoc doc;
+    doc.SetFolder(root.path());
+    doc.LoadFolder();
+    ASSERT_EQ(doc.Count(), 4);
+    EXPECT_EQ(Events(BuildTrips(doc, {})).toStdString(), "U08:15:00.000 U08:16:30.000 | E09:00:20.000 | U10:00:00.000");
 }
 
 TEST(TripsTest, CliPrintsOneLinePerTrip)

@@ -5,6 +5,7 @@
 #include "fixtures/stepping.h"
 
 #include "base/frametime.h"
+#include "catalogue/channeloffsets.h"
 #include "catalogue/corvanadoc.h"
 #include "export/evidencepackage.h"
 #include "export/videoexport.h"
@@ -145,6 +146,40 @@ TEST_F(ChannelsTest, SnapshotsSaveEveryShownChannelUnderItsOwnClipsName)
         EXPECT_EQ(names, frame == 12 ? QStringList({"2024_0315_081500_0001F_12.jpg", "2024_0315_081500_0002R_10.jpg"})
                                      : QStringList({"2024_0315_081500_0001F_40.jpg"}));
     }
+}
+
+TEST_F(ChannelsTest, ACameraNudgedIntoStepStaysSoForTheCardInTheWindowAndTheCommands)
+{
+    QObject::connect(m_ctl.get(), &CPlaybackController::ChannelOffsetChanged, &m_doc, &CCorvanaDoc::SetChannelOffset);
+    const QObject origin;
+    m_ctl->Seek(12, &origin);
+    ASSERT_TRUE(Settle());
+    ASSERT_EQ(m_ctl->ChannelFrame(1), 10);
+    // The rear started 3 of its frames (120 ms) late: at main frame 12 it shows its frame 7.
+    m_ctl->SetChannelOffset(1, 3);
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(m_ctl->ChannelFrame(1), 7);
+    EXPECT_LT(clips::MeanDifference(m_ctl->Session(1)->NativeImage(), clips::FfmpegPicture(m_rear, 7)), 4.0);
+
+    CCorvanaDoc again;
+    again.SetFolder(m_card.path());
+    again.LoadFolder();
+    ASSERT_EQ(again.Count(), 1);
+    EXPECT_EQ(again.ClipsAt(0).channels.value(1).nOffsetFrames, 3);
+    const QString cli = clips::BinaryDir() + QStringLiteral("/PC_viewer/cli/pellister-cli");
+    QByteArray stdOut, stdErr;
+    ASSERT_EQ(clips::RunProgram(cli, {"channels", m_rearCard}, &stdOut, &stdErr), 0) << stdErr.constData();
+    EXPECT_TRUE(stdOut.contains("\t240x180\t120\n")) << stdOut.constData();
+    QTemporaryDir out;
+    ASSERT_TRUE(out.isValid());
+    const QString png = out.filePath("rear.png");
+    ASSERT_EQ(clips::RunProgram(cli, {"frame", m_frontCard, "12", png, "--channel", "rear"}, &stdOut, &stdErr), 0)
+        << stdErr.constData();
+    EXPECT_LT(clips::MeanDifference(QImage(png), clips::FfmpegPicture(m_rear, 7)), 4.0);
+
+    // Back as recorded: the card keeps nothing.
+    m_ctl->SetChannelOffset(1, 0);
+    EXPECT_TRUE(ChannelOffsetsOfCard(m_card.path()).isEmpty());
 }
 
 TEST_F(ChannelsTest, AComposedExportShowsEachCamerasPictureOfTheMoment)
@@ -311,9 +346,10 @@ TEST(ComposedExport, PlacesKeepEachCamerasShapeWithEvenSides)
 TEST(ChannelFrames, TheFrameWhoseSpanHoldsTheMoment)
 {
     // Durations and frame counts (100 ns): 30 fps against 25 fps, a boundary both share (main
-    // frame 12 and rear frame 10 start at 0.4 s), an hour-long clip, clips without measures.
+    // frame 12 and rear frame 10 start at 0.4 s), an hour-long clip, clips without measures;
+    // a camera that starts 3 frames late (none before it starts) or 2 early (none past its end).
     const struct {
-        int64_t frame, mainDuration, mainFrames, channelDuration, channelFrames, expected;
+        int64_t frame, mainDuration, mainFrames, channelDuration, channelFrames, expected, offset = 0;
     } cases[] = {
         {0, 20000000, 60, 12000000, 30, 0},       {7, 20000000, 60, 12000000, 30, 5},
         {12, 20000000, 60, 12000000, 30, 10},     {35, 20000000, 60, 12000000, 30, 29},
@@ -321,9 +357,12 @@ TEST(ChannelFrames, TheFrameWhoseSpanHoldsTheMoment)
         {107999, 36000000000, 108000, 36000000000, 90000, 89999},
         {5, 0, 60, 12000000, 30, -1},             {5, 20000000, 60, 12000000, 0, -1},
         {-1, 20000000, 60, 12000000, 30, -1},
+        {12, 20000000, 60, 12000000, 30, 7, 3},   {3, 20000000, 60, 12000000, 30, -1, 3},
+        {0, 20000000, 60, 12000000, 30, 2, -2},   {34, 20000000, 60, 12000000, 30, -1, -2},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(ChannelFrameOfMoment(c.frame, c.mainDuration, c.mainFrames, c.channelDuration, c.channelFrames),
+        EXPECT_EQ(ChannelFrameOfMoment(c.frame, c.mainDuration, c.mainFrames, c.channelDuration, c.channelFrames,
+                                       c.offset),
                   c.expected)
             << c.frame;
 }
