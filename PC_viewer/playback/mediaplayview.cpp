@@ -229,6 +229,22 @@ void CMediaPlayView::paintEvent(QPaintEvent *event)
             PaintOtherChannel(painter, i, pip);
 }
 
+int64_t CMediaPlayView::PaintedChannelFrame(int channel) const
+{
+    if (channel == 0)
+        return m_paintedFrame;
+    const auto at = static_cast<size_t>(channel);
+    return at < m_channelPaintedFrames.size() ? m_channelPaintedFrames[at] : -1;
+}
+
+int64_t CMediaPlayView::NewChannelPicturesPainted(int channel) const
+{
+    if (channel == 0)
+        return m_newPicturesPainted;
+    const auto at = static_cast<size_t>(channel);
+    return at < m_channelNewPictures.size() ? m_channelNewPictures[at] : 0;
+}
+
 void CMediaPlayView::DrawChannelImage(QPainter &painter, const QRect &target, const QImage &image, bool bMirrored)
 {
     if (!bMirrored) {
@@ -251,9 +267,19 @@ void CMediaPlayView::PaintOtherChannel(QPainter &painter, int channel, bool bFra
     const QImage image = m_controller->ChannelImage(channel);
     const QRect target = m_controller->Session(channel)->Graph()->VideoRect();
     painter.fillRect(place, Qt::black);
+    const auto at = static_cast<size_t>(channel);
+    if (m_channelPaintedFrames.size() <= at) {
+        m_channelPaintedFrames.resize(at + 1, -1);
+        m_channelNewPictures.resize(at + 1, 0);
+    }
     if (!image.isNull() && !target.isEmpty()) {
         DrawChannelImage(painter, target, image, m_controller->ChannelMirrored(channel));
+        const int64_t frame = m_controller->ChannelFrame(channel);
+        if (frame != m_channelPaintedFrames[at])
+            ++m_channelNewPictures[at];
+        m_channelPaintedFrames[at] = frame;
     } else {
+        m_channelPaintedFrames[at] = -1;
         painter.setPen(Qt::white);
         painter.drawText(place, Qt::AlignCenter, QStringLiteral("no picture"));
     }

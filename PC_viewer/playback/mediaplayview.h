@@ -78,6 +78,10 @@ public:
     // and how many paints showed another picture than the paint before.
     int64_t PaintedFrame() const { return m_paintedFrame; }
     int64_t NewPicturesPainted() const { return m_newPicturesPainted; }
+    // The same for another camera of the recording: its frame in the last paint that showed it
+    // (-1: "no picture" or never shown) and its new pictures painted.
+    int64_t PaintedChannelFrame(int channel) const;
+    int64_t NewChannelPicturesPainted(int channel) const;
 
 signals:
     // Keys the pane hands on: Space, End, Home, Left, Right to the G-sensor graph's key table;
@@ -116,6 +120,8 @@ private:
     CPlaybackController *m_controller = nullptr;
     int64_t m_paintedFrame = -1;
     int64_t m_newPicturesPainted = 0;
+    std::vector<int64_t> m_channelPaintedFrames;
+    std::vector<int64_t> m_channelNewPictures;
     std::vector<CMultiPlayView *> m_paneViews; // children, row by row
     OverlayFn m_overlay;
     std::function<bool(int)> m_commandEnabled;
