@@ -285,7 +285,8 @@ tagDATAFILEINFO FromMp4Track(const tagTRACKTELEMETRY &t, const QString &clipPath
         samples.append({MsOf(a.dTime), a.fX, a.fY, a.fZ});
     const ClipStart start = timed ? StartFromUtc(timed->nUtcMs - MsOf(timed->dTime), clock)
                                   : StartOfClip(t.creationUtc, clipPath, clock);
-    return BuildRecord(fixes, samples, start, clipPath, t.source == "gpmd" ? TS_GPMF : TS_CAMM, t.bTooLarge);
+    const int source = t.source == "gpmd" ? TS_GPMF : t.source == "novatek" ? TS_NOVATEK : TS_CAMM;
+    return BuildRecord(fixes, samples, start, clipPath, source, t.bTooLarge);
 }
 
 bool IsMp4(const QString &path)

@@ -5,6 +5,7 @@
 
 #include "catalogue/camm.h"
 #include "catalogue/gpmf.h"
+#include "catalogue/novatekgps.h"
 
 #include <QTimeZone>
 
@@ -462,8 +463,17 @@ int ReadMp4Telemetry(const QString &path, tagTRACKTELEMETRY *out, QString *error
         }
     }
     if (!chosen) {
+        // A Novatek-based dash cam's "freeGPS " blocks, with a budget of their own: no sample of
+        // a track has been read.
+        qint64 budget = kMaxDataFileBytes;
+        if (CNovatekGps::ReadFile(path, out, &budget)) {
+            out->source = "novatek";
+            if (boxes.TooLarge())
+                out->bTooLarge = 1;
+            return 1;
+        }
         if (error)
-            *error = QStringLiteral("%1 holds no GPMF or CAMM track").arg(path);
+            *error = QStringLiteral("%1 holds no GPMF or CAMM track and no freeGPS blocks").arg(path);
         return 0;
     }
     const bool gpmf = chosen->sampleEntry == "gpmd";

@@ -1,6 +1,7 @@
 // CMp4Boxes finds the telemetry tracks of an MP4 (ISO base media) file and their samples, reading
 // only the boxes it needs by seeking; ReadMp4Telemetry turns a GoPro GPMF ('gpmd') or a Camera
-// Motion Metadata ('camm') track into fixes and G-sensor samples.
+// Motion Metadata ('camm') track, or else a dash cam's "freeGPS " blocks, into fixes and G-sensor
+// samples.
 //
 // What is read: the top-level boxes up to 'moov'; in it 'mvhd' (creation time) and every 'trak'
 // with its 'tkhd' (track id), 'mdia/mdhd' (time scale), 'mdia/hdlr' (handler type) and the first
@@ -96,7 +97,8 @@ struct tagTRACKTELEMETRY {
     // 1 when the source held more than a recording can (kMaxFixesPerFile, kMaxSamplesPerFile,
     // the MP4 limits above): the arrays keep what came first.
     int bTooLarge = 0;
-    QByteArray source;     // the track's sample entry: "gpmd" or "camm"; empty without one
+    QByteArray source;     // the track's sample entry, "gpmd" or "camm", or "novatek" for the
+                           // "freeGPS " blocks of a clip without such a track; empty without any
     QDateTime creationUtc; // the movie's creation time, invalid when unknown
     double dDuration = 0;  // the movie's duration in seconds, 0 when unknown
 
@@ -151,8 +153,8 @@ private:
     bool m_truncated = false;
 };
 
-// Reads the first 'gpmd' track of an MP4 file, or else its first 'camm' track, into *out, with the
-// movie's creation time and duration whether or not it has such a track. Returns 1 when such a
-// track was found (even when it gave nothing), 0 otherwise; *error (optional) says why nothing
-// was read.
+// Reads the first 'gpmd' track of an MP4 file, or else its first 'camm' track, or else its
+// "freeGPS " blocks (CNovatekGps), into *out, with the movie's creation time and duration whether
+// or not it has any. Returns 1 when such a track or block was found (even when it gave nothing),
+// 0 otherwise; *error (optional) says why nothing was read.
 int ReadMp4Telemetry(const QString &path, tagTRACKTELEMETRY *out, QString *error = nullptr);

@@ -132,6 +132,7 @@ QString TelemetrySourceName(int source)
     case TS_GPX: return QStringLiteral("gpx");
     case TS_GPMF: return QStringLiteral("gpmf");
     case TS_CAMM: return QStringLiteral("camm");
+    case TS_NOVATEK: return QStringLiteral("novatek");
     default: return QString();
     }
 }

@@ -71,9 +71,10 @@ enum TelemetrySource : int {
     TS_GPX,
     TS_GPMF,
     TS_CAMM,
+    TS_NOVATEK,
 };
 
-// "dat", "nmea", "gpx", "gpmf", "camm"; "" for TS_NONE and anything else.
+// "dat", "nmea", "gpx", "gpmf", "camm", "novatek"; "" for TS_NONE and anything else.
 QString TelemetrySourceName(int source);
 
 // One recording's telemetry; a value type (copies copy both arrays).
