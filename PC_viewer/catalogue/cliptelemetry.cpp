@@ -285,7 +285,8 @@ tagDATAFILEINFO FromMp4Track(const tagTRACKTELEMETRY &t, const QString &clipPath
         samples.append({MsOf(a.dTime), a.fX, a.fY, a.fZ});
     const ClipStart start = timed ? StartFromUtc(timed->nUtcMs - MsOf(timed->dTime), clock)
                                   : StartOfClip(t.creationUtc, clipPath, clock);
-    const int source = t.source == "gpmd" ? TS_GPMF : t.source == "novatek" ? TS_NOVATEK : TS_CAMM;
+    const int named = TelemetrySourceFromName(QString::fromLatin1(t.source));
+    const int source = t.source == "gpmd" ? TS_GPMF : named != TS_NONE ? named : TS_CAMM;
     return BuildRecord(fixes, samples, start, clipPath, source, t.bTooLarge);
 }
 

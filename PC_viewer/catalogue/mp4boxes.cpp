@@ -32,6 +32,13 @@ void ClampTrackFix(tagTRACKFIX *f)
 
 namespace {
 
+// Sample entries whose samples are listed: the telemetry tracks.
+bool SamplesWanted(const QByteArray &entry)
+{
+    return entry == "gpmd" || entry == "camm";
+}
+
+
 QByteArray TagText(quint32 tag)
 {
     QByteArray t(4, '\0');
@@ -417,7 +424,7 @@ void CMp4Boxes::ReadTrak(const Box &trak)
                     track.sampleEntry = TagText(Be32(t.p + 8));
             }
         });
-        if (track.sampleEntry == "gpmd" || track.sampleEntry == "camm") {
+        if (SamplesWanted(track.sampleEntry)) {
             ForEachChild(stbl.payload, stbl.end, 5, [&](const Box &s) {
                 const struct { const char *name; QByteArray *into; } wanted[] = {
                     {"stts", &tables.stts}, {"stsz", &tables.stsz}, {"stz2", &tables.stz2},
@@ -463,17 +470,19 @@ int ReadMp4Telemetry(const QString &path, tagTRACKTELEMETRY *out, QString *error
         }
     }
     if (!chosen) {
-        // A Novatek-based dash cam's "freeGPS " blocks, with a budget of their own: no sample of
-        // a track has been read.
+        // The dash cams' own places, tried in turn; the first that holds telemetry gives it. They
+        // share one budget for the file: no sample of a GPMF or CAMM track has been read.
         qint64 budget = kMaxDataFileBytes;
-        if (CNovatekGps::ReadFile(path, out, &budget)) {
-            out->source = "novatek";
+        const auto found = [&](const char *source) {
+            out->source = source;
             if (boxes.TooLarge())
                 out->bTooLarge = 1;
             return 1;
-        }
+        };
+        if (CNovatekGps::ReadFile(path, out, &budget))
+            return found("novatek");
         if (error)
-            *error = QStringLiteral("%1 holds no GPMF or CAMM track and no freeGPS blocks").arg(path);
+            *error = QStringLiteral("%1 holds no telemetry track and no dash cam's GPS blocks").arg(path);
         return 0;
     }
     const bool gpmf = chosen->sampleEntry == "gpmd";

@@ -124,17 +124,34 @@ bool IsInsideFolder(const QString &path, const QString &root)
 
 const char kTooLargeListNote[] = " (data file too large: read in part)";
 
+namespace {
+const struct {
+    int source;
+    const char *name;
+} kSourceNames[] = {
+    {TS_DAT, "dat"},           {TS_NMEA, "nmea"},   {TS_GPX, "gpx"},           {TS_GPMF, "gpmf"},
+    {TS_CAMM, "camm"},         {TS_NOVATEK, "novatek"}, {TS_BLACKVUE, "blackvue"}, {TS_70MAI, "70mai"},
+    {TS_THINKWARE, "thinkware"}, {TS_SSTAR, "sstar"}, {TS_GARMIN, "garmin"},   {TS_NEXTBASE, "nextbase"},
+    {TS_TESLA, "tesla"},
+};
+} // namespace
+
 QString TelemetrySourceName(int source)
 {
-    switch (source) {
-    case TS_DAT: return QStringLiteral("dat");
-    case TS_NMEA: return QStringLiteral("nmea");
-    case TS_GPX: return QStringLiteral("gpx");
-    case TS_GPMF: return QStringLiteral("gpmf");
-    case TS_CAMM: return QStringLiteral("camm");
-    case TS_NOVATEK: return QStringLiteral("novatek");
-    default: return QString();
+    for (const auto &s : kSourceNames) {
+        if (s.source == source)
+            return QString::fromLatin1(s.name);
     }
+    return QString();
+}
+
+int TelemetrySourceFromName(const QString &name)
+{
+    for (const auto &s : kSourceNames) {
+        if (name == QLatin1String(s.name))
+            return s.source;
+    }
+    return TS_NONE;
 }
 
 QString RecordListText(const tagDATAFILEINFO &rec, const QString &mediaPath)

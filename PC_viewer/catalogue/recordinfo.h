@@ -72,10 +72,20 @@ enum TelemetrySource : int {
     TS_GPMF,
     TS_CAMM,
     TS_NOVATEK,
+    TS_BLACKVUE,
+    TS_70MAI,
+    TS_THINKWARE,
+    TS_SSTAR,
+    TS_GARMIN,
+    TS_NEXTBASE,
+    TS_TESLA,
 };
 
-// "dat", "nmea", "gpx", "gpmf", "camm", "novatek"; "" for TS_NONE and anything else.
+// "dat", "nmea", "gpx", "gpmf", "camm", "novatek", "blackvue", "70mai", "thinkware", "sstar",
+// "garmin", "nextbase", "tesla"; "" for TS_NONE and anything else.
 QString TelemetrySourceName(int source);
+// The other way round; TS_NONE for a name that is none of these.
+int TelemetrySourceFromName(const QString &name);
 
 // One recording's telemetry; a value type (copies copy both arrays).
 struct tagDATAFILEINFO {
