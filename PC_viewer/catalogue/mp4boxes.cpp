@@ -5,13 +5,22 @@
 
 #include "catalogue/camm.h"
 #include "catalogue/gpmf.h"
+#include "catalogue/garmingps.h"
+#include "catalogue/mai70gps.h"
 #include "catalogue/novatekgps.h"
+#include "catalogue/sstargps.h"
+#include "catalogue/thinkwaregps.h"
 
 #include <QTimeZone>
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
+
+bool IsMp4TextTrack(const tagMP4TRACK &track)
+{
+    return track.handler == "text" || track.sampleEntry == "text" || track.sampleEntry == "tx3g";
+}
 
 void ClampTrackFix(tagTRACKFIX *f)
 {
@@ -32,10 +41,12 @@ void ClampTrackFix(tagTRACKFIX *f)
 
 namespace {
 
-// Sample entries whose samples are listed: the telemetry tracks.
-bool SamplesWanted(const QByteArray &entry)
+// Tracks whose samples are listed: the telemetry tracks, and text tracks, where some dash cams
+// write their GPS as cues.
+bool SamplesWanted(const tagMP4TRACK &track)
 {
-    return entry == "gpmd" || entry == "camm";
+    const QByteArray &entry = track.sampleEntry;
+    return entry == "gpmd" || entry == "camm" || entry == "ssmd" || IsMp4TextTrack(track);
 }
 
 
@@ -424,7 +435,7 @@ void CMp4Boxes::ReadTrak(const Box &trak)
                     track.sampleEntry = TagText(Be32(t.p + 8));
             }
         });
-        if (SamplesWanted(track.sampleEntry)) {
+        if (SamplesWanted(track)) {
             ForEachChild(stbl.payload, stbl.end, 5, [&](const Box &s) {
                 const struct { const char *name; QByteArray *into; } wanted[] = {
                     {"stts", &tables.stts}, {"stsz", &tables.stsz}, {"stz2", &tables.stz2},
@@ -479,6 +490,16 @@ int ReadMp4Telemetry(const QString &path, tagTRACKTELEMETRY *out, QString *error
                 out->bTooLarge = 1;
             return 1;
         };
+        // The text tracks, 'ssmd' tracks and boxes of these makers are told by their headers
+        // alone: they go before the search for blocks.
+        if (CThinkwareGps::Read(&boxes, out, &budget))
+            return found("thinkware");
+        if (CGarminGps::Read(path, &boxes, out, &budget))
+            return found("garmin");
+        if (CSstarGps::Read(&boxes, out, &budget))
+            return found("sstar");
+        if (CMai70Gps::Read(path, out, &budget))
+            return found("70mai");
         if (CNovatekGps::ReadFile(path, out, &budget))
             return found("novatek");
         if (error)

@@ -5,7 +5,8 @@
 //
 // What is read: the top-level boxes up to 'moov'; in it 'mvhd' (creation time) and every 'trak'
 // with its 'tkhd' (track id), 'mdia/mdhd' (time scale), 'mdia/hdlr' (handler type) and the first
-// sample entry of 'stbl/stsd'. For tracks whose sample entry is 'gpmd' or 'camm' the sample table
+// sample entry of 'stbl/stsd'. For tracks whose sample entry is 'gpmd', 'camm' or 'ssmd', and for
+// text tracks (IsMp4TextTrack), the sample table
 // ('stts', 'stsz' or 'stz2', 'stsc', 'stco' or 'co64') is turned into a list of samples: file
 // offset, size, start and duration in seconds on the track's own timeline (its first sample starts
 // at 0; edit lists and composition offsets are not applied). Other tracks list no samples.
@@ -47,8 +48,11 @@ struct tagMP4TRACK {
     QByteArray handler;      // 'hdlr' handler type, e.g. "vide", "soun", "meta"
     QByteArray sampleEntry;  // first 'stsd' entry type, e.g. "avc1", "gpmd", "camm"
     quint32 nTimeScale = 0;  // ticks per second ('mdhd'); 0 when missing
-    QVector<tagMP4SAMPLE> samples; // only for 'gpmd' and 'camm' tracks
+    QVector<tagMP4SAMPLE> samples; // only for 'gpmd', 'camm', 'ssmd' and text tracks
 };
+
+// A QuickTime text track (handler 'text') or a track of text cues ('text' or 'tx3g' sample entry).
+bool IsMp4TextTrack(const tagMP4TRACK &track);
 
 // One GPS fix read from another camera's telemetry.
 struct tagTRACKFIX {
@@ -153,8 +157,10 @@ private:
     bool m_truncated = false;
 };
 
-// Reads the first 'gpmd' track of an MP4 file, or else its first 'camm' track, or else its
-// "freeGPS " blocks (CNovatekGps), into *out, with the movie's creation time and duration whether
-// or not it has any. Returns 1 when such a track or block was found (even when it gave nothing),
+// Reads the first 'gpmd' track of an MP4 file, or else its first 'camm' track, or else the text
+// cues, 'ssmd' samples or boxes of the makers that write their own (CThinkwareGps, CGarminGps,
+// CSstarGps, CMai70Gps), or else its "freeGPS " blocks (CNovatekGps), into *out, with the movie's
+// creation time and duration whether or not it has any. Returns 1 when such a track, cue, box or
+// block was found (even when it gave nothing),
 // 0 otherwise; *error (optional) says why nothing was read.
 int ReadMp4Telemetry(const QString &path, tagTRACKTELEMETRY *out, QString *error = nullptr);

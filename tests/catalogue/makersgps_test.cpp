@@ -1,0 +1,466 @@
+// The dash cams' own telemetry outside the "freeGPS " blocks (Thinkware's text cues, Garmin's PNDM
+// cues and 'uuid' box, SigmaStar's 'ssmd' track, 70mai's 'GPS ' box), written byte by byte from
+// known values, decoded, found in MP4 files and compared with exiftool.
+#include "catalogue/garmingps.h"
+#include "catalogue/mai70gps.h"
+#include "catalogue/sstargps.h"
+#include "catalogue/thinkwaregps.h"
+#include "fixtures/mp4bytes.h"
+#include "fixtures/telemetryclips.h"
+#include "fixtures/testfiles.h"
+
+#include <QMap>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+namespace {
+
+using namespace mp4bytes;
+
+constexpr double kKnot = 1852.0 / 3600.0, kMph = 1609.344 / 3600.0, kKmh = 1 / 3.6;
+const qint64 kStartUtc = QDateTime(QDate(2019, 5, 24), QTime(10, 20, 30), QTimeZone::utc()).toMSecsSinceEpoch();
+
+// A fix as the camera measured it, i seconds into the clip; its speed is `count` of the layout's
+// unit, so that every layout writes it exactly.
+struct Point {
+    qint64 utc;
+    double lat, lon;
+    int count;
+};
+Point At(int i, bool southEast = false)
+{
+    const double sign = southEast ? -1 : 1;
+    return {kStartUtc + 1000 * i, sign * (37.75205 + 0.0003 * i), -sign * (122.425 + 0.0004 * i), 20 + i};
+}
+
+double Ddmm(double deg)
+{
+    const double a = std::fabs(deg), whole = std::floor(a);
+    return std::copysign(whole * 100 + (a - whole) * 60, deg);
+}
+QDateTime T(const Point &p) { return QDateTime::fromMSecsSinceEpoch(p.utc, QTimeZone::utc()); }
+qint32 Semicircles(double deg) { return qint32(std::llround(deg * 2147483648.0 / 180.0)); }
+
+QByteArray Cue(const QByteArray &text) { return Be(text.size(), 2) + text; }
+
+// body*hh, the checksum an NMEA sentence ends in.
+QByteArray Summed(const QByteArray &body)
+{
+    char sum = 0;
+    for (char c : body)
+        sum ^= c;
+    return body + '*' + QByteArray::number(uchar(sum), 16).toUpper().rightJustified(2, '0');
+}
+QByteArray ThinkwareCue(const Point &p)
+{
+    return "gsensori,4,512,-67,-12,100;" +
+           Summed("GNRMC," + T(p).toString(QStringLiteral("HHmmss")).toLatin1() + ".00,A," +
+                  QByteArray::number(std::fabs(Ddmm(p.lat)), 'f', 5).rightJustified(10, '0') + ',' +
+                  (p.lat < 0 ? 'S' : 'N') + ',' + QByteArray::number(std::fabs(Ddmm(p.lon)), 'f', 5).rightJustified(11, '0') +
+                  ',' + (p.lon < 0 ? 'W' : 'E') + ',' + QByteArray::number(p.count) + ".000,35.34," +
+                  T(p).toString(QStringLiteral("ddMMyy")).toLatin1() + ",,,A") +
+           "\r\n;CAR,0,0,0,0.0,0,0,0,0,0,0,0,0";
+}
+// sized: after a 32-bit size, as some of the cameras write it.
+QByteArray PndmCue(const Point &p, bool sized = false)
+{
+    const QByteArray c = "PNDM" + Be(0, 4) + Be(p.count, 2) + Be(0, 2) + Be(quint32(Semicircles(p.lat)), 4) +
+                         Be(quint32(Semicircles(p.lon)), 4) + Be(0x1234, 4);
+    return sized ? Be(c.size() + 4, 4) + c : c;
+}
+QByteArray GarminRecord(const Point &p)
+{
+    return Be(quint64(p.utc / 1000 + 2082844800), 4) + Be(p.count, 2) + QByteArray(6, '\0') +
+           Be(quint32(Semicircles(p.lat)), 4) + Be(quint32(Semicircles(p.lon)), 4);
+}
+QByteArray GarminBox(const QVector<QByteArray> &records)
+{
+    QByteArray b = QByteArray(kGarminUuid, 16) + QByteArray(17, '\0');
+    for (const QByteArray &r : records)
+        b += r;
+    return b;
+}
+QByteArray SstarGps(const Point &p)
+{
+    const QDateTime t = T(p);
+    const char clock[] = {char(t.date().year() - 2000), char(t.date().month()), char(t.date().day()),
+                          char(t.time().hour()), char(t.time().minute()), char(t.time().second())};
+    return Le(Ddmm(p.lat)) + Le(Ddmm(p.lon)) + QByteArray(4, '\0') + Le(quint16(p.count)) + QByteArray(clock, 6) +
+           QByteArray("\xff\x01\x01\x00", 4);
+}
+QByteArray SstarAccel(float x, float y, float z) { return Le(x) + Le(y) + Le(z); }
+QByteArray Mai70Record(const Point &p, int second)
+{
+    return (Le(quint32(1)) + Le(quint32(1)) + Le(quint32(second)) + Le(quint32(p.count * 1000)) +
+            (p.lat < 0 ? 'S' : 'N') + Le(quint32(std::llround(std::fabs(Ddmm(p.lat)) * 1000))) +
+            (p.lon < 0 ? 'W' : 'E') + Le(quint32(std::llround(std::fabs(Ddmm(p.lon)) * 1000))))
+        .leftJustified(kMai70RecordBytes, '\0');
+}
+QByteArray Mai70Box(const QVector<Point> &ps)
+{
+    QByteArray b;
+    for (int i = 0; i < ps.size(); ++i)
+        b += Mai70Record(ps[i], i);
+    return b + QByteArray(kMai70RecordBytes, '\0'); // the camera's box ends in an empty record
+}
+
+// Every layout gives back the values written, at the cue's or record's time.
+TEST(Makers, RecordsGiveTheValuesWritten)
+{
+    using Decoder = std::function<void(tagTRACKTELEMETRY *)>;
+    const Point p = At(0), q = At(1, true);
+    const struct {
+        const char *name;
+        Decoder decode;
+        QVector<Point> points;
+        double unit; // m/s per speed count
+        bool utc;
+        double tolerance; // degrees
+    } cases[] = {
+        {"Thinkware, north and west", [&](auto *o) { CThinkwareGps::AddCue(Cue(ThinkwareCue(p)), 0, o); }, {p}, kKnot, true, 1e-6},
+        {"Thinkware, south and east, no length", [&](auto *o) { CThinkwareGps::AddCue(ThinkwareCue(q), 1, o); }, {q}, kKnot, true, 1e-6},
+        {"Garmin PNDM", [&](auto *o) { CGarminGps::AddCue(Cue(PndmCue(p)), 0, o); }, {p}, kMph, false, 1e-7},
+        {"Garmin PNDM after its size", [&](auto *o) { CGarminGps::AddCue(Cue(PndmCue(q, true)), 1, o); }, {q}, kMph, false, 1e-7},
+        {"Garmin box", [&](auto *o) { tagMAKERGPSSTATS s; CGarminGps::AddBox(GarminBox({GarminRecord(p), GarminRecord(q)}), o, &s); },
+         {p, q}, kMph, true, 1e-7},
+        {"SigmaStar", [&](auto *o) { CSstarGps::AddSample(SstarGps(p), 0, o); CSstarGps::AddSample(SstarGps(q), 1, o); },
+         {p, q}, kKnot, true, 1e-9},
+        {"70mai", [&](auto *o) { tagMAKERGPSSTATS s; CMai70Gps::AddBox(Mai70Box({p, q}), o, &s); }, {p, q}, kKmh, false, 2e-5},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        tagTRACKTELEMETRY out;
+        c.decode(&out);
+        ASSERT_EQ(c.points.size(), out.vecFix.size());
+        for (int i = 0; i < c.points.size(); ++i) {
+            const Point &e = c.points[i];
+            const tagTRACKFIX &f = out.vecFix[i];
+            EXPECT_EQ('A', f.cStatus);
+            EXPECT_NEAR(e.lat, f.dLat, c.tolerance);
+            EXPECT_NEAR(e.lon, f.dLon, c.tolerance);
+            EXPECT_NEAR(e.count * c.unit, f.dSpeed, 1e-9);
+            EXPECT_DOUBLE_EQ(double(e.utc - kStartUtc) / 1000, f.dTime);
+            ASSERT_EQ(c.utc, f.bHasUtc);
+            if (c.utc) {
+                EXPECT_EQ(e.utc, f.nUtcMs);
+            }
+        }
+    }
+
+    tagTRACKTELEMETRY accel;
+    EXPECT_EQ(MR_DECODED, CSstarGps::AddSample(SstarAccel(0.5f, -0.25f, 1.0f), 2.5, &accel));
+    ASSERT_EQ(1, accel.vecAccel.size());
+    EXPECT_EQ(2.5, accel.vecAccel[0].dTime);
+    EXPECT_EQ(-0.25f, accel.vecAccel[0].fY);
+}
+
+// A record without a lock gives no fix; a damaged one none either, and is counted as such.
+TEST(Makers, DamagedAndVoidRecordsGiveNoFix)
+{
+    const Point p = At(0);
+    QByteArray badSum = ThinkwareCue(p), noLock = SstarGps(p), month13 = SstarGps(p), letter = Mai70Record(p, 0);
+    badSum[badSum.indexOf('*') + 2] = badSum[badSum.indexOf('*') + 2] == '0' ? '1' : '0';
+    noLock.replace(0, 8, Le(4294967295.0));
+    month13[23] = 13;
+    letter[16] = '?';
+    QByteArray sixtyMinutes = ThinkwareCue(p);
+    sixtyMinutes.replace(sixtyMinutes.indexOf(",A,") + 5, 2, "60");
+    sixtyMinutes.truncate(sixtyMinutes.indexOf('*')); // no checksum to give it away
+    const auto box = [](const QByteArray &payload, bool garmin) {
+        tagTRACKTELEMETRY out;
+        tagMAKERGPSSTATS s;
+        if (garmin)
+            CGarminGps::AddBox(payload, &out, &s);
+        else
+            CMai70Gps::AddBox(payload, &out, &s);
+        return !out.vecFix.isEmpty() ? MR_DECODED : s.nDamaged ? MR_DAMAGED : s.nNoFix ? MR_NOFIX : MR_OTHER;
+    };
+    Point before2000 = p, nowhere = p;
+    before2000.utc = 0;
+    nowhere.lat = nowhere.lon = 0;
+    tagTRACKTELEMETRY longClip;
+    longClip.dDuration = 3;
+    const struct {
+        const char *name;
+        std::function<MakerRecordResult(tagTRACKTELEMETRY *)> decode;
+        MakerRecordResult result;
+    } cases[] = {
+        {"Thinkware, wrong checksum", [&](auto *o) { return CThinkwareGps::AddCue(badSum, 0, o); }, MR_DAMAGED},
+        {"Thinkware, 60 minutes", [&](auto *o) { return CThinkwareGps::AddCue(sixtyMinutes, 0, o); }, MR_DAMAGED},
+        {"Thinkware, cut", [&](auto *o) { return CThinkwareGps::AddCue(ThinkwareCue(p).left(60), 0, o); }, MR_DAMAGED},
+        {"Thinkware, no lock", [&](auto *o) { return CThinkwareGps::AddCue("gsensori,4,512,1,2,3;" + Summed("GNRMC,,V,,,,,,,,,,N"), 0, o); }, MR_NOFIX},
+        {"Thinkware, no sentence yet", [&](auto *o) { return CThinkwareGps::AddCue("gsensori,4,512,1,2,3;CAR,0", 0, o); }, MR_NOFIX},
+        {"a subtitle", [&](auto *o) { return CThinkwareGps::AddCue(Cue("Hello"), 0, o); }, MR_OTHER},
+        {"PNDM, cut", [&](auto *o) { return CGarminGps::AddCue(PndmCue(p).left(19), 0, o); }, MR_DAMAGED},
+        {"PNDM at 0, 0", [&](auto *o) { return CGarminGps::AddCue(PndmCue(nowhere), 0, o); }, MR_NOFIX},
+        {"Garmin box, before 2000", [&](auto *) { return box(GarminBox({GarminRecord(before2000)}), true); }, MR_DAMAGED},
+        {"Garmin box, cut record", [&](auto *) { return box(GarminBox({GarminRecord(p).left(19)}), true); }, MR_DAMAGED},
+        {"another uuid", [&](auto *) { return box(QByteArray(16, 'u') + GarminRecord(p), true); }, MR_OTHER},
+        {"SigmaStar, no lock", [&](auto *o) { return CSstarGps::AddSample(noLock, 0, o); }, MR_NOFIX},
+        {"SigmaStar, month 13", [&](auto *o) { return CSstarGps::AddSample(month13, 0, o); }, MR_DAMAGED},
+        {"SigmaStar, G-sensor not a number", [&](auto *o) { return CSstarGps::AddSample(SstarAccel(NAN, 0, 1), 0, o); }, MR_DAMAGED},
+        {"SigmaStar, 32 bytes of a picture", [&](auto *o) { return CSstarGps::AddSample(QByteArray("\xff\xd8\xff\xe0", 4) + QByteArray(28, 'j'), 0, o); }, MR_DAMAGED},
+        {"70mai, no hemisphere", [&](auto *) { return box(letter, false); }, MR_DAMAGED},
+        {"70mai, 0, 0", [&](auto *) { return box(Mai70Record(nowhere, 0), false); }, MR_NOFIX},
+        {"70mai, past the clip's end", [&](auto *o) { *o = longClip; tagMAKERGPSSTATS s; CMai70Gps::AddBox(Mai70Record(p, 5), o, &s); return s.nDamaged ? MR_DAMAGED : MR_OTHER; }, MR_DAMAGED},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        tagTRACKTELEMETRY out;
+        EXPECT_EQ(c.result, c.decode(&out));
+        EXPECT_EQ(0, out.vecFix.size());
+        EXPECT_EQ(0, out.vecAccel.size());
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+telemetryclips::Track TextTrack(const QVector<QByteArray> &cues, const char *entry = "text", const char *handler = "text")
+{
+    telemetryclips::Track t;
+    t.entry = entry;
+    t.handler = handler;
+    t.handlerName = "GPS";
+    t.samples = cues;
+    t.durations = QVector<quint32>(cues.size(), 1000);
+    return t;
+}
+// A file of a movie header of 3 s and the given boxes in 'moov' and after it.
+QByteArray Movie(const QByteArray &inMoov, const QByteArray &after = {})
+{
+    const QByteArray mvhd = FullBox("mvhd", 0, Longs({0, 0, 1000, 3000, 0x10000}) + Be(0x100, 2) + QByteArray(10, 0) +
+                                                   Longs({0x10000, 0, 0, 0, 0x10000, 0, 0, 0, 0x40000000}) +
+                                                   QByteArray(24, 0) + Be(2, 4));
+    return Box("ftyp", "isom" + Be(512, 4) + "isom") + Box("moov", mvhd + inMoov) + after;
+}
+
+// Each layout is found in its place and named as its source; a subtitle track is none of them;
+// the byte budget holds.
+TEST(Makers, ClipsAreFoundInTheirPlaces)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QVector<Point> ps{At(0), At(1), At(2)};
+    QVector<QByteArray> thinkware, pndm, sstar, garmin;
+    for (const Point &p : ps) {
+        thinkware << Cue(ThinkwareCue(p));
+        pndm << Cue(PndmCue(p));
+        sstar << SstarGps(p) << SstarAccel(0, 0, 1);
+        garmin << GarminRecord(p);
+    }
+    sstar << QByteArray("\xff\xd8\xff\xe0", 4) + QByteArray(2000, 'j'); // a preview picture
+    QByteArray cutMai70 = Movie({}, Box("GPS ", Mai70Box(ps)));
+    cutMai70.chop(kMai70RecordBytes + 10); // the last record and the empty one cut away
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        const char *source; // nullptr: no telemetry
+        int fixes, samples;
+        double step = 1; // seconds from fix to fix
+    } cases[] = {
+        {"thinkware", telemetryclips::TrackOnlyMp4(TextTrack(thinkware)), "thinkware", 3, 0},
+        {"a subtitle", telemetryclips::TrackOnlyMp4(TextTrack({Cue("Hello"), Cue("World")}, "tx3g", "sbtl")), nullptr, 0, 0},
+        {"garmin cues", telemetryclips::TrackOnlyMp4(TextTrack(pndm, "tx3g", "sbtl")), "garmin", 3, 0},
+        {"garmin box", Movie(Box("uuid", GarminBox(garmin))), "garmin", 3, 0},
+        {"sstar", telemetryclips::TrackOnlyMp4(TextTrack(sstar, "ssmd", "meta")), "sstar", 3, 3, 2}, // a G-sensor sample between
+        {"70mai", Movie({}, Box("GPS ", Mai70Box(ps))), "70mai", 3, 0},
+        {"70mai in moov, cut", cutMai70, "70mai", 2, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QString::fromLatin1(c.name) + QStringLiteral(".mp4"));
+        ASSERT_TRUE(testfiles::Write(path, c.bytes));
+        tagTRACKTELEMETRY out;
+        ASSERT_EQ(c.source ? 1 : 0, ReadMp4Telemetry(path, &out));
+        EXPECT_EQ(QByteArray(c.source), out.source);
+        ASSERT_EQ(c.fixes, out.vecFix.size());
+        EXPECT_EQ(c.samples, out.vecAccel.size());
+        for (int i = 0; i < c.fixes; ++i)
+            EXPECT_DOUBLE_EQ(i * c.step, out.vecFix[i].dTime);
+        EXPECT_EQ(0, out.bTooLarge);
+    }
+
+    // A budget of one and a half cues reads one; a box larger than the budget is not read.
+    const QString path = dir.filePath(QStringLiteral("thinkware.mp4"));
+    CMp4Boxes boxes;
+    ASSERT_TRUE(boxes.Open(path));
+    tagTRACKTELEMETRY out;
+    qint64 budget = thinkware[0].size() * 3 / 2;
+    EXPECT_TRUE(CThinkwareGps::Read(&boxes, &out, &budget));
+    EXPECT_EQ(1, out.vecFix.size());
+    EXPECT_EQ(1, out.bTooLarge);
+    tagTRACKTELEMETRY none;
+    tagMAKERGPSSTATS stats;
+    budget = 3 * kMai70RecordBytes;
+    EXPECT_TRUE(CMai70Gps::Read(dir.filePath(QStringLiteral("70mai.mp4")), &none, &budget, &stats));
+    EXPECT_EQ(0, none.vecFix.size());
+    EXPECT_EQ(1, none.bTooLarge);
+    EXPECT_EQ(1, stats.nDamaged);
+}
+
+// ---------------------------------------------------------------------------------------------
+// exiftool
+
+// The clip with moov's children edited and boxes after it (moov must be the clip's last box).
+QByteArray EditMoov(const QByteArray &clip, const std::function<QByteArray(const QByteArray &)> &edit,
+                    const QByteArray &after = {})
+{
+    qint64 at = 0, moov = -1;
+    while (at + 8 <= clip.size()) {
+        const qint64 size = qFromBigEndian<quint32>(clip.constData() + at);
+        if (size < 8)
+            return {};
+        if (clip.mid(at + 4, 4) == "moov")
+            moov = at;
+        at += size;
+    }
+    if (moov < 0 || at != clip.size())
+        return {};
+    return clip.left(moov) + Box("moov", edit(clip.mid(moov + 8))) + after;
+}
+// Boxes in order, one of the given type left out.
+QByteArray Without(const QByteArray &boxes, const char *type)
+{
+    QByteArray out;
+    for (qint64 at = 0; at + 8 <= boxes.size();) {
+        const qint64 size = qFromBigEndian<quint32>(boxes.constData() + at);
+        if (size < 8)
+            break;
+        if (boxes.mid(at + 4, 4) != type)
+            out += boxes.mid(at, size);
+        at += size;
+    }
+    return out;
+}
+
+// "[DocN] Tag: value" lines of exiftool -G3 -s -s, by document: those with a position.
+QVector<QMap<QString, QString>> ExifFixes(const QByteArray &listing)
+{
+    QMap<int, QMap<QString, QString>> docs;
+    for (const QByteArray &line : listing.split('\n')) {
+        const int close = line.indexOf("] "), colon = line.indexOf(": ");
+        if (line.startsWith("[Doc") && close > 4 && colon > close)
+            docs[line.mid(4, close - 4).toInt()][QString::fromLatin1(line.mid(close + 2, colon - close - 2))] =
+                QString::fromLatin1(line.mid(colon + 2).trimmed());
+    }
+    QVector<QMap<QString, QString>> fixes;
+    for (const auto &d : docs)
+        if (d.contains(QStringLiteral("GPSLatitude")))
+            fixes << d;
+    return fixes;
+}
+qint64 ExifUtcMs(const QString &v)
+{
+    QDateTime t = QDateTime::fromString(v.left(19), QStringLiteral("yyyy:MM:dd HH:mm:ss"));
+    t.setTimeZone(QTimeZone::utc());
+    const int dot = v.indexOf(QLatin1Char('.'));
+    return t.toMSecsSinceEpoch() + (dot > 0 ? std::llround(v.mid(dot, v.indexOf(QLatin1Char('Z')) - dot).toDouble() * 1000) : 0);
+}
+
+// Clips of a real H.264 video with the telemetry in its place as the cameras write it: exiftool
+// -ee and ReadMp4Telemetry give the same fixes (position, speed, time), and pellister-cli's
+// catalogue names each clip's source.
+TEST(CrossCheck, MakersAgreeWithExiftool)
+{
+    const QString exiftool = QStandardPaths::findExecutable(QStringLiteral("exiftool"));
+    ASSERT_FALSE(exiftool.isEmpty()) << "exiftool is missing (scripts/setup --tests installs it)";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString video =
+        telemetryclips::WritePlainClip(dir.path(), QStringLiteral("video.mp4"), 4, telemetryclips::Utc(kStartUtc));
+    ASSERT_FALSE(video.isEmpty());
+    QFile f(video);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray base = f.readAll();
+    f.close();
+    ASSERT_TRUE(QFile::remove(video));
+
+    QVector<Point> ps;
+    QVector<QByteArray> thinkware, pndm, garmin, sstar;
+    for (int i = 0; i < 4; ++i) {
+        ps << At(i, i == 2);
+        thinkware << Cue(ThinkwareCue(ps[i]));
+        pndm << Cue(PndmCue(ps[i], i == 1));
+        garmin << GarminRecord(ps[i]);
+        sstar << SstarGps(ps[i]);
+    }
+    const auto withTrack = [&](const telemetryclips::Track &t) {
+        QByteArray clip = base;
+        QString error;
+        return telemetryclips::AddTrack(&clip, t, &error) ? clip : QByteArray();
+    };
+    const auto afterMvhd = [](const QByteArray &box) {
+        return [box](const QByteArray &children) {
+            const qint64 mvhd = qFromBigEndian<quint32>(children.constData());
+            return children.left(mvhd) + box + children.mid(mvhd);
+        };
+    };
+    const struct {
+        const char *name;
+        QByteArray clip;
+        const char *source;
+        double exifSpeedUnit; // m/s per unit of exiftool's GPSSpeed
+    } cases[] = {
+        {"thinkware", withTrack(TextTrack(thinkware)), "thinkware", kKmh},
+        {"garmin cues", withTrack(TextTrack(pndm)), "garmin", kKmh},
+        {"garmin box", EditMoov(base, afterMvhd(Box("uuid", GarminBox(garmin)))), "garmin", kMph},
+        // After 'moov' without its 'udta', whose 'meta' handler would hide the box from exiftool.
+        {"70mai", EditMoov(base, [](const QByteArray &c) { return Without(c, "udta"); }, Box("GPS ", Mai70Box(ps))),
+         "70mai", kKmh},
+        // exiftool 12.57 does not read 'ssmd': in the catalogue only.
+        {"sstar", withTrack(TextTrack(sstar, "ssmd", "meta")), "sstar", 0},
+    };
+    QMap<QString, QByteArray> sources;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.clip.isEmpty());
+        const QString path = dir.filePath(QString::fromLatin1(c.name).replace(QLatin1Char(' '), QLatin1Char('_')) + QStringLiteral(".mp4"));
+        ASSERT_TRUE(testfiles::Write(path, c.clip));
+        sources[path] = c.source;
+        tagTRACKTELEMETRY ours;
+        ASSERT_EQ(1, ReadMp4Telemetry(path, &ours));
+        EXPECT_EQ(QByteArray(c.source), ours.source);
+        ASSERT_EQ(4, ours.vecFix.size());
+        if (c.exifSpeedUnit == 0)
+            continue;
+        // Times without a zone are the movie's (UTC, as ffmpeg writes it).
+        const auto listing = testfiles::Run(exiftool, {QStringLiteral("-api"), QStringLiteral("QuickTimeUTC"), QStringLiteral("-ee"),
+                                                       QStringLiteral("-n"), QStringLiteral("-a"), QStringLiteral("-G3"),
+                                                       QStringLiteral("-s"), QStringLiteral("-s"), path});
+        ASSERT_EQ(0, listing.exitCode) << listing.err.constData();
+        const auto theirs = ExifFixes(listing.out);
+        ASSERT_EQ(4, theirs.size()) << listing.out.constData();
+        for (int i = 0; i < 4; ++i) {
+            SCOPED_TRACE(i);
+            const auto &b = theirs[i];
+            const tagTRACKFIX &a = ours.vecFix[i];
+            EXPECT_NEAR(b[QStringLiteral("GPSLatitude")].toDouble(), a.dLat, 1e-9);
+            EXPECT_NEAR(b[QStringLiteral("GPSLongitude")].toDouble(), a.dLon, 1e-9);
+            EXPECT_NEAR(b[QStringLiteral("GPSSpeed")].toDouble() * c.exifSpeedUnit, a.dSpeed, 1e-4);
+            const qint64 utc = a.bHasUtc ? a.nUtcMs : ours.creationUtc.toMSecsSinceEpoch() + std::llround(a.dTime * 1000);
+            EXPECT_EQ(ExifUtcMs(b[QStringLiteral("GPSDateTime")]), utc);
+            if (b.contains(QStringLiteral("SampleTime"))) {
+                EXPECT_DOUBLE_EQ(b[QStringLiteral("SampleTime")].toDouble(), a.dTime);
+            }
+        }
+    }
+
+    const auto r = testfiles::Run(testfiles::BinaryDir() + QStringLiteral("/PC_viewer/cli/pellister-cli"),
+                                  {QStringLiteral("catalogue"), dir.path()});
+    ASSERT_EQ(0, r.exitCode) << r.err.constData();
+    QMap<QString, QByteArray> listed;
+    for (const QByteArray &line : r.out.split('\n')) {
+        const QList<QByteArray> columns = line.split('\t');
+        if (columns.size() > 7)
+            listed[QString::fromUtf8(columns[3])] = columns[7];
+    }
+    EXPECT_EQ(sources, listed) << r.out.constData();
+}
+
+} // namespace
