@@ -1,6 +1,7 @@
 // Other cameras' telemetry on the clip's own timeline, in the data-file reader's record.
 #include "catalogue/cliptelemetry.h"
 
+#include "catalogue/blackvuegps.h"
 #include "catalogue/datafileinfo.h"
 #include "catalogue/mp4boxes.h"
 #include "catalogue/nmealog.h"
@@ -215,11 +216,8 @@ bool GpxPointUtc(const tagGPXPOINT &p, int64_t *utcMs)
     return true;
 }
 
-tagDATAFILEINFO FromNmeaLog(const QString &path, const QString &clipPath, const CLocalClock &clock)
+tagDATAFILEINFO FromNmeaLog(const CNmeaLog &log, const QString &clipPath, const CLocalClock &clock)
 {
-    CNmeaLog log;
-    if (!log.Load(path))
-        return tagDATAFILEINFO();
     int64_t startUtc = 0;
     const QVector<TimedFix> fixes = OnTimeline(log.Fixes(), NmeaFixUtc,
                                                [](const tagNMEAFIX &n) {
@@ -288,6 +286,25 @@ tagDATAFILEINFO FromMp4Track(const tagTRACKTELEMETRY &t, const QString &clipPath
     const int named = TelemetrySourceFromName(QString::fromLatin1(t.source));
     const int source = t.source == "gpmd" ? TS_GPMF : named != TS_NONE ? named : TS_CAMM;
     return BuildRecord(fixes, samples, start, clipPath, source, t.bTooLarge);
+}
+
+// BlackVue's files beside the clip: the fixes of its .gps log (none for none) and the records of
+// its .3gf file.
+tagDATAFILEINFO FromBlackVueFiles(const QVector<tagNMEAFIX> &fixes, bool tooLarge, const tagCLIPSOURCES &sources,
+                                  const QDateTime &creationUtc, const CLocalClock &clock)
+{
+    tagTRACKTELEMETRY track;
+    if (!CBlackVueGps::ReadBeside(fixes, sources.accelPath, &track))
+        return tagDATAFILEINFO();
+    track.creationUtc = creationUtc;
+    if (tooLarge)
+        track.bTooLarge = 1;
+    return FromMp4Track(track, sources.clipPath, clock);
+}
+
+bool IsBlackVueLog(const QString &path, const CNmeaLog &log)
+{
+    return path.endsWith(QLatin1String(".gps"), Qt::CaseInsensitive) && CBlackVueGps::IsTimeCoded(log.Fixes());
 }
 
 bool IsMp4(const QString &path)
@@ -379,7 +396,11 @@ tagCLIPTELEMETRY ReadClipTelemetry(const tagCLIPSOURCES &sources, const CLocalCl
 {
     tagCLIPTELEMETRY out;
     if (!sources.nmeaPath.isEmpty()) {
-        out.info = FromNmeaLog(sources.nmeaPath, sources.clipPath, clock);
+        CNmeaLog log;
+        log.Load(sources.nmeaPath);
+        out.info = IsBlackVueLog(sources.nmeaPath, log)
+                       ? FromBlackVueFiles(log.Fixes(), log.TooLarge(), sources, QDateTime(), clock)
+                       : FromNmeaLog(log, sources.clipPath, clock);
         if (out.info.bValid == 1) {
             out.strSourcePath = sources.nmeaPath;
             return out;
@@ -405,6 +426,13 @@ tagCLIPTELEMETRY ReadClipTelemetry(const tagCLIPSOURCES &sources, const CLocalCl
         duration = track.dDuration;
     } else {
         duration = ClipDurationSeconds(sources.clipPath);
+    }
+    if (!sources.accelPath.isEmpty()) {
+        out.info = FromBlackVueFiles({}, false, sources, creation, clock);
+        if (out.info.bValid == 1) {
+            out.strSourcePath = sources.accelPath;
+            return out;
+        }
     }
     out.info = tagDATAFILEINFO();
     const ClipStart start = StartOfClip(creation, sources.clipPath, clock);

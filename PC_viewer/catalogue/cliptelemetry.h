@@ -72,6 +72,7 @@ struct tagCLIPSOURCES {
     QString clipPath;
     QString nmeaPath; // <base>.nmea, .gps or .log
     QString gpxPath;  // <base>.gpx
+    QString accelPath; // <base>.3gf (BlackVue's G-sensor)
 };
 
 struct tagCLIPTELEMETRY {
@@ -80,8 +81,11 @@ struct tagCLIPTELEMETRY {
     tagCLIPCLOCK clipClock; // filled when info is empty: for pairing with a day's track
 };
 
-// Reads the first of: the NMEA log, the GPX log, a track inside the clip (MP4 only). A source
-// that gives nothing (missing, damaged, no fix or sample) passes on to the next.
+// Reads the first of: the NMEA log, the GPX log, a track inside the clip (MP4 only), the .3gf
+// G-sensor file alone. A source that gives nothing (missing, damaged, no fix or sample) passes on
+// to the next. A .gps log whose every fix carries a "[ms]" time code is BlackVue's: its fixes lie
+// at their time codes from the first one and the .3gf beside it adds the G-sensor
+// (CBlackVueGps), source "blackvue".
 tagCLIPTELEMETRY ReadClipTelemetry(const tagCLIPSOURCES &sources, const CLocalClock &clock);
 
 // The record of a clip without telemetry from a day's track: the points (sorted by time) that

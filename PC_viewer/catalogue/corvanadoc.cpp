@@ -220,6 +220,7 @@ tagCLIPSOURCES SourcesOfClip(CFolderListing &folder, const QString &clipPath)
     sources.clipPath = clipPath;
     sources.nmeaPath = FindClipLog(folder, clipPath, {kNmeaLogSuffixes[0], kNmeaLogSuffixes[1], kNmeaLogSuffixes[2]});
     sources.gpxPath = FindClipLog(folder, clipPath, {"gpx"});
+    sources.accelPath = FindClipLog(folder, clipPath, {"3gf"});
     return sources;
 }
 

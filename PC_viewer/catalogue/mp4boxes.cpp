@@ -3,6 +3,7 @@
 // no more memory than its real tables.
 #include "catalogue/mp4boxes.h"
 
+#include "catalogue/blackvuegps.h"
 #include "catalogue/camm.h"
 #include "catalogue/gpmf.h"
 #include "catalogue/garmingps.h"
@@ -500,6 +501,8 @@ int ReadMp4Telemetry(const QString &path, tagTRACKTELEMETRY *out, QString *error
             return found("sstar");
         if (CMai70Gps::Read(path, out, &budget))
             return found("70mai");
+        if (CBlackVueGps::ReadFile(path, out, &budget))
+            return found("blackvue");
         if (CNovatekGps::ReadFile(path, out, &budget))
             return found("novatek");
         if (error)
