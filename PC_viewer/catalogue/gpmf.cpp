@@ -1,13 +1,16 @@
 // GPMF payload reader: walks the KLV tree, gathers each stream's sticky items and turns its
-// GPS5, GPS9 and ACCL items into fixes and samples.
+// GPS5, GPS9 and ACCL items into fixes and samples, and the payload's GLPI or GPRI structures,
+// timed by its SYST pairs, into fixes.
 #include "catalogue/gpmf.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -16,6 +19,8 @@ constexpr double kStandardGravity = 9.80665;
 constexpr int kMaxNesting = 8;
 constexpr int kMaxScales = 64;
 constexpr qint64 kSecondsFrom1970To2000 = 946684800;
+constexpr double kSecondsFrom1970To2100 = 4102444800.0;
+constexpr size_t kMaxClockPairs = 64;
 
 struct Klv {
     quint32 key = 0;
@@ -178,8 +183,23 @@ class StreamReader
 {
 public:
     StreamReader(double start, double duration, tagTRACKTELEMETRY *out)
-        : m_start(start), m_duration(duration), m_out(out)
+        : m_start(start), m_duration(duration), m_out(out), m_fixesBefore(out->vecFix.size())
     {
+    }
+
+    int Skipped() const { return m_skipped; }
+
+    // After the payload's last stream: its GLPI, else its GPRI, unless GPS5 or GPS9 gave fixes.
+    void Finish()
+    {
+        if (m_out->vecFix.size() > m_fixesBefore || m_positions.empty())
+            return;
+        std::sort(m_clock.begin(), m_clock.end());
+        const bool estimated = std::any_of(m_positions.begin(), m_positions.end(),
+                                           [](const Pending &p) { return p.klv.key == FourCC("GLPI"); });
+        for (const Pending &item : m_positions)
+            if ((item.klv.key == FourCC("GLPI")) == estimated)
+                EmitPosition(item);
     }
 
     void Read(const uchar *p, qint64 n)
@@ -219,6 +239,22 @@ public:
                 if (TypeSize(k.type) > 0 && k.type != 'c' && k.size >= TypeSize(k.type))
                     dop = Value(k.type, k.data) / 100.0;
                 break;
+            case FourCC("GPRI"):
+            case FourCC("GLPI"):
+            case FourCC("SYST"): {
+                Pending item{k, Layout(k, complexType), scales};
+                const size_t need = k.key == FourCC("GLPI") ? 9 : k.key == FourCC("GPRI") ? 8 : 2;
+                // One divisor for all fields or one each; any other count belongs to something else.
+                if (item.fields.size() < need || (scales.size() > 1 && scales.size() != item.fields.size())) {
+                    ++m_skipped;
+                    break;
+                }
+                if (k.key == FourCC("SYST"))
+                    AddClock(item);
+                else
+                    m_positions.push_back(item);
+                break;
+            }
             case FourCC("GPS5"):
             case FourCC("GPS9"):
             case FourCC("ACCL"): {
@@ -288,6 +324,57 @@ private:
         }
     }
 
+    void AddClock(const Pending &item)
+    {
+        double v[2];
+        for (int row = 0; row < item.klv.repeat && m_clock.size() < kMaxClockPairs; ++row) {
+            if (Row(item, row, 2, v) && std::isfinite(v[0]) && std::isfinite(v[1]))
+                m_clock.push_back({v[0], v[1]});
+        }
+    }
+
+    // UTC of a system time through the SYST pairs (sorted); false without pairs or outside
+    // 2000..2099.
+    bool SystemToUtc(double system, qint64 *ms) const
+    {
+        if (m_clock.empty() || !std::isfinite(system))
+            return false;
+        double utc = m_clock[0].second + (system - m_clock[0].first);
+        if (m_clock.size() > 1) {
+            const auto above = std::upper_bound(m_clock.begin(), m_clock.end(), std::make_pair(system, -HUGE_VAL));
+            const size_t hi = std::clamp<size_t>(size_t(above - m_clock.begin()), 1, m_clock.size() - 1);
+            const auto &a = m_clock[hi - 1], &b = m_clock[hi];
+            utc = b.first == a.first ? a.second + (system - a.first)
+                                     : a.second + (b.second - a.second) * (system - a.first) / (b.first - a.first);
+        }
+        if (!(utc >= double(kSecondsFrom1970To2000) && utc < kSecondsFrom1970To2100))
+            return false;
+        *ms = std::llround(utc * 1000.0);
+        return true;
+    }
+
+    void EmitPosition(const Pending &item)
+    {
+        const bool raw = item.klv.key == FourCC("GPRI");
+        double v[9];
+        for (int row = 0; row < item.klv.repeat; ++row) {
+            if (!Row(item, row, raw ? 8 : 9, v))
+                return;
+            tagTRACKFIX f;
+            f.dTime = TimeOf(row, item.klv.repeat);
+            f.dLat = v[1];
+            f.dLon = v[2];
+            f.dAlt = v[3];
+            f.dSpeed = raw ? v[6] : std::hypot(v[5], v[6]);
+            const double course = raw ? v[7] : v[8];
+            f.dCourse = course >= 0.0 && course < 360.0 ? course : course == 360.0 ? 0.0 : -1.0;
+            f.cStatus = v[1] == 0.0 && v[2] == 0.0 ? 'V' : 'A';
+            f.bHasUtc = SystemToUtc(v[0], &f.nUtcMs);
+            if (!Add(&f))
+                return;
+        }
+    }
+
     void EmitAccl(const Pending &item)
     {
         double v[3];
@@ -321,6 +408,10 @@ private:
     double m_start;
     double m_duration;
     tagTRACKTELEMETRY *m_out;
+    qsizetype m_fixesBefore;
+    std::vector<Pending> m_positions;               // the payload's GPRI and GLPI
+    std::vector<std::pair<double, double>> m_clock; // SYST: system time, UTC (s)
+    int m_skipped = 0;
 };
 
 void Walk(const uchar *p, qint64 n, int depth, StreamReader *reader)
@@ -341,10 +432,14 @@ void Walk(const uchar *p, qint64 n, int depth, StreamReader *reader)
 
 } // namespace
 
-void CGpmf::ParsePayload(const char *data, qint64 size, double start, double duration, tagTRACKTELEMETRY *out)
+void CGpmf::ParsePayload(const char *data, qint64 size, double start, double duration, tagTRACKTELEMETRY *out,
+                         tagGPMFSTATS *stats)
 {
     if (!data || size <= 0 || !out)
         return;
     StreamReader reader(start, duration, out);
     Walk(reinterpret_cast<const uchar *>(data), size, 0, &reader);
+    reader.Finish();
+    if (stats)
+        stats->nSkipped += reader.Skipped();
 }

@@ -16,6 +16,22 @@
 //   ACCL  acceleration on three axes in m/s², with SCAL, turned into g (/ 9.80665). GoPro writes
 //         the axes in the order Y, -X, Z of the camera (HERO6 and later); we give fX the camera's
 //         X (the negated second value), fY its Y (the first) and fZ its Z (the third).
+// and, from the Karma drone's flight controller, complex structures described by their stream's
+// TYPE and scaled by its SCAL:
+//   GPRI  the receiver's own fix (TYPE "JlllSSSSBB"): system time (s), lat, lon (degrees), altitude
+//         (m), two fields not read, speed over ground (m/s), course (degrees), two fields not read
+//   GLPI  the estimated position (TYPE "LllllsssS"): system time (s), lat, lon (degrees), altitude,
+//         a field not read, velocity north, east and down (m/s), heading (degrees); the speed is
+//         that over ground (north and east)
+//   SYST  pairs of system time and UTC (seconds since 1970) that set the system clock of the
+//         payload's GPRI and GLPI; between two pairs the time is interpolated, beyond them the
+//         nearest two carry it on (one pair: the clocks run together). Without SYST those fixes
+//         have no UTC.
+// A fix at 0, 0 is none ('V'); a course beyond 360 degrees is none. A payload's positions come
+// from one place: GPS5 and GPS9 when they give fixes, else GLPI, else GPRI.
+// Such a structure whose TYPE does not fill its structure size exactly, whose type letters are not
+// numbers, which lacks fields, or whose SCAL gives neither one divisor nor one for each field is
+// skipped and counted (tagGPMFSTATS).
 // The N samples of one item are spread evenly over the MP4 sample's span [start, start + duration).
 // A damaged item (its size beyond the bytes there, an unusable type or structure size, a zero
 // divisor) is skipped, and a damaged nesting ends the reading of that level; nothing is read out of
@@ -24,9 +40,14 @@
 
 #include "catalogue/mp4boxes.h"
 
+// What the reading of payloads skipped; adds up over the payloads it is given to.
+struct tagGPMFSTATS {
+    int nSkipped = 0; // complex structures (GPRI, GLPI, SYST) that could not be read
+};
+
 class CGpmf
 {
 public:
     static void ParsePayload(const char *data, qint64 size, double start, double duration,
-                             tagTRACKTELEMETRY *out);
+                             tagTRACKTELEMETRY *out, tagGPMFSTATS *stats = nullptr);
 };
