@@ -70,7 +70,7 @@ QVector<CliCommand> CatalogueCommands()
         {"catalogue", "FOLDER [--track FILE.gpx]",
          "List the recordings of FOLDER in the viewer's order: index, kind, start time or file "
          "name, media path (the main channel's), data path, G-sensor samples, GPS fixes, telemetry "
-         "source (dat, nmea, gpx, gpmf, camm, novatek, thinkware, garmin, sstar, 70mai or empty), channels joined by \"+\" (TAB separated)",
+         "source (dat, nmea, gpx, gpmf, camm, novatek, blackvue, thinkware, garmin, sstar, 70mai or empty), channels joined by \"+\" (TAB separated)",
          1, 1, RunCatalogue, true},
         {"gpx", "CLIP OUT.gpx [--track FILE.gpx]",
          "Export the GPS fixes of CLIP (from its data file, a log beside it, a track inside it or "
