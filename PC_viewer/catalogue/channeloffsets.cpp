@@ -13,13 +13,6 @@ namespace {
 
 const char kSettingOffsets[] = "channels/offsets";
 
-// A card's folder as the settings know it: absolute, clean, links resolved where it exists.
-QString CardKey(const QString &folder)
-{
-    const QFileInfo info(folder);
-    const QString canonical = info.canonicalFilePath();
-    return QDir::cleanPath(canonical.isEmpty() ? info.absoluteFilePath() : canonical);
-}
 
 QHash<QString, int> ParseOffsets(const QString &text)
 {
@@ -35,6 +28,26 @@ QHash<QString, int> ParseOffsets(const QString &text)
 }
 
 } // namespace
+
+QString CardKey(const QString &folder)
+{
+    const QFileInfo info(folder);
+    const QString canonical = info.canonicalFilePath();
+    return QDir::cleanPath(canonical.isEmpty() ? info.absoluteFilePath() : canonical);
+}
+
+QString CardKeyHolding(const QVariantMap &cards, const QString &path)
+{
+    const QString clip = CardKey(path);
+    QString best;
+    for (auto it = cards.cbegin(); it != cards.cend(); ++it) {
+        const QString &card = it.key();
+        const bool holds = clip.startsWith(card.endsWith(QLatin1Char('/')) ? card : card + QLatin1Char('/'));
+        if (holds && card.size() > best.size())
+            best = card;
+    }
+    return best;
+}
 
 QHash<QString, int> ChannelOffsetsOfCard(const QString &cardFolder)
 {
@@ -70,14 +83,7 @@ void KeepChannelOffset(const QString &cardFolder, const QString &channel, int fr
 
 QHash<QString, int> ChannelOffsetsOfClip(const QString &clipPath)
 {
-    const QString clip = CardKey(clipPath);
     const QVariantMap cards = QSettings().value(QString::fromLatin1(kSettingOffsets)).toMap();
-    QString best;
-    for (auto it = cards.cbegin(); it != cards.cend(); ++it) {
-        const QString &card = it.key();
-        const bool holds = clip.startsWith(card.endsWith(QLatin1Char('/')) ? card : card + QLatin1Char('/'));
-        if (holds && card.size() > best.size())
-            best = card;
-    }
-    return best.isEmpty() ? QHash<QString, int>() : ParseOffsets(cards.value(best).toString());
+    const QString card = CardKeyHolding(cards, clipPath);
+    return card.isEmpty() ? QHash<QString, int>() : ParseOffsets(cards.value(card).toString());
 }

@@ -5,6 +5,13 @@
 
 #include <QHash>
 #include <QString>
+#include <QVariantMap>
+
+// A card's folder as the settings key it: absolute, clean, links resolved where it exists.
+QString CardKey(const QString &folder);
+// Of the cards kept in `cards` (keyed by CardKey), the deepest whose folder holds `path`; "" when
+// none does.
+QString CardKeyHolding(const QVariantMap &cards, const QString &path);
 
 // The most a camera can be nudged either way, in its frames.
 inline constexpr int kMaxChannelOffsetFrames = 600;

@@ -1,6 +1,7 @@
 // Loading a recording folder into the document and keeping the three arrays in step.
 #include "catalogue/corvanadoc.h"
 
+#include "catalogue/cameraclock.h"
 #include "catalogue/channeloffsets.h"
 #include "catalogue/cliptelemetry.h"
 #include "catalogue/nmealog.h"
@@ -341,6 +342,35 @@ void ApplyClipName(const tagCAMERACLIPNAME &name, tagDATAFILEINFO *info)
         info->nType = name.nType;
     info->bHasNameTime = 1;
     info->stNameTime = name.stTime;
+    // The name is the camera's time: the card's correction moves it as it moved the rest.
+    tagDATAFILEINFO named;
+    named.bHasNameTime = 1;
+    named.stNameTime = name.stTime;
+    if (ShiftRecordTimes(&named, info->nClockCorrectionMs))
+        info->stNameTime = named.stNameTime;
+}
+
+// A clip's record on its camera's clock, then corrected by the card's correction. A record taken
+// from the user's track holds true times and keeps them.
+void SetClockOfClip(const QString &clipPath, int64_t correctionMs, bool fromTrack, tagDATAFILEINFO *info)
+{
+    if (fromTrack)
+        return;
+    tagCAMERACLIPNAME name;
+    if (info->nSource != TS_DAT && ReadCameraClipName(clipPath, &name))
+        ApplyCameraClock(name.stTime, info);
+    ApplyClockCorrection(correctionMs, info);
+}
+
+// A clip without telemetry of its own takes the track's points of its (corrected) time; true when
+// it did.
+bool TakeFromTrack(const QVector<tagGPXPOINT> &track, tagCLIPCLOCK clipClock, int64_t correctionMs,
+                   const CLocalClock &clock, const QString &clipPath, tagDATAFILEINFO *info)
+{
+    if (info->bValid == 1 || track.isEmpty())
+        return false;
+    clipClock.nStartUtcMs += correctionMs;
+    return RecordFromTrack(track, clipClock, clock, clipPath, info);
 }
 
 // Joins the rows of clips of one moment into one row per recording, in the order of their first
@@ -405,6 +435,7 @@ void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
     m_clips.clear();
     m_offsets = ChannelOffsetsOfCard(m_folder);
     const CLocalClock clock = ClockOfFolder(m_folder);
+    const int64_t correction = ClockCorrectionOfCard(m_folder);
     std::vector<CCatalogueRow> rows;
 
     // The tree is read once; both clip patterns scan the same listings.
@@ -449,9 +480,9 @@ void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
             }
             if (clip.readAnyFix)
                 carry = clip.endCarry;
-            // A clip without telemetry of its own takes the added track's points of its time.
-            if (clip.info.bValid != 1 && !m_trackPoints.isEmpty())
-                RecordFromTrack(m_trackPoints, clip.clipClock, clock, clip.clipPath, &clip.info);
+            const bool fromTrack =
+                TakeFromTrack(m_trackPoints, clip.clipClock, correction, clock, clip.clipPath, &clip.info);
+            SetClockOfClip(clip.clipPath, correction, fromTrack, &clip.info);
             CCatalogueRow row;
             row.mediaPath = clip.clipPath;
             row.dataPath = clip.openFailed ? QString() : clip.dataPath; // unreadable counts as missing
@@ -495,8 +526,9 @@ tagDATAFILEINFO CCorvanaDoc::RecordOfClip(const QString &clipPath, const QVector
     clip.dataPath = FindDataFile(folder, clip.clipPath);
     clip.sources = SourcesOfClip(folder, clip.clipPath);
     ParseClip(&clip, clock);
-    if (clip.info.bValid != 1 && !track.isEmpty())
-        RecordFromTrack(track, clip.clipClock, clock, clip.clipPath, &clip.info);
+    const int64_t correction = ClockCorrectionOfClip(clip.clipPath);
+    const bool fromTrack = TakeFromTrack(track, clip.clipClock, correction, clock, clip.clipPath, &clip.info);
+    SetClockOfClip(clip.clipPath, correction, fromTrack, &clip.info);
     tagCAMERACLIPNAME name;
     if (ReadCameraClipName(clip.clipPath, &name))
         ApplyClipName(name, &clip.info);

@@ -110,6 +110,14 @@ struct tagDATAFILEINFO {
     // recording in the list and its order when its telemetry gives no clock (or there is none).
     int bHasNameTime = 0;
     SYSTEMTIME stNameTime;
+    // Another maker's clip whose name tells the camera's clock and whose telemetry tells UTC: the
+    // camera's time minus UTC at the clip's start (the card's time zone plus the camera clock's
+    // error). The times here are then the camera's own and nUtcOffsetMs is this offset.
+    int bCameraClock = 0;
+    int64_t nCameraOffsetMs = 0;
+    // The card's clock correction, already added to every time here (and to nUtcOffsetMs): the
+    // recorded time is the shown one minus this.
+    int64_t nClockCorrectionMs = 0;
 };
 
 // Data-file path of a clip: <clip folder>/data/<clip base name>.dat, cut at the last path

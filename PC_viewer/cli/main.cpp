@@ -4,6 +4,7 @@
 #include "cli/mediacommands.h"
 #include "cli/reportcommands.h"
 
+#include "catalogue/cameraclock.h"
 #include "catalogue/corvanadoc.h"
 #include "platform/diagnostics.h"
 #include "version.h"
@@ -45,6 +46,9 @@ void PrintUsage(QTextStream &s, const QVector<CliCommand> &commands)
         s << "  " << c.name << ' ' << c.synopsis << "\n      " << c.summary << "\n";
     s << "\n  --help     Show this text.\n  --version  Show the version.\n"
       << "  --verbose  With any command: also show the libraries' diagnostics (browser engine, Qt).\n"
+      << "  --clock-offset SECONDS\n"
+      << "             With any command: add SECONDS (+3600, -2.5) to every time the cameras\n"
+      << "             recorded, in place of the correction the viewer keeps for the card.\n"
       << "\nExit status: 0 success, 1 the command failed, 2 wrong arguments.\n";
 }
 
@@ -76,6 +80,26 @@ int main(int argc, char *argv[])
     QTextStream err(stderr);
     const QVector<CliCommand> commands = AllCommands();
     QStringList args = app->arguments().mid(1);
+    if (args.isEmpty()) {
+        PrintUsage(err, commands);
+        return kExitUsage;
+    }
+    // A clock correction for every card the command reads, in place of the ones the viewer keeps.
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        const bool joined = arg.startsWith(QLatin1String("--clock-offset="));
+        if (!joined && arg != QLatin1String("--clock-offset"))
+            continue;
+        const QString value = joined ? arg.mid(int(sizeof "--clock-offset=") - 1) : args.value(i + 1);
+        int64_t ms = 0;
+        if (!ParseClockCorrection(value, &ms)) {
+            err << "pellister-cli: --clock-offset takes a number of seconds (+3600, -2.5), got \"" << value << "\"\n";
+            return kExitUsage;
+        }
+        SetClockCorrectionForAllCards(ms);
+        args.remove(i, joined ? 1 : 2);
+        --i;
+    }
     if (args.isEmpty()) {
         PrintUsage(err, commands);
         return kExitUsage;

@@ -329,10 +329,13 @@ QFont HashFont()
     return f;
 }
 
-QStringList FactLabels()
+QStringList FactLabels(const tagEVIDENCEFACTS &facts)
 {
-    return {QStringLiteral("Program"),   QStringLiteral("Version"), QStringLiteral("Exported (UTC)"),
-            QStringLiteral("Time zone"), QStringLiteral("Range"),   QStringLiteral("Recorder clock offset")};
+    QStringList labels{QStringLiteral("Program"),   QStringLiteral("Version"), QStringLiteral("Exported (UTC)"),
+                       QStringLiteral("Time zone"), QStringLiteral("Range"),   QStringLiteral("Recorder clock offset")};
+    if (!facts.strClockCorrection.isEmpty())
+        labels << QStringLiteral("Clock correction");
+    return labels;
 }
 
 QStringList FactValues(const tagEVIDENCEFACTS &facts)
@@ -343,7 +346,10 @@ QStringList FactValues(const tagEVIDENCEFACTS &facts)
     const QString offset = facts.strClockOffset.isEmpty()
                                ? ClockOffsetText(facts.bClockOffsetKnown, facts.llClockOffsetMs)
                                : facts.strClockOffset;
-    return {facts.strProgram, facts.strVersion, exported, facts.strTimeZone, facts.strRange, offset};
+    QStringList values{facts.strProgram, facts.strVersion, exported, facts.strTimeZone, facts.strRange, offset};
+    if (!facts.strClockCorrection.isEmpty())
+        values << facts.strClockCorrection;
+    return values;
 }
 
 // Where everything of the pages lies, in logical pixels; both the page count and the drawing
@@ -415,7 +421,7 @@ void DrawRule(QPainter &p, qreal y, qreal width)
 
 void DrawFacts(QPainter &p, const tagEVIDENCELAYOUT &l, const tagEVIDENCEFACTS &facts)
 {
-    const QStringList labels = FactLabels();
+    const QStringList labels = FactLabels(facts);
     const QStringList values = FactValues(facts);
     const qreal valueWidth = l.innerWidth - kLabelWidth;
     qreal y = kMargin + l.titleHeight + kTitleGap;
@@ -586,17 +592,20 @@ QByteArray ManifestJson(const tagEVIDENCEFACTS &facts)
     const QByteArray exported =
         facts.exportUtc.isValid() ? JsonString(facts.exportUtc.toUTC().toString(Qt::ISODate)) : "null";
     const QByteArray offsetMs = facts.bClockOffsetKnown ? QByteArray::number(facts.llClockOffsetMs) : "null";
-    return JsonObject({{"program", JsonString(facts.strProgram)},
-                       {"version", JsonString(facts.strVersion)},
-                       {"export_time_utc", exported},
-                       {"time_zone", JsonString(facts.strTimeZone)},
-                       {"range", JsonString(facts.strRange)},
-                       {"segments", JsonArray(segments, 1)},
-                       {"clock_offset", JsonString(facts.strClockOffset)},
-                       {"clock_offset_ms", offsetMs},
-                       {"files", JsonArray(files, 1)}},
-                      0) +
-           '\n';
+    QList<tagJSONMEMBER> members{{"program", JsonString(facts.strProgram)},
+                                 {"version", JsonString(facts.strVersion)},
+                                 {"export_time_utc", exported},
+                                 {"time_zone", JsonString(facts.strTimeZone)},
+                                 {"range", JsonString(facts.strRange)},
+                                 {"segments", JsonArray(segments, 1)},
+                                 {"clock_offset", JsonString(facts.strClockOffset)},
+                                 {"clock_offset_ms", offsetMs}};
+    if (!facts.strClockCorrection.isEmpty()) {
+        members.append({"clock_correction", JsonString(facts.strClockCorrection)});
+        members.append({"clock_correction_ms", QByteArray::number(facts.llClockCorrectionMs)});
+    }
+    members.append({"files", JsonArray(files, 1)});
+    return JsonObject(members, 0) + '\n';
 }
 
 bool RecorderClockOffsetMs(const QByteArray &dataFileText, double tzHours, qint64 *offsetMs)

@@ -66,12 +66,17 @@ struct tagEVIDENCEFACTS {
     QString strClockOffset; // ClockOffsetText(...)
     bool bClockOffsetKnown = false;
     qint64 llClockOffsetMs = 0; // recorder time - GPS time; read only when known
+    // The card's clock correction: the times above are corrected by it; the text gives the
+    // recorded range as well ("" and 0 without one).
+    QString strClockCorrection;
+    qint64 llClockCorrectionMs = 0;
     QList<tagEVIDENCEFILE> files;
 };
 
 // manifest.json: one object with program, version, export_time_utc (ISO 8601 ending in Z; null
 // for an invalid time), time_zone, range, segments ([{clip, from, to}]), clock_offset (text),
-// clock_offset_ms (number, null when unknown) and files ([{path, size, sha256}]), in that order,
+// clock_offset_ms (number, null when unknown), with a clock correction clock_correction (text)
+// and clock_correction_ms (number), and files ([{path, size, sha256}]), in that order,
 // indented, UTF-8.
 QByteArray ManifestJson(const tagEVIDENCEFACTS &facts);
 

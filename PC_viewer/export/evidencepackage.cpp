@@ -1,6 +1,7 @@
 // Assembly of an evidence package.
 #include "export/evidencepackage.h"
 
+#include "catalogue/cameraclock.h"
 #include "catalogue/corvanadoc.h"
 #include "device_config/configstore.h"
 #include "telemetry/graphgeometry.h"
@@ -174,7 +175,36 @@ HRESULT CEvidencePackage::Assemble(const QString &staging, const EvidenceReportW
             break;
         }
     }
+    // Another maker's camera: its clock against the GPS time of its own telemetry.
+    if (!f.bClockOffsetKnown) {
+        for (const tagEXPORTCLIP &c : m_job.clips) {
+            if (!c.record.bCameraClock)
+                continue;
+            int64_t zone = 0;
+            int64_t error = 0;
+            SplitCameraOffset(c.record.nCameraOffsetMs, &zone, &error);
+            f.strTimeZone = UtcOffsetText(zone / 3600000.0) + QStringLiteral(" (the camera's clock against GPS time)");
+            f.bClockOffsetKnown = true;
+            f.llClockOffsetMs = error;
+            break;
+        }
+    }
     f.strClockOffset = ClockOffsetText(f.bClockOffsetKnown, f.llClockOffsetMs);
+    // The card's correction: the range above is in corrected times; the recorded ones beside it.
+    const tagDATAFILEINFO &firstRecord = m_job.clips.first().record;
+    if (firstRecord.nClockCorrectionMs != 0 && !spans.isEmpty()) {
+        const CVideoExporter::Span &a = spans.first();
+        const CVideoExporter::Span &b = spans.last();
+        tagDATAFILEINFO recorded = firstRecord;
+        tagDATAFILEINFO recordedLast = m_job.clips.last().record;
+        ShiftRecordTimes(&recorded, -recorded.nClockCorrectionMs);
+        ShiftRecordTimes(&recordedLast, -recordedLast.nClockCorrectionMs);
+        f.llClockCorrectionMs = firstRecord.nClockCorrectionMs;
+        f.strClockCorrection = QStringLiteral("%1 added to the times the camera recorded; recorded range %2 to %3")
+                                   .arg(SignedSecondsText(f.llClockCorrectionMs),
+                                        FrameTimeText(recorded, a.llFrom, a.llFrameTime),
+                                        FrameTimeText(recordedLast, b.llTo, b.llFrameTime));
+    }
 
     // 1. The originals, byte for byte, hashed as they are copied.
     QStringList sources;

@@ -2,6 +2,7 @@
 // the recording actions.
 #include "shell/contentlistview.h"
 
+#include "catalogue/cameraclock.h"
 #include "catalogue/corvanadoc.h"
 #include "catalogue/recordinfo.h"
 #include "media/mediagraph.h"
@@ -118,8 +119,12 @@ public:
             // The cell is too narrow for the note of a data file read in part, and for what the
             // camera's name told; the tip has them.
             QString tip = row.path.left(CContentListView::kTooltipLength);
-            if (m_doc->RecordRef(index.row()).bTooLarge)
+            const tagDATAFILEINFO &rec = m_doc->RecordRef(index.row());
+            if (rec.bTooLarge)
                 tip += QLatin1Char('\n') + QString::fromLatin1(kTooLargeListNote).trimmed();
+            const QString clock = CameraClockText(rec);
+            if (!clock.isEmpty())
+                tip += QStringLiteral("\nCamera clock: ") + clock;
             const tagRECORDINGCLIPS clips = m_doc->ClipsAt(index.row());
             if (!clips.strTip.isEmpty())
                 tip += QStringLiteral("\n%1 (%2)").arg(clips.strTip, clips.ChannelList());

@@ -8,6 +8,9 @@ const char *const kMainMenuTitles[kMainMenuCount] = {"File", "Media Control", "D
 const tagMENUITEM kMainMenu[] = {
     {0, nullptr, ID_FILE_SET_FOLDER, "Set Folder"},
     {0, nullptr, ID_FILE_ADD_GPS_TRACK, "Add GPS track..."},
+    {0, nullptr, ID_FILE_EXPORT_SRT, "Export subtitles (SRT)..."},
+    {0, nullptr, ID_FILE_EXPORT_KML, "Export KML..."},
+    {0, nullptr, ID_FILE_CAMERA_CLOCK, "Camera clock..."},
     {0, nullptr, 0, nullptr},
     {0, nullptr, ID_FILE_CONFIG_BLACKBOX, "Config blackbox"},
     {0, nullptr, 0, nullptr},

@@ -1,11 +1,14 @@
 // The main window's commands.
 #include "shell/viewercommands.h"
 
+#include "catalogue/cameraclock.h"
+#include "catalogue/cliptelemetry.h"
 #include "catalogue/corvanadoc.h"
 #include "catalogue/recordinfo.h"
 #include "device_config/blackboxconfigurator.h"
 #include "export/exportactions.h"
 #include "export/playoverlay.h"
+#include "export/trackfiles.h"
 #include "playback/mediaplayview.h"
 #include "playback/playbackcontroller.h"
 #include "playback/playcontrolview.h"
@@ -13,6 +16,7 @@
 #include "platform/processes.h"
 #include "platform/removablevolumes.h"
 #include "shell/aboutdlg.h"
+#include "shell/clockcorrectiondlg.h"
 #include "shell/compositionroot.h"
 #include "shell/imageviewer.h"
 #include "shell/mainframe.h"
@@ -28,6 +32,7 @@
 #include "update/updatedialog.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QSettings>
@@ -70,6 +75,9 @@ void CViewerCommands::BuildCommandTable()
 
     f->AddCommand(ID_FILE_SET_FOLDER, [this] { OnSetFolder(); });
     f->AddCommand(ID_FILE_ADD_GPS_TRACK, [this] { OnAddGpsTrack(); });
+    f->AddCommand(ID_FILE_EXPORT_SRT, [this] { OnExportSrt(); });
+    f->AddCommand(ID_FILE_EXPORT_KML, [this] { OnExportKml(); });
+    f->AddCommand(ID_FILE_CAMERA_CLOCK, [this] { OnCameraClock(); });
     f->AddCommand(ID_FILE_CONFIG_BLACKBOX, [this] { OnConfigBlackbox(); });
     f->AddCommand(ID_FILE_PRINT, [this] { OnPrint(ID_FILE_PRINT); });
     f->AddCommand(ID_FILE_PRINT_DIRECT, [this] { OnPrint(ID_FILE_PRINT_DIRECT); });
@@ -377,6 +385,85 @@ void CViewerCommands::OnConvertForGoogleEarth()
         CurrentPrompt().Info(m_frame, Text(kMsgConvertSuccess));
     else
         CurrentPrompt().Info(m_frame, Text(kMsgConvertError));
+}
+
+void CViewerCommands::OnExportSrt()
+{
+    if (!LoadedCheck())
+        return;
+    const CCorvanaDoc *doc = m_root->Document();
+    const int index = m_playback->CurrentIndex();
+    const tagDATAFILEINFO &record = doc->RecordRef(index);
+    if (record.bValid != 1 || record.vecGps.isEmpty()) {
+        CurrentPrompt().Info(m_frame, Text(kMsgNoGps));
+        return;
+    }
+    QString folder;
+    if (!CurrentPrompt().ChooseTargetFolder(m_frame, Text(kTitleSaveFolder), &folder))
+        return;
+    const QString media = m_playback->MediaPath();
+    const QString target = QDir::cleanPath(folder) + QLatin1Char('/') + QFileInfo(media).completeBaseName() +
+                           QStringLiteral(".srt");
+    const SpeedUnit unit = RememberedExportOptions().unit;
+    const bool written = WriteBesideAndRename(target, FormatSrt(record, ClipDurationSeconds(media), unit), nullptr);
+    CurrentPrompt().Info(m_frame, Text(written ? kMsgConvertSuccess : kMsgConvertError));
+}
+
+void CViewerCommands::OnExportKml()
+{
+    if (!LoadedCheck())
+        return;
+    const CCorvanaDoc *doc = m_root->Document();
+    const SpeedUnit unit = RememberedExportOptions().unit;
+    const QVector<tagKMLPLACE> places = TripPlaces(*doc, unit);
+    const QString name = QFileInfo(doc->Folder()).fileName();
+    const QByteArray kml = FormatKml(name, places);
+    if (!kml.contains("<Placemark>")) {
+        CurrentPrompt().Info(m_frame, Text(kMsgNoGps));
+        return;
+    }
+    QString folder;
+    if (!CurrentPrompt().ChooseTargetFolder(m_frame, Text(kTitleSaveFolder), &folder))
+        return;
+    const QString target =
+        QDir::cleanPath(folder) + QLatin1Char('/') + (name.isEmpty() ? QStringLiteral("trips") : name) + QStringLiteral(".kml");
+    CurrentPrompt().Info(m_frame, Text(WriteBesideAndRename(target, kml, nullptr) ? kMsgConvertSuccess : kMsgConvertError));
+}
+
+void CViewerCommands::OnCameraClock()
+{
+    if (!LoadedCheck())
+        return;
+    CCorvanaDoc *doc = m_root->Document();
+    const tagDATAFILEINFO &record = doc->RecordRef(m_playback->CurrentIndex());
+    std::optional<int64_t> error;
+    if (record.bCameraClock) {
+        int64_t zone = 0, e = 0;
+        SplitCameraOffset(record.nCameraOffsetMs - record.nClockCorrectionMs, &zone, &e);
+        error = e;
+    }
+    // What the recording tells as recorded, before the correction now in force.
+    tagDATAFILEINFO recorded = record;
+    recorded.nCameraOffsetMs -= record.nClockCorrectionMs;
+    recorded.nClockCorrectionMs = 0;
+    const int64_t now = ClockCorrectionOfCard(doc->Folder());
+    int64_t chosen = now;
+    const ClockDialog ask = m_clockDialog ? m_clockDialog : [this](const QString &text, std::optional<int64_t> e,
+                                                                   int64_t current, int64_t *out) {
+        CClockCorrectionDialog dialog(text, e, current, m_frame);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        *out = dialog.CorrectionMs();
+        return true;
+    };
+    if (!ask(CameraClockText(recorded), error, now, &chosen) || chosen == now)
+        return;
+    KeepClockCorrection(doc->Folder(), chosen);
+    // The recording on show stays on show, at its frame, in the new times.
+    const QString media = m_playback->MediaPath();
+    const qint64 position = m_playback->Position();
+    m_root->RunLoadSequence();
+    m_playback->Reopen(media, position);
 }
 
 // --- Help ---------------------------------------------------------------------------------------

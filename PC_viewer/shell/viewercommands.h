@@ -9,6 +9,10 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <functional>
+#include <optional>
+
 class CCompositionRoot;
 class CMainFrame;
 class CPlaybackController;
@@ -35,6 +39,11 @@ public:
     // Trips window's timeline.
     void ApplySpeedCurve();
 
+    // "Camera clock...": asks for the card's correction (the dialog; a test answers in its place):
+    // clock text, the clock's error when known, the correction now; false when cancelled.
+    using ClockDialog = std::function<bool(const QString &, std::optional<int64_t>, int64_t, int64_t *)>;
+    void SetClockDialog(ClockDialog dialog) { m_clockDialog = std::move(dialog); }
+
     bool IsTelemetryOverlayOn() const { return m_telemetryOverlay; }
     bool IsSpeedCurveOn() const { return m_speedCurve; }
 
@@ -57,6 +66,12 @@ private:
     void OnSaveEvidence();
     void OnGoogleMap();
     void OnConvertForGoogleEarth();
+    // "Export subtitles (SRT)...": the current recording's GPS, a cue a second, beside its name.
+    void OnExportSrt();
+    // "Export KML...": the loaded folder's trips as placemarks, named after the folder.
+    void OnExportKml();
+    // "Camera clock...": the card's clock correction; the folder is loaded again with it.
+    void OnCameraClock();
     void OnAbout();
     void OnConfigBlackbox();
     void OnUpdate();
@@ -68,4 +83,5 @@ private:
     CPlaybackController *m_playback;
     bool m_telemetryOverlay = false;
     bool m_speedCurve = false;
+    ClockDialog m_clockDialog;
 };

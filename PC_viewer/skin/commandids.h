@@ -6,6 +6,9 @@
 // File menu.
 constexpr int ID_FILE_SET_FOLDER = 32791;      // "Set Folder"
 constexpr int ID_FILE_ADD_GPS_TRACK = 32945;   // "Add GPS track..."
+constexpr int ID_FILE_EXPORT_SRT = 32970;      // "Export subtitles (SRT)..."
+constexpr int ID_FILE_EXPORT_KML = 32971;      // "Export KML..."
+constexpr int ID_FILE_CAMERA_CLOCK = 32972;    // "Camera clock..."
 constexpr int ID_FILE_CONFIG_BLACKBOX = 32922; // "Config blackbox"
 constexpr int ID_FILE_PRINT = 57607;           // "Print(&P)...\tCtrl+P"
 constexpr int ID_FILE_PRINT_DIRECT = 57608;    // print without the dialog

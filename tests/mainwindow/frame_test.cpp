@@ -2,6 +2,7 @@
 // load sequence, "Convert for google earth", the about text and the fixed pane layout.
 #include "framefixture.h"
 
+#include "catalogue/cameraclock.h"
 #include "fixtures/testfiles.h"
 
 #include "shell/aboutdlg.h"
@@ -48,6 +49,9 @@ const char *const kExpectedMenus[] = {
     "[File]",
     "Set Folder #32791",
     "Add GPS track... #32945",
+    "Export subtitles (SRT)... #32970",
+    "Export KML... #32971",
+    "Camera clock... #32972",
     "-",
     "Config blackbox #32922",
     "-",
@@ -397,6 +401,52 @@ TEST_F(FrameTest, ConvertForGoogleEarthWritesTheGpxOfTheCurrentRecording)
     ASSERT_TRUE(gpx.open(QIODevice::ReadOnly));
     const QByteArray text = gpx.readAll();
     EXPECT_TRUE(text.contains("<trkpt")) << text.constData();
+}
+
+// The File menu's subtitles and KML of what is loaded, and the card's clock correction.
+TEST_F(FrameTest, SubtitlesKmlAndTheCameraClockFromTheFileMenu)
+{
+    const QStringList gps{QStringLiteral("$GPRMC,083000.000,A,3733.1234,N,12658.5678,E,21.5,87.3,120513,,"),
+                          QStringLiteral("$GPRMC,083001.000,A,3733.1300,N,12658.5700,E,22.0,88.0,120513,,")};
+    CTestCard card({{QStringLiteral("20130512_083000N.avi"), ClipKind::Avi, QStringLiteral("083000.000"), gps}});
+    ASSERT_TRUE(card.IsValid());
+    LoadCard(card);
+    ASSERT_TRUE(OpenRow(0));
+    QTemporaryDir out;
+    for (const auto &[id, file, text] : {std::tuple{ID_FILE_EXPORT_SRT, QStringLiteral("20130512_083000N.srt"),
+                                                    QByteArray("2013-05-12 08:30:01\r\n40 Km/h  37.552167, 126.976167")},
+                                         std::tuple{ID_FILE_EXPORT_KML, QFileInfo(m_doc->Folder()).fileName() + QStringLiteral(".kml"),
+                                                    QByteArray("126.9761300,37.5520567,0 126.9761667,37.5521667,0")}}) {
+        m_prompt.Clear();
+        m_prompt.QueueFolder(out.path());
+        m_frame->Command(id);
+        EXPECT_EQ(m_prompt.MessageTexts(), QStringList{QStringLiteral("Success to convert the data.")});
+        QFile f(out.filePath(file));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << file.toStdString();
+        const QByteArray written = f.readAll();
+        EXPECT_TRUE(written.contains(text)) << written.constData();
+    }
+
+    int64_t offered = -1;
+    m_root->Commands()->SetClockDialog([&](const QString &, std::optional<int64_t> error, int64_t now, int64_t *chosen) {
+        EXPECT_FALSE(error.has_value()); // the recorder's own card tells no camera clock
+        offered = now;
+        *chosen = 3600 * 1000;
+        return true;
+    });
+    m_frame->Command(ID_FILE_CAMERA_CLOCK);
+    EXPECT_EQ(0, offered);
+    EXPECT_EQ(QStringLiteral("2013/05/12 - 09:30:00.000"), RecordListText(m_doc->RecordRef(0), QString()));
+    EXPECT_EQ(3600 * 1000, ClockCorrectionOfCard(m_doc->Folder()));
+    m_root->Commands()->SetClockDialog([&](const QString &, std::optional<int64_t>, int64_t now, int64_t *chosen) {
+        offered = now;
+        *chosen = 0;
+        return true;
+    });
+    m_frame->Command(ID_FILE_CAMERA_CLOCK);
+    EXPECT_EQ(3600 * 1000, offered);
+    EXPECT_EQ(QStringLiteral("2013/05/12 - 08:30:00.000"), RecordListText(m_doc->RecordRef(0), QString()));
+    m_root->Commands()->SetClockDialog({});
 }
 
 TEST_F(FrameTest, AddGpsTrackPairsItWithTheRecordingsOfItsTime)
