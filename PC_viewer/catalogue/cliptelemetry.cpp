@@ -36,6 +36,12 @@ struct TimedSample {
     float fX = 0.0f, fY = 0.0f, fZ = 0.0f;
 };
 
+// The car's own state, on the same timeline.
+struct TimedVehicle {
+    int64_t nMs = 0;
+    tagVEHICLEINFO state;
+};
+
 int64_t MsOf(double seconds)
 {
     return std::isfinite(seconds) ? static_cast<int64_t>(std::llround(seconds * 1000.0)) : 0;
@@ -118,10 +124,11 @@ ClipStart StartFromUtc(int64_t utcMs, const CLocalClock &clock)
 // The record of fixes and samples on the timeline of a clip that starts at `start`. bValid 0 when
 // there is nothing to show.
 tagDATAFILEINFO BuildRecord(const QVector<TimedFix> &fixes, const QVector<TimedSample> &samples, ClipStart start,
-                            const QString &clipPath, int source, bool tooLarge)
+                            const QString &clipPath, int source, bool tooLarge,
+                            const QVector<TimedVehicle> &vehicles = {})
 {
     tagDATAFILEINFO rec;
-    if (fixes.isEmpty() && samples.isEmpty())
+    if (fixes.isEmpty() && samples.isEmpty() && vehicles.isEmpty())
         return rec;
     if (start.bKnown && !WallClockTime(start.nWallMs, &rec.stSyncTime))
         start = ClipStart();
@@ -158,6 +165,12 @@ tagDATAFILEINFO BuildRecord(const QVector<TimedFix> &fixes, const QVector<TimedS
         a.fY = s.fY;
         a.fZ = s.fZ;
         rec.vecAccel.append(a);
+    }
+    rec.vecVehicle.reserve(vehicles.size());
+    for (const TimedVehicle &v : vehicles) {
+        tagVEHICLEINFO state = v.state;
+        if (WallClockTime(start.nWallMs + v.nMs, &state.stTime))
+            rec.vecVehicle.append(state);
     }
     return rec;
 }
@@ -281,11 +294,15 @@ tagDATAFILEINFO FromMp4Track(const tagTRACKTELEMETRY &t, const QString &clipPath
     samples.reserve(t.vecAccel.size());
     for (const tagTRACKSAMPLE &a : t.vecAccel)
         samples.append({MsOf(a.dTime), a.fX, a.fY, a.fZ});
+    QVector<TimedVehicle> vehicles;
+    vehicles.reserve(t.vecVehicle.size());
+    for (const tagTRACKVEHICLE &v : t.vecVehicle)
+        vehicles.append({MsOf(v.dTime), v.state});
     const ClipStart start = timed ? StartFromUtc(timed->nUtcMs - MsOf(timed->dTime), clock)
                                   : StartOfClip(t.creationUtc, clipPath, clock);
     const int named = TelemetrySourceFromName(QString::fromLatin1(t.source));
     const int source = t.source == "gpmd" ? TS_GPMF : named != TS_NONE ? named : TS_CAMM;
-    return BuildRecord(fixes, samples, start, clipPath, source, t.bTooLarge);
+    return BuildRecord(fixes, samples, start, clipPath, source, t.bTooLarge, vehicles);
 }
 
 // BlackVue's files beside the clip: the fixes of its .gps log (none for none) and the records of

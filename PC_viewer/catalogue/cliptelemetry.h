@@ -22,7 +22,8 @@
 // neighbouring fixes. Fixes with status V are kept, as the recorder's are, unless they have no
 // position at all. A fix that cannot be placed in time, or that lies before the one before it (a
 // log whose clock went back), is left out.
-// Altitude has no place in the record.
+// Altitude has no place in the record. A car that records its own state with every picture
+// (Tesla) gives it too, as vehicle entries on the same timeline as the samples.
 #pragma once
 
 #include "catalogue/gpxtrack.h"

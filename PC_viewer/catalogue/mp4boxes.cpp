@@ -10,6 +10,7 @@
 #include "catalogue/mai70gps.h"
 #include "catalogue/novatekgps.h"
 #include "catalogue/sstargps.h"
+#include "catalogue/teslasei.h"
 #include "catalogue/thinkwaregps.h"
 
 #include <QTimeZone>
@@ -43,11 +44,43 @@ void ClampTrackFix(tagTRACKFIX *f)
 namespace {
 
 // Tracks whose samples are listed: the telemetry tracks, and text tracks, where some dash cams
-// write their GPS as cues.
-bool SamplesWanted(const tagMP4TRACK &track)
+// write their GPS as cues; and H.264 video when asked (some cars write their telemetry into the
+// video's own NAL units).
+bool SamplesWanted(const tagMP4TRACK &track, bool videoSamples)
 {
     const QByteArray &entry = track.sampleEntry;
-    return entry == "gpmd" || entry == "camm" || entry == "ssmd" || IsMp4TextTrack(track);
+    return entry == "gpmd" || entry == "camm" || entry == "ssmd" || IsMp4TextTrack(track) ||
+           (videoSamples && entry == "avc1");
+}
+
+// Bytes of an 'stsd' box read for an 'avc1' entry: its fixed fields and the boxes after them up to
+// 'avcC' (usually the first).
+constexpr qint64 kAvcEntryHeadBytes = 512;
+// An 'avc1' sample entry's fixed fields (VisualSampleEntry), before its child boxes.
+constexpr int kVisualSampleEntryBytes = 86;
+
+// The NAL length size (1, 2 or 4) from the 'avcC' box among the children of the first sample
+// entry of an 'stsd' payload; 0 when it is not there or says 3.
+int NalLengthSize(const QByteArray &stsd)
+{
+    const uchar *p = reinterpret_cast<const uchar *>(stsd.constData());
+    const qint64 n = stsd.size();
+    if (n < 16)
+        return 0;
+    const qint64 entryEnd = std::min<qint64>(n, 8 + qint64(Be32(p + 8)));
+    for (qint64 at = 8 + kVisualSampleEntryBytes; at + 8 <= entryEnd;) {
+        const quint32 size = Be32(p + at);
+        if (Be32(p + at + 4) == FourCC("avcC")) {
+            if (size < 13 || at + 13 > entryEnd)
+                return 0;
+            const int length = (p[at + 12] & 3) + 1;
+            return length == 3 ? 0 : length;
+        }
+        if (size < 8)
+            return 0;
+        at += size;
+    }
+    return 0;
 }
 
 
@@ -261,6 +294,16 @@ bool tagTRACKTELEMETRY::AddSample(const tagTRACKSAMPLE &sample)
     return true;
 }
 
+bool tagTRACKTELEMETRY::AddVehicle(const tagTRACKVEHICLE &vehicle)
+{
+    if (vecVehicle.size() >= kMaxSamplesPerFile) {
+        bTooLarge = 1;
+        return false;
+    }
+    vecVehicle.push_back(vehicle);
+    return true;
+}
+
 bool CMp4Boxes::ReadHeader(qint64 pos, qint64 parentEnd, Box *box)
 {
     if (parentEnd - pos < 8 || ++m_boxCount > kMaxMp4Boxes) {
@@ -329,8 +372,9 @@ template <typename Fn> void CMp4Boxes::ForEachChild(qint64 start, qint64 end, in
     }
 }
 
-bool CMp4Boxes::Open(const QString &path)
+bool CMp4Boxes::Open(const QString &path, bool videoSamples)
 {
+    m_videoSamples = videoSamples;
     m_file.close();
     m_file.setFileName(path);
     m_tracks.clear();
@@ -430,13 +474,17 @@ void CMp4Boxes::ReadTrak(const Box &trak)
         // The sample entry decides whether the tables are wanted, so it is read first.
         ForEachChild(stbl.payload, stbl.end, 5, [&](const Box &s) {
             if (s.type == FourCC("stsd")) {
-                const QByteArray payload = ReadHead(s, 64);
+                QByteArray payload = ReadHead(s, 64);
                 Table t(payload);
                 if (t.n >= 12 && Be32(t.p) > 0)
                     track.sampleEntry = TagText(Be32(t.p + 8));
+                if (m_videoSamples && track.sampleEntry == "avc1") {
+                    payload = ReadHead(s, kAvcEntryHeadBytes);
+                    track.nNalLengthSize = NalLengthSize(payload);
+                }
             }
         });
-        if (SamplesWanted(track)) {
+        if (SamplesWanted(track, m_videoSamples)) {
             ForEachChild(stbl.payload, stbl.end, 5, [&](const Box &s) {
                 const struct { const char *name; QByteArray *into; } wanted[] = {
                     {"stts", &tables.stts}, {"stsz", &tables.stsz}, {"stz2", &tables.stz2},
@@ -459,6 +507,17 @@ QByteArray CMp4Boxes::ReadSample(const tagMP4SAMPLE &sample)
         return {};
     QByteArray data = m_file.read(sample.nSize);
     if (data.size() != sample.nSize)
+        return {};
+    return data;
+}
+
+QByteArray CMp4Boxes::ReadSampleHead(const tagMP4SAMPLE &sample, qint64 n)
+{
+    n = std::min(n, sample.nSize);
+    if (n <= 0 || !m_file.isOpen() || !m_file.seek(sample.nOffset))
+        return {};
+    QByteArray data = m_file.read(n);
+    if (data.size() != n)
         return {};
     return data;
 }
@@ -505,6 +564,8 @@ int ReadMp4Telemetry(const QString &path, tagTRACKTELEMETRY *out, QString *error
             return found("blackvue");
         if (CNovatekGps::ReadFile(path, out, &budget))
             return found("novatek");
+        if (CTeslaSei::ReadFile(path, out, &budget))
+            return found("tesla");
         if (error)
             *error = QStringLiteral("%1 holds no telemetry track and no dash cam's GPS blocks").arg(path);
         return 0;

@@ -1,6 +1,7 @@
 // CMp4Boxes finds the telemetry tracks of an MP4 (ISO base media) file and their samples, reading
 // only the boxes it needs by seeking; ReadMp4Telemetry turns a GoPro GPMF ('gpmd') or a Camera
 // Motion Metadata ('camm') track, or else a dash cam's "freeGPS " blocks, into fixes and G-sensor
+// samples; the telemetry some cars write into their video (CTeslaSei) is read from the video track's
 // samples.
 //
 // What is read: the top-level boxes up to 'moov'; in it 'mvhd' (creation time) and every 'trak'
@@ -9,7 +10,9 @@
 // text tracks (IsMp4TextTrack), the sample table
 // ('stts', 'stsz' or 'stz2', 'stsc', 'stco' or 'co64') is turned into a list of samples: file
 // offset, size, start and duration in seconds on the track's own timeline (its first sample starts
-// at 0; edit lists and composition offsets are not applied). Other tracks list no samples.
+// at 0; edit lists and composition offsets are not applied). Other tracks list no samples, but
+// 'avc1' tracks when the caller asks for video samples: their sample tables too, and from 'avcC' the
+// size of the length before each NAL unit.
 //
 // Limits: every count in a table is checked against the bytes its box holds before anything is
 // reserved; sizes are 64-bit ('largesize', size 0 = to the end of the enclosing box or file);
@@ -48,7 +51,9 @@ struct tagMP4TRACK {
     QByteArray handler;      // 'hdlr' handler type, e.g. "vide", "soun", "meta"
     QByteArray sampleEntry;  // first 'stsd' entry type, e.g. "avc1", "gpmd", "camm"
     quint32 nTimeScale = 0;  // ticks per second ('mdhd'); 0 when missing
-    QVector<tagMP4SAMPLE> samples; // only for 'gpmd', 'camm', 'ssmd' and text tracks
+    QVector<tagMP4SAMPLE> samples; // only for 'gpmd', 'camm', 'ssmd' and text tracks (and 'avc1'
+                                   // when asked)
+    int nNalLengthSize = 0;  // 'avc1' when asked: 1, 2 or 4 bytes ('avcC'); 0 when unknown
 };
 
 // A QuickTime text track (handler 'text') or a track of text cues ('text' or 'tx3g' sample entry).
@@ -95,20 +100,29 @@ struct tagTRACKSAMPLE {
     float fZ = 0.0f;
 };
 
+// The car's own state at one moment (Tesla's clips); its stTime is not used, dTime places it.
+struct tagTRACKVEHICLE {
+    double dTime = 0.0;       // seconds from the clip's start
+    tagVEHICLEINFO state;
+};
+
 struct tagTRACKTELEMETRY {
     QVector<tagTRACKFIX> vecFix;
     QVector<tagTRACKSAMPLE> vecAccel;
+    QVector<tagTRACKVEHICLE> vecVehicle; // at most kMaxSamplesPerFile entries
     // 1 when the source held more than a recording can (kMaxFixesPerFile, kMaxSamplesPerFile,
     // the MP4 limits above): the arrays keep what came first.
     int bTooLarge = 0;
-    QByteArray source;     // the track's sample entry, "gpmd" or "camm", or "novatek" for the
-                           // "freeGPS " blocks of a clip without such a track; empty without any
+    QByteArray source;     // the track's sample entry, "gpmd" or "camm", or for a clip without
+                           // such a track the source name of the dash cam's or car's place that
+                           // gave it ("novatek", "tesla", ...); empty without any
     QDateTime creationUtc; // the movie's creation time, invalid when unknown
     double dDuration = 0;  // the movie's duration in seconds, 0 when unknown
 
     // Appends unless the array is full, in which case bTooLarge is set. False when full.
     bool AddFix(const tagTRACKFIX &fix);
     bool AddSample(const tagTRACKSAMPLE &sample);
+    bool AddVehicle(const tagTRACKVEHICLE &vehicle);
 };
 
 class CMp4Boxes
@@ -116,7 +130,8 @@ class CMp4Boxes
 public:
     // Walks the file's boxes. False when it cannot be opened or holds no readable 'moov'
     // (Error() says why); a damaged 'moov' still gives what was read before the damage.
-    bool Open(const QString &path);
+    // videoSamples: list the samples of 'avc1' tracks too.
+    bool Open(const QString &path, bool videoSamples = false);
 
     QString Error() const { return m_error; }
     const QVector<tagMP4TRACK> &Tracks() const { return m_tracks; }
@@ -129,6 +144,8 @@ public:
 
     // The bytes of one sample; empty when they cannot be read or exceed kMaxMp4SampleBytes.
     QByteArray ReadSample(const tagMP4SAMPLE &sample);
+    // The first n bytes of one sample (all of it when shorter); empty when they cannot be read.
+    QByteArray ReadSampleHead(const tagMP4SAMPLE &sample, qint64 n);
 
 private:
     struct Box {
@@ -155,12 +172,13 @@ private:
     double m_duration = 0.0;
     bool m_tooLarge = false;
     bool m_truncated = false;
+    bool m_videoSamples = false;
 };
 
 // Reads the first 'gpmd' track of an MP4 file, or else its first 'camm' track, or else the text
 // cues, 'ssmd' samples or boxes of the makers that write their own (CThinkwareGps, CGarminGps,
-// CSstarGps, CMai70Gps), or else its "freeGPS " blocks (CNovatekGps), into *out, with the movie's
-// creation time and duration whether or not it has any. Returns 1 when such a track, cue, box or
-// block was found (even when it gave nothing),
+// CSstarGps, CMai70Gps), or else its "freeGPS " blocks (CNovatekGps), or else the SEI of a car's
+// video (CTeslaSei), into *out, with the movie's creation time and duration whether or not it has
+// any. Returns 1 when such a track, cue, box, block or SEI was found (even when it gave nothing),
 // 0 otherwise; *error (optional) says why nothing was read.
 int ReadMp4Telemetry(const QString &path, tagTRACKTELEMETRY *out, QString *error = nullptr);

@@ -44,6 +44,21 @@ struct tagACCELINFO {
     float fZ = 0.0f;
 };
 
+// The car's own state at one moment, as a car that records it with every picture gives it
+// (Tesla's clips). Values are the car's: a gear or autopilot state it added later keeps its number.
+enum VehicleGear : int { VG_PARK = 0, VG_DRIVE = 1, VG_REVERSE = 2, VG_NEUTRAL = 3 };
+enum AutopilotState : int { AP_NONE = 0, AP_SELF_DRIVING = 1, AP_AUTOSTEER = 2, AP_TRAFFIC_AWARE_CRUISE = 3 };
+struct tagVEHICLEINFO {
+    SYSTEMTIME stTime;
+    int nGear = VG_PARK;
+    float fAccelerator = 0.0f; // pedal position, percent
+    float fSteering = 0.0f;    // steering wheel angle, degrees
+    int bBlinkerLeft = 0;
+    int bBlinkerRight = 0;
+    int bBrake = 0;
+    int nAutopilot = AP_NONE;
+};
+
 // One GPS fix with its display texts.
 struct tagGPSINFO {
     SYSTEMTIME stTime;
@@ -87,13 +102,16 @@ QString TelemetrySourceName(int source);
 // The other way round; TS_NONE for a name that is none of these.
 int TelemetrySourceFromName(const QString &name);
 
-// One recording's telemetry; a value type (copies copy both arrays).
+// One recording's telemetry; a value type (copies copy the arrays).
 struct tagDATAFILEINFO {
     int bValid = 0;
     int nType = RT_UNKNOWN;
     SYSTEMTIME stSyncTime;
     QVector<tagGPSINFO> vecGps;
     QVector<tagACCELINFO> vecAccel;
+    // The car's own state, time-stamped like the samples; at most kMaxSamplesPerFile entries.
+    // Empty for every source but a car's clips, and then no view shows anything of it.
+    QVector<tagVEHICLEINFO> vecVehicle;
     // 1 when the data file held more than a recording can (see CDataFileInfo's limits): the
     // arrays keep what came before the limit and the rest counts as absent.
     int bTooLarge = 0;

@@ -15,7 +15,7 @@ void CPlayOverlay::Draw(QPainter &painter, const QRect &picture, int64_t frame) 
         return;
     const tagDATAFILEINFO &rec = m_playback->Document()->RecordRef(index);
     const tagFRAMETELEMETRY t = FrameTelemetry(rec, telemetry.FrameToSample(), telemetry.FrameToFix(), frame,
-                                               frame * m_playback->FrameTime());
+                                               frame * m_playback->FrameTime(), &telemetry.FrameToVehicle());
     const tagEXPORTOPTIONS remembered = RememberedExportOptions();
     const tagOVERLAYTEXTS texts = OverlayTexts(rec, t, FileNameOfPath(m_playback->MediaPath()), frame,
                                                m_playback->FrameCount(), remembered.unit);

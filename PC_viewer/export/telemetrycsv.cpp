@@ -4,6 +4,7 @@
 #include "base/clocktime.h"
 #include "playback/frameindextable.h"
 #include "telemetry/graphgeometry.h"
+#include "telemetry/vehicletexts.h"
 
 #include <QSaveFile>
 
@@ -11,6 +12,7 @@
 #include <cmath>
 
 const char kTelemetryCsvHeader[] = "frame,time,latitude,longitude,speed,heading,x,y,z";
+const char kTelemetryCsvVehicleColumns[] = ",gear,accelerator,steering,blinker,brake,autopilot";
 
 namespace {
 
@@ -52,6 +54,20 @@ QString TelemetryCsvRow(const tagDATAFILEINFO &rec, const tagFRAMETELEMETRY &t, 
     QString row = cells[0];
     for (int i = 1; i < 9; ++i)
         row += QLatin1Char(',') + cells[i];
+    if (!rec.vecVehicle.isEmpty()) {
+        QString car[VEHICLE_ROWS];
+        if (t.nVehicle >= 0 && t.nVehicle < rec.vecVehicle.size()) {
+            const tagVEHICLEINFO &v = rec.vecVehicle[t.nVehicle];
+            car[VEHICLE_ROW_GEAR] = GearText(v.nGear);
+            car[VEHICLE_ROW_ACCELERATOR] = Number(v.fAccelerator, 1);
+            car[VEHICLE_ROW_STEERING] = Number(v.fSteering, 1);
+            car[VEHICLE_ROW_BLINKER] = BlinkerText(v, QStringLiteral("none"));
+            car[VEHICLE_ROW_BRAKE] = v.bBrake ? QStringLiteral("on") : QStringLiteral("off");
+            car[VEHICLE_ROW_AUTOPILOT] = AutopilotText(v.nAutopilot);
+        }
+        for (const QString &cell : car)
+            row += QLatin1Char(',') + cell;
+    }
     return row;
 }
 
@@ -62,6 +78,7 @@ bool WriteTelemetryCsv(const QString &path, const tagDATAFILEINFO &rec, int64_t 
     // panel would show with the video on that frame.
     const CFrameIndexTable frameToSample = BuildFrameToSample(rec, frameTime, frameCount);
     const FrameFixTables fix = BuildFrameToFix(rec, frameTime, frameCount);
+    const CFrameIndexTable frameToVehicle = BuildFrameToVehicle(rec, frameTime, frameCount);
 
     // No direct-write fallback: a folder where no file can be made beside the target gets no
     // half-written CSV either. Unbuffered, because the rows go out in blocks of their own and a
@@ -73,10 +90,14 @@ bool WriteTelemetryCsv(const QString &path, const tagDATAFILEINFO &rec, int64_t 
         return false;
     }
     const int64_t frames = std::max<int64_t>(frameCount, 0);
-    QByteArray bytes = QByteArray(kTelemetryCsvHeader) + '\n';
+    QByteArray bytes = QByteArray(kTelemetryCsvHeader);
+    if (!rec.vecVehicle.isEmpty())
+        bytes += kTelemetryCsvVehicleColumns;
+    bytes += '\n';
     for (int64_t frame = 0; frame <= frames; ++frame) {
         if (frame < frames) {
-            const tagFRAMETELEMETRY t = FrameTelemetry(rec, frameToSample, fix.frameToFix, frame, frame * frameTime);
+            const tagFRAMETELEMETRY t =
+                FrameTelemetry(rec, frameToSample, fix.frameToFix, frame, frame * frameTime, &frameToVehicle);
             bytes += TelemetryCsvRow(rec, t, frame, unit).toLatin1() + '\n';
             if (bytes.size() < kBlockBytes)
                 continue;

@@ -11,6 +11,11 @@
 
 // The first line of the file.
 extern const char kTelemetryCsvHeader[]; // "frame,time,latitude,longitude,speed,heading,x,y,z"
+// Added to the first line, and a cell of each to every row, for a record with the car's own state
+// (vecVehicle): gear "P", "D", "R", "N"; accelerator in percent and steering in degrees, one
+// decimal; blinker "left", "right", "both" or "none"; brake "on" or "off"; autopilot "none",
+// "self-driving", "autosteer" or "traffic-aware cruise". Empty where the frame has no entry.
+extern const char kTelemetryCsvVehicleColumns[]; // ",gear,accelerator,steering,blinker,brake,autopilot"
 
 // The row of one frame, without its line end, from the sample, fix and clock that FrameTelemetry
 // gives the frame: time "hh:mm:ss.mmm", latitude and longitude in signed degrees with six

@@ -3,6 +3,7 @@
 
 #include "base/clocktime.h"
 #include "telemetry/graphgeometry.h"
+#include "telemetry/vehicletexts.h"
 
 #include <QDateTime>
 #include <QFont>
@@ -15,6 +16,7 @@
 const char kOverlayNoGps[] = "no GPS";
 const char kOverlayNoSensor[] = "no sensor data";
 const char kOverlayNoTime[] = "no time";
+const char kOverlayNoVehicle[] = "no vehicle data";
 
 namespace {
 
@@ -101,6 +103,11 @@ tagOVERLAYTEXTS OverlayTexts(const tagDATAFILEINFO &rec, const tagFRAMETELEMETRY
     } else {
         o.strGSensor = QLatin1String(kOverlayNoSensor);
     }
+    if (!rec.vecVehicle.isEmpty()) {
+        o.strVehicle = t.nVehicle >= 0 && t.nVehicle < rec.vecVehicle.size()
+                           ? VehicleBandText(rec.vecVehicle[t.nVehicle])
+                           : QLatin1String(kOverlayNoVehicle);
+    }
     o.strKind = RecordingTypeName(rec.nType);
     o.strName = fileName + QStringLiteral("  ") + GraphFrameText(frame, frameCount);
     return o;
@@ -109,13 +116,16 @@ tagOVERLAYTEXTS OverlayTexts(const tagDATAFILEINFO &rec, const tagFRAMETELEMETRY
 CClipOverlay::CClipOverlay(const tagDATAFILEINFO &rec, const QString &mediaPath, int64_t frameTime,
                            int64_t frameCount)
     : m_rec(rec), m_fileName(FileNameOfPath(mediaPath)), m_frameTime(frameTime), m_frameCount(frameCount),
-      m_frameToSample(BuildFrameToSample(rec, frameTime, frameCount)), m_fix(BuildFrameToFix(rec, frameTime, frameCount))
+      m_frameToSample(BuildFrameToSample(rec, frameTime, frameCount)),
+      m_fix(BuildFrameToFix(rec, frameTime, frameCount)),
+      m_frameToVehicle(BuildFrameToVehicle(rec, frameTime, frameCount))
 {
 }
 
 tagOVERLAYTEXTS CClipOverlay::Texts(int64_t frame, SpeedUnit unit) const
 {
-    const tagFRAMETELEMETRY t = FrameTelemetry(m_rec, m_frameToSample, m_fix.frameToFix, frame, frame * m_frameTime);
+    const tagFRAMETELEMETRY t = FrameTelemetry(m_rec, m_frameToSample, m_fix.frameToFix, frame,
+                                               frame * m_frameTime, &m_frameToVehicle);
     return OverlayTexts(m_rec, t, m_fileName, frame, m_frameCount, unit);
 }
 
@@ -141,6 +151,9 @@ void DrawTelemetryOverlay(QPainter &p, const QRect &band, const tagOVERLAYTEXTS 
         rows[0] << texts.strPosition;
     if (items & OVERLAY_GSENSOR)
         rows[1] << texts.strGSensor;
+    // What the car did goes with what it felt.
+    if ((items & OVERLAY_GSENSOR) && !texts.strVehicle.isEmpty())
+        rows[1] << texts.strVehicle;
     if (items & OVERLAY_KIND)
         rows[1] << texts.strKind;
     if (items & OVERLAY_NAME)

@@ -44,10 +44,15 @@ struct tagOVERLAYTEXTS {
     QString strGSensor;  // "X +0.12  Y -0.03  Z +1.01"
     QString strKind;     // "Event"
     QString strName;     // "20141017_081300N.mp4  12/300"
+    // The car's own state ("Gear D  Accel 23 %  ...", see VehicleBandText), drawn with the
+    // G-sensor item after its values; empty for a record without it (the band is then what it
+    // always was).
+    QString strVehicle;
 };
 extern const char kOverlayNoGps[];
 extern const char kOverlayNoSensor[];
 extern const char kOverlayNoTime[];
+extern const char kOverlayNoVehicle[]; // a frame without the car's state, of a record that has it
 
 // The texts of frame `frame` of a clip; `position100ns` is that frame's time in the clip.
 tagOVERLAYTEXTS OverlayTexts(const tagDATAFILEINFO &rec, const tagFRAMETELEMETRY &t, const QString &fileName,
@@ -67,6 +72,7 @@ private:
     int64_t m_frameCount;
     CFrameIndexTable m_frameToSample;
     FrameFixTables m_fix;
+    CFrameIndexTable m_frameToVehicle;
 };
 
 // Height of the band for a picture: two rows of text, about a twelfth of the picture's height and

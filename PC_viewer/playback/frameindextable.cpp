@@ -138,6 +138,11 @@ std::vector<int64_t> FixTimeKeys(const tagDATAFILEINFO &rec)
     return TimeKeysOf(rec.vecGps);
 }
 
+std::vector<int64_t> VehicleTimeKeys(const tagDATAFILEINFO &rec)
+{
+    return TimeKeysOf(rec.vecVehicle);
+}
+
 
 int FindSampleForFrame(const std::vector<int64_t> &sampleMs, int64_t startMs, int64_t frameTime,
                        int64_t frame)
@@ -222,4 +227,12 @@ FrameFixTables BuildFrameToFix(const tagDATAFILEINFO &rec, int64_t frameTime, in
     if (rec.bValid != 1 || rec.vecGps.isEmpty() || !TimeKey(rec.stSyncTime, &startMs))
         return {};
     return BuildFrameToFix(FixTimeKeys(rec), startMs, frameTime, frameCount);
+}
+
+CFrameIndexTable BuildFrameToVehicle(const tagDATAFILEINFO &rec, int64_t frameTime, int64_t frameCount)
+{
+    int64_t startMs = 0;
+    if (rec.bValid != 1 || rec.vecVehicle.isEmpty() || !TimeKey(rec.stSyncTime, &startMs))
+        return {};
+    return BuildFrameToSample(VehicleTimeKeys(rec), startMs, frameTime, frameCount);
 }

@@ -51,6 +51,7 @@ struct FrameFixTables {
 // time stamp has none).
 std::vector<int64_t> SampleTimeKeys(const tagDATAFILEINFO &rec);
 std::vector<int64_t> FixTimeKeys(const tagDATAFILEINFO &rec);
+std::vector<int64_t> VehicleTimeKeys(const tagDATAFILEINFO &rec);
 
 
 // The first sample, in array order, that lies in frame f's slot [start of f, start of f + frame
@@ -87,3 +88,5 @@ FrameFixTables ScanFrameToFix(const std::vector<int64_t> &fixMs, int64_t startMs
 // the record is valid and its sync time has a time key.
 CFrameIndexTable BuildFrameToSample(const tagDATAFILEINFO &rec, int64_t frameTime, int64_t frameCount);
 FrameFixTables BuildFrameToFix(const tagDATAFILEINFO &rec, int64_t frameTime, int64_t frameCount);
+// Frame -> the car's own state (vecVehicle), by the samples' rule; empty when the record has none.
+CFrameIndexTable BuildFrameToVehicle(const tagDATAFILEINFO &rec, int64_t frameTime, int64_t frameCount);

@@ -6,6 +6,7 @@ void CRecordingTelemetry::Rebuild(const tagDATAFILEINFO &record, int recording, 
     m_recording = recording;
     m_frameToSample = BuildFrameToSample(record, frameTime, frameCount);
     m_fix = BuildFrameToFix(record, frameTime, frameCount);
+    m_frameToVehicle = BuildFrameToVehicle(record, frameTime, frameCount);
     emit Changed();
 }
 
@@ -14,5 +15,6 @@ void CRecordingTelemetry::Clear()
     m_recording = -1;
     m_frameToSample.Clear();
     m_fix = FrameFixTables();
+    m_frameToVehicle.Clear();
     emit Changed();
 }

@@ -2,7 +2,7 @@
 //
 // Design note
 // - One object, owned by the playback controller, holds frame -> G-sensor sample, frame -> GPS
-//   fix and fix -> frame for the open recording. The controller rebuilds it when a recording has
+//   fix, fix -> frame and frame -> the car's own state for the open recording. The controller rebuilds it when a recording has
 //   been opened (from its record, frame time and frame count) and clears it when none is open,
 //   whatever the map page or the graph pane do. The graph, the map, the report, the overlay and
 //   the CLI only look it up.
@@ -32,6 +32,7 @@ public:
     const CFrameIndexTable &FrameToSample() const { return m_frameToSample; }
     const CFrameIndexTable &FrameToFix() const { return m_fix.frameToFix; }
     const CFrameIndexTable &FixToFrame() const { return m_fix.fixToFrame; }
+    const CFrameIndexTable &FrameToVehicle() const { return m_frameToVehicle; }
 
 signals:
     // The tables were rebuilt or cleared.
@@ -41,4 +42,5 @@ private:
     int m_recording = -1;
     CFrameIndexTable m_frameToSample;
     FrameFixTables m_fix;
+    CFrameIndexTable m_frameToVehicle;
 };

@@ -3,6 +3,7 @@
 
 #include "playback/frameindextable.h"
 #include "telemetry/telemetryconst.h"
+#include "telemetry/vehicletexts.h"
 
 #include <QFontMetrics>
 #include <QHash>
@@ -23,6 +24,31 @@ void AxisValuesRow(QPainter &p, int row, const float values[3])
     for (int a = 0; a < 3; ++a) {
         p.setPen(QColor(kAxisColours[a]));
         DrawTextAt(p, kGraphValueX[a], CGraphGeometry::PanelRowY(row), GraphValueText(values[a]));
+    }
+}
+
+// The box of the car's own state over the plot, away from the marker.
+void DrawVehicleRows(QPainter &p, const CGraphGeometry &geo, const tagACCELFRAMEPARTS &parts)
+{
+    int left = geo.PlotLeft() + kGraphVehicleBoxGap;
+    const int rightLeft = geo.PlotRight() - kGraphVehicleRightRoom - kGraphVehicleBoxWidth;
+    const bool under = parts.nMarkerX > 0 && parts.nMarkerX + kGraphMarkerHalfWidth >= left &&
+                       parts.nMarkerX - kGraphMarkerHalfWidth <= left + kGraphVehicleBoxWidth;
+    if (under && rightLeft > left + kGraphVehicleBoxWidth)
+        left = rightLeft;
+    const int top = CGraphGeometry::PanelRowY(0) - 2;
+    const int bottom = CGraphGeometry::PanelRowY(VEHICLE_ROWS) - 2;
+    QColor fill(kColourVehicleBox);
+    fill.setAlpha(kGraphVehicleBoxAlpha);
+    p.fillRect(QRect(left, top, kGraphVehicleBoxWidth, bottom - top), fill);
+    p.setPen(QColor(kColourGrid));
+    p.drawRect(QRect(left, top, kGraphVehicleBoxWidth - 1, bottom - top - 1));
+    p.setPen(Qt::black);
+    for (int row = 0; row < VEHICLE_ROWS; ++row) {
+        const int y = CGraphGeometry::PanelRowY(row);
+        const QString label = QLatin1String(kVehicleRowLabels[row]) + QStringLiteral(" :");
+        DrawTextAt(p, left + kGraphVehicleBoxGap, y, label);
+        DrawTextAt(p, left + kGraphVehicleValueX, y, parts.strVehicle[row]);
     }
 }
 
@@ -235,6 +261,8 @@ void DrawAccelGraphFrameParts(QPainter &p, const CGraphGeometry &geo, const tagA
     }
     if (!parts.strClock.isEmpty())
         DrawTextAt(p, kGraphTextX, CGraphGeometry::PanelRowY(GRAPH_ROW_TIME), parts.strClock);
+    if (parts.bVehicleRows)
+        DrawVehicleRows(p, geo, parts);
 
     if (parts.nMarkerX > 0) {
         p.setPen(QPen(QColor(kColourMarker), 2, Qt::DashLine));

@@ -62,5 +62,9 @@ struct tagACCELFRAMEPARTS {
     QString strDirection;
     QString strClock;     // row 6, empty for none
     int nMarkerX = -1;    // the marker, when above 0
+    // The car's own state (a record that has it): its rows are drawn, with the frame's values
+    // (empty for a frame without an entry); see VehicleRowTexts and kGraphVehicleBoxWidth.
+    bool bVehicleRows = false;
+    QString strVehicle[6];
 };
 void DrawAccelGraphFrameParts(QPainter &p, const CGraphGeometry &geo, const tagACCELFRAMEPARTS &parts);

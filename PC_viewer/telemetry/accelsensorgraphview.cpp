@@ -8,6 +8,7 @@
 #include "playback/recordingtelemetry.h"
 #include "telemetry/accelgraphpainter.h"
 #include "telemetry/telemetryconst.h"
+#include "telemetry/vehicletexts.h"
 
 #include <QContextMenuEvent>
 #include <QCursor>
@@ -136,8 +137,8 @@ tagACCELFRAMEPARTS CAccelSensorGraphView::FrameParts(bool snapshot) const
 
     // The same lookup as the telemetry band of the play view and the exported video; the clock is
     // that of the picture on screen (the first pane's in the grid).
-    const tagFRAMETELEMETRY t =
-        FrameTelemetry(rec, m_telemetry->FrameToSample(), m_telemetry->FrameToFix(), current, m_position.llMediaTime);
+    const tagFRAMETELEMETRY t = FrameTelemetry(rec, m_telemetry->FrameToSample(), m_telemetry->FrameToFix(),
+                                               current, m_position.llMediaTime, &m_telemetry->FrameToVehicle());
     if (bHasData && t.nSample >= 0) {
         const tagACCELINFO &a = rec.vecAccel[t.nSample];
         parts.bValues = true;
@@ -156,6 +157,10 @@ tagACCELFRAMEPARTS CAccelSensorGraphView::FrameParts(bool snapshot) const
         }
         if (recordRows && t.bClock)
             parts.strClock = GraphClockText(t.llClockMs);
+        // The car's own state: its rows whenever the record has any, its values for this frame.
+        parts.bVehicleRows = recordRows && rec.bValid == 1 && !rec.vecVehicle.isEmpty();
+        if (parts.bVehicleRows && t.nVehicle >= 0)
+            VehicleRowTexts(rec.vecVehicle[t.nVehicle], parts.strVehicle);
     }
     parts.nMarkerX = nMarkerX;
     return parts;

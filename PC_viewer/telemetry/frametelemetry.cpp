@@ -2,7 +2,8 @@
 #include "telemetry/frametelemetry.h"
 
 tagFRAMETELEMETRY FrameTelemetry(const tagDATAFILEINFO &rec, const CFrameIndexTable &frameToSample,
-                                 const CFrameIndexTable &frameToFix, int64_t frame, int64_t position100ns)
+                                 const CFrameIndexTable &frameToFix, int64_t frame, int64_t position100ns,
+                                 const CFrameIndexTable *frameToVehicle)
 {
     tagFRAMETELEMETRY t;
     if (rec.bValid != 1)
@@ -13,6 +14,9 @@ tagFRAMETELEMETRY FrameTelemetry(const tagDATAFILEINFO &rec, const CFrameIndexTa
     const int f = frameToFix.Find(frame);
     if (f != -1 && f < rec.vecGps.size())
         t.nFix = f;
+    const int v = frameToVehicle ? frameToVehicle->Find(frame) : -1;
+    if (v != -1 && v < rec.vecVehicle.size())
+        t.nVehicle = v;
     int64_t startMs = 0;
     // A recording whose clock nobody told shows no time of day.
     if (!rec.bNoClock && TimeKey(rec.stSyncTime, &startMs)) {

@@ -1,4 +1,5 @@
-// What belongs to one frame of the open recording: its G-sensor sample, its GPS fix and its clock,
+// What belongs to one frame of the open recording: its G-sensor sample, its GPS fix, its clock and
+// (for a car that records it) the car's own state,
 // by the rules of the graph pane's text panel. The panel, the report, the CSV and the exported
 // band all read a frame through here.
 #pragma once
@@ -14,8 +15,11 @@
 struct tagFRAMETELEMETRY {
     int nSample = -1;
     int nFix = -1;
+    int nVehicle = -1; // index into vecVehicle: the frame's entry by the samples' rule
     bool bClock = false;
     int64_t llClockMs = 0;
 };
+// frameToVehicle may be left out: no vehicle entry then.
 tagFRAMETELEMETRY FrameTelemetry(const tagDATAFILEINFO &rec, const CFrameIndexTable &frameToSample,
-                                 const CFrameIndexTable &frameToFix, int64_t frame, int64_t position100ns);
+                                 const CFrameIndexTable &frameToFix, int64_t frame, int64_t position100ns,
+                                 const CFrameIndexTable *frameToVehicle = nullptr);

@@ -26,6 +26,16 @@ constexpr int kGraphAxisLabelX = 150;
 constexpr int kGraphPanelFontPx = 12;
 constexpr int kGraphAxisFontPx = 10;
 
+// G-sensor graph: the rows of a car's own state (a record that has it). The pane is no taller than
+// the panel's eight rows, so they stand in a box of their own over the plot, on the panel's rows
+// 0 to 5, at the plot's left; while the marker passes under it, at the plot's right instead.
+constexpr int kGraphVehicleBoxWidth = 170;
+constexpr int kGraphVehicleBoxGap = 4;      // from the plot's edge (and the speed labels' room)
+constexpr int kGraphVehicleValueX = 76;     // value column, from the box's left
+constexpr int kGraphVehicleRightRoom = 36;  // left free at the plot's right for the speed axis labels
+constexpr QRgb kColourVehicleBox = qRgb(250, 250, 250);
+constexpr int kGraphVehicleBoxAlpha = 210;
+
 enum GraphPanelRow {
     GRAPH_ROW_HEADS = 0,
     GRAPH_ROW_CURRENT = 1,

@@ -1,12 +1,13 @@
-// libFuzzer target for the MP4 telemetry readers: any bytes, read as an MP4 file and as one GPMF
-// payload and one CAMM sample, must give a bounded, consistent result without a crash, a hang
-// or a sanitizer report.
+// libFuzzer target for the MP4 telemetry readers: any bytes, read as an MP4 file, as one GPMF
+// payload, one CAMM sample and as a video sample's NAL units, an SEI unit and a car's message,
+// must give a bounded, consistent result without a crash, a hang or a sanitizer report.
 //
 //   cmake --preset fuzz && cmake --build --preset fuzz --target fuzz_mp4telemetry
 //   build-fuzz/tests/fuzz/fuzz_mp4telemetry -max_total_time=300 -max_len=4096 NEW_DIR tests/fuzz/corpus/mp4telemetry
 #include "catalogue/camm.h"
 #include "catalogue/gpmf.h"
 #include "catalogue/mp4boxes.h"
+#include "catalogue/teslasei.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -17,7 +18,8 @@ namespace {
 
 void Check(const tagTRACKTELEMETRY &t)
 {
-    if (t.vecFix.size() > kMaxFixesPerFile || t.vecAccel.size() > kMaxSamplesPerFile)
+    if (t.vecFix.size() > kMaxFixesPerFile || t.vecAccel.size() > kMaxSamplesPerFile ||
+        t.vecVehicle.size() > kMaxSamplesPerFile)
         std::abort();
     for (const tagTRACKFIX &f : t.vecFix) {
         if ((f.cStatus != 'A' && f.cStatus != 'V') || f.dLat < -90.0 || f.dLat > 90.0 || f.dLon < -180.0
@@ -59,5 +61,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     CCamm::ParseSample(bytes, qint64(size), 0.0, 1.0, &camm);
     Check(gpmf);
     Check(camm);
+
+    // The same bytes as one video sample's head, one SEI NAL unit and one car's message.
+    const QByteArray raw = QByteArray::fromRawData(bytes, qsizetype(size));
+    qint64 need = 0;
+    int damaged = 0;
+    for (int lengthSize : {1, 2, 4}) {
+        for (const QByteArray &m : CTeslaSei::Messages(raw, lengthSize, &need, &damaged)) {
+            if (m.size() >= raw.size() || need < 0)
+                std::abort();
+        }
+    }
+    tagTRACKTELEMETRY tesla;
+    tagTESLASTATS stats;
+    for (const QByteArray &m : CTeslaSei::MessagesOfSei(raw, &damaged)) {
+        tagTESLAFRAME frame;
+        if (CTeslaSei::Decode(m, &frame))
+            CTeslaSei::AddFrame(frame, 0.0, &tesla, &stats);
+    }
+    tagTESLAFRAME frame;
+    if (CTeslaSei::Decode(raw, &frame))
+        CTeslaSei::AddFrame(frame, 0.0, &tesla, &stats);
+    Check(tesla);
     return 0;
 }
