@@ -116,7 +116,8 @@ bool FixUtc(const tagNMEAFIX &n, qint64 *ms)
 
 bool CBlackVueGps::IsTimeCoded(const QVector<tagNMEAFIX> &fixes)
 {
-    return !fixes.isEmpty() && std::all_of(fixes.begin(), fixes.end(), [](const tagNMEAFIX &f) { return f.bHasEpochMs; });
+    return !fixes.isEmpty() &&
+           std::all_of(fixes.begin(), fixes.end(), [](const tagNMEAFIX &f) { return f.bHasEpochMs; });
 }
 
 void CBlackVueGps::Place(const QVector<tagNMEAFIX> &fixes, const QByteArray &records, const qint64 *startMs,
