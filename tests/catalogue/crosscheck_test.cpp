@@ -161,7 +161,7 @@ TEST(CrossCheck, Mp4TelemetryAgreesWithExiftool)
 {
     const QString exiftool = Tool("exiftool"), ffprobe = Tool("ffprobe");
     if (exiftool.isEmpty() || ffprobe.isEmpty() || Tool("ffmpeg").isEmpty())
-        GTEST_SKIP() << "exiftool, ffmpeg or ffprobe missing (scripts/setup --tests installs them)";
+        FAIL() << "exiftool, ffmpeg or ffprobe missing (scripts/setup --tests installs them)";
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QDateTime creation = Utc(UtcMs(1, 5, 0));
@@ -358,7 +358,7 @@ testfiles::RunResult Gpsbabel(const char *format, const QString &path)
 TEST(CrossCheck, NmeaLogsAgreeWithGpsbabel)
 {
     if (Tool("gpsbabel").isEmpty())
-        GTEST_SKIP() << "gpsbabel missing (scripts/setup --tests installs it)";
+        FAIL() << "gpsbabel missing (scripts/setup --tests installs it)";
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const struct {
@@ -460,7 +460,7 @@ TEST(CrossCheck, NmeaLogsAgreeWithGpsbabel)
 TEST(CrossCheck, GpxTracksAgreeWithGpsbabel)
 {
     if (Tool("gpsbabel").isEmpty())
-        GTEST_SKIP() << "gpsbabel missing (scripts/setup --tests installs it)";
+        FAIL() << "gpsbabel missing (scripts/setup --tests installs it)";
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QVector<Fix> fixes = Drive(40, 1, UtcMs(1, 0, 0, 250));
@@ -512,7 +512,7 @@ TEST(CrossCheck, GpxTracksAgreeWithGpsbabel)
 TEST(CrossCheck, SampleFolderReadsBack)
 {
     if (Tool("ffmpeg").isEmpty() || !QFileInfo::exists(kFont))
-        GTEST_SKIP() << "ffmpeg or the DejaVu font missing (scripts/setup installs them)";
+        FAIL() << "ffmpeg or the DejaVu font missing (scripts/setup installs them)";
     const QString program = testfiles::BinaryDir() + QStringLiteral("/tests/catalogue/make-telemetry-clips");
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
