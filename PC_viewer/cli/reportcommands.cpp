@@ -223,7 +223,16 @@ int RunReport(const tagCLIARGS &args, QTextStream &out, QTextStream &err)
 
 std::unique_ptr<QCoreApplication> MakeCliApplication(int &argc, char **argv)
 {
-    if (argc > 1 && (qstrcmp(argv[1], "report") == 0 || qstrcmp(argv[1], "evidence") == 0)) {
+    // The command is the first argument that is no option of every command (nor such an option's
+    // value).
+    const char *command = nullptr;
+    for (int i = 1; i < argc && !command; ++i) {
+        if (qstrcmp(argv[i], "--clock-offset") == 0)
+            ++i;
+        else if (qstrncmp(argv[i], "--", 2) != 0)
+            command = argv[i];
+    }
+    if (command && (qstrcmp(command, "report") == 0 || qstrcmp(command, "evidence") == 0)) {
         // The report draws with the viewer's panes: a GUI application, without a screen unless
         // one is asked for.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

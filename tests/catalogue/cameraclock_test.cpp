@@ -177,6 +177,40 @@ TEST(CameraClock, CardsKeepTheirCorrection)
     EXPECT_EQ(0, ClockCorrectionOfCard(dir.path()));
 }
 
+// The evidence package states the camera's zone and clock error, and with a correction the
+// recorded range beside the corrected one.
+TEST(CameraClock, TheEvidencePackageStatesTheCamerasClock)
+{
+    Card card;
+    QFile::remove(card.clip);
+    ASSERT_FALSE(telemetryclips::WritePlainClip(card.dir.path(), QFileInfo(card.clip).fileName(), 2,
+                                                telemetryclips::Utc(Utc(0)))
+                     .isEmpty());
+    QTemporaryDir out;
+    const struct {
+        QStringList options;
+        const char *has[3];
+    } cases[] = {
+        {{}, {"\"time_zone\": \"UTC+09:00 (the camera's clock against GPS time)\"", "\"clock_offset_ms\": 1500", nullptr}},
+        {{QStringLiteral("--clock-offset=-1.5")},
+         {"\"clock_correction_ms\": -1500", "(2014-10-17 10:15:00.500)",
+          "recorded range 2014-10-17 10:15:02.000 to 2014-10-17 10:15:02.333"}},
+    };
+    int n = 0;
+    for (const auto &c : cases) {
+        const QString folder = out.filePath(QString::number(n++));
+        const auto r = testfiles::Run(Cli(), c.options + QStringList{QStringLiteral("evidence"), card.clip, QStringLiteral("--from"),
+                                                                     QStringLiteral("0"), QStringLiteral("--to"), QStringLiteral("10"), folder});
+        ASSERT_EQ(0, r.exitCode) << r.err.constData();
+        QFile manifest(folder + QStringLiteral("/manifest.json"));
+        ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
+        const QByteArray text = manifest.readAll();
+        for (const char *has : c.has)
+            if (has)
+                EXPECT_TRUE(text.contains(has)) << has << "\n" << text.constData();
+    }
+}
+
 TEST(TrackFiles, SubtitlesGiveACueASecond)
 {
     Card card;
