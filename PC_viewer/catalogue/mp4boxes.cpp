@@ -8,6 +8,7 @@
 #include "catalogue/gpmf.h"
 #include "catalogue/garmingps.h"
 #include "catalogue/mai70gps.h"
+#include "catalogue/nextbasegps.h"
 #include "catalogue/novatekgps.h"
 #include "catalogue/sstargps.h"
 #include "catalogue/teslasei.h"
@@ -560,6 +561,8 @@ int ReadMp4Telemetry(const QString &path, tagTRACKTELEMETRY *out, QString *error
             return found("sstar");
         if (CMai70Gps::Read(path, out, &budget))
             return found("70mai");
+        if (CNextbaseGps::Read(path, out, &budget))
+            return found("nextbase");
         if (CBlackVueGps::ReadFile(path, out, &budget))
             return found("blackvue");
         if (CNovatekGps::ReadFile(path, out, &budget))

@@ -177,8 +177,8 @@ private:
 
 // Reads the first 'gpmd' track of an MP4 file, or else its first 'camm' track, or else the text
 // cues, 'ssmd' samples or boxes of the makers that write their own (CThinkwareGps, CGarminGps,
-// CSstarGps, CMai70Gps), or else its "freeGPS " blocks (CNovatekGps), or else the SEI of a car's
-// video (CTeslaSei), into *out, with the movie's creation time and duration whether or not it has
+// CSstarGps, CMai70Gps, CNextbaseGps), or else its "freeGPS " blocks (CNovatekGps), or else the
+// SEI of a car's video (CTeslaSei), into *out, with the movie's creation time and duration whether or not it has
 // any. Returns 1 when such a track, cue, box, block or SEI was found (even when it gave nothing),
 // 0 otherwise; *error (optional) says why nothing was read.
 int ReadMp4Telemetry(const QString &path, tagTRACKTELEMETRY *out, QString *error = nullptr);

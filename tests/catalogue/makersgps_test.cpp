@@ -1,8 +1,9 @@
 // The dash cams' own telemetry outside the "freeGPS " blocks (Thinkware's text cues, Garmin's PNDM
-// cues and 'uuid' box, SigmaStar's 'ssmd' track, 70mai's 'GPS ' box), written byte by byte from
+// cues and 'uuid' box, SigmaStar's 'ssmd' track, 70mai's 'GPS ' box, Nextbase's 'gdat' box), written byte by byte from
 // known values, decoded, found in MP4 files and compared with exiftool.
 #include "catalogue/garmingps.h"
 #include "catalogue/mai70gps.h"
+#include "catalogue/nextbasegps.h"
 #include "catalogue/sstargps.h"
 #include "catalogue/thinkwaregps.h"
 #include "fixtures/mp4bytes.h"
@@ -108,6 +109,18 @@ QByteArray Mai70Box(const QVector<Point> &ps)
         b += Mai70Record(ps[i], i);
     return b + QByteArray(kMai70RecordBytes, '\0'); // the camera's box ends in an empty record
 }
+// One JSON record of a 'gdat' box; its numbers as texts when asText.
+QByteArray GdatRecord(const Point &p, const char *zone = "Z", bool asText = false, const char *status = "A")
+{
+    const auto n = [&](double v) { return asText ? '"' + QByteArray::number(v, 'f', 7) + '"' : QByteArray::number(v, 'f', 7); };
+    return "{\"datetime\":\"" + T(p).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1() + zone + "\",\"lat\":" + n(p.lat) +
+           ",\"lon\":" + n(p.lon) + ",\"speed\":" + n(p.count) + ",\"bearing\":35.5,\"xAcc\":0.1,\"yAcc\":0.2,\"zAcc\":0.9,"
+           "\"gpsStatus\":\"" + status + "\"}";
+}
+QByteArray GdatBox(const QVector<QByteArray> &records)
+{
+    return ("{\"cameraModel\":\"622GW\",\"gpsData\":[" + records.toList().join(',') + "]}").toBase64();
+}
 
 // Every layout gives back the values written, at the cue's or record's time.
 TEST(Makers, RecordsGiveTheValuesWritten)
@@ -131,6 +144,10 @@ TEST(Makers, RecordsGiveTheValuesWritten)
         {"SigmaStar", [&](auto *o) { CSstarGps::AddSample(SstarGps(p), 0, o); CSstarGps::AddSample(SstarGps(q), 1, o); },
          {p, q}, kKnot, true, 1e-9},
         {"70mai", [&](auto *o) { tagMAKERGPSSTATS s; CMai70Gps::AddBox(Mai70Box({p, q}), o, &s); }, {p, q}, kKmh, false, 2e-5},
+        {"Nextbase, numbers and texts", [&](auto *o) { tagMAKERGPSSTATS s; CNextbaseGps::AddBox(GdatBox({GdatRecord(p), GdatRecord(q, "Z", true)}), o, &s); },
+         {p, q}, kMph, true, 1e-7},
+        {"Nextbase, no zone", [&](auto *o) { tagMAKERGPSSTATS s; CNextbaseGps::AddBox(GdatBox({GdatRecord(p, ""), GdatRecord(q, "")}), o, &s); },
+         {p, q}, kMph, false, 1e-7},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -171,11 +188,13 @@ TEST(Makers, DamagedAndVoidRecordsGiveNoFix)
     QByteArray sixtyMinutes = ThinkwareCue(p);
     sixtyMinutes.replace(sixtyMinutes.indexOf(",A,") + 5, 2, "60");
     sixtyMinutes.truncate(sixtyMinutes.indexOf('*')); // no checksum to give it away
-    const auto box = [](const QByteArray &payload, bool garmin) {
+    const auto box = [](const QByteArray &payload, int kind) { // 1 Garmin, 0 70mai, 2 Nextbase
         tagTRACKTELEMETRY out;
         tagMAKERGPSSTATS s;
-        if (garmin)
+        if (kind == 1)
             CGarminGps::AddBox(payload, &out, &s);
+        else if (kind == 2)
+            CNextbaseGps::AddBox(payload, &out, &s);
         else
             CMai70Gps::AddBox(payload, &out, &s);
         return !out.vecFix.isEmpty() ? MR_DECODED : s.nDamaged ? MR_DAMAGED : s.nNoFix ? MR_NOFIX : MR_OTHER;
@@ -198,15 +217,25 @@ TEST(Makers, DamagedAndVoidRecordsGiveNoFix)
         {"a subtitle", [&](auto *o) { return CThinkwareGps::AddCue(Cue("Hello"), 0, o); }, MR_OTHER},
         {"PNDM, cut", [&](auto *o) { return CGarminGps::AddCue(PndmCue(p).left(19), 0, o); }, MR_DAMAGED},
         {"PNDM at 0, 0", [&](auto *o) { return CGarminGps::AddCue(PndmCue(nowhere), 0, o); }, MR_NOFIX},
-        {"Garmin box, before 2000", [&](auto *) { return box(GarminBox({GarminRecord(before2000)}), true); }, MR_DAMAGED},
-        {"Garmin box, cut record", [&](auto *) { return box(GarminBox({GarminRecord(p).left(19)}), true); }, MR_DAMAGED},
-        {"another uuid", [&](auto *) { return box(QByteArray(16, 'u') + GarminRecord(p), true); }, MR_OTHER},
+        {"Garmin box, before 2000", [&](auto *) { return box(GarminBox({GarminRecord(before2000)}), 1); }, MR_DAMAGED},
+        {"Garmin box, cut record", [&](auto *) { return box(GarminBox({GarminRecord(p).left(19)}), 1); }, MR_DAMAGED},
+        {"another uuid", [&](auto *) { return box(QByteArray(16, 'u') + GarminRecord(p), 1); }, MR_OTHER},
         {"SigmaStar, no lock", [&](auto *o) { return CSstarGps::AddSample(noLock, 0, o); }, MR_NOFIX},
         {"SigmaStar, month 13", [&](auto *o) { return CSstarGps::AddSample(month13, 0, o); }, MR_DAMAGED},
         {"SigmaStar, G-sensor not a number", [&](auto *o) { return CSstarGps::AddSample(SstarAccel(NAN, 0, 1), 0, o); }, MR_DAMAGED},
         {"SigmaStar, 32 bytes of a picture", [&](auto *o) { return CSstarGps::AddSample(QByteArray("\xff\xd8\xff\xe0", 4) + QByteArray(28, 'j'), 0, o); }, MR_DAMAGED},
-        {"70mai, no hemisphere", [&](auto *) { return box(letter, false); }, MR_DAMAGED},
-        {"70mai, 0, 0", [&](auto *) { return box(Mai70Record(nowhere, 0), false); }, MR_NOFIX},
+        {"70mai, no hemisphere", [&](auto *) { return box(letter, 0); }, MR_DAMAGED},
+        {"70mai, 0, 0", [&](auto *) { return box(Mai70Record(nowhere, 0), 0); }, MR_NOFIX},
+        {"Nextbase, status V", [&](auto *) { return box(GdatBox({GdatRecord(p, "Z", false, "V")}), 2); }, MR_NOFIX},
+        {"Nextbase, no time", [&](auto *) { return box(GdatBox({GdatRecord(p, "Z").replace("2019-05-24T", "")}), 2); }, MR_DAMAGED},
+        {"Nextbase, latitude 91", [&](auto *) { Point n = p; n.lat = 91; return box(GdatBox({GdatRecord(n)}), 2); }, MR_DAMAGED},
+        {"Nextbase, earlier than the first", [&](auto *) {
+             tagTRACKTELEMETRY t;
+             tagMAKERGPSSTATS s;
+             CNextbaseGps::AddBox(GdatBox({GdatRecord(At(1)), GdatRecord(p)}), &t, &s);
+             return t.vecFix.size() == 1 && s.nDamaged == 1 ? MR_DAMAGED : MR_OTHER;
+         }, MR_DAMAGED},
+        {"Nextbase, cut JSON", [&](auto *) { return box(GdatBox({GdatRecord(p)}).left(40), 2); }, MR_DAMAGED},
         {"70mai, past the clip's end", [&](auto *o) { *o = longClip; tagMAKERGPSSTATS s; CMai70Gps::AddBox(Mai70Record(p, 5), o, &s); return s.nDamaged ? MR_DAMAGED : MR_OTHER; }, MR_DAMAGED},
     };
     for (const auto &c : cases) {
@@ -270,7 +299,8 @@ TEST(Makers, ClipsAreFoundInTheirPlaces)
         {"garmin box", Movie(Box("uuid", GarminBox(garmin))), "garmin", 3, 0},
         {"sstar", telemetryclips::TrackOnlyMp4(TextTrack(sstar, "ssmd", "meta")), "sstar", 3, 3, 2}, // a G-sensor sample between
         {"70mai", Movie({}, Box("GPS ", Mai70Box(ps))), "70mai", 3, 0},
-        {"70mai in moov, cut", cutMai70, "70mai", 2, 0},
+        {"70mai, cut", cutMai70, "70mai", 2, 0},
+        {"nextbase", Movie({}, Box("gdat", GdatBox({GdatRecord(ps[0]), GdatRecord(ps[1]), GdatRecord(ps[2])}))), "nextbase", 3, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -382,13 +412,14 @@ TEST(CrossCheck, MakersAgreeWithExiftool)
     ASSERT_TRUE(QFile::remove(video));
 
     QVector<Point> ps;
-    QVector<QByteArray> thinkware, pndm, garmin, sstar;
+    QVector<QByteArray> thinkware, pndm, garmin, sstar, gdat;
     for (int i = 0; i < 4; ++i) {
         ps << At(i, i == 2);
         thinkware << Cue(ThinkwareCue(ps[i]));
         pndm << Cue(PndmCue(ps[i], i == 1));
         garmin << GarminRecord(ps[i]);
         sstar << SstarGps(ps[i]);
+        gdat << GdatRecord(ps[i]);
     }
     const auto withTrack = [&](const telemetryclips::Track &t) {
         QByteArray clip = base;
@@ -413,8 +444,9 @@ TEST(CrossCheck, MakersAgreeWithExiftool)
         // After 'moov' without its 'udta', whose 'meta' handler would hide the box from exiftool.
         {"70mai", EditMoov(base, [](const QByteArray &c) { return Without(c, "udta"); }, Box("GPS ", Mai70Box(ps))),
          "70mai", kKmh},
-        // exiftool 12.57 does not read 'ssmd': in the catalogue only.
+        // exiftool 12.57 reads neither 'ssmd' nor 'gdat': in the catalogue only.
         {"sstar", withTrack(TextTrack(sstar, "ssmd", "meta")), "sstar", 0},
+        {"nextbase", base + Box("gdat", GdatBox(gdat)), "nextbase", 0},
     };
     QMap<QString, QByteArray> sources;
     for (const auto &c : cases) {
