@@ -12,28 +12,22 @@
 //   build/bench/shell/bench_channelpace [WORK]
 //
 // The clips are made once in WORK (default ./bench-channelpace).
-#include "catalogue/corvanadoc.h"
 #include "fixtures/clipmaker.h"
 #include "media/mediagraph.h"
 #include "playback/mediaplayview.h"
 #include "playback/playbackcontroller.h"
 #include "playback/playbacksession.h"
-#include "shell/compositionroot.h"
 #include "shell/mainframe.h"
-#include "skin/global.h"
-#include "skin/prompt.h"
 
 #include "benchwindow.h"
 #include "screen/screencheck.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <algorithm>
-#include <clocale>
 #include <cmath>
 #include <cstdio>
 
@@ -83,12 +77,12 @@ double Moment(const CPlaybackSession *session, int64_t frame)
     return frames > 0 ? static_cast<double>(frame) * session->Graph()->Duration() / frames : 0.0;
 }
 
-void RunCard(CCompositionRoot &viewer, const QString &name, const QStringList &clips)
+void RunCard(CBenchViewer &viewer, const QString &name, const QStringList &clips)
 {
     CPlaybackController *playback = viewer.Playback();
-    if (!OpenInFrame(viewer, clips.front(), "bench_channelpace"))
+    if (!viewer.OpenClip(clips.front(), "bench_channelpace"))
         return;
-    CMediaPlayView *view = viewer.Frame()->PlayView();
+    CMediaPlayView *view = viewer.Frame().PlayView();
     const int channels = playback->Channels();
     std::printf("\n%s: %d cameras\n", qPrintable(name), channels);
     if (channels != clips.size()) {
@@ -169,10 +163,7 @@ void RunCard(CCompositionRoot &viewer, const QString &name, const QStringList &c
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir home;
-    PrepareBenchProcess(home);
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
+    CBenchApplication app(argc, argv);
     const QString work = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("bench-channelpace"))
                              .absolutePath();
 
@@ -191,14 +182,10 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    CGlobal skin;
-    skin.LoadDefaults();
-    CScriptedPrompt prompt;
-    CPromptScope scope(prompt);
-    CCorvanaDoc doc;
-    CCompositionRoot viewer(&doc);
-    viewer.Frame()->resize(1280, 960);
-    viewer.Frame()->show();
+    CBenchSkin skin;
+    CBenchViewer viewer(skin);
+    viewer.Frame().resize(1280, 960);
+    viewer.Frame().show();
     RunCard(viewer, QStringLiteral("front 2560x1440 + rear 1920x1080, 30 a second"), twoCameras);
     RunCard(viewer, QStringLiteral("Tesla: four 1280x960 cameras, 36 a second"), fourCameras);
     return 0;

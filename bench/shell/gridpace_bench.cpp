@@ -9,22 +9,18 @@
 //   build/bench/shell/bench_gridpace [CLIP]
 //
 // Without CLIP a 1920x1080 H.264 clip of 60 s at 30 pictures a second is made with ffmpeg.
-#include "catalogue/corvanadoc.h"
 #include "media/mediagraph.h"
 #include "playback/mediaplayview.h"
 #include "playback/multiplayview.h"
 #include "playback/playbackpane.h"
 #include "shell/contentlistview.h"
 #include "playback/playbackcontroller.h"
-#include "shell/compositionroot.h"
 #include "shell/mainframe.h"
-#include "skin/global.h"
-#include "skin/prompt.h"
 
 #include "benchwindow.h"
 #include "screen/screencheck.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -33,7 +29,6 @@
 
 #include <sys/resource.h>
 
-#include <clocale>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -94,10 +89,7 @@ long PeakMegabytes()
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir home;
-    PrepareBenchProcess(home);
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
+    CBenchApplication app(argc, argv);
 
     QTemporaryDir work;
     const QString clip =
@@ -105,16 +97,12 @@ int main(int argc, char **argv)
     if (clip.isEmpty())
         return 1;
 
-    CGlobal skin;
-    skin.LoadDefaults();
-    CScriptedPrompt prompt;
-    CPromptScope scope(prompt);
-    CCorvanaDoc doc;
-    CCompositionRoot viewer(&doc);
-    CMainFrame &frame = *viewer.Frame();
+    CBenchSkin skin;
+    CBenchViewer viewer(skin);
+    CMainFrame &frame = viewer.Frame();
     CPlaybackController *playback = viewer.Playback();
     frame.show();
-    if (!OpenInFrame(viewer, clip, "bench_gridpace"))
+    if (!viewer.OpenClip(clip, "bench_gridpace"))
         return 1;
     CMediaPlayView *view = frame.PlayView();
     const double d = FfmpegSecondsPerPicture(clip, playback->FrameCount());

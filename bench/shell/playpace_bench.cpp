@@ -11,27 +11,22 @@
 //   build/bench/shell/bench_playpace [CLIP]
 //
 // Without CLIP a 1920x1080 H.264 clip of 20 s at 30 pictures a second is made with ffmpeg.
-#include "catalogue/corvanadoc.h"
 #include "media/mediagraph.h"
 #include "playback/mediaplayview.h"
 #include "shell/contentlistview.h"
-#include "skin/global.h"
 #include "playback/playbackcontroller.h"
-#include "shell/compositionroot.h"
 #include "shell/mainframe.h"
-#include "skin/prompt.h"
 
 #include "benchwindow.h"
 #include "screen/screencheck.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <clocale>
 #include <cstdio>
 
 namespace {
@@ -55,10 +50,7 @@ double EngineStepsPerSecond(const QString &clip, double rate)
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir home;
-    PrepareBenchProcess(home);
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
+    CBenchApplication app(argc, argv);
 
     QTemporaryDir work;
     const QString clip =
@@ -66,16 +58,12 @@ int main(int argc, char **argv)
     if (clip.isEmpty())
         return 1;
 
-    CGlobal skin;
-    skin.LoadDefaults();
-    CScriptedPrompt prompt;
-    CPromptScope scope(prompt);
-    CCorvanaDoc doc;
-    CCompositionRoot viewer(&doc);
-    CMainFrame &frame = *viewer.Frame();
+    CBenchSkin skin;
+    CBenchViewer viewer(skin);
+    CMainFrame &frame = viewer.Frame();
     CPlaybackController *playback = viewer.Playback();
     frame.show();
-    if (!OpenInFrame(viewer, clip, "bench_playpace"))
+    if (!viewer.OpenClip(clip, "bench_playpace"))
         return 1;
     CMediaPlayView *view = frame.PlayView();
     const double fps = 1e7 / static_cast<double>(playback->FrameTime());

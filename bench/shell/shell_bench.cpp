@@ -7,14 +7,11 @@
 #include "catalogue/corvanadoc.h"
 #include "media/thumbnailer.h"
 #include "shell/contentlistview.h"
-#include "skin/global.h"
-#include "shell/compositionroot.h"
 #include "shell/mainframe.h"
-#include "skin/prompt.h"
 
 #include "benchwindow.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -24,7 +21,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <clocale>
 #include <cstdio>
 #include <vector>
 
@@ -98,10 +94,7 @@ double Median(std::vector<double> v)
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir home;
-    PrepareBenchProcess(home);
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
+    CBenchApplication app(argc, argv);
     const int clips = argc > 1 ? std::max(1, atoi(argv[1])) : 2000;
     QTemporaryDir work(argc > 2 ? QString::fromLocal8Bit(argv[2]) + QStringLiteral("/bench-shell-XXXXXX")
                                 : QDir::tempPath() + QStringLiteral("/bench-shell-XXXXXX"));
@@ -113,10 +106,7 @@ int main(int argc, char **argv)
     // Every run decodes its thumbnails afresh; the disk cache would hide that work.
     CThumbnailer::SetCacheDirectory(QString());
 
-    CGlobal skin;
-    skin.LoadDefaults();
-    CScriptedPrompt prompt;
-    CPromptScope scope(prompt);
+    CBenchSkin skin;
 
     std::vector<double> catalogue, frameRuns, thumbnails;
     const int runs = 7;
@@ -129,9 +119,8 @@ int main(int argc, char **argv)
             catalogue.push_back(Seconds(start));
         }
         {
-            CCorvanaDoc doc;
-            CCompositionRoot viewer(&doc);
-            CMainFrame &frame = *viewer.Frame();
+            CBenchViewer viewer(skin);
+            CMainFrame &frame = viewer.Frame();
             frame.show();
             Pump(50);
             CContentListView *list = frame.ListView();
@@ -139,11 +128,11 @@ int main(int argc, char **argv)
             QObject::connect(list, &CContentListView::ThumbnailsFinished, [&] { finished = true; });
 
             const auto start = Clock::now();
-            viewer.SetFolderAndLoad(card);
+            viewer.Root().SetFolderAndLoad(card);
             // The rows are in; the list paints them once.
             list->viewport()->repaint();
             frameRuns.push_back(Seconds(start));
-            if (list->RowCount() != clips || doc.Count() != clips) {
+            if (list->RowCount() != clips || viewer.Document().Count() != clips) {
                 std::fprintf(stderr, "bench_shell: listed %d of %d clips\n", list->RowCount(), clips);
                 return 1;
             }

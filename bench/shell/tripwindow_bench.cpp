@@ -8,19 +8,15 @@
 // work does not add to).
 //
 //   build/bench/shell/bench_tripwindow [CLIPS=2000] [WORKDIR] [TIMES.csv]
-#include "catalogue/corvanadoc.h"
-#include "shell/compositionroot.h"
 #include "shell/mainframe.h"
 #include "skin/commandids.h"
-#include "skin/global.h"
-#include "skin/prompt.h"
 #include "trips/triptimelineview.h"
 #include "trips/tripwindow.h"
 
 #include "benchwindow.h"
 #include "fixtures/minutecard.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -30,7 +26,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <clocale>
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -87,10 +82,7 @@ std::vector<tagREPAINT> ScrollEndToEnd(CTripTimelineView *view)
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir home;
-    PrepareBenchProcess(home);
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
+    CBenchApplication app(argc, argv);
     const int clips = argc > 1 ? std::max(1, atoi(argv[1])) : 2000;
     QTemporaryDir work(argc > 2 ? QString::fromLocal8Bit(argv[2]) + QStringLiteral("/bench-trips-XXXXXX")
                                 : QDir::tempPath() + QStringLiteral("/bench-trips-XXXXXX"));
@@ -100,23 +92,19 @@ int main(int argc, char **argv)
     }
     MakeMinuteCard(work.path(), clips, clips, 0);
 
-    CGlobal skin;
-    skin.LoadDefaults();
-    CScriptedPrompt prompt;
-    CPromptScope scope(prompt);
-    CCorvanaDoc doc;
-    CCompositionRoot viewer(&doc);
-    CMainFrame &frame = *viewer.Frame();
+    CBenchSkin skin;
+    CBenchViewer viewer(skin);
+    CMainFrame &frame = viewer.Frame();
     frame.show();
-    viewer.SetFolderAndLoad(work.path());
-    if (doc.Count() != clips) {
-        std::fprintf(stderr, "bench_tripwindow: loaded %d of %d clips\n", doc.Count(), clips);
+    viewer.Root().SetFolderAndLoad(work.path());
+    if (viewer.Document().Count() != clips) {
+        std::fprintf(stderr, "bench_tripwindow: loaded %d of %d clips\n", viewer.Document().Count(), clips);
         return 1;
     }
 
     const auto opening = Clock::now();
     frame.Command(ID_VIEW_TRIP_TIMELINE);
-    CTripWindow *window = viewer.TripWindow();
+    CTripWindow *window = viewer.Root().TripWindow();
     window->resize(1200, 700);
     QCoreApplication::processEvents();
     window->repaint();
