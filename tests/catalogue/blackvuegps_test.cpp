@@ -4,7 +4,7 @@
 #include "catalogue/cliptelemetry.h"
 #include "catalogue/corvanadoc.h"
 #include "fixtures/exiftooldocs.h"
-#include "fixtures/mp4bytes.h"
+#include "fixtures/makerclips.h"
 #include "fixtures/telemetryclips.h"
 #include "fixtures/testfiles.h"
 
@@ -16,7 +16,7 @@
 
 namespace {
 
-using namespace mp4bytes;
+using namespace makerclips;
 using telemetryclips::Fix;
 
 // The camera's clock at the recording's start; the receiver's UTC runs 9 h behind it.
@@ -36,22 +36,13 @@ Fix At(qint64 ms)
     return f;
 }
 
-// The text as the camera writes it: an RMC and a GGA line per fix, both with the fix's time code.
-QByteArray Text(const QVector<qint64> &codes, const QByteArray &timeCodes = {})
+// The text as the camera writes it, of the fixes at the given times on the camera's clock.
+QByteArray Text(const QVector<qint64> &codes, bool timeCodes = true)
 {
-    QByteArray text;
-    for (qint64 ms : codes) {
-        const Fix f = At(ms);
-        const QByteArray code = timeCodes.isNull() ? '[' + QByteArray::number(kStart + ms) + ']' : timeCodes;
-        text += code + telemetryclips::NmeaSentence(telemetryclips::RmcBody("GP", f, 'A')) + "\r\n";
-        text += code + telemetryclips::NmeaSentence(telemetryclips::GgaBody("GP", f)) + "\r\n";
-    }
-    return text;
-}
-
-QByteArray Record(qint64 ms, int x, int y, int z)
-{
-    return Be(quint64(ms), 4) + Be(quint16(qint16(x)), 2) + Be(quint16(qint16(y)), 2) + Be(quint16(qint16(z)), 2);
+    QVector<Fix> fixes;
+    for (qint64 ms : codes)
+        fixes << At(ms);
+    return BlackVueText(fixes, kUtcLag, timeCodes);
 }
 
 // Ten records a second: x counts up through zero, y is negative, z about 1 g.
@@ -59,14 +50,13 @@ QByteArray Records(int n)
 {
     QByteArray r;
     for (int i = 0; i < n; ++i)
-        r += Record(100 * i, i - 3, -2 - i, 98 + i);
+        r += BlackVueRecord(100 * i, i - 3, -2 - i, 98 + i);
     return r;
 }
 
 QByteArray Free(const QByteArray &text, const QByteArray &records, qint64 start = kStart)
 {
-    return Box("free", (start >= 0 ? Box("sttm", Be(quint64(start), 8)) : QByteArray()) + Box("ptnm", "clip.mp4")
-                           + Box("gps ", text) + Box("3gf ", records));
+    return BlackVueFree(text, records, start);
 }
 
 // A clip of our own bytes: filler, ffmpeg's empty 'free', media data and the movie box, with
@@ -98,8 +88,8 @@ TEST(BlackVue, FixesAndRecordsLandOnTheClipTimeline)
         {"before moov, no sttm", Clip(Free(text, Records(5), -1), true), false, {0.0, 1.0, 2.0}, 0, 0, 5, 0},
         {"sttm of another day", Clip(Free(text, Records(5), kStart - 86400000)), false, {0.0, 1.0, 2.0}, 0, 0, 5, 0},
         {"a fix without a time code, one before the start",
-         Clip(Free(Text({-500}) + Text({600}, "") + text, Records(2))), true, {0.25, 1.25, 2.25}, 1, 1, 2, 0},
-        {"records ended by 0xffffffff", Clip(Free(text, Records(3) + Record(0xffffffff, 0, 0, 0) + Records(3))), true,
+         Clip(Free(Text({-500}) + Text({600}, false) + text, Records(2))), true, {0.25, 1.25, 2.25}, 1, 1, 2, 0},
+        {"records ended by 0xffffffff", Clip(Free(text, Records(3) + BlackVueRecord(0xffffffff, 0, 0, 0) + Records(3))), true,
          {0.25, 1.25, 2.25}, 0, 0, 3, 0},
         {"records ended by the box's zeros", Clip(Free(text, Records(4) + QByteArray(50, '\0'))), true,
          {0.25, 1.25, 2.25}, 0, 0, 4, 0},
@@ -173,10 +163,10 @@ TEST(CrossCheck, BlackVueAgreesWithExiftool)
     QFile f(video);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray clip = f.readAll(), text = Text({250, 1250, 2250, 3250}) + QByteArray(64, '\0');
-    const QByteArray records = Records(38) + Record(0xffffffff, 0, 0, 0);
+    const QByteArray records = Records(38) + BlackVueRecord(0xffffffff, 0, 0, 0);
     const struct { const char *name; QByteArray bytes; } files[] = {
         {"inclip.mp4", clip + Free(text, records)}, {"beside.mp4", clip}, {"beside.GPS", text},
-        {"beside.3gf", records}, {"plain.mp4", clip}, {"plain.gps", Text({250, 1250}, "")},
+        {"beside.3gf", records}, {"plain.mp4", clip}, {"plain.gps", Text({250, 1250}, false)},
         {"g_20211018_144910.mp4", "clip"}, {"g_20211018_144910.3gf", records}};
     for (const auto &w : files)
         ASSERT_TRUE(testfiles::Write(file(w.name), w.bytes));

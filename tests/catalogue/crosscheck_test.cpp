@@ -1,6 +1,7 @@
 // Our readers of other cameras' telemetry against independent decoders of the same files:
 // exiftool for GPMF and CAMM clips (real H.264 clips that ffprobe lists with their data track),
 // gpsbabel for NMEA logs and GPX tracks.
+#include "catalogue/cameraclock.h"
 #include "catalogue/cliptelemetry.h"
 #include "catalogue/corvanadoc.h"
 #include "catalogue/gpxtrack.h"
@@ -507,8 +508,8 @@ TEST(CrossCheck, GpxTracksAgreeWithGpsbabel)
 }
 
 // The developer's sample folder: every file reads back as described (counts, rates, the braking in
-// the middle of the action camera's clip, the phone track around the phone's clip), and a folder
-// that is not empty is refused untouched.
+// the middle of the action camera's clip, the phone track around the phone's clip, the makers'
+// clips by their readers), and a folder that is not empty is refused untouched.
 TEST(CrossCheck, SampleFolderReadsBack)
 {
     if (Tool("ffmpeg").isEmpty() || !QFileInfo::exists(kFont))
@@ -562,11 +563,35 @@ TEST(CrossCheck, SampleFolderReadsBack)
     EXPECT_EQ(UtcMs(2, 0, 0), phone.Points().last().nTimeMs);
     EXPECT_EQ(20, CGpxTrack::PointsInWindow(phone.Points(), UtcMs(1, 20, 0), UtcMs(1, 20, 20)).size());
 
+    // The dash cams' clips: each recording read by its maker's reader, a fix a second or more; the
+    // Viofo's clock 2 s ahead of GPS time.
+    const auto listing = testfiles::Run(testfiles::BinaryDir() + QStringLiteral("/PC_viewer/cli/pellister-cli"),
+                                        {QStringLiteral("catalogue"), out + QStringLiteral("/makers")});
+    ASSERT_EQ(0, listing.exitCode) << listing.err.constData();
+    QMap<QString, QString> sources;
+    for (const QByteArray &line : listing.out.split('\n')) {
+        const QStringList columns = QString::fromUtf8(line).split(QLatin1Char('\t'));
+        if (columns.size() > 8 && columns[6].toInt() >= 25)
+            sources[QFileInfo(columns[3]).fileName()] = columns[7] + QLatin1Char(' ') + columns[8];
+    }
+    const QMap<QString, QString> expected{
+        {QStringLiteral("2014_1017_102502_0001F.MP4"), QStringLiteral("novatek front+rear")},
+        {QStringLiteral("20141017_102530_NF.mp4"), QStringLiteral("blackvue front")},
+        {QStringLiteral("REC_2014_10_17_10_26_00_F.MP4"), QStringLiteral("thinkware front")},
+        {QStringLiteral("NO20141017-102630-000004F.MP4"), QStringLiteral("70mai front")},
+        {QStringLiteral("2014_1017_102700_005.MP4"), QStringLiteral("sstar front")},
+        {QStringLiteral("GRMN0006.MP4"), QStringLiteral("garmin front")},
+        {QStringLiteral("141017_102800_007_FH.MP4"), QStringLiteral("nextbase front")},
+        {QStringLiteral("GOPR0008.MP4"), QStringLiteral("gpmf front")}};
+    EXPECT_EQ(expected, sources) << listing.out.constData();
+    EXPECT_TRUE(CameraClockText(CCorvanaDoc::RecordOfClip(out + QStringLiteral("/makers/2014_1017_102502_0001F.MP4")))
+                    .contains(QStringLiteral("2.000 s ahead")));
+
     const QStringList names =
         QDir(out).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     EXPECT_EQ(QStringList({QStringLiteral("20141017_101500_N.mp4"), QStringLiteral("20141017_101500_N.nmea"),
                            QStringLiteral("CAMM_0001.mp4"), QStringLiteral("GX010001.MP4"),
-                           QStringLiteral("VID_20141017_102000.mp4"), QStringLiteral("phone")}),
+                           QStringLiteral("VID_20141017_102000.mp4"), QStringLiteral("makers"), QStringLiteral("phone")}),
               names);
     EXPECT_EQ(1, testfiles::Run(program, {out}).exitCode);
     EXPECT_EQ(names, QDir(out).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name));

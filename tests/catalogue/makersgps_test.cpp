@@ -6,7 +6,7 @@
 #include "catalogue/nextbasegps.h"
 #include "catalogue/sstargps.h"
 #include "catalogue/thinkwaregps.h"
-#include "fixtures/mp4bytes.h"
+#include "fixtures/makerclips.h"
 #include "fixtures/telemetryclips.h"
 #include "fixtures/testfiles.h"
 
@@ -22,105 +22,25 @@
 
 namespace {
 
-using namespace mp4bytes;
+using namespace makerclips;
 
-constexpr double kKnot = 1852.0 / 3600.0, kMph = 1609.344 / 3600.0, kKmh = 1 / 3.6;
 const qint64 kStartUtc = QDateTime(QDate(2019, 5, 24), QTime(10, 20, 30), QTimeZone::utc()).toMSecsSinceEpoch();
 
-// A fix as the camera measured it, i seconds into the clip; its speed is `count` of the layout's
-// unit, so that every layout writes it exactly.
-struct Point {
-    qint64 utc;
-    double lat, lon;
-    int count;
-};
+// A fix i seconds into the clip; its speed is a whole number of the layout's unit, so that every
+// layout writes it exactly.
+using Point = MakerPoint;
 Point At(int i, bool southEast = false)
 {
     const double sign = southEast ? -1 : 1;
-    return {kStartUtc + 1000 * i, sign * (37.75205 + 0.0003 * i), -sign * (122.425 + 0.0004 * i), 20 + i};
+    return {kStartUtc + 1000 * i, sign * (37.75205 + 0.0003 * i), -sign * (122.425 + 0.0004 * i), 20.0 + i};
 }
 
-double Ddmm(double deg)
-{
-    const double a = std::fabs(deg), whole = std::floor(a);
-    return std::copysign(whole * 100 + (a - whole) * 60, deg);
-}
-QDateTime T(const Point &p) { return QDateTime::fromMSecsSinceEpoch(p.utc, QTimeZone::utc()); }
-qint32 Semicircles(double deg) { return qint32(std::llround(deg * 2147483648.0 / 180.0)); }
-
-QByteArray Cue(const QByteArray &text) { return Be(text.size(), 2) + text; }
-
-// body*hh, the checksum an NMEA sentence ends in.
-QByteArray Summed(const QByteArray &body)
-{
-    char sum = 0;
-    for (char c : body)
-        sum ^= c;
-    return body + '*' + QByteArray::number(uchar(sum), 16).toUpper().rightJustified(2, '0');
-}
-QByteArray ThinkwareCue(const Point &p)
-{
-    return "gsensori,4,512,-67,-12,100;" +
-           Summed("GNRMC," + T(p).toString(QStringLiteral("HHmmss")).toLatin1() + ".00,A," +
-                  QByteArray::number(std::fabs(Ddmm(p.lat)), 'f', 5).rightJustified(10, '0') + ',' +
-                  (p.lat < 0 ? 'S' : 'N') + ',' + QByteArray::number(std::fabs(Ddmm(p.lon)), 'f', 5).rightJustified(11, '0') +
-                  ',' + (p.lon < 0 ? 'W' : 'E') + ',' + QByteArray::number(p.count) + ".000,35.34," +
-                  T(p).toString(QStringLiteral("ddMMyy")).toLatin1() + ",,,A") +
-           "\r\n;CAR,0,0,0,0.0,0,0,0,0,0,0,0,0";
-}
 // sized: after a 32-bit size, as some of the cameras write it.
 QByteArray PndmCue(const Point &p, bool sized = false)
 {
-    const QByteArray c = "PNDM" + Be(0, 4) + Be(p.count, 2) + Be(0, 2) + Be(quint32(Semicircles(p.lat)), 4) +
+    const QByteArray c = "PNDM" + Be(0, 4) + Be(quint64(p.speed), 2) + Be(0, 2) + Be(quint32(Semicircles(p.lat)), 4) +
                          Be(quint32(Semicircles(p.lon)), 4) + Be(0x1234, 4);
     return sized ? Be(c.size() + 4, 4) + c : c;
-}
-QByteArray GarminRecord(const Point &p)
-{
-    return Be(quint64(p.utc / 1000 + 2082844800), 4) + Be(p.count, 2) + QByteArray(6, '\0') +
-           Be(quint32(Semicircles(p.lat)), 4) + Be(quint32(Semicircles(p.lon)), 4);
-}
-QByteArray GarminBox(const QVector<QByteArray> &records)
-{
-    QByteArray b = QByteArray(kGarminUuid, 16) + QByteArray(17, '\0');
-    for (const QByteArray &r : records)
-        b += r;
-    return b;
-}
-QByteArray SstarGps(const Point &p)
-{
-    const QDateTime t = T(p);
-    const char clock[] = {char(t.date().year() - 2000), char(t.date().month()), char(t.date().day()),
-                          char(t.time().hour()), char(t.time().minute()), char(t.time().second())};
-    return Le(Ddmm(p.lat)) + Le(Ddmm(p.lon)) + QByteArray(4, '\0') + Le(quint16(p.count)) + QByteArray(clock, 6) +
-           QByteArray("\xff\x01\x01\x00", 4);
-}
-QByteArray SstarAccel(float x, float y, float z) { return Le(x) + Le(y) + Le(z); }
-QByteArray Mai70Record(const Point &p, int second)
-{
-    return (Le(quint32(1)) + Le(quint32(1)) + Le(quint32(second)) + Le(quint32(p.count * 1000)) +
-            (p.lat < 0 ? 'S' : 'N') + Le(quint32(std::llround(std::fabs(Ddmm(p.lat)) * 1000))) +
-            (p.lon < 0 ? 'W' : 'E') + Le(quint32(std::llround(std::fabs(Ddmm(p.lon)) * 1000))))
-        .leftJustified(kMai70RecordBytes, '\0');
-}
-QByteArray Mai70Box(const QVector<Point> &ps)
-{
-    QByteArray b;
-    for (int i = 0; i < ps.size(); ++i)
-        b += Mai70Record(ps[i], i);
-    return b + QByteArray(kMai70RecordBytes, '\0'); // the camera's box ends in an empty record
-}
-// One JSON record of a 'gdat' box; its numbers as texts when asText.
-QByteArray GdatRecord(const Point &p, const char *zone = "Z", bool asText = false, const char *status = "A")
-{
-    const auto n = [&](double v) { return asText ? '"' + QByteArray::number(v, 'f', 7) + '"' : QByteArray::number(v, 'f', 7); };
-    return "{\"datetime\":\"" + T(p).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1() + zone + "\",\"lat\":" + n(p.lat) +
-           ",\"lon\":" + n(p.lon) + ",\"speed\":" + n(p.count) + ",\"bearing\":35.5,\"xAcc\":0.1,\"yAcc\":0.2,\"zAcc\":0.9,"
-           "\"gpsStatus\":\"" + status + "\"}";
-}
-QByteArray GdatBox(const QVector<QByteArray> &records)
-{
-    return ("{\"cameraModel\":\"622GW\",\"gpsData\":[" + records.toList().join(',') + "]}").toBase64();
 }
 
 // Every layout gives back the values written, at the cue's or record's time.
@@ -132,7 +52,7 @@ TEST(Makers, RecordsGiveTheValuesWritten)
         const char *name;
         Decoder decode;
         QVector<Point> points;
-        double unit; // m/s per speed count
+        double unit; // m/s per unit of the layout's speed
         bool utc;
         double tolerance; // degrees
     } cases[] = {
@@ -161,7 +81,7 @@ TEST(Makers, RecordsGiveTheValuesWritten)
             EXPECT_EQ('A', f.cStatus);
             EXPECT_NEAR(e.lat, f.dLat, c.tolerance);
             EXPECT_NEAR(e.lon, f.dLon, c.tolerance);
-            EXPECT_NEAR(e.count * c.unit, f.dSpeed, 1e-9);
+            EXPECT_NEAR(e.speed * c.unit, f.dSpeed, 1e-9);
             EXPECT_DOUBLE_EQ(double(e.utc - kStartUtc) / 1000, f.dTime);
             ASSERT_EQ(c.utc, f.bHasUtc);
             if (c.utc) {
@@ -251,16 +171,6 @@ TEST(Makers, DamagedAndVoidRecordsGiveNoFix)
 // ---------------------------------------------------------------------------------------------
 // Files
 
-telemetryclips::Track TextTrack(const QVector<QByteArray> &cues, const char *entry = "text", const char *handler = "text")
-{
-    telemetryclips::Track t;
-    t.entry = entry;
-    t.handler = handler;
-    t.handlerName = "GPS";
-    t.samples = cues;
-    t.durations = QVector<quint32>(cues.size(), 1000);
-    return t;
-}
 // A file of a movie header of 3 s and the given boxes in 'moov' and after it.
 QByteArray Movie(const QByteArray &inMoov, const QByteArray &after = {})
 {
@@ -336,25 +246,6 @@ TEST(Makers, ClipsAreFoundInTheirPlaces)
 // ---------------------------------------------------------------------------------------------
 // exiftool
 
-using BoxEdit = std::function<QByteArray(const QByteArray &type, const QByteArray &box)>;
-// The boxes one after the other in `bytes`, each replaced by what `edit` makes of it.
-QByteArray EachBox(const QByteArray &bytes, const BoxEdit &edit)
-{
-    QByteArray out;
-    for (qint64 at = 0, size = 0; at + 8 <= bytes.size(); at += size) {
-        size = std::max<qint64>(8, qFromBigEndian<quint32>(bytes.constData() + at));
-        out += edit(bytes.mid(at + 4, 4), bytes.mid(at, size));
-    }
-    return out;
-}
-// The clip with the children of 'moov' edited, and `after` after it.
-QByteArray InMoov(const QByteArray &clip, const BoxEdit &child, const QByteArray &after = {})
-{
-    return EachBox(clip, [&](const QByteArray &type, const QByteArray &box) {
-        return type == "moov" ? Box("moov", EachBox(box.mid(8), child)) + after : box;
-    });
-}
-
 // "[DocN] Tag: value" lines of exiftool -G3 -s -s, by document: those with a position.
 QVector<QMap<QString, QString>> ExifFixes(const QByteArray &listing)
 {
@@ -423,9 +314,7 @@ TEST(CrossCheck, MakersAgreeWithExiftool)
         {"garmin box", InMoov(base, [&](const QByteArray &type, const QByteArray &box) {
              return type == "mvhd" ? box + Box("uuid", GarminBox(garmin)) : box;
          }), "garmin", kMph},
-        // After 'moov' without its 'udta', whose 'meta' handler would hide the box from exiftool.
-        {"70mai", InMoov(base, [](const QByteArray &type, const QByteArray &box) { return type == "udta" ? QByteArray() : box; },
-                         Box("GPS ", Mai70Box(ps))), "70mai", kKmh},
+        {"70mai", AfterMoov(base, Box("GPS ", Mai70Box(ps))), "70mai", kKmh},
         // exiftool 12.57 reads neither 'ssmd' nor 'gdat': in the catalogue only.
         {"sstar", withTrack(TextTrack(sstar, "ssmd", "meta")), "sstar", 0},
         {"nextbase", base + Box("gdat", GdatBox(gdat)), "nextbase", 0},

@@ -4,7 +4,7 @@
 #include "catalogue/gpmf.h"
 #include "catalogue/mp4boxes.h"
 #include "fixtures/exiftooldocs.h"
-#include "fixtures/mp4bytes.h"
+#include "fixtures/makerclips.h"
 #include "fixtures/telemetryclips.h"
 #include "fixtures/testfiles.h"
 
@@ -20,7 +20,7 @@
 
 namespace {
 
-using namespace mp4bytes;
+using namespace makerclips;
 
 const QByteArray kGps5Scal = Klv("SCAL", 'l', 4, 5, Longs({10000000, 10000000, 1000, 1000, 100}));
 
@@ -119,25 +119,8 @@ TEST(Gpmf, DamagedItemsAreSkippedAndNothingIsReadOutsideThePayload)
 // The Karma drone's streams: SYST pairs of system time (us) and UTC (ms), GLPI (position
 // estimate) and GPRI (the receiver's fix) as complex structures of their TYPE.
 const qint64 kSystUtcMs = 1683964800000; // 2023-05-13 08:00:00 UTC at 100 s of system time
-QByteArray Syst(std::initializer_list<qint64> pairs)
-{
-    return Nest("STRM", Klv("TYPE", 'c', 2, 1, "JJ") + Klv("SCAL", 'l', 4, 2, Longs({1000000, 1000}))
-                            + Klv("SYST", '?', 16, int(pairs.size() / 2), Longs(pairs, 8)));
-}
 // Two pairs, a stream each (as exiftool reads them).
 const QByteArray kSyst = Syst({100000000, kSystUtcMs}) + Syst({200000000, kSystUtcMs + 100000});
-// System time in ms, lat and lon in 1e-7 degrees, velocity north and east in cm/s, heading in
-// hundredths of a degree.
-QByteArray GlpiRow(qint64 ms, qint64 lat, qint64 lon, qint64 north, qint64 east, qint64 heading)
-{
-    return Longs({ms, lat, lon, 12345, 2000}) + Longs({north, east, -10}, 2) + Be(quint64(heading), 2);
-}
-QByteArray Glpi(const QByteArray &rows, const char *type = "LllllsssS", int size = 28,
-                const QByteArray &scal = Longs({1000, 10000000, 10000000, 1000, 1000, 100, 100, 100, 100}))
-{
-    return Nest("STRM", Klv("TYPE", 'c', int(std::strlen(type)), 1, type) + Klv("SCAL", 'l', 4, scal.size() / 4, scal)
-                            + Klv("GLPI", '?', size, rows.size() / size, rows));
-}
 // System time in us, speed in cm/s, course in hundredths of a degree.
 QByteArray Gpri(qint64 us, qint64 lat, qint64 lon, qint64 speed, qint64 course)
 {

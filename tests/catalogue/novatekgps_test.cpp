@@ -3,7 +3,7 @@
 #include "catalogue/cliptelemetry.h"
 #include "catalogue/corvanadoc.h"
 #include "catalogue/novatekgps.h"
-#include "fixtures/mp4bytes.h"
+#include "fixtures/makerclips.h"
 #include "fixtures/telemetryclips.h"
 #include "fixtures/testfiles.h"
 
@@ -21,75 +21,31 @@
 
 namespace {
 
-using namespace mp4bytes;
-
-constexpr double kKnot = 1852.0 / 3600.0;
+using namespace makerclips;
 
 qint64 UtcMs(int h, int m, int s, int ms = 0)
 {
     return QDateTime(QDate(2019, 5, 24), QTime(h, m, s, ms), QTimeZone::utc()).toMSecsSinceEpoch();
 }
 
-// A record as the camera measured it; the default lies north and west, at 36 km/h.
-struct Point {
-    qint64 utc = UtcMs(10, 20, 30);
-    double lat = 37.75205, lon = -122.425, speed = 10.0, course = 123.5, alt = 45.5;
-    double ax = 0.5, ay = -0.25, az = 1.0; // g
-};
+using Point = NovatekPoint;
 
+// A record `second` s and `ms` into the drive, north and west, from 36 km/h.
 Point At(int second, double ms = 0)
 {
     Point p;
     p.utc = UtcMs(10, 20, 30) + qint64(second) * 1000 + qint64(ms);
-    p.lat += 0.0003 * second;
-    p.lon += 0.0004 * second;
-    p.speed += second;
+    p.lat = 37.75205 + 0.0003 * second;
+    p.lon = -122.425 + 0.0004 * second;
+    p.speed = 10.0 + second;
+    p.course = 123.5;
+    p.alt = 45.5;
+    p.ax = 0.5;
+    p.ay = -0.25;
+    p.az = 1.0;
     return p;
 }
 
-double Ddmm(double deg)
-{
-    deg = std::fabs(deg);
-    const double whole = std::floor(deg);
-    return whole * 100 + (deg - whole) * 60;
-}
-char Ns(const Point &p) { return p.lat < 0 ? 'S' : 'N'; }
-char Ew(const Point &p) { return p.lon < 0 ? 'W' : 'E'; }
-
-// A block as the cameras write it: big-endian size, the signature, the payload's length.
-struct Blk {
-    QByteArray b;
-    explicit Blk(int size = 0x8000) : b(size, '\0') { Put(0, Be(size, 4)).Put(4, "freeGPS ").U32(12, 0x4c); }
-    explicit Blk(const QByteArray &bytes) : b(bytes) {}
-    Blk &Put(int at, const QByteArray &x) { b.replace(at, x.size(), x); return *this; }
-    Blk &C(int at, char c) { return Put(at, QByteArray(1, c)); }
-    Blk &U32(int at, qint64 v) { return Put(at, Le(quint32(v))); }
-    Blk &F32(int at, double v) { return Put(at, Le(float(v))); }
-    Blk &F64(int at, double v) { return Put(at, Le(v)); }
-    // Date and time fields of 32 bits in the order given ("hmsYMD"); years less yearBase.
-    Blk &Clock(int at, const Point &p, const char *order, int yearBase = 2000)
-    {
-        const QDateTime t = QDateTime::fromMSecsSinceEpoch(p.utc, QTimeZone::utc());
-        for (int i = 0; order[i]; ++i) {
-            const char f = order[i];
-            U32(at + 4 * i, f == 'h' ? t.time().hour() : f == 'm' ? t.time().minute() : f == 's' ? t.time().second()
-                           : f == 'Y' ? t.date().year() - yearBase : f == 'M' ? t.date().month() : t.date().day());
-        }
-        return *this;
-    }
-    Blk &Accel(int at, const Point &p, double scale)
-    {
-        return U32(at, std::lround(p.ax * scale)).U32(at + 4, std::lround(p.ay * scale)).U32(at + 8, std::lround(p.az * scale));
-    }
-    Blk &Letters(int at, const Point &p, char status = 'A') { return C(at, status).C(at + 1, Ns(p)).C(at + 2, Ew(p)); }
-    operator QByteArray() const { return b; }
-};
-
-QByteArray Type3(const Point &p, char status = 'A')
-{
-    return Blk().Clock(0x30, p, "hmsYMD").Letters(0x48, p, status).F32(0x4c, Ddmm(p.lat)).F32(0x50, Ddmm(p.lon))
-        .F32(0x54, p.speed / kKnot).F32(0x58, p.course);
-}
 QByteArray Transcend(const Point &p)
 {
     return Blk(Type3(p)).F64(0x70, Ddmm(p.lat)).F64(0x80, Ddmm(p.lon)).F64(0xa0, p.alt);
@@ -288,7 +244,7 @@ tagTRACKTELEMETRY Decode(const QVector<QByteArray> &blocks, tagNOVATEKSTATS *sta
 // layout keeps one), speed, course, altitude, UTC and G-sensor where the layout has them.
 TEST(Novatek, LayoutsGiveTheValuesWritten)
 {
-    const Point p = At(0), q = At(0, 500), r = At(0, 100), south = [] { Point s; s.lat = -33.8688; s.lon = 151.2093; return s; }();
+    const Point p = At(0), q = At(0, 500), r = At(0, 100), south = [] { Point s = At(0); s.lat = -33.8688; s.lon = 151.2093; return s; }();
     const QByteArray key = "customer cc gps";
     const struct {
         const char *name;
@@ -441,14 +397,6 @@ File MakeFile(const std::function<QByteArray(const QVector<qint64> &blocks, qint
     f.bytes += Box("moov", index ? Box("gps ", index(f.blocks, end)) : QByteArray());
     return f;
 }
-QByteArray Index(const QVector<std::pair<qint64, qint64>> &entries)
-{
-    QByteArray b = Be(0, 4) + Be(entries.size(), 4);
-    for (const auto &e : entries)
-        b += Be(e.first, 4) + Be(e.second, 4);
-    return b;
-}
-
 // The index is followed, an entry outside the file is counted as damaged; without an index, or
 // with one of no readable block, the media data are searched; the byte budget holds.
 TEST(Novatek, FilesAreReadThroughTheIndexElseTheSearch)
@@ -456,11 +404,11 @@ TEST(Novatek, FilesAreReadThroughTheIndexElseTheSearch)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const File indexed = MakeFile([](const QVector<qint64> &b, qint64 end) {
-        return Index({{b[0], 0x8000}, {b[1], 0x8000}, {0, 0}, {b[2], 0x8000}, {end + 100, 0x8000}});
+        return NovatekIndex({{b[0], 0x8000}, {b[1], 0x8000}, {0, 0}, {b[2], 0x8000}, {end + 100, 0x8000}});
     });
     const File bare = MakeFile(nullptr);
     const File misled = MakeFile([](const QVector<qint64> &b, qint64) {
-        return Index({{b[0] + 0x4000, 0x8000}, {b[1] + 0x4000, 0x8000}});
+        return NovatekIndex({{b[0] + 0x4000, 0x8000}, {b[1] + 0x4000, 0x8000}});
     });
     const struct {
         const char *name;
@@ -518,42 +466,6 @@ TEST(Novatek, FilesAreReadThroughTheIndexElseTheSearch)
 
 // ---------------------------------------------------------------------------------------------
 // exiftool
-
-// The clip with the blocks added as the cameras store them: 0x8000 bytes each on the file's
-// 0x8000-byte grid, in media data of their own, listed in a 'gps ' box of 'moov' when indexed (one
-// more entry pointing past the end of the file when `outside`).
-QByteArray WithBlocks(QByteArray clip, const QVector<QByteArray> &blocks, bool indexed, bool outside)
-{
-    qint64 at = 0, moov = -1;
-    while (at + 8 <= clip.size()) {
-        const qint64 size = qFromBigEndian<quint32>(clip.constData() + at);
-        if (size < 8 || at + size > clip.size())
-            return {};
-        if (clip.mid(at + 4, 4) == "moov")
-            moov = at;
-        at += size;
-    }
-    if (moov < 0 || moov + qFromBigEndian<quint32>(clip.constData() + moov) != clip.size())
-        return {};
-    const QByteArray children = clip.mid(moov + 8);
-    clip.truncate(moov);
-    qint64 pad = (0x8000 - (clip.size() + 16) % 0x8000) % 0x8000;
-    clip += Box("free", QByteArray(pad, '\0'));
-    const qint64 first = clip.size() + 8;
-    QByteArray media;
-    QVector<std::pair<qint64, qint64>> entries;
-    for (const QByteArray &b : blocks) {
-        entries.push_back({first + media.size(), 0x8000});
-        media += b.leftJustified(0x8000, '\0', true);
-    }
-    clip += Box("mdat", media);
-    if (outside)
-        entries.push_back({clip.size() + 0x100000, 0x8000});
-    // After 'mvhd', ahead of 'udta' whose 'meta' handler would hide the box from exiftool.
-    const qint64 mvhd = qFromBigEndian<quint32>(children.constData());
-    return clip + Box("moov", children.left(mvhd) + (indexed ? Box("gps ", Index(entries)) : QByteArray())
-                                   + children.mid(mvhd));
-}
 
 struct ExifDoc {
     double lat = NAN, lon = NAN, speed = NAN; // km/h
@@ -640,7 +552,7 @@ TEST(CrossCheck, NovatekBlocksAgreeWithExiftool)
         for (int i = 0; i < 4; ++i)
             blocks << (i == c.voidAt ? Type3(At(i), 'V') : c.block(i));
         const QString path = dir.filePath(QStringLiteral("clip%1.mp4").arg(n++));
-        const QByteArray clip = WithBlocks(base, blocks, c.indexed, c.voidAt >= 0);
+        const QByteArray clip = WithNovatekBlocks(base, blocks, c.indexed, c.voidAt >= 0);
         ASSERT_FALSE(clip.isEmpty());
         ASSERT_TRUE(testfiles::Write(path, clip));
 
