@@ -66,36 +66,12 @@ struct Source {
     }
 };
 
-struct Box {
-    quint32 type = 0;
-    qint64 payload = 0;
-    qint64 end = 0;
-};
+using Box = tagMP4BOXHEADER;
 
 // The box at pos within [pos, end); a box longer than what is left (a cut file) ends there.
 bool ReadBox(Source *s, qint64 pos, qint64 end, Box *box)
 {
-    if (end - pos < 8)
-        return false;
-    const QByteArray h = s->Read(pos, std::min<qint64>(16, end - pos));
-    if (h.size() < 8)
-        return false;
-    const uchar *p = reinterpret_cast<const uchar *>(h.constData());
-    quint64 size = Be32(p);
-    box->type = Be32(p + 4);
-    box->payload = pos + 8;
-    if (size == 1) {
-        if (h.size() < 16)
-            return false;
-        size = Be64(p + 8);
-        box->payload = pos + 16;
-    } else if (size == 0) {
-        size = quint64(end - pos);
-    }
-    if (size < quint64(box->payload - pos))
-        return false;
-    box->end = size > quint64(end - pos) ? end : pos + qint64(size);
-    return true;
+    return end - pos >= 8 && ParseMp4BoxHeader(s->Read(pos, std::min<qint64>(16, end - pos)), pos, end, box);
 }
 
 // The RMC's own date and time as UTC milliseconds; false when it gives none.

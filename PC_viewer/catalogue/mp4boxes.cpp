@@ -305,6 +305,29 @@ bool tagTRACKTELEMETRY::AddVehicle(const tagTRACKVEHICLE &vehicle)
     return true;
 }
 
+bool ParseMp4BoxHeader(const QByteArray &head, qint64 pos, qint64 end, tagMP4BOXHEADER *box)
+{
+    if (end - pos < 8 || head.size() < 8)
+        return false;
+    const uchar *p = reinterpret_cast<const uchar *>(head.constData());
+    quint64 size = Be32(p);
+    box->type = Be32(p + 4);
+    box->payload = pos + 8;
+    if (size == 1) {
+        if (end - pos < 16 || head.size() < 16)
+            return false;
+        size = Be64(p + 8);
+        box->payload = pos + 16;
+    } else if (size == 0) {
+        size = quint64(end - pos);
+    }
+    if (size < quint64(box->payload - pos))
+        return false; // a size smaller than its own header: nothing after it can be trusted
+    box->cut = size > quint64(end - pos);
+    box->end = box->cut ? end : pos + qint64(size);
+    return true;
+}
+
 bool CMp4Boxes::ReadHeader(qint64 pos, qint64 parentEnd, Box *box)
 {
     if (parentEnd - pos < 8 || ++m_boxCount > kMaxMp4Boxes) {
@@ -312,32 +335,22 @@ bool CMp4Boxes::ReadHeader(qint64 pos, qint64 parentEnd, Box *box)
             m_tooLarge = true;
         return false;
     }
-    uchar h[16];
-    if (!m_file.seek(pos) || m_file.read(reinterpret_cast<char *>(h), 8) != 8) {
-        m_truncated = true;
+    QByteArray head;
+    if (m_file.seek(pos))
+        head = m_file.read(std::min<qint64>(16, parentEnd - pos));
+    tagMP4BOXHEADER h;
+    if (!ParseMp4BoxHeader(head, pos, parentEnd, &h)) {
+        // A header the file stops inside is a cut file; a size too small for itself is damage.
+        if (head.size() < 8 || (head.size() < 16 && Be32(reinterpret_cast<const uchar *>(head.constData())) == 1))
+            m_truncated = true;
         return false;
     }
-    quint64 size = Be32(h);
-    box->type = Be32(h + 4);
+    box->type = h.type;
     box->start = pos;
-    box->payload = pos + 8;
-    if (size == 1) {
-        if (parentEnd - pos < 16 || m_file.read(reinterpret_cast<char *>(h + 8), 8) != 8) {
-            m_truncated = true;
-            return false;
-        }
-        size = Be64(h + 8);
-        box->payload = pos + 16;
-    } else if (size == 0) {
-        size = quint64(parentEnd - pos);
-    }
-    if (size < quint64(box->payload - pos))
-        return false; // a size smaller than its own header: nothing after it can be trusted
-    if (size > quint64(parentEnd - pos)) {
+    box->payload = h.payload;
+    box->end = h.end;
+    if (h.cut)
         m_truncated = true;
-        size = quint64(parentEnd - pos);
-    }
-    box->end = pos + qint64(size);
     return true;
 }
 

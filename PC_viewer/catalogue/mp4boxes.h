@@ -92,6 +92,18 @@ inline quint64 Be64(const uchar *p)
     return qFromBigEndian<quint64>(p);
 }
 
+// A box header read from its first bytes `head` (8, or 16 for a 64-bit size), the box starting at
+// pos inside a parent that ends at end: its type, where its payload starts and where it ends (size
+// 0 runs to the parent's end; a box longer than what is left, a cut file, ends there and sets
+// *cut). False when there is no header there, or its size is smaller than the header itself.
+struct tagMP4BOXHEADER {
+    quint32 type = 0;
+    qint64 payload = 0;
+    qint64 end = 0;
+    bool cut = false;
+};
+bool ParseMp4BoxHeader(const QByteArray &head, qint64 pos, qint64 end, tagMP4BOXHEADER *box);
+
 // One G-sensor sample: acceleration in g on the camera's axes.
 struct tagTRACKSAMPLE {
     double dTime = 0.0;       // seconds from the clip's start

@@ -37,25 +37,13 @@ bool CMp4TopBoxes::Header(qint64 pos, qint64 end, bool inMoov, tagMP4BOXREF *box
         m_tooLarge = true;
         return false;
     }
-    const QByteArray h = Read({0, false, pos, std::min<qint64>(16, end - pos)}, 16);
-    if (h.size() < 8)
+    tagMP4BOXHEADER h;
+    if (!ParseMp4BoxHeader(Read({0, false, pos, std::min<qint64>(16, end - pos)}, 16), pos, end, &h))
         return false;
-    const uchar *p = reinterpret_cast<const uchar *>(h.constData());
-    quint64 size = Be32(p);
-    box->nType = Be32(p + 4);
+    box->nType = h.type;
     box->bInMoov = inMoov;
-    box->nPayload = pos + 8;
-    if (size == 1) {
-        if (h.size() < 16)
-            return false;
-        size = Be64(p + 8);
-        box->nPayload = pos + 16;
-    } else if (size == 0) {
-        size = quint64(end - pos);
-    }
-    if (size < quint64(box->nPayload - pos))
-        return false; // smaller than its own header: nothing after it can be trusted
-    *boxEnd = size > quint64(end - pos) ? end : pos + qint64(size);
+    box->nPayload = h.payload;
+    *boxEnd = h.end;
     box->nSize = *boxEnd - box->nPayload;
     return true;
 }

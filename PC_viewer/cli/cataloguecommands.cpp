@@ -4,6 +4,7 @@
 #include "catalogue/cliptelemetry.h"
 #include "catalogue/corvanadoc.h"
 #include "export/trackfiles.h"
+#include "trips/trips.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -9,8 +9,6 @@
 #include <QString>
 #include <QVector>
 
-class CCorvanaDoc;
-
 // A fix counts for a cue when it lies no more than this before the cue starts.
 inline constexpr int64_t kSrtFixReachMs = 2000;
 // The most cues a file gets (ten hours): a duration beyond is cut there.
@@ -32,9 +30,6 @@ struct tagKMLPLACE {
 };
 // KML 2.2 of a document of placemarks; a place without a fix of status A is left out.
 QByteArray FormatKml(const QString &documentName, const QVector<tagKMLPLACE> &places);
-// The places of a loaded folder: one per trip with fixes ("Drive 1", "Parking 2", "Single 3"),
-// described by its start and end, its number of clips, distance and top speed in `unit`.
-QVector<tagKMLPLACE> TripPlaces(const CCorvanaDoc &doc, SpeedUnit unit);
 
 // Writes bytes to path through a file beside it, renamed into place once complete; false with the
 // reason in *why, an earlier file at path untouched.

@@ -9,6 +9,7 @@
 #include "export/exportactions.h"
 #include "export/playoverlay.h"
 #include "export/trackfiles.h"
+#include "trips/trips.h"
 #include "playback/mediaplayview.h"
 #include "playback/playbackcontroller.h"
 #include "playback/playcontrolview.h"
@@ -362,51 +363,43 @@ void CViewerCommands::OnGoogleMap()
     map->StartMapLoad();
 }
 
-void CViewerCommands::OnConvertForGoogleEarth()
+QString CViewerCommands::GpsFileTarget(const QString &suffix)
 {
     if (!LoadedCheck())
-        return;
-    const CCorvanaDoc *doc = m_root->Document();
-    const int index = m_playback->CurrentIndex();
-    const tagDATAFILEINFO &record = doc->RecordRef(index);
+        return QString();
+    const tagDATAFILEINFO &record = m_root->Document()->RecordRef(m_playback->CurrentIndex());
     if (record.bValid != 1 || record.vecGps.isEmpty()) {
         CurrentPrompt().Info(m_frame, Text(kMsgNoGps));
-        return;
+        return QString();
     }
     QString folder;
     if (!CurrentPrompt().ChooseTargetFolder(m_frame, Text(kTitleSaveFolder), &folder))
-        return;
+        return QString();
     QString name = FileNameOfPath(m_playback->MediaPath());
     const int dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot >= 0)
         name.truncate(dot);
-    const QString target = QDir::cleanPath(folder) + QLatin1Char('/') + name + QStringLiteral(".gpx");
-    if (doc->ExportGpx(index, target) == 1)
-        CurrentPrompt().Info(m_frame, Text(kMsgConvertSuccess));
-    else
-        CurrentPrompt().Info(m_frame, Text(kMsgConvertError));
+    return QDir::cleanPath(folder) + QLatin1Char('/') + name + suffix;
+}
+
+void CViewerCommands::OnConvertForGoogleEarth()
+{
+    const QString target = GpsFileTarget(QStringLiteral(".gpx"));
+    if (target.isEmpty())
+        return;
+    const bool written = m_root->Document()->ExportGpx(m_playback->CurrentIndex(), target) == 1;
+    CurrentPrompt().Info(m_frame, Text(written ? kMsgConvertSuccess : kMsgConvertError));
 }
 
 void CViewerCommands::OnExportSrt()
 {
-    if (!LoadedCheck())
+    const QString target = GpsFileTarget(QStringLiteral(".srt"));
+    if (target.isEmpty())
         return;
-    const CCorvanaDoc *doc = m_root->Document();
-    const int index = m_playback->CurrentIndex();
-    const tagDATAFILEINFO &record = doc->RecordRef(index);
-    if (record.bValid != 1 || record.vecGps.isEmpty()) {
-        CurrentPrompt().Info(m_frame, Text(kMsgNoGps));
-        return;
-    }
-    QString folder;
-    if (!CurrentPrompt().ChooseTargetFolder(m_frame, Text(kTitleSaveFolder), &folder))
-        return;
-    const QString media = m_playback->MediaPath();
-    const QString target = QDir::cleanPath(folder) + QLatin1Char('/') + QFileInfo(media).completeBaseName() +
-                           QStringLiteral(".srt");
-    const SpeedUnit unit = RememberedExportOptions().unit;
-    const bool written = WriteBesideAndRename(target, FormatSrt(record, ClipDurationSeconds(media), unit), nullptr);
-    CurrentPrompt().Info(m_frame, Text(written ? kMsgConvertSuccess : kMsgConvertError));
+    const tagDATAFILEINFO &record = m_root->Document()->RecordRef(m_playback->CurrentIndex());
+    const QByteArray srt =
+        FormatSrt(record, ClipDurationSeconds(m_playback->MediaPath()), RememberedExportOptions().unit);
+    CurrentPrompt().Info(m_frame, Text(WriteBesideAndRename(target, srt, nullptr) ? kMsgConvertSuccess : kMsgConvertError));
 }
 
 void CViewerCommands::OnExportKml()

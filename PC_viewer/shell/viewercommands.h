@@ -65,6 +65,10 @@ private:
     void OnExportVideo();
     void OnSaveEvidence();
     void OnGoogleMap();
+    // The file of the current recording's GPS that a command writes: the loaded check, "GPS data
+    // does not exist." without fixes, the folder chooser; the clip's name with `suffix` in the
+    // chosen folder, "" when there is none to write.
+    QString GpsFileTarget(const QString &suffix);
     void OnConvertForGoogleEarth();
     // "Export subtitles (SRT)...": the current recording's GPS, a cue a second, beside its name.
     void OnExportSrt();

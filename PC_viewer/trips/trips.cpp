@@ -420,3 +420,34 @@ QString TripClockText(int64_t timeKeyMs)
         return QString();
     return dt.toString(QStringLiteral("yyyy-MM-dd ")) + GraphClockText(timeKeyMs);
 }
+
+namespace {
+// The route of a trip on a globe needs no more than this many points.
+constexpr int kMaxKmlRoutePoints = 20000;
+} // namespace
+
+QVector<tagKMLPLACE> TripPlaces(const CCorvanaDoc &doc, SpeedUnit unit)
+{
+    QVector<tagKMLPLACE> places;
+    const QVector<tagTRIP> trips = BuildTrips(doc);
+    for (int i = 0; i < trips.size(); ++i) {
+        const tagTRIP &trip = trips[i];
+        tagKMLPLACE place;
+        QString kind = TripKindName(trip.nKind);
+        kind[0] = kind[0].toUpper();
+        place.strName = QStringLiteral("%1 %2").arg(kind).arg(i + 1);
+        QStringList facts;
+        if (trip.bHasTime)
+            facts << QStringLiteral("%1 to %2").arg(TripClockText(trip.llStartMs), TripClockText(trip.llEndMs));
+        facts << QStringLiteral("clips: %1").arg(trip.nClips);
+        const bool miles = unit == SpeedUnit::Mph;
+        facts << QString::asprintf("%.2f %s", trip.dDistanceMetres / (miles ? 1609.344 : 1000.0), miles ? "mi" : "km");
+        if (trip.bHasMaxSpeed)
+            facts << QString::asprintf("top speed %.0f %s", miles ? trip.dMaxSpeedKmh / 1.609344 : trip.dMaxSpeedKmh,
+                                       miles ? "mph" : "km/h");
+        place.strDescription = facts.join(QStringLiteral(", "));
+        place.fixes = TripRoute(doc, trip, kMaxKmlRoutePoints);
+        places.append(place);
+    }
+    return places;
+}

@@ -54,6 +54,7 @@
 #pragma once
 
 #include "catalogue/recordinfo.h"
+#include "export/trackfiles.h"
 
 #include <QString>
 #include <QVector>
@@ -129,3 +130,7 @@ QVector<tagGPSINFO> TripRoute(const CCorvanaDoc &doc, const tagTRIP &trip, int m
 
 // "YYYY-MM-DD hh:mm:ss.mmm" of a time key in local time; "" when it has no calendar date.
 QString TripClockText(int64_t timeKeyMs);
+
+// The trips as KML placemarks: one per trip with fixes ("Drive 1", "Parking 2", "Single 3"),
+// described by its start and end, its number of clips, distance and top speed in `unit`.
+QVector<tagKMLPLACE> TripPlaces(const CCorvanaDoc &doc, SpeedUnit unit);
