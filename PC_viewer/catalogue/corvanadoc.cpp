@@ -239,6 +239,7 @@ struct CParsedClip {
     tagCLIPSOURCES sources;
     tagCLIPCLOCK clipClock;
     tagDATAFILEINFO info;
+    QString moreDataPath; // a file that gave telemetry with the data path (a .3gf beside a .gps)
     bool openFailed = false;
     bool readAnyFix = false;
     bool firstFixUsedCarry = false;
@@ -269,6 +270,9 @@ void ParseClip(CParsedClip *clip, const CLocalClock &clock)
     // clip has none.
     clip->info = std::move(other.info);
     clip->dataPath = other.strSourcePath;
+    if (clip->info.nSource == TS_BLACKVUE && !clip->sources.accelPath.isEmpty() &&
+        clip->sources.accelPath != clip->dataPath)
+        clip->moreDataPath = clip->sources.accelPath;
     clip->openFailed = false;
     clip->readAnyFix = clip->firstFixUsedCarry = false;
 }
@@ -330,6 +334,7 @@ void ParseClips(std::vector<CParsedClip> *clips, const CLocalClock &clock, const
 struct CCatalogueRow {
     QString mediaPath;
     QString dataPath;
+    QString moreDataPath;
     tagDATAFILEINFO info;
     tagRECORDINGCLIPS clips;
 };
@@ -431,6 +436,7 @@ void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
     };
     m_mediaPaths.clear();
     m_dataPaths.clear();
+    m_moreDataPaths.clear();
     m_records.clear();
     m_clips.clear();
     m_offsets = ChannelOffsetsOfCard(m_folder);
@@ -486,6 +492,7 @@ void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
             CCatalogueRow row;
             row.mediaPath = clip.clipPath;
             row.dataPath = clip.openFailed ? QString() : clip.dataPath; // unreadable counts as missing
+            row.moreDataPath = clip.moreDataPath;
             row.info = std::move(clip.info);
             rows.push_back(std::move(row));
         }
@@ -493,6 +500,7 @@ void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
     for (CCatalogueRow &row : JoinChannels(std::move(rows))) {
         m_mediaPaths.append(row.mediaPath);
         m_dataPaths.append(row.dataPath);
+        m_moreDataPaths.append(row.moreDataPath);
         m_records.append(std::move(row.info));
         m_clips.append(std::move(row.clips));
     }
@@ -637,6 +645,15 @@ QString CCorvanaDoc::DataPathAt(int index) const
     return m_dataPaths.value(index);
 }
 
+QStringList CCorvanaDoc::DataFilesAt(int index) const
+{
+    QStringList files;
+    for (const QString &f : {m_dataPaths.value(index), m_moreDataPaths.value(index)})
+        if (!f.isEmpty())
+            files << f;
+    return files;
+}
+
 tagRECORDINGCLIPS CCorvanaDoc::ClipsAt(int index) const
 {
     return WithOffsets(m_clips.value(index), m_offsets);
@@ -654,6 +671,7 @@ void CCorvanaDoc::Swap(int i, int j)
         return;
     m_mediaPaths.swapItemsAt(i, j);
     m_dataPaths.swapItemsAt(i, j);
+    m_moreDataPaths.swapItemsAt(i, j);
     m_records.swapItemsAt(i, j);
     m_clips.swapItemsAt(i, j);
 }

@@ -37,6 +37,9 @@ public:
     QString MediaPathAt(int index) const;
     // The recording's data file, or the log beside the clip that gave its telemetry; "" for none.
     QString DataPathAt(int index) const;
+    // Every file beside the clip that gave the recording's telemetry: the data path and, for a
+    // log whose G-sensor lies in a file of its own (BlackVue's .gps and .3gf), that file too.
+    QStringList DataFilesAt(int index) const;
     // The recording's channels, the main one first (one front channel for a clip of its own).
     tagRECORDINGCLIPS ClipsAt(int index) const;
     // Keeps a camera's offset (its frames after the main camera's) for this card; every
@@ -77,6 +80,7 @@ private:
     CDataFileInfo m_reader;
     QStringList m_mediaPaths;
     QStringList m_dataPaths;
+    QStringList m_moreDataPaths;
     QVector<tagDATAFILEINFO> m_records;
     QVector<tagRECORDINGCLIPS> m_clips;
     QString m_trackPath;

@@ -124,6 +124,7 @@ int LoadRangeClips(const tagRANGEARGS &a, const char *command, QVector<tagEXPORT
         tagEXPORTCLIP c;
         c.strPath = info.absoluteFilePath();
         c.strDataPath = doc->DataPathAt(index);
+        c.moreDataPaths = doc->DataFilesAt(index).mid(1);
         c.record = doc->RecordAt(index);
         c.channels = recording.channels;
         clips->append(c);

@@ -213,6 +213,9 @@ HRESULT CEvidencePackage::Assemble(const QString &staging, const EvidenceReportW
         sources << c.strPath;
         if (!c.strDataPath.isEmpty() && QFileInfo(c.strDataPath).isFile())
             sources << c.strDataPath;
+        for (const QString &more : c.moreDataPaths)
+            if (QFileInfo(more).isFile())
+                sources << more;
         // The other cameras' clips of the same recording are originals too (each file once,
         // however its path is spelled).
         const tagRECORDINGCLIPS recording = CCorvanaDoc::RecordingOfClip(c.strPath);

@@ -28,6 +28,7 @@ bool ExportRange(const CCorvanaDoc &doc, const CExportMarks &marks, QVector<tagE
         tagEXPORTCLIP c;
         c.strPath = doc.MediaPathAt(i);
         c.strDataPath = doc.DataPathAt(i);
+        c.moreDataPaths = doc.DataFilesAt(i).mid(1);
         c.record = doc.RecordAt(i);
         c.channels = doc.ClipsAt(i).channels;
         clips->append(c);

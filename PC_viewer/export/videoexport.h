@@ -34,6 +34,7 @@
 struct tagEXPORTCLIP {
     QString strPath;
     QString strDataPath; // its data file; empty for none
+    QStringList moreDataPaths; // other files that gave its telemetry (CCorvanaDoc::DataFilesAt)
     tagDATAFILEINFO record;
     int64_t llFrom = 0;
     int64_t llTo = -1;

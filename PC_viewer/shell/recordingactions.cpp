@@ -125,7 +125,7 @@ void CRecordingActions::CopyRecordings(const QList<int> &rows)
                 CurrentPrompt().Info(m_dialogParent, Text(kMsgCopyMediaError).arg(other));
             }
         }
-        const QString data = m_doc->DataPathAt(row);
+        const QStringList data = m_doc->DataFilesAt(row);
         if (data.isEmpty())
             continue;
         const QString dataDir = dest + QStringLiteral("/data");
@@ -136,10 +136,12 @@ void CRecordingActions::CopyRecordings(const QList<int> &rows)
             CurrentPrompt().Info(m_dialogParent, Text(kMsgCreateDirError).arg(dataDir));
             continue;
         }
-        if (!IsInsideFolder(data, root) ||
-            !CopyFileNoOverwrite(data, dataDir + QLatin1Char('/') + FileNameOfPath(data))) {
-            error = true;
-            CurrentPrompt().Info(m_dialogParent, Text(kMsgCopyDataError).arg(data));
+        for (const QString &file : data) {
+            if (!IsInsideFolder(file, root) ||
+                !CopyFileNoOverwrite(file, dataDir + QLatin1Char('/') + FileNameOfPath(file))) {
+                error = true;
+                CurrentPrompt().Info(m_dialogParent, Text(kMsgCopyDataError).arg(file));
+            }
         }
     }
     m_host->HideProgress();
@@ -192,10 +194,11 @@ void CRecordingActions::DeleteRecordings(const QList<int> &rows)
                 CurrentPrompt().Info(m_dialogParent, Text(kMsgDeleteMediaError).arg(other));
             }
         }
-        const QString data = m_doc->DataPathAt(row);
-        if (!data.isEmpty() && (!IsInsideFolder(data, root) || !QFile::remove(data))) {
-            error = true;
-            CurrentPrompt().Info(m_dialogParent, Text(kMsgDeleteDataError).arg(data));
+        for (const QString &data : m_doc->DataFilesAt(row)) {
+            if (!IsInsideFolder(data, root) || !QFile::remove(data)) {
+                error = true;
+                CurrentPrompt().Info(m_dialogParent, Text(kMsgDeleteDataError).arg(data));
+            }
         }
     }
     m_host->HideProgress();

@@ -50,7 +50,7 @@ QByteArray Records(int n)
 {
     QByteArray r;
     for (int i = 0; i < n; ++i)
-        r += BlackVueRecord(100 * i, i - 3, -2 - i, 98 + i);
+        r += BlackVueRecord(100 * i, i - 3, -2 - i, 10 + i);
     return r;
 }
 
@@ -126,7 +126,7 @@ TEST(BlackVue, FixesAndRecordsLandOnTheClipTimeline)
         for (int i = 0; i < c.records; ++i) {
             const tagTRACKSAMPLE &a = out.vecAccel[i];
             EXPECT_TRUE(a.dTime == i / 10.0 && a.fX == (i - 3) / 10.0f && a.fY == (-2 - i) / 10.0f &&
-                        a.fZ == (98 + i) / 10.0f)
+                        a.fZ == (10 + i) / 10.0f)
                 << i << ": " << a.dTime << " " << a.fX << " " << a.fY << " " << a.fZ;
         }
         EXPECT_EQ(0, out.bTooLarge);
@@ -228,6 +228,17 @@ TEST(CrossCheck, BlackVueAgreesWithExiftool)
     ASSERT_EQ(38, named.vecAccel.size());
     EXPECT_EQ(QStringLiteral("2021/10/18 - 14:49:10.000"), RecordListText(named, QString()));
     EXPECT_EQ(WallMs(named.stSyncTime) + 3700, WallMs(named.vecAccel[37].stTime));
+
+    // Copying, deleting and packaging a recording take both files beside its clip.
+    CCorvanaDoc doc;
+    doc.SetFolder(dir.path());
+    doc.LoadFolder();
+    int listed = 0;
+    for (int i = 0; i < doc.Count(); ++i) {
+        if (doc.MediaPathAt(i) == file("beside.mp4") && ++listed)
+            EXPECT_EQ(doc.DataFilesAt(i), (QStringList{file("beside.GPS"), file("beside.3gf")}));
+    }
+    EXPECT_EQ(1, listed);
 }
 
 } // namespace
