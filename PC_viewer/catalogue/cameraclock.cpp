@@ -105,8 +105,9 @@ bool ApplyCameraClock(const SYSTEMTIME &cameraStart, tagDATAFILEINFO *rec)
     if (!ShiftRecordTimes(rec, offset - rec->nUtcOffsetMs))
         return false;
     rec->nUtcOffsetMs = offset;
-    rec->bCameraClock = 1;
-    rec->nCameraOffsetMs = offset;
+    // Only GPS time tells the camera clock's error; a header's UTC is the camera's clock itself.
+    rec->bCameraClock = rec->bUtcFromGps;
+    rec->nCameraOffsetMs = rec->bUtcFromGps ? offset : 0;
     return true;
 }
 

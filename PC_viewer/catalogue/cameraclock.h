@@ -34,8 +34,9 @@ void SplitCameraOffset(int64_t offsetMs, int64_t *zoneMs, int64_t *errorMs);
 bool ShiftRecordTimes(tagDATAFILEINFO *rec, int64_t shiftMs);
 
 // Puts a record whose times are local times of UTC (bHasUtcOffset) on the camera's clock, given
-// the camera's time of the clip's start (from its name). False, and nothing changed, for a record
-// without UTC or a time that cannot move.
+// the camera's time of the clip's start (from its name); where that UTC is GPS time (bUtcFromGps)
+// the difference is kept as the camera clock's (bCameraClock). False, and nothing changed, for a
+// record without UTC or a time that cannot move.
 bool ApplyCameraClock(const SYSTEMTIME &cameraStart, tagDATAFILEINFO *rec);
 
 // Adds the correction to the record's times and to its offset from UTC, and keeps it in

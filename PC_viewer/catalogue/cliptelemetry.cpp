@@ -110,12 +110,14 @@ struct ClipStart {
     int64_t nWallMs = 0;   // local wall-clock time of the clip's first frame
     bool bHasUtc = false;
     int64_t nOffsetMs = 0; // local minus UTC
+    bool bFromGps = false; // the UTC time came from a fix, not from the container's clock
 };
 
-ClipStart StartFromUtc(int64_t utcMs, const CLocalClock &clock)
+ClipStart StartFromUtc(int64_t utcMs, const CLocalClock &clock, bool fromGps = true)
 {
     ClipStart s;
     s.bKnown = s.bHasUtc = true;
+    s.bFromGps = fromGps;
     s.nOffsetMs = clock.OffsetMs(utcMs);
     s.nWallMs = utcMs + s.nOffsetMs;
     return s;
@@ -142,6 +144,7 @@ tagDATAFILEINFO BuildRecord(const QVector<TimedFix> &fixes, const QVector<TimedS
     rec.nSource = source;
     rec.bTooLarge = tooLarge ? 1 : 0;
     rec.bHasUtcOffset = start.bHasUtc ? 1 : 0;
+    rec.bUtcFromGps = start.bHasUtc && start.bFromGps ? 1 : 0;
     rec.nUtcOffsetMs = start.nOffsetMs;
     rec.nType = RecordingTypeFromPath(DataFilePathForClip(clipPath));
 
@@ -263,7 +266,7 @@ tagDATAFILEINFO FromGpxLog(const QString &path, const QString &clipPath, const C
 ClipStart StartOfClip(const QDateTime &creationUtc, const QString &clipPath, const CLocalClock &clock)
 {
     if (creationUtc.isValid())
-        return StartFromUtc(creationUtc.toMSecsSinceEpoch(), clock);
+        return StartFromUtc(creationUtc.toMSecsSinceEpoch(), clock, false);
     ClipStart s;
     if (NameTimeOfClip(clipPath, &s.nWallMs)) {
         s.bKnown = s.bHasUtc = true;

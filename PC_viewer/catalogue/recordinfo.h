@@ -124,13 +124,16 @@ struct tagDATAFILEINFO {
     // stored here (the time-zone setting at the recording's start).
     int bHasUtcOffset = 0;
     int64_t nUtcOffsetMs = 0;
+    // That UTC came from the GPS fixes (not from the clip's own header).
+    int bUtcFromGps = 0;
     // Another maker's clip whose name tells the camera's clock time: that time places the
     // recording in the list and its order when its telemetry gives no clock (or there is none).
     int bHasNameTime = 0;
     SYSTEMTIME stNameTime;
-    // Another maker's clip whose name tells the camera's clock and whose telemetry tells UTC: the
-    // camera's time minus UTC at the clip's start (the card's time zone plus the camera clock's
-    // error). The times here are then the camera's own and nUtcOffsetMs is this offset.
+    // Another maker's clip whose name tells the camera's clock and whose telemetry tells GPS time:
+    // the camera's time minus UTC at the clip's start (the card's time zone plus the camera clock's
+    // error). The times here are then the camera's own and nUtcOffsetMs is this offset (also
+    // without GPS time, when the clip's header told UTC).
     int bCameraClock = 0;
     int64_t nCameraOffsetMs = 0;
     // The card's clock correction, already added to every time here (and to nUtcOffsetMs): the

@@ -136,6 +136,26 @@ TEST(CameraClock, AClipTakesItsCamerasClockAndTheCardsCorrection)
     SetClockCorrectionForAllCards(std::nullopt);
 }
 
+// A clip whose UTC came from its header, not from GPS, takes its name's time and tells no clock
+// error.
+TEST(CameraClock, AHeadersTimeIsTheCamerasOwn)
+{
+    tagDATAFILEINFO rec;
+    rec.bValid = 1;
+    rec.bHasUtcOffset = 1;
+    WallClockTime(Utc(0), &rec.stSyncTime); // 01:15:00 shown: UTC on this computer's clock
+    SYSTEMTIME name;
+    WallClockTime(Utc(9 * kHour), &name);
+    for (const int gps : {0, 1}) {
+        tagDATAFILEINFO r = rec;
+        r.bUtcFromGps = gps;
+        ASSERT_TRUE(ApplyCameraClock(name, &r));
+        EXPECT_EQ(Clock(name), Clock(r.stSyncTime));
+        EXPECT_EQ(gps, r.bCameraClock);
+        EXPECT_EQ(gps ? QStringLiteral("UTC+09:00, the camera's clock on GPS time") : QString(), CameraClockText(r));
+    }
+}
+
 // The recorder's own card keeps its data file's times, moved by a correction as a whole.
 TEST(CameraClock, TheRecordersCardMovesByTheCorrection)
 {

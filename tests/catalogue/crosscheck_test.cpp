@@ -582,7 +582,8 @@ TEST(CrossCheck, SampleFolderReadsBack)
         {QStringLiteral("2014_1017_102700_005.MP4"), QStringLiteral("sstar front")},
         {QStringLiteral("GRMN0006.MP4"), QStringLiteral("garmin front")},
         {QStringLiteral("141017_102800_007_FH.MP4"), QStringLiteral("nextbase front")},
-        {QStringLiteral("GOPR0008.MP4"), QStringLiteral("gpmf front")}};
+        {QStringLiteral("GOPR0008.MP4"), QStringLiteral("gpmf front")},
+        {QStringLiteral("2014-10-17_10-29-00-front.mp4"), QStringLiteral("tesla front")}};
     EXPECT_EQ(expected, sources) << listing.out.constData();
     EXPECT_TRUE(CameraClockText(CCorvanaDoc::RecordOfClip(out + QStringLiteral("/makers/2014_1017_102502_0001F.MP4")))
                     .contains(QStringLiteral("2.000 s ahead")));
