@@ -30,48 +30,23 @@ bool IsPittasoftBox(quint32 type)
     return false;
 }
 
-// The clip's file, read out of a budget.
-struct Source {
-    QFile file;
-    qint64 size = 0;
-    qint64 *budget = nullptr;
-    tagTRACKTELEMETRY *out = nullptr;
-
-    // n bytes at pos; empty when they do not lie in the file, cannot be read, or exceed the
-    // budget (which sets bTooLarge).
-    QByteArray Read(qint64 pos, qint64 n)
-    {
-        if (n <= 0 || pos < 0 || pos > size - n)
-            return {};
-        if (n > *budget) {
-            out->bTooLarge = 1;
-            return {};
-        }
-        *budget -= n;
-        if (!file.seek(pos))
-            return {};
-        QByteArray bytes = file.read(n);
-        return bytes.size() == n ? bytes : QByteArray();
-    }
-
-    // A box's payload up to kMaxMp4TableBytes; a longer one sets bTooLarge.
-    QByteArray Payload(qint64 payload, qint64 end)
-    {
-        qint64 n = end - payload;
-        if (n > kMaxMp4TableBytes) {
-            out->bTooLarge = 1;
-            n = kMaxMp4TableBytes;
-        }
-        return Read(payload, n);
-    }
-};
-
+using Source = tagBUDGETEDFILE;
 using Box = tagMP4BOXHEADER;
 
-// The box at pos within [pos, end); a box longer than what is left (a cut file) ends there.
 bool ReadBox(Source *s, qint64 pos, qint64 end, Box *box)
 {
-    return end - pos >= 8 && ParseMp4BoxHeader(s->Read(pos, std::min<qint64>(16, end - pos)), pos, end, box);
+    return s->ReadBox(pos, end, box);
+}
+
+// A box's payload up to kMaxMp4TableBytes; a longer one sets bTooLarge.
+QByteArray Payload(Source *s, qint64 payload, qint64 end)
+{
+    qint64 n = end - payload;
+    if (n > kMaxMp4TableBytes) {
+        s->out->bTooLarge = 1;
+        n = kMaxMp4TableBytes;
+    }
+    return s->Read(payload, n);
 }
 
 // The RMC's own date and time as UTC milliseconds; false when it gives none.
@@ -161,12 +136,8 @@ bool CBlackVueGps::ReadFile(const QString &path, tagTRACKTELEMETRY *out, qint64 
     if (stats)
         *stats = tagBLACKVUESTATS();
     Source src;
-    src.budget = budget;
-    src.out = out;
-    src.file.setFileName(path);
-    if (!src.file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (!src.Open(path, budget, out))
         return false;
-    src.size = src.file.size();
 
     int boxes = 0;
     Box box;
@@ -193,9 +164,9 @@ bool CBlackVueGps::ReadFile(const QString &path, tagTRACKTELEMETRY *out, qint64 
                 hasStart = ms > 0 && ms < kMaxStartMs;
                 start = qint64(ms);
             } else if (child.type == FourCC("gps ") && text.isEmpty()) {
-                text = src.Payload(child.payload, child.end);
+                text = Payload(&src, child.payload, child.end);
             } else if (child.type == FourCC("3gf ") && records.isEmpty()) {
-                records = src.Payload(child.payload, child.end);
+                records = Payload(&src, child.payload, child.end);
             }
         }
         QVector<tagNMEAFIX> fixes;

@@ -328,6 +328,37 @@ bool ParseMp4BoxHeader(const QByteArray &head, qint64 pos, qint64 end, tagMP4BOX
     return true;
 }
 
+bool tagBUDGETEDFILE::Open(const QString &path, qint64 *bytes, tagTRACKTELEMETRY *telemetry)
+{
+    budget = bytes;
+    out = telemetry;
+    file.setFileName(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    size = file.size();
+    return true;
+}
+
+QByteArray tagBUDGETEDFILE::Read(qint64 pos, qint64 n)
+{
+    if (n <= 0 || pos < 0 || pos > size - n)
+        return {};
+    if (n > *budget) {
+        out->bTooLarge = 1;
+        return {};
+    }
+    *budget -= n;
+    if (!file.seek(pos))
+        return {};
+    QByteArray bytes = file.read(n);
+    return bytes.size() == n ? bytes : QByteArray();
+}
+
+bool tagBUDGETEDFILE::ReadBox(qint64 pos, qint64 end, tagMP4BOXHEADER *box)
+{
+    return end - pos >= 8 && ParseMp4BoxHeader(Read(pos, std::min<qint64>(16, end - pos)), pos, end, box);
+}
+
 bool CMp4Boxes::ReadHeader(qint64 pos, qint64 parentEnd, Box *box)
 {
     if (parentEnd - pos < 8 || ++m_boxCount > kMaxMp4Boxes) {

@@ -104,6 +104,23 @@ struct tagMP4BOXHEADER {
 };
 bool ParseMp4BoxHeader(const QByteArray &head, qint64 pos, qint64 end, tagMP4BOXHEADER *box);
 
+// A clip's file read unbuffered (readers probe a few bytes far apart) out of a byte budget.
+struct tagTRACKTELEMETRY;
+struct tagBUDGETEDFILE {
+    QFile file;
+    qint64 size = 0;
+    qint64 *budget = nullptr;
+    tagTRACKTELEMETRY *out = nullptr;
+
+    // Opens path; false when it cannot be.
+    bool Open(const QString &path, qint64 *bytes, tagTRACKTELEMETRY *telemetry);
+    // n bytes at pos; empty when they do not lie in the file, cannot be read, or exceed the
+    // budget (which sets the telemetry's bTooLarge).
+    QByteArray Read(qint64 pos, qint64 n);
+    // The box at pos within [pos, end); a box longer than what is left (a cut file) ends there.
+    bool ReadBox(qint64 pos, qint64 end, tagMP4BOXHEADER *box);
+};
+
 // One G-sensor sample: acceleration in g on the camera's axes.
 struct tagTRACKSAMPLE {
     double dTime = 0.0;       // seconds from the clip's start

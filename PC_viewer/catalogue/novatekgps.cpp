@@ -735,38 +735,12 @@ void Decode(const View &b, Decoding *d)
 
 // ---------------------------------------------------------------------------------------------
 // The file
-
-// The clip's file, read unbuffered (the search probes a few bytes far apart) out of a budget.
-struct Source {
-    QFile file;
-    qint64 size = 0;
-    qint64 *budget = nullptr;
-    tagTRACKTELEMETRY *out = nullptr;
-
-    // n bytes at pos; empty when they do not lie in the file, cannot be read, or exceed the
-    // budget (which sets bTooLarge).
-    QByteArray Read(qint64 pos, qint64 n)
-    {
-        if (n <= 0 || pos < 0 || pos > size - n)
-            return {};
-        if (n > *budget) {
-            out->bTooLarge = 1;
-            return {};
-        }
-        *budget -= n;
-        if (!file.seek(pos))
-            return {};
-        QByteArray bytes = file.read(n);
-        return bytes.size() == n ? bytes : QByteArray();
-    }
-};
-
+using Source = tagBUDGETEDFILE;
 using Box = tagMP4BOXHEADER;
 
-// The box at pos within [pos, end); a box longer than what is left (a cut file) ends there.
 bool ReadBox(Source *s, qint64 pos, qint64 end, Box *box)
 {
-    return end - pos >= 8 && ParseMp4BoxHeader(s->Read(pos, std::min<qint64>(16, end - pos)), pos, end, box);
+    return s->ReadBox(pos, end, box);
 }
 
 // The first block that starts in [from, to), or -1.
@@ -873,12 +847,8 @@ void CNovatekGps::Place(const Record &r, double blockTime)
 bool CNovatekGps::ReadFile(const QString &path, tagTRACKTELEMETRY *out, qint64 *budget, tagNOVATEKSTATS *stats)
 {
     Source src;
-    src.budget = budget;
-    src.out = out;
-    src.file.setFileName(path);
-    if (!src.file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (!src.Open(path, budget, out))
         return false;
-    src.size = src.file.size();
 
     // Top-level boxes: the media data, and the movie box's 'gps ' index.
     QVector<QPair<qint64, qint64>> media;
