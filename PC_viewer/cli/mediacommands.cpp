@@ -7,6 +7,7 @@
 #include "media/audiooutput.h"
 #include "media/mediagraph.h"
 #include "media/nullaudiooutput.h"
+#include "media/pictureadjust.h"
 #include "playback/playbackpane.h"
 #include "playback/playbackcontroller.h"
 #include "playback/snapshot.h"
@@ -21,6 +22,7 @@
 #include <QImageWriter>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -86,6 +88,57 @@ int RunChannels(const tagCLIARGS &cli, QTextStream &out, QTextStream &err)
             << graph.VideoSize().height() << '\t' << FrameStartMs(0, graph.FrameTime(), c.nOffsetFrames) << '\n';
     }
     return nStatus;
+}
+
+// --crop, --scale and --adjust of `frame` on the decoded picture; false (the reason said) for a
+// value that does not fit the picture.
+bool ApplyFrameView(const tagCLIARGS &cli, QImage *image, QTextStream &err)
+{
+    if (!cli.parser)
+        return true;
+    const auto isSet = [&](const char *name) { return cli.parser->isSet(QString::fromLatin1(name)); };
+    const auto value = [&](const char *name) { return cli.parser->value(QString::fromLatin1(name)); };
+    QRect region = image->rect();
+    if (isSet("crop")) {
+        const QStringList parts = value("crop").split(QLatin1Char(','));
+        int v[4] = {0, 0, 0, 0};
+        bool ok = parts.size() == 4;
+        for (int i = 0; ok && i < 4; ++i)
+            v[i] = parts.at(i).trimmed().toInt(&ok);
+        const QRect crop(v[0], v[1], v[2], v[3]);
+        if (!ok || v[2] <= 0 || v[3] <= 0 || v[0] < 0 || v[1] < 0 || !image->rect().contains(crop)) {
+            err << "pellister-cli: frame: --crop must be X,Y,W,H inside the picture (" << image->width() << "x"
+                << image->height() << "), not '" << value("crop") << "'\n";
+            return false;
+        }
+        region = crop;
+    }
+    QSize size = region.size();
+    if (isSet("scale")) {
+        bool ok = false;
+        const double k = value("scale").toDouble(&ok);
+        // No picture larger than the engine would ever make (16384 a side).
+        const double largest = 16384.0 / std::max(region.width(), region.height());
+        if (!ok || !std::isfinite(k) || k <= 0 || k > largest) {
+            err << "pellister-cli: frame: --scale must be a number above 0 and at most " << largest
+                << " for this crop, not '" << value("scale") << "'\n";
+            return false;
+        }
+        size = QSize(std::max(1, static_cast<int>(std::lround(region.width() * k))),
+                     std::max(1, static_cast<int>(std::lround(region.height() * k))));
+    }
+    tagPICTUREADJUST adjust;
+    if (isSet("adjust")) {
+        QString why;
+        if (!ParsePictureAdjust(value("adjust"), &adjust, &why)) {
+            err << "pellister-cli: frame: --adjust: " << why << "\n";
+            return false;
+        }
+    }
+    if (region != image->rect() || size != region.size())
+        *image = ScaleRegionBicubic(*image, region, size);
+    *image = AdjustPicture(*image, adjust);
+    return !image->isNull();
 }
 
 int RunFrame(const tagCLIARGS &cli, QTextStream &out, QTextStream &err)
@@ -163,6 +216,8 @@ int RunFrame(const tagCLIARGS &cli, QTextStream &out, QTextStream &err)
             << "': " << MediaResultText(FAILED(hr) ? hr : E_FAIL) << "\n";
         return kExitFailed;
     }
+    if (!ApplyFrameView(cli, &image, err))
+        return kExitUsage;
     QImageWriter writer(strOut, format);
     if (!writer.write(image)) {
         err << "pellister-cli: frame: cannot write '" << strOut << "': " << writer.errorString() << "\n";
@@ -324,11 +379,13 @@ QVector<CliCommand> MediaCommands()
          "List the channels of the recording CLIP is a clip of, one per line: name, clip, frames, "
          "frame rate, WIDTHxHEIGHT, offset in ms (TAB separated).",
          1, 1, &RunChannels},
-        {"frame", "CLIP N OUT [--channel NAME]",
+        {"frame", "CLIP N OUT [--channel NAME] [--crop X,Y,W,H] [--scale K] [--adjust brightness=B,contrast=C,gamma=G[,sharpen=S]]",
          "Write picture N (0 = first) of the clip at its native size to OUT (.png, .jpg or "
          ".jpeg); with --channel, that channel's picture of the moment of main frame N of CLIP's "
-         "recording.",
-         3, 3, &RunFrame, false, {{"channel", "NAME"}}},
+         "recording. --crop keeps the part X,Y,W,H (native pixels), --scale enlarges it K times "
+         "(bicubic), --adjust changes brightness (-1 to 1), contrast and gamma as ffmpeg's eq "
+         "filter does and sharpens (0 to 5); the clip itself never changes.",
+         3, 3, &RunFrame, false, {{"channel", "NAME"}, {"crop", "X,Y,W,H"}, {"scale", "K"}, {"adjust", "VALUES"}}},
         {"play", "CLIP RATE [FROM]",
          "Play the clip as the viewer does (1x in real time; 2, 4, 8, 16, 32 and negative rates by "
          "timed steps) from frame FROM (default: the start, or the end for reverse) until it "

@@ -329,12 +329,26 @@ QFont HashFont()
     return f;
 }
 
+// The files made from the originals and how, after which the originals stand unaltered.
+QString DerivedText(const tagEVIDENCEFACTS &facts)
+{
+    QStringList lines;
+    for (const tagEVIDENCEFILE &f : facts.files)
+        if (!f.strDerived.isEmpty())
+            lines << f.strPath + QStringLiteral(": ") + f.strDerived;
+    if (lines.isEmpty())
+        return QString();
+    return lines.join(QStringLiteral("; ")) + QStringLiteral(" (made from the originals, which are unaltered)");
+}
+
 QStringList FactLabels(const tagEVIDENCEFACTS &facts)
 {
     QStringList labels{QStringLiteral("Program"),   QStringLiteral("Version"), QStringLiteral("Exported (UTC)"),
                        QStringLiteral("Time zone"), QStringLiteral("Range"),   QStringLiteral("Recorder clock offset")};
     if (!facts.strClockCorrection.isEmpty())
         labels << QStringLiteral("Clock correction");
+    if (!DerivedText(facts).isEmpty())
+        labels << QStringLiteral("Derived files");
     return labels;
 }
 
@@ -349,6 +363,9 @@ QStringList FactValues(const tagEVIDENCEFACTS &facts)
     QStringList values{facts.strProgram, facts.strVersion, exported, facts.strTimeZone, facts.strRange, offset};
     if (!facts.strClockCorrection.isEmpty())
         values << facts.strClockCorrection;
+    const QString derived = DerivedText(facts);
+    if (!derived.isEmpty())
+        values << derived;
     return values;
 }
 
@@ -587,6 +604,8 @@ QByteArray ManifestJson(const tagEVIDENCEFACTS &facts)
                                      {"sha256", JsonString(QString::fromLatin1(f.hexSha256))}};
         if (!f.strCamera.isEmpty())
             members.append({"camera", JsonString(f.strCamera)});
+        if (!f.strDerived.isEmpty())
+            members.append({"derived", JsonString(f.strDerived)});
         files.append(JsonObject(members, 2));
     }
     const QByteArray exported =

@@ -26,6 +26,9 @@ struct tagEVIDENCEFILE {
     qint64 llSize = 0;
     QByteArray hexSha256;
     QString strCamera; // the camera of a recording of several that recorded this clip; else empty
+    // How the file was made from the originals (an enhanced view, a shared copy); empty for an
+    // original or the package's own files.
+    QString strDerived;
 };
 
 // Reads src in blocks, writes each block to dst and hashes it in the same pass (the source is
@@ -76,7 +79,8 @@ struct tagEVIDENCEFACTS {
 // manifest.json: one object with program, version, export_time_utc (ISO 8601 ending in Z; null
 // for an invalid time), time_zone, range, segments ([{clip, from, to}]), clock_offset (text),
 // clock_offset_ms (number, null when unknown), with a clock correction clock_correction (text)
-// and clock_correction_ms (number), and files ([{path, size, sha256}]), in that order,
+// and clock_correction_ms (number), and files ([{path, size, sha256}, with camera and derived
+// where they apply]), in that order,
 // indented, UTF-8.
 QByteArray ManifestJson(const tagEVIDENCEFACTS &facts);
 

@@ -4,6 +4,7 @@
 #include "catalogue/cameraclock.h"
 #include "catalogue/corvanadoc.h"
 #include "device_config/configstore.h"
+#include "playback/snapshot.h"
 #include "telemetry/graphgeometry.h"
 #include "version.h"
 
@@ -18,6 +19,7 @@
 
 const char kEvidenceOriginals[] = "originals";
 const char kEvidenceReport[] = "report.pdf";
+const char kEvidenceDerived[] = "derived";
 const char kEvidenceManifest[] = "manifest.json";
 const char kEvidenceSums[] = "SHA256SUMS";
 
@@ -276,9 +278,23 @@ HRESULT CEvidencePackage::Assemble(const QString &staging, const EvidenceReportW
         return m_bCancel.load() ? E_ABORT : E_FAIL;
     video.strPath = videoName;
 
-    // 3. The report, whose Evidence pages list the originals and the video.
+    // 3. The report, whose Evidence pages list the originals, the video and what was derived.
     f.files = originals;
     f.files.append(video);
+    for (const tagEVIDENCEPICTURE &picture : m_job.derivedPictures) {
+        const QString name = QLatin1String(kEvidenceDerived) + QLatin1Char('/') + QFileInfo(picture.strName).fileName();
+        const QString path = staging + QLatin1Char('/') + name;
+        if (!QDir().mkpath(staging + QLatin1Char('/') + QLatin1String(kEvidenceDerived)) || !WriteJpegFile(picture.image, path)) {
+            *why = QStringLiteral("cannot write '%1'").arg(name);
+            return E_FAIL;
+        }
+        tagEVIDENCEFILE file;
+        if (!HashFile(path, &m_bCancel, &file, why))
+            return m_bCancel.load() ? E_ABORT : E_FAIL;
+        file.strPath = name;
+        file.strDerived = picture.strHow;
+        f.files.append(file);
+    }
     tell(92, QStringLiteral("report"));
     const QString reportPath = staging + QLatin1Char('/') + QLatin1String(kEvidenceReport);
     if (!report || !report(reportPath, f, why))
@@ -289,6 +305,8 @@ HRESULT CEvidencePackage::Assemble(const QString &staging, const EvidenceReportW
     if (!HashFile(reportPath, &m_bCancel, &reportFile, why))
         return E_FAIL;
     reportFile.strPath = QLatin1String(kEvidenceReport);
+    if (!m_job.strEnhancedView.isEmpty())
+        reportFile.strDerived = QStringLiteral("its video pictures are the enhanced view: ") + m_job.strEnhancedView;
     f.files.append(reportFile);
 
     // 4. manifest.json (every file but itself and SHA256SUMS), then SHA256SUMS over all of them.

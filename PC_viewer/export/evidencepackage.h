@@ -10,15 +10,28 @@
 #include "export/evidence.h"
 #include "export/videoexport.h"
 
+#include <QImage>
+#include <QList>
 #include <QString>
 
 #include <atomic>
 #include <functional>
 
+// A picture made from an original (the zoomed or adjusted view on screen), kept in derived/.
+struct tagEVIDENCEPICTURE {
+    QString strName; // file name, e.g. "<base>_<frame>_view.jpg"
+    QImage image;
+    QString strHow;  // "enhanced view of <clip>, frame N: region ...; brightness ..."
+};
+
 struct tagEVIDENCEJOB {
     QVector<tagEXPORTCLIP> clips; // llFrom of the first, llTo of the last
     tagEXPORTOPTIONS options;     // bCopy is ignored: the package's video is always burnt in
     QString strCatalogueRoot;     // originals/ keeps the clips' paths below this folder
+    QList<tagEVIDENCEPICTURE> derivedPictures;
+    // The zoom and adjustments the report's pictures are printed with ("" for the frames as
+    // recorded).
+    QString strEnhancedView;
 };
 
 // The report's PDF, written by the caller (it needs the viewer's panes): the report of the first
@@ -32,6 +45,7 @@ using EvidenceProgress = std::function<void(int percent, const QString &step)>;
 // File names inside a package.
 extern const char kEvidenceOriginals[];
 extern const char kEvidenceReport[];
+extern const char kEvidenceDerived[];
 extern const char kEvidenceManifest[];
 extern const char kEvidenceSums[];
 

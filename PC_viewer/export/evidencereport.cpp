@@ -2,6 +2,27 @@
 #include "export/evidencereport.h"
 
 #include "playback/playbackcontroller.h"
+#include "playback/snapshot.h"
+
+#include <QFileInfo>
+
+void AddEnhancedView(const CPlaybackController &playback, tagEVIDENCEJOB *job)
+{
+    const tagPICTUREVIEW &view = playback.PictureView();
+    if (!view.IsEnhanced())
+        return;
+    const tagCAPTURE capture = CaptureOf(*playback.MainSession(), -1);
+    const QString clip = QFileInfo(playback.MediaPath()).fileName();
+    const QString values = PictureViewText(view, capture.image.size());
+    job->strEnhancedView = values;
+    if (!capture.IsValid())
+        return;
+    tagEVIDENCEPICTURE picture;
+    picture.strName = QFileInfo(SnapshotViewFilePath(QString(), SnapshotBaseName(playback.MediaPath()), capture.frame)).fileName();
+    picture.image = PictureViewImage(capture.image, view);
+    picture.strHow = QStringLiteral("enhanced view of %1, frame %2: %3").arg(clip).arg(capture.frame).arg(values);
+    job->derivedPictures.append(picture);
+}
 
 bool CEvidenceReport::Write(const QString &pdfPath, const tagEVIDENCEFACTS &facts, int recording, int64_t frame,
                             QString *why)

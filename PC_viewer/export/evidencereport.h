@@ -5,6 +5,7 @@
 #pragma once
 
 #include "export/evidence.h"
+#include "export/evidencepackage.h"
 
 #include <QString>
 
@@ -12,6 +13,11 @@
 #include <functional>
 
 class CPlaybackController;
+
+// While the picture on show is zoomed or adjusted: its view of the frame on show goes into the
+// package as a derived picture, and the report (which prints the view) says so. Nothing changes
+// for a plain picture.
+void AddEnhancedView(const CPlaybackController &playback, tagEVIDENCEJOB *job);
 
 class CEvidenceReport
 {

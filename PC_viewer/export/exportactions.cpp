@@ -181,6 +181,8 @@ void CExportActions::SaveEvidence()
     // The package's video shows everything, in the remembered units.
     job.options.unit = RememberedExportOptions().unit;
     job.strCatalogueRoot = m_doc->Folder();
+    if (m_evidenceAdditions)
+        m_evidenceAdditions(&job);
     QString folder;
     if (!prompt.ChooseTargetFolder(m_dialogParent, QLatin1String(kTitleExportFolder), &folder))
         return;

@@ -36,6 +36,8 @@ public:
     // The export dialog; true with the options chosen. Tests answer in the user's place.
     using OptionsDialogFn = std::function<bool(const QString &rangeText, tagEXPORTOPTIONS *options)>;
     void SetOptionsDialog(OptionsDialogFn dialog) { m_optionsDialog = std::move(dialog); }
+    // Adds to a package what the viewer shows beyond the recordings (the enhanced view).
+    void SetEvidenceAdditions(std::function<void(tagEVIDENCEJOB *job)> add) { m_evidenceAdditions = std::move(add); }
     // Called on the UI thread each time the progress window moves (tests cancel from here).
     void SetProgressObserver(std::function<void(int percent)> observer) { m_observer = std::move(observer); }
     // The path of the last file or folder written, empty when the last command wrote nothing.
@@ -56,5 +58,6 @@ private:
     QWidget *m_dialogParent;
     OptionsDialogFn m_optionsDialog;
     std::function<void(int)> m_observer;
+    std::function<void(tagEVIDENCEJOB *)> m_evidenceAdditions;
     QString m_lastWritten;
 };

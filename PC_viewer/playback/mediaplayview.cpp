@@ -4,6 +4,7 @@
 #include "catalogue/channeloffsets.h"
 #include "media/mediagraph.h"
 #include "playback/multiplayview.h"
+#include "playback/pictureadjustpanel.h"
 #include "playback/playbackcontroller.h"
 #include "playback/playbackpane.h"
 #include "skin/commandids.h"
@@ -15,7 +16,12 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
+#include <QStringList>
 #include <QWindow>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -42,7 +48,12 @@ const tagPANEMENUITEM kPaneMenu[] = {
     {ID_PLAY_VIEW_25X, "25x", ID_VIEW_X25, true},
     {ID_PLAY_CHANNELS_PIP, "Picture in picture", ID_VIEW_CHANNELS_PIP, false},
     {ID_PLAY_CHANNELS_SIDE, "Side by side", ID_VIEW_CHANNELS_SIDE, false},
-    {ID_PLAY_CHANNELS_GRID, "Grid", ID_VIEW_CHANNELS_GRID, false},
+    {ID_PLAY_CHANNELS_GRID, "Grid", ID_VIEW_CHANNELS_GRID, true},
+    {ID_PLAY_ZOOM_IN, "Zoom in\t+", ID_VIEW_ZOOM_IN, false},
+    {ID_PLAY_ZOOM_OUT, "Zoom out\t-", ID_VIEW_ZOOM_OUT, false},
+    {ID_PLAY_ZOOM_WHOLE, "Whole picture\t0", ID_VIEW_ZOOM_WHOLE, false},
+    {ID_PLAY_ZOOM_NATIVE, "1:1", ID_VIEW_ZOOM_NATIVE, false},
+    {ID_PLAY_PICTURE_ADJUST, "Picture adjustments...", ID_VIEW_PICTURE_ADJUST, false},
 };
 
 } // namespace
@@ -61,8 +72,10 @@ CMediaPlayView::~CMediaPlayView()
 void CMediaPlayView::SetController(CPlaybackController *controller)
 {
     m_controller = controller;
-    if (m_controller)
+    if (m_controller) {
         m_controller->SetVideoArea(rect());
+        connect(m_controller, &CPlaybackController::PictureViewChanged, this, &CMediaPlayView::OnPictureViewChanged);
+    }
 }
 
 CPlaybackSession *CMediaPlayView::Session() const
@@ -212,10 +225,23 @@ void CMediaPlayView::paintEvent(QPaintEvent *event)
     const QImage image = session->ShownImage();
     const QRect target = graph->VideoRect();
     if (!image.isNull() && !target.isEmpty()) {
-        // Stretched, not letter-boxed: the pane decides the shape.
-        DrawChannelImage(painter, target, image, m_controller->ChannelMirrored(0));
+        // Stretched, not letter-boxed: the pane decides the shape; zoomed and adjusted as the
+        // user asked.
+        const tagPICTUREVIEW &view = m_controller->PictureView();
+        if (view.IsEnhanced()) {
+            painter.save();
+            if (m_controller->ChannelMirrored(0)) {
+                painter.translate(target.left() * 2 + target.width(), 0);
+                painter.scale(-1, 1);
+            }
+            DrawPictureView(painter, target, image, session->NativeImage(), view);
+            painter.restore();
+        } else {
+            DrawChannelImage(painter, target, image, m_controller->ChannelMirrored(0));
+        }
         if (m_overlay)
             m_overlay(painter, target, session->ShownFrame());
+        PaintIndicator(painter, target);
         if (session->ShownFrame() != m_paintedFrame)
             ++m_newPicturesPainted;
         m_paintedFrame = session->ShownFrame();
@@ -364,6 +390,11 @@ void CMediaPlayView::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Up:
     case Qt::Key_Down:
     case Qt::Key_Delete: emit ControlBarKey(event->key()); break;
+    // Zoom: + (or =, the same key without Shift), - and 0.
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: ZoomBy(kPictureZoomStep); break;
+    case Qt::Key_Minus: ZoomBy(1.0 / kPictureZoomStep); break;
+    case Qt::Key_0: ZoomWhole(); break;
     default: break;
     }
     QWidget::keyPressEvent(event);
@@ -409,4 +440,167 @@ void CMediaPlayView::ShowContextMenu(const QPoint &globalPos, int pane, int chan
             menu.addSeparator();
     }
     menu.exec(globalPos);
+}
+
+// --- Zoom, pan and adjustments ------------------------------------------------------------------
+
+QRect CMediaPlayView::PictureTarget(int pane) const
+{
+    if (!m_controller)
+        return QRect();
+    if (pane >= 0) {
+        const CMultiPlayView *view = PaneView(pane);
+        return view ? view->Pane()->Graph()->VideoRect() : QRect();
+    }
+    return Graph()->VideoRect();
+}
+
+QSize CMediaPlayView::NativePictureSize() const
+{
+    if (!m_controller)
+        return QSize();
+    if (!m_paneViews.empty())
+        return m_paneViews.front()->Pane()->Graph()->VideoSize();
+    return Graph()->VideoSize();
+}
+
+void CMediaPlayView::ZoomBy(double factor, const QPoint &at, int pane)
+{
+    if (!m_controller || m_controller->MediaPath().isEmpty())
+        return;
+    const QRect target = PictureTarget(m_paneViews.empty() ? -1 : std::max(pane, 0));
+    if (target.isEmpty())
+        return;
+    QPointF fraction(0.5, 0.5);
+    if (at.x() >= 0 && at.y() >= 0)
+        fraction = QPointF(double(at.x() - target.left()) / target.width(), double(at.y() - target.top()) / target.height());
+    if (m_paneViews.empty() && m_controller->ChannelMirrored(0))
+        fraction.setX(1.0 - fraction.x());
+    m_controller->SetPictureView(ZoomPictureAt(m_controller->PictureView(), fraction, factor));
+}
+
+void CMediaPlayView::ZoomNative()
+{
+    if (!m_controller || m_controller->MediaPath().isEmpty())
+        return;
+    const QRect target = PictureTarget(m_paneViews.empty() ? -1 : 0);
+    m_controller->SetPictureView(PictureOneToOne(m_controller->PictureView(), NativePictureSize(), target.size()));
+}
+
+void CMediaPlayView::ZoomWhole()
+{
+    if (m_controller)
+        m_controller->SetPictureView(WholePicture(m_controller->PictureView()));
+}
+
+void CMediaPlayView::PanBy(const QPoint &delta, int pane)
+{
+    if (!m_controller)
+        return;
+    const QRect target = PictureTarget(m_paneViews.empty() ? -1 : std::max(pane, 0));
+    if (target.isEmpty())
+        return;
+    QPointF d(double(delta.x()) / target.width(), double(delta.y()) / target.height());
+    if (m_paneViews.empty() && m_controller->ChannelMirrored(0))
+        d.setX(-d.x());
+    m_controller->SetPictureView(PanPicture(m_controller->PictureView(), d));
+}
+
+void CMediaPlayView::ShowAdjustPanel()
+{
+    if (!m_controller)
+        return;
+    if (!m_adjustPanel) {
+        m_adjustPanel = new CPictureAdjustPanel(m_controller, this);
+        m_adjustPanel->setWindowFlag(Qt::Tool);
+    }
+    m_adjustPanel->show();
+    m_adjustPanel->raise();
+}
+
+QWidget *CMediaPlayView::AdjustPanel() const
+{
+    return m_adjustPanel;
+}
+
+QString CMediaPlayView::PictureViewIndicator() const
+{
+    if (!m_controller || !m_controller->PictureView().IsEnhanced())
+        return QString();
+    const tagPICTUREVIEW &view = m_controller->PictureView();
+    QStringList parts;
+    if (!view.IsWhole())
+        parts << QStringLiteral("zoom %1x").arg(1.0 / view.region.width(), 0, 'f', 1);
+    const QString adjust = PictureAdjustText(view.adjust);
+    if (!adjust.isEmpty())
+        parts << adjust;
+    return parts.join(QStringLiteral("; "));
+}
+
+void CMediaPlayView::PaintIndicator(QPainter &painter, const QRect &picture) const
+{
+    const QString text = PictureViewIndicator();
+    if (text.isEmpty())
+        return;
+    // The picture is not the frame as recorded: it says so while it shows.
+    const QRect box = painter.fontMetrics().boundingRect(text).adjusted(-4, -2, 4, 2);
+    const QRect at(picture.topLeft() + QPoint(4, 4), box.size());
+    painter.fillRect(at, QColor(0, 0, 0, 170));
+    painter.setPen(Qt::yellow);
+    painter.drawText(at, Qt::AlignCenter, text);
+}
+
+void CMediaPlayView::OnPictureViewChanged()
+{
+    for (CMultiPlayView *view : m_paneViews)
+        view->update();
+    update();
+    const bool zoomed = m_controller && !m_controller->PictureView().IsWhole();
+    setCursor(zoomed ? Qt::OpenHandCursor : Qt::ArrowCursor);
+    for (CMultiPlayView *view : m_paneViews)
+        view->setCursor(zoomed ? Qt::OpenHandCursor : Qt::ArrowCursor);
+}
+
+void CMediaPlayView::wheelEvent(QWheelEvent *event)
+{
+    const int notches = event->angleDelta().y();
+    if (notches == 0 || !m_paneViews.empty()) {
+        QWidget::wheelEvent(event);
+        return;
+    }
+    ZoomBy(std::pow(kPictureZoomStep, notches / 120.0), event->position().toPoint());
+    event->accept();
+}
+
+void CMediaPlayView::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_dragFrom = event->pos();
+        m_bDragging = false;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void CMediaPlayView::mouseMoveEvent(QMouseEvent *event)
+{
+    if ((event->buttons() & Qt::LeftButton) && m_paneViews.empty() && m_controller &&
+        !m_controller->PictureView().IsWhole()) {
+        const QPoint delta = event->pos() - m_dragFrom;
+        if (m_bDragging || delta.manhattanLength() >= kPanDragThreshold) {
+            m_bDragging = true;
+            setCursor(Qt::ClosedHandCursor);
+            PanBy(delta);
+            m_dragFrom = event->pos();
+        }
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+void CMediaPlayView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (m_bDragging) {
+        m_bDragging = false;
+        setCursor(Qt::OpenHandCursor);
+    }
+    QWidget::mouseReleaseEvent(event);
 }

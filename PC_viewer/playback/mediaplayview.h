@@ -63,6 +63,21 @@ public:
     void OnLayoutAboutToChange();
     void OnLayoutChanged();
 
+    // --- Zoom, pan and adjustments (the controller's picture view) ------------------------------
+    // Zooms by `factor` keeping the picture's point under `at` (in this widget, or in grid pane
+    // `pane`'s widget) where it is; without a point, around the middle of the picture.
+    void ZoomBy(double factor, const QPoint &at = QPoint(-1, -1), int pane = -1);
+    // Native pixels on the pane's pixels; the whole picture again.
+    void ZoomNative();
+    void ZoomWhole();
+    // Moves the part shown by `delta` pixels of the single view's picture (or of a grid pane's).
+    void PanBy(const QPoint &delta, int pane = -1);
+    // The brightness, contrast, gamma and sharpen panel (made on first use, kept while open).
+    void ShowAdjustPanel();
+    QWidget *AdjustPanel() const;
+    // "zoom 2.5x; brightness +0.20" while the picture is zoomed or adjusted, else empty.
+    QString PictureViewIndicator() const;
+
     // --- Accessors ----------------------------------------------------------------------------
     CPlaybackSession *Session() const;
     CMediaGraph *Graph() const;
@@ -100,6 +115,10 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     friend class CMultiPlayView;
@@ -116,6 +135,13 @@ private:
     void CreatePaneViews();
     // Places the pane widgets over the video area (stretched: the layout's own placement).
     void PlacePaneViews(bool stretchLast);
+    // Where the main picture is painted (the grid: pane `pane`'s picture, in its widget).
+    QRect PictureTarget(int pane) const;
+    // The main picture's native size (the first pane's in the grid; empty without a picture).
+    QSize NativePictureSize() const;
+    void PaintIndicator(QPainter &painter, const QRect &picture) const;
+    // The view on show changed: every picture is painted again.
+    void OnPictureViewChanged();
 
     CPlaybackController *m_controller = nullptr;
     int64_t m_paintedFrame = -1;
@@ -125,4 +151,10 @@ private:
     std::vector<CMultiPlayView *> m_paneViews; // children, row by row
     OverlayFn m_overlay;
     std::function<bool(int)> m_commandEnabled;
+    QPoint m_dragFrom;
+    bool m_bDragging = false;
+    QWidget *m_adjustPanel = nullptr; // child window, made on first use
 };
+
+// A drag of at least this many pixels pans the picture (less is a click).
+inline constexpr int kPanDragThreshold = 4;

@@ -3,12 +3,17 @@
 
 #include "media/mediagraph.h"
 #include "playback/mediaplayview.h"
+#include "playback/playbackcontroller.h"
 #include "playback/playbackpane.h"
+#include "playback/pictureview.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
+
+#include <cmath>
 
 CMultiPlayView::CMultiPlayView(CMediaPlayView *playView, CPlaybackPane *pane)
     : QWidget(playView), m_playView(playView), m_pane(pane)
@@ -54,7 +59,12 @@ void CMultiPlayView::paintEvent(QPaintEvent *event)
         m_paintedFrame = -1;
         return;
     }
-    painter.drawImage(target, image);
+    // All panes zoom and pan together: the controller's one view of the picture.
+    const CPlaybackController *controller = m_playView->m_controller;
+    const tagPICTUREVIEW view = controller ? controller->PictureView() : tagPICTUREVIEW();
+    DrawPictureView(painter, target, image, view.IsEnhanced() ? m_pane->NativeImage() : QImage(), view);
+    if (PaneIndex() == 0)
+        m_playView->PaintIndicator(painter, target);
     if (m_pane->ShownFrame() != m_paintedFrame)
         ++m_newPicturesPainted;
     m_paintedFrame = m_pane->ShownFrame();
@@ -74,12 +84,46 @@ void CMultiPlayView::mousePressEvent(QMouseEvent *event)
         if (!m_lastPress.isValid() || m_lastPress.elapsed() > QApplication::doubleClickInterval())
             m_markBeforeClick = m_pane->IsMarked();
         m_lastPress.start();
+        m_dragFrom = event->pos();
+        m_bDragging = false;
+        m_bToggled = false;
         if (MayMark()) {
             m_pane->ToggleMarked();
+            m_bToggled = true;
             update();
         }
     }
     QWidget::mousePressEvent(event);
+}
+
+void CMultiPlayView::mouseMoveEvent(QMouseEvent *event)
+{
+    const CPlaybackController *controller = m_playView->m_controller;
+    if ((event->buttons() & Qt::LeftButton) && controller && !controller->PictureView().IsWhole()) {
+        const QPoint delta = event->pos() - m_dragFrom;
+        if (m_bDragging || delta.manhattanLength() >= kPanDragThreshold) {
+            if (!m_bDragging && m_bToggled) {
+                // A drag pans the grid; the press that began it marks nothing.
+                m_pane->ToggleMarked();
+                update();
+            }
+            m_bDragging = true;
+            m_playView->PanBy(delta, PaneIndex());
+            m_dragFrom = event->pos();
+        }
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+void CMultiPlayView::wheelEvent(QWheelEvent *event)
+{
+    const int notches = event->angleDelta().y();
+    if (notches == 0) {
+        QWidget::wheelEvent(event);
+        return;
+    }
+    m_playView->ZoomBy(std::pow(kPictureZoomStep, notches / 120.0), event->position().toPoint(), PaneIndex());
+    event->accept();
 }
 
 void CMultiPlayView::mouseDoubleClickEvent(QMouseEvent *event)

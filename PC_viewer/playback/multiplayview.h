@@ -38,6 +38,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
@@ -50,4 +52,7 @@ private:
     int64_t m_newPicturesPainted = 0;
     QElapsedTimer m_lastPress;
     int m_markBeforeClick = 0;
+    QPoint m_dragFrom;
+    bool m_bDragging = false;
+    bool m_bToggled = false; // the last press toggled the mark
 };

@@ -430,3 +430,11 @@ void CPlaybackController::ApplyVolumeSetting()
 {
     MainSession()->SetVolumeLevel(m_volumeLevel);
 }
+
+void CPlaybackController::SetPictureView(const tagPICTUREVIEW &view)
+{
+    if (view == m_pictureView)
+        return;
+    m_pictureView = view;
+    emit PictureViewChanged(m_pictureView);
+}

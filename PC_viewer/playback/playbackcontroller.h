@@ -28,6 +28,7 @@
 #include "media/mediaresult.h"
 #include "playback/channellayout.h"
 #include "playback/exportmarks.h"
+#include "playback/pictureview.h"
 #include "playback/playbacksession.h"
 #include "playback/playcontroltarget.h"
 #include "playback/recordingtelemetry.h"
@@ -187,6 +188,11 @@ public:
     CExportMarks &ExportMarks() { return m_marks; }
     const CExportMarks &ExportMarks() const { return m_marks; }
     CRecordingNavigator *Navigator() const { return m_navigator.get(); }
+    // How the picture is looked at (zoom, pan, adjustments): the same for the single view and
+    // every pane of the grid, and what snapshots and the report take as the view on show. It
+    // lasts across steps, rates and recordings until the user changes it.
+    const tagPICTUREVIEW &PictureView() const { return m_pictureView; }
+    void SetPictureView(const tagPICTUREVIEW &view);
 
 signals:
     // A channel of the open recording was nudged to start `frames` of its frames late.
@@ -204,6 +210,8 @@ signals:
     void ChannelLayoutChanged(ChannelLayout layout, PipCorner corner);
     // A channel's picture, or the grid's, is another one (emitted before its position).
     void PicturesChanged();
+    // The zoom, pan or adjustments changed.
+    void PictureViewChanged(const tagPICTUREVIEW &view);
     // The "Processing..." window of a layout change: at `percent`, then hidden.
     void LayoutProgress(int percent);
     void LayoutProgressHidden();
@@ -236,6 +244,7 @@ private:
     std::unique_ptr<CRecordingNavigator> m_navigator;
     CRecordingTelemetry m_telemetry;
     CExportMarks m_marks;
+    tagPICTUREVIEW m_pictureView;
     int m_index = -1;
     QString m_mediaPath;
     tagOPENEDRECORDING m_recording;

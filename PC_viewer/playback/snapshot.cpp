@@ -27,6 +27,13 @@ QString SnapshotFilePath(const QString &folder, const QString &base, int64_t fra
     return path + base + QLatin1Char('_') + QString::number(frame) + QStringLiteral(".jpg");
 }
 
+QString SnapshotViewFilePath(const QString &folder, const QString &base, int64_t frame)
+{
+    QString path = SnapshotFilePath(folder, base, frame);
+    path.chop(4);
+    return path + QStringLiteral("_view.jpg");
+}
+
 bool WriteJpegFile(const QImage &image, const QString &path)
 {
     if (image.isNull())
@@ -100,7 +107,8 @@ QString SaveSnapshots(CPlaybackController &playback, const QString &folder, QStr
     // The main channel's pictures, then in the single view every other channel's picture of the
     // moment, each named after its own clip; a channel without one of the moment has nothing to save.
     QList<QPair<QString, tagCAPTURE>> captures;
-    for (const tagCAPTURE &capture : SnapshotCaptures(session))
+    const QList<tagCAPTURE> mainCaptures = SnapshotCaptures(session);
+    for (const tagCAPTURE &capture : mainCaptures)
         captures.append({playback.MediaPath(), capture});
     if (!session.IsMulti()) {
         for (int i = 1; i < playback.Channels(); ++i) {
@@ -118,6 +126,20 @@ QString SaveSnapshots(CPlaybackController &playback, const QString &folder, QStr
         }
         const QString path = SnapshotFilePath(folder, SnapshotBaseName(clip), capture.frame);
         if (!WriteJpegFile(capture.image, path)) {
+            writeFailed = true;
+            continue;
+        }
+        if (written)
+            written->append(path);
+    }
+    // A zoomed or adjusted view is saved beside the frame as it is: the part shown at native
+    // resolution with the adjustments.
+    const tagPICTUREVIEW &view = playback.PictureView();
+    for (const tagCAPTURE &capture : mainCaptures) {
+        if (!view.IsEnhanced() || !capture.IsValid())
+            continue;
+        const QString path = SnapshotViewFilePath(folder, SnapshotBaseName(playback.MediaPath()), capture.frame);
+        if (!WriteJpegFile(PictureViewImage(capture.image, view), path)) {
             writeFailed = true;
             continue;
         }

@@ -30,6 +30,8 @@ struct tagCAPTURE {
 // "a.b"; a name without a dot gives an empty base).
 QString SnapshotBaseName(const QString &mediaPath);
 QString SnapshotFilePath(const QString &folder, const QString &base, int64_t frame);
+// "<folder>/<base>_<frame>_view.jpg": the zoomed or adjusted view saved beside the frame.
+QString SnapshotViewFilePath(const QString &folder, const QString &base, int64_t frame);
 
 // Writes the JPEG beside the target and renames it into place: a failed write (full disk,
 // read-only folder, card pulled) leaves no cut file and the earlier one, if any, whole; a new
@@ -56,5 +58,6 @@ QString SnapshotPrecheck(const CPlaybackController &playback);
 // Pauses playback and writes the pictures into `folder`; returns the message for the user.
 // Every capture is written that can be; a capture without a picture gives "The selected file
 // does not exist.", a file that could not be written "An error occured during saving the image."
-// The paths written go to `written`.
+// The paths written go to `written`. While the picture is zoomed or adjusted, each picture of the
+// main camera gets a second file, its view (SnapshotViewFilePath).
 QString SaveSnapshots(CPlaybackController &playback, const QString &folder, QStringList *written = nullptr);

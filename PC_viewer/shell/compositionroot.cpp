@@ -125,6 +125,7 @@ void CCompositionRoot::CreatePanes()
         });
     m_exportActions = std::make_unique<CExportActions>(m_doc, &m_playback->ExportMarks(), m_evidenceReport.get(),
                                                        m_frame.get());
+    m_exportActions->SetEvidenceAdditions([this](tagEVIDENCEJOB *job) { AddEnhancedView(*m_playback, job); });
 }
 
 void CCompositionRoot::Connect()

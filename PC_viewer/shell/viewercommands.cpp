@@ -138,6 +138,13 @@ void CViewerCommands::BuildCommandTable()
         {}, [p] { return p->MirrorRear(); });
     p->SetMirrorRear(QSettings().value(QString::fromLatin1(kSettingMirrorRear), false).toBool());
     f->AddCommand(ID_VIEW_SAVE_IMAGE, [this] { OnSaveImage(); });
+    CMediaPlayView *play = f->PlayView();
+    const auto loaded = [p] { return p->CurrentIndex() >= 0; };
+    f->AddCommand(ID_VIEW_ZOOM_IN, [play] { play->ZoomBy(kPictureZoomStep); }, loaded);
+    f->AddCommand(ID_VIEW_ZOOM_OUT, [play] { play->ZoomBy(1.0 / kPictureZoomStep); }, loaded);
+    f->AddCommand(ID_VIEW_ZOOM_WHOLE, [play] { play->ZoomWhole(); }, loaded);
+    f->AddCommand(ID_VIEW_ZOOM_NATIVE, [play] { play->ZoomNative(); }, loaded);
+    f->AddCommand(ID_VIEW_PICTURE_ADJUST, [play] { play->ShowAdjustPanel(); });
     f->AddCommand(
         ID_VIEW_TELEMETRY_OVERLAY, [this] { SetTelemetryOverlay(!m_telemetryOverlay); }, {},
         [this] { return m_telemetryOverlay; });

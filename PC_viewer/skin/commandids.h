@@ -59,6 +59,12 @@ constexpr int ID_VIEW_PIP_TOP_RIGHT = 32954;   // "Small pictures top right"
 constexpr int ID_VIEW_PIP_BOTTOM_LEFT = 32955; // "Small pictures bottom left"
 constexpr int ID_VIEW_PIP_BOTTOM_RIGHT = 32956; // "Small pictures bottom right"
 constexpr int ID_VIEW_MIRROR_REAR = 32960;      // "Mirror the rear camera"
+// The picture's zoom and adjustments (Display Control > Zoom, and the video area's menu).
+constexpr int ID_VIEW_ZOOM_IN = 32980;        // "Zoom in"
+constexpr int ID_VIEW_ZOOM_OUT = 32981;       // "Zoom out"
+constexpr int ID_VIEW_ZOOM_WHOLE = 32982;     // "Whole picture"
+constexpr int ID_VIEW_ZOOM_NATIVE = 32983;    // "1:1"
+constexpr int ID_VIEW_PICTURE_ADJUST = 32984; // "Picture adjustments..."
 
 // Map(&M) menu.
 constexpr int ID_MAP_GOOGLE_MAP = 32811;    // "Google Map"
@@ -85,6 +91,11 @@ constexpr int ID_PLAY_MARK_EXPORT_START = 32866; // "Mark export start"
 constexpr int ID_PLAY_MARK_EXPORT_END = 32867;   // "Mark export end"
 constexpr int ID_PLAY_EXPORT_VIDEO = 32868;      // "Export video..."
 constexpr int ID_PLAY_SAVE_EVIDENCE = 32869;     // "Save evidence package..."
+constexpr int ID_PLAY_ZOOM_IN = 32985;           // "Zoom in"
+constexpr int ID_PLAY_ZOOM_OUT = 32986;          // "Zoom out"
+constexpr int ID_PLAY_ZOOM_WHOLE = 32987;        // "Whole picture"
+constexpr int ID_PLAY_ZOOM_NATIVE = 32988;       // "1:1"
+constexpr int ID_PLAY_PICTURE_ADJUST = 32989;    // "Picture adjustments..."
 
 // Controls of the play control bar.
 constexpr int IDC_TO_BEGINNING = 1001;

@@ -108,6 +108,13 @@ tagREPORTPANE CPrintView::PaneOfGraph(int pane) const
         // graph still holds the clip's last picture.
         out.picture = p->NativeImage();
     }
+    // The view on screen when it is zoomed or adjusted: the part shown at native resolution, and
+    // what was done to it.
+    const tagPICTUREVIEW &view = m_playback->PictureView();
+    if (view.IsEnhanced() && !out.picture.isNull()) {
+        out.strEnhanced = QStringLiteral("enhanced view: ") + PictureViewText(view, out.picture.size());
+        out.picture = PictureViewImage(out.picture, view);
+    }
     if (graph) {
         graph->CurrentTime(&out.llTime);
         graph->CurrentFrame(&out.llFrame);
@@ -145,6 +152,7 @@ tagREPORTDATA CPrintView::CollectReport() const
         // the page's frame, time and telemetry are the moment's, as the main channel counts it.
         for (int channel = 1; channel < m_playback->Channels(); ++channel) {
             tagREPORTPANE pane = data.panes.first();
+            pane.strEnhanced.clear();
             pane.picture = m_playback->ChannelImage(channel).isNull() ? QImage()
                                                                       : m_playback->Session(channel)->NativeImage();
             data.panes.append(pane);

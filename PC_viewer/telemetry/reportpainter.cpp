@@ -305,6 +305,16 @@ void DrawReportPage(QPainter &p, const QSize &pageSize, const tagREPORTDATA &dat
                                 {geo.W - geo.m, band.top()},
                                 {geo.m, band.top()}};
         p.drawPolyline(line, 5);
+        if (!pane.strEnhanced.isEmpty()) {
+            // In the gap between the picture and the panel, at the panels' text size.
+            const int gapTop = band.top() + band.height();
+            const QRect gap(geo.m, gapTop, geo.W - 2 * geo.m, geo.FrameInfoBand().top() - gapTop);
+            QFont font = p.font();
+            font.setPixelSize(std::max(1, gap.height() * 2 / 5));
+            p.setFont(font);
+            p.setPen(Qt::black);
+            p.drawText(gap, Qt::AlignLeft | Qt::AlignVCenter, pane.strEnhanced);
+        }
         Panel(p, geo.FrameInfoBand(), QSize(kReportPanelWidth - 1, kReportFrameInfoHeight - 1), [&] {
             TitledPanel(p, kReportFrameInfoHeight, QStringLiteral("Frame info"), ReportFrameInfoRows(data, pane));
         });

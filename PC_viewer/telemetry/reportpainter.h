@@ -32,6 +32,9 @@ struct tagREPORTPANE {
     int64_t llTime = 0;      // current time, 100-ns units
     int64_t llFrame = 0;     // current frame
     int64_t llFrameCount = 0;
+    // Set when the picture is the zoomed or adjusted view on screen rather than the frame as
+    // recorded: "enhanced view: region ...; brightness ...", printed under the picture.
+    QString strEnhanced;
 };
 
 // Everything a report page reads, gathered when printing starts.
