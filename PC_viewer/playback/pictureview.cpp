@@ -112,6 +112,15 @@ void DrawPictureView(QPainter &painter, const QRect &target, const QImage &shown
     }
     const QRectF source(view.region.left() * native.width(), view.region.top() * native.height(),
                         view.region.width() * native.width(), view.region.height() * native.height());
+    // A part larger than the place it is shown in is averaged down (drawing it scaled would
+    // only pick some of its pixels and shimmer while it plays).
+    const bool bShrinks = source.width() > target.width() || source.height() > target.height();
+    if (bShrinks) {
+        const QImage part = native.copy(source.toAlignedRect())
+                                .scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        painter.drawImage(target, AdjustPicture(part, view.adjust));
+        return;
+    }
     if (view.adjust.IsNeutral()) {
         painter.save();
         painter.setRenderHint(QPainter::SmoothPixmapTransform);

@@ -66,6 +66,36 @@ TEST(CliMedia, FrameWritesThePictureFfmpegDecodes)
     EXPECT_EQ(jpeg.size(), QSize(clips::kWidth, clips::kHeight));
 }
 
+TEST(CliMedia, FrameCropsScalesAndAdjustsAsFfmpegsCropScaleAndEq)
+{
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const QString strClip = clips::Mp4H264BFrames();
+    const struct {
+        QStringList options;
+        QString filters;
+        QSize size;
+    } cases[] = {
+        {{"--crop", "40,30,64,48"}, "crop=64:48:40:30", {64, 48}},
+        {{"--crop", "40,30,64,48", "--scale", "2.5"}, "crop=64:48:40:30,scale=160:120:flags=bicubic", {160, 120}},
+        {{"--adjust", "brightness=-0.2,gamma=1.8"}, "eq=brightness=-0.2:gamma=1.8", {160, 120}},
+        {{"--crop", "20,10,80,60", "--scale", "2", "--adjust", "contrast=1.3,brightness=0.1,gamma=0.8"},
+         "crop=80:60:20:10,scale=160:120:flags=bicubic,eq=contrast=1.3:brightness=0.1:gamma=0.8",
+         {160, 120}},
+    };
+    for (const auto &c : cases) {
+        const QString strOut = temp.filePath(QStringLiteral("view.png"));
+        ASSERT_EQ(clips::RunProgram(Cli(), QStringList{"frame", strClip, "31", strOut} + c.options), 0) << qPrintable(c.filters);
+        const QImage written(strOut);
+        ASSERT_EQ(written.size(), c.size) << qPrintable(c.filters);
+        EXPECT_LT(clips::MeanDifference(written, clips::FfmpegPicture(strClip, 31, c.filters)), 4.0)
+            << qPrintable(c.filters);
+        // The same chain on another frame differs clearly: the comparison can tell.
+        EXPECT_GT(clips::MeanDifference(written, clips::FfmpegPicture(strClip, 45, c.filters)), 6.0)
+            << qPrintable(c.filters);
+    }
+}
+
 TEST(CliMedia, FailuresAndWrongArgumentsHaveTheirExitStatus)
 {
     QTemporaryDir temp;
@@ -91,6 +121,14 @@ TEST(CliMedia, FailuresAndWrongArgumentsHaveTheirExitStatus)
         {"play from a frame that is no number", {"play", clips::AviH264(), "4", "x"}, 2},
         {"play from past the end", {"play", clips::AviH264(), "4", QString::number(llCount + 1)}, 1},
         {"play of a clip that does not open", {"play", clips::RandomBytes(), "1"}, 1},
+        {"crop outside the picture", {"frame", clips::AviH264(), "0", strOut, "--crop", "100,0,100,20"}, 2},
+        {"crop of no size", {"frame", clips::AviH264(), "0", strOut, "--crop", "0,0,0,20"}, 2},
+        {"crop of three numbers", {"frame", clips::AviH264(), "0", strOut, "--crop", "0,0,20"}, 2},
+        {"scale of 0", {"frame", clips::AviH264(), "0", strOut, "--scale", "0"}, 2},
+        {"scale past any picture", {"frame", clips::AviH264(), "0", strOut, "--scale", "1000"}, 2},
+        {"unknown adjustment", {"frame", clips::AviH264(), "0", strOut, "--adjust", "hue=3"}, 2},
+        {"brightness out of range", {"frame", clips::AviH264(), "0", strOut, "--adjust", "brightness=2"}, 2},
+        {"gamma given twice", {"frame", clips::AviH264(), "0", strOut, "--adjust", "gamma=1,gamma=2"}, 2},
     };
     for (const auto &c : cases) {
         QByteArray out, err;
