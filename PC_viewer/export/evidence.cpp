@@ -460,7 +460,9 @@ void DrawFileTable(QPainter &p, const tagEVIDENCELAYOUT &l, const tagEVIDENCEFAC
     for (int i = first; i < last; ++i) {
         const tagEVIDENCEFILE &f = facts.files.at(i);
         p.setFont(sans);
-        const QString camera = f.strCamera.isEmpty() ? QString() : QStringLiteral(" (%1 camera)").arg(f.strCamera);
+        QString camera = f.strCamera.isEmpty() ? QString() : QStringLiteral(" (%1 camera)").arg(f.strCamera);
+        if (!f.strDerived.isEmpty())
+            camera += QStringLiteral(" (derived: %1)").arg(f.strDerived);
         const QString path =
             pathMetrics.elidedText(f.strPath, Qt::ElideMiddle, pathWidth - kHashIndent - pathMetrics.horizontalAdvance(camera)) +
             camera;
@@ -587,6 +589,8 @@ QByteArray ManifestJson(const tagEVIDENCEFACTS &facts)
                                      {"sha256", JsonString(QString::fromLatin1(f.hexSha256))}};
         if (!f.strCamera.isEmpty())
             members.append({"camera", JsonString(f.strCamera)});
+        if (!f.strDerived.isEmpty())
+            members.append({"derived", JsonString(f.strDerived)});
         files.append(JsonObject(members, 2));
     }
     const QByteArray exported =

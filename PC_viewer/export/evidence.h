@@ -26,6 +26,9 @@ struct tagEVIDENCEFILE {
     qint64 llSize = 0;
     QByteArray hexSha256;
     QString strCamera; // the camera of a recording of several that recorded this clip; else empty
+    // A file made from the originals to be handed on, what was done to it ("blurred: 2 regions;
+    // privacy: no time or place"); empty for the others.
+    QString strDerived;
 };
 
 // Reads src in blocks, writes each block to dst and hashes it in the same pass (the source is
@@ -77,7 +80,7 @@ struct tagEVIDENCEFACTS {
 // for an invalid time), time_zone, range, segments ([{clip, from, to}]), clock_offset (text),
 // clock_offset_ms (number, null when unknown), with a clock correction clock_correction (text)
 // and clock_correction_ms (number), and files ([{path, size, sha256}]), in that order,
-// indented, UTF-8.
+// indented, UTF-8. A derived file adds "derived" (its text).
 QByteArray ManifestJson(const tagEVIDENCEFACTS &facts);
 
 // The recorder's clock offset in milliseconds from a data file's text: recorder time - (GPS UTC +
