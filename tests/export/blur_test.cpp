@@ -44,6 +44,25 @@ QString CopyOfClip(const QTemporaryDir &dir)
     return copy;
 }
 
+// Every picture ffmpeg decodes from the clip, its top kPicture (above any band), in order.
+std::vector<QImage> Pictures(const QString &path)
+{
+    std::vector<QImage> pictures;
+    QByteArray out;
+    const QSize size = moving::kPicture;
+    if (clips::RunProgram("ffmpeg", {"-v", "error", "-i", path, "-map", "0:v:0", "-fps_mode", "passthrough", "-vf",
+                                     QStringLiteral("crop=%1:%2:0:0").arg(size.width()).arg(size.height()), "-f",
+                                     "rawvideo", "-pix_fmt", "bgra", "-"},
+                          &out) != 0)
+        return pictures;
+    const int bytes = size.width() * size.height() * 4;
+    for (int at = 0; at + bytes <= out.size(); at += bytes)
+        pictures.push_back(QImage(reinterpret_cast<const uchar *>(out.constData() + at), size.width(), size.height(),
+                                  size.width() * 4, QImage::Format_RGB32)
+                               .copy());
+    return pictures;
+}
+
 QString Mark(const QRect &r, int frame)
 {
     return QStringLiteral("%1,%2,%3,%4@%5").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).arg(frame);
@@ -96,8 +115,8 @@ TEST(Blur, AMarkedRegionFollowsTheBoxBothWaysAndStaysBlurredWhenSharpened)
                      &err),
               0)
         << err.constData();
-    const std::vector<QImage> &written = clips::FfmpegFrames(out);
-    const std::vector<QImage> &original = clips::FfmpegFrames(source);
+    const std::vector<QImage> written = Pictures(out);
+    const std::vector<QImage> original = Pictures(source);
     ASSERT_EQ(written.size(), size_t(moving::kFrames));
     ASSERT_EQ(original.size(), size_t(moving::kFrames));
     for (const int n : {0, 12, 30, 37, 45, 60, 74}) {
@@ -141,7 +160,7 @@ TEST(Blur, TheTrackMeetsEveryKeyFrameExactly)
     for (const auto &f : frames) {
         SCOPED_TRACE(f.n);
         const QPoint d = Centre(tracks.At(0, f.n)) - Centre(moving::BoxAt(f.n)) - QPoint(f.off, 0);
-        EXPECT_LE(d.manhattanLength(), 6) << d.x() << "," << d.y();
+        EXPECT_LE(d.manhattanLength(), 3) << d.x() << "," << d.y();
     }
 }
 
