@@ -294,7 +294,7 @@ tagEVIDENCEFACTS Facts(int fileCount, bool offsetKnown)
     for (int i = 0; i < fileCount; ++i)
         facts.files.append(
             {QStringLiteral("originals/DCIM/clip_%1.avi").arg(i), 1000LL * i + 7,
-             QCryptographicHash::hash(QByteArray::number(i), QCryptographicHash::Sha256).toHex(), QString()});
+             QCryptographicHash::hash(QByteArray::number(i), QCryptographicHash::Sha256).toHex(), QString(), QString()});
     return facts;
 }
 
