@@ -28,6 +28,8 @@ struct tagCLIARGS {
     bool IsSet(const char *name) const { return parser->isSet(QString::fromLatin1(name)); }
     // The value given last (an option given twice counts once, as the last).
     QString Value(const char *name) const { return parser->value(QString::fromLatin1(name)); }
+    // Every value of an option that may be given more than once, in order.
+    QStringList Values(const char *name) const { return parser->values(QString::fromLatin1(name)); }
 };
 
 struct CliCommand {

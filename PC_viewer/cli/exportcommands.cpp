@@ -24,10 +24,10 @@ int Usage(QTextStream &err, const char *command, const QString &why)
     if (qstrcmp(command, "export") == 0)
         err << "pellister-cli: export: usage: export CLIP [NEXT_CLIP ...] --from N --to M [--overlay LIST] "
                "[--units kmh|mph] [--no-sound] [--copy] [--channels LIST] [--layout side|pip|grid] [--track FILE.gpx] "
-               "OUT.mp4\n";
+               "[--blur X,Y,W,H[@F] ...] [--privacy] OUT.mp4\n";
     else
         err << "pellister-cli: evidence: usage: evidence CLIP [NEXT_CLIP ...] --from N --to M [--units kmh|mph] "
-               "[--track FILE.gpx] OUTDIR\n";
+               "[--track FILE.gpx] [--blur X,Y,W,H[@F] ...] [--privacy] OUTDIR\n";
     return kExitUsage;
 }
 
@@ -75,6 +75,29 @@ int ParseRangeArgs(const tagCLIARGS &args, const char *command, bool bExportOpti
         return Usage(err, command, QStringLiteral("--to needs a frame number, not '%1'").arg(args.Value("to")));
     if (args.IsSet("units") && !ParseSpeedUnit(args.Value("units"), &a->options.unit))
         return Usage(err, command, QStringLiteral("--units must be kmh or mph, not '%1'").arg(args.Value("units")));
+    // Regions to blur: their frames counted from the range's first (the picture and the range
+    // check them once the clips are measured).
+    for (const QString &text : args.Values("blur")) {
+        tagBLURREGION region;
+        QRect rect;
+        int64_t frame = -1;
+        QString why;
+        if (!ParseBlurRegion(text, &rect, &frame, &why))
+            return Usage(err, command, why);
+        region.bFollow = frame >= 0;
+        if (region.bFollow && frame < a->llFrom)
+            return Usage(err, command,
+                         QStringLiteral("the frame of --blur %1 is before the range, which starts at frame %2")
+                             .arg(text)
+                             .arg(a->llFrom));
+        region.keys.insert(region.bFollow ? frame - a->llFrom : 0, rect);
+        a->options.blur.append(region);
+    }
+    a->options.bPrivacy = args.IsSet("privacy");
+    if (a->options.bCopy && (!a->options.blur.isEmpty() || a->options.bPrivacy))
+        return Usage(err, command,
+                     QStringLiteral("--copy keeps the pictures and tags as recorded; --blur and --privacy need the "
+                                    "pictures encoded"));
     QStringList positional = args.positional;
     a->strOut = positional.takeLast();
     a->clips = positional;
@@ -205,9 +228,15 @@ int RunEvidence(const tagCLIARGS &args, QTextStream &out, QTextStream &err)
     if (const int status = LoadRangeClips(a, "evidence", &job.clips, &job.strCatalogueRoot, err); status != kExitOk)
         return status;
     job.options = a.options;
+    // --blur or --privacy: a redacted copy for sharing beside the originals; the package's own
+    // video stays whole.
+    job.bSharedCopy = !a.options.blur.isEmpty() || a.options.bPrivacy;
+    job.shared = a.options;
+    job.options.blur.clear();
+    job.options.bPrivacy = false;
     {
-        // The range is checked before anything is written.
-        CVideoExporter check(job.clips, job.options);
+        // The range (and the shared copy's regions) are checked before anything is written.
+        CVideoExporter check(job.clips, job.bSharedCopy ? job.shared : job.options);
         QString why;
         const HRESULT hr = check.Prepare(&why);
         if (hr == E_INVALIDARG)
@@ -256,12 +285,16 @@ int RunEvidence(const tagCLIARGS &args, QTextStream &out, QTextStream &err)
 QVector<CliCommand> EvidenceCommands()
 {
     return {
-        {"evidence", "CLIP [NEXT_CLIP ...] --from N --to M [--units kmh|mph] [--track FILE.gpx] OUTDIR",
+        {"evidence", "CLIP [NEXT_CLIP ...] --from N --to M [--units kmh|mph] [--track FILE.gpx] "
+                     "[--blur X,Y,W,H[@F] ...] [--privacy] OUTDIR",
          "Write an evidence package of frames N of the first clip to M of the last into the new folder OUTDIR: "
          "originals/ (the clips and data files byte for byte), the range as MP4 with the telemetry burnt in, "
          "report.pdf (the report of frame N and the Evidence pages), manifest.json and SHA256SUMS "
-         "(sha256sum -c SHA256SUMS checks it). Prints folder=, one file= per file and clock_offset=.",
-         2, 64, &RunEvidence, true, {{"from", "N"}, {"to", "M"}, {"units", "kmh|mph"}}},
+         "(sha256sum -c SHA256SUMS checks it). With --blur or --privacy (as for export) the package also holds "
+         "shared/<name>_redacted.mp4, a copy for sharing, listed as derived. Prints folder=, one file= per file "
+         "and clock_offset=.",
+         2, 64, &RunEvidence, true,
+         {{"from", "N"}, {"to", "M"}, {"units", "kmh|mph"}, {"blur", "X,Y,W,H[@F]"}, {"privacy", nullptr}}},
     };
 }
 
@@ -277,7 +310,10 @@ QVector<CliCommand> ExportCommands()
          "right_pillar) composes those cameras of each recording, each showing its picture of the main camera's "
          "moment: side by side at the main camera's height (side, the default), the others small in the "
          "bottom right corner (pip) or a grid; --layout alone takes every camera. N and M then count the main "
-         "camera's frames. Prints file=, frames=, duration= (100 ns) and, for --copy, from=.",
+         "camera's frames. --blur X,Y,W,H (first clip's pixels; may repeat) pixelates that region throughout, "
+         "X,Y,W,H@F marks it at frame F of the first clip and follows what it covers forwards and backwards "
+         "through the range. --privacy leaves the time, speed, position and file name out of the band and every "
+         "time and place tag out of the file. Prints file=, frames=, duration= (100 ns) and, for --copy, from=.",
          2, 64, &RunExport, true,
          {{"from", "N"},
           {"to", "M"},
@@ -286,6 +322,8 @@ QVector<CliCommand> ExportCommands()
           {"no-sound", nullptr},
           {"copy", nullptr},
           {"channels", "LIST"},
-          {"layout", "side|pip|grid"}}},
+          {"layout", "side|pip|grid"},
+          {"blur", "X,Y,W,H[@F]"},
+          {"privacy", nullptr}}},
     };
 }

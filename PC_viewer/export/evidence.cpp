@@ -329,26 +329,12 @@ QFont HashFont()
     return f;
 }
 
-// The files made from the originals and how, after which the originals stand unaltered.
-QString DerivedText(const tagEVIDENCEFACTS &facts)
-{
-    QStringList lines;
-    for (const tagEVIDENCEFILE &f : facts.files)
-        if (!f.strDerived.isEmpty())
-            lines << f.strPath + QStringLiteral(": ") + f.strDerived;
-    if (lines.isEmpty())
-        return QString();
-    return lines.join(QStringLiteral("; ")) + QStringLiteral(" (made from the originals, which are unaltered)");
-}
-
 QStringList FactLabels(const tagEVIDENCEFACTS &facts)
 {
     QStringList labels{QStringLiteral("Program"),   QStringLiteral("Version"), QStringLiteral("Exported (UTC)"),
                        QStringLiteral("Time zone"), QStringLiteral("Range"),   QStringLiteral("Recorder clock offset")};
     if (!facts.strClockCorrection.isEmpty())
         labels << QStringLiteral("Clock correction");
-    if (!DerivedText(facts).isEmpty())
-        labels << QStringLiteral("Derived files");
     return labels;
 }
 
@@ -363,9 +349,6 @@ QStringList FactValues(const tagEVIDENCEFACTS &facts)
     QStringList values{facts.strProgram, facts.strVersion, exported, facts.strTimeZone, facts.strRange, offset};
     if (!facts.strClockCorrection.isEmpty())
         values << facts.strClockCorrection;
-    const QString derived = DerivedText(facts);
-    if (!derived.isEmpty())
-        values << derived;
     return values;
 }
 
@@ -477,7 +460,9 @@ void DrawFileTable(QPainter &p, const tagEVIDENCELAYOUT &l, const tagEVIDENCEFAC
     for (int i = first; i < last; ++i) {
         const tagEVIDENCEFILE &f = facts.files.at(i);
         p.setFont(sans);
-        const QString camera = f.strCamera.isEmpty() ? QString() : QStringLiteral(" (%1 camera)").arg(f.strCamera);
+        QString camera = f.strCamera.isEmpty() ? QString() : QStringLiteral(" (%1 camera)").arg(f.strCamera);
+        if (!f.strDerived.isEmpty())
+            camera += QStringLiteral(" (derived: %1)").arg(f.strDerived);
         const QString path =
             pathMetrics.elidedText(f.strPath, Qt::ElideMiddle, pathWidth - kHashIndent - pathMetrics.horizontalAdvance(camera)) +
             camera;

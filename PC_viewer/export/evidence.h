@@ -26,8 +26,8 @@ struct tagEVIDENCEFILE {
     qint64 llSize = 0;
     QByteArray hexSha256;
     QString strCamera; // the camera of a recording of several that recorded this clip; else empty
-    // How the file was made from the originals (an enhanced view, a shared copy); empty for an
-    // original or the package's own files.
+    // How the file was made from the originals (an enhanced view; a shared copy: "blurred: 2
+    // regions; privacy: no time or place"); empty for an original or the package's own files.
     QString strDerived;
 };
 
@@ -80,8 +80,7 @@ struct tagEVIDENCEFACTS {
 // for an invalid time), time_zone, range, segments ([{clip, from, to}]), clock_offset (text),
 // clock_offset_ms (number, null when unknown), with a clock correction clock_correction (text)
 // and clock_correction_ms (number), and files ([{path, size, sha256}, with camera and derived
-// where they apply]), in that order,
-// indented, UTF-8.
+// where they apply]), in that order, indented, UTF-8.
 QByteArray ManifestJson(const tagEVIDENCEFACTS &facts);
 
 // The recorder's clock offset in milliseconds from a data file's text: recorder time - (GPS UTC +

@@ -16,12 +16,14 @@
 #include <QTimeZone>
 
 #include <algorithm>
+#include <memory>
 
 const char kEvidenceOriginals[] = "originals";
 const char kEvidenceReport[] = "report.pdf";
 const char kEvidenceDerived[] = "derived";
 const char kEvidenceManifest[] = "manifest.json";
 const char kEvidenceSums[] = "SHA256SUMS";
+const char kEvidenceShared[] = "shared";
 
 namespace {
 
@@ -74,9 +76,15 @@ QString ExportFileName(const QVector<tagEXPORTCLIP> &clips)
            BaseName(last.strPath) + QLatin1Char('_') + QString::number(last.llTo) + QStringLiteral(".mp4");
 }
 
+QString RedactedFileName(const QString &exportName)
+{
+    return QFileInfo(exportName).completeBaseName() + QStringLiteral("_redacted.mp4");
+}
+
 CEvidencePackage::CEvidencePackage(tagEVIDENCEJOB job) : m_job(std::move(job))
 {
     m_job.options.bCopy = false;
+    m_job.shared.bCopy = false;
 }
 
 void CEvidencePackage::Cancel()
@@ -127,6 +135,16 @@ HRESULT CEvidencePackage::Assemble(const QString &staging, const EvidenceReportW
     HRESULT hr = exporter.Prepare(why);
     if (FAILED(hr))
         return hr;
+    // The shared copy's regions are checked before anything is copied.
+    std::unique_ptr<CVideoExporter> sharedExporter;
+    if (m_job.bSharedCopy) {
+        sharedExporter = std::make_unique<CVideoExporter>(m_job.clips, m_job.shared);
+        hr = sharedExporter->Prepare(why);
+        if (FAILED(hr))
+            return hr;
+    }
+    // Percent of the whole at the end of the video and of the shared copy.
+    const int videoEnd = m_job.bSharedCopy ? 55 : 90;
 
     tagEVIDENCEFACTS f;
     f.strProgram = QStringLiteral("Pellister");
@@ -268,7 +286,7 @@ HRESULT CEvidencePackage::Assemble(const QString &staging, const EvidenceReportW
     exporter.SetCancelFlag(&m_bCancel);
     hr = exporter.Run(staging + QLatin1Char('/') + videoName,
                       [&](int64_t done, int64_t total) {
-                          tell(20 + int(70 * done / qMax<int64_t>(1, total)), QStringLiteral("video"));
+                          tell(20 + int((videoEnd - 20) * done / qMax<int64_t>(1, total)), QStringLiteral("video"));
                       },
                       &exported, why);
     if (FAILED(hr))
@@ -278,9 +296,43 @@ HRESULT CEvidencePackage::Assemble(const QString &staging, const EvidenceReportW
         return m_bCancel.load() ? E_ABORT : E_FAIL;
     video.strPath = videoName;
 
-    // 3. The report, whose Evidence pages list the originals, the video and what was derived.
+    // 2b. The copy to hand on, made from the originals like the video, redacted.
+    tagEVIDENCEFILE shared;
+    if (sharedExporter) {
+        const QString sharedName = QLatin1String(kEvidenceShared) + QLatin1Char('/') + RedactedFileName(videoName);
+        if (!QDir().mkpath(staging + QLatin1Char('/') + QLatin1String(kEvidenceShared))) {
+            *why = QStringLiteral("cannot create '%1'").arg(staging + QLatin1Char('/') + QLatin1String(kEvidenceShared));
+            return E_FAIL;
+        }
+        sharedExporter->SetCancelFlag(&m_bCancel);
+        tagEXPORTRESULT sharedResult;
+        hr = sharedExporter->Run(staging + QLatin1Char('/') + sharedName,
+                                 [&](int64_t done, int64_t total) {
+                                     tell(videoEnd + int((90 - videoEnd) * done / qMax<int64_t>(1, total)),
+                                          QStringLiteral("shared copy"));
+                                 },
+                                 &sharedResult, why);
+        if (FAILED(hr))
+            return hr;
+        if (!HashFile(sharedResult.strFile, &m_bCancel, &shared, why))
+            return m_bCancel.load() ? E_ABORT : E_FAIL;
+        shared.strPath = sharedName;
+        QStringList done;
+        if (!m_job.shared.blur.isEmpty())
+            done << QStringLiteral("redacted copy, %1 region(s) blurred").arg(m_job.shared.blur.size());
+        else
+            done << QStringLiteral("redacted copy");
+        if (m_job.shared.bPrivacy)
+            done << QStringLiteral("privacy: no time, speed, position or place tags");
+        shared.strDerived = done.join(QStringLiteral("; "));
+    }
+
+    // 3. The report, whose Evidence pages list the originals, the video, the shared copy and
+    // what was derived from the originals.
     f.files = originals;
     f.files.append(video);
+    if (sharedExporter)
+        f.files.append(shared);
     for (const tagEVIDENCEPICTURE &picture : m_job.derivedPictures) {
         const QString name = QLatin1String(kEvidenceDerived) + QLatin1Char('/') + QFileInfo(picture.strName).fileName();
         const QString path = staging + QLatin1Char('/') + name;

@@ -1,7 +1,8 @@
 // An evidence package: the folder a driver hands over after an incident. It holds the recordings
 // of a range byte for byte (originals/, in their layout below the catalogue folder), the range
 // exported with its telemetry burnt in, the report of the range's first moment with its
-// "Evidence" pages, manifest.json and SHA256SUMS.
+// "Evidence" pages, manifest.json and SHA256SUMS; when asked, a redacted copy for sharing in
+// shared/, listed as derived.
 //
 // The package is assembled in a folder beside its target and renamed into place when complete;
 // a failure or Cancel removes it. Run blocks; Cancel may come from any thread.
@@ -32,6 +33,10 @@ struct tagEVIDENCEJOB {
     // The zoom and adjustments the report's pictures are printed with ("" for the frames as
     // recorded).
     QString strEnhancedView;
+    // A copy to hand on (kEvidenceShared/<name>_redacted.mp4): the range exported with `shared`
+    // (its regions blurred, privacy when chosen), beside the originals, never instead of them.
+    bool bSharedCopy = false;
+    tagEXPORTOPTIONS shared;
 };
 
 // The report's PDF, written by the caller (it needs the viewer's panes): the report of the first
@@ -48,6 +53,10 @@ extern const char kEvidenceReport[];
 extern const char kEvidenceDerived[];
 extern const char kEvidenceManifest[];
 extern const char kEvidenceSums[];
+extern const char kEvidenceShared[];
+
+// "<name>_redacted.mp4": the shared copy's name for an export named `exportName`.
+QString RedactedFileName(const QString &exportName);
 
 // "2014-10-17 08:13:00.333": the wall-clock time of a frame of a recording (sync time + frame x
 // frame time), or empty without a clock.

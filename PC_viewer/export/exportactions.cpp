@@ -4,6 +4,7 @@
 #include "catalogue/corvanadoc.h"
 #include "export/evidencereport.h"
 #include "export/exportdialog.h"
+#include "export/rangepictures.h"
 #include "skin/progressviewer.h"
 #include "skin/prompt.h"
 
@@ -20,6 +21,8 @@
 
 const char kTitleExportFolder[] = "Specify the folder to save the data.";
 const char kMsgExportCancelled[] = "The export was cancelled; nothing was written.";
+const char kMsgAskSharedCopy[] = "Add a copy for sharing beside the originals, with the regions you mark blurred "
+                                 "and, if you choose, without time and place?";
 
 namespace {
 
@@ -63,12 +66,31 @@ QString ExportRangeText(const QVector<tagEXPORTCLIP> &clips)
         .arg(measure.TotalDuration() / 1e7, 0, 'f', 1);
 }
 
+tagREGIONPICTURES RegionPicturesOf(const QVector<tagEXPORTCLIP> &clips)
+{
+    tagREGIONPICTURES p;
+    if (clips.isEmpty())
+        return p;
+    CVideoExporter measure(clips, tagEXPORTOPTIONS());
+    QString why;
+    if (FAILED(measure.Prepare(&why)))
+        return p;
+    auto pictures = std::make_shared<CRangePictures>(measure.Spans());
+    if (FAILED(pictures->Open(&why)))
+        return p;
+    p.llCount = pictures->Count();
+    p.llFirstFrame = measure.Spans().first().llFrom;
+    p.size = pictures->FirstSize();
+    p.picture = [pictures](int64_t place) { return pictures->Picture(place); };
+    return p;
+}
+
 CExportActions::CExportActions(const CCorvanaDoc *doc, const CExportMarks *marks, CEvidenceReport *report,
                                QWidget *dialogParent)
     : QObject(dialogParent), m_doc(doc), m_marks(marks), m_report(report), m_dialogParent(dialogParent)
 {
     m_optionsDialog = [this](const QString &range, tagEXPORTOPTIONS *options) {
-        CExportDialog dialog(range, *options, m_dialogParent);
+        CExportDialog dialog(range, *options, m_dialogParent, m_regionPictures);
         if (dialog.exec() != QDialog::Accepted)
             return false;
         *options = dialog.Options();
@@ -123,7 +145,10 @@ void CExportActions::ExportVideo()
     options.channels = ChannelsOfRange(clips);
     if (options.channels.size() < 2)
         options.channels.clear();
-    if (!m_optionsDialog(ExportRangeText(clips), &options))
+    m_regionPictures = RegionPicturesOf(clips);
+    const bool bChosen = m_optionsDialog(ExportRangeText(clips), &options);
+    m_regionPictures = {};
+    if (!bChosen)
         return;
     RememberExportOptions(options);
     QString folder;
@@ -180,6 +205,18 @@ void CExportActions::SaveEvidence()
     }
     // The package's video shows everything, in the remembered units.
     job.options.unit = RememberedExportOptions().unit;
+    // A redacted copy to hand on, beside the originals: its regions and privacy chosen in the
+    // export dialog.
+    if (prompt.AskYesNo(m_dialogParent, QLatin1String(kMsgAskSharedCopy))) {
+        tagEXPORTOPTIONS shared = job.options;
+        m_regionPictures = RegionPicturesOf(job.clips);
+        const bool bChosen = m_optionsDialog(ExportRangeText(job.clips), &shared);
+        m_regionPictures = {};
+        if (!bChosen)
+            return;
+        job.bSharedCopy = true;
+        job.shared = shared;
+    }
     job.strCatalogueRoot = m_doc->Folder();
     if (m_evidenceAdditions)
         m_evidenceAdditions(&job);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "export/evidencepackage.h"
+#include "export/exportdialog.h"
 #include "export/exportoptions.h"
 #include "export/exportrange.h"
 
@@ -22,6 +23,10 @@ extern const char kMsgExportCancelled[];
 // The range as the dialog and the messages show it: first and last recording with frames and
 // times.
 QString ExportRangeText(const QVector<tagEXPORTCLIP> &clips);
+// The range's pictures for the dialog to mark regions on (none when the range cannot be read).
+tagREGIONPICTURES RegionPicturesOf(const QVector<tagEXPORTCLIP> &clips);
+// Asked before an evidence package: whether a redacted copy for sharing goes beside the originals.
+extern const char kMsgAskSharedCopy[];
 
 class CExportActions : public QObject
 {
@@ -33,7 +38,8 @@ public:
     void ExportVideo();
     void SaveEvidence();
 
-    // The export dialog; true with the options chosen. Tests answer in the user's place.
+    // The export dialog; true with the options chosen. Tests answer in the user's place. The
+    // range's pictures for marking regions are in RegionPictures() while it runs.
     using OptionsDialogFn = std::function<bool(const QString &rangeText, tagEXPORTOPTIONS *options)>;
     void SetOptionsDialog(OptionsDialogFn dialog) { m_optionsDialog = std::move(dialog); }
     // Adds to a package what the viewer shows beyond the recordings (the enhanced view).
@@ -42,6 +48,7 @@ public:
     void SetProgressObserver(std::function<void(int percent)> observer) { m_observer = std::move(observer); }
     // The path of the last file or folder written, empty when the last command wrote nothing.
     QString LastWritten() const { return m_lastWritten; }
+    const tagREGIONPICTURES &RegionPictures() const { return m_regionPictures; }
 
 signals:
     // Asks the work in progress to stop (the progress window's Cancel, or a test).
@@ -60,4 +67,5 @@ private:
     std::function<void(int)> m_observer;
     std::function<void(tagEVIDENCEJOB *)> m_evidenceAdditions;
     QString m_lastWritten;
+    tagREGIONPICTURES m_regionPictures;
 };

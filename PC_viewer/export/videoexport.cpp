@@ -2,6 +2,8 @@
 #include "export/videoexport.h"
 
 #include "base/frametime.h"
+#include "export/rangepictures.h"
+#include "export/regiontracker.h"
 #include "media/framedecoder.h"
 #include "media/frametable.h"
 #include "media/mediainput.h"
@@ -235,6 +237,11 @@ QVector<QRect> ComposedPlaces(ChannelLayout layout, PipCorner corner, const QVec
     return places;
 }
 
+unsigned tagEXPORTOPTIONS::BandItems() const
+{
+    return bPrivacy ? nOverlay & ~kOverlayPrivateItems : nOverlay;
+}
+
 int ExportQualityCrf(ExportQuality quality)
 {
     switch (quality) {
@@ -296,6 +303,11 @@ HRESULT CVideoExporter::Prepare(QString *why)
         *why = QStringLiteral("no recording to export");
         return E_INVALIDARG;
     }
+    if (m_options.bCopy && (!m_options.blur.isEmpty() || m_options.bPrivacy)) {
+        *why = QStringLiteral("a lossless cut keeps the pictures and tags as recorded; blurred regions and a privacy "
+                              "copy need the pictures encoded (export without --copy)");
+        return E_INVALIDARG;
+    }
     int64_t total = 0;
     for (int i = 0; i < m_clips.size(); ++i) {
         auto c = std::make_unique<Clip>();
@@ -353,6 +365,8 @@ HRESULT CVideoExporter::Prepare(QString *why)
                    .arg(kExportLimit100ns / 600000000);
         return E_INVALIDARG;
     }
+    if (!CheckBlurRegions(m_options.blur, FirstPictureSize(), TotalFrames(), why))
+        return E_INVALIDARG;
     return S_OK;
 }
 
@@ -442,6 +456,11 @@ QVector<CVideoExporter::Span> CVideoExporter::Spans() const
 int64_t CVideoExporter::CopyStartFrame() const
 {
     return m_measured.empty() ? -1 : m_measured.front()->llFrom;
+}
+
+QSize CVideoExporter::FirstPictureSize() const
+{
+    return m_measured.empty() ? QSize() : m_measured.front()->shown;
 }
 
 HRESULT CVideoExporter::Run(const QString &outPath, const Progress &progress, tagEXPORTRESULT *result,
@@ -930,7 +949,27 @@ private:
 HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progress, tagEXPORTRESULT *result,
                                   QString *why)
 {
+    HRESULT hr = S_OK;
     const Clip &first = *m_measured.front();
+    // The followed regions are tracked through the range before the first picture is written.
+    const int64_t tracked = TrackedPictures(m_options.blur, TotalFrames());
+    tagREGIONTRACKS tracks;
+    tracks.regions = m_options.blur;
+    tracks.rects = QVector<QVector<QRect>>(m_options.blur.size());
+    if (tracked > 0) {
+        CRangePictures pictures(Spans());
+        hr = pictures.Open(why);
+        if (SUCCEEDED(hr))
+            hr = TrackRegions(
+                pictures, m_options.blur, [this] { return Cancelled(); },
+                [&](int64_t done, int64_t) {
+                    if (progress)
+                        progress(done, tracked + TotalFrames());
+                },
+                &tracks, why);
+        if (FAILED(hr))
+            return hr;
+    }
     // Even sides: the encoder's colour planes are half the size of its brightness plane.
     QSize picture((first.shown.width() + 1) & ~1, (first.shown.height() + 1) & ~1);
     // Cameras composed: their places laid out for the first recording's pictures (a camera it
@@ -943,13 +982,22 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
             sizes << (s.shown.isEmpty() ? first.shown : s.shown);
         places = ComposedPlaces(m_options.layout, m_options.corner, sizes, &picture);
     }
+    // Where the main camera's picture is: the blurred regions are in its pixels.
+    QRect mainArea(QPoint(0, 0), picture);
+    if (bComposed) {
+        mainArea = places.first();
+        for (size_t i = 0; i < first.cameras.size(); ++i)
+            if (first.cameras[i].bMain)
+                mainArea = places.at(static_cast<int>(i));
+    }
     // Without any item there is no band: the pictures as they are.
-    const int band = m_options.nOverlay ? OverlayBandHeight(picture) : 0;
+    const unsigned bandItems = m_options.BandItems();
+    const int band = bandItems ? OverlayBandHeight(picture) : 0;
     CPictureComposer composer(picture, band);
     const QSize outSize = composer.OutputSize();
 
     OutputPtr oc;
-    HRESULT hr = OpenOutput(partPath, &oc, why);
+    hr = OpenOutput(partPath, &oc, why);
     if (FAILED(hr))
         return hr;
 
@@ -1138,11 +1186,15 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
 
         // Picture n of the clip, whose picture part is already in `out`: its band, then the encoder.
         const auto encodeFrame = [&](int64_t n) -> HRESULT {
+            // The regions at this place of the range; a picture standing in for a lost one is
+            // blurred again where the regions are now (never less).
+            for (int r = 0; r < tracks.regions.size(); ++r)
+                PixelateYuv420(out->data, out->linesize, outSize,
+                               MapRect(tracks.At(r, done), first.shown, mainArea).intersected(mainArea));
             if (band > 0) {
                 {
                     QPainter painter(&bandImage);
-                    DrawTelemetryOverlay(painter, bandImage.rect(), overlay.Texts(n, m_options.unit),
-                                         m_options.nOverlay);
+                    DrawTelemetryOverlay(painter, bandImage.rect(), overlay.Texts(n, m_options.unit), bandItems);
                 }
                 if (!composer.ComposeBand(bandImage, out.get())) {
                     *why = QStringLiteral("the telemetry band could not be converted");
@@ -1157,7 +1209,7 @@ HRESULT CVideoExporter::RunEncode(const QString &partPath, const Progress &progr
             pictureSeconds.store(pts * av_q2d(kOutTimeBase));
             ++done;
             if (progress)
-                progress(done, total);
+                progress(tracked + done, tracked + total);
             return writePackets(out.get());
         };
         const auto sink = [&](int64_t n, const AVFrame *frame) -> bool {

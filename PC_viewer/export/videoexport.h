@@ -19,6 +19,7 @@
 #include "catalogue/recordinfo.h"
 #include "media/mediaresult.h"
 #include "playback/channellayout.h"
+#include "export/blurregions.h"
 #include "export/telemetryoverlay.h"
 
 #include <QRect>
@@ -58,7 +59,19 @@ struct tagEXPORTOPTIONS {
     QStringList channels;
     ChannelLayout layout = ChannelLayout::SideBySide;
     PipCorner corner = PipCorner::BottomRight;
+    // Regions blurred in the main camera's picture (first clip's pixels, range frames); only the
+    // burnt-in export can blur.
+    QVector<tagBLURREGION> blur;
+    // A copy to share: the band leaves out the items that tell where and when
+    // (kOverlayPrivateItems), and the file carries no time or place tag.
+    bool bPrivacy = false;
+    // The band's items as written: nOverlay without the private ones in a privacy copy.
+    unsigned BandItems() const;
 };
+
+// What a privacy copy leaves out of the band: the time, the speed, the position and the file
+// name (which holds the recording's date and time).
+constexpr unsigned kOverlayPrivateItems = OVERLAY_TIME | OVERLAY_SPEED | OVERLAY_POSITION | OVERLAY_NAME;
 
 // The cameras that recorded any recording of the range, in the order of kChannelOrder.
 QStringList ChannelsOfRange(const QVector<tagEXPORTCLIP> &clips);
@@ -101,13 +114,17 @@ public:
     CVideoExporter &operator=(const CVideoExporter &) = delete;
 
     // Measures the clips and checks the range: E_INVALIDARG for a frame outside its clip, an empty
-    // range or one longer than the limit; the clip's open error otherwise. *why says it.
+    // range or one longer than the limit, a blurred region outside the first clip's picture or
+    // marked outside the range, or blurring asked of a lossless cut; the clip's open error
+    // otherwise. *why says it.
     HRESULT Prepare(QString *why);
     // After Prepare: pictures and duration of the range.
     int64_t TotalFrames() const;
     int64_t TotalDuration() const;
     // The key picture a lossless cut starts at in the first clip (after Prepare).
     int64_t CopyStartFrame() const;
+    // The first clip's picture as shown: the frame of the blurred regions (after Prepare).
+    QSize FirstPictureSize() const;
     // After Prepare: each clip's part of the range.
     struct Span {
         QString strPath;
