@@ -76,47 +76,51 @@ void ApplyLuma(QImage &image, const std::array<int, 256> &lut)
     }
 }
 
-// Unsharp mask: the picture plus `amount` times its difference from a 5 x 5 binomial blur.
+// Unsharp mask: the picture plus `amount` times its difference from a 5 x 5 binomial blur. Each
+// channel is blurred across (into 16-bit sums) and then down, four rows at a time in a ring.
 void Sharpen(QImage &image, double amount)
 {
     const int w = image.width(), h = image.height();
-    if (w < 3 || h < 3)
+    if (w < 5 || h < 5)
         return;
-    static constexpr int kTaps[5] = {1, 4, 6, 4, 1};
-    // Horizontal pass into a buffer of sums (x16), then vertical (x256 in all).
-    std::vector<std::array<int, 3>> rows(static_cast<size_t>(w) * static_cast<size_t>(h));
-    for (int y = 0; y < h; ++y) {
-        const auto *p = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < w; ++x) {
-            std::array<int, 3> s{0, 0, 0};
-            for (int k = -2; k <= 2; ++k) {
-                const QRgb c = p[std::clamp(x + k, 0, w - 1)];
-                s[0] += kTaps[k + 2] * qRed(c);
-                s[1] += kTaps[k + 2] * qGreen(c);
-                s[2] += kTaps[k + 2] * qBlue(c);
-            }
-            rows[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] = s;
-        }
-    }
     const int fixedAmount = static_cast<int>(std::lround(amount * 256.0));
-    for (int y = 0; y < h; ++y) {
-        auto *p = reinterpret_cast<QRgb *>(image.scanLine(y));
+    // Horizontal sums (x16) of five rows: the rows y-2 .. y+2 of the one being written.
+    std::vector<uint16_t> ring(static_cast<size_t>(5) * static_cast<size_t>(w) * 3);
+    const auto rowSums = [&](int y) { return ring.data() + static_cast<size_t>((y + 5) % 5) * static_cast<size_t>(w) * 3; };
+    const auto blurRow = [&](int y) {
+        const auto *p = reinterpret_cast<const uchar *>(image.constScanLine(std::clamp(y, 0, h - 1)));
+        uint16_t *out = rowSums(y);
+        // RGB32 in memory: B, G, R, X.
+        const auto at = [&](int x, int c) { return static_cast<int>(p[std::clamp(x, 0, w - 1) * 4 + c]); };
         for (int x = 0; x < w; ++x) {
-            std::array<int, 3> s{0, 0, 0};
-            for (int k = -2; k <= 2; ++k) {
-                const std::array<int, 3> &r =
-                    rows[static_cast<size_t>(std::clamp(y + k, 0, h - 1)) * static_cast<size_t>(w) + static_cast<size_t>(x)];
-                for (int i = 0; i < 3; ++i)
-                    s[static_cast<size_t>(i)] += kTaps[k + 2] * r[static_cast<size_t>(i)];
+            for (int c = 0; c < 3; ++c) {
+                int sum;
+                if (x >= 2 && x < w - 2) {
+                    const uchar *q = p + (x - 2) * 4 + c;
+                    sum = q[0] + 4 * q[4] + 6 * q[8] + 4 * q[12] + q[16];
+                } else {
+                    sum = at(x - 2, c) + 4 * at(x - 1, c) + 6 * at(x, c) + 4 * at(x + 1, c) + at(x + 2, c);
+                }
+                out[x * 3 + c] = static_cast<uint16_t>(sum);
             }
-            const QRgb c = p[x];
-            const int in[3] = {qRed(c), qGreen(c), qBlue(c)};
-            int out[3];
-            for (int i = 0; i < 3; ++i) {
-                const int blurred = (s[static_cast<size_t>(i)] + 128) >> 8;
-                out[i] = Clamp255(in[i] + (((in[i] - blurred) * fixedAmount + 128) >> 8));
+        }
+    };
+    // Rows are written after the rows they read below them were summed; the sums of a row
+    // are made before the row itself is overwritten.
+    for (int y = -2; y <= 1; ++y)
+        blurRow(y);
+    for (int y = 0; y < h; ++y) {
+        blurRow(y + 2);
+        const uint16_t *r0 = rowSums(y - 2), *r1 = rowSums(y - 1), *r2 = rowSums(y), *r3 = rowSums(y + 1),
+                       *r4 = rowSums(y + 2);
+        auto *p = image.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                const int i = x * 3 + c;
+                const int blurred = (r0[i] + 4 * r1[i] + 6 * r2[i] + 4 * r3[i] + r4[i] + 128) >> 8;
+                uchar &v = p[x * 4 + c];
+                v = static_cast<uchar>(Clamp255(v + (((v - blurred) * fixedAmount + 128) >> 8)));
             }
-            p[x] = qRgb(out[0], out[1], out[2]);
         }
     }
 }
@@ -189,7 +193,9 @@ QImage AdjustPicture(const QImage &image, const tagPICTUREADJUST &adjust)
     return out;
 }
 
-QImage ScaleRegionBicubic(const QImage &image, const QRect &region, const QSize &size)
+namespace {
+
+QImage ScaleRegion(const QImage &image, const QRect &region, const QSize &size, int flags)
 {
     const QRect r = region.intersected(image.rect());
     if (r.isEmpty())
@@ -214,7 +220,7 @@ QImage ScaleRegionBicubic(const QImage &image, const QRect &region, const QSize 
     // RGB32 is B, G, R, X in memory on little-endian machines (the only ones we build for).
     std::unique_ptr<SwsContext, void (*)(SwsContext *)> sws(
         sws_getContext(r.width(), r.height(), AV_PIX_FMT_BGR0, outSize.width(), outSize.height(), AV_PIX_FMT_BGR0,
-                       SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr),
+                       flags, nullptr, nullptr, nullptr),
         sws_freeContext);
     if (!sws)
         return QImage();
@@ -225,4 +231,16 @@ QImage ScaleRegionBicubic(const QImage &image, const QRect &region, const QSize 
     if (sws_scale(sws.get(), srcPlanes, srcStride, 0, r.height(), dstPlanes, dstStride) != outSize.height())
         return QImage();
     return out.copy(QRect(QPoint(0, 0), outSize));
+}
+
+} // namespace
+
+QImage ScaleRegionBicubic(const QImage &image, const QRect &region, const QSize &size)
+{
+    return ScaleRegion(image, region, size, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT);
+}
+
+QImage ScaleRegionBilinear(const QImage &image, const QRect &region, const QSize &size)
+{
+    return ScaleRegion(image, region, size, SWS_BILINEAR);
 }

@@ -116,8 +116,7 @@ void DrawPictureView(QPainter &painter, const QRect &target, const QImage &shown
     // only pick some of its pixels and shimmer while it plays).
     const bool bShrinks = source.width() > target.width() || source.height() > target.height();
     if (bShrinks) {
-        const QImage part = native.copy(source.toAlignedRect())
-                                .scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QImage part = ScaleRegionBilinear(native, source.toAlignedRect(), target.size());
         painter.drawImage(target, AdjustPicture(part, view.adjust));
         return;
     }

@@ -114,4 +114,40 @@ TEST_F(ExportTest, TheBandOverThePictureIsTheExportsDrawing)
     EXPECT_FALSE(m_play->grab().toImage().convertToFormat(QImage::Format_RGB32).copy(band) == expected);
 }
 
+TEST_F(ExportTest, AnEnhancedViewGoesIntoTheEvidencePackageAsDerived)
+{
+    GoTo(0, 3);
+    m_frame->Command(ID_MEDIA_MARK_EXPORT_START);
+    m_ctl->Seek(10, m_frame->GraphView());
+    m_frame->Command(ID_MEDIA_MARK_EXPORT_END);
+    tagPICTUREVIEW view;
+    view.region = QRectF(0.25, 0.25, 0.5, 0.5);
+    view.adjust.dGamma = 1.5;
+    m_ctl->SetPictureView(view);
+    QTemporaryDir target;
+    m_prompt.Clear();
+    m_prompt.QueueFolder(target.path());
+    m_frame->Command(ID_MEDIA_SAVE_EVIDENCE);
+    const QString package = m_root->ExportActions()->LastWritten();
+    ASSERT_FALSE(package.isEmpty()) << qPrintable(m_prompt.MessageTexts().join('\n'));
+    // The view of the frame on show, at native resolution, beside the originals.
+    const QImage derived(package + QStringLiteral("/derived/20130512_083000N_10_view.jpg"));
+    EXPECT_EQ(derived.size(), QSize(80, 60));
+    QFile manifest(package + QStringLiteral("/manifest.json"));
+    ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
+    const QByteArray json = manifest.readAll();
+    EXPECT_TRUE(json.contains("\"derived\": \"enhanced view of 20130512_083000N.mp4, frame 10: region 40,30 80x60; gamma 1.50\""))
+        << json.constData();
+    QProcess sums;
+    sums.setWorkingDirectory(package);
+    sums.start(QStringLiteral("sha256sum"), {"-c", "--quiet", "SHA256SUMS"});
+    ASSERT_TRUE(sums.waitForFinished(60000));
+    EXPECT_EQ(sums.exitCode(), 0) << sums.readAllStandardOutput().constData();
+    // The report prints the view and says so.
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {package + QStringLiteral("/report.pdf"), "-"});
+    ASSERT_TRUE(text.waitForFinished(60000));
+    EXPECT_TRUE(text.readAllStandardOutput().contains("enhanced view: region 40,30 80x60; gamma 1.50"));
+}
+
 } // namespace

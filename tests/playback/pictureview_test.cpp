@@ -103,3 +103,21 @@ TEST(PictureView, AdjustmentsParseWithinEqsRanges)
     }
     EXPECT_EQ(PictureAdjustText({0.2, 1.0, 0.8, 1.0}), QStringLiteral("brightness +0.20, gamma 0.80, sharpen 1.0"));
 }
+
+TEST(PictureView, SharpeningKeepsFlatAreasAndSteepensEdges)
+{
+    QImage flat(24, 16, QImage::Format_RGB32);
+    flat.fill(qRgb(90, 120, 150));
+    tagPICTUREADJUST sharpen;
+    sharpen.dSharpen = 2.0;
+    EXPECT_EQ(AdjustPicture(flat, sharpen), flat);
+    // A dark-to-light step: the dark side gets darker and the light side lighter next to it.
+    QImage edge = flat;
+    for (int y = 0; y < edge.height(); ++y)
+        for (int x = 12; x < edge.width(); ++x)
+            edge.setPixel(x, y, qRgb(160, 160, 160));
+    const QImage out = AdjustPicture(edge, sharpen);
+    EXPECT_LT(qRed(out.pixel(11, 8)), 90);
+    EXPECT_GT(qRed(out.pixel(12, 8)), 160);
+    EXPECT_EQ(out.pixel(2, 8), edge.pixel(2, 8));
+}
