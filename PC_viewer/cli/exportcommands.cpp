@@ -302,7 +302,7 @@ QVector<CliCommand> ExportCommands()
 {
     return {
         {"export", "CLIP [NEXT_CLIP ...] --from N --to M [--overlay LIST] [--units kmh|mph] [--no-sound] [--copy] "
-                   "[--channels LIST] [--layout side|pip|grid] [--track FILE.gpx] OUT.mp4",
+                   "[--channels LIST] [--layout side|pip|grid] [--track FILE.gpx] [--blur X,Y,W,H[@F] ...] [--privacy] OUT.mp4",
          "Write frames N of the first clip to M of the last (the clips between whole; they must follow each "
          "other in time) to OUT.mp4: H.264 and AAC with a band of telemetry under the picture (LIST: "
          "time,speed,position,heading,gsensor,kind,name; default all), or with --copy the recorded streams "

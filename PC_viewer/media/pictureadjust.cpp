@@ -177,7 +177,7 @@ QString PictureAdjustText(const tagPICTUREADJUST &a)
     if (a.dGamma != 1.0)
         parts << QString::asprintf("gamma %.2f", a.dGamma);
     if (a.dSharpen != 0.0)
-        parts << QString::asprintf("sharpen %.1f", a.dSharpen);
+        parts << QString::asprintf("sharpen %.2f", a.dSharpen);
     return parts.join(QStringLiteral(", "));
 }
 

@@ -35,7 +35,7 @@ inline constexpr double kSharpenMin = 0.0, kSharpenMax = 5.0;
 // others keep their neutral value. False with the reason in *why for an unknown name, a value that
 // is no number or lies outside its range.
 bool ParsePictureAdjust(const QString &text, tagPICTUREADJUST *adjust, QString *why);
-// "brightness +0.20, contrast 1.30, gamma 0.80, sharpen 1.0": the values that are set, in that
+// "brightness +0.20, contrast 1.30, gamma 0.80, sharpen 1.00": the values that are set, in that
 // order; empty when neutral.
 QString PictureAdjustText(const tagPICTUREADJUST &adjust);
 

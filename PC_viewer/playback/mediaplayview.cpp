@@ -513,6 +513,9 @@ void CMediaPlayView::ShowAdjustPanel()
     if (!m_adjustPanel) {
         m_adjustPanel = new CPictureAdjustPanel(m_controller, this);
         m_adjustPanel->setWindowFlag(Qt::Tool);
+        // At the video's top right corner, where it hides the least of the picture's middle.
+        m_adjustPanel->adjustSize();
+        m_adjustPanel->move(mapToGlobal(QPoint(std::max(0, width() - m_adjustPanel->width() - 8), 8)));
     }
     m_adjustPanel->show();
     m_adjustPanel->raise();

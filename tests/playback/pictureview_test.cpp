@@ -101,7 +101,7 @@ TEST(PictureView, AdjustmentsParseWithinEqsRanges)
         else
             EXPECT_FALSE(why.isEmpty()) << c.text;
     }
-    EXPECT_EQ(PictureAdjustText({0.2, 1.0, 0.8, 1.0}), QStringLiteral("brightness +0.20, gamma 0.80, sharpen 1.0"));
+    EXPECT_EQ(PictureAdjustText({0.2, 1.0, 0.8, 1.0}), QStringLiteral("brightness +0.20, gamma 0.80, sharpen 1.00"));
 }
 
 TEST(PictureView, SharpeningKeepsFlatAreasAndSteepensEdges)
