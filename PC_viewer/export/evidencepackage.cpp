@@ -3,6 +3,7 @@
 
 #include "catalogue/cameraclock.h"
 #include "catalogue/corvanadoc.h"
+#include "catalogue/momentnotes.h"
 #include "device_config/configstore.h"
 #include "telemetry/graphgeometry.h"
 #include "version.h"
@@ -20,6 +21,7 @@ const char kEvidenceOriginals[] = "originals";
 const char kEvidenceReport[] = "report.pdf";
 const char kEvidenceManifest[] = "manifest.json";
 const char kEvidenceSums[] = "SHA256SUMS";
+const char kEvidenceNotes[] = "notes.json";
 
 namespace {
 
@@ -276,9 +278,43 @@ HRESULT CEvidencePackage::Assemble(const QString &staging, const EvidenceReportW
         return m_bCancel.load() ? E_ABORT : E_FAIL;
     video.strPath = videoName;
 
-    // 3. The report, whose Evidence pages list the originals and the video.
+    // 3. The driver's notes on the recordings' moments, as the card keeps them.
     f.files = originals;
     f.files.append(video);
+    {
+        CMomentNotes card;
+        card.Load(m_job.strCatalogueRoot);
+        QVector<tagMOMENTNOTE> notes;
+        for (const CVideoExporter::Span &span : spans)
+            for (const tagMOMENTNOTE &n : card.NotesOfClip(card.ClipOf(span.strPath)))
+                if (std::none_of(notes.cbegin(), notes.cend(), [&](const tagMOMENTNOTE &m) {
+                        return m.strClip == n.strClip && m.llFrame == n.llFrame;
+                    }))
+                    notes.append(n);
+        if (!notes.isEmpty()) {
+            const QString path = staging + QLatin1Char('/') + QLatin1String(kEvidenceNotes);
+            QFile out(path);
+            const QByteArray bytes = MomentNotesJson(notes);
+            if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly) || out.write(bytes) != bytes.size() || !out.flush()) {
+                *why = QStringLiteral("cannot write '%1': %2").arg(QLatin1String(kEvidenceNotes), out.errorString());
+                return E_FAIL;
+            }
+            out.close();
+            tagEVIDENCEFILE file;
+            if (!HashFile(path, &m_bCancel, &file, why))
+                return E_FAIL;
+            file.strPath = QLatin1String(kEvidenceNotes);
+            f.files.append(file);
+            f.strNotes = QStringLiteral("%1 note(s) on the recordings' moments, in %2")
+                             .arg(notes.size())
+                             .arg(QLatin1String(kEvidenceNotes));
+        }
+        // The card had notes that could not be read: the package says so rather than nothing.
+        if (!card.Problem().isEmpty() && card.Where() != CMomentNotes::Place::Settings)
+            f.strNotes += (f.strNotes.isEmpty() ? QString() : QStringLiteral("; ")) + card.Problem();
+    }
+
+    // 4. The report, whose Evidence pages list the files above.
     tell(92, QStringLiteral("report"));
     const QString reportPath = staging + QLatin1Char('/') + QLatin1String(kEvidenceReport);
     if (!report || !report(reportPath, f, why))
@@ -291,7 +327,7 @@ HRESULT CEvidencePackage::Assemble(const QString &staging, const EvidenceReportW
     reportFile.strPath = QLatin1String(kEvidenceReport);
     f.files.append(reportFile);
 
-    // 4. manifest.json (every file but itself and SHA256SUMS), then SHA256SUMS over all of them.
+    // 5. manifest.json (every file but itself and SHA256SUMS), then SHA256SUMS over all of them.
     const auto writeWhole = [&](const QString &name, const QByteArray &bytes) -> bool {
         QFile out(staging + QLatin1Char('/') + name);
         if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly) || out.write(bytes) != bytes.size() ||

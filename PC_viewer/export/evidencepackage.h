@@ -1,7 +1,8 @@
 // An evidence package: the folder a driver hands over after an incident. It holds the recordings
 // of a range byte for byte (originals/, in their layout below the catalogue folder), the range
 // exported with its telemetry burnt in, the report of the range's first moment with its
-// "Evidence" pages, manifest.json and SHA256SUMS.
+// "Evidence" pages, manifest.json and SHA256SUMS; and where the driver wrote notes on the
+// recordings' moments, those notes (notes.json, in the card's notes format, momentnotes.h).
 //
 // The package is assembled in a folder beside its target and renamed into place when complete;
 // a failure or Cancel removes it. Run blocks; Cancel may come from any thread.
@@ -34,6 +35,7 @@ extern const char kEvidenceOriginals[];
 extern const char kEvidenceReport[];
 extern const char kEvidenceManifest[];
 extern const char kEvidenceSums[];
+extern const char kEvidenceNotes[];
 
 // "2014-10-17 08:13:00.333": the wall-clock time of a frame of a recording (sync time + frame x
 // frame time), or empty without a clock.
