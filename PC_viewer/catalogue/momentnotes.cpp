@@ -217,22 +217,25 @@ void CMomentNotes::Load(const QString &cardFolder)
                             .arg(QDir::toNativeSeparators(path), why);
     }
 
-    // The settings' set, when a save could not reach the file, is the newer one.
-    const QVariantMap cards = QSettings().value(QString::fromLatin1(kSettingNotes)).toMap();
-    const QString key = CardKey(m_folder);
-    if (cards.contains(key)) {
-        QVector<tagMOMENTNOTE> kept;
-        QString why;
-        if (ParseMomentNotes(cards.value(key).toString().toUtf8(), &kept, &why)) {
-            m_notes = kept;
-            m_place = Place::Settings;
-            return;
-        }
-    }
     if (haveFile) {
         m_notes = fromFile;
         m_place = Place::File;
     }
+    // The settings' set, when a save could not reach the file, is the newer one; a note the file
+    // holds beside it (the card written elsewhere meanwhile) is kept too.
+    const QVariantMap cards = QSettings().value(QString::fromLatin1(kSettingNotes)).toMap();
+    const QString key = CardKey(m_folder);
+    QVector<tagMOMENTNOTE> kept;
+    QString why;
+    if (!cards.contains(key) || !ParseMomentNotes(cards.value(key).toString().toUtf8(), &kept, &why))
+        return;
+    for (const tagMOMENTNOTE &n : fromFile) {
+        const auto at = std::lower_bound(kept.begin(), kept.end(), n, NoteLess);
+        if ((at == kept.end() || at->strClip != n.strClip || at->llFrame != n.llFrame) && kept.size() < kMaxMomentNotes)
+            kept.insert(at, n);
+    }
+    m_notes = kept;
+    m_place = Place::Settings;
 }
 
 QVector<tagMOMENTNOTE> CMomentNotes::NotesOfClip(const QString &clip) const

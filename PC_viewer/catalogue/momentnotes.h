@@ -6,12 +6,14 @@
 // renamed into place, so a failed write leaves the file before it whole. A card that cannot take
 // the file (read-only, or the name is taken by something that is not a file) keeps its notes in
 // this computer's settings, under the card's folder: from the first save that could not reach the
-// file, the settings hold the card's whole set and are read in its place, until a save reaches
-// the file again (it then holds the whole set and the settings forget the card).
+// file, the settings hold the card's whole set and are read before it (a note the file holds at
+// another moment is kept as well), until a save reaches the file again (it then holds the whole
+// set and the settings forget the card).
 //
 // A damaged file (no JSON, a note that breaks the rules below, more than kMaxMomentNotesFileBytes)
 // is never written over: Problem() names it and why, and the card's notes go to the settings as
-// for a read-only card. The user may mend or remove the file; the next load reads it again.
+// for a read-only card. The user may mend or remove the file; the next load reads it again, and
+// the next save writes the whole set into it.
 //
 // The file: a JSON object {"version": 1, "notes": [...]}, each note an object with
 //   clip       the clip's path relative to the card folder, '/' between folders
