@@ -440,6 +440,7 @@ void CCorvanaDoc::LoadFolder(const ProgressCallback &progress)
     m_records.clear();
     m_clips.clear();
     m_offsets = ChannelOffsetsOfCard(m_folder);
+    m_notes.Load(m_folder);
     const CLocalClock clock = ClockOfFolder(m_folder);
     const int64_t correction = ClockCorrectionOfCard(m_folder);
     std::vector<CCatalogueRow> rows;
@@ -663,6 +664,14 @@ void CCorvanaDoc::SetChannelOffset(const QString &channel, int frames)
 {
     KeepChannelOffset(m_folder, channel, frames);
     m_offsets = ChannelOffsetsOfCard(m_folder);
+}
+
+bool CCorvanaDoc::SetNote(const tagMOMENTNOTE &note, QString *why)
+{
+    if (!m_notes.Set(note, why))
+        return false;
+    emit NotesChanged();
+    return true;
 }
 
 void CCorvanaDoc::Swap(int i, int j)

@@ -2,13 +2,15 @@
 // parallel arrays: media paths, data paths, telemetry records, channels) and the day's track
 // paired with it. A row is a recording; the clips other makers' cameras record of one moment
 // are its channels, and its media path, data path and record are the main channel's.
-// What plays and where is the playback controller's, not the document's. The views hear one
-// notice: the catalogue was loaded anew.
+// The card's notes on moments (momentnotes.h) are read with the folder. What plays and where is
+// the playback controller's, not the document's. The views hear two notices: the catalogue was
+// loaded anew, and its notes changed.
 #pragma once
 
 #include "catalogue/cameranames.h"
 #include "catalogue/datafileinfo.h"
 #include "catalogue/gpxtrack.h"
+#include "catalogue/momentnotes.h"
 
 #include <QHash>
 #include <QObject>
@@ -46,6 +48,13 @@ public:
     // recording's channel of that name takes it.
     void SetChannelOffset(const QString &channel, int frames);
 
+    // The loaded card's notes on moments (read with the folder).
+    const CMomentNotes &Notes() const { return m_notes; }
+    // The clip path the notes name recording `index` by.
+    QString NoteClipAt(int index) const { return m_notes.ClipOf(MediaPathAt(index)); }
+    // Keeps (or, with an empty text, removes) a note and tells NotesChanged; see CMomentNotes::Set.
+    bool SetNote(const tagMOMENTNOTE &note, QString *why);
+
     void Swap(int i, int j);
     // Mode 1 newest first, mode 2 oldest first; recordings without a usable time go last.
     void Sort(int mode);
@@ -75,6 +84,8 @@ public:
 
 signals:
     void CatalogueReset();
+    // A note was kept or removed.
+    void NotesChanged();
 
 private:
     CDataFileInfo m_reader;
@@ -87,4 +98,5 @@ private:
     QVector<tagGPXPOINT> m_trackPoints;
     QString m_folder;
     QHash<QString, int> m_offsets; // the card's camera offsets, by channel
+    CMomentNotes m_notes;
 };

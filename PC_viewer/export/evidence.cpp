@@ -335,6 +335,8 @@ QStringList FactLabels(const tagEVIDENCEFACTS &facts)
                        QStringLiteral("Time zone"), QStringLiteral("Range"),   QStringLiteral("Recorder clock offset")};
     if (!facts.strClockCorrection.isEmpty())
         labels << QStringLiteral("Clock correction");
+    if (!facts.strNotes.isEmpty())
+        labels << QStringLiteral("Notes");
     return labels;
 }
 
@@ -349,6 +351,8 @@ QStringList FactValues(const tagEVIDENCEFACTS &facts)
     QStringList values{facts.strProgram, facts.strVersion, exported, facts.strTimeZone, facts.strRange, offset};
     if (!facts.strClockCorrection.isEmpty())
         values << facts.strClockCorrection;
+    if (!facts.strNotes.isEmpty())
+        values << facts.strNotes;
     return values;
 }
 

@@ -73,6 +73,9 @@ struct tagEVIDENCEFACTS {
     // recorded range as well ("" and 0 without one).
     QString strClockCorrection;
     qint64 llClockCorrectionMs = 0;
+    // The driver's notes on the recordings' moments: how many and in which file, or why the card's
+    // notes could not be read ("" when the recordings have none).
+    QString strNotes;
     QList<tagEVIDENCEFILE> files;
 };
 

@@ -3,6 +3,7 @@
 
 #include "catalogue/cameraclock.h"
 #include "catalogue/corvanadoc.h"
+#include "catalogue/momentnotes.h"
 #include "device_config/configstore.h"
 #include "playback/snapshot.h"
 #include "telemetry/graphgeometry.h"
@@ -24,6 +25,7 @@ const char kEvidenceDerived[] = "derived";
 const char kEvidenceManifest[] = "manifest.json";
 const char kEvidenceSums[] = "SHA256SUMS";
 const char kEvidenceShared[] = "shared";
+const char kEvidenceNotes[] = "notes.json";
 
 namespace {
 
@@ -327,8 +329,8 @@ HRESULT CEvidencePackage::Assemble(const QString &staging, const EvidenceReportW
         shared.strDerived = done.join(QStringLiteral("; "));
     }
 
-    // 3. The report, whose Evidence pages list the originals, the video, the shared copy and
-    // what was derived from the originals.
+    // 3. The files beside the originals and the video: the shared copy, what was derived from
+    // the originals, the driver's notes.
     f.files = originals;
     f.files.append(video);
     if (sharedExporter)
@@ -347,6 +349,42 @@ HRESULT CEvidencePackage::Assemble(const QString &staging, const EvidenceReportW
         file.strDerived = picture.strHow;
         f.files.append(file);
     }
+
+    // The driver's notes on the recordings' moments, as the card keeps them.
+    {
+        CMomentNotes card;
+        card.Load(m_job.strCatalogueRoot);
+        QVector<tagMOMENTNOTE> notes;
+        for (const CVideoExporter::Span &span : spans)
+            for (const tagMOMENTNOTE &n : card.NotesOfClip(card.ClipOf(span.strPath)))
+                if (std::none_of(notes.cbegin(), notes.cend(), [&](const tagMOMENTNOTE &m) {
+                        return m.strClip == n.strClip && m.llFrame == n.llFrame;
+                    }))
+                    notes.append(n);
+        if (!notes.isEmpty()) {
+            const QString path = staging + QLatin1Char('/') + QLatin1String(kEvidenceNotes);
+            QFile out(path);
+            const QByteArray bytes = MomentNotesJson(notes);
+            if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly) || out.write(bytes) != bytes.size() || !out.flush()) {
+                *why = QStringLiteral("cannot write '%1': %2").arg(QLatin1String(kEvidenceNotes), out.errorString());
+                return E_FAIL;
+            }
+            out.close();
+            tagEVIDENCEFILE file;
+            if (!HashFile(path, &m_bCancel, &file, why))
+                return E_FAIL;
+            file.strPath = QLatin1String(kEvidenceNotes);
+            f.files.append(file);
+            f.strNotes = QStringLiteral("%1 note(s) on the recordings' moments, in %2")
+                             .arg(notes.size())
+                             .arg(QLatin1String(kEvidenceNotes));
+        }
+        // The card had notes that could not be read: the package says so rather than nothing.
+        if (!card.Problem().isEmpty() && card.Where() != CMomentNotes::Place::Settings)
+            f.strNotes += (f.strNotes.isEmpty() ? QString() : QStringLiteral("; ")) + card.Problem();
+    }
+
+    // 4. The report, whose Evidence pages list the files above.
     tell(92, QStringLiteral("report"));
     const QString reportPath = staging + QLatin1Char('/') + QLatin1String(kEvidenceReport);
     if (!report || !report(reportPath, f, why))
@@ -361,7 +399,7 @@ HRESULT CEvidencePackage::Assemble(const QString &staging, const EvidenceReportW
         reportFile.strDerived = QStringLiteral("its video pictures are the enhanced view: ") + m_job.strEnhancedView;
     f.files.append(reportFile);
 
-    // 4. manifest.json (every file but itself and SHA256SUMS), then SHA256SUMS over all of them.
+    // 5. manifest.json (every file but itself and SHA256SUMS), then SHA256SUMS over all of them.
     const auto writeWhole = [&](const QString &name, const QByteArray &bytes) -> bool {
         QFile out(staging + QLatin1Char('/') + name);
         if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly) || out.write(bytes) != bytes.size() ||

@@ -2,7 +2,8 @@
 // of a range byte for byte (originals/, in their layout below the catalogue folder), the range
 // exported with its telemetry burnt in, the report of the range's first moment with its
 // "Evidence" pages, manifest.json and SHA256SUMS; when asked, a redacted copy for sharing in
-// shared/, listed as derived.
+// shared/, listed as derived; and where the driver wrote notes on the recordings' moments, those
+// notes (notes.json, in the card's notes format, momentnotes.h).
 //
 // The package is assembled in a folder beside its target and renamed into place when complete;
 // a failure or Cancel removes it. Run blocks; Cancel may come from any thread.
@@ -57,6 +58,7 @@ extern const char kEvidenceShared[];
 
 // "<name>_redacted.mp4": the shared copy's name for an export named `exportName`.
 QString RedactedFileName(const QString &exportName);
+extern const char kEvidenceNotes[];
 
 // "2014-10-17 08:13:00.333": the wall-clock time of a frame of a recording (sync time + frame x
 // frame time), or empty without a clock.

@@ -179,6 +179,7 @@ void CCompositionRoot::Connect()
     connect(m_doc, &CCorvanaDoc::CatalogueReset, list, &CContentListView::Fill);
     connect(m_doc, &CCorvanaDoc::CatalogueReset, graph, qOverload<>(&QWidget::update));
     connect(m_doc, &CCorvanaDoc::CatalogueReset, trips, &CTripWindow::OnCatalogueReset);
+    connect(m_doc, &CCorvanaDoc::NotesChanged, trips, &CTripWindow::OnNotesChanged);
 
     // What the user asks for in the panes.
     connect(list, &CContentListView::OpenRequested, playback, &CPlaybackController::Open);

@@ -184,11 +184,16 @@ void CMainFrame::CreateMenus()
     }
     SetMenuPopups(m_menus);
 
-    // Accelerator table 128.
-    const QKeySequence print(Qt::CTRL | Qt::Key_P);
-    m_accelerators.insert(print, ID_FILE_PRINT);
-    auto *shortcut = new QShortcut(print, this);
-    connect(shortcut, &QShortcut::activated, this, [this] { Command(ID_FILE_PRINT); });
+    // Accelerator table 128: each key runs its command through the table, as its menu item does.
+    const std::pair<QKeySequence, int> accelerators[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_P), ID_FILE_PRINT},
+        {QKeySequence(Qt::CTRL | Qt::Key_N), ID_VIEW_MOMENT_NOTE},
+    };
+    for (const auto &[key, id] : accelerators) {
+        m_accelerators.insert(key, id);
+        auto *shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this, [this, id = id] { Command(id); });
+    }
     UpdateCommandUi();
 }
 

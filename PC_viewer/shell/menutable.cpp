@@ -69,6 +69,7 @@ const tagMENUITEM kMainMenu[] = {
     {2, nullptr, ID_VIEW_TELEMETRY_OVERLAY, "Telemetry overlay"},
     {2, nullptr, ID_VIEW_SPEED_CURVE, "Speed curve"},
     {2, nullptr, ID_VIEW_TRIP_TIMELINE, "Trip timeline..."},
+    {2, nullptr, ID_VIEW_MOMENT_NOTE, "Note on this moment...\tCtrl+N"},
 
     {3, nullptr, ID_MAP_GOOGLE_MAP, "Google Map"},
     {3, nullptr, 0, nullptr},

@@ -2,10 +2,13 @@
 #include "shell/viewercommands.h"
 
 #include "catalogue/cameraclock.h"
+#include "base/frametime.h"
 #include "catalogue/cliptelemetry.h"
 #include "catalogue/corvanadoc.h"
+#include "catalogue/momentnotes.h"
 #include "catalogue/recordinfo.h"
 #include "device_config/blackboxconfigurator.h"
+#include "export/evidencepackage.h"
 #include "export/exportactions.h"
 #include "export/playoverlay.h"
 #include "export/trackfiles.h"
@@ -21,6 +24,7 @@
 #include "shell/compositionroot.h"
 #include "shell/imageviewer.h"
 #include "shell/mainframe.h"
+#include "shell/momentnotedlg.h"
 #include "skin/commandids.h"
 #include "skin/prompt.h"
 #include "telemetry/accelsensorgraphview.h"
@@ -37,6 +41,8 @@
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QSettings>
+
+#include <algorithm>
 
 namespace {
 
@@ -151,6 +157,7 @@ void CViewerCommands::BuildCommandTable()
     f->AddCommand(
         ID_VIEW_SPEED_CURVE, [this] { SetSpeedCurve(!m_speedCurve); }, {}, [this] { return m_speedCurve; });
     f->AddCommand(ID_VIEW_TRIP_TIMELINE, [this] { OnTripTimeline(); });
+    f->AddCommand(ID_VIEW_MOMENT_NOTE, [this] { OnMomentNote(); });
 
     f->AddCommand(ID_MEDIA_MARK_EXPORT_START, [this, p] {
         if (LoadedCheck())
@@ -315,6 +322,54 @@ void CViewerCommands::OnTripTimeline()
     trips->show();
     trips->raise();
     trips->activateWindow();
+}
+
+void CViewerCommands::OnMomentNote()
+{
+    if (!LoadedCheck())
+        return;
+    // The moment stays the one the driver means while the note is written.
+    m_playback->Pause();
+    CCorvanaDoc *doc = m_root->Document();
+    const CMomentNotes &notes = doc->Notes();
+    if (!notes.Problem().isEmpty())
+        CurrentPrompt().Info(m_frame, notes.Problem());
+    const int index = m_playback->CurrentIndex();
+    const tagDATAFILEINFO &record = doc->RecordRef(index);
+    const int64_t frameTime = m_playback->FrameTime();
+    tagMOMENTNOTE note;
+    note.strClip = doc->NoteClipAt(index);
+    // At the end the last picture is on show.
+    note.llFrame = std::clamp<int64_t>(m_playback->Position(), 0, std::max<int64_t>(0, m_playback->FrameCount() - 1));
+    note.llOffsetMs = FrameStartMs(0, frameTime, note.llFrame);
+    note.strTime = MomentTimeText(record, note.llFrame, frameTime);
+    const tagMOMENTNOTE *existing = notes.Find(note.strClip, note.llFrame);
+    const QString before = existing ? existing->strText : QString();
+    const QString when = FrameTimeText(record, note.llFrame, frameTime);
+    const QString moment = QStringLiteral("Frame %1 of %2%3")
+                               .arg(note.llFrame)
+                               .arg(note.strClip, when.isEmpty() ? QString() : QStringLiteral(", ") + when);
+
+    const NoteDialog ask = m_noteDialog ? m_noteDialog : [this](const QString &about, const QString &text, QString *out) {
+        CMomentNoteDialog dialog(about, text, m_frame);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        *out = dialog.Text();
+        return true;
+    };
+    QString chosen = before;
+    if (!ask(moment, before, &chosen) || MomentNoteText(chosen) == before)
+        return;
+    note.strText = chosen;
+    const bool wasInSettings = notes.Where() == CMomentNotes::Place::Settings;
+    QString why;
+    if (!doc->SetNote(note, &why)) {
+        CurrentPrompt().Info(m_frame, why);
+        return;
+    }
+    // Told once, when the card first turns out not to take the file (a damaged file was told above).
+    if (!wasInSettings && notes.Where() == CMomentNotes::Place::Settings && notes.Problem().isEmpty())
+        CurrentPrompt().Info(m_frame, notes.FileWriteError());
 }
 
 void CViewerCommands::ShowChosenTripRoute()

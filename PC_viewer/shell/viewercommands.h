@@ -43,6 +43,10 @@ public:
     // clock text, the clock's error when known, the correction now; false when cancelled.
     using ClockDialog = std::function<bool(const QString &, std::optional<int64_t>, int64_t, int64_t *)>;
     void SetClockDialog(ClockDialog dialog) { m_clockDialog = std::move(dialog); }
+    // "Note on this moment...": asks for the note (the dialog; a test answers in its place): what
+    // the moment is, the note there now, the note chosen; false when cancelled.
+    using NoteDialog = std::function<bool(const QString &moment, const QString &text, QString *chosen)>;
+    void SetNoteDialog(NoteDialog dialog) { m_noteDialog = std::move(dialog); }
 
     bool IsTelemetryOverlayOn() const { return m_telemetryOverlay; }
     bool IsSpeedCurveOn() const { return m_speedCurve; }
@@ -62,6 +66,9 @@ private:
     void SetSpeedCurve(bool on);
     // "Trip timeline...": the Trips window, shown and brought to the front.
     void OnTripTimeline();
+    // "Note on this moment...": the note of the current recording's frame on show, written,
+    // changed or removed (an empty text).
+    void OnMomentNote();
     void OnExportVideo();
     void OnSaveEvidence();
     void OnGoogleMap();
@@ -88,4 +95,5 @@ private:
     bool m_telemetryOverlay = false;
     bool m_speedCurve = false;
     ClockDialog m_clockDialog;
+    NoteDialog m_noteDialog;
 };

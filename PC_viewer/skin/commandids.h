@@ -49,6 +49,7 @@ constexpr int ID_VIEW_SAVE_IMAGE = 32806; // "Save image"
 constexpr int ID_VIEW_TELEMETRY_OVERLAY = 32944; // "Telemetry overlay"
 constexpr int ID_VIEW_SPEED_CURVE = 32946;       // "Speed curve" (also in the graph pane's menu)
 constexpr int ID_VIEW_TRIP_TIMELINE = 32947;     // "Trip timeline..." (the Trips window)
+constexpr int ID_VIEW_MOMENT_NOTE = 32948;       // "Note on this moment...\tCtrl+N"
 // Display Control > Cameras: how the channels of a recording are laid out, and the corner of the
 // small pictures; consecutive ids.
 constexpr int ID_VIEW_CHANNELS_PIP = 32950;    // "Picture in picture"

@@ -131,6 +131,7 @@ tagREPORTDATA CPrintView::CollectReport() const
     if (index >= 0) {
         data.record = doc->RecordRef(index);
         data.strDataPath = doc->DataPathAt(index);
+        data.notes = doc->Notes().NotesOfClip(doc->NoteClipAt(index));
     }
     data.strMediaPath = m_playback->MediaPath();
     data.bReportHasGps = bReportHasGps;
@@ -168,7 +169,7 @@ bool CPrintView::PrintPages(QPrinter *printer)
     if (!painter.begin(printer))
         return false;
     const QSize page(printer->width(), printer->height());
-    const int pages = ReportPageCount(static_cast<int>(data.panes.size()));
+    const int pages = ReportTotalPages(data);
     for (int n = 1; n <= pages; ++n) {
         if (n > 1)
             printer->newPage();

@@ -1,7 +1,8 @@
 // CPrintView: the main window's report pane. It has no area on screen; it carries the print,
 // print-direct and preview commands and renders the report pages (reportpainter.h) of the moment
 // on show: the video's pictures from the playback controller, the graph's and the map's pictures
-// from the sources the composition root hands it (it holds no other pane).
+// from the sources the composition root hands it (it holds no other pane), the recording's notes
+// from the catalogue.
 //
 // A print run: OnPreparePrinting decides the pages (cancelling a grid without marked panes before
 // any dialog), the print dialog or the preview dialog follows, PrintPages draws every page onto

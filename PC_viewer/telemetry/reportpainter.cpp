@@ -4,7 +4,10 @@
 #include "telemetry/accelgraphpainter.h"
 
 #include <QDateTime>
+#include <QFontMetricsF>
 #include <QPainter>
+
+#include <algorithm>
 
 namespace {
 
@@ -15,6 +18,8 @@ constexpr int kRowStep = 37;
 constexpr int kRowTop = 20;
 constexpr int kBorderPenWidth = 3;
 const QColor kBorderColour(77, 77, 255);
+// Rows of a "Notes" panel: k = 2 up to the last whose text ends inside the panel.
+constexpr int kNotesRowsPerPage = (kReportNotesHeight - kRowTop - kRowFontPx) / kRowStep - 1;
 // A graph pane without an area still gets a panel of this size on paper.
 constexpr QSize kFallbackGraphSize(640, 180);
 
@@ -131,6 +136,35 @@ void DrawGraphPanel(QPainter &p, const tagREPORTDATA &data, const QSize &size)
     Centred(p, kReportPanelWidth / 2, 100, QString::fromLatin1(kNoSensorGraph));
 }
 
+// The text cut into rows no wider than `width` in the row font: at spaces where it can be, inside a
+// word that is wider than a row by itself.
+QStringList WrapRow(const QString &text, qreal width)
+{
+    const QFontMetricsF metrics(ArialCellFont(kRowFontPx));
+    QStringList rows;
+    QString row;
+    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QString joined = row.isEmpty() ? word : row + QLatin1Char(' ') + word;
+        if (metrics.horizontalAdvance(joined) <= width) {
+            row = joined;
+            continue;
+        }
+        if (!row.isEmpty())
+            rows << row;
+        row = word;
+        while (metrics.horizontalAdvance(row) > width && row.size() > 1) {
+            int fits = 1;
+            while (fits < row.size() && metrics.horizontalAdvance(row.left(fits + 1)) <= width)
+                ++fits;
+            rows << row.left(fits);
+            row = row.mid(fits);
+        }
+    }
+    if (!row.isEmpty())
+        rows << row;
+    return rows;
+}
+
 } // namespace
 
 QList<int> ReportPrintPanes(const QList<int> &markedFlags)
@@ -175,6 +209,11 @@ QRect CReportGeometry::PictureBand() const
 QRect CReportGeometry::FrameInfoBand() const
 {
     return QRect(m, t + H * 53 / 100, W - 2 * m, H * 37 / 100);
+}
+
+QRect CReportGeometry::NotesBand() const
+{
+    return QRect(m, t, W - 2 * m, H * 90 / 100);
 }
 
 int CReportGeometry::MapPanelHeight() const
@@ -272,6 +311,51 @@ QStringList ReportFrameInfoRows(const tagREPORTDATA &data, const tagREPORTPANE &
     return rows;
 }
 
+QList<QStringList> ReportNotesPages(const tagREPORTDATA &data)
+{
+    QList<QStringList> pages;
+    if (data.notes.isEmpty())
+        return pages;
+    const qreal width = kReportPanelWidth - 2 * kRowX;
+    QStringList rows;
+    for (const tagMOMENTNOTE &n : data.notes) {
+        QString head = QStringLiteral("Frame %1").arg(n.llFrame);
+        int64_t timeMs = 0;
+        if (ReportTimeMs(data.record, n.llOffsetMs * 10000, &timeMs)) {
+            const QDateTime t = LocalTime(timeMs);
+            head += QStringLiteral("  ") + DateText(t) + QStringLiteral("  ") + TimeText(t, timeMs).mid(7);
+        }
+        if (std::any_of(data.panes.cbegin(), data.panes.cend(),
+                        [&](const tagREPORTPANE &pane) { return pane.llFrame == n.llFrame; }))
+            head += QStringLiteral("  (printed)");
+        QStringList block = QStringList{head} + WrapRow(n.strText, width);
+        // A note is not split across pages unless it is longer than a page.
+        if (!rows.isEmpty() && rows.size() + block.size() > kNotesRowsPerPage) {
+            pages << rows;
+            rows.clear();
+        }
+        for (const QString &row : block) {
+            if (rows.size() == kNotesRowsPerPage) {
+                pages << rows;
+                rows.clear();
+            }
+            rows << row;
+        }
+        if (rows.size() < kNotesRowsPerPage)
+            rows << QString();
+    }
+    while (!rows.isEmpty() && rows.last().isEmpty())
+        rows.removeLast();
+    if (!rows.isEmpty())
+        pages << rows;
+    return pages;
+}
+
+int ReportTotalPages(const tagREPORTDATA &data)
+{
+    return ReportPageCount(static_cast<int>(data.panes.size())) + static_cast<int>(ReportNotesPages(data).size());
+}
+
 void DrawReportPage(QPainter &p, const QSize &pageSize, const tagREPORTDATA &data, int page)
 {
     const CReportGeometry geo(pageSize.width(), pageSize.height());
@@ -286,6 +370,14 @@ void DrawReportPage(QPainter &p, const QSize &pageSize, const tagREPORTDATA &dat
         Panel(p, geo.MapBand(), QSize(kReportPanelWidth, mapHeight), [&] { DrawMapPanel(p, data, mapHeight); });
         const QSize graph = data.graphSize.isEmpty() ? kFallbackGraphSize : data.graphSize;
         Panel(p, geo.GraphBand(), graph, [&] { DrawGraphPanel(p, data, graph); });
+    } else if (const int notesPage = page - 2 - static_cast<int>(data.panes.size()); notesPage >= 0) {
+        const QList<QStringList> notes = ReportNotesPages(data);
+        if (notesPage < notes.size())
+            Panel(p, geo.NotesBand(), QSize(kReportPanelWidth - 1, kReportNotesHeight - 1), [&] {
+                TitledPanel(p, kReportNotesHeight,
+                            notesPage == 0 ? QStringLiteral("Notes") : QStringLiteral("Notes (continued)"),
+                            notes.at(notesPage));
+            });
     } else if (page >= 2 && page - 2 < data.panes.size()) {
         const tagREPORTPANE &pane = data.panes.at(page - 2);
         const QRect place = geo.PicturePlacement(pane.picture.size());

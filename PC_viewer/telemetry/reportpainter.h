@@ -5,9 +5,12 @@
 // are images.
 //
 // Pages: page 1 is the summary (header, map, graph); page n >= 2 shows pane n - 2 of the report's
-// panes (its picture and its "Frame info" panel). Page 1 reads its time from the first pane.
+// panes (its picture and its "Frame info" panel). Page 1 reads its time from the first pane. A
+// recording with notes on its moments (momentnotes.h) adds, after the panes' pages, its "Notes"
+// pages: every note with its frame and time, its text wrapped to the panel.
 #pragma once
 
+#include "catalogue/momentnotes.h"
 #include "catalogue/recordinfo.h"
 #include "playback/frameindextable.h"
 
@@ -25,6 +28,7 @@ class QPainter;
 constexpr int kReportPanelWidth = 640;
 constexpr int kReportHeaderHeight = 280;
 constexpr int kReportFrameInfoHeight = 480;
+constexpr int kReportNotesHeight = 900;
 
 // One printed pane: what its media graph reports and shows.
 struct tagREPORTPANE {
@@ -52,12 +56,20 @@ struct tagREPORTDATA {
     std::function<void(QPainter &)> drawGraph;
     // The panes printed, in page order from page 2; page 1 uses the first.
     QList<tagREPORTPANE> panes;
+    // The recording's notes, by frame; none: no "Notes" pages.
+    QVector<tagMOMENTNOTE> notes;
 };
 
 // The report's panes in multi-pane mode: the marked panes' indexes, in pane order.
 QList<int> ReportPrintPanes(const QList<int> &markedFlags);
 // Pages of a report: 1 + the panes printed (2 in the single view); 0 cancels it.
 int ReportPageCount(int paneCount);
+// The rows of the "Notes" pages, page by page (none without notes): for each note a row "Frame f"
+// with the moment's date and time as the "Frame info" panel gives them (and "(printed)" when a
+// printed pane shows that frame), then its text in rows that fit the panel, then an empty row.
+QList<QStringList> ReportNotesPages(const tagREPORTDATA &data);
+// All pages of the report: its own, then the "Notes" pages.
+int ReportTotalPages(const tagREPORTDATA &data);
 
 // Page geometry from the printable area W x H in device pixels (integer arithmetic as the layout
 // gives it): margins, and the page bands.
@@ -69,6 +81,7 @@ struct CReportGeometry {
     QRect GraphBand() const;      // 79 % / 18 %
     QRect PictureBand() const;    // 5 % / 50 %, margin to margin
     QRect FrameInfoBand() const;  // 58 % / 37 %
+    QRect NotesBand() const;      // 5 % / 90 %
     // Height P of the 640-wide map panel that keeps the proportions of its band; 0 for a page
     // without width between the margins.
     int MapPanelHeight() const;

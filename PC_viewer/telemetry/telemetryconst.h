@@ -86,6 +86,7 @@ constexpr QRgb kColourTimelineG = qRgb(120, 190, 120);
 constexpr QRgb kColourTimelineClipEdge = qRgb(40, 40, 40);
 constexpr QRgb kColourTimelineCurves = qRgb(250, 250, 250);
 constexpr QRgb kColourTimelineGrid = qRgb(225, 225, 225);
+constexpr QRgb kColourTimelineNote = qRgb(0, 150, 90); // a driver's note on a moment
 constexpr int kTimelineRulerHeight = 18;
 constexpr int kTimelineMarkerRowHeight = 12;
 constexpr int kTimelineLaneHeight = 12;

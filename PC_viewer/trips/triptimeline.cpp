@@ -105,6 +105,7 @@ void CTripTimeline::Clear()
     m_clipReach.clear();
     m_events.clear();
     m_eventClips.clear();
+    m_notes.clear();
     m_clipOfIndex.clear();
     m_topSpeed = m_topG = 0;
     m_speedMs.clear();
@@ -215,6 +216,7 @@ void CTripTimeline::Build(const CCorvanaDoc &doc, const tagTRIP &trip, SpeedUnit
     m_eventClips.reserve(m_events.size());
     for (const tagTRIPEVENT &e : m_events)
         m_eventClips.append(ClipOfRecording(e.nIndex));
+    PlaceNotes(doc);
 
     // The series in time order: overlapping clips interleave. A point continues the curve from the
     // one before it when its own clip had no void fix between them and they lie close in time.
@@ -238,6 +240,43 @@ void CTripTimeline::Build(const CCorvanaDoc &doc, const tagTRIP &trip, SpeedUnit
         m_topG = std::max(m_topG, double(g));
     }
     Decimate();
+}
+
+void CTripTimeline::PlaceNotes(const CCorvanaDoc &doc)
+{
+    m_notes.clear();
+    const QVector<tagMOMENTNOTE> &notes = doc.Notes().Notes();
+    if (notes.isEmpty())
+        return;
+    QHash<QString, int> clipOfPath;
+    for (int i = 0; i < m_clips.size(); ++i)
+        if (m_clips[i].nIndex >= 0 && m_clips[i].nIndex < doc.Count())
+            clipOfPath.insert(doc.NoteClipAt(m_clips[i].nIndex), i);
+    for (const tagMOMENTNOTE &n : notes) {
+        const auto it = clipOfPath.constFind(n.strClip);
+        if (it == clipOfPath.cend())
+            continue;
+        const tagTIMELINECLIP &c = m_clips[it.value()];
+        m_notes.append({c.nIndex, n.llFrame, n.llOffsetMs, c.llStartMs + std::min(n.llOffsetMs, kFarMs), n.strText});
+    }
+    std::stable_sort(m_notes.begin(), m_notes.end(),
+                     [](const tagTIMELINENOTE &a, const tagTIMELINENOTE &b) { return a.llTimeMs < b.llTimeMs; });
+}
+
+int CTripTimeline::NoteAt(int64_t x, int tolerance) const
+{
+    const auto first = std::partition_point(m_notes.cbegin(), m_notes.cend(),
+                                            [&](const tagTIMELINENOTE &n) { return XOfTime(n.llTimeMs) < x - tolerance; });
+    int best = -1;
+    int64_t bestDistance = 0;
+    for (auto it = first; it != m_notes.cend() && XOfTime(it->llTimeMs) <= x + tolerance; ++it) {
+        const int64_t d = std::llabs(XOfTime(it->llTimeMs) - x);
+        if (best == -1 || d < bestDistance) {
+            best = static_cast<int>(it - m_notes.cbegin());
+            bestDistance = d;
+        }
+    }
+    return best;
 }
 
 int CTripTimeline::ClipOfRecording(int index) const
@@ -566,6 +605,22 @@ void DrawTripTimeline(QPainter &p, const QRect &area, const QRect &dirty, const 
     }
     p.setBrush(Qt::NoBrush);
     p.setRenderHint(QPainter::Antialiasing, false);
+
+    // Note marks: a square in the markers' row over a line down through the clips and curves.
+    const QVector<tagTIMELINENOTE> &notes = tl.Notes();
+    const auto noteFirst = std::partition_point(notes.cbegin(), notes.cend(), [&](const tagTIMELINENOTE &n) {
+        return tl.XOfTime(n.llTimeMs) < c0 - kTimelineNoteHalfWidth;
+    });
+    for (auto it = noteFirst; it != notes.cend() && tl.XOfTime(it->llTimeMs) <= c1 + kTimelineNoteHalfWidth; ++it) {
+        const int x = sx(tl.XOfTime(it->llTimeMs));
+        const int h = kTimelineNoteHalfWidth;
+        p.setPen(QColor(kColourTimelineNote));
+        p.drawLine(x, rows.band.top(), x, rows.curves.bottom());
+        p.setPen(QColor(kColourTimelineNote).darker(150));
+        p.setBrush(QColor(kColourTimelineNote));
+        p.drawRect(QRect(x - h, rows.markers.top() + 1, 2 * h, std::min(2 * h, rows.markers.height() - 2)));
+        p.setBrush(Qt::NoBrush);
+    }
 
     if (view.bCursor) {
         const int64_t cx = tl.XOfTime(view.llCursorMs);

@@ -34,6 +34,15 @@
 class CCorvanaDoc;
 class QPainter;
 
+// A note on a moment of one of the trip's clips (momentnotes.h), on the trip's time axis.
+struct tagTIMELINENOTE {
+    int nIndex = -1;        // catalogue index of the recording
+    int64_t llFrame = 0;
+    int64_t llOffsetMs = 0; // after the clip's start
+    int64_t llTimeMs = 0;   // the clip's start plus that
+    QString strText;
+};
+
 // A clip of the laid-out trip.
 struct tagTIMELINECLIP {
     int nIndex = -1; // catalogue index
@@ -66,6 +75,12 @@ public:
     int ClipOfRecording(int index) const;
     // The clip an event was found in; -1 when none.
     int ClipOfEvent(int event) const;
+    // The notes on the trip's clips, in time order; placed by Build, and again by PlaceNotes
+    // when the card's notes change (nothing else of the layout moves).
+    void PlaceNotes(const CCorvanaDoc &doc);
+    const QVector<tagTIMELINENOTE> &Notes() const { return m_notes; }
+    // The note whose mark is nearest to x, no more than `tolerance` pixels away; -1 when none.
+    int NoteAt(int64_t x, int tolerance) const;
     // The fastest speed and the highest |g| of the trip (0 without any).
     double TopSpeed() const { return m_topSpeed; }
     double TopG() const { return m_topG; }
@@ -112,6 +127,7 @@ private:
     std::vector<int64_t> m_clipReach;      // per clip: the latest end of it and the clips before
     QVector<tagTRIPEVENT> m_events;
     QVector<int> m_eventClips;
+    QVector<tagTIMELINENOTE> m_notes;
     QHash<int, int> m_clipOfIndex;
     double m_topSpeed = 0;
     double m_topG = 0;
@@ -138,8 +154,9 @@ struct tagTIMELINEVIEW {
     int nSelectedEvent = -1;   // the marker the keyboard stands on
 };
 
-// The rows of the timeline inside its area, top to bottom: time ruler, event markers, the clip
-// band (two lanes), the curves.
+// The rows of the timeline inside its area, top to bottom: time ruler, event markers and note
+// marks (a square with a line down through the clips and curves), the clip band (two lanes), the
+// curves.
 struct tagTIMELINEROWS {
     QRect ruler, markers, band, curves;
     int nLaneHeight = 0;
@@ -153,6 +170,9 @@ constexpr int kTimelineMarkerHalfWidth = 5;
 // usual steps (1 s ... 1 day) whose ticks lie at least kTimelineTickSpacing pixels apart.
 constexpr int kTimelineTickSpacing = 90;
 int64_t TimelineTickStepMs(double pixelsPerMs);
+
+// Half the width of a note's mark.
+constexpr int kTimelineNoteHalfWidth = 4;
 
 // Paints the part `dirty` of the timeline laid out in `area` (both in the painter's coordinates),
 // scrolled and marked as `view` says. Only the columns, clips and markers inside `dirty` are drawn.

@@ -4,7 +4,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QHelpEvent>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -37,6 +39,37 @@ void CTripTimelineView::ClearTrip()
     m_zoom = 1.0;
     ApplyWidth(0, 0);
     viewport()->update();
+}
+
+void CTripTimelineView::RefreshNotes(const CCorvanaDoc &doc)
+{
+    m_timeline.PlaceNotes(doc);
+    viewport()->update();
+}
+
+QString CTripTimelineView::NoteTipAt(const QPoint &pos) const
+{
+    const int n = m_timeline.NoteAt(m_view.llScrollX + pos.x(), kTimelineNoteHalfWidth + 1);
+    if (n < 0)
+        return QString();
+    const tagTIMELINENOTE &note = m_timeline.Notes()[n];
+    const QString when = m_timeline.HasTime() ? TripClockText(note.llTimeMs)
+                                              : QStringLiteral("%1 s").arg(note.llTimeMs / 1000.0, 0, 'f', 3);
+    return when + QStringLiteral("  ") + note.strText;
+}
+
+bool CTripTimelineView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QString tip = NoteTipAt(help->pos());
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, viewport());
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 int CTripTimelineView::MaxContentWidth() const

@@ -7,7 +7,7 @@
 // or after; Home and End to the trip's start and end; Page Up and Page Down scroll a page; + and -
 // zoom around the cursor; Enter opens the recording at the cursor (the event's, on an event).
 // Mouse: a click opens the recording under it (an event's when it hits a marker); the wheel
-// scrolls, with Ctrl it zooms around the pointer.
+// scrolls, with Ctrl it zooms around the pointer. A note's mark tells its text in the tip.
 #pragma once
 
 #include "trips/triptimeline.h"
@@ -27,6 +27,11 @@ public:
     void ShowTrip(const CCorvanaDoc &doc, const tagTRIP &trip, SpeedUnit unit);
     void ClearTrip();
     const CTripTimeline &Timeline() const { return m_timeline; }
+    // The card's notes changed: their marks are placed again, nothing else moves.
+    void RefreshNotes(const CCorvanaDoc &doc);
+    // The tip at this point of the viewport: the time and text of the note whose mark is there;
+    // "" when none is.
+    QString NoteTipAt(const QPoint &pos) const;
 
     // The playing position, when it lies in this trip. When the marker leaves the view while it
     // was in sight, the view scrolls after it.
@@ -55,6 +60,7 @@ signals:
     void OpenRequested(int index, qint64 offsetMs);
 
 protected:
+    bool viewportEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;

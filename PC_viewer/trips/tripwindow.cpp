@@ -20,12 +20,13 @@ namespace {
 const char *const kColumnTitles[CTripWindow::ColCount] = {
     "No.", "Kind", "Start", "End", "Clips", "Distance (km)", "Top speed (km/h)", "Events",
 };
+const char *const kNoteColumnTitles[CTripWindow::NoteColCount] = {"Time", "Recording", "Frame", "Note"};
 
 } // namespace
 
 CTripWindow::CTripWindow(const CCorvanaDoc *doc, QWidget *parent)
     : CSkinDialog(kDialogId, parent), m_doc(doc), m_list(new QTreeWidget), m_timeline(new CTripTimelineView),
-      m_gap(new QSpinBox), m_threshold(new QDoubleSpinBox)
+      m_notesList(new QTreeWidget), m_gap(new QSpinBox), m_threshold(new QDoubleSpinBox)
 {
     setWindowTitle(QStringLiteral("Trips"));
     setModal(false);
@@ -44,12 +45,25 @@ CTripWindow::CTripWindow(const CCorvanaDoc *doc, QWidget *parent)
     m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_list->setObjectName(QStringLiteral("TripList"));
     m_timeline->setObjectName(QStringLiteral("TripTimeline"));
+    QStringList noteTitles;
+    for (const char *t : kNoteColumnTitles)
+        noteTitles << QString::fromLatin1(t);
+    m_notesList->setHeaderLabels(noteTitles);
+    m_notesList->setRootIsDecorated(false);
+    m_notesList->setUniformRowHeights(true);
+    m_notesList->setAllColumnsShowFocus(true);
+    m_notesList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_notesList->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_notesList->header()->setStretchLastSection(true);
+    m_notesList->setObjectName(QStringLiteral("TripNotes"));
 
     auto *split = new QSplitter(Qt::Vertical);
     split->addWidget(m_list);
     split->addWidget(m_timeline);
+    split->addWidget(m_notesList);
     split->setStretchFactor(0, 2);
     split->setStretchFactor(1, 3);
+    split->setStretchFactor(2, 1);
     split->setChildrenCollapsible(false);
     // The two settings the trips are built with, changed here and kept for the next start.
     m_gap->setRange(0, 86400);
@@ -70,7 +84,8 @@ CTripWindow::CTripWindow(const CCorvanaDoc *doc, QWidget *parent)
     layout->addWidget(split);
     layout->addLayout(form);
     setTabOrder(m_list, m_timeline);
-    setTabOrder(m_timeline, m_gap);
+    setTabOrder(m_timeline, m_notesList);
+    setTabOrder(m_notesList, m_gap);
     setTabOrder(m_gap, m_threshold);
     const auto store = [this](const char *key, double value) {
         QSettings().setValue(QLatin1String(key), value);
@@ -94,6 +109,13 @@ CTripWindow::CTripWindow(const CCorvanaDoc *doc, QWidget *parent)
             emit OpenRequested(m_trips[row].vecClips.first().nIndex, 0);
     });
     connect(m_timeline, &CTripTimelineView::OpenRequested, this, &CTripWindow::OpenRequested);
+    // Enter or a double click on a note: its moment.
+    connect(m_notesList, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem *item) {
+        const QVector<tagTIMELINENOTE> &notes = m_timeline->Timeline().Notes();
+        const int row = m_notesList->indexOfTopLevelItem(item);
+        if (row >= 0 && row < notes.size())
+            emit OpenRequested(notes[row].nIndex, notes[row].llOffsetMs);
+    });
 }
 
 void CTripWindow::OnRecordingOpened(const tagOPENEDRECORDING &recording)
@@ -197,6 +219,7 @@ void CTripWindow::ChooseTrip(int row)
         m_timeline->ShowTrip(*m_doc, m_trips[row], m_unit);
     else
         m_timeline->ClearTrip();
+    FillNotes();
     FollowPosition();
     emit TripChosen();
 }
@@ -213,6 +236,34 @@ void CTripWindow::OnCatalogueReset()
     m_chosen = -1;
     m_list->clear();
     m_timeline->ClearTrip();
+    FillNotes();
+}
+
+void CTripWindow::OnNotesChanged()
+{
+    if (m_stale || !Chosen())
+        return;
+    m_timeline->RefreshNotes(*m_doc);
+    FillNotes();
+}
+
+void CTripWindow::FillNotes()
+{
+    const CTripTimeline &timeline = m_timeline->Timeline();
+    QList<QTreeWidgetItem *> items;
+    for (const tagTIMELINENOTE &n : timeline.Notes()) {
+        auto *item = new QTreeWidgetItem;
+        item->setText(NoteColTime, timeline.HasTime() ? TripClockText(n.llTimeMs)
+                                                      : QStringLiteral("%1 s").arg(n.llTimeMs / 1000.0, 0, 'f', 3));
+        item->setText(NoteColRecording, FileNameOfPath(m_doc->MediaPathAt(n.nIndex)));
+        item->setText(NoteColFrame, QString::number(n.llFrame));
+        item->setTextAlignment(NoteColFrame, Qt::AlignRight | Qt::AlignVCenter);
+        item->setText(NoteColText, n.strText);
+        item->setToolTip(NoteColText, n.strText);
+        items.append(item);
+    }
+    m_notesList->clear();
+    m_notesList->addTopLevelItems(items);
 }
 
 void CTripWindow::FollowPosition()

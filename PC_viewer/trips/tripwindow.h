@@ -1,10 +1,12 @@
 // CTripWindow: "Trips", a window of its own beside the main window (not modal). The loaded
 // catalogue's trips in a list with their numbers, and the chosen trip on a timeline (see
-// CTripTimelineView) that follows playback. Tab goes between the list and the timeline; Enter on the
-// list opens the trip's first recording, on the timeline the recording at its cursor.
+// CTripTimelineView) that follows playback, with the notes written on its moments below it. Tab goes
+// between the lists and the timeline; Enter on the trips' list opens the trip's first recording,
+// on the timeline the recording at its cursor, on the notes' list (or a double click) the moment
+// of the note.
 //
-// It reads the catalogue and hears its notice (catalogue reset: the trips are built again, when
-// the window is shown), and follows what playback tells (the recording and position: the
+// It reads the catalogue and hears its notices (catalogue reset: the trips are built again, when
+// the window is shown; notes changed: the notes' list and marks are filled again), and follows what playback tells (the recording and position: the
 // timeline's marker). Opening a recording and the map's route are the composition root's: the
 // window asks for them with signals.
 #pragma once
@@ -32,6 +34,8 @@ public:
     static constexpr const char *kSettingPeakThresholdG = "trips/peakThresholdG";
     // List columns.
     enum Column { ColNumber, ColKind, ColStart, ColEnd, ColClips, ColDistance, ColTopSpeed, ColEvents, ColCount };
+    // Columns of the notes' list.
+    enum NoteColumn { NoteColTime, NoteColRecording, NoteColFrame, NoteColText, NoteColCount };
 
     explicit CTripWindow(const CCorvanaDoc *doc, QWidget *parent = nullptr);
 
@@ -54,8 +58,12 @@ public:
     void OnPositionChanged(const tagPLAYPOSITION &position);
     // The catalogue was loaded anew: the trips are built again (when the window is shown).
     void OnCatalogueReset();
+    // A note was kept or removed.
+    void OnNotesChanged();
 
     QTreeWidget *List() const { return m_list; }
+    // The chosen trip's notes, in time order (the timeline's Notes()).
+    QTreeWidget *NotesList() const { return m_notesList; }
     CTripTimelineView *Timeline() const { return m_timeline; }
     // The settings' fields: a change is stored and the trips are built again.
     QSpinBox *GapField() const { return m_gap; }
@@ -75,12 +83,14 @@ protected:
 
 private:
     void FollowPosition();
+    void FillNotes();
 
     const CCorvanaDoc *m_doc;
     tagOPENEDRECORDING m_recording;
     int64_t m_position = 0;
     QTreeWidget *m_list;
     CTripTimelineView *m_timeline;
+    QTreeWidget *m_notesList;
     QSpinBox *m_gap;
     QDoubleSpinBox *m_threshold;
     QVector<tagTRIP> m_trips;

@@ -108,6 +108,7 @@ const char *const kExpectedMenus[] = {
     "Telemetry overlay #32944",
     "Speed curve #32946",
     "Trip timeline... #32947",
+    "Note on this moment...\tCtrl+N #32948",
     "[Map(&M)]",
     "Google Map #32811",
     "-",
@@ -168,6 +169,7 @@ TEST_F(FrameTest, CommandsAreEnabledAtStartButTheSwitchedOn)
         {ID_VIEW_X25, true},
         {ID_VIEW_SAVE_IMAGE, true},
         {ID_VIEW_TRIP_TIMELINE, true},
+        {ID_VIEW_MOMENT_NOTE, true},
         {ID_MAP_GOOGLE_MAP, true},
         {ID_MAP_POSITION_ON, false},
         {ID_MAP_POSITION_OFF, true},
@@ -262,7 +264,8 @@ TEST_F(FrameTest, GoogleMapPointsTheDocumentAtTheConfiguredServer)
 
 TEST_F(FrameTest, CommandsNeedingARecordingSayNothingIsLoaded)
 {
-    for (int id : {ID_VIEW_SINGLE, ID_MAP_CONVERT_EARTH, ID_FILE_PRINT, ID_FILE_PRINT_DIRECT, ID_FILE_PRINT_PREVIEW}) {
+    for (int id : {ID_VIEW_SINGLE, ID_MAP_CONVERT_EARTH, ID_FILE_PRINT, ID_FILE_PRINT_DIRECT, ID_FILE_PRINT_PREVIEW,
+                   ID_VIEW_MOMENT_NOTE}) {
         SCOPED_TRACE(id);
         m_prompt.Clear();
         EXPECT_TRUE(m_frame->Command(id));

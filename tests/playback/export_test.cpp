@@ -3,12 +3,16 @@
 #include "clipfactory.h"
 
 #include "catalogue/datafileinfo.h"
+#include "catalogue/momentnotes.h"
 #include "export/videoexport.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -241,6 +245,20 @@ TEST(VideoExport, AnEvidencePackageVerifiesItself)
                   c.status)
             << qPrintable(c.args.join(' '));
 
+    // The driver's notes on the card: one on a recording of the range goes into the package.
+    tagMOMENTNOTE note;
+    note.strClip = QStringLiteral("20120513_083004N.mp4");
+    note.llFrame = 3;
+    note.llOffsetMs = 300;
+    note.strText = QStringLiteral("the lorry pulls out");
+    tagMOMENTNOTE elsewhere = note;
+    elsewhere.strClip = QStringLiteral("20120513_090000N.mp4");
+    {
+        QFile notes(card.filePath(QStringLiteral("record/") + QLatin1String(kMomentNotesFileName)));
+        ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+        notes.write(MomentNotesJson({note, elsewhere}));
+    }
+
     const QString pkg = card.filePath("package");
     QByteArray out, err;
     ASSERT_EQ(clips::RunProgram(Cli(), {"evidence", a, b, "--from", "100", "--to", "20", pkg}, &out, &err), 0)
@@ -270,6 +288,31 @@ TEST(VideoExport, AnEvidencePackageVerifiesItself)
             EXPECT_TRUE(text.contains(line.left(64))) << line.constData();
     EXPECT_TRUE(text.contains("Evidence"));
     EXPECT_FALSE(QFileInfo::exists(pkg + ".part"));
+
+    // The notes of the package's recordings, hashed and listed like every other file.
+    QFile notesFile(pkg + "/notes.json");
+    ASSERT_TRUE(notesFile.open(QIODevice::ReadOnly));
+    QVector<tagMOMENTNOTE> packed;
+    QString why;
+    ASSERT_TRUE(ParseMomentNotes(notesFile.readAll(), &packed, &why)) << why.toStdString();
+    ASSERT_EQ(packed.size(), 1);
+    EXPECT_EQ(packed[0].strText, note.strText);
+    // sha256sum -c above checked its line; the Evidence pages' table shows the same hash.
+    QFile sumsAgain(pkg + "/SHA256SUMS");
+    ASSERT_TRUE(sumsAgain.open(QIODevice::ReadOnly));
+    QByteArray notesLine;
+    for (const QByteArray &line : sumsAgain.readAll().split('\n'))
+        if (line.endsWith("  notes.json"))
+            notesLine = line;
+    ASSERT_FALSE(notesLine.isEmpty());
+    EXPECT_TRUE(text.contains(notesLine.left(64)));
+    QFile manifestFile(pkg + "/manifest.json");
+    ASSERT_TRUE(manifestFile.open(QIODevice::ReadOnly));
+    QStringList listed;
+    for (const QJsonValue &f : QJsonDocument::fromJson(manifestFile.readAll()).object().value("files").toArray())
+        listed << f.toObject().value("path").toString();
+    EXPECT_TRUE(listed.contains("notes.json")) << listed.join(' ').toStdString();
+    EXPECT_TRUE(text.simplified().contains("1 note(s) on the recordings' moments, in notes.json")) << text.constData();
 }
 
 } // namespace
