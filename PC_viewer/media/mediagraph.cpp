@@ -527,6 +527,20 @@ QImage CMediaGraph::FrameImage(int64_t llFrame) const
     return NativeImageOf(pPicture, llFrame);
 }
 
+QImage CMediaGraph::FrameRegionImage(int64_t llFrame, const QRect &region, const QSize &size) const
+{
+    if (!m_pSource || llFrame < 0 || llFrame >= m_llFrameCount)
+        return QImage();
+    std::shared_ptr<CPicture> pPicture;
+    if (SUCCEEDED(m_pSource->GetPicture(llFrame, MEDIA_SEEK_TIME_LIMIT, &pPicture, false)) && pPicture) {
+        const QImage image = pPicture->RegionImage(region, size);
+        if (!image.isNull())
+            return image;
+    }
+    const QImage native = FrameImage(llFrame);
+    return native.isNull() ? native : native.copy(region).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 void CMediaGraph::PostGraphEvent(long lCode, intptr_t lParam1, intptr_t lParam2)
 {
     bool bSignal = false;

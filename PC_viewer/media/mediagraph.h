@@ -195,6 +195,9 @@ public:
     // Picture n at native size, decoded again when no native picture of it is kept. Null on
     // failure.
     QImage FrameImage(int64_t llFrame) const;
+    // The part `region` of picture n (native pixels) at `size`, converted straight from the
+    // decoded frame and not kept (CPicture::RegionImage). Null on failure.
+    QImage FrameRegionImage(int64_t llFrame, const QRect &region, const QSize &size) const;
     // Thread-safe: the size pictures are shown at (the video rectangle's; empty: native).
     QSize ShownSize() const;
 

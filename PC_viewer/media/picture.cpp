@@ -6,6 +6,7 @@
 extern "C" {
 #include <libavutil/mem.h>
 #include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
 }
 
 namespace {
@@ -127,6 +128,89 @@ QImage CPicture::ToImage(const AVFrame *pFrame, QSize size, tagVIDEOORIENTATION 
     if (sws_scale(pScaler, pFrame->data, pFrame->linesize, 0, pFrame->height, pDst, nDstStride) <= 0)
         return QImage();
     return ApplyOrientation(image, orientation);
+}
+
+namespace {
+
+// The frame's planes moved to the region's top left corner; false for a format whose planes are
+// not whole bytes per pixel, or a corner between chroma samples.
+bool CutPlanes(const AVFrame *pFrame, const QRect &region, const uint8_t *planes[4])
+{
+    const AVPixFmtDescriptor *desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(pFrame->format));
+    if (!desc || (desc->flags & (AV_PIX_FMT_FLAG_BITSTREAM | AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL)))
+        return false;
+    if (region.x() % (1 << desc->log2_chroma_w) || region.y() % (1 << desc->log2_chroma_h))
+        return false;
+    for (int p = 0; p < 4; ++p)
+        planes[p] = nullptr;
+    for (int c = 0; c < desc->nb_components; ++c) {
+        const AVComponentDescriptor &comp = desc->comp[c];
+        const bool chroma = (c == 1 || c == 2) && !(desc->flags & AV_PIX_FMT_FLAG_RGB);
+        const int x = chroma ? region.x() >> desc->log2_chroma_w : region.x();
+        const int y = chroma ? region.y() >> desc->log2_chroma_h : region.y();
+        if (!pFrame->data[comp.plane])
+            return false;
+        const uint8_t *at = pFrame->data[comp.plane] + static_cast<ptrdiff_t>(y) * pFrame->linesize[comp.plane] +
+                            static_cast<ptrdiff_t>(x) * comp.step;
+        // Components sharing a plane (NV12's U and V) share its corner.
+        planes[comp.plane] = at;
+    }
+    return true;
+}
+
+} // namespace
+
+QImage CPicture::RegionImage(const QRect &region, const QSize &size) const
+{
+    std::shared_ptr<AVFrame> pFrame;
+    {
+        QMutexLocker lock(&m_mutex);
+        pFrame = m_pFrame;
+    }
+    const QRect whole(0, 0, m_nWidth, m_nHeight);
+    // Cut at even pixels, where every chroma sample of the usual formats begins.
+    QRect r = region.intersected(whole);
+    r.setLeft(r.left() & ~1);
+    r.setTop(r.top() & ~1);
+    if (r.isEmpty() || size.isEmpty())
+        return QImage();
+    const uint8_t *planes[4] = {nullptr, nullptr, nullptr, nullptr};
+    if (!pFrame || !m_orientation.IsIdentity() || !CutPlanes(pFrame.get(), r, planes)) {
+        const QImage native = Image();
+        return native.isNull() ? native
+                               : native.copy(r).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    bool bFullRange = false;
+    const AVPixelFormat srcFormat = PlainFormat(static_cast<AVPixelFormat>(pFrame->format), &bFullRange);
+    if (pFrame->color_range == AVCOL_RANGE_JPEG)
+        bFullRange = true;
+    // One scaler per thread, kept while the sizes stay (a pan moves the corner only).
+    struct Scaler {
+        SwsContextPtr pContext;
+        QSize src, dst;
+        AVPixelFormat format = AV_PIX_FMT_NONE;
+    };
+    thread_local Scaler tls;
+    if (!tls.pContext || tls.src != r.size() || tls.dst != size || tls.format != srcFormat) {
+        tls = Scaler();
+        SwsContextPtr pContext(sws_getContext(r.width(), r.height(), srcFormat, size.width(), size.height(),
+                                              AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr));
+        if (!pContext)
+            return QImage();
+        tls = Scaler{std::move(pContext), r.size(), size, srcFormat};
+    }
+    const int *pCoeffs =
+        sws_getCoefficients(pFrame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT);
+    sws_setColorspaceDetails(tls.pContext.get(), pCoeffs, bFullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1,
+                             0, 1 << 16, 1 << 16);
+    QImage image = AllocateScalerImage(size);
+    if (image.isNull())
+        return QImage();
+    uint8_t *pDst[4] = {image.bits(), nullptr, nullptr, nullptr};
+    int nDstStride[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
+    if (sws_scale(tls.pContext.get(), planes, pFrame->linesize, 0, r.height(), pDst, nDstStride) <= 0)
+        return QImage();
+    return image;
 }
 
 QImage CPicture::MakeImage(QImage *pSlot, QSize size) const

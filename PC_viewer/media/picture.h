@@ -51,6 +51,11 @@ public:
     // size on screen; empty: native). Every picture that leaves the engine comes from here (view,
     // thumbnails, snapshots, the report). Null on failure.
     static QImage ToImage(const AVFrame *pFrame, QSize size = QSize(), tagVIDEOORIENTATION orientation = {});
+    // The part `region` (pixels of the picture on screen) converted straight to `size`, without
+    // the whole picture and without keeping anything: what a zoomed view paints at every step.
+    // Made from the native image where the frame is gone, turned, or of a format whose planes
+    // cannot be cut. Null on failure.
+    QImage RegionImage(const QRect &region, const QSize &size) const;
 
 private:
     // The image kept in *pSlot, made from the decoded frame at `size` (empty: native) unless the

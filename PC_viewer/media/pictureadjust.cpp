@@ -239,8 +239,3 @@ QImage ScaleRegionBicubic(const QImage &image, const QRect &region, const QSize 
 {
     return ScaleRegion(image, region, size, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT);
 }
-
-QImage ScaleRegionBilinear(const QImage &image, const QRect &region, const QSize &size)
-{
-    return ScaleRegion(image, region, size, SWS_BILINEAR);
-}

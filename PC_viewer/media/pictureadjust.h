@@ -45,6 +45,3 @@ QImage AdjustPicture(const QImage &image, const tagPICTUREADJUST &adjust);
 // `region` of the picture (clipped to it) enlarged to `size` with bicubic interpolation (the
 // region alone at its own size when `size` is empty). Null on failure or an empty region.
 QImage ScaleRegionBicubic(const QImage &image, const QRect &region, const QSize &size);
-// The same with bilinear interpolation (area averaging where it shrinks): fast enough for the
-// picture on screen at every step.
-QImage ScaleRegionBilinear(const QImage &image, const QRect &region, const QSize &size);

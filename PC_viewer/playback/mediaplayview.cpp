@@ -234,7 +234,12 @@ void CMediaPlayView::paintEvent(QPaintEvent *event)
                 painter.translate(target.left() * 2 + target.width(), 0);
                 painter.scale(-1, 1);
             }
-            DrawPictureView(painter, target, image, session->NativeImage(), view);
+            const int64_t frame = session->ShownFrame();
+            DrawPictureView(painter, target, image, graph->VideoSize(),
+                            [graph, frame](const QRect &region, const QSize &size) {
+                                return graph->FrameRegionImage(frame, region, size);
+                            },
+                            view);
             painter.restore();
         } else {
             DrawChannelImage(painter, target, image, m_controller->ChannelMirrored(0));

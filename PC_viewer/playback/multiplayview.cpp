@@ -62,7 +62,12 @@ void CMultiPlayView::paintEvent(QPaintEvent *event)
     // All panes zoom and pan together: the controller's one view of the picture.
     const CPlaybackController *controller = m_playView->m_controller;
     const tagPICTUREVIEW view = controller ? controller->PictureView() : tagPICTUREVIEW();
-    DrawPictureView(painter, target, image, view.IsEnhanced() ? m_pane->NativeImage() : QImage(), view);
+    const int64_t frame = m_pane->ShownFrame();
+    DrawPictureView(painter, target, image, graph->VideoSize(),
+                    [graph, frame](const QRect &region, const QSize &size) {
+                        return graph->FrameRegionImage(frame, region, size);
+                    },
+                    view);
     if (PaneIndex() == 0)
         m_playView->PaintIndicator(painter, target);
     if (m_pane->ShownFrame() != m_paintedFrame)

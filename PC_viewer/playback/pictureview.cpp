@@ -100,44 +100,28 @@ QString PictureViewText(const tagPICTUREVIEW &view, const QSize &native)
     return parts.join(QStringLiteral("; "));
 }
 
-void DrawPictureView(QPainter &painter, const QRect &target, const QImage &shown, const QImage &native,
-                     const tagPICTUREVIEW &view)
+void DrawPictureView(QPainter &painter, const QRect &target, const QImage &shown, const QSize &native,
+                     const PictureRegionFn &part, const tagPICTUREVIEW &view)
 {
     if (target.isEmpty())
         return;
-    if (!view.IsEnhanced() || native.isNull()) {
+    if (!view.IsEnhanced() || native.isEmpty() || !part) {
         if (!shown.isNull())
             painter.drawImage(target, shown);
         return;
     }
-    const QRectF source(view.region.left() * native.width(), view.region.top() * native.height(),
-                        view.region.width() * native.width(), view.region.height() * native.height());
-    // A part larger than the place it is shown in is averaged down (drawing it scaled would
-    // only pick some of its pixels and shimmer while it plays).
-    const bool bShrinks = source.width() > target.width() || source.height() > target.height();
-    if (bShrinks) {
-        const QImage part = ScaleRegionBilinear(native, source.toAlignedRect(), target.size());
-        painter.drawImage(target, AdjustPicture(part, view.adjust));
-        return;
-    }
-    if (view.adjust.IsNeutral()) {
-        painter.save();
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRectF(target), native, source);
-        painter.restore();
-        return;
-    }
-    // The adjustments work on the pixels shown: the part scaled to the pane first (the whole
-    // picture is made at the pane's size already).
+    // The whole picture is made at the pane's size already: only the adjustments remain.
     if (view.IsWhole() && shown.size() == target.size()) {
         painter.drawImage(target, AdjustPicture(shown, view.adjust));
         return;
     }
-    QImage part(target.size(), QImage::Format_RGB32);
-    {
-        QPainter p(&part);
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.drawImage(QRectF(part.rect()), native, source);
+    // The part converted from the decoded frame straight to the pane's size: never the whole
+    // picture at native size, at every step of playback.
+    const QImage picture = part(PictureRegionPixels(view, native), target.size());
+    if (picture.isNull()) {
+        if (!shown.isNull())
+            painter.drawImage(target, shown);
+        return;
     }
-    painter.drawImage(target, AdjustPicture(part, view.adjust));
+    painter.drawImage(target, AdjustPicture(picture, view.adjust));
 }

@@ -14,6 +14,8 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+
 class QPainter;
 
 // The largest zoom: a native pixel over this many of the pane's (at the pane's own scale).
@@ -55,8 +57,11 @@ QImage PictureViewImage(const QImage &native, const tagPICTUREVIEW &view);
 // "region 480,270 960x540; brightness +0.20, gamma 0.80" (the parts that apply).
 QString PictureViewText(const tagPICTUREVIEW &view, const QSize &native);
 
-// Draws the picture as the view shows it into `target`: the native picture's part, scaled, with
-// the adjustments. Without zoom or adjustments `shown` (the picture already made at the target's
-// size) is drawn as it is; `native` is only read while enhanced.
-void DrawPictureView(QPainter &painter, const QRect &target, const QImage &shown, const QImage &native,
-                     const tagPICTUREVIEW &view);
+// The part `region` (native pixels) of the picture on show at `size`, as the engine makes it.
+using PictureRegionFn = std::function<QImage(const QRect &region, const QSize &size)>;
+
+// Draws the picture as the view shows it into `target`: the part of a picture of `native` size,
+// made at the target's size by `part`, with the adjustments. Without zoom or adjustments `shown`
+// (the picture already made at the target's size) is drawn as it is.
+void DrawPictureView(QPainter &painter, const QRect &target, const QImage &shown, const QSize &native,
+                     const PictureRegionFn &part, const tagPICTUREVIEW &view);
