@@ -28,6 +28,23 @@ AVPixelFormat PlainFormat(AVPixelFormat fmt, bool *pFullRange)
     return fmt;
 }
 
+// The format swscale reads a frame as, and whether its samples are full range.
+AVPixelFormat SourceFormat(const AVFrame *pFrame, bool *pFullRange)
+{
+    const AVPixelFormat format = PlainFormat(static_cast<AVPixelFormat>(pFrame->format), pFullRange);
+    if (pFrame->color_range == AVCOL_RANGE_JPEG)
+        *pFullRange = true;
+    return format;
+}
+
+// The frame's colour matrix and range, into computer RGB.
+void SetSourceColours(SwsContext *pScaler, const AVFrame *pFrame, bool bFullRange)
+{
+    const int *pCoeffs = sws_getCoefficients(pFrame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT);
+    sws_setColorspaceDetails(pScaler, pCoeffs, bFullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16,
+                             1 << 16);
+}
+
 // swscale's vector code writes whole blocks: a line whose length is not a multiple of the block
 // size is written past its end, and so is the last line of the picture. Lines are therefore
 // padded to SCALER_ALIGN bytes and the buffer holds one spare line and SCALER_TAIL bytes more.
@@ -82,9 +99,7 @@ QImage CPicture::ToImage(const AVFrame *pFrame, QSize size, tagVIDEOORIENTATION 
     else
         size = OrientedSize(size, orientation);
     bool bFullRange = false;
-    const AVPixelFormat srcFormat = PlainFormat(static_cast<AVPixelFormat>(pFrame->format), &bFullRange);
-    if (pFrame->color_range == AVCOL_RANGE_JPEG)
-        bFullRange = true;
+    const AVPixelFormat srcFormat = SourceFormat(pFrame, &bFullRange);
     // One scaler per thread, reused while the sizes stay the same. Large pictures are converted
     // on two threads: the conversion is on the path of every new picture shown.
     struct Scaler {
@@ -116,10 +131,7 @@ QImage CPicture::ToImage(const AVFrame *pFrame, QSize size, tagVIDEOORIENTATION 
                            size.width(),        size.height(), srcFormat};
     }
     SwsContext *pScaler = tlsScaler.pContext.get();
-    const int *pCoeffs =
-        sws_getCoefficients(pFrame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT);
-    sws_setColorspaceDetails(pScaler, pCoeffs, bFullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
-                             1 << 16, 1 << 16);
+    SetSourceColours(pScaler, pFrame, bFullRange);
     QImage image = AllocateScalerImage(size);
     if (image.isNull())
         return QImage();
@@ -181,9 +193,7 @@ QImage CPicture::RegionImage(const QRect &region, const QSize &size) const
                                : native.copy(r).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
     bool bFullRange = false;
-    const AVPixelFormat srcFormat = PlainFormat(static_cast<AVPixelFormat>(pFrame->format), &bFullRange);
-    if (pFrame->color_range == AVCOL_RANGE_JPEG)
-        bFullRange = true;
+    const AVPixelFormat srcFormat = SourceFormat(pFrame.get(), &bFullRange);
     // One scaler per thread, kept while the sizes stay (a pan moves the corner only).
     struct Scaler {
         SwsContextPtr pContext;
@@ -199,10 +209,7 @@ QImage CPicture::RegionImage(const QRect &region, const QSize &size) const
             return QImage();
         tls = Scaler{std::move(pContext), r.size(), size, srcFormat};
     }
-    const int *pCoeffs =
-        sws_getCoefficients(pFrame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT);
-    sws_setColorspaceDetails(tls.pContext.get(), pCoeffs, bFullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1,
-                             0, 1 << 16, 1 << 16);
+    SetSourceColours(tls.pContext.get(), pFrame.get(), bFullRange);
     QImage image = AllocateScalerImage(size);
     if (image.isNull())
         return QImage();
