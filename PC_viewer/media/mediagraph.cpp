@@ -532,7 +532,13 @@ QImage CMediaGraph::FrameRegionImage(int64_t llFrame, const QRect &region, const
     if (!m_pSource || llFrame < 0 || llFrame >= m_llFrameCount)
         return QImage();
     std::shared_ptr<CPicture> pPicture;
-    if (SUCCEEDED(m_pSource->GetPicture(llFrame, MEDIA_SEEK_TIME_LIMIT, &pPicture, false)) && pPicture) {
+    {
+        // The picture on show is at hand: the source is not asked (its decoder may hold it).
+        QMutexLocker lock(&m_mutex);
+        if (llFrame == m_llPictureFrame)
+            pPicture = m_pPicture;
+    }
+    if (pPicture || (SUCCEEDED(m_pSource->GetPicture(llFrame, MEDIA_SEEK_TIME_LIMIT, &pPicture, false)) && pPicture)) {
         const QImage image = pPicture->RegionImage(region, size);
         if (!image.isNull())
             return image;
